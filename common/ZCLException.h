@@ -1,0 +1,86 @@
+#pragma once
+#include <windows.h>
+#include <string>
+
+struct sqlite3;
+
+// The exception family of the service: thrown by value through the throw
+// functions below, which log the failure at level 5 first.
+class ZCLException {
+public:
+  explicit ZCLException(const std::string& message) : m_message(message), m_code(0) {}
+  ZCLException(int code, const std::string& message) : m_message(message), m_code(code) {}
+  virtual ~ZCLException() {}
+
+  std::string GetMessageText() const { return m_message; }
+  int GetCode() const { return m_code; }
+
+private:
+  std::string m_message;
+  int m_code;
+};
+
+class ZCLComException : public ZCLException {
+public:
+  ZCLComException(HRESULT hr, const std::string& message) : ZCLException(message), m_hr(hr) {}
+  ~ZCLComException() override {}
+
+  HRESULT GetHResult() const { return m_hr; }
+  // The other process is gone: the RPC server is unavailable, the remote call
+  // failed, or it failed and did not execute.
+  bool IsDisconnected() const;
+
+private:
+  HRESULT m_hr;
+};
+
+// Holds a copy of the class id: a reference to a caller's GUID could dangle.
+class ZCLComCoCreateException : public ZCLComException {
+public:
+  ZCLComCoCreateException(HRESULT hr, const std::string& message, REFCLSID clsid)
+      : ZCLComException(hr, message), m_clsid(clsid) {}
+  ~ZCLComCoCreateException() override {}
+  const CLSID& GetClsid() const { return m_clsid; }
+
+private:
+  CLSID m_clsid;
+};
+
+class ZCLComQIException : public ZCLComException {
+public:
+  ZCLComQIException(HRESULT hr, const std::string& message, REFIID iid)
+      : ZCLComException(hr, message), m_iid(iid) {}
+  ~ZCLComQIException() override {}
+  const IID& GetIid() const { return m_iid; }
+
+private:
+  IID m_iid;
+};
+
+class ZCLSqlException : public ZCLException {
+public:
+  ZCLSqlException(const std::string& message, int result) : ZCLException(message), m_result(result) {}
+  ~ZCLSqlException() override {}
+  int GetResultCode() const { return m_result; }
+
+private:
+  int m_result;
+};
+
+void ZCLThrowOnFalse(bool ok, const std::string& message);
+void ZCLThrowOnError(int code, const std::string& message);
+void ZCLComThrowOnFail(HRESULT hr, const std::string& message);
+void ZCLComThrowOnFalse(bool ok, HRESULT hr, const std::string& message);
+void ZCLComCoCreateThrowOnFail(HRESULT hr, REFCLSID clsid, const std::string& message);
+void ZCLComQIThrowOnFail(HRESULT hr, REFIID iid, const std::string& message);
+// Passes SQLITE_OK, SQLITE_ROW and SQLITE_DONE; throws with the connection's text otherwise.
+void ZCLSqlThrowOnFail(int result, sqlite3* db);
+
+// The source position of a throw or catch site: ".\dir\file.cpp(95)".
+std::string ZCLSourcePosition(const char* file, int line);
+#define ZCL_POS ZCLSourcePosition(__FILE__, __LINE__)
+
+// The catch-site log forms, at the level the catching site gives.
+void ZCLLogCaught(int level, const ZCLComException& e);
+void ZCLLogCaught(int level, const ZCLException& e);
+void ZCLLogUnknownException(int level, const std::string& position);

@@ -1,0 +1,81 @@
+#include <windows.h>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include "ZCLException.h"
+
+namespace {
+
+TEST(ExceptionTest, SqlThrowPassesOkRowAndDoneAndCarriesTheLibraryText) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+  EXPECT_NO_THROW(ZCLSqlThrowOnFail(SQLITE_OK, db));
+  EXPECT_NO_THROW(ZCLSqlThrowOnFail(SQLITE_ROW, db));
+  EXPECT_NO_THROW(ZCLSqlThrowOnFail(SQLITE_DONE, db));
+  int rc = sqlite3_exec(db, "SELECT * FROM missing", nullptr, nullptr, nullptr);
+  try {
+    ZCLSqlThrowOnFail(rc, db);
+    FAIL() << "no throw";
+  } catch (const ZCLSqlException& e) {
+    EXPECT_EQ(e.GetResultCode(), SQLITE_ERROR);
+    EXPECT_EQ(e.GetCode(), 0);
+    EXPECT_EQ(e.GetMessageText(), "no such table: missing");
+  }
+  sqlite3_close(db);
+}
+
+TEST(ExceptionTest, ComThrowPassesSuccessCodes) {
+  EXPECT_NO_THROW(ZCLComThrowOnFail(S_OK, "x"));
+  EXPECT_NO_THROW(ZCLComThrowOnFail(S_FALSE, "x"));
+  try {
+    ZCLComThrowOnFail(E_FAIL, "pos failed");
+    FAIL();
+  } catch (const ZCLException& e) {
+    EXPECT_EQ(e.GetMessageText(), "pos failed");
+  }
+}
+
+TEST(ExceptionTest, DisconnectedIsExactlyTheThreeRpcCodes) {
+  for (unsigned hr = 0x800706A0; hr <= 0x800706D0; ++hr) {
+    bool expected = hr == 0x800706BA || hr == 0x800706BE || hr == 0x800706BF;
+    EXPECT_EQ(ZCLComException(static_cast<HRESULT>(hr), "").IsDisconnected(), expected) << std::hex << hr;
+  }
+  EXPECT_FALSE(ZCLComException(E_FAIL, "").IsDisconnected());
+}
+
+TEST(ExceptionTest, CoCreateExceptionKeepsItsOwnClassId) {
+  ZCLComException* caught = nullptr;
+  {
+    CLSID temporary = {0x12345678, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
+    try {
+      ZCLComCoCreateThrowOnFail(REGDB_E_CLASSNOTREG, temporary, "create");
+    } catch (const ZCLComCoCreateException& e) {
+      caught = new ZCLComCoCreateException(e);
+    }
+    temporary.Data1 = 0;  // the caller's GUID changes or goes away
+  }
+  ASSERT_NE(caught, nullptr);
+  EXPECT_EQ(caught->GetHResult(), REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(static_cast<ZCLComCoCreateException*>(caught)->GetClsid().Data1, 0x12345678u);
+  delete caught;
+}
+
+TEST(ExceptionTest, ThrowOnErrorAndFalse) {
+  EXPECT_NO_THROW(ZCLThrowOnError(0, "x"));
+  EXPECT_NO_THROW(ZCLThrowOnFalse(true, "x"));
+  try {
+    ZCLThrowOnError(1, "m");
+    FAIL();
+  } catch (const ZCLException& e) {
+    EXPECT_EQ(e.GetCode(), 1);
+  }
+  EXPECT_THROW(ZCLThrowOnFalse(false, "m"), ZCLException);
+  EXPECT_THROW(ZCLComQIThrowOnFail(E_NOINTERFACE, IID_IUnknown, "qi"), ZCLComQIException);
+}
+
+TEST(ExceptionTest, SourcePositionIsRelativeWithBackslashes) {
+  EXPECT_EQ(ZCLSourcePosition("service/zembra.cpp", 95), ".\\service\\zembra.cpp(95)");
+  std::string here = ZCL_POS;
+  EXPECT_EQ(here.rfind(".\\common\\tests\\ExceptionTests.cpp(", 0), 0u) << here;
+}
+
+}  // namespace
