@@ -1,0 +1,48 @@
+#include <windows.h>
+#include "CZembraSMS.h"
+#include "ZembraTimeStamp.h"
+
+CZembraSMS::CZembraSMS(const CZembraPhoneSmsItem& item)
+    : m_phoneId(item.uid), m_status(static_cast<int>((item.flags >> 8) & 15)), m_folder(item.folderId) {
+  // A failed read leaves null pointers behind non-zero counts: read as empty.
+  if (item.text && item.textBytes >= 2) m_message.assign(item.text, item.textBytes / 2);
+  if (item.addresses) {
+    for (size_t i = 0; i < item.addressCount; ++i) AddAddress(item.addresses[i].type, item.addresses[i].address);
+  }
+  m_timeStamp = ZembraFormatTimeStamp(item.year, item.month, item.day, item.hour, item.minute, item.second,
+                                      static_cast<long long>(item.zone1) + item.zone2);
+}
+
+CZembraSMS::CZembraSMS(const CZembraSMS& other)
+    : m_id(other.m_id),
+      m_phoneId(other.m_phoneId),
+      m_message(other.m_message),
+      m_timeStamp(other.m_timeStamp),
+      m_status(other.m_status),
+      m_folder(other.m_folder) {
+  for (const auto& address : other.m_addresses) m_addresses.emplace_back(new CZembraSMSAddress(*address));
+}
+
+CZembraSMS& CZembraSMS::operator=(const CZembraSMS& other) {
+  if (this == &other) return *this;
+  CZembraSMS copy(other);
+  m_id = copy.m_id;
+  m_phoneId = std::move(copy.m_phoneId);
+  m_message = std::move(copy.m_message);
+  m_timeStamp = std::move(copy.m_timeStamp);
+  m_addresses = std::move(copy.m_addresses);
+  m_status = copy.m_status;
+  m_folder = copy.m_folder;
+  return *this;
+}
+
+void CZembraSMS::AddAddress(int type, const wchar_t* address) {
+  m_addresses.emplace_back(new CZembraSMSAddress(type, address));
+}
+
+std::vector<const CZembraSMSAddress*> CZembraSMS::GetAddresses() const {
+  std::vector<const CZembraSMSAddress*> list;
+  list.reserve(m_addresses.size());
+  for (const auto& address : m_addresses) list.push_back(address.get());
+  return list;
+}
