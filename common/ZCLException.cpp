@@ -65,14 +65,13 @@ std::string ZCLSourcePosition(const char* file, int line) {
   return path + "(" + std::to_string(line) + ")";
 }
 
-void ZCLLogCaught(int level, const ZCLComException& e) {
-  ZCLLogMessage(level, nullptr, "[%s\n0x%08X\n%s]", ZCLTypeName<ZCLComException>().c_str(),
-                static_cast<unsigned>(e.GetHResult()), e.GetMessageText().c_str());
+void ZCLLogCaughtAs(int level, const std::string& caughtType, const ZCLComException& e) {
+  ZCLLogMessage(level, nullptr, "[%s\n0x%08X\n%s]", caughtType.c_str(), static_cast<unsigned>(e.GetHResult()),
+                e.GetMessageText().c_str());
 }
 
-void ZCLLogCaught(int level, const ZCLException& e) {
-  ZCLLogMessage(level, nullptr, "[%s\n%s]", ZCLTypeName<ZCLException>().c_str(),
-                e.GetMessageText().c_str());
+void ZCLLogCaughtAs(int level, const std::string& caughtType, const ZCLException& e) {
+  ZCLLogMessage(level, nullptr, "[%s\n%s]", caughtType.c_str(), e.GetMessageText().c_str());
 }
 
 void ZCLLogUnknownException(int level, const std::string& position) {

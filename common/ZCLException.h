@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include <type_traits>
+#include "ZCLTypeName.h"
 
 struct sqlite3;
 
@@ -80,7 +82,19 @@ void ZCLSqlThrowOnFail(int result, sqlite3* db);
 std::string ZCLSourcePosition(const char* file, int line);
 #define ZCL_POS ZCLSourcePosition(__FILE__, __LINE__)
 
-// The catch-site log forms, at the level the catching site gives.
-void ZCLLogCaught(int level, const ZCLComException& e);
-void ZCLLogCaught(int level, const ZCLException& e);
+// The catch-site log forms, at the level the catching site gives. The line
+// names the class the handler catches (its static type), not the thrown one:
+//   catch (const ZCLComException& e) { ZCLLogCaught(3, e); }
+//     -> "[class ZCLComException\n0x80004005\n<message>]"
+//   catch (const ZCLException& e) { ZCLLogCaught(3, e); }
+//     -> "[class ZCLException\n<message>]"
+//   catch (...) { ZCLLogUnknownException(3, ZCL_POS); }
+//     -> "[Unknown Exception!\n.\dir\file.cpp(95)]"
+void ZCLLogCaughtAs(int level, const std::string& caughtType, const ZCLComException& e);
+void ZCLLogCaughtAs(int level, const std::string& caughtType, const ZCLException& e);
+template <class Caught>
+void ZCLLogCaught(int level, const Caught& e) {
+  static_assert(std::is_base_of<ZCLException, Caught>::value, "not of the ZCLException family");
+  ZCLLogCaughtAs(level, ZCLTypeName<Caught>(), e);
+}
 void ZCLLogUnknownException(int level, const std::string& position);

@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include "LogFileTest.h"
 #include "ZCLException.h"
 
 namespace {
@@ -76,6 +77,61 @@ TEST(ExceptionTest, SourcePositionIsRelativeWithBackslashes) {
   EXPECT_EQ(ZCLSourcePosition("service/zembra.cpp", 95), ".\\service\\zembra.cpp(95)");
   std::string here = ZCL_POS;
   EXPECT_EQ(here.rfind(".\\common\\tests\\ExceptionTests.cpp(", 0), 0u) << here;
+}
+
+using ExceptionLogTest = LogFileTest;
+
+TEST_F(ExceptionLogTest, CatchFormsNameTheCaughtClassExactly) {
+  try {
+    ZCLComCoCreateThrowOnFail(REGDB_E_CLASSNOTREG, IID_IUnknown, ".\\x.cpp(1)create");
+  } catch (const ZCLComException& e) {
+    ZCLLogCaught(3, e);
+  }
+  try {
+    ZCLComQIThrowOnFail(E_NOINTERFACE, IID_IUnknown, "qi");
+  } catch (const ZCLComQIException& e) {
+    ZCLLogCaught(3, e);
+  }
+  try {
+    ZCLComThrowOnFail(E_FAIL, "com as plain");
+  } catch (const ZCLException& e) {
+    ZCLLogCaught(3, e);
+  }
+  try {
+    throw ZCLSqlException("busy", 5);
+  } catch (const ZCLException& e) {
+    ZCLLogCaught(3, e);
+  }
+  ZCLLogUnknownException(3, ".\\svc\\zembra.cpp(95)");
+  std::string text = NewText();
+  const char* expected[] = {
+      "[class ZCLComException\n0x80040154\n.\\x.cpp(1)create]",
+      "[class ZCLComQIException\n0x80004002\nqi]",
+      "[class ZCLException\ncom as plain]",
+      "[class ZCLException\nbusy]",
+      "[Unknown Exception!\n.\\svc\\zembra.cpp(95)]",
+  };
+  for (const char* form : expected)
+    EXPECT_NE(text.find("]: " + AsFileText(form) + "\r\n"), std::string::npos) << form << "\n" << text;
+}
+
+TEST_F(ExceptionLogTest, ThrowFunctionsLogAtTraceLevelBeforeThrowing) {
+  EXPECT_THROW(ZCLThrowOnError(1, "pos desc"), ZCLException);
+  EXPECT_THROW(ZCLComThrowOnFalse(false, E_ACCESSDENIED, "denied"), ZCLComException);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+  EXPECT_THROW(ZCLSqlThrowOnFail(sqlite3_exec(db, "bogus", nullptr, nullptr, nullptr), db), ZCLSqlException);
+  sqlite3_close(db);
+  std::string text = NewText();
+  EXPECT_NE(text.find(AsFileText("[ZCLException\n1 0x00000001\npos desc\n]")), std::string::npos) << text;
+  EXPECT_NE(text.find(AsFileText("[ZCLComException\n0x80070005\ndenied\n]")), std::string::npos) << text;
+  EXPECT_NE(text.find("[ZCLSqlException 1: near \"bogus\": syntax error]"), std::string::npos) << text;
+
+  // Below the threshold the throw still happens, silently.
+  ZCLLogger::Instance().SetLevel(3);
+  size_t before = FileText().size();
+  EXPECT_THROW(ZCLThrowOnFalse(false, "quiet"), ZCLException);
+  EXPECT_EQ(FileText().size(), before);
 }
 
 }  // namespace

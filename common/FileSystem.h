@@ -1,0 +1,26 @@
+#pragma once
+#include <windows.h>
+#include <string>
+#include <vector>
+
+// Wide-path helpers for the per-user data folders. They log nothing; failures
+// are thrown as plain integers (or a standard exception from ListDirectory).
+
+// False when nothing exists at the path; throws the integer 1 when a file
+// (not a directory) of that name exists.
+bool DirectoryExists(const std::wstring& path);
+// Creates the directory with every missing parent (a full path); throws the
+// Win32 error code as an integer otherwise, 183 when it already existed.
+void CreateDirectoryTree(const std::wstring& path);
+// Appends a backslash unless the text is empty or already ends with one.
+void EnsureTrailingBackslash(std::wstring& path);
+// The folder followed directly by the name: no separator is added.
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
+// Full paths of the sub-folders matching the pattern, "." and ".." left out,
+// in the order the file system returns them; with recursion the matches below
+// each sub-folder follow after the first level's. A missing folder gives an
+// empty list.
+std::vector<std::wstring> ListDirectory(const std::wstring& folder, const std::wstring& pattern,
+                                        bool recurse);
+// ListDirectory(folder, L"*", false).
+std::vector<std::wstring> ListDirectory(const std::wstring& folder);
