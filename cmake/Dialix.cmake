@@ -63,7 +63,9 @@ function(dialix_idl prefix idl)
     COMMAND ${DIALIX_WIDL} ${common} -h -H ${out}/${name}.h ${src}
     COMMAND ${DIALIX_WIDL} ${common} -u -U ${out}/${name}_i.c ${src}
     COMMAND ${DIALIX_WIDL} ${common} -t -T ${out}/${name}.tlb ${src}
-    COMMAND ${DIALIX_WIDL} ${common} -Oif -p -P ${out}/${name}_p.c --dlldata ${out}/dlldata.c ${src}
+    COMMAND ${DIALIX_WIDL} ${common} -Oif -p -P ${out}/${name}_p.c ${src}
+    # widl writes the proxy list only in its dlldata-only mode.
+    COMMAND ${DIALIX_WIDL} --dlldata-only --dlldata=${out}/dlldata.c ${name}
     DEPENDS ${src}
     COMMENT "widl ${name}.idl")
   set(${prefix}_IDL_DIR ${out} PARENT_SCOPE)

@@ -1,0 +1,94 @@
+#pragma once
+#include <windows.h>
+#include <atomic>
+#include "ComModule.h"
+
+// The module of a local-server program. Built on the program's main thread,
+// which becomes a single-threaded apartment and runs the message loop; Lock and
+// Unlock come from any thread; the shutdown monitor runs on a thread of its own
+// and only waits and posts.
+class CAtlExeModule : public CAtlModule {
+public:
+  explicit CAtlExeModule(_ATL_OBJMAP_ENTRY* objectMap);
+  ~CAtlExeModule() override;
+
+  LONG Unlock() override;
+
+  // Handles the registration switches or serves; returns the exit code.
+  int WinMain(int nShowCmd);
+  // True when the server is to run; otherwise *pnRetCode is the switch's result.
+  virtual bool ParseCommandLine(LPCWSTR commandLine, HRESULT* pnRetCode);
+  virtual HRESULT RegisterServer(BOOL bRegTypeLib);
+  virtual HRESULT UnregisterServer(BOOL bUnRegTypeLib);
+  HRESULT Run(int nShowCmd = SW_HIDE);
+
+  HRESULT RegisterClassObjects(DWORD context, DWORD flags);
+  HRESULT RevokeClassObjects();
+
+  // Ends the module, in this order: shutdown monitor, class objects, class
+  // factories (and the objects they keep, such as a singleton), the GIT,
+  // type information, COM. Runs once; the destructor calls it when nobody did.
+  void Term();
+
+  // The module's own application id and type library.
+  virtual HRESULT UpdateRegistryAppId(BOOL bRegister) = 0;
+  virtual const GUID& GetLibID() const = 0;
+
+  // "-word" or "/word": the word in any case, then the end, a blank or a tab.
+  static bool IsSwitch(LPCWSTR token, LPCWSTR word);
+  static LPCWSTR FindOneOf(LPCWSTR text, LPCWSTR chars);
+
+  static bool m_bInitFailed;
+
+  DWORD m_dwMainThreadID;
+  DWORD m_dwTimeOut = 5000;  // idle time before the process ends
+  DWORD m_dwPause = 1000;    // after the class objects are revoked
+  bool m_bDelayShutdown = true;
+  std::atomic<bool> m_bActivity{false};
+  bool m_bComInitialized = false;
+  // Times a shutdown was called off because a client came in while the
+  // class objects were being revoked.
+  std::atomic<LONG> m_nShutdownsCancelled{0};
+
+protected:
+  _ATL_OBJMAP_ENTRY* GetObjectMap() const { return m_pObjMap; }
+
+private:
+  HRESULT StartMonitor();
+  void StopMonitor();
+  void MonitorShutdown();
+  static DWORD WINAPI MonitorProc(void* module);
+  void RunMessageLoop();
+  void PumpMessagesFor(DWORD milliseconds);
+
+  _ATL_OBJMAP_ENTRY* m_pObjMap;
+  HANDLE m_hEventShutdown = nullptr;
+  HANDLE m_hMonitor = nullptr;
+  std::atomic<bool> m_bStopMonitor{false};
+  bool m_bTermed = false;
+};
+
+// T adds what only the program knows, through these declarations:
+//   DECLARE_LIBID(LIBID_x)
+//   DECLARE_REGISTRY_APPID_RESOURCEID(resid, "{appid}")
+template <class T>
+class CAtlExeModuleT : public CAtlExeModule {
+public:
+  explicit CAtlExeModuleT(_ATL_OBJMAP_ENTRY* objectMap) : CAtlExeModule(objectMap) {}
+  HRESULT UpdateRegistryAppId(BOOL bRegister) override { return T::UpdateRegistryAppIdRes(bRegister); }
+  const GUID& GetLibID() const override { return T::GetLibIDRes(); }
+};
+
+#define DECLARE_LIBID(libid) \
+  static const GUID& GetLibIDRes() { return libid; }
+
+#define DECLARE_REGISTRY_APPID_RESOURCEID(resid, appid)                    \
+  static LPCOLESTR GetAppId() { return L##appid; }                         \
+  static HRESULT WINAPI UpdateRegistryAppIdRes(BOOL bRegister) {           \
+    return AtlUpdateRegistryFromResource<resid>(bRegister);                \
+  }                                                                        \
+  HRESULT AddCommonRGSReplacements(IRegistrarBase* registrar) override {   \
+    return AtlAddReplacement(registrar, L"APPID", GetAppId());             \
+  }
+
+HRESULT AtlAddReplacement(IRegistrarBase* registrar, LPCOLESTR key, LPCOLESTR item);
