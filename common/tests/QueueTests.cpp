@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <objbase.h>
 #include <atomic>
-#include <memory>
 #include <string>
 #include <vector>
 #include "CGlobalQueue.h"
@@ -14,38 +13,29 @@ namespace {
 
 const DWORD kPatience = 10000;  // ms; a bound, never a pace
 
-// What the tasks of one test did, in the order the worker did it.
+// What the tasks of one test did, in order.
 class Journal : public CLockable {
 public:
-  void Ran(int id) {
+  void Note(std::vector<int>& list, int id) {
     CLockGuard guard(this);
-    m_ran.push_back(id);
-    if (static_cast<int>(m_ran.size()) == m_expected) m_done.Set();
+    list.push_back(id);
+    if (&list == &ran && static_cast<int>(ran.size()) == m_expected) m_done.Set();
   }
-  void Deleted(int id) {
+  std::vector<int> Get(const std::vector<int>& list) {
     CLockGuard guard(this);
-    m_deleted.push_back(id);
+    return list;
   }
-  std::vector<int> RanIds() {
-    CLockGuard guard(this);
-    return m_ran;
-  }
-  std::vector<int> DeletedIds() {
-    CLockGuard guard(this);
-    return m_deleted;
-  }
-  // Waits until `count` tasks in all have run.
   bool WaitForRuns(int count) {
     {
       CLockGuard guard(this);
       m_expected = count;
-      if (static_cast<int>(m_ran.size()) >= count) return true;
+      if (static_cast<int>(ran.size()) >= count) return true;
     }
     return m_done.Wait(kPatience);
   }
+  std::vector<int> ran, deleted;
 
 private:
-  std::vector<int> m_ran, m_deleted;
   int m_expected = -1;
   CEventHandle m_done;
 };
@@ -54,47 +44,68 @@ class RecordingTask : public CTaskBase {
 public:
   enum Fault { None, ThrowsZcl, ThrowsOther };
   RecordingTask(Journal& journal, int id, bool autoDelete = true, Fault fault = None)
-      : m_journal(journal), m_id(id), m_autoDelete(autoDelete), m_fault(fault) {}
-  ~RecordingTask() override { m_journal.Deleted(m_id); }
+      : m_id(id), m_journal(journal), m_autoDelete(autoDelete), m_fault(fault) {}
+  ~RecordingTask() override { m_journal.Note(m_journal.deleted, m_id); }
   void Execute() override {
-    m_journal.Ran(m_id);
+    m_journal.Note(m_journal.ran, m_id);
     if (m_fault == ThrowsZcl) ZCLThrowOnFalse(false, "task failed");
     if (m_fault == ThrowsOther) throw 42;
   }
   bool IsAutoDelete() override { return m_autoDelete; }
-  int Id() const { return m_id; }
+  const int m_id;
 
 private:
   Journal& m_journal;
-  int m_id;
   bool m_autoDelete;
   Fault m_fault;
 };
 
-// Holds the worker until released, so that later tasks queue up behind it.
+// Holds the worker until released; notes where it runs and queues a task of
+// its own (which would deadlock if the queue's lock were held meanwhile).
 class BlockingTask : public CTaskBase {
 public:
+  BlockingTask(CGlobalQueue* queue, Journal* journal) : m_queue(queue), m_journal(journal) {}
   void Execute() override {
+    APTTYPEQUALIFIER qualifier;
+    CoGetApartmentType(&apartment, &qualifier);
+    typedef HRESULT(WINAPI * GetDescription)(HANDLE, PWSTR*);
+    auto get = reinterpret_cast<GetDescription>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetThreadDescription")));
+    PWSTR text = nullptr;
+    if (get && SUCCEEDED(get(GetCurrentThread(), &text)) && text) name = text;
+    LocalFree(text);
     started.Set();
     release.Wait(kPatience);
+    if (m_queue) m_queue->AddTask(new RecordingTask(*m_journal, 4));
   }
   bool IsAutoDelete() override { return false; }
   CEventHandle started, release;
+  APTTYPE apartment = APTTYPE_CURRENT;
+  std::wstring name;
+
+private:
+  CGlobalQueue* m_queue;
+  Journal* m_journal;
 };
 
-TEST(QueueTest, TasksQueuedWhileBusyAllRunInOrder) {
+TEST(QueueTest, TasksQueuedWhileBusyAllRunInOrderOnANamedMtaWorker) {
   Journal journal;
-  BlockingTask blocker;
-  CGlobalQueue queue(L"TestQueue");
+  CGlobalQueue queue(L"TaskQueue");
+  BlockingTask blocker(&queue, &journal);
   ASSERT_TRUE(queue.StartThread());
   queue.AddTask(&blocker);
   ASSERT_TRUE(blocker.started.Wait(kPatience));
+  // The auto-reset event is signalled three times before the worker waits.
   for (int id = 1; id <= 3; ++id) queue.AddTask(new RecordingTask(journal, id));
   blocker.release.Set();
-  ASSERT_TRUE(journal.WaitForRuns(3));
-  EXPECT_EQ(journal.RanIds(), (std::vector<int>{1, 2, 3}));
+  ASSERT_TRUE(journal.WaitForRuns(4));
   queue.StopThread();
-  EXPECT_EQ(journal.DeletedIds(), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(journal.Get(journal.ran), (std::vector<int>{1, 2, 3, 4}));
+  EXPECT_EQ(journal.Get(journal.deleted), (std::vector<int>{1, 2, 3, 4}));
+  EXPECT_EQ(blocker.apartment, APTTYPE_MTA);
+  if (GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetThreadDescription")) {
+    EXPECT_EQ(blocker.name, L"TaskQueue");
+  }
 }
 
 using QueueLogTest = LogFileTest;
@@ -109,42 +120,36 @@ TEST_F(QueueLogTest, ThrowingTasksAreDisposedOfAndTheNextOneRuns) {
     queue.AddTask(new RecordingTask(journal, 3));
     ASSERT_TRUE(journal.WaitForRuns(3));
   }
-  EXPECT_EQ(journal.RanIds(), (std::vector<int>{1, 2, 3}));
-  EXPECT_EQ(journal.DeletedIds(), (std::vector<int>{1, 2, 3}));
-  std::string text = NewText();
-  size_t unknown = text.find("Unknown exception thrown by executing task!\r\n");
-  ASSERT_NE(unknown, std::string::npos) << text;
-  EXPECT_EQ(text.find("Unknown exception thrown by executing task!", unknown + 1), std::string::npos)
-      << "a ZCLException is dropped without a line";
-  EXPECT_NE(text.find("[Constructed class CTaskBase]"), std::string::npos);
-  EXPECT_NE(text.find(">> CGlobalQueue::AddTask"), std::string::npos);
+  EXPECT_EQ(journal.Get(journal.ran), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(journal.Get(journal.deleted), (std::vector<int>{1, 2, 3}));
+  // Only the unknown exception is logged; the ZCLException is dropped.
+  std::string text = NewText(), line = "Unknown exception thrown by executing task!\r\n";
+  size_t at = text.find(line);
+  ASSERT_NE(at, std::string::npos) << text;
+  EXPECT_EQ(text.find(line, at + 1), std::string::npos);
 }
 
-// A task that is also a COM object: the queue must release it, not delete it.
+// A task that is also a COM object: released by the queue, never deleted.
 class ComTask : public IUnknown, public CTaskBase {
 public:
   explicit ComTask(Journal& journal) : m_journal(journal) {}
-  ~ComTask() override { m_journal.Deleted(99); }
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = iid == IID_IUnknown ? static_cast<IUnknown*>(this) : nullptr;
-    if (!*out) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
+  ~ComTask() override { m_journal.Note(m_journal.deleted, 99); }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+    *out = nullptr;
+    return E_NOINTERFACE;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
   ULONG STDMETHODCALLTYPE Release() override {
-    ULONG left = --m_refs;
+    ULONG left = --refs;
     if (left == 0) delete this;
     return left;
   }
-  void Execute() override { m_journal.Ran(99); }
+  void Execute() override { m_journal.Note(m_journal.ran, 99); }
   bool IsAutoDelete() override { return true; }
-  ULONG Refs() const { return m_refs; }
+  std::atomic<ULONG> refs{1};  // the client's reference
 
 private:
   Journal& m_journal;
-  std::atomic<ULONG> m_refs{1};  // the client's reference
 };
 
 TEST(QueueTest, ComTaskIsReleasedNotDeleted) {
@@ -156,12 +161,11 @@ TEST(QueueTest, ComTaskIsReleasedNotDeleted) {
     task->AddRef();  // the queue's reference
     queue.AddTask(task);
     ASSERT_TRUE(journal.WaitForRuns(1));
-    queue.StopThread();
   }
-  EXPECT_EQ(task->Refs(), 1u);
-  EXPECT_TRUE(journal.DeletedIds().empty());
+  EXPECT_EQ(task->refs, 1u);
+  EXPECT_TRUE(journal.Get(journal.deleted).empty());
   task->Release();
-  EXPECT_EQ(journal.DeletedIds(), (std::vector<int>{99}));
+  EXPECT_EQ(journal.Get(journal.deleted), (std::vector<int>{99}));
 }
 
 class SelectIds : public CheckRemoval {
@@ -169,9 +173,9 @@ public:
   explicit SelectIds(std::vector<int> ids) : m_ids(std::move(ids)) {}
   bool Check(CTaskBase* task) override {
     auto* recording = dynamic_cast<RecordingTask*>(task);
-    if (!recording) throw 1;  // a predicate's failure keeps the task
+    if (!recording) throw 1;  // a failing predicate keeps the task
     for (int id : m_ids)
-      if (recording->Id() == id) return true;
+      if (recording->m_id == id) return true;
     return false;
   }
 
@@ -181,36 +185,33 @@ private:
 
 TEST_F(QueueLogTest, RemoveTaskTakesEveryMatchAndKeepsTheOrderOfTheRest) {
   Journal journal;
-  BlockingTask stranger;  // makes the predicate throw
+  BlockingTask stranger(nullptr, nullptr);
   RecordingTask kept(journal, 5, false);
+  stranger.release.Set();
   {
     CGlobalQueue queue;
     queue.AddTask(nullptr);
     queue.RemoveTask(nullptr);
-    queue.AddTask(new RecordingTask(journal, 1));
-    queue.AddTask(new RecordingTask(journal, 2));
-    queue.AddTask(new RecordingTask(journal, 3));  // 2 and 3: adjacent matches
+    for (int id : {1, 2, 3}) queue.AddTask(new RecordingTask(journal, id));  // 2, 3 adjacent
     queue.AddTask(&stranger);
     queue.AddTask(new RecordingTask(journal, 4));
     queue.AddTask(&kept);
     queue.AddTask(new RecordingTask(journal, 6));
     SelectIds select({2, 3, 6});
     queue.RemoveTask(&select);
-    EXPECT_EQ(journal.DeletedIds(), (std::vector<int>{2, 3, 6}));
-    stranger.release.Set();
+    EXPECT_EQ(journal.Get(journal.deleted), (std::vector<int>{2, 3, 6}));
     ASSERT_TRUE(queue.StartThread());
     ASSERT_TRUE(journal.WaitForRuns(3));
-    EXPECT_TRUE(stranger.started.Wait(0));
-    queue.StopThread();
   }
-  EXPECT_EQ(journal.RanIds(), (std::vector<int>{1, 4, 5}));
-  EXPECT_EQ(journal.DeletedIds(), (std::vector<int>{2, 3, 6, 1, 4}));
+  EXPECT_TRUE(stranger.started.Wait(0));
+  EXPECT_EQ(journal.Get(journal.ran), (std::vector<int>{1, 4, 5}));
+  EXPECT_EQ(journal.Get(journal.deleted), (std::vector<int>{2, 3, 6, 1, 4}));
   std::string text = NewText();
-  size_t removals = 0;
+  int removals = 0;
   for (size_t at = text.find("Removing task from TaskQueue"); at != std::string::npos;
        at = text.find("Removing task from TaskQueue", at + 1))
     ++removals;
-  EXPECT_EQ(removals, 3u);
+  EXPECT_EQ(removals, 3);
 }
 
 TEST(QueueTest, NeverStartedQueueDisposesOnlyAutoDeleteTasks) {
@@ -222,86 +223,39 @@ TEST(QueueTest, NeverStartedQueueDisposesOnlyAutoDeleteTasks) {
     queue.AddTask(&owned);
     queue.AddTask(new RecordingTask(journal, 3));
   }
-  EXPECT_TRUE(journal.RanIds().empty());
-  EXPECT_EQ(journal.DeletedIds(), (std::vector<int>{1, 3}));
+  EXPECT_TRUE(journal.Get(journal.ran).empty());
+  EXPECT_EQ(journal.Get(journal.deleted), (std::vector<int>{1, 3}));
 }
 
-// Runs on the worker: records its apartment and its thread's name, and queues
-// a follow-up, which must not deadlock on the queue's lock.
-class InspectingTask : public CTaskBase {
-public:
-  InspectingTask(CGlobalQueue& queue, Journal& journal) : m_queue(queue), m_journal(journal) {}
-  void Execute() override {
-    APTTYPE type;
-    APTTYPEQUALIFIER qualifier;
-    if (SUCCEEDED(CoGetApartmentType(&type, &qualifier))) apartment = type;
-    typedef HRESULT(WINAPI * GetDescription)(HANDLE, PWSTR*);
-    auto get = reinterpret_cast<GetDescription>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetThreadDescription")));
-    PWSTR text = nullptr;
-    if (get && SUCCEEDED(get(GetCurrentThread(), &text)) && text) {
-      name = text;
-      LocalFree(text);
-    }
-    m_queue.AddTask(new RecordingTask(m_journal, 7));
-  }
-  bool IsAutoDelete() override { return false; }
-  int apartment = -1;
-  std::wstring name;
-
-private:
-  CGlobalQueue& m_queue;
-  Journal& m_journal;
-};
-
-TEST(QueueTest, WorkerJoinsTheMultithreadedApartmentUnderItsName) {
-  Journal journal;
-  CGlobalQueue queue(L"TaskQueue");
-  InspectingTask inspect(queue, journal);
-  ASSERT_TRUE(queue.StartThread());
-  queue.AddTask(&inspect);
-  ASSERT_TRUE(journal.WaitForRuns(1));
-  queue.StopThread();
-  EXPECT_EQ(inspect.apartment, APTTYPE_MTA);
-  if (GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetThreadDescription")) {
-    EXPECT_EQ(inspect.name, L"TaskQueue");
-  }
-}
-
-// Disposal counts per task: a double free or a leak shows as a count other
-// than one, whether the worker or the destructor disposed of the task.
-class CountedTask : public CTaskBase {
-public:
-  explicit CountedTask(std::atomic<int>& disposals) : m_disposals(disposals) {}
-  ~CountedTask() override { ++m_disposals; }
-  void Execute() override {}
-  bool IsAutoDelete() override { return true; }
-
-private:
-  std::atomic<int>& m_disposals;
-};
-
+// Whether the worker or the destructor disposed of a task, each is disposed
+// of exactly once: a double free or a leak shows as another count.
 TEST(QueueTest, StoppingWithTasksQueuedDisposesOfEachTaskOnce) {
-  const int rounds = 200, tasksPerRound = 20;
+  struct Counted : CTaskBase {
+    explicit Counted(std::atomic<int>& count) : disposals(count) {}
+    ~Counted() override { ++disposals; }
+    void Execute() override {}
+    bool IsAutoDelete() override { return true; }
+    std::atomic<int>& disposals;
+  };
+  const int rounds = 200, tasks = 20;
   for (int round = 0; round < rounds; ++round) {
-    std::unique_ptr<std::atomic<int>[]> disposals(new std::atomic<int>[tasksPerRound]);
-    for (int i = 0; i < tasksPerRound; ++i) disposals[i] = 0;
+    std::vector<std::atomic<int>> disposals(tasks);
     Journal journal;
     ComTask* com = new ComTask(journal);
     {
       CGlobalQueue queue;
       ASSERT_TRUE(queue.StartThread());
-      for (int i = 0; i < tasksPerRound; ++i) {
-        queue.AddTask(new CountedTask(disposals[i]));
-        if (i == tasksPerRound / 2) {
+      for (int i = 0; i < tasks; ++i) {
+        queue.AddTask(new Counted(disposals[i]));
+        if (i == tasks / 2) {
           com->AddRef();
           queue.AddTask(com);
         }
-        if (i == round % tasksPerRound) queue.SignalStop();
+        if (i == round % tasks) queue.SignalStop();
       }
     }
-    for (int i = 0; i < tasksPerRound; ++i) ASSERT_EQ(disposals[i], 1) << "round " << round << " task " << i;
-    ASSERT_EQ(com->Refs(), 1u) << "round " << round;
+    for (int i = 0; i < tasks; ++i) ASSERT_EQ(disposals[i], 1) << "round " << round << " task " << i;
+    ASSERT_EQ(com->refs, 1u) << "round " << round;
     com->Release();
   }
 }

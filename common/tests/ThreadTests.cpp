@@ -1,6 +1,5 @@
 #include <windows.h>
 #include <gtest/gtest.h>
-#include <atomic>
 #include <string>
 #include "CSyncEvent.h"
 #include "CThread.h"
@@ -10,38 +9,31 @@ namespace {
 
 typedef HRESULT(WINAPI* GetThreadDescriptionFn)(HANDLE, PWSTR*);
 
-GetThreadDescriptionFn GetDescriptionCall() {
-  return reinterpret_cast<GetThreadDescriptionFn>(
+// The name the system keeps for a thread; null when the call is missing
+// (Windows 7 keeps names only in the debugger).
+const wchar_t* ThreadDescription(HANDLE thread, std::wstring& name) {
+  auto get = reinterpret_cast<GetThreadDescriptionFn>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetThreadDescription")));
-}
-
-// The name the system keeps for a thread; empty when the call is missing.
-std::wstring ThreadDescription(HANDLE thread) {
-  auto get = GetDescriptionCall();
   PWSTR text = nullptr;
-  if (!get || FAILED(get(thread, &text)) || !text) return L"";
-  std::wstring name = text;
+  if (!get) return nullptr;
+  if (SUCCEEDED(get(thread, &text)) && text) name = text;
   LocalFree(text);
-  return name;
+  return name.c_str();
 }
-
-struct Flag {
-  explicit Flag(bool* target) : m_target(target) {}
-  ~Flag() { *m_target = true; }
-  bool* m_target;
-};
 
 class Scripted : public CThreadImpl<Scripted> {
 public:
   enum Fault { None, InStart, InRun };
   explicit Scripted(Fault fault) : m_fault(fault) {}
   ~Scripted() override { StopThread(); }
-
   void OnThreadStart() override {
     if (m_fault == InStart) throw 1;
   }
   unsigned Run() {
-    Flag flag(&m_localDestroyed);
+    struct Unwound {
+      bool* flag;
+      ~Unwound() { *flag = true; }
+    } local{&m_unwound};
     m_ran = true;
     if (m_fault == InRun) throw std::string("run failed");
     return 7;
@@ -49,52 +41,37 @@ public:
   void OnThreadExit(DWORD code) override { m_exitSeen = code; }
 
   Fault m_fault;
-  bool m_ran = false;
-  bool m_localDestroyed = false;
+  bool m_ran = false, m_unwound = false;
   DWORD m_exitSeen = 0;
 };
 
-TEST(ThreadTest, RunThatReturnsGivesItsExitCodeAndUnwindsItsLocals) {
-  Scripted thread(Scripted::None);
-  ASSERT_TRUE(thread.StartThread());
-  DWORD code = 0;
-  ASSERT_TRUE(thread.GetThreadHandle().Wait(&code));
-  EXPECT_EQ(code, 7u);
-  EXPECT_EQ(thread.m_exitSeen, 7u);
-  EXPECT_TRUE(thread.m_localDestroyed);
-  EXPECT_FALSE(thread.GetThreadHandle().IsRunning());
+TEST(ThreadTest, ExitCodesAndCallbacksForEachWayOfEnding) {
+  struct Case {
+    Scripted::Fault fault;
+    DWORD code, exitSeen;
+    bool ran;
+  } cases[] = {{Scripted::None, 7, 7, true},
+               {Scripted::InRun, 0xFFFFFFFF, 0xFFFFFFFF, true},
+               {Scripted::InStart, 0xFFFFFFFF, 0, false}};
+  for (const Case& c : cases) {
+    Scripted thread(c.fault);
+    ASSERT_TRUE(thread.StartThread());
+    DWORD code = 0;
+    ASSERT_TRUE(thread.GetThreadHandle().Wait(&code));
+    EXPECT_EQ(code, c.code) << c.fault;
+    EXPECT_EQ(thread.m_exitSeen, c.exitSeen) << c.fault;
+    EXPECT_EQ(thread.m_ran, c.ran) << c.fault;
+    // The procedure returns rather than ending the thread: locals unwind.
+    EXPECT_EQ(thread.m_unwound, c.ran) << c.fault;
+    EXPECT_FALSE(thread.GetThreadHandle().IsRunning());
+  }
+  Scripted never(Scripted::None);  // destroyed without waiting or closing
+  EXPECT_EQ(never.GetThreadHandle().GetHandle(), nullptr);
+  EXPECT_FALSE(never.GetThreadHandle().Wait());
 }
 
-TEST(ThreadTest, RunThatThrowsEndsWithMinusOneAfterOnThreadExit) {
-  Scripted thread(Scripted::InRun);
-  ASSERT_TRUE(thread.StartThread());
-  DWORD code = 0;
-  ASSERT_TRUE(thread.GetThreadHandle().Wait(&code));
-  EXPECT_EQ(code, 0xFFFFFFFFu);
-  EXPECT_EQ(thread.m_exitSeen, 0xFFFFFFFFu);
-  EXPECT_TRUE(thread.m_localDestroyed);
-}
-
-TEST(ThreadTest, StartThatThrowsSkipsRunAndExit) {
-  Scripted thread(Scripted::InStart);
-  ASSERT_TRUE(thread.StartThread());
-  DWORD code = 0;
-  ASSERT_TRUE(thread.GetThreadHandle().Wait(&code));
-  EXPECT_EQ(code, 0xFFFFFFFFu);
-  EXPECT_FALSE(thread.m_ran);
-  EXPECT_EQ(thread.m_exitSeen, 0u);
-}
-
-TEST(ThreadTest, NeverStartedThreadHasNothingToWaitForOrClose) {
-  Scripted thread(Scripted::None);
-  EXPECT_EQ(thread.GetThreadHandle().GetHandle(), nullptr);
-  EXPECT_FALSE(thread.GetThreadHandle().Wait());
-  EXPECT_TRUE(thread.GetThreadHandle().Close());
-  EXPECT_FALSE(thread.GetThreadHandle().IsRunning());
-}
-
-// Runs until told to stop, touching only the base once started, so that the
-// base's destructor may be the one that asks and waits.
+// Touches only the base once started, so the base's destructor may be the
+// one that asks it to stop and waits.
 class Looper : public CThreadImpl<Looper> {
 public:
   unsigned Run() {
@@ -121,7 +98,7 @@ TEST(ThreadTest, DestructionStopsAndJoinsARunningThread) {
   CloseHandle(copy);
 }
 
-std::atomic<int> g_firstPriority{999};
+int g_firstPriority;
 
 unsigned __stdcall RecordPriority(void*) {
   g_firstPriority = GetThreadPriority(GetCurrentThread());
@@ -131,59 +108,45 @@ unsigned __stdcall RecordPriority(void*) {
 TEST(ThreadTest, PriorityIsSetBeforeTheThreadRuns) {
   for (int priority : {THREAD_PRIORITY_BELOW_NORMAL, 0}) {
     CThreadHandle handle;
-    g_firstPriority = 999;
     ASSERT_TRUE(handle.Create(&RecordPriority, nullptr, priority));
-    EXPECT_FALSE(handle.IsSuspended());
     ASSERT_TRUE(handle.Wait());
-    EXPECT_EQ(g_firstPriority, priority == 0 ? THREAD_PRIORITY_NORMAL : priority);
+    EXPECT_EQ(g_firstPriority, priority);  // 0 is THREAD_PRIORITY_NORMAL
     EXPECT_TRUE(handle.Close());
     EXPECT_EQ(handle.GetHandle(), nullptr);
   }
 }
 
-struct NamingResult {
-  std::wstring seen;
-  bool continued = false;
-};
-
-unsigned __stdcall NameMyself(void* parameter) {
-  auto* result = static_cast<NamingResult*>(parameter);
-  ZCLSetThreadName(0xFFFFFFFF, "WorkerSelf");
-  result->continued = true;  // no debugger, and the raise came back
-  result->seen = ThreadDescription(GetCurrentThread());
-  return 0;
+unsigned __stdcall NameMyself(void* seen) {
+  ZCLSetThreadName(0xFFFFFFFF, "WorkerSelf");  // returns: nothing else catches it
+  const wchar_t* name = ThreadDescription(GetCurrentThread(), *static_cast<std::wstring*>(seen));
+  return name ? 1 : 2;
 }
 
 TEST(ThreadTest, ThreadsAreNamedWithNoDebuggerAttached) {
   ASSERT_FALSE(IsDebuggerPresent());
-  NamingResult result;
+  std::wstring seen;
   CThreadHandle handle;
-  ASSERT_TRUE(handle.Create(&NameMyself, &result));
-  ASSERT_TRUE(handle.Wait());
-  EXPECT_TRUE(result.continued);
-  // Systems without the call (Windows 7) keep names only in the debugger.
-  if (GetDescriptionCall()) {
-    EXPECT_EQ(result.seen, L"WorkerSelf");
+  ASSERT_TRUE(handle.Create(&NameMyself, &seen));
+  DWORD code = 0;
+  ASSERT_TRUE(handle.Wait(&code));
+  if (code == 1) {
+    EXPECT_EQ(seen, L"WorkerSelf");
   }
 
-  // Another thread, by id.
-  Looper other;
+  Looper other;  // named from outside, by id
   ASSERT_TRUE(other.StartThread());
   ASSERT_TRUE(other.m_started.Wait(10000));
   ZCLSetThreadName(other.GetThreadHandle().GetThreadId(), "WorkerOther");
-  std::wstring name = ThreadDescription(other.GetThreadHandle().GetHandle());
-  if (GetDescriptionCall()) {
+  std::wstring name;
+  if (ThreadDescription(other.GetThreadHandle().GetHandle(), name)) {
     EXPECT_EQ(name, L"WorkerOther");
   }
-  other.StopThread();
 }
 
-TEST(SyncEventTest, ResetModesAndTimeouts) {
-  CSyncEvent automatic, manual;
-  EXPECT_FALSE(automatic.IsCreated());
+TEST(SyncEventTest, ResetModesTimeoutsAndSharing) {
+  CSyncEvent automatic, manual, named, sameName;
   automatic.Create();
   manual.Create(true);
-  EXPECT_FALSE(automatic.Wait(0));
   automatic.Set();
   EXPECT_TRUE(automatic.Wait(0));
   EXPECT_FALSE(automatic.Wait(0));
@@ -192,37 +155,34 @@ TEST(SyncEventTest, ResetModesAndTimeouts) {
   EXPECT_TRUE(manual.Wait(0));
   manual.Reset();
   EXPECT_FALSE(manual.Wait(0));
-  manual.Close();
-  EXPECT_EQ(manual.Handle(), INVALID_HANDLE_VALUE);
+  std::wstring name = L"DialixTestEvent-" + std::to_wstring(GetCurrentProcessId());
+  named.CreateNamed(name.c_str());
+  sameName.CreateNamed(name.c_str());
+  named.Set();
+  EXPECT_TRUE(sameName.Wait(0));
+  EXPECT_TRUE(sameName.Wait(0));
+
+  CEventHandle handle;
+  EXPECT_FALSE(handle.Wait(0));
+  EXPECT_TRUE(handle.Set());
+  EXPECT_TRUE(handle.Wait(INFINITE));
+  EXPECT_FALSE(handle.Wait(0));
 }
 
-TEST(SyncEventTest, FailuresThrowTheSystemErrorCode) {
-  CSyncEvent never;
+// The invalid-handle value is also the process pseudo-handle: an uncreated
+// event must not wait on the process.
+TEST(SyncEventTest, UncreatedOrClosedEventThrowsTheSystemErrorCode) {
+  CSyncEvent event;
+  EXPECT_THROW(event.Wait(INFINITE), DWORD);
+  event.Create();
+  event.Close();
+  EXPECT_EQ(event.Handle(), INVALID_HANDLE_VALUE);
   try {
-    never.Set();
+    event.Set();
     FAIL() << "no throw";
   } catch (DWORD error) {
     EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_HANDLE));
   }
-  EXPECT_THROW(never.Wait(0), DWORD);
-}
-
-TEST(SyncEventTest, NamedEventIsSharedAndManualReset) {
-  std::wstring name = L"DialixTestEvent-" + std::to_wstring(GetCurrentProcessId());
-  CSyncEvent first, second;
-  first.CreateNamed(name.c_str());
-  second.CreateNamed(name.c_str());
-  first.Set();
-  EXPECT_TRUE(second.Wait(0));
-  EXPECT_TRUE(second.Wait(0));
-}
-
-TEST(SyncEventTest, EventHandleIsAutoReset) {
-  CEventHandle event;
-  EXPECT_FALSE(event.Wait(0));
-  EXPECT_TRUE(event.Set());
-  EXPECT_TRUE(event.Wait(INFINITE));
-  EXPECT_FALSE(event.Wait(0));
 }
 
 }  // namespace
