@@ -1,0 +1,401 @@
+#include <windows.h>
+#include "PhoneWorld.h"
+#include <cstdio>
+#include <cstdlib>
+#include <cwctype>
+#include <sstream>
+
+namespace PhoneSim {
+
+namespace {
+
+const wchar_t kPhonesFolder[] = L"phones";
+const wchar_t kGenerationFile[] = L"generation";
+const wchar_t kFaultsFile[] = L"faults.txt";
+const wchar_t kPhoneFile[] = L"phone.txt";
+
+std::wstring Join(const std::wstring& a, const std::wstring& b) {
+  if (a.empty()) return b;
+  wchar_t last = a[a.size() - 1];
+  return (last == L'\\' || last == L'/') ? a + b : a + L"\\" + b;
+}
+
+void MakeFolders(const std::wstring& folder) {
+  if (folder.empty() || GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES) return;
+  size_t slash = folder.find_last_of(L"\\/");
+  if (slash != std::wstring::npos && slash > 0) MakeFolders(folder.substr(0, slash));
+  CreateDirectoryW(folder.c_str(), nullptr);
+}
+
+void DeleteTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(Join(folder, L"*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring path = Join(folder, name);
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        DeleteTree(path);
+      else
+        DeleteFileW(path.c_str());
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
+bool ReadWhole(const std::wstring& path, std::string* text) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  text->clear();
+  char buffer[4096];
+  DWORD read = 0;
+  bool ok = true;
+  for (;;) {
+    if (!ReadFile(file, buffer, sizeof(buffer), &read, nullptr)) {
+      ok = false;
+      break;
+    }
+    if (read == 0) break;
+    text->append(buffer, read);
+  }
+  CloseHandle(file);
+  return ok;
+}
+
+// Values stay on one line.
+std::string Escape(const std::wstring& value) {
+  std::string in = ToUtf8(value), out;
+  for (char c : in) {
+    if (c == '\\') out += "\\\\";
+    else if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else out += c;
+  }
+  return out;
+}
+
+std::wstring Unescape(const std::string& value) {
+  std::string out;
+  for (size_t i = 0; i < value.size(); ++i) {
+    if (value[i] == '\\' && i + 1 < value.size()) {
+      char n = value[++i];
+      out += n == 'n' ? '\n' : n == 'r' ? '\r' : n;
+    } else {
+      out += value[i];
+    }
+  }
+  return FromUtf8(out);
+}
+
+DWORD ToNumber(const std::string& value) { return static_cast<DWORD>(strtoul(value.c_str(), nullptr, 0)); }
+
+std::string FormatPhone(const CPhone& p) {
+  std::ostringstream s;
+  s << "serial=" << Escape(p.serial) << "\n"
+    << "model=" << Escape(p.model) << "\n"
+    << "manufacturer=" << Escape(p.manufacturer) << "\n"
+    << "friendly=" << Escape(p.friendlyName) << "\n"
+    << "connected=" << (p.connected ? 1 : 0) << "\n"
+    << "info=" << p.info << "\n"
+    << "type=" << p.typeCode << "\n"
+    << "detail1=" << Escape(p.detail1) << "\n"
+    << "detail2=" << Escape(p.detail2) << "\n"
+    << "detail3=" << Escape(p.detail3) << "\n"
+    << "detailvalue=" << p.detailValue << "\n"
+    << "capabilities=" << p.capabilities << "\n";
+  for (const CConnection& c : p.connections) {
+    // "conn.id" opens a connection; the lines after it fill it.
+    s << "conn.id=" << c.deviceId << "\n"
+      << "conn.media=" << c.media << "\n"
+      << "conn.state=" << c.state << "\n"
+      << "conn.name=" << Escape(c.name) << "\n"
+      << "conn.address=" << Escape(c.address) << "\n";
+  }
+  return s.str();
+}
+
+CPhone ParsePhone(const std::string& text) {
+  CPhone p;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line[line.size() - 1] == '\r') line.erase(line.size() - 1);
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+    if (key == "serial") p.serial = Unescape(value);
+    else if (key == "model") p.model = Unescape(value);
+    else if (key == "manufacturer") p.manufacturer = Unescape(value);
+    else if (key == "friendly") p.friendlyName = Unescape(value);
+    else if (key == "connected") p.connected = ToNumber(value) != 0;
+    else if (key == "info") p.info = ToNumber(value);
+    else if (key == "type") p.typeCode = ToNumber(value);
+    else if (key == "detail1") p.detail1 = Unescape(value);
+    else if (key == "detail2") p.detail2 = Unescape(value);
+    else if (key == "detail3") p.detail3 = Unescape(value);
+    else if (key == "detailvalue") p.detailValue = ToNumber(value);
+    else if (key == "capabilities") p.capabilities = ToNumber(value);
+    else if (key == "conn.id") {
+      p.connections.push_back(CConnection());
+      p.connections.back().deviceId = ToNumber(value);
+    } else if (!p.connections.empty()) {
+      CConnection& c = p.connections.back();
+      if (key == "conn.media") c.media = ToNumber(value);
+      else if (key == "conn.state") c.state = ToNumber(value);
+      else if (key == "conn.name") c.name = Unescape(value);
+      else if (key == "conn.address") c.address = Unescape(value);
+    }
+  }
+  return p;
+}
+
+std::wstring ObjectName(const std::wstring& folder, const wchar_t* kind) {
+  wchar_t full[MAX_PATH * 2] = {0};
+  DWORD n = GetFullPathNameW(folder.c_str(), MAX_PATH * 2, full, nullptr);
+  std::wstring path = (n > 0 && n < MAX_PATH * 2) ? full : folder;
+  while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+  DWORD hash = 2166136261u;
+  for (wchar_t c : path) {
+    wchar_t l = c == L'/' ? L'\\' : static_cast<wchar_t>(towlower(c));
+    hash = (hash ^ static_cast<DWORD>(l)) * 16777619u;
+  }
+  wchar_t name[64];
+  swprintf(name, 64, L"TrelkSim.World.%08X.%ls", static_cast<unsigned>(hash), kind);
+  return name;
+}
+
+}  // namespace
+
+std::string ToUtf8(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(n, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
+  return out;
+}
+
+std::wstring FromUtf8(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(n, L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+  return out;
+}
+
+bool CPhone::operator==(const CPhone& o) const {
+  return serial == o.serial && model == o.model && manufacturer == o.manufacturer &&
+         friendlyName == o.friendlyName && connected == o.connected && info == o.info &&
+         connections == o.connections && typeCode == o.typeCode && detail1 == o.detail1 &&
+         detail2 == o.detail2 && detail3 == o.detail3 && detailValue == o.detailValue &&
+         capabilities == o.capabilities;
+}
+
+std::wstring CPhoneWorld::DefaultFolder() {
+  wchar_t buffer[MAX_PATH] = {0};
+  DWORD n = GetEnvironmentVariableW(L"TRELKSIM_WORLD", buffer, MAX_PATH);
+  if (n > 0 && n < MAX_PATH) return buffer;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\TrelkSim", 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    wchar_t value[MAX_PATH + 1] = {0};
+    DWORD type = 0, size = sizeof(value) - sizeof(wchar_t);  // room for a missing terminator
+    LONG rc = RegQueryValueExW(key, L"World", nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(key);
+    if (rc == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ) && value[0]) return value;
+  }
+  n = GetEnvironmentVariableW(L"ProgramData", buffer, MAX_PATH);
+  std::wstring base = (n > 0 && n < MAX_PATH) ? buffer : L"C:\\ProgramData";
+  return Join(base, L"TrelkSim\\World");
+}
+
+CPhoneWorld::CPhoneWorld(const std::wstring& folder) : m_folder(folder) {
+  MakeFolders(Join(m_folder, kPhonesFolder));
+  m_mutex = CreateMutexW(nullptr, FALSE, ObjectName(m_folder, L"Lock").c_str());
+  m_changed = CreateEventW(nullptr, TRUE, FALSE, ObjectName(m_folder, L"Changed").c_str());
+}
+
+CPhoneWorld::~CPhoneWorld() {
+  if (m_mutex) CloseHandle(m_mutex);
+  if (m_changed) CloseHandle(m_changed);
+}
+
+CPhoneWorld::CLock::CLock(CPhoneWorld& world) : m_mutex(world.m_mutex) {
+  // A writer that died holding the mutex leaves whole files behind (writes are
+  // renames), so an abandoned mutex is taken as it is.
+  if (m_mutex) WaitForSingleObject(m_mutex, INFINITE);
+}
+
+CPhoneWorld::CLock::~CLock() {
+  if (m_mutex) ReleaseMutex(m_mutex);
+}
+
+std::wstring CPhoneWorld::PhoneFolder(const std::wstring& serial) const {
+  return Join(Join(m_folder, kPhonesFolder), serial);
+}
+
+void CPhoneWorld::WriteUnlocked(const std::wstring& path, const std::string& text) {
+  size_t slash = path.find_last_of(L"\\/");
+  if (slash != std::wstring::npos) MakeFolders(path.substr(0, slash));
+  wchar_t suffix[48];
+  swprintf(suffix, 48, L".%lu.%lu.tmp", GetCurrentProcessId(), GetCurrentThreadId());
+  std::wstring temp = path + suffix;
+  HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  BOOL ok = text.empty() || WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(file);
+  if (!ok || !MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) DeleteFileW(temp.c_str());
+}
+
+DWORD CPhoneWorld::Generation() {
+  std::string text;
+  return ReadWhole(Join(m_folder, kGenerationFile), &text) ? ToNumber(text) : 0;
+}
+
+void CPhoneWorld::Changed() {
+  std::string text;
+  DWORD generation = ReadWhole(Join(m_folder, kGenerationFile), &text) ? ToNumber(text) : 0;
+  WriteUnlocked(Join(m_folder, kGenerationFile), std::to_string(generation + 1));
+}
+
+void CPhoneWorld::Notify() {
+  // Wakes every process waiting now; one busy elsewhere sees the raised
+  // generation at its next look.
+  if (m_changed) PulseEvent(m_changed);
+}
+
+void CPhoneWorld::PlugPhone(const CPhone& phone) {
+  {
+    CLock lock(*this);
+    WriteUnlocked(Join(PhoneFolder(phone.serial), kPhoneFile), FormatPhone(phone));
+    Changed();
+  }
+  Notify();
+}
+
+bool CPhoneWorld::UnplugPhone(const std::wstring& serial) {
+  {
+    CLock lock(*this);
+    std::string text;
+    if (!ReadWhole(Join(PhoneFolder(serial), kPhoneFile), &text)) return false;
+    CPhone phone = ParsePhone(text);
+    phone.connected = false;
+    WriteUnlocked(Join(PhoneFolder(serial), kPhoneFile), FormatPhone(phone));
+    Changed();
+  }
+  Notify();
+  return true;
+}
+
+bool CPhoneWorld::RemovePhone(const std::wstring& serial) {
+  {
+    CLock lock(*this);
+    std::wstring folder = PhoneFolder(serial);
+    if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+    DeleteTree(folder);
+    Changed();
+  }
+  Notify();
+  return true;
+}
+
+bool CPhoneWorld::ReadPhone(const std::wstring& serial, CPhone* phone) {
+  if (serial.empty() || serial.find_first_of(L"\\/:*?\"<>|") != std::wstring::npos) return false;
+  std::string text;
+  if (!ReadWhole(Join(PhoneFolder(serial), kPhoneFile), &text)) return false;
+  *phone = ParsePhone(text);
+  return phone->serial == serial;
+}
+
+std::vector<CPhone> CPhoneWorld::ListPhones(bool connectedOnly) {
+  std::vector<CPhone> phones;
+  CLock lock(*this);
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(Join(Join(m_folder, kPhonesFolder), L"*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return phones;
+  do {
+    std::wstring name = data.cFileName;
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || name == L"." || name == L"..") continue;
+    CPhone phone;
+    if (ReadPhone(name, &phone) && (phone.connected || !connectedOnly)) phones.push_back(phone);
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return phones;
+}
+
+void CPhoneWorld::InjectFault(const std::string& entry, DWORD code, DWORD count) {
+  {
+    CLock lock(*this);
+    std::string text;
+    ReadWhole(Join(m_folder, kFaultsFile), &text);
+    char line[160];
+    snprintf(line, sizeof(line), "%s 0x%08lX %lu\n", entry.c_str(), static_cast<unsigned long>(code),
+             static_cast<unsigned long>(count));
+    WriteUnlocked(Join(m_folder, kFaultsFile), text + line);
+    Changed();
+  }
+  Notify();
+}
+
+void CPhoneWorld::ClearFaults() {
+  {
+    CLock lock(*this);
+    DeleteFileW(Join(m_folder, kFaultsFile).c_str());
+    Changed();
+  }
+  Notify();
+}
+
+bool CPhoneWorld::TakeFault(const char* entry, DWORD* code) {
+  std::wstring path = Join(m_folder, kFaultsFile);
+  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+  CLock lock(*this);
+  std::string text;
+  if (!ReadWhole(path, &text)) return false;
+  std::istringstream in(text);
+  std::string name, rest, line;
+  std::ostringstream out;
+  bool taken = false;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::string codeText;
+    unsigned long count = 0;
+    if (!(fields >> name >> codeText >> count) || count == 0) continue;
+    if (!taken && name == entry) {
+      taken = true;
+      *code = ToNumber(codeText);
+      --count;
+    }
+    if (count > 0) out << name << " " << codeText << " " << count << "\n";
+  }
+  if (taken) WriteUnlocked(path, out.str());
+  return taken;
+}
+
+bool CPhoneWorld::ReadFileText(const std::wstring& relative, std::string* text) {
+  return ReadWhole(Join(m_folder, relative), text);
+}
+
+void CPhoneWorld::WriteFileText(const std::wstring& relative, const std::string& text) {
+  {
+    CLock lock(*this);
+    WriteUnlocked(Join(m_folder, relative), text);
+    Changed();
+  }
+  Notify();
+}
+
+bool CPhoneWorld::DeleteWorldFile(const std::wstring& relative) {
+  bool deleted;
+  {
+    CLock lock(*this);
+    deleted = DeleteFileW(Join(m_folder, relative).c_str()) != 0;
+    if (deleted) Changed();
+  }
+  if (deleted) Notify();
+  return deleted;
+}
+
+}  // namespace PhoneSim

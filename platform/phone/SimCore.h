@@ -1,0 +1,122 @@
+#pragma once
+#include <windows.h>
+#include <functional>
+#include <memory>
+#include <new>
+#include <vector>
+#include "PhoneWorld.h"
+#include "TrelkApi.h"
+
+namespace PhoneSim {
+
+// A family that watches the world: called on the core's thread whenever the
+// world's generation moved, never inside a caller's own library call.
+class IWorldObserver {
+public:
+  virtual void OnWorldChanged(CPhoneWorld& world) = 0;
+};
+
+// The core of one simulated library module: the phone world, the thread that
+// watches it and delivers the families' notifications, handle numbers and
+// injected faults. One per module; Start and Stop are counted and may be called
+// from any thread, observers run on the core's thread only.
+class CSimCore {
+public:
+  static CSimCore& Instance();
+
+  void Start();
+  void Stop();
+  std::shared_ptr<CPhoneWorld> World();  // null while stopped
+  DWORD NewHandle();
+  // True (with the code) when a failure is pending for the entry.
+  bool Fault(const char* entry, DWORD* code);
+  void AddObserver(IWorldObserver* observer);
+  void RemoveObserver(IWorldObserver* observer);
+  // Runs the work on the core's thread after the caller's call has returned;
+  // dropped while stopped.
+  void Post(std::function<void()> work);
+  bool IsCoreThread();
+
+private:
+  CSimCore();
+  struct Context;
+  static DWORD WINAPI ThreadProc(LPVOID param);
+  void RunLoop(Context* context);
+
+  CRITICAL_SECTION m_lock;
+  int m_starts = 0;
+  Context* m_context = nullptr;
+  HANDLE m_thread = nullptr;
+  DWORD m_threadId = 0;
+  DWORD m_nextHandle = 0x1000;
+  std::vector<IWorldObserver*> m_observers;
+};
+
+// Counted initialisation of one family; the first starts the core, the last
+// stops it.
+class CSimFamily {
+public:
+  CSimFamily();
+  DWORD Initialize(const char* entry);
+  DWORD Terminate(const char* entry);
+  bool IsInitialized();
+
+protected:
+  virtual void OnStarted() {}
+  virtual void OnStopping() {}
+
+private:
+  CRITICAL_SECTION m_lock;  // orders initialise and terminate
+  volatile LONG m_count = 0;  // read without the lock by every entry
+};
+
+// Notification sinks by handle. Delivery runs on the core's thread and skips a
+// sink removed meanwhile; removing a sink waits while it is being called,
+// unless the removal comes from inside that very call.
+class CSinkRegistry {
+public:
+  CSinkRegistry();
+  bool Add(DWORD handle, void* sink);
+  bool Remove(DWORD handle, void* sink);
+  void RemoveHandle(DWORD handle);
+  void Clear();
+  void ForEach(const std::function<void(void* sink)>& call);
+
+private:
+  struct Entry {
+    DWORD handle;
+    void* sink;
+  };
+  bool Contains(void* sink) const;
+  void WaitIdle(void* sink);
+
+  CRITICAL_SECTION m_lock;
+  CONDITION_VARIABLE m_idle;
+  std::vector<Entry> m_entries;
+  void* m_calling = nullptr;
+  DWORD m_callingThread = 0;
+};
+
+// Library-owned copies of strings handed to callers; freed by FreeString.
+WCHAR* DupString(const std::wstring& text);
+void FreeString(WCHAR* text);
+
+}  // namespace PhoneSim
+
+// The common head of every simulated entry: the family must be initialised and
+// a pending injected failure is answered first.
+#define SIM_ENTRY(family, name)                                            \
+  do {                                                                     \
+    if (!(family).IsInitialized()) return ELNYX_NOT_INITIALIZED;           \
+    DWORD simFault_ = 0;                                                   \
+    if (PhoneSim::CSimCore::Instance().Fault(name, &simFault_)) return simFault_; \
+  } while (0)
+
+// Every entry answers a code; nothing thrown crosses into the caller.
+#define SIM_CATCH_ALL                            \
+  catch (const std::bad_alloc&) {                \
+    return ELNYX_NOT_ENOUGH_MEMORY;              \
+  }                                              \
+  catch (...) {                                  \
+    return ELNYX_UNKNOWN_ERROR;                  \
+  }

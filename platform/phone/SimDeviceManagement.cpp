@@ -1,0 +1,395 @@
+#include <windows.h>
+#include <algorithm>
+#include <map>
+#include <set>
+#include "SimCore.h"
+
+// The device-management family of the simulated connectivity library: lists
+// the connected phones of the world, describes them and announces phones that
+// come, go and change from the core's thread.
+
+using namespace PhoneSim;
+
+namespace {
+
+const DWORD kRUVONVersion = 31;
+
+// Called from the callers' threads and, for notifications, the core's thread;
+// m_lock guards the handles and the last seen phones.
+class CDeviceManagementFamily : public CSimFamily, public IWorldObserver {
+public:
+  CDeviceManagementFamily() { InitializeCriticalSection(&m_lock); }
+
+  DWORD Open(DWORD* handle) {
+    *handle = CSimCore::Instance().NewHandle();
+    EnterCriticalSection(&m_lock);
+    m_handles.insert(*handle);
+    LeaveCriticalSection(&m_lock);
+    return 0;
+  }
+
+  DWORD Close(DWORD handle) {
+    if (!Forget(handle)) return ELNYX_INVALID_HANDLE;
+    m_sinks.RemoveHandle(handle);
+    m_callbacks.RemoveHandle(handle);
+    return 0;
+  }
+
+  bool IsOpen(DWORD handle) {
+    EnterCriticalSection(&m_lock);
+    bool open = m_handles.count(handle) != 0;
+    LeaveCriticalSection(&m_lock);
+    return open;
+  }
+
+  CSinkRegistry& Sinks() { return m_sinks; }
+  CSinkRegistry& Callbacks() { return m_callbacks; }
+
+  void OnWorldChanged(CPhoneWorld& world) override {
+    std::vector<CPhone> now = world.ListPhones(true);
+    std::map<std::wstring, CPhone> before, after;
+    EnterCriticalSection(&m_lock);
+    for (const CPhone& p : m_known) before[p.serial] = p;
+    m_known = now;
+    LeaveCriticalSection(&m_lock);
+    for (const CPhone& p : now) after[p.serial] = p;
+
+    bool changed = false;
+    for (const auto& b : before) {
+      if (after.count(b.first)) continue;
+      Announce(LNYX_DEVICE_REMOVED, b.second);
+      changed = true;
+    }
+    for (const auto& a : after) {
+      auto b = before.find(a.first);
+      if (b == before.end()) {
+        Announce(LNYX_DEVICE_ADDED, a.second);
+        changed = true;
+      } else if (b->second != a.second) {
+        Announce(LNYX_DEVICE_UPDATED, a.second);
+        changed = true;
+      }
+    }
+    if (changed) AnnounceListUpdated();
+  }
+
+  void AnnounceListUpdated() {
+    m_sinks.ForEach([](void* sink) { static_cast<IRUVONDeviceNotify*>(sink)->OnDeviceListUpdated(); });
+  }
+
+protected:
+  void OnStarted() override {
+    // Phones already connected are listed, not announced.
+    if (std::shared_ptr<CPhoneWorld> world = CSimCore::Instance().World()) {
+      std::vector<CPhone> now = world->ListPhones(true);
+      EnterCriticalSection(&m_lock);
+      m_known = now;
+      LeaveCriticalSection(&m_lock);
+    }
+    CSimCore::Instance().AddObserver(this);
+  }
+
+  void OnStopping() override {
+    CSimCore::Instance().RemoveObserver(this);
+    EnterCriticalSection(&m_lock);
+    m_handles.clear();
+    m_known.clear();
+    LeaveCriticalSection(&m_lock);
+    m_sinks.Clear();
+    m_callbacks.Clear();
+  }
+
+private:
+  bool Forget(DWORD handle) {
+    EnterCriticalSection(&m_lock);
+    bool known = m_handles.erase(handle) != 0;
+    LeaveCriticalSection(&m_lock);
+    return known;
+  }
+
+  void Announce(DWORD reason, const CPhone& phone) {
+    DWORD status = LNYXMakeDeviceStatus(phone.PrimaryMedia(), phone.info, reason);
+    const WCHAR* serial = phone.serial.c_str();
+    m_sinks.ForEach([&](void* p) {
+      IRUVONDeviceNotify* sink = static_cast<IRUVONDeviceNotify*>(p);
+      if (reason == LNYX_DEVICE_ADDED)
+        sink->OnDeviceAdded(serial, status);
+      else if (reason == LNYX_DEVICE_REMOVED)
+        sink->OnDeviceRemoved(serial, status);
+      else
+        sink->OnDeviceUpdated(serial, status);
+    });
+    m_callbacks.ForEach([&](void* p) { reinterpret_cast<LNYX_NOTIFY_CALLBACK>(p)(status, serial); });
+  }
+
+  CRITICAL_SECTION m_lock;
+  std::set<DWORD> m_handles;
+  std::vector<CPhone> m_known;
+  CSinkRegistry m_sinks;      // IRUVONDeviceNotify
+  CSinkRegistry m_callbacks;  // LNYX_NOTIFY_CALLBACK
+};
+
+CDeviceManagementFamily& Family() {
+  static CDeviceManagementFamily* family = new CDeviceManagementFamily();
+  return *family;
+}
+
+#define DM_ENTRY(name)                                                 \
+  SIM_ENTRY(Family(), name);                                           \
+  std::shared_ptr<CPhoneWorld> world = CSimCore::Instance().World();   \
+  if (!world) return ELNYX_NOT_INITIALIZED
+
+void FillDevice(const CPhone& phone, LNYX_DEVICE* device) {
+  device->pstrSerialNumber = DupString(phone.serial);
+  device->pstrFriendlyName = DupString(phone.friendlyName);
+  device->pstrModelName = DupString(phone.model);
+  device->pstrManufacturer = DupString(phone.manufacturer);
+  // A phone that is known but not connected has no connections.
+  const std::vector<CConnection> none;
+  const std::vector<CConnection>& connections = phone.connected ? phone.connections : none;
+  device->dwNumOfConnections = static_cast<DWORD>(connections.size());
+  device->pConnections = connections.empty() ? nullptr : new LNYX_CONNECTION_INFO[connections.size()];
+  for (size_t i = 0; i < connections.size(); ++i) {
+    LNYX_CONNECTION_INFO& c = device->pConnections[i];
+    c.dwDeviceId = connections[i].deviceId;
+    c.dwMedia = connections[i].media;
+    c.pstrDeviceName = DupString(connections[i].name);
+    c.pstrAddress = DupString(connections[i].address);
+    c.dwState = connections[i].state;
+  }
+}
+
+void FreeConnections(DWORD count, LNYX_CONNECTION_INFO* connections) {
+  if (!connections) return;
+  for (DWORD i = 0; i < count; ++i) {
+    FreeString(connections[i].pstrDeviceName);
+    FreeString(connections[i].pstrAddress);
+  }
+}
+
+void FreeDevice(LNYX_DEVICE* device) {
+  FreeString(device->pstrSerialNumber);
+  FreeString(device->pstrFriendlyName);
+  FreeString(device->pstrModelName);
+  FreeString(device->pstrManufacturer);
+  FreeConnections(device->dwNumOfConnections, device->pConnections);
+  delete[] device->pConnections;
+  ZeroMemory(device, sizeof(*device));
+}
+
+bool ValidSerial(const WCHAR* serial) { return serial && serial[0]; }
+
+}  // namespace
+
+DWORD WINAPI RUVON_Initialize(DWORD dwAPIVersion, DWORD) {
+  try {
+    if (dwAPIVersion > kRUVONVersion) return ELNYX_UNSUPPORTED_API_VERSION;
+    return Family().Initialize("RUVON_Initialize");
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI RUVON_Terminate(DWORD) {
+  try {
+    return Family().Terminate("RUVON_Terminate");
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI RUVON_GetAPIVersion() { return kRUVONVersion; }
+
+DWORD WINAPI LNYXOpenDM(DWORD* phDM) {
+  try {
+    DM_ENTRY("LNYXOpenDM");
+    if (!phDM) return ELNYX_INVALID_POINTER;
+    return Family().Open(phDM);
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI LNYXCloseDM(DWORD hDM) {
+  try {
+    DM_ENTRY("LNYXCloseDM");
+    return Family().Close(hDM);
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI LNYXSetDeviceListOption(DWORD hDM, DWORD, DWORD) {
+  try {
+    DM_ENTRY("LNYXSetDeviceListOption");
+    return Family().IsOpen(hDM) ? 0 : ELNYX_INVALID_HANDLE;
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI LNYXGetDeviceCount(DWORD hDM, DWORD* pdwCount) {
+  try {
+    DM_ENTRY("LNYXGetDeviceCount");
+    if (!Family().IsOpen(hDM)) return ELNYX_INVALID_HANDLE;
+    if (!pdwCount) return ELNYX_INVALID_POINTER;
+    *pdwCount = static_cast<DWORD>(world->ListPhones(true).size());
+    return 0;
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI LNYXGetDevices(DWORD hDM, DWORD* pdwCount, LNYX_DEVICE* pDevices) {
+  try {
+    DM_ENTRY("LNYXGetDevices");
+    if (!Family().IsOpen(hDM)) return ELNYX_INVALID_HANDLE;
+    if (!pdwCount || (*pdwCount > 0 && !pDevices)) return ELNYX_INVALID_POINTER;
+    std::vector<CPhone> phones = world->ListPhones(true);
+    DWORD filled = std::min<DWORD>(*pdwCount, static_cast<DWORD>(phones.size()));
+    for (DWORD i = 0; i < filled; ++i) FillDevice(phones[i], &pDevices[i]);
+    *pdwCount = filled;
+    return 0;
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI LNYXGetDevice(DWORD hDM, const WCHAR* pstrSerialNumber, LNYX_DEVICE* pDevice) {
+  try {
+    DM_ENTRY("LNYXGetDevice");
+    if (!Family().IsOpen(hDM)) return ELNYX_INVALID_HANDLE;
+    if (!pDevice) return ELNYX_INVALID_POINTER;
+    CPhone phone;
+    if (!ValidSerial(pstrSerialNumber) || !world->ReadPhone(pstrSerialNumber, &phone)) return ELNYX_DEVICE_NOT_FOUND;
+    FillDevice(phone, pDevice);
+    return 0;
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI LNYXFreeDeviceStructure(DWORD dwCount, LNYX_DEVICE* pDevices) {
+  try {
+    if (!pDevices) return dwCount ? ELNYX_INVALID_POINTER : 0;
+    for (DWORD i = 0; i < dwCount; ++i) FreeDevice(&pDevices[i]);
+    return 0;
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI LNYXRefreshDeviceList(DWORD hDM, DWORD) {
+  try {
+    DM_ENTRY("LNYXRefreshDeviceList");
+    if (!Family().IsOpen(hDM)) return ELNYX_INVALID_HANDLE;
+    CSimCore::Instance().Post([] { Family().AnnounceListUpdated(); });
+    return 0;
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI LNYXRenameFriendlyName(DWORD hDM, const WCHAR* pstrSerialNumber, const WCHAR* pstrName) {
+  try {
+    DM_ENTRY("LNYXRenameFriendlyName");
+    if (!Family().IsOpen(hDM)) return ELNYX_INVALID_HANDLE;
+    if (!pstrName) return ELNYX_INVALID_POINTER;
+    CPhone phone;
+    if (!ValidSerial(pstrSerialNumber) || !world->ReadPhone(pstrSerialNumber, &phone)) return ELNYX_DEVICE_NOT_FOUND;
+    phone.friendlyName = pstrName;
+    world->PlugPhone(phone);
+    return 0;
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI LNYXRegisterNotifyCallback(DWORD hDM, DWORD dwOperation, LNYX_NOTIFY_CALLBACK pfnCallback) {
+  try {
+    DM_ENTRY("LNYXRegisterNotifyCallback");
+    if (!Family().IsOpen(hDM)) return ELNYX_INVALID_HANDLE;
+    if (!pfnCallback) return ELNYX_INVALID_POINTER;
+    void* key = reinterpret_cast<void*>(pfnCallback);
+    if (dwOperation == TRELK_NOTIFY_REGISTER) return Family().Callbacks().Add(hDM, key) ? 0 : ELNYX_INVALID_PARAMETER;
+    if (dwOperation == TRELK_NOTIFY_UNREGISTER)
+      return Family().Callbacks().Remove(hDM, key) ? 0 : ELNYX_INVALID_PARAMETER;
+    return ELNYX_INVALID_PARAMETER;
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI LNYXRegisterDMNotifyIF(DWORD hDM, DWORD dwOperation, IRUVONDeviceNotify* pSink) {
+  try {
+    DM_ENTRY("LNYXRegisterDMNotifyIF");
+    if (!Family().IsOpen(hDM)) return ELNYX_INVALID_HANDLE;
+    if (!pSink) return ELNYX_INVALID_POINTER;
+    if (dwOperation == TRELK_NOTIFY_REGISTER) return Family().Sinks().Add(hDM, pSink) ? 0 : ELNYX_INVALID_PARAMETER;
+    if (dwOperation == TRELK_NOTIFY_UNREGISTER)
+      return Family().Sinks().Remove(hDM, pSink) ? 0 : ELNYX_INVALID_PARAMETER;
+    return ELNYX_INVALID_PARAMETER;
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI LNYXGetDeviceInfo(DWORD hDM, const WCHAR* pstrSerialNumber, DWORD dwLevel, LNYX_DEVICE_INFO** ppInfo) {
+  try {
+    DM_ENTRY("LNYXGetDeviceInfo");
+    if (!Family().IsOpen(hDM)) return ELNYX_INVALID_HANDLE;
+    if (!ppInfo) return ELNYX_INVALID_POINTER;
+    if (dwLevel != LNYX_DEVICE_INFO_LEVEL) return ELNYX_INVALID_PARAMETER;
+    CPhone phone;
+    if (!ValidSerial(pstrSerialNumber) || !world->ReadPhone(pstrSerialNumber, &phone) || !phone.connected)
+      return ELNYX_DEVICE_NOT_FOUND;
+    LNYX_DEVICE_INFO* info = new LNYX_DEVICE_INFO();
+    info->dwSize = sizeof(LNYX_DEVICE_INFO);
+    info->dwTypeCode = phone.typeCode;
+    info->pstrText1 = DupString(phone.detail1);
+    info->pstrText2 = DupString(phone.detail2);
+    info->pstrText3 = DupString(phone.detail3);
+    info->dwValue = phone.detailValue;
+    info->dwCapabilities = phone.capabilities;
+    *ppInfo = info;
+    return 0;
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI LNYXFreeDeviceInfoStructure(DWORD dwLevel, LNYX_DEVICE_INFO* pInfo) {
+  try {
+    if (dwLevel != LNYX_DEVICE_INFO_LEVEL) return ELNYX_INVALID_PARAMETER;
+    if (!pInfo) return 0;
+    FreeString(pInfo->pstrText1);
+    FreeString(pInfo->pstrText2);
+    FreeString(pInfo->pstrText3);
+    delete pInfo;
+    return 0;
+  }
+  SIM_CATCH_ALL
+}
+
+// Search, pairing and modem configuration serve the connection wizard; they
+// come with it.
+DWORD WINAPI LNYXSearchDevices(DWORD, DWORD, DWORD, LNYX_SEARCH_PROGRESS, DWORD*, LNYX_CONNECTION_INFO**) {
+  try {
+    DM_ENTRY("LNYXSearchDevices");
+    return ELNYX_NOT_SUPPORTED_PC;
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI LNYXFreeConnectionInfoStructures(DWORD dwCount, LNYX_CONNECTION_INFO* pConnections) {
+  try {
+    FreeConnections(dwCount, pConnections);
+    delete[] pConnections;
+    return 0;
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI LNYXChangeDeviceTrustedState(DWORD, DWORD, const WCHAR*, const WCHAR*, const WCHAR*) {
+  try {
+    DM_ENTRY("LNYXChangeDeviceTrustedState");
+    return ELNYX_NOT_SUPPORTED_PC;
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI LNYXModemConfig(DWORD, const WCHAR*, DWORD, LNYX_MODEM_PARAMS, DWORD, void**) {
+  try {
+    DM_ENTRY("LNYXModemConfig");
+    return ELNYX_NOT_SUPPORTED_PC;
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI LNYXFreeModemConfigData(DWORD, void*) { return 0; }

@@ -1,0 +1,111 @@
+#pragma once
+#include <windows.h>
+#include "TrelkApi.h"
+
+namespace Trelk {
+
+// The run-time binding of one family of the connectivity libraries: finds the
+// library through the registry (with a fixed fallback), loads it on the first
+// initialise, frees it on the last terminate, and runs a watcher thread that
+// unloads and reloads it on the two system-wide request events.
+//
+// Process-wide, one object per family; every member may be called from any
+// thread. Two locks: the state lock guards the module handle and the count of
+// calls in flight and is never held across a call into the library (its
+// notification threads call forwarders); the lifecycle lock only orders
+// initialise, terminate, unload and reload, and forwarders never take it.
+class CLibraryBinding {
+public:
+  struct Family {
+    const char* valueName;    // value under HKLM "SOFTWARE\Trelk\API\"
+    const char* fallback;     // file name found by the system's search order
+    const char* initName;     // the library's initialise entry
+    const char* terminateName;
+    bool readOptions;         // false: the watcher always starts
+  };
+
+  explicit CLibraryBinding(const Family& family);
+  ~CLibraryBinding();
+
+  DWORD Initialize(DWORD dwAPIVersion, DWORD dwReserved);
+  DWORD Terminate(DWORD dwReserved);
+
+  // Loads the library (registry path, then the fallback): 0 or 0x80100100.
+  DWORD Load(HMODULE* module) const;
+  // "Options" under the key: absent, of another type or unreadable is 0.
+  DWORD ReadOptions() const;
+
+  // Calls the entry of that name in the loaded library, looked up on every call.
+  template <class Fn, class... Args>
+  DWORD Forward(const char* entry, Args... args) {
+    DWORD result = 0;
+    FARPROC proc = Acquire(entry, &result);
+    if (!proc) return result;
+    CallGuard guard(this);
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(proc))(args...);
+  }
+
+  // The watcher's body; the thread procedures of the families call it.
+  DWORD WatcherLoop(HANDLE stopEvent);
+
+  bool IsLoaded();
+  bool HasWatcher();
+  DWORD GetReferenceCount();
+
+  static const char* const UnloadEventName;
+  static const char* const ReloadEventName;
+
+private:
+  CLibraryBinding(const CLibraryBinding&) = delete;
+  CLibraryBinding& operator=(const CLibraryBinding&) = delete;
+
+  struct CallGuard {
+    explicit CallGuard(CLibraryBinding* b) : binding(b) {}
+    ~CallGuard() { binding->ReleaseCall(); }
+    CLibraryBinding* binding;
+  };
+  struct Watcher;
+
+  FARPROC Acquire(const char* entry, DWORD* result);
+  void ReleaseCall();
+  void Publish(HMODULE module);
+  HMODULE TakeModule();
+  void Unload(HANDLE stopEvent);
+  void Reload(HANDLE stopEvent);
+  void StartWatcher();
+  static void StopWatcher(Watcher* watcher);
+  static DWORD WINAPI WatcherThreadProc(LPVOID param);
+
+  Family m_family;
+  CRITICAL_SECTION m_lifecycle;
+  CRITICAL_SECTION m_state;
+  CONDITION_VARIABLE m_drained;
+  HMODULE m_module = nullptr;      // guarded by m_state
+  LONG m_callsInFlight = 0;        // guarded by m_state
+  DWORD m_tlsCalls;                // this thread's calls in flight into this family
+  DWORD m_apiVersion = 0;          // guarded by m_lifecycle
+  DWORD m_referenceCount = 0;      // guarded by m_lifecycle
+  Watcher* m_watcher = nullptr;    // guarded by m_lifecycle
+};
+
+// The four families' bindings.
+CLibraryBinding& WEXELBinding();
+CLibraryBinding& TessimBinding();
+CLibraryBinding& RUVONBinding();
+CLibraryBinding& LOGVEXBinding();
+
+}  // namespace Trelk
+
+// Loaders, option readers and watcher procedures under the families' names.
+DWORD LoadWEXELLibrary(HMODULE* module);
+DWORD LoadTessimLibrary(HMODULE* module);
+DWORD LoadRUVONLibrary(HMODULE* module);
+DWORD LoadLOGVEXLibrary(HMODULE* module);
+DWORD ReadWEXELOptions();
+DWORD ReadTessimOptions();
+DWORD ReadRUVONOptions();
+DWORD ReadLOGVEXOptions();
+DWORD WINAPI WEXELWatcherThreadProc(LPVOID stopEvent);
+DWORD WINAPI TessimWatcherThreadProc(LPVOID stopEvent);
+DWORD WINAPI RUVONWatcherThreadProc(LPVOID stopEvent);
+DWORD WINAPI LOGVEXWatcherThreadProc(LPVOID stopEvent);
