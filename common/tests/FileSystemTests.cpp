@@ -1,6 +1,6 @@
 #include <windows.h>
+#include <shellapi.h>
 #include <gtest/gtest.h>
-#include <algorithm>
 #include <string>
 #include <vector>
 #include "FileSystem.h"
@@ -17,23 +17,13 @@ protected:
              std::to_wstring(++s_counter) + L"\\";
     ASSERT_TRUE(CreateDirectoryW(m_root.c_str(), nullptr));
   }
-  void TearDown() override { RemoveTree(m_root); }
-
-  static void RemoveTree(const std::wstring& folder) {
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-      do {
-        std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-          RemoveTree(folder + name + L"\\");
-        else
-          DeleteFileW((folder + name).c_str());
-      } while (FindNextFileW(search, &entry));
-      FindClose(search);
-    }
-    RemoveDirectoryW(folder.c_str());
+  void TearDown() override {
+    std::wstring from = m_root.substr(0, m_root.size() - 1) + L'\0';  // double-null list
+    SHFILEOPSTRUCTW op = {};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NO_UI;
+    SHFileOperationW(&op);
   }
   void MakeFile(const std::wstring& name) {
     HANDLE h = CreateFileW((m_root + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
@@ -47,28 +37,26 @@ protected:
 };
 int FileSystemTest::s_counter = 0;
 
-TEST_F(FileSystemTest, DirectoryExistsTellsFoldersFilesAndNothing) {
+// The integer a helper throws, or -1 when it returns.
+template <class F>
+int Thrown(F call) {
+  try {
+    call();
+  } catch (int code) {
+    return code;
+  }
+  return -1;
+}
+
+TEST_F(FileSystemTest, DirectoriesAreFoundAndMadeWithTheirParents) {
   MakeFile(L"plain.txt");
   EXPECT_TRUE(DirectoryExists(m_root));
   EXPECT_FALSE(DirectoryExists(m_root + L"missing"));
-  try {
-    DirectoryExists(m_root + L"plain.txt");
-    FAIL() << "no throw";
-  } catch (int code) {
-    EXPECT_EQ(code, 1);
-  }
-}
-
-TEST_F(FileSystemTest, CreateDirectoryTreeMakesParentsAndRefusesAnExistingOne) {
+  EXPECT_EQ(Thrown([&] { DirectoryExists(m_root + L"plain.txt"); }), 1);
   std::wstring deep = m_root + L"a\\b\\c";
   CreateDirectoryTree(deep);
   EXPECT_TRUE(DirectoryExists(deep));
-  try {
-    CreateDirectoryTree(deep);
-    FAIL() << "no throw";
-  } catch (int code) {
-    EXPECT_EQ(code, ERROR_ALREADY_EXISTS);
-  }
+  EXPECT_EQ(Thrown([&] { CreateDirectoryTree(deep); }), ERROR_ALREADY_EXISTS);
 }
 
 TEST(PathTextTest, TrailingBackslashAndJoin) {
