@@ -1,0 +1,231 @@
+#include <windows.h>
+#include <gtest/gtest.h>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+#include "CZembraDb.h"
+#include "StoreTestSupport.h"
+
+using namespace storetest;
+
+namespace {
+
+// The five CREATE texts and the 35 statements, kept apart from the code in a
+// file of their own; "\t" there stands for one tab.
+std::vector<std::string> ExpectedSql() {
+  std::vector<std::string> texts;
+  const char* source = getenv("DIALIX_SOURCE");
+  if (!source) return texts;
+  std::string path = std::string("Z:") + source + "/store/tests/expected-sql.txt";
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::string text;
+    for (size_t i = 0; i < line.size(); ++i) {
+      if (line[i] == '\\' && i + 1 < line.size() && line[i + 1] == 't') {
+        text += '\t';
+        ++i;
+      } else {
+        text += line[i];
+      }
+    }
+    texts.push_back(text);
+  }
+  return texts;
+}
+
+int SqlCode(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const ZCLSqlException& e) {
+    return e.GetResultCode();
+  }
+  return 0;
+}
+
+class CountingCB : public IZembraDbCB {
+public:
+  void SelectContactsCB(CZembraContact* c) override { names.push_back(c->GetFamilyName()); }
+  std::vector<std::wstring> names;
+};
+
+TEST(DatabaseTest, NewFileHoldsExactlyTheSchemaAndTheStatementTexts) {
+  std::vector<std::string> expected = ExpectedSql();
+  ASSERT_EQ(expected.size(), 40u);
+  TempFolder folder;
+  CZembraDb db;
+  db.Open(folder.Db().c_str());
+  ASSERT_TRUE(db.IsOpen());
+  for (int n = 1; n <= 35; ++n) EXPECT_EQ(db.GetStatementText(n), expected[4 + n]) << "statement " << n;
+
+  // SQLite keeps each CREATE text from "CREATE" on, without the closing semicolon.
+  SideConnection side(folder.Db());
+  std::vector<std::string> stored =
+      side.Column("SELECT sql FROM sqlite_master WHERE name<>'sqlite_sequence' ORDER BY rowid");
+  ASSERT_EQ(stored.size(), 5u);
+  for (size_t i = 0; i < 5; ++i) {
+    std::string text = expected[i];
+    ASSERT_EQ(text.substr(0, 7), "\tCREATE");
+    EXPECT_EQ(stored[i], text.substr(1, text.size() - 2)) << i;
+  }
+}
+
+// Leaves a new database file for the command-line check of the schema.
+TEST(DatabaseTest, WritesFileForSchemaScript) {
+  const char* target = getenv("DIALIX_STORE_SCHEMA_DB");
+  if (!target) GTEST_SKIP() << "run by the schema script";
+  CZembraDb db;
+  db.Open(target);
+  EXPECT_TRUE(db.IsOpen());
+}
+
+TEST(DatabaseTest, MissingFolderRaisesMisuseThenRecoversOnceTheFolderExists) {
+  TempFolder folder;
+  std::wstring sub = folder.Path() + L"\\later";
+  CZembraDb db;
+  LogCapture log;
+  db.Open((sub + L"\\OrvexDialix.db").c_str());
+  EXPECT_FALSE(db.IsOpen());
+
+  EXPECT_EQ(SqlCode([&] { db.DeleteContact(1); }), SQLITE_MISUSE);
+  EXPECT_TRUE(log.Has("SQL ERROR: "));
+  EXPECT_TRUE(log.Has("Resetting Database. Cause: "));
+  CountingCB cb;
+  EXPECT_EQ(SqlCode([&] { db.SelectContacts(&cb); }), SQLITE_MISUSE);
+  CZembraContact c = Contact("N:Lee\r\n");
+  EXPECT_EQ(db.InsertContact(c), -1);  // logged, not raised
+  EXPECT_EQ(c.GetDbId(), -1);
+
+  ASSERT_TRUE(CreateDirectoryW(sub.c_str(), nullptr));
+  EXPECT_GT(db.InsertContact(c), 0);
+  EXPECT_TRUE(db.IsOpen());
+  db.SelectContacts(&cb);
+  EXPECT_EQ(cb.names, std::vector<std::wstring>{L"Lee"});
+}
+
+TEST(DatabaseTest, BusyResetsAndConstraintDoesNot) {
+  TempFolder folder;
+  CZembraDb db;
+  db.Open(folder.Db().c_str());
+  CZembraContact c = Contact("N:Lee\r\n", "0a", 5);
+  db.InsertPhoneContact(c);
+  {
+    LogCapture log;
+    EXPECT_EQ(SqlCode([&] { db.InsertPhoneContact(c); }), SQLITE_CONSTRAINT);
+    EXPECT_TRUE(log.Has("SQL ERROR: "));
+    EXPECT_FALSE(log.Has("Resetting Database"));
+    EXPECT_TRUE(db.IsOpen());
+  }
+  SideConnection side(folder.Db());
+  ASSERT_EQ(side.Exec("BEGIN EXCLUSIVE"), SQLITE_OK);
+  {
+    LogCapture log;
+    EXPECT_EQ(SqlCode([&] { db.DeleteContact(1); }), SQLITE_BUSY);
+    EXPECT_TRUE(log.Has("Resetting Database. Cause: database is locked"));
+  }
+  ASSERT_EQ(side.Exec("COMMIT"), SQLITE_OK);
+  EXPECT_NO_THROW(db.DeletePhoneContactRow(5));
+  EXPECT_TRUE(db.IsOpen());
+  EXPECT_EQ(side.Value("SELECT count(*) FROM contacts_phone"), "0");
+}
+
+TEST(DatabaseTest, SchemaFailureLeavesNoHalfMadeTables) {
+  TempFolder folder;
+  {
+    SideConnection side(folder.Db());
+    side.Exec("CREATE TABLE sms (x)");  // the third CREATE text fails
+  }
+  CZembraDb db;
+  db.Open(folder.Db().c_str());
+  EXPECT_FALSE(db.IsOpen());
+  SideConnection side(folder.Db());
+  EXPECT_EQ(side.Value("SELECT count(*) FROM sqlite_master WHERE name LIKE 'contacts%'"), "0");
+}
+
+TEST(DatabaseTest, UnicodePathOpensThatVeryFile) {
+  TempFolder folder(L"J\u00f6rg-\u03a9\u043c\u0438\u0440-\u6771");
+  CZembraDb db;
+  db.Open(folder.Db().c_str());
+  ASSERT_TRUE(db.IsOpen());
+  CZembraContact c = Contact("N:Lee\r\n");
+  ASSERT_GT(db.InsertContact(c), 0);
+  db.Close();
+  EXPECT_NE(GetFileAttributesW(folder.Db().c_str()), INVALID_FILE_ATTRIBUTES);
+  SideConnection side(folder.Db());
+  EXPECT_EQ(side.Value("SELECT family_name FROM contacts_local"), "Lee");
+}
+
+TEST(DatabaseTest, ClosedTwiceAndNeverOpenedIsHarmless) {
+  CZembraDb db;
+  db.Close();
+  db.Close();
+  EXPECT_FALSE(db.IsOpen());
+  EXPECT_EQ(db.GetStatementText(1), nullptr);
+}
+
+// A callback that closes and reopens the database, or throws, must neither
+// crash the selection nor leave its statement holding the file.
+TEST(DatabaseTest, CallbacksMayResetTheDatabaseOrThrow) {
+  TempFolder folder;
+  CZembraDb db;
+  db.Open(folder.Db().c_str());
+  for (const char* name : {"N:A\r\n", "N:B\r\n", "N:C\r\n"}) {
+    CZembraContact c = Contact(name);
+    db.InsertContact(c);
+  }
+  struct Reopening : IZembraDbCB {
+    CZembraDb* db;
+    std::wstring path;
+    int seen = 0;
+    void SelectContactsCB(CZembraContact*) override {
+      if (seen++ == 0) {
+        db->Close();
+        db->Open(path.c_str());
+      }
+    }
+  } reopening;
+  reopening.db = &db;
+  reopening.path = folder.Db();
+  db.SelectContacts(&reopening);
+  EXPECT_EQ(reopening.seen, 3);
+
+  struct Throwing : IZembraDbCB {
+    void SelectContactsCB(CZembraContact*) override { throw 42; }
+  } throwing;
+  EXPECT_THROW(db.SelectContacts(&throwing), int);
+  SideConnection side(folder.Db());
+  EXPECT_EQ(side.Exec("BEGIN EXCLUSIVE"), SQLITE_OK);  // no read left open
+  side.Exec("COMMIT");
+}
+
+TEST(DatabaseTest, ThreadsShareOneDatabase) {
+  TempFolder folder;
+  CZembraDb db;
+  db.Open(folder.Db().c_str());
+  const int perThread = 200;
+  std::vector<std::thread> threads;
+  std::atomic<int> failures{0};
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < perThread; ++i) {
+        try {
+          CZembraContact c = Contact("N:T" + std::to_string(t) + "\r\nTEL:0401234567\r\n");
+          if (db.InsertContact(c) < 0) ++failures;
+          db.FindContactsByNumber(L"040 123 4567");
+          CountingCB cb;
+          db.SelectContacts(&cb);
+        } catch (...) {
+          ++failures;
+        }
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(db.FindContactsByNumber(L"0401234567").size(), 4u * perThread);
+}
+
+}  // namespace

@@ -1,0 +1,110 @@
+#pragma once
+#include <windows.h>
+#include <shellapi.h>
+#include <sqlite3.h>
+#include <string>
+#include <vector>
+#include "CZembraContact.h"
+#include "ZCLLogger.h"
+
+namespace storetest {
+
+inline std::string Utf8(const std::wstring& w) {
+  int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string s(n > 0 ? n - 1 : 0, '\0');
+  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
+  return s;
+}
+
+// A fresh folder under the temporary folder, removed with everything in it.
+class TempFolder {
+public:
+  explicit TempFolder(const std::wstring& leaf = L"store") {
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    static LONG counter = 0;
+    m_path = std::wstring(base) + L"dialix-" + leaf + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+             std::to_wstring(InterlockedIncrement(&counter));
+    CreateDirectoryW(m_path.c_str(), nullptr);
+  }
+  ~TempFolder() {
+    std::wstring from = m_path + L'\0';
+    SHFILEOPSTRUCTW op = {};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NO_UI;
+    SHFileOperationW(&op);
+  }
+  const std::wstring& Path() const { return m_path; }
+  std::wstring Db() const { return m_path + L"\\OrvexDialix.db"; }
+
+private:
+  std::wstring m_path;
+};
+
+// A second connection to the same file, for injecting faults and reading back.
+class SideConnection {
+public:
+  explicit SideConnection(const std::wstring& path) { sqlite3_open(Utf8(path).c_str(), &m_db); }
+  ~SideConnection() { sqlite3_close(m_db); }
+  int Exec(const std::string& sql) { return sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, nullptr); }
+  // The first column of every row, as text ("NULL" for NULL).
+  std::vector<std::string> Column(const std::string& sql) {
+    std::vector<std::string> values;
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) return values;
+    while (sqlite3_step(s) == SQLITE_ROW) {
+      const unsigned char* t = sqlite3_column_text(s, 0);
+      values.push_back(t ? reinterpret_cast<const char*>(t) : "NULL");
+    }
+    sqlite3_finalize(s);
+    return values;
+  }
+  std::string Value(const std::string& sql) {
+    auto values = Column(sql);
+    return values.empty() ? "<none>" : values[0];
+  }
+
+private:
+  sqlite3* m_db = nullptr;
+};
+
+// What the process's log file gained since construction (level 5 while alive).
+class LogCapture {
+public:
+  LogCapture() {
+    ZCLLogger::Instance().Enable(true);
+    m_level = ZCLLogger::Instance().GetLevel();
+    ZCLLogger::Instance().SetLevel(5);
+    m_start = FileText().size();
+  }
+  ~LogCapture() { ZCLLogger::Instance().SetLevel(m_level); }
+  std::string Text() const { return FileText().substr(m_start); }
+  bool Has(const std::string& part) const { return Text().find(part) != std::string::npos; }
+
+private:
+  static std::string FileText() {
+    HANDLE h = CreateFileW(ZCLLogger::Instance().GetLogFilePath().c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    std::string text;
+    if (h == INVALID_HANDLE_VALUE) return text;
+    char buf[65536];
+    DWORD n = 0;
+    while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n > 0) text.append(buf, n);
+    CloseHandle(h);
+    return text;
+  }
+  size_t m_start = 0;
+  int m_level = 3;
+};
+
+inline CZembraContact Contact(const std::string& vcard, const char* phoneId = nullptr, int dbId = -1) {
+  return CZembraContact(dbId, Trelk::CUid::Parse(phoneId), reinterpret_cast<const BYTE*>(vcard.data()),
+                        vcard.size());
+}
+
+inline std::string VCardText(const CZembraContact& c) {
+  return std::string(reinterpret_cast<const char*>(c.GetVCardData()), c.GetVCardSize());
+}
+
+}  // namespace storetest

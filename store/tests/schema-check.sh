@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# A new database, read back with the sqlite3 command-line tool, holds exactly
+# the five tables as their CREATE texts give them (plus SQLite's own sequence
+# table that AUTOINCREMENT brings).
+set -euo pipefail
+bin=${DIALIX_BIN:?}
+src=${DIALIX_SOURCE:?}
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+DIALIX_STORE_SCHEMA_DB="Z:${dir//\//\\}\\OrvexDialix.db" /usr/lib/wine/wine64 "$bin/store_tests.exe" \
+  --gtest_filter=DatabaseTest.WritesFileForSchemaScript >"$dir/run.log" 2>&1 || { cat "$dir/run.log"; exit 1; }
+[ -f "$dir/OrvexDialix.db" ] || { echo "no database file was written"; exit 1; }
+
+# The first five texts of the expected file, a leading tab dropped each.
+grep -v '^#' "$src/store/tests/expected-sql.txt" | head -n 5 | sed 's/\\t/\t/g; s/^\t//' >"$dir/creates"
+{ head -n 1 "$dir/creates"; echo 'CREATE TABLE sqlite_sequence(name,seq);'; tail -n +2 "$dir/creates"; } >"$dir/expected"
+/usr/bin/sqlite3 "$dir/OrvexDialix.db" .schema >"$dir/actual"
+if ! cmp -s "$dir/expected" "$dir/actual"; then
+  diff "$dir/expected" "$dir/actual" | cat -A
+  exit 1
+fi
+echo "schema matches"
