@@ -50,8 +50,13 @@ private:
   static void DisposeIfAutoDelete(CTaskBase* task);
 
   ZCLObjectTracer<CGlobalQueue> m_tracer;
+
+protected:
+  // A derived queue may wait on the stop event in its own thread operations.
   CSyncEvent m_taskAvailable;  // auto-reset: re-signalled when tasks remain
   CSyncEvent m_stop;           // manual-reset: stays signalled once stopping
+
+private:
   std::deque<CTaskBase*> m_tasks;
   std::wstring m_threadName;
   bool m_joinedApartment = false;  // worker thread only

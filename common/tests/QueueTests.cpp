@@ -227,6 +227,28 @@ TEST(QueueTest, NeverStartedQueueDisposesOnlyAutoDeleteTasks) {
   EXPECT_EQ(journal.Get(journal.deleted), (std::vector<int>{1, 3}));
 }
 
+// A queue whose stop event is closed under the waiting worker.
+class BrokenQueue : public CGlobalQueue {
+public:
+  struct Breaker : CTaskBase {
+    explicit Breaker(BrokenQueue& queue) : m_queue(queue) {}
+    void Execute() override { m_queue.m_stop.Close(); }
+    bool IsAutoDelete() override { return true; }
+    BrokenQueue& m_queue;
+  };
+};
+
+TEST_F(QueueLogTest, AFailedWaitEndsTheWorkerWithALogLine) {
+  BrokenQueue queue;
+  ASSERT_TRUE(queue.StartThread());
+  queue.AddTask(new BrokenQueue::Breaker(queue));
+  ASSERT_TRUE(queue.GetThreadHandle().WaitFor(kPatience)) << "the worker spins on a failed wait";
+  DWORD code = 0;
+  EXPECT_TRUE(queue.GetThreadHandle().Wait(&code));
+  EXPECT_EQ(code, static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_NE(NewText().find("Waiting for tasks failed (error 6); the worker stops."), std::string::npos);
+}
+
 // Whether the worker or the destructor disposed of a task, each is disposed
 // of exactly once: a double free or a leak shows as another count.
 TEST(QueueTest, StoppingWithTasksQueuedDisposesOfEachTaskOnce) {
