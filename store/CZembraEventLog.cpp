@@ -1,6 +1,35 @@
 #include <windows.h>
 #include "CZembraEventLog.h"
+#include "TrelkApi.h"
 #include "ZembraTimeStamp.h"
+
+namespace {
+
+CZembraPhoneLogItem FieldsOf(const LOGVEX_LOG_ITEM* item) {
+  CZembraPhoneLogItem fields;
+  if (!item) return fields;
+  fields.id = static_cast<int>(item->dwEntryId);
+  fields.type = static_cast<int>(item->dwType);
+  fields.direction = static_cast<int>(item->dwDirection);
+  fields.duration = static_cast<int>(item->dwDuration);
+  fields.bytesSent = static_cast<INT64>(item->ullBytesSent);
+  fields.bytesReceived = static_cast<INT64>(item->ullBytesReceived);
+  fields.number = item->pstrNumber;
+  fields.name = item->pstrName;
+  fields.year = item->wYear;
+  fields.month = item->bMonth;
+  fields.day = item->bDay;
+  fields.hour = item->bHour;
+  fields.minute = item->bMinute;
+  fields.second = item->bSecond;
+  fields.zone1 = item->lZoneOffset1;
+  fields.zone2 = item->lZoneOffset2;
+  return fields;
+}
+
+}  // namespace
+
+CZembraEventLog::CZembraEventLog(const LOGVEX_LOG_ITEM* item) : CZembraEventLog(FieldsOf(item)) {}
 
 CZembraEventLog::CZembraEventLog(const CZembraPhoneLogItem& item)
     : m_id(item.id),

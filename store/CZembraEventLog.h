@@ -2,6 +2,8 @@
 #include <windows.h>
 #include <string>
 
+struct LOGVEX_LOG_ITEM;
+
 // What the phone hands out for one call-log entry, field by field (the
 // event-log library's item record). Text pointers may be null.
 struct CZembraPhoneLogItem {
@@ -22,6 +24,8 @@ class CZembraEventLog {
 public:
   CZembraEventLog() {}
   explicit CZembraEventLog(const CZembraPhoneLogItem& item);
+  // An entry as the event-log library reads it; null reads as zeroed.
+  explicit CZembraEventLog(const LOGVEX_LOG_ITEM* item);
 
   int GetId() const { return m_id; }
   void SetId(int id) { m_id = id; }

@@ -1,6 +1,45 @@
 #include <windows.h>
 #include "CZembraSMS.h"
+#include "TrelkApi.h"
 #include "ZembraTimeStamp.h"
+
+namespace {
+
+CZembraPhoneSmsItem FieldsOf(const TESSIM_ITEM_ID* id, const TESSIM_SMS_ITEM* item,
+                             std::vector<CZembraPhoneSmsItem::Address>& addresses) {
+  CZembraPhoneSmsItem fields;
+  if (id) {
+    fields.uid = Trelk::CUid(id->pbUid, id->pbUid ? id->dwUidLength : 0);
+    fields.folderId = static_cast<int>(id->dwFolderId);
+  }
+  if (item) {
+    fields.flags = item->dwInfo;
+    fields.text = item->pstrText;
+    fields.textBytes = item->dwTextLength;
+    if (item->pAddresses) {
+      for (BYTE i = 0; i < item->bNumOfAddresses; ++i)
+        addresses.push_back({static_cast<int>(item->pAddresses[i].dwAddressType), item->pAddresses[i].pstrAddress});
+    }
+    fields.addresses = addresses.empty() ? nullptr : addresses.data();
+    fields.addressCount = addresses.size();
+    fields.year = item->wYear;
+    fields.month = item->bMonth;
+    fields.day = item->bDay;
+    fields.hour = item->bHour;
+    fields.minute = item->bMinute;
+    fields.second = item->bSecond;
+    fields.zone1 = item->lZoneOffset1;
+    fields.zone2 = item->lZoneOffset2;
+  }
+  return fields;
+}
+
+}  // namespace
+
+CZembraSMS::CZembraSMS(const TESSIM_ITEM_ID* id, const TESSIM_SMS_ITEM* item) {
+  std::vector<CZembraPhoneSmsItem::Address> addresses;
+  *this = CZembraSMS(FieldsOf(id, item, addresses));
+}
 
 CZembraSMS::CZembraSMS(const CZembraPhoneSmsItem& item)
     : m_phoneId(item.uid), m_status(static_cast<int>((item.flags >> 8) & 15)), m_folder(item.folderId) {

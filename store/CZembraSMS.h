@@ -5,6 +5,9 @@
 #include <vector>
 #include "CUid.h"
 
+struct TESSIM_ITEM_ID;
+struct TESSIM_SMS_ITEM;
+
 // One address of a text message: the phone's address type and its text.
 class CZembraSMSAddress {
 public:
@@ -44,6 +47,9 @@ class CZembraSMS {
 public:
   CZembraSMS() {}
   explicit CZembraSMS(const CZembraPhoneSmsItem& item);
+  // A message as the content-access library reads it: the item id (uid and
+  // folder) and the message item (format 1). Null records read as zeroed.
+  CZembraSMS(const TESSIM_ITEM_ID* id, const TESSIM_SMS_ITEM* item);
   CZembraSMS(const CZembraSMS& other);
   CZembraSMS& operator=(const CZembraSMS& other);
 

@@ -1,0 +1,193 @@
+#include <windows.h>
+#include <sqlite3.h>
+#include <cstdio>
+#include <string>
+#include <vector>
+#include "CZembraDb.h"
+
+// Rows per second of the local store against a bare SQLite loop that does
+// the same inserts in one transaction. Run by tools/bench.
+
+namespace {
+
+const int kContacts = 10000;
+const int kMessages = 50000;
+const int kSearches = 2000;
+
+double Now() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+std::string Number(int i) {
+  char text[32];
+  snprintf(text, sizeof text, "+35840%07d", i);
+  return text;
+}
+
+// About 2 KB: names, a number and a folded base64 picture.
+std::string VCard(int i) {
+  std::string card = "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Family" + std::to_string(i) + ";Given;;;\r\nTEL;CELL:" +
+                     Number(i) + "\r\nPHOTO;ENCODING=BASE64;TYPE=JPEG:";
+  while (card.size() < 2000) card += "\r\n QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVphYmNkZWZnaGlqa2xtbm9wcXJzdHV2d3h5";
+  return card + "\r\nEND:VCARD\r\n";
+}
+
+std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+void Report(const char* what, double rows, double seconds) {
+  printf("%-44hs %9.0f rows in %7.2f s = %10.0f rows/s\n", what, rows, seconds, rows / seconds);
+}
+
+struct Counter : IZembraDbCB {
+  void SelectContactsCB(CZembraContact*) override { ++contacts; }
+  void SelectSmsCB(CZembraSMS* s) override { ++messages, addresses += s->GetAddressCount(); }
+  size_t contacts = 0, messages = 0, addresses = 0;
+};
+
+std::string Utf8(const std::wstring& w) {
+  int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string s(n > 0 ? n - 1 : 0, '\0');
+  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
+  return s;
+}
+
+// The same rows through SQLite alone: one transaction, prepared statements.
+double BareInserts(const std::wstring& path, const std::vector<std::string>& cards) {
+  sqlite3* db = nullptr;
+  sqlite3_open(Utf8(path).c_str(), &db);
+  for (int i = 0; i < 5; ++i) sqlite3_exec(db, CZembraDb::GetSchemaText(i), nullptr, nullptr, nullptr);
+  sqlite3_stmt *local, *phone, *sms, *address;
+  sqlite3_prepare_v2(db, "INSERT INTO contacts_local (phone_id, given_name, family_name, vcard_data, updated, top) "
+                         "VALUES (?,?,?,?,0,0)", -1, &local, nullptr);
+  sqlite3_prepare_v2(db, "INSERT INTO contacts_phone (id, phone_id, vcard_data, existing) VALUES (?,?,?,1)", -1,
+                     &phone, nullptr);
+  sqlite3_prepare_v2(db, "INSERT INTO sms (phone_id, message_data, status, folder, timestamp) VALUES (?,?,?,?,?)",
+                     -1, &sms, nullptr);
+  sqlite3_prepare_v2(db, "INSERT INTO sms_address (sms_id, type, address) VALUES (?,?,?)", -1, &address, nullptr);
+  double start = Now();
+  sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+  for (int i = 0; i < kContacts; ++i) {
+    std::wstring uid = Wide(std::to_string(100000 + i));
+    sqlite3_bind_text16(local, 1, uid.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text16(local, 2, L"Given", -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text16(local, 3, L"Family", -1, SQLITE_TRANSIENT);
+    sqlite3_bind_blob(local, 4, cards[i].data(), static_cast<int>(cards[i].size()), SQLITE_STATIC);
+    sqlite3_step(local);
+    sqlite3_reset(local);
+    sqlite3_bind_int(phone, 1, static_cast<int>(sqlite3_last_insert_rowid(db)));
+    sqlite3_bind_text16(phone, 2, uid.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_blob(phone, 3, cards[i].data(), static_cast<int>(cards[i].size()), SQLITE_STATIC);
+    sqlite3_step(phone);
+    sqlite3_reset(phone);
+  }
+  for (int i = 0; i < kMessages; ++i) {
+    std::wstring uid = Wide(std::to_string(200000 + i));
+    sqlite3_bind_text16(sms, 1, uid.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text16(sms, 2, L"A message of a typical length, a line or two of text.", -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int(sms, 3, 5);
+    sqlite3_bind_int(sms, 4, 1);
+    sqlite3_bind_text16(sms, 5, L"2007-05-14T10:22:05+02:00", -1, SQLITE_TRANSIENT);
+    sqlite3_step(sms);
+    sqlite3_reset(sms);
+    int id = static_cast<int>(sqlite3_last_insert_rowid(db));
+    for (int a = 0; a < 2; ++a) {
+      std::wstring number = Wide(Number(i + a));
+      sqlite3_bind_int(address, 1, id);
+      sqlite3_bind_int(address, 2, 2);
+      sqlite3_bind_text16(address, 3, number.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_step(address);
+      sqlite3_reset(address);
+    }
+  }
+  sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+  double seconds = Now() - start;
+  for (sqlite3_stmt* s : {local, phone, sms, address}) sqlite3_finalize(s);
+  sqlite3_close(db);
+  return seconds;
+}
+
+}  // namespace
+
+int main() {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  std::wstring folder = std::wstring(temp) + L"dialix-store-bench-" + std::to_wstring(GetCurrentProcessId());
+  CreateDirectoryW(folder.c_str(), nullptr);
+  std::wstring ours = folder + L"\\OrvexDialix.db";
+  std::wstring bare = folder + L"\\bare.db";
+
+  std::vector<std::string> cards;
+  for (int i = 0; i < kContacts; ++i) cards.push_back(VCard(i));
+  // Contact rows and message rows with their address rows, as both sides count them.
+  const double contactRows = kContacts * 2.0, messageRows = kMessages * 3.0;
+
+  CZembraDb db;
+  db.Open(ours.c_str());
+  if (!db.IsOpen()) {
+    printf("cannot open the database\n");
+    return 1;
+  }
+  printf("store_bench: %d contacts of %u bytes, %d messages with 2 addresses each\n", kContacts,
+         static_cast<unsigned>(cards[0].size()), kMessages);
+
+  double start = Now();
+  for (int i = 0; i < kContacts; ++i) {
+    std::string uid = std::to_string(100000 + i);
+    CZembraContact c(-1, Trelk::CUid::Parse(uid.c_str()), reinterpret_cast<const BYTE*>(cards[i].data()),
+                     cards[i].size());
+    db.InsertContact(c);
+  }
+  double contactSeconds = Now() - start;
+  Report("CZembraDb::InsertContact (2 rows each)", contactRows, contactSeconds);
+
+  start = Now();
+  for (int i = 0; i < kMessages; ++i) {
+    CZembraSMS sms;
+    std::string uid = std::to_string(200000 + i);
+    sms.SetPhoneId(Trelk::CUid::Parse(uid.c_str()));
+    sms.SetMessage(L"A message of a typical length, a line or two of text.");
+    sms.SetTimeStamp(L"2007-05-14T10:22:05+02:00");
+    sms.SetStatus(5);
+    sms.SetFolder(1);
+    sms.AddAddress(2, Wide(Number(i)).c_str());
+    sms.AddAddress(2, Wide(Number(i + 1)).c_str());
+    db.InsertSms(sms);
+  }
+  double smsSeconds = Now() - start;
+  Report("CZembraDb::InsertSms (3 rows each)", messageRows, smsSeconds);
+
+  Counter counter;
+  start = Now();
+  db.SelectContacts(&counter);
+  Report("CZembraDb::SelectContacts", static_cast<double>(counter.contacts), Now() - start);
+  start = Now();
+  db.SelectSms(&counter);
+  Report("CZembraDb::SelectSms (messages + addresses)", static_cast<double>(counter.messages + counter.addresses),
+         Now() - start);
+
+  size_t hits = 0;
+  start = Now();
+  for (int i = 0; i < kSearches; ++i) hits += db.FindContactsByNumber(Wide(Number((i * 7919) % kContacts)).c_str()).size();
+  double searchSeconds = Now() - start;
+  printf("%-44hs %9d searches in %7.2f s = %10.1f searches/s (%u found)\n", "CZembraDb::FindContactsByNumber",
+         kSearches, searchSeconds, kSearches / searchSeconds, static_cast<unsigned>(hits));
+  db.Close();
+
+  double bareSeconds = BareInserts(bare, cards);
+  double ourSeconds = contactSeconds + smsSeconds;
+  Report("bare SQLite, same inserts, one transaction", contactRows + messageRows, bareSeconds);
+  Report("CZembraDb, all inserts", contactRows + messageRows, ourSeconds);
+  printf("ratio bare/CZembraDb insert rate: %.1f\n", ourSeconds / bareSeconds);
+
+  DeleteFileW(ours.c_str());
+  DeleteFileW(bare.c_str());
+  RemoveDirectoryW(folder.c_str());
+  return 0;
+}
