@@ -42,7 +42,7 @@ std::string VCard(int i) {
 std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
 void Report(const char* what, double rows, double seconds) {
-  printf("%-44hs %9.0f rows in %7.2f s = %10.0f rows/s\n", what, rows, seconds, rows / seconds);
+  printf("%-44s %9.0f rows in %7.2f s = %10.0f rows/s\n", what, rows, seconds, rows / seconds);
 }
 
 struct Counter : IZembraDbCB {
@@ -176,7 +176,7 @@ int main() {
   start = Now();
   for (int i = 0; i < kSearches; ++i) hits += db.FindContactsByNumber(Wide(Number((i * 7919) % kContacts)).c_str()).size();
   double searchSeconds = Now() - start;
-  printf("%-44hs %9d searches in %7.2f s = %10.1f searches/s (%u found)\n", "CZembraDb::FindContactsByNumber",
+  printf("%-44s %9d searches in %7.2f s = %10.1f searches/s (%u found)\n", "CZembraDb::FindContactsByNumber",
          kSearches, searchSeconds, kSearches / searchSeconds, static_cast<unsigned>(hits));
   db.Close();
 
