@@ -17,6 +17,7 @@ struct CSimCore::Context {
   HANDLE stop;
   HANDLE wake;
   std::shared_ptr<CPhoneWorld> world;
+  DWORD generation;  // read before Start returns: changes after it are compared
   HMODULE module;  // the module's own reference, dropped as the thread ends
   CRITICAL_SECTION lock;
   std::deque<std::function<void()>> work;
@@ -40,6 +41,7 @@ void CSimCore::Start() {
   context->stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   context->wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   context->world = std::make_shared<CPhoneWorld>(CPhoneWorld::DefaultFolder());
+  context->generation = context->world->Generation();
   InitializeCriticalSection(&context->lock);
   // The thread keeps the module loaded until it has left the module's code,
   // even when the binding frees the library first.
@@ -132,7 +134,7 @@ bool CSimCore::IsCoreThread() {
 
 void CSimCore::RunLoop(Context* context) {
   CPhoneWorld& world = *context->world;
-  DWORD generation = world.Generation();
+  DWORD generation = context->generation;
   HANDLE handles[3] = {context->stop, context->wake, world.ChangedEvent()};
   DWORD count = handles[2] ? 3 : 2;
   for (;;) {

@@ -1,0 +1,272 @@
+#include <windows.h>
+#include <gtest/gtest.h>
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+#include "CDeviceManagement.h"
+#include "CTrelkException.h"
+#include "TrelkBinding.h"
+
+// The binding against the odd test libraries, with the registry of this
+// prefix; the unload and reload requests are the system-wide events.
+
+namespace {
+
+using Trelk::CLibraryBinding;
+
+const char kKey[] = "SOFTWARE\\Trelk\\API\\";
+const DWORD kWaitMs = 20000;
+
+std::string BinFolder() {
+  char path[MAX_PATH] = {0};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder = path;
+  return folder.substr(0, folder.find_last_of('\\'));
+}
+
+std::string TestLibrary(const char* kind) { return BinFolder() + "\\TrelkTest" + kind + ".dll"; }
+
+void SetValue(const char* name, const std::string& value) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>(value.size() + 1));
+  RegCloseKey(key);
+}
+
+void SetRawValue(const char* name, const void* data, DWORD size, DWORD type) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+  RegCloseKey(key);
+}
+
+void DeleteValue(const char* name) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+  RegDeleteValueA(key, name);
+  RegCloseKey(key);
+}
+
+// A family of its own per test, under the value "TestLib".
+CLibraryBinding::Family TestFamily(const char* fallback = "NoSuchTrelkLibrary.dll") {
+  return CLibraryBinding::Family{"TestLib", fallback, "RUVON_Initialize", "RUVON_Terminate", true};
+}
+
+DWORD ApiVersion(CLibraryBinding& binding) {
+  return binding.Forward<decltype(&RUVON_GetAPIVersion)>("RUVON_GetAPIVersion");
+}
+
+class BindingTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    DeleteValue("TestLib");
+    DeleteValue("Options");
+  }
+  void TearDown() override {
+    DeleteValue("TestLib");
+    DeleteValue("Options");
+  }
+};
+
+TEST_F(BindingTest, PathComesFromTheRegistry) {
+  SetValue("TestLib", TestLibrary("Full"));
+  CLibraryBinding binding(TestFamily());
+  // A non-negative result of the library's initialise is reported as 0.
+  EXPECT_EQ(binding.Initialize(31, 0), 0u);
+  EXPECT_EQ(ApiVersion(binding), 77u);
+  EXPECT_EQ(binding.Terminate(0), 0u);
+  EXPECT_FALSE(binding.IsLoaded());
+}
+
+TEST_F(BindingTest, FallbackIsLoadedWhenTheValueIsMissingOrDoesNotLoad) {
+  CLibraryBinding binding(TestFamily("TrelkTestFull.dll"));
+  EXPECT_EQ(binding.Initialize(31, 0), 0u);
+  EXPECT_EQ(ApiVersion(binding), 77u);
+  EXPECT_EQ(binding.Terminate(0), 0u);
+
+  SetValue("TestLib", BinFolder() + "\\NotThere.dll");
+  EXPECT_EQ(binding.Initialize(31, 0), 0u);
+  EXPECT_EQ(ApiVersion(binding), 77u);
+  EXPECT_EQ(binding.Terminate(0), 0u);
+}
+
+TEST_F(BindingTest, ValueFillingTheWholeBufferIsNotReadPastIt) {
+  // 260 bytes without a terminator: the binding reads 259 and terminates them.
+  std::string path(260, 'x');
+  SetRawValue("TestLib", path.data(), static_cast<DWORD>(path.size()), REG_BINARY);
+  CLibraryBinding binding(TestFamily("TrelkTestFull.dll"));
+  EXPECT_EQ(binding.Initialize(31, 0), 0u);
+  EXPECT_EQ(binding.Terminate(0), 0u);
+}
+
+TEST_F(BindingTest, MissingLibraryFailsAndLeavesNothingCounted) {
+  CLibraryBinding binding(TestFamily());
+  EXPECT_EQ(binding.Initialize(31, 0), TRELK_BIND_NO_LIBRARY);
+  EXPECT_EQ(binding.GetReferenceCount(), 0u);
+  EXPECT_EQ(binding.Terminate(0), ELNYX_NOT_INITIALIZED);
+}
+
+TEST_F(BindingTest, LibraryWithoutInitialiseEntryIsFreedAndNeverReportedAsSuccess) {
+  SetValue("TestLib", TestLibrary("NoInit"));
+  CLibraryBinding binding(TestFamily());
+  EXPECT_EQ(binding.Initialize(31, 0), TRELK_BIND_NO_ENTRY);
+  EXPECT_EQ(GetModuleHandleA("TrelkTestNoInit.dll"), nullptr);
+  EXPECT_EQ(binding.Initialize(31, 0), TRELK_BIND_NO_ENTRY);
+  EXPECT_EQ(binding.GetReferenceCount(), 0u);
+  EXPECT_EQ(ApiVersion(binding), ELNYX_NOT_INITIALIZED);
+  EXPECT_EQ(binding.Terminate(0), ELNYX_NOT_INITIALIZED);
+}
+
+TEST_F(BindingTest, NegativeInitialiseResultIsReturnedAndTheLibraryFreed) {
+  SetValue("TestLib", TestLibrary("Negative"));
+  CLibraryBinding binding(TestFamily());
+  EXPECT_EQ(binding.Initialize(31, 0), ELNYX_INIT_FAILED);
+  EXPECT_EQ(GetModuleHandleA("TrelkTestNegative.dll"), nullptr);
+  EXPECT_FALSE(binding.IsLoaded());
+  EXPECT_EQ(binding.Terminate(0), ELNYX_NOT_INITIALIZED);
+}
+
+TEST_F(BindingTest, CountedInitialiseAndTerminate) {
+  SetValue("TestLib", TestLibrary("Full"));
+  // The test's own reference keeps the library's counters across the binding's frees.
+  HMODULE own = LoadLibraryA(TestLibrary("Full").c_str());
+  ASSERT_NE(own, nullptr);
+  typedef LONG(WINAPI * CounterFn)();
+  CounterFn terminations = reinterpret_cast<CounterFn>(reinterpret_cast<void*>(GetProcAddress(own, "TestTerminateCount")));
+  LONG before = terminations();
+
+  CLibraryBinding binding(TestFamily());
+  EXPECT_EQ(ApiVersion(binding), ELNYX_NOT_INITIALIZED);
+  EXPECT_EQ(binding.Initialize(31, 0), 0u);
+  EXPECT_EQ(binding.Initialize(31, 0), 0u);
+  EXPECT_EQ(binding.Terminate(0), 0u);
+  EXPECT_EQ(ApiVersion(binding), 77u);
+  EXPECT_EQ(terminations(), before);
+  EXPECT_EQ(binding.Forward<decltype(&LNYXSearchDevices)>("LNYXSearchDevices", 0u, 0u, 0u, nullptr, nullptr, nullptr),
+            TRELK_BIND_NO_ENTRY);
+  EXPECT_EQ(binding.Terminate(0), 0u);
+  EXPECT_EQ(terminations(), before + 1);
+  EXPECT_EQ(ApiVersion(binding), ELNYX_NOT_INITIALIZED);
+  EXPECT_EQ(binding.Terminate(0), ELNYX_NOT_INITIALIZED);
+  FreeLibrary(own);
+}
+
+TEST_F(BindingTest, OptionsBitZeroSuppressesTheWatcher) {
+  SetValue("TestLib", TestLibrary("Full"));
+  CLibraryBinding binding(TestFamily());
+  DWORD options = 1;
+  SetRawValue("Options", &options, sizeof(options), REG_DWORD);
+  ASSERT_EQ(binding.Initialize(31, 0), 0u);
+  EXPECT_FALSE(binding.HasWatcher());
+  EXPECT_EQ(binding.Terminate(0), 0u);
+  options = 2;
+  SetRawValue("Options", &options, sizeof(options), REG_DWORD);
+  ASSERT_EQ(binding.Initialize(31, 0), 0u);
+  EXPECT_TRUE(binding.HasWatcher());
+  EXPECT_EQ(binding.Terminate(0), 0u);
+  EXPECT_FALSE(binding.HasWatcher());
+  // A value of another type counts as 0.
+  SetRawValue("Options", "1", 2, REG_SZ);
+  EXPECT_EQ(binding.ReadOptions(), 0u);
+}
+
+// Signals a request until the binding shows its effect: a request that comes
+// before the watcher waits is reset by it.
+bool Request(const char* eventName, const std::function<bool()>& done) {
+  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, eventName);
+  if (!event) return false;
+  bool ok = false;
+  for (DWORD waited = 0; waited < kWaitMs && !ok; waited += 100) {
+    SetEvent(event);
+    for (int i = 0; i < 10 && !(ok = done()); ++i) Sleep(10);
+  }
+  ResetEvent(event);
+  CloseHandle(event);
+  return ok;
+}
+
+TEST_F(BindingTest, UnloadAndReloadWhileFourThreadsCall) {
+  SetValue("TestLib", TestLibrary("Full"));
+  CLibraryBinding binding(TestFamily());
+  ASSERT_EQ(binding.Initialize(29, 0), 0u);
+
+  std::atomic<bool> stop(false);
+  std::atomic<int> unexpected(0), answered(0);
+  std::vector<std::thread> callers;
+  for (int t = 0; t < 4; ++t) {
+    callers.emplace_back([&, t] {
+      while (!stop) {
+        DWORD count = 0;
+        DWORD result = (t % 2) ? ApiVersion(binding)
+                               : binding.Forward<decltype(&LNYXGetDeviceCount)>("LNYXGetDeviceCount", 0u, &count);
+        bool ok = result == ELNYX_NOT_INITIALIZED || (t % 2 ? result == 77u : (result == 0 && count == 2));
+        if (!ok) ++unexpected;
+        ++answered;
+      }
+    });
+  }
+  typedef LONG(WINAPI * CounterFn)();
+  for (int cycle = 0; cycle < 3; ++cycle) {
+    ASSERT_TRUE(Request(CLibraryBinding::UnloadEventName, [&] { return !binding.IsLoaded(); }));
+    EXPECT_EQ(ApiVersion(binding), ELNYX_NOT_INITIALIZED);
+    EXPECT_EQ(binding.GetReferenceCount(), 1u);
+    ASSERT_TRUE(Request(CLibraryBinding::ReloadEventName, [&] { return binding.IsLoaded(); }));
+    EXPECT_EQ(ApiVersion(binding), 77u);
+    // Re-initialised with the version of the first initialise.
+    EXPECT_EQ(binding.Forward<CounterFn>("TestLastVersion"), 29u);
+  }
+  stop = true;
+  for (std::thread& t : callers) t.join();
+  EXPECT_EQ(unexpected.load(), 0);
+  EXPECT_GT(answered.load(), 0);
+  EXPECT_EQ(binding.Terminate(0), 0u);
+  EXPECT_FALSE(binding.HasWatcher());
+}
+
+TEST_F(BindingTest, ReloadAfterTheLastTerminateLoadsNothing) {
+  SetValue("TestLib", TestLibrary("Full"));
+  CLibraryBinding binding(TestFamily());
+  ASSERT_EQ(binding.Initialize(31, 0), 0u);
+  ASSERT_TRUE(Request(CLibraryBinding::UnloadEventName, [&] { return !binding.IsLoaded(); }));
+  EXPECT_EQ(binding.Terminate(0), 0u);
+  HANDLE reload = CreateEventA(nullptr, TRUE, FALSE, CLibraryBinding::ReloadEventName);
+  SetEvent(reload);
+  EXPECT_FALSE(binding.IsLoaded());
+  EXPECT_FALSE(binding.HasWatcher());
+  ResetEvent(reload);
+  CloseHandle(reload);
+}
+
+// The families' own entries, with the device management wrapper over a library
+// that misreports its listing.
+TEST_F(BindingTest, DeviceManagementOverAMisbehavingLibrary) {
+  EXPECT_EQ(RUVON_Terminate(0), ELNYX_NOT_INITIALIZED);
+  EXPECT_EQ(LNYXOpenDM(nullptr), ELNYX_NOT_INITIALIZED);
+  SetValue("RUVON", TestLibrary("Full"));
+  {
+    Trelk::CDeviceManagement dm;
+    dm.Initialize();
+    dm.OpenDM();
+    // Claims nine records where two were asked for: only two are read.
+    Trelk::CTrelkDeviceList list;
+    dm.GetDevices(list);
+    ASSERT_EQ(list.Count(), 2u);
+    EXPECT_STREQ(list.GetAt(1)->GetSerialNumber(), L"S2");
+    EXPECT_THROW(list.GetAt(2), std::out_of_range);
+    // Three connections announced without an array: none.
+    EXPECT_EQ(dm.GetConnectionInfo(L"S1").GetConnectionCount(), 0u);
+    // Success without a record: zeros.
+    Trelk::CDeviceInfo info = dm.GetDeviceInfo(L"S1");
+    EXPECT_EQ(info.GetFirstValue(), 0u);
+    EXPECT_STREQ(info.GetSecondText(), L"");
+  }
+  EXPECT_FALSE(Trelk::RUVONBinding().IsLoaded());
+  EXPECT_EQ(RUVON_Terminate(0), ELNYX_NOT_INITIALIZED);
+  DeleteValue("RUVON");
+}
+
+}  // namespace

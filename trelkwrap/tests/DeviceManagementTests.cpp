@@ -1,0 +1,300 @@
+#include <windows.h>
+#include <gtest/gtest.h>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+#include "CDeviceManagement.h"
+#include "CTrelkException.h"
+#include "PhoneWorld.h"
+
+// Device management through the binding against the simulated phone (the
+// fallback Lanyx.dll beside the test), each test in a world of its own.
+
+namespace {
+
+using PhoneSim::CConnection;
+using PhoneSim::CPhone;
+using PhoneSim::CPhoneWorld;
+
+const DWORD kWaitMs = 20000;
+
+std::wstring BinFolder() {
+  wchar_t path[MAX_PATH] = {0};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder = path;
+  return folder.substr(0, folder.find_last_of(L'\\'));
+}
+
+DWORD RunPhonectl(const std::wstring& args) {
+  std::wstring command = L"\"" + BinFolder() + L"\\phonectl.exe\" " + args;
+  STARTUPINFOW si = {sizeof(si)};
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return ~0u;
+  DWORD code = ~0u;
+  if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return code;
+}
+
+struct DeviceEvent {
+  char kind;  // L list updated, A added, R removed, U updated
+  std::wstring serial;
+  DWORD status;
+  DWORD thread;
+};
+
+class RecordingSink : public IRUVONDeviceNotify {
+public:
+  void OnDeviceListUpdated() override { Add('L', nullptr, 0); }
+  void OnDeviceAdded(const WCHAR* serial, DWORD status) override { Add('A', serial, status); }
+  void OnDeviceRemoved(const WCHAR* serial, DWORD status) override { Add('R', serial, status); }
+  void OnDeviceUpdated(const WCHAR* serial, DWORD status) override { Add('U', serial, status); }
+
+  // The first event of that kind, waited for with a bound.
+  bool WaitFor(char kind, DeviceEvent* found) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    bool ok = m_changed.wait_for(lock, std::chrono::milliseconds(kWaitMs), [&] {
+      for (const DeviceEvent& e : m_events)
+        if (e.kind == kind) return true;
+      return false;
+    });
+    if (!ok) return false;
+    for (size_t i = 0; i < m_events.size(); ++i) {
+      if (m_events[i].kind != kind) continue;
+      if (found) *found = m_events[i];
+      m_events.erase(m_events.begin() + i);
+      return true;
+    }
+    return false;
+  }
+
+  std::vector<DeviceEvent> Events() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_events;
+  }
+
+private:
+  void Add(char kind, const WCHAR* serial, DWORD status) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_events.push_back(DeviceEvent{kind, serial ? serial : L"", status, GetCurrentThreadId()});
+    m_changed.notify_all();
+  }
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  std::vector<DeviceEvent> m_events;
+};
+
+CPhone MakePhone(const std::wstring& serial) {
+  CPhone phone;
+  phone.serial = serial;
+  phone.model = L"Model " + serial;
+  phone.manufacturer = L"Maker";
+  phone.friendlyName = L"Phone " + serial;
+  CConnection bluetooth;
+  bluetooth.media = LNYX_MEDIA_BLUETOOTH;
+  bluetooth.name = L"BT " + serial;
+  bluetooth.address = L"00:11:22:33:44:55";
+  phone.connections.push_back(bluetooth);
+  return phone;
+}
+
+void DeleteTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        DeleteTree(folder + L"\\" + name);
+      else
+        DeleteFileW((folder + L"\\" + name).c_str());
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
+class SimulatedPhoneTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    static int counter = 0;
+    wchar_t temp[MAX_PATH] = {0};
+    GetTempPathW(MAX_PATH, temp);
+    m_folder = std::wstring(temp) + L"trelkworld-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+               std::to_wstring(++counter);
+    DeleteTree(m_folder);  // a world left by an earlier run of the same process id
+    SetEnvironmentVariableW(L"TRELKSIM_WORLD", m_folder.c_str());
+    m_world.reset(new CPhoneWorld(m_folder));
+    m_dm.reset(new Trelk::CDeviceManagement());
+    m_dm->Initialize();
+    m_dm->OpenDM();
+  }
+  void TearDown() override {
+    m_dm.reset();
+    m_world.reset();
+    DeleteTree(m_folder);
+  }
+
+  std::wstring m_folder;
+  std::unique_ptr<CPhoneWorld> m_world;
+  std::unique_ptr<Trelk::CDeviceManagement> m_dm;
+};
+
+TEST_F(SimulatedPhoneTest, NoPhoneLeavesTheListEmpty) {
+  Trelk::CTrelkDeviceList list;
+  m_dm->GetDevices(list);
+  EXPECT_EQ(list.Count(), 0u);
+  EXPECT_EQ(m_dm->GetDeviceCount(), 0u);
+}
+
+TEST_F(SimulatedPhoneTest, PhonePluggedByPhonectlIsListedWithIdentityAndConnections) {
+  ASSERT_EQ(RunPhonectl(L"plug SN-1 --model \"Model 7\" --manufacturer Maker --name \"My phone\" "
+                        L"--conn 1,Cable,COM3,4,2 --conn 8,\"Pocket BT\",00:1A:7D:DA:71:13"),
+            0u);
+  ASSERT_EQ(RunPhonectl(L"plug SN-2 --model Other --conn 1,Cable"), 0u);
+  ASSERT_EQ(RunPhonectl(L"unplug SN-2"), 0u);
+
+  Trelk::CTrelkDeviceList list;
+  m_dm->GetDevices(list);
+  ASSERT_EQ(list.Count(), 1u);
+  Trelk::ITrelkDevice* listed = list.GetAt(0);
+  EXPECT_STREQ(listed->GetSerialNumber(), L"SN-1");
+  EXPECT_STREQ(listed->GetModelName(), L"Model 7");
+  EXPECT_STREQ(listed->GetFriendlyName(), L"My phone");
+  EXPECT_STREQ(listed->GetManufacturer(), L"Maker");
+  EXPECT_EQ(list.Find(L"sn-1"), -1);
+
+  Trelk::CDevice device = m_dm->GetConnectionInfo(L"SN-1");
+  EXPECT_STREQ(device.GetModelName(), listed->GetModelName());
+  EXPECT_STREQ(device.GetFriendlyName(), L"My phone");
+  ASSERT_EQ(device.GetConnectionCount(), 2u);
+  const Trelk::CConnectionInfo& cable = device.GetConnectionAt(0);
+  EXPECT_EQ(cable.GetMedia(), 1u);
+  EXPECT_STREQ(cable.GetDeviceName(), L"Cable");
+  EXPECT_STREQ(cable.GetAddress(), L"COM3");
+  EXPECT_EQ(cable.GetDeviceId(), 4u);
+  EXPECT_EQ(cable.GetState(), 2u);
+  const Trelk::CConnectionInfo* bluetooth = device.FindConnectionInfo(LNYX_MEDIA_BLUETOOTH);
+  ASSERT_NE(bluetooth, nullptr);
+  EXPECT_STREQ(bluetooth->GetDeviceName(), L"Pocket BT");
+  EXPECT_STREQ(bluetooth->GetAddress(), L"00:1A:7D:DA:71:13");
+  EXPECT_EQ(device.FindConnectionInfo(2), nullptr);
+
+  // A known phone that is not connected has no connections; an unknown one is not found.
+  EXPECT_EQ(m_dm->GetConnectionInfo(L"SN-2").GetConnectionCount(), 0u);
+  try {
+    m_dm->GetConnectionInfo(L"SN-9");
+    FAIL() << "no exception";
+  } catch (const Trelk::CTrelkException& e) {
+    EXPECT_EQ(static_cast<DWORD>(e.GetCode()), ELNYX_DEVICE_NOT_FOUND);
+  }
+}
+
+TEST_F(SimulatedPhoneTest, DeviceInformationReadsBack) {
+  CPhone phone = MakePhone(L"SN-3");
+  phone.typeCode = 0x1234;
+  phone.detail1 = L"first";
+  phone.detail2 = L"RM-42";
+  phone.detail3 = L"V 10.1";
+  phone.detailValue = 7;
+  phone.capabilities = 0x20;
+  m_world->PlugPhone(phone);
+
+  Trelk::CDeviceInfo info = m_dm->GetDeviceInfo(L"SN-3");
+  EXPECT_EQ(info.GetFirstValue(), 0x1234u);
+  EXPECT_STREQ(info.GetFirstText(), L"first");
+  EXPECT_STREQ(info.GetSecondText(), L"RM-42");
+  EXPECT_STREQ(info.GetThirdText(), L"V 10.1");
+  EXPECT_EQ(info.GetSecondValue(), 7u);
+  EXPECT_EQ(info.GetThirdValue(), 0x20u);
+}
+
+TEST_F(SimulatedPhoneTest, NotificationsArriveOnTheSimulatorsThreadWithStatusWords) {
+  RecordingSink sink;
+  m_dm->RegisterDeviceNotify(&sink);
+  CPhone phone = MakePhone(L"SN-4");
+  phone.info = 3;
+  m_world->PlugPhone(phone);
+
+  DeviceEvent added, listUpdated;
+  ASSERT_TRUE(sink.WaitFor('A', &added));
+  EXPECT_EQ(added.serial, L"SN-4");
+  EXPECT_EQ(added.status, 0x08030001u);
+  ASSERT_TRUE(sink.WaitFor('L', &listUpdated));
+  EXPECT_NE(added.thread, GetCurrentThreadId());
+  EXPECT_EQ(listUpdated.thread, added.thread);
+
+  phone.friendlyName = L"Renamed";
+  m_world->PlugPhone(phone);
+  DeviceEvent updated;
+  ASSERT_TRUE(sink.WaitFor('U', &updated));
+  EXPECT_EQ(updated.serial, L"SN-4");
+  EXPECT_EQ(updated.status, 0x08030004u);
+  EXPECT_EQ(updated.thread, added.thread);
+  EXPECT_STREQ(m_dm->GetConnectionInfo(L"SN-4").GetFriendlyName(), L"Renamed");
+
+  // Another process takes the phone away.
+  ASSERT_EQ(RunPhonectl(L"unplug SN-4"), 0u);
+  DeviceEvent removed;
+  ASSERT_TRUE(sink.WaitFor('R', &removed));
+  EXPECT_EQ(removed.serial, L"SN-4");
+  EXPECT_EQ(removed.status, 0x08030002u);
+  EXPECT_EQ(removed.thread, added.thread);
+  EXPECT_EQ(m_dm->GetDeviceCount(), 0u);
+  m_dm->UnregisterDeviceNotify();
+}
+
+TEST_F(SimulatedPhoneTest, RefreshAnnouncesTheListFromTheSimulatorsThread) {
+  RecordingSink sink;
+  m_dm->RegisterDeviceNotify(&sink);
+  m_dm->RefreshDeviceList();
+  DeviceEvent listUpdated;
+  ASSERT_TRUE(sink.WaitFor('L', &listUpdated));
+  EXPECT_NE(listUpdated.thread, GetCurrentThreadId());
+}
+
+TEST_F(SimulatedPhoneTest, SecondRegistrationReplacesTheFirstSink) {
+  RecordingSink first, second;
+  m_dm->RegisterDeviceNotify(&first);
+  m_dm->RegisterDeviceNotify(&second);
+  m_world->PlugPhone(MakePhone(L"SN-5"));
+  ASSERT_TRUE(second.WaitFor('A', nullptr));
+  ASSERT_TRUE(second.WaitFor('L', nullptr));
+  EXPECT_TRUE(first.Events().empty());
+}
+
+TEST_F(SimulatedPhoneTest, InjectedFailureBecomesTrelkExceptionWithItsText) {
+  m_world->PlugPhone(MakePhone(L"SN-6"));
+  m_world->InjectFault("LNYXGetDevice", ELNYX_CONNECTION_LOST, 1);
+  try {
+    m_dm->GetConnectionInfo(L"SN-6");
+    FAIL() << "no exception";
+  } catch (const Trelk::CTrelkException& e) {
+    EXPECT_EQ(static_cast<DWORD>(e.GetCode()), ELNYX_CONNECTION_LOST);
+    EXPECT_EQ(e.GetMessageText(), "ELNYX_CONNECTION_LOST: Connection is lost to Device");
+  }
+  EXPECT_STREQ(m_dm->GetConnectionInfo(L"SN-6").GetSerialNumber(), L"SN-6");
+
+  // Injected by another process, for two calls: the listing fails twice, then works.
+  ASSERT_EQ(RunPhonectl(L"fault LNYXGetDeviceCount 0x80700001 2"), 0u);
+  for (int i = 0; i < 2; ++i) {
+    Trelk::CTrelkDeviceList list;
+    try {
+      m_dm->GetDevices(list);
+      FAIL() << "no exception";
+    } catch (const Trelk::CTrelkException& e) {
+      EXPECT_EQ(static_cast<DWORD>(e.GetCode()), ELNYX_SYNC_CLIENT_BUSY_DEVICE);
+    }
+    EXPECT_EQ(list.Count(), 0u);
+  }
+  Trelk::CTrelkDeviceList list;
+  m_dm->GetDevices(list);
+  EXPECT_EQ(list.Count(), 1u);
+}
+
+}  // namespace
