@@ -24,6 +24,8 @@ private:
 
 }  // namespace
 
+CDMHandle::CDMHandle() : m_handle(0) { ZCLScopeTracer trace("Trelk::CDMHandle::CDMHandle"); }
+
 CDMHandle::~CDMHandle() {
   ZCLScopeTracer trace("Trelk::CDMHandle::~CDMHandle");
   Close();

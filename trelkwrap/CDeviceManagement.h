@@ -9,7 +9,7 @@ namespace Trelk {
 // The library's device-management handle; 0 when none.
 class CDMHandle {
 public:
-  CDMHandle() : m_handle(0) {}
+  CDMHandle();
   ~CDMHandle();
   // Closes a held handle (its result ignored); the handle becomes 0.
   void Close();

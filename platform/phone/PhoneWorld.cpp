@@ -1,5 +1,6 @@
 #include <windows.h>
 #include "PhoneWorld.h"
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cwctype>
@@ -266,16 +267,24 @@ void CPhoneWorld::Notify() {
   if (m_changed) PulseEvent(m_changed);
 }
 
-void CPhoneWorld::PlugPhone(const CPhone& phone) {
+bool CPhoneWorld::IsValidSerial(const std::wstring& serial) {
+  return !serial.empty() && serial != L"." && serial != L".." &&
+         serial.find_first_of(L"\\/:*?\"<>|\r\n") == std::wstring::npos;
+}
+
+bool CPhoneWorld::PlugPhone(const CPhone& phone) {
+  if (!IsValidSerial(phone.serial)) return false;
   {
     CLock lock(*this);
     WriteUnlocked(Join(PhoneFolder(phone.serial), kPhoneFile), FormatPhone(phone));
     Changed();
   }
   Notify();
+  return true;
 }
 
 bool CPhoneWorld::UnplugPhone(const std::wstring& serial) {
+  if (!IsValidSerial(serial)) return false;
   {
     CLock lock(*this);
     std::string text;
@@ -290,6 +299,7 @@ bool CPhoneWorld::UnplugPhone(const std::wstring& serial) {
 }
 
 bool CPhoneWorld::RemovePhone(const std::wstring& serial) {
+  if (!IsValidSerial(serial)) return false;
   {
     CLock lock(*this);
     std::wstring folder = PhoneFolder(serial);
@@ -302,7 +312,7 @@ bool CPhoneWorld::RemovePhone(const std::wstring& serial) {
 }
 
 bool CPhoneWorld::ReadPhone(const std::wstring& serial, CPhone* phone) {
-  if (serial.empty() || serial.find_first_of(L"\\/:*?\"<>|") != std::wstring::npos) return false;
+  if (!IsValidSerial(serial)) return false;
   std::string text;
   if (!ReadWhole(Join(PhoneFolder(serial), kPhoneFile), &text)) return false;
   *phone = ParsePhone(text);
@@ -322,6 +332,7 @@ std::vector<CPhone> CPhoneWorld::ListPhones(bool connectedOnly) {
     if (ReadPhone(name, &phone) && (phone.connected || !connectedOnly)) phones.push_back(phone);
   } while (FindNextFileW(find, &data));
   FindClose(find);
+  std::sort(phones.begin(), phones.end(), [](const CPhone& a, const CPhone& b) { return a.serial < b.serial; });
   return phones;
 }
 

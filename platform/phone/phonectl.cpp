@@ -86,10 +86,6 @@ void Print(const CPhone& p, bool full) {
             c.name.c_str(), c.address.c_str());
 }
 
-bool ValidSerial(const std::wstring& serial) {
-  return !serial.empty() && serial.find_first_of(L"\\/:*?\"<>|") == std::wstring::npos;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -122,7 +118,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (i >= argc) return Usage();
   std::wstring serial = argv[i++];
-  if (!ValidSerial(serial)) {
+  if (!CPhoneWorld::IsValidSerial(serial)) {
     fwprintf(stderr, L"phonectl: invalid serial number \"%ls\"\n", serial.c_str());
     return 1;
   }

@@ -65,13 +65,18 @@ public:
   // Raised by every write; readers compare it before reading the world again.
   DWORD Generation();
 
-  // Creates the phone or replaces its identity (its other data stays).
-  void PlugPhone(const CPhone& phone);
+  // A serial number names a folder: no path characters, not "." or "..".
+  static bool IsValidSerial(const std::wstring& serial);
+
+  // Creates the phone or replaces its identity (its other data stays); false
+  // for an invalid serial number.
+  bool PlugPhone(const CPhone& phone);
   // Marks a known phone disconnected; false when it is not known.
   bool UnplugPhone(const std::wstring& serial);
   // Forgets the phone and everything stored on it.
   bool RemovePhone(const std::wstring& serial);
   bool ReadPhone(const std::wstring& serial, CPhone* phone);
+  // Ordered by serial number.
   std::vector<CPhone> ListPhones(bool connectedOnly);
 
   // The next count calls of the named entry fail with code.

@@ -1,0 +1,195 @@
+#include <windows.h>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+#include "PhoneWorld.h"
+#include "TrelkApi.h"
+
+namespace {
+
+using PhoneSim::CConnection;
+using PhoneSim::CPhone;
+using PhoneSim::CPhoneWorld;
+
+std::wstring BinFolder() {
+  wchar_t path[MAX_PATH] = {0};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder = path;
+  return folder.substr(0, folder.find_last_of(L'\\'));
+}
+
+HANDLE Start(const std::wstring& program, const std::wstring& args) {
+  std::wstring command = L"\"" + BinFolder() + L"\\" + program + L"\" " + args;
+  STARTUPINFOW si = {sizeof(si)};
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return nullptr;
+  CloseHandle(pi.hThread);
+  return pi.hProcess;
+}
+
+DWORD Finish(HANDLE process) {
+  DWORD code = ~0u;
+  if (process && WaitForSingleObject(process, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
+  if (process) CloseHandle(process);
+  return code;
+}
+
+void DeleteTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring path = folder + L"\\" + name;
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        DeleteTree(path);
+      else
+        DeleteFileW(path.c_str());
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
+class PhoneWorldTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    static int counter = 0;
+    wchar_t temp[MAX_PATH] = {0};
+    GetTempPathW(MAX_PATH, temp);
+    m_folder = std::wstring(temp) + L"phoneworld-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+               std::to_wstring(++counter);
+    DeleteTree(m_folder);
+    SetEnvironmentVariableW(L"TRELKSIM_WORLD", m_folder.c_str());
+    m_world.reset(new CPhoneWorld(m_folder));
+  }
+  void TearDown() override {
+    m_world.reset();
+    DeleteTree(m_folder);
+  }
+  std::wstring m_folder;
+  std::unique_ptr<CPhoneWorld> m_world;
+};
+
+TEST_F(PhoneWorldTest, ThisProcessesWorldIsTheEnvironmentsFolder) {
+  EXPECT_EQ(CPhoneWorld::DefaultFolder(), m_folder);
+}
+
+TEST_F(PhoneWorldTest, PhoneRoundTripsWithAwkwardTexts) {
+  CPhone phone;
+  phone.serial = L"3520-01";
+  phone.model = L"Model = \"7\"";
+  phone.manufacturer = L"M\u00e4ker \u4e2d";
+  phone.friendlyName = L"two\nlines \\ and a backslash";
+  phone.info = 9;
+  phone.typeCode = 0x300;
+  phone.detail2 = L"RM-1";
+  phone.capabilities = 0x21;
+  CConnection cable, bluetooth;
+  cable.media = 1;
+  cable.deviceId = 3;
+  bluetooth.media = LNYX_MEDIA_BLUETOOTH;
+  bluetooth.name = L"conn.id=5";
+  bluetooth.address = L"00:11";
+  bluetooth.state = 6;
+  phone.connections = {cable, bluetooth};
+  ASSERT_TRUE(m_world->PlugPhone(phone));
+
+  CPhone read;
+  ASSERT_TRUE(m_world->ReadPhone(L"3520-01", &read));
+  EXPECT_TRUE(read == phone);
+  EXPECT_EQ(read.friendlyName, phone.friendlyName);
+  ASSERT_EQ(read.connections.size(), 2u);
+  EXPECT_EQ(read.connections[1].name, L"conn.id=5");
+}
+
+TEST_F(PhoneWorldTest, UnplugKeepsThePhoneAndRemoveForgetsIt) {
+  CPhone a, b;
+  a.serial = L"B";
+  b.serial = L"A";
+  m_world->PlugPhone(a);
+  m_world->PlugPhone(b);
+  m_world->WriteFileText(L"phones\\B\\contacts\\01.vcf", "BEGIN:VCARD");
+  ASSERT_TRUE(m_world->UnplugPhone(L"B"));
+  std::vector<CPhone> connected = m_world->ListPhones(true), all = m_world->ListPhones(false);
+  ASSERT_EQ(connected.size(), 1u);
+  EXPECT_EQ(connected[0].serial, L"A");
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_EQ(all[0].serial, L"A");  // ordered by serial number
+  EXPECT_FALSE(all[1].connected);
+  std::string vcard;
+  EXPECT_TRUE(m_world->ReadFileText(L"phones\\B\\contacts\\01.vcf", &vcard));
+
+  ASSERT_TRUE(m_world->RemovePhone(L"B"));
+  EXPECT_EQ(m_world->ListPhones(false).size(), 1u);
+  EXPECT_FALSE(m_world->ReadFileText(L"phones\\B\\contacts\\01.vcf", &vcard));
+  EXPECT_FALSE(m_world->UnplugPhone(L"B"));
+}
+
+TEST_F(PhoneWorldTest, SerialNumbersThatAreNoFolderNameAreRefused) {
+  for (const wchar_t* serial : {L"", L".", L"..", L"..\\x", L"a/b", L"c:d"}) {
+    CPhone phone;
+    phone.serial = serial;
+    EXPECT_FALSE(m_world->PlugPhone(phone)) << serial;
+  }
+  EXPECT_TRUE(m_world->ListPhones(false).empty());
+  EXPECT_EQ(Finish(Start(L"phonectl.exe", L"plug ..\\..\\x")), 1u);
+}
+
+TEST_F(PhoneWorldTest, EveryWriteRaisesTheGeneration) {
+  DWORD before = m_world->Generation();
+  CPhone phone;
+  phone.serial = L"G";
+  m_world->PlugPhone(phone);
+  m_world->InjectFault("LNYXOpenDM", 1, 1);
+  EXPECT_EQ(m_world->Generation(), before + 2);
+  ASSERT_EQ(Finish(Start(L"phonectl.exe", L"unplug G")), 0u);
+  EXPECT_EQ(m_world->Generation(), before + 3);
+}
+
+TEST_F(PhoneWorldTest, FaultsCountDownPerEntryAcrossProcesses) {
+  ASSERT_EQ(Finish(Start(L"phonectl.exe", L"fault LNYXGetDevices 0x80200006 2")), 0u);
+  m_world->InjectFault("LNYXOpenDM", ELNYX_DEVICE_NOT_FOUND, 1);
+  DWORD code = 0;
+  EXPECT_FALSE(m_world->TakeFault("LNYXGetDevice", &code));
+  EXPECT_TRUE(m_world->TakeFault("LNYXGetDevices", &code));
+  EXPECT_EQ(code, ELNYX_CONNECTION_LOST);
+  EXPECT_TRUE(m_world->TakeFault("LNYXOpenDM", &code));
+  EXPECT_EQ(code, ELNYX_DEVICE_NOT_FOUND);
+  EXPECT_FALSE(m_world->TakeFault("LNYXOpenDM", &code));
+  EXPECT_TRUE(m_world->TakeFault("LNYXGetDevices", &code));
+  EXPECT_FALSE(m_world->TakeFault("LNYXGetDevices", &code));
+
+  m_world->InjectFault("LNYXGetDevices", 1, 5);
+  ASSERT_EQ(Finish(Start(L"phonectl.exe", L"clear-faults")), 0u);
+  EXPECT_FALSE(m_world->TakeFault("LNYXGetDevices", &code));
+}
+
+// Every process with the library loaded announces the arrival from its own thread.
+TEST_F(PhoneWorldTest, ArrivalReachesEveryProcessWithTheLibraryLoaded) {
+  const wchar_t* names[2] = {L"phone_tests.ready.1", L"phone_tests.ready.2"};
+  HANDLE ready[2], watchers[2];
+  for (int i = 0; i < 2; ++i) {
+    ready[i] = CreateEventW(nullptr, TRUE, FALSE, names[i]);
+    watchers[i] = Start(L"simwatch.exe", std::wstring(names[i]) + L" SN-W 0x08050001");
+    ASSERT_NE(watchers[i], nullptr);
+  }
+  for (int i = 0; i < 2; ++i) {
+    HANDLE either[2] = {ready[i], watchers[i]};
+    ASSERT_EQ(WaitForMultipleObjects(2, either, FALSE, 60000), WAIT_OBJECT_0) << "watcher " << i << " not ready";
+  }
+  CPhone phone;
+  phone.serial = L"SN-W";
+  phone.info = 5;
+  CConnection bluetooth;
+  bluetooth.media = LNYX_MEDIA_BLUETOOTH;
+  phone.connections.push_back(bluetooth);
+  m_world->PlugPhone(phone);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(Finish(watchers[i]), 0u) << "watcher " << i;
+    CloseHandle(ready[i]);
+  }
+}
+
+}  // namespace
