@@ -28,7 +28,9 @@ void MakeFolders(const std::wstring& folder) {
   CreateDirectoryW(folder.c_str(), nullptr);
 }
 
-void DeleteTree(const std::wstring& folder) {
+}  // namespace
+
+void DeleteFolderTree(const std::wstring& folder) {
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileW(Join(folder, L"*").c_str(), &data);
   if (find != INVALID_HANDLE_VALUE) {
@@ -37,7 +39,7 @@ void DeleteTree(const std::wstring& folder) {
       if (name == L"." || name == L"..") continue;
       std::wstring path = Join(folder, name);
       if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        DeleteTree(path);
+        DeleteFolderTree(path);
       else
         DeleteFileW(path.c_str());
     } while (FindNextFileW(find, &data));
@@ -45,6 +47,8 @@ void DeleteTree(const std::wstring& folder) {
   }
   RemoveDirectoryW(folder.c_str());
 }
+
+namespace {
 
 bool ReadWhole(const std::wstring& path, std::string* text) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -304,7 +308,7 @@ bool CPhoneWorld::RemovePhone(const std::wstring& serial) {
     CLock lock(*this);
     std::wstring folder = PhoneFolder(serial);
     if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
-    DeleteTree(folder);
+    DeleteFolderTree(folder);
     Changed();
   }
   Notify();

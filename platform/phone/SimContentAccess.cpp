@@ -1,5 +1,4 @@
 #include <windows.h>
-#include <new>
 #include "SimCore.h"
 
 // The content-access family of the simulated library (Dorrax.dll).
@@ -17,219 +16,46 @@ CSimFamily& ContentAccess() {
 
 }  // namespace
 
-DWORD WINAPI Tessim_Initialize(DWORD dwAPIVersion, DWORD) {
-  try {
-    if (dwAPIVersion > 31) return ELNYX_UNSUPPORTED_API_VERSION;
-    return ContentAccess().Initialize("Tessim_Initialize");
-  }
-  SIM_CATCH_ALL
-}
-
-DWORD WINAPI Tessim_Terminate(DWORD) {
-  try {
-    return ContentAccess().Terminate("Tessim_Terminate");
-  }
-  SIM_CATCH_ALL
-}
+SIM_FAMILY_LIFETIME(ContentAccess(), Tessim_Initialize, Tessim_Terminate, 31)
 
 DWORD WINAPI TessimGetAPIVersion() { return 31; }
-
-DWORD WINAPI DorraxOpenTessim(const WCHAR*, DWORD*, DWORD, DWORD*) {
-  try {
-    SIM_ENTRY(ContentAccess(), "DorraxOpenTessim");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
-
-DWORD WINAPI DorraxCloseTessim(DWORD) {
-  try {
-    SIM_ENTRY(ContentAccess(), "DorraxCloseTessim");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
-
-DWORD WINAPI TessimGetFolderInfo(DWORD, TESSIM_FOLDER_INFO*) {
-  try {
-    SIM_ENTRY(ContentAccess(), "TessimGetFolderInfo");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
-
-DWORD WINAPI TessimFreeFolderInfoStructure(TESSIM_FOLDER_INFO*) {
-  try {
-    SIM_ENTRY(ContentAccess(), "TessimFreeFolderInfoStructure");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
-
-DWORD WINAPI TessimGetIDList(DWORD, DWORD, DWORD, TESSIM_ID_LIST*) {
-  try {
-    SIM_ENTRY(ContentAccess(), "TessimGetIDList");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
-
-DWORD WINAPI TessimFreeIdListStructure(TESSIM_ID_LIST*) {
-  try {
-    SIM_ENTRY(ContentAccess(), "TessimFreeIdListStructure");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
-
-DWORD WINAPI TessimBeginOperation(DWORD, DWORD, DWORD*) {
-  try {
-    SIM_ENTRY(ContentAccess(), "TessimBeginOperation");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
-
-DWORD WINAPI TessimReadItem(DWORD, TESSIM_ITEM_ID*, DWORD, DWORD, void*) {
-  try {
-    SIM_ENTRY(ContentAccess(), "TessimReadItem");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
-
-DWORD WINAPI TessimWriteItem(DWORD, TESSIM_ITEM_ID*, DWORD, DWORD, void*) {
-  try {
-    SIM_ENTRY(ContentAccess(), "TessimWriteItem");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
-
-DWORD WINAPI TessimDeleteItem(DWORD, TESSIM_ITEM_ID*, DWORD) {
-  try {
-    SIM_ENTRY(ContentAccess(), "TessimDeleteItem");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
-
-DWORD WINAPI TessimWriteField(DWORD, TESSIM_ITEM_ID*, DWORD, void*) {
-  try {
-    SIM_ENTRY(ContentAccess(), "TessimWriteField");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
-
-DWORD WINAPI TessimDeleteField(DWORD, TESSIM_ITEM_ID*, DWORD, DWORD) {
-  try {
-    SIM_ENTRY(ContentAccess(), "TessimDeleteField");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
-
-DWORD WINAPI TessimCommitOperations(DWORD, TESSIM_ID_LIST*) {
-  try {
-    SIM_ENTRY(ContentAccess(), "TessimCommitOperations");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
-
-DWORD WINAPI TessimEndOperation(DWORD) {
-  try {
-    SIM_ENTRY(ContentAccess(), "TessimEndOperation");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
-
-DWORD WINAPI TessimFreeItemData(DWORD, DWORD, void*) {
-  try {
-    SIM_ENTRY(ContentAccess(), "TessimFreeItemData");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
-
-DWORD WINAPI TessimRegisterNotifyCallback(DWORD, DWORD, TESSIM_NOTIFY_CALLBACK) {
-  try {
-    SIM_ENTRY(ContentAccess(), "TessimRegisterNotifyCallback");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
-
-DWORD WINAPI TessimRegisterOperationCallback(DWORD, DWORD, TESSIM_OPERATION_CALLBACK) {
-  try {
-    SIM_ENTRY(ContentAccess(), "TessimRegisterOperationCallback");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
-
-DWORD WINAPI TessimRegisterNotifyIF(DWORD, DWORD, ITessimNotify*) {
-  try {
-    SIM_ENTRY(ContentAccess(), "TessimRegisterNotifyIF");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
-
-DWORD WINAPI TessimRegisterOperationNotifyIF(DWORD, DWORD, ITessimOperationNotify*) {
-  try {
-    SIM_ENTRY(ContentAccess(), "TessimRegisterOperationNotifyIF");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
-
-DWORD WINAPI TessimFindBegin(DWORD, DWORD, const WCHAR*, DWORD*) {
-  try {
-    SIM_ENTRY(ContentAccess(), "TessimFindBegin");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
-
-DWORD WINAPI TessimFindNext(DWORD, DWORD, TESSIM_ITEM_ID*) {
-  try {
-    SIM_ENTRY(ContentAccess(), "TessimFindNext");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
-
-DWORD WINAPI TessimFindEnd(DWORD) {
-  try {
-    SIM_ENTRY(ContentAccess(), "TessimFindEnd");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
-
-DWORD WINAPI TessimGetFolderPath(DWORD, DWORD, WCHAR**) {
-  try {
-    SIM_ENTRY(ContentAccess(), "TessimGetFolderPath");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
-
-DWORD WINAPI TessimCreateFolder(DWORD, DWORD, const WCHAR*) {
-  try {
-    SIM_ENTRY(ContentAccess(), "TessimCreateFolder");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
-
-DWORD WINAPI TessimDeleteFolder(DWORD, DWORD) {
-  try {
-    SIM_ENTRY(ContentAccess(), "TessimDeleteFolder");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
+DWORD WINAPI DorraxOpenTessim(const WCHAR*, DWORD*, DWORD, DWORD*)
+    SIM_NOT_IMPLEMENTED(ContentAccess(), "DorraxOpenTessim")
+DWORD WINAPI DorraxCloseTessim(DWORD) SIM_NOT_IMPLEMENTED(ContentAccess(), "DorraxCloseTessim")
+DWORD WINAPI TessimGetFolderInfo(DWORD, TESSIM_FOLDER_INFO*)
+    SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimGetFolderInfo")
+DWORD WINAPI TessimFreeFolderInfoStructure(TESSIM_FOLDER_INFO*)
+    SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimFreeFolderInfoStructure")
+DWORD WINAPI TessimGetIDList(DWORD, DWORD, DWORD, TESSIM_ID_LIST*)
+    SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimGetIDList")
+DWORD WINAPI TessimFreeIdListStructure(TESSIM_ID_LIST*)
+    SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimFreeIdListStructure")
+DWORD WINAPI TessimBeginOperation(DWORD, DWORD, DWORD*) SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimBeginOperation")
+DWORD WINAPI TessimReadItem(DWORD, TESSIM_ITEM_ID*, DWORD, DWORD, void*)
+    SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimReadItem")
+DWORD WINAPI TessimWriteItem(DWORD, TESSIM_ITEM_ID*, DWORD, DWORD, void*)
+    SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimWriteItem")
+DWORD WINAPI TessimDeleteItem(DWORD, TESSIM_ITEM_ID*, DWORD) SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimDeleteItem")
+DWORD WINAPI TessimWriteField(DWORD, TESSIM_ITEM_ID*, DWORD, void*)
+    SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimWriteField")
+DWORD WINAPI TessimDeleteField(DWORD, TESSIM_ITEM_ID*, DWORD, DWORD)
+    SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimDeleteField")
+DWORD WINAPI TessimCommitOperations(DWORD, TESSIM_ID_LIST*)
+    SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimCommitOperations")
+DWORD WINAPI TessimEndOperation(DWORD) SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimEndOperation")
+DWORD WINAPI TessimFreeItemData(DWORD, DWORD, void*) SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimFreeItemData")
+DWORD WINAPI TessimRegisterNotifyCallback(DWORD, DWORD, TESSIM_NOTIFY_CALLBACK)
+    SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimRegisterNotifyCallback")
+DWORD WINAPI TessimRegisterOperationCallback(DWORD, DWORD, TESSIM_OPERATION_CALLBACK)
+    SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimRegisterOperationCallback")
+DWORD WINAPI TessimRegisterNotifyIF(DWORD, DWORD, ITessimNotify*)
+    SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimRegisterNotifyIF")
+DWORD WINAPI TessimRegisterOperationNotifyIF(DWORD, DWORD, ITessimOperationNotify*)
+    SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimRegisterOperationNotifyIF")
+DWORD WINAPI TessimFindBegin(DWORD, DWORD, const WCHAR*, DWORD*)
+    SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimFindBegin")
+DWORD WINAPI TessimFindNext(DWORD, DWORD, TESSIM_ITEM_ID*) SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimFindNext")
+DWORD WINAPI TessimFindEnd(DWORD) SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimFindEnd")
+DWORD WINAPI TessimGetFolderPath(DWORD, DWORD, WCHAR**) SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimGetFolderPath")
+DWORD WINAPI TessimCreateFolder(DWORD, DWORD, const WCHAR*) SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimCreateFolder")
+DWORD WINAPI TessimDeleteFolder(DWORD, DWORD) SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimDeleteFolder")

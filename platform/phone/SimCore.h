@@ -120,3 +120,30 @@ void FreeString(WCHAR* text);
   catch (...) {                                  \
     return ELNYX_UNKNOWN_ERROR;                  \
   }
+
+// A family's initialise and terminate entries: counted, the first starts the
+// core; a version newer than the library's is refused.
+#define SIM_FAMILY_LIFETIME(family, initEntry, terminateEntry, version) \
+  DWORD WINAPI initEntry(DWORD dwAPIVersion, DWORD) {                  \
+    try {                                                              \
+      if (dwAPIVersion > (version)) return ELNYX_UNSUPPORTED_API_VERSION; \
+      return (family).Initialize(#initEntry);                          \
+    }                                                                  \
+    SIM_CATCH_ALL                                                      \
+  }                                                                    \
+  DWORD WINAPI terminateEntry(DWORD) {                                 \
+    try {                                                              \
+      return (family).Terminate(#terminateEntry);                      \
+    }                                                                  \
+    SIM_CATCH_ALL                                                      \
+  }
+
+// The body of an entry whose simulation has not joined the core yet.
+#define SIM_NOT_IMPLEMENTED(family, name) \
+  {                                       \
+    try {                                 \
+      SIM_ENTRY(family, name);            \
+      return ELNYX_NOT_SUPPORTED_PC;      \
+    }                                     \
+    SIM_CATCH_ALL                         \
+  }

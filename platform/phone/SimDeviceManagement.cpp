@@ -181,20 +181,7 @@ bool ValidSerial(const WCHAR* serial) { return serial && serial[0]; }
 
 }  // namespace
 
-DWORD WINAPI RUVON_Initialize(DWORD dwAPIVersion, DWORD) {
-  try {
-    if (dwAPIVersion > kRUVONVersion) return ELNYX_UNSUPPORTED_API_VERSION;
-    return Family().Initialize("RUVON_Initialize");
-  }
-  SIM_CATCH_ALL
-}
-
-DWORD WINAPI RUVON_Terminate(DWORD) {
-  try {
-    return Family().Terminate("RUVON_Terminate");
-  }
-  SIM_CATCH_ALL
-}
+SIM_FAMILY_LIFETIME(Family(), RUVON_Initialize, RUVON_Terminate, kRUVONVersion)
 
 DWORD WINAPI RUVON_GetAPIVersion() { return kRUVONVersion; }
 
@@ -359,13 +346,8 @@ DWORD WINAPI LNYXFreeDeviceInfoStructure(DWORD dwLevel, LNYX_DEVICE_INFO* pInfo)
 
 // Search, pairing and modem configuration serve the connection wizard; they
 // come with it.
-DWORD WINAPI LNYXSearchDevices(DWORD, DWORD, DWORD, LNYX_SEARCH_PROGRESS, DWORD*, LNYX_CONNECTION_INFO**) {
-  try {
-    DM_ENTRY("LNYXSearchDevices");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
+DWORD WINAPI LNYXSearchDevices(DWORD, DWORD, DWORD, LNYX_SEARCH_PROGRESS, DWORD*, LNYX_CONNECTION_INFO**)
+    SIM_NOT_IMPLEMENTED(Family(), "LNYXSearchDevices")
 
 DWORD WINAPI LNYXFreeConnectionInfoStructures(DWORD dwCount, LNYX_CONNECTION_INFO* pConnections) {
   try {
@@ -376,20 +358,10 @@ DWORD WINAPI LNYXFreeConnectionInfoStructures(DWORD dwCount, LNYX_CONNECTION_INF
   SIM_CATCH_ALL
 }
 
-DWORD WINAPI LNYXChangeDeviceTrustedState(DWORD, DWORD, const WCHAR*, const WCHAR*, const WCHAR*) {
-  try {
-    DM_ENTRY("LNYXChangeDeviceTrustedState");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
+DWORD WINAPI LNYXChangeDeviceTrustedState(DWORD, DWORD, const WCHAR*, const WCHAR*, const WCHAR*)
+    SIM_NOT_IMPLEMENTED(Family(), "LNYXChangeDeviceTrustedState")
 
-DWORD WINAPI LNYXModemConfig(DWORD, const WCHAR*, DWORD, LNYX_MODEM_PARAMS, DWORD, void**) {
-  try {
-    DM_ENTRY("LNYXModemConfig");
-    return ELNYX_NOT_SUPPORTED_PC;
-  }
-  SIM_CATCH_ALL
-}
+DWORD WINAPI LNYXModemConfig(DWORD, const WCHAR*, DWORD, LNYX_MODEM_PARAMS, DWORD, void**)
+    SIM_NOT_IMPLEMENTED(Family(), "LNYXModemConfig")
 
 DWORD WINAPI LNYXFreeModemConfigData(DWORD, void*) { return 0; }

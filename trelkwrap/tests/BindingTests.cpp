@@ -1,6 +1,8 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <atomic>
+#include <functional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,21 +29,16 @@ std::string BinFolder() {
 
 std::string TestLibrary(const char* kind) { return BinFolder() + "\\TrelkTest" + kind + ".dll"; }
 
-void SetValue(const char* name, const std::string& value) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>(value.size() + 1));
-  RegCloseKey(key);
-}
-
 void SetRawValue(const char* name, const void* data, DWORD size, DWORD type) {
   HKEY key = nullptr;
   ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
             ERROR_SUCCESS);
   RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
   RegCloseKey(key);
+}
+
+void SetValue(const char* name, const std::string& value) {
+  SetRawValue(name, value.c_str(), static_cast<DWORD>(value.size() + 1), REG_SZ);
 }
 
 void DeleteValue(const char* name) {

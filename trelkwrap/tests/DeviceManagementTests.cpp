@@ -9,6 +9,7 @@
 #include "CDeviceManagement.h"
 #include "CTrelkException.h"
 #include "PhoneWorld.h"
+#include "SimTestSupport.h"
 
 // Device management through the binding against the simulated phone (the
 // fallback Lanyx.dll beside the test), each test in a world of its own.
@@ -21,24 +22,8 @@ using PhoneSim::CPhoneWorld;
 
 const DWORD kWaitMs = 20000;
 
-std::wstring BinFolder() {
-  wchar_t path[MAX_PATH] = {0};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder = path;
-  return folder.substr(0, folder.find_last_of(L'\\'));
-}
-
-DWORD RunPhonectl(const std::wstring& args) {
-  std::wstring command = L"\"" + BinFolder() + L"\\phonectl.exe\" " + args;
-  STARTUPINFOW si = {sizeof(si)};
-  PROCESS_INFORMATION pi = {};
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return ~0u;
-  DWORD code = ~0u;
-  if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  return code;
-}
+using PhoneSim::Testing::CScratchWorld;
+using PhoneSim::Testing::RunPhonectl;
 
 struct DeviceEvent {
   char kind;  // L list updated, A added, R removed, U updated
@@ -102,34 +87,10 @@ CPhone MakePhone(const std::wstring& serial) {
   return phone;
 }
 
-void DeleteTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        DeleteTree(folder + L"\\" + name);
-      else
-        DeleteFileW((folder + L"\\" + name).c_str());
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-  }
-  RemoveDirectoryW(folder.c_str());
-}
-
 class SimulatedPhoneTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    static int counter = 0;
-    wchar_t temp[MAX_PATH] = {0};
-    GetTempPathW(MAX_PATH, temp);
-    m_folder = std::wstring(temp) + L"trelkworld-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-               std::to_wstring(++counter);
-    DeleteTree(m_folder);  // a world left by an earlier run of the same process id
-    SetEnvironmentVariableW(L"TRELKSIM_WORLD", m_folder.c_str());
-    m_world.reset(new CPhoneWorld(m_folder));
+    m_world.reset(new CPhoneWorld(m_scratch.Folder()));
     m_dm.reset(new Trelk::CDeviceManagement());
     m_dm->Initialize();
     m_dm->OpenDM();
@@ -137,10 +98,9 @@ protected:
   void TearDown() override {
     m_dm.reset();
     m_world.reset();
-    DeleteTree(m_folder);
   }
 
-  std::wstring m_folder;
+  CScratchWorld m_scratch;
   std::unique_ptr<CPhoneWorld> m_world;
   std::unique_ptr<Trelk::CDeviceManagement> m_dm;
 };

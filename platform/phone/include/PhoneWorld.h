@@ -115,6 +115,9 @@ private:
   HANDLE m_changed = nullptr;
 };
 
+// Deletes a folder with everything below it.
+void DeleteFolderTree(const std::wstring& folder);
+
 std::string ToUtf8(const std::wstring& text);
 std::wstring FromUtf8(const std::string& text);
 

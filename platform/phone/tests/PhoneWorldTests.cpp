@@ -3,77 +3,30 @@
 #include <string>
 #include <vector>
 #include "PhoneWorld.h"
+#include "SimTestSupport.h"
 #include "TrelkApi.h"
 
+namespace PhoneSim {
 namespace {
 
 using PhoneSim::CConnection;
 using PhoneSim::CPhone;
 using PhoneSim::CPhoneWorld;
 
-std::wstring BinFolder() {
-  wchar_t path[MAX_PATH] = {0};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder = path;
-  return folder.substr(0, folder.find_last_of(L'\\'));
-}
-
-HANDLE Start(const std::wstring& program, const std::wstring& args) {
-  std::wstring command = L"\"" + BinFolder() + L"\\" + program + L"\" " + args;
-  STARTUPINFOW si = {sizeof(si)};
-  PROCESS_INFORMATION pi = {};
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return nullptr;
-  CloseHandle(pi.hThread);
-  return pi.hProcess;
-}
-
-DWORD Finish(HANDLE process) {
-  DWORD code = ~0u;
-  if (process && WaitForSingleObject(process, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
-  if (process) CloseHandle(process);
-  return code;
-}
-
-void DeleteTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring path = folder + L"\\" + name;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        DeleteTree(path);
-      else
-        DeleteFileW(path.c_str());
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-  }
-  RemoveDirectoryW(folder.c_str());
-}
+using Testing::CScratchWorld;
+using Testing::FinishProgram;
+using Testing::StartProgram;
 
 class PhoneWorldTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    static int counter = 0;
-    wchar_t temp[MAX_PATH] = {0};
-    GetTempPathW(MAX_PATH, temp);
-    m_folder = std::wstring(temp) + L"phoneworld-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-               std::to_wstring(++counter);
-    DeleteTree(m_folder);
-    SetEnvironmentVariableW(L"TRELKSIM_WORLD", m_folder.c_str());
-    m_world.reset(new CPhoneWorld(m_folder));
-  }
-  void TearDown() override {
-    m_world.reset();
-    DeleteTree(m_folder);
-  }
-  std::wstring m_folder;
+  void SetUp() override { m_world.reset(new CPhoneWorld(m_scratch.Folder())); }
+  void TearDown() override { m_world.reset(); }
+  CScratchWorld m_scratch;
   std::unique_ptr<CPhoneWorld> m_world;
 };
 
 TEST_F(PhoneWorldTest, ThisProcessesWorldIsTheEnvironmentsFolder) {
-  EXPECT_EQ(CPhoneWorld::DefaultFolder(), m_folder);
+  EXPECT_EQ(CPhoneWorld::DefaultFolder(), m_scratch.Folder());
 }
 
 TEST_F(PhoneWorldTest, PhoneRoundTripsWithAwkwardTexts) {
@@ -134,7 +87,7 @@ TEST_F(PhoneWorldTest, SerialNumbersThatAreNoFolderNameAreRefused) {
     EXPECT_FALSE(m_world->PlugPhone(phone)) << serial;
   }
   EXPECT_TRUE(m_world->ListPhones(false).empty());
-  EXPECT_EQ(Finish(Start(L"phonectl.exe", L"plug ..\\..\\x")), 1u);
+  EXPECT_EQ(FinishProgram(StartProgram(L"phonectl.exe", L"plug ..\\..\\x")), 1u);
 }
 
 TEST_F(PhoneWorldTest, EveryWriteRaisesTheGeneration) {
@@ -144,12 +97,12 @@ TEST_F(PhoneWorldTest, EveryWriteRaisesTheGeneration) {
   m_world->PlugPhone(phone);
   m_world->InjectFault("LNYXOpenDM", 1, 1);
   EXPECT_EQ(m_world->Generation(), before + 2);
-  ASSERT_EQ(Finish(Start(L"phonectl.exe", L"unplug G")), 0u);
+  ASSERT_EQ(FinishProgram(StartProgram(L"phonectl.exe", L"unplug G")), 0u);
   EXPECT_EQ(m_world->Generation(), before + 3);
 }
 
 TEST_F(PhoneWorldTest, FaultsCountDownPerEntryAcrossProcesses) {
-  ASSERT_EQ(Finish(Start(L"phonectl.exe", L"fault LNYXGetDevices 0x80200006 2")), 0u);
+  ASSERT_EQ(FinishProgram(StartProgram(L"phonectl.exe", L"fault LNYXGetDevices 0x80200006 2")), 0u);
   m_world->InjectFault("LNYXOpenDM", ELNYX_DEVICE_NOT_FOUND, 1);
   DWORD code = 0;
   EXPECT_FALSE(m_world->TakeFault("LNYXGetDevice", &code));
@@ -162,7 +115,7 @@ TEST_F(PhoneWorldTest, FaultsCountDownPerEntryAcrossProcesses) {
   EXPECT_FALSE(m_world->TakeFault("LNYXGetDevices", &code));
 
   m_world->InjectFault("LNYXGetDevices", 1, 5);
-  ASSERT_EQ(Finish(Start(L"phonectl.exe", L"clear-faults")), 0u);
+  ASSERT_EQ(FinishProgram(StartProgram(L"phonectl.exe", L"clear-faults")), 0u);
   EXPECT_FALSE(m_world->TakeFault("LNYXGetDevices", &code));
 }
 
@@ -172,7 +125,7 @@ TEST_F(PhoneWorldTest, ArrivalReachesEveryProcessWithTheLibraryLoaded) {
   HANDLE ready[2], watchers[2];
   for (int i = 0; i < 2; ++i) {
     ready[i] = CreateEventW(nullptr, TRUE, FALSE, names[i]);
-    watchers[i] = Start(L"simwatch.exe", std::wstring(names[i]) + L" SN-W 0x08050001");
+    watchers[i] = StartProgram(L"simwatch.exe", std::wstring(names[i]) + L" SN-W 0x08050001");
     ASSERT_NE(watchers[i], nullptr);
   }
   for (int i = 0; i < 2; ++i) {
@@ -187,9 +140,10 @@ TEST_F(PhoneWorldTest, ArrivalReachesEveryProcessWithTheLibraryLoaded) {
   phone.connections.push_back(bluetooth);
   m_world->PlugPhone(phone);
   for (int i = 0; i < 2; ++i) {
-    EXPECT_EQ(Finish(watchers[i]), 0u) << "watcher " << i;
+    EXPECT_EQ(FinishProgram(watchers[i]), 0u) << "watcher " << i;
     CloseHandle(ready[i]);
   }
 }
 
 }  // namespace
+}  // namespace PhoneSim

@@ -1,0 +1,59 @@
+#pragma once
+#include <windows.h>
+#include <string>
+#include "PhoneWorld.h"
+
+// Test helpers for code that drives the simulated phone: a scratch world of
+// the test's own and the programs beside the test (phonectl, simwatch).
+namespace PhoneSim {
+namespace Testing {
+
+inline std::wstring BinFolder() {
+  wchar_t path[MAX_PATH] = {0};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder = path;
+  return folder.substr(0, folder.find_last_of(L'\\'));
+}
+
+// A program of the bin folder, started with the test's environment.
+inline HANDLE StartProgram(const std::wstring& program, const std::wstring& args) {
+  std::wstring command = L"\"" + BinFolder() + L"\\" + program + L"\" " + args;
+  STARTUPINFOW si = {sizeof(si)};
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return nullptr;
+  CloseHandle(pi.hThread);
+  return pi.hProcess;
+}
+
+// Its exit code, waited for with a bound; ~0 when it did not end.
+inline DWORD FinishProgram(HANDLE process) {
+  DWORD code = ~0u;
+  if (process && WaitForSingleObject(process, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
+  if (process) CloseHandle(process);
+  return code;
+}
+
+inline DWORD RunPhonectl(const std::wstring& args) { return FinishProgram(StartProgram(L"phonectl.exe", args)); }
+
+// An empty world in the temporary folder, made this process's world (and its
+// children's) through "TRELKSIM_WORLD"; deleted at the end.
+class CScratchWorld {
+public:
+  CScratchWorld() {
+    static int counter = 0;
+    wchar_t temp[MAX_PATH] = {0};
+    GetTempPathW(MAX_PATH, temp);
+    m_folder = std::wstring(temp) + L"trelksim-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+               std::to_wstring(++counter);
+    DeleteFolderTree(m_folder);  // left by an earlier run under the same process id
+    SetEnvironmentVariableW(L"TRELKSIM_WORLD", m_folder.c_str());
+  }
+  ~CScratchWorld() { DeleteFolderTree(m_folder); }
+  const std::wstring& Folder() const { return m_folder; }
+
+private:
+  std::wstring m_folder;
+};
+
+}  // namespace Testing
+}  // namespace PhoneSim
