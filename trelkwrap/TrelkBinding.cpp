@@ -35,9 +35,15 @@ CLibraryBinding::CLibraryBinding(const Family& family) : m_family(family) {
   m_tlsCalls = TlsAlloc();
 }
 
-// The bindings live until the process ends; a library still loaded then is
-// left to the system.
-CLibraryBinding::~CLibraryBinding() {}
+// The families' bindings live until the process ends. A binding destroyed
+// while its library is loaded or its watcher runs keeps its locks, which
+// those may still use.
+CLibraryBinding::~CLibraryBinding() {
+  if (m_module || m_watcher) return;
+  TlsFree(m_tlsCalls);
+  DeleteCriticalSection(&m_state);
+  DeleteCriticalSection(&m_lifecycle);
+}
 
 DWORD CLibraryBinding::Load(HMODULE* module) const {
   *module = nullptr;

@@ -13,8 +13,8 @@ namespace {
 int Usage() {
   fwprintf(stderr,
            L"usage: phonectl [--world <folder>] <command>\n"
-           L"  plug <serial> [phone options]    connect a phone (new, or with a new identity)\n"
-           L"  update <serial> [phone options]  change a known phone, keeping what is not given\n"
+           L"  plug <serial> [phone options]    connect a phone, new or known (keeping what is not given)\n"
+           L"  update <serial> [phone options]  change a known phone, connected or not\n"
            L"  unplug <serial>                  disconnect a phone; its data stays\n"
            L"  remove <serial>                  forget a phone and its data\n"
            L"  list                             the known phones\n"
@@ -129,10 +129,8 @@ int wmain(int argc, wchar_t** argv) {
       fwprintf(stderr, L"phonectl: no phone \"%ls\"\n", serial.c_str());
       return 1;
     }
-    if (command == L"plug") {
-      phone = CPhone();
-      phone.connected = true;
-    }
+    // Plugging a known phone in again keeps what is not given.
+    if (command == L"plug") phone.connected = true;
     phone.serial = serial;
     if (!ApplyOptions(argc, argv, i, &phone)) return Usage();
     world.PlugPhone(phone);

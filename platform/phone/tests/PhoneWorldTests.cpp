@@ -80,6 +80,23 @@ TEST_F(PhoneWorldTest, UnplugKeepsThePhoneAndRemoveForgetsIt) {
   EXPECT_FALSE(m_world->UnplugPhone(L"B"));
 }
 
+TEST_F(PhoneWorldTest, PhonectlPlugsAKnownPhoneInAgainWithItsIdentity) {
+  ASSERT_EQ(Testing::RunPhonectl(L"plug P --model M1 --name Mine --conn 8,BT"), 0u);
+  ASSERT_EQ(Testing::RunPhonectl(L"unplug P"), 0u);
+  ASSERT_EQ(Testing::RunPhonectl(L"update P --name Renamed"), 0u);
+  CPhone phone;
+  ASSERT_TRUE(m_world->ReadPhone(L"P", &phone));
+  EXPECT_FALSE(phone.connected);
+  ASSERT_EQ(Testing::RunPhonectl(L"plug P"), 0u);
+  ASSERT_TRUE(m_world->ReadPhone(L"P", &phone));
+  EXPECT_TRUE(phone.connected);
+  EXPECT_EQ(phone.model, L"M1");
+  EXPECT_EQ(phone.friendlyName, L"Renamed");
+  ASSERT_EQ(phone.connections.size(), 1u);
+  EXPECT_EQ(phone.connections[0].name, L"BT");
+  EXPECT_EQ(Testing::RunPhonectl(L"update Q --name X"), 1u);
+}
+
 TEST_F(PhoneWorldTest, SerialNumbersThatAreNoFolderNameAreRefused) {
   for (const wchar_t* serial : {L"", L".", L"..", L"..\\x", L"a/b", L"c:d"}) {
     CPhone phone;
