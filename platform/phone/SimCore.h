@@ -7,6 +7,13 @@
 #include "PhoneWorld.h"
 #include "TrelkApi.h"
 
+// How a family joins the core (device management in SimDeviceManagement.cpp
+// shows all of it): a CSimFamily for its counted initialise and terminate, an
+// IWorldObserver that compares its part of the world (calls.txt, calllog.txt,
+// messages, contacts) with what it saw last and announces the difference,
+// a CSinkRegistry per notification interface, and CSimCore::Post for what
+// follows a call of its own (a placed call ringing, a written item notified).
+// Each face DLL links its own core; the families of one DLL share it.
 namespace PhoneSim {
 
 // A family that watches the world: called on the core's thread whenever the

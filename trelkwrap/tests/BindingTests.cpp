@@ -91,13 +91,24 @@ TEST_F(BindingTest, FallbackIsLoadedWhenTheValueIsMissingOrDoesNotLoad) {
   EXPECT_EQ(binding.Terminate(0), 0u);
 }
 
-TEST_F(BindingTest, ValueFillingTheWholeBufferIsNotReadPastIt) {
-  // 260 bytes without a terminator: the binding reads 259 and terminates them.
-  std::string path(260, 'x');
+TEST_F(BindingTest, PathValueWithoutTerminatorIsReadToItsEnd) {
+  // 259 bytes of path and no terminator: read whole and terminated.
+  std::string path = BinFolder() + "\\";
+  const std::string file = "TrelkTestFull.dll";
+  while (path.size() + file.size() + 2 <= 259) path += ".\\";
+  if (path.size() + file.size() < 259) path += "\\";
+  path += file;
+  ASSERT_EQ(path.size(), 259u);
   SetRawValue("TestLib", path.data(), static_cast<DWORD>(path.size()), REG_BINARY);
-  CLibraryBinding binding(TestFamily("TrelkTestFull.dll"));
+  CLibraryBinding binding(TestFamily());
   EXPECT_EQ(binding.Initialize(31, 0), 0u);
+  EXPECT_EQ(ApiVersion(binding), 77u);
   EXPECT_EQ(binding.Terminate(0), 0u);
+
+  // A value that fills the whole buffer is not taken.
+  std::string full(260, 'x');
+  SetRawValue("TestLib", full.data(), static_cast<DWORD>(full.size()), REG_BINARY);
+  EXPECT_EQ(binding.Initialize(31, 0), TRELK_BIND_NO_LIBRARY);
 }
 
 TEST_F(BindingTest, MissingLibraryFailsAndLeavesNothingCounted) {
