@@ -1,0 +1,40 @@
+# Shell helpers that drive the service under Wine; sourced by the
+# cross-process tests and the demo. Needs WINEPREFIX and DIALIX_BIN.
+: "${WINEPREFIX:?WINEPREFIX must name the prefix}"
+: "${DIALIX_BIN:?DIALIX_BIN must name the programs folder}"
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+DIALIX_WINE=${DIALIX_WINE:-/usr/lib/wine/wine64}
+
+dialix_wine() { "$DIALIX_WINE" "$@"; }
+dialix_winpath() { dialix_wine winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+dialix_service() { dialix_wine "$DIALIX_BIN/OrvexDialixService.exe" "$@"; }
+dialix_client() { dialix_wine "$DIALIX_BIN/dialix_client.exe" "$@" | tr -d '\r'; }
+
+# The server's entries first, then the proxy/stub library: registering the
+# type library points dual interfaces at the type-library marshaler, and the
+# proxy/stub library must have the last word.
+dialix_register_service() {
+  dialix_service /RegServer || return $?
+  dialix_register_proxy
+}
+
+dialix_register_proxy() {
+  dialix_wine regsvr32 /s "$(dialix_winpath "$DIALIX_BIN/SZembraPS.dll")"
+}
+
+dialix_unregister_service() {
+  dialix_wine regsvr32 /s /u "$(dialix_winpath "$DIALIX_BIN/SZembraPS.dll")" || true
+  dialix_service /UnregServer
+}
+
+# `reg query` output without carriage returns; empty when the key is missing.
+dialix_reg_query() { dialix_wine reg query "$@" 2>/dev/null | tr -d '\r' | sed '/./,$!d'; }
+dialix_key_exists() { dialix_wine reg query "$1" >/dev/null 2>&1; }
+
+dialix_set_loglevel() {  # type data
+  dialix_wine reg add 'HKLM\SOFTWARE\Orvex Dialix' /v LogLevel /t "$1" /d "$2" /f >/dev/null
+}
+dialix_clear_loglevel() {
+  dialix_wine reg delete 'HKLM\SOFTWARE\Orvex Dialix' /v LogLevel /f >/dev/null 2>&1 || true
+}
