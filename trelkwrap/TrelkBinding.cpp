@@ -128,18 +128,26 @@ DWORD CLibraryBinding::Terminate(DWORD dwReserved) {
   return 0;
 }
 
+// Counts the call in before looking the entry up, so that the module cannot be
+// freed meanwhile; the lookup itself (which takes the loader's lock) runs
+// outside the state lock.
 FARPROC CLibraryBinding::Acquire(const char* entry, DWORD* result) {
   EnterCriticalSection(&m_state);
-  FARPROC proc = nullptr;
-  if (!m_module) {
-    *result = ELNYX_NOT_INITIALIZED;
-  } else if (!(proc = GetProcAddress(m_module, entry))) {
-    *result = TRELK_BIND_NO_ENTRY;
-  } else {
+  HMODULE module = m_module;
+  if (module) {
     ++m_callsInFlight;
     TlsSetValue(m_tlsCalls, reinterpret_cast<void*>(reinterpret_cast<INT_PTR>(TlsGetValue(m_tlsCalls)) + 1));
   }
   LeaveCriticalSection(&m_state);
+  if (!module) {
+    *result = ELNYX_NOT_INITIALIZED;
+    return nullptr;
+  }
+  FARPROC proc = GetProcAddress(module, entry);
+  if (!proc) {
+    ReleaseCall();
+    *result = TRELK_BIND_NO_ENTRY;
+  }
   return proc;
 }
 
@@ -196,11 +204,13 @@ void CLibraryBinding::Unload(HANDLE stopEvent) {
   // A terminate that is stopping this watcher has already done the work.
   if (WaitForSingleObject(stopEvent, 0) != WAIT_OBJECT_0) {
     typedef DWORD(WINAPI * TermFn)(DWORD);
-    TermFn term = nullptr;
+    // Only lifecycle calls free the module, and this thread holds their lock.
     EnterCriticalSection(&m_state);
-    if (m_module)
-      term = reinterpret_cast<TermFn>(reinterpret_cast<void*>(GetProcAddress(m_module, m_family.terminateName)));
+    HMODULE loaded = m_module;
     LeaveCriticalSection(&m_state);
+    TermFn term = loaded ? reinterpret_cast<TermFn>(
+                               reinterpret_cast<void*>(GetProcAddress(loaded, m_family.terminateName)))
+                         : nullptr;
     if (term) {
       HMODULE module = TakeModule();
       term(0);
