@@ -14,6 +14,8 @@ const wchar_t kPhonesFolder[] = L"phones";
 const wchar_t kGenerationFile[] = L"generation";
 const wchar_t kFaultsFile[] = L"faults.txt";
 const wchar_t kPhoneFile[] = L"phone.txt";
+const wchar_t kNoticesFile[] = L"notices.txt";
+const size_t kNoticesKept = 100;
 
 std::wstring Join(const std::wstring& a, const std::wstring& b) {
   if (a.empty()) return b;
@@ -387,6 +389,64 @@ bool CPhoneWorld::TakeFault(const char* entry, DWORD* code) {
   }
   if (taken) WriteUnlocked(path, out.str());
   return taken;
+}
+
+namespace {
+
+std::vector<CNotice> ParseNotices(const std::string& text) {
+  std::vector<CNotice> notices;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    // "<sequence> <reason> <media> <info>\t<serial>"
+    size_t tab = line.find('\t');
+    if (tab == std::string::npos) continue;
+    std::istringstream numbers(line.substr(0, tab));
+    CNotice notice;
+    if (!(numbers >> notice.sequence >> notice.reason >> notice.media >> notice.info)) continue;
+    notice.serial = Unescape(line.substr(tab + 1));
+    notices.push_back(notice);
+  }
+  return notices;
+}
+
+}  // namespace
+
+void CPhoneWorld::AnnounceDevice(DWORD reason, const std::wstring& serial, DWORD media, DWORD info) {
+  {
+    CLock lock(*this);
+    std::string text;
+    ReadWhole(Join(m_folder, kNoticesFile), &text);
+    std::vector<CNotice> notices = ParseNotices(text);
+    CNotice notice;
+    notice.sequence = notices.empty() ? 1 : notices.back().sequence + 1;
+    notice.reason = reason;
+    notice.media = media;
+    notice.info = info;
+    notice.serial = serial;
+    notices.push_back(notice);
+    if (notices.size() > kNoticesKept) notices.erase(notices.begin(), notices.end() - kNoticesKept);
+    std::ostringstream out;
+    for (const CNotice& n : notices)
+      out << n.sequence << " " << n.reason << " " << n.media << " " << n.info << "\t" << Escape(n.serial) << "\n";
+    WriteUnlocked(Join(m_folder, kNoticesFile), out.str());
+    Changed();
+  }
+  Notify();
+}
+
+std::vector<CNotice> CPhoneWorld::ReadNotices(DWORD afterSequence) {
+  std::string text;
+  if (!ReadWhole(Join(m_folder, kNoticesFile), &text)) return std::vector<CNotice>();
+  std::vector<CNotice> notices = ParseNotices(text), after;
+  for (const CNotice& n : notices)
+    if (n.sequence > afterSequence) after.push_back(n);
+  return after;
+}
+
+DWORD CPhoneWorld::LastNoticeSequence() {
+  std::vector<CNotice> notices = ReadNotices(0);
+  return notices.empty() ? 0 : notices.back().sequence;
 }
 
 bool CPhoneWorld::ReadFileText(const std::wstring& relative, std::string* text) {

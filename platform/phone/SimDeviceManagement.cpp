@@ -54,6 +54,17 @@ public:
     LeaveCriticalSection(&m_lock);
     for (const CPhone& p : now) after[p.serial] = p;
 
+    DWORD lastNotice = 0;
+    EnterCriticalSection(&m_lock);
+    lastNotice = m_lastNotice;
+    LeaveCriticalSection(&m_lock);
+    std::vector<CNotice> notices = world.ReadNotices(lastNotice);
+    if (!notices.empty()) {
+      EnterCriticalSection(&m_lock);
+      m_lastNotice = notices.back().sequence;
+      LeaveCriticalSection(&m_lock);
+    }
+
     bool changed = false;
     for (const auto& b : before) {
       if (after.count(b.first)) continue;
@@ -71,6 +82,12 @@ public:
       }
     }
     if (changed) AnnounceListUpdated();
+    for (const CNotice& n : notices) {
+      if (n.reason == 0)
+        AnnounceListUpdated();
+      else
+        Announce(n.reason, n.serial, LNYXMakeDeviceStatus(n.media, n.info, n.reason));
+    }
   }
 
   void AnnounceListUpdated() {
@@ -82,8 +99,10 @@ protected:
     // Phones already connected are listed, not announced.
     if (std::shared_ptr<CPhoneWorld> world = CSimCore::Instance().World()) {
       std::vector<CPhone> now = world->ListPhones(true);
+      DWORD lastNotice = world->LastNoticeSequence();
       EnterCriticalSection(&m_lock);
       m_known = now;
+      m_lastNotice = lastNotice;
       LeaveCriticalSection(&m_lock);
     }
     CSimCore::Instance().AddObserver(this);
@@ -108,8 +127,11 @@ private:
   }
 
   void Announce(DWORD reason, const CPhone& phone) {
-    DWORD status = LNYXMakeDeviceStatus(phone.PrimaryMedia(), phone.info, reason);
-    const WCHAR* serial = phone.serial.c_str();
+    Announce(reason, phone.serial, LNYXMakeDeviceStatus(phone.PrimaryMedia(), phone.info, reason));
+  }
+
+  void Announce(DWORD reason, const std::wstring& serialNumber, DWORD status) {
+    const WCHAR* serial = serialNumber.c_str();
     m_sinks.ForEach([&](void* p) {
       IRUVONDeviceNotify* sink = static_cast<IRUVONDeviceNotify*>(p);
       if (reason == LNYX_DEVICE_ADDED)
@@ -125,6 +147,7 @@ private:
   CRITICAL_SECTION m_lock;
   std::set<DWORD> m_handles;
   std::vector<CPhone> m_known;
+  DWORD m_lastNotice = 0;  // notices up to this one were delivered
   CSinkRegistry m_sinks;      // IRUVONDeviceNotify
   CSinkRegistry m_callbacks;  // LNYX_NOTIFY_CALLBACK
 };

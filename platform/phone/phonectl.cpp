@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 #include "PhoneWorld.h"
+#include "TrelkApi.h"
 
 // Edits the simulated phones' world from the command line.
 
@@ -19,6 +20,8 @@ int Usage() {
            L"  remove <serial>                  forget a phone and its data\n"
            L"  list                             the known phones\n"
            L"  show <serial>                    one phone in full\n"
+           L"  notify <added|removed|updated|list> [<serial>] [--media N] [--info N]\n"
+           L"                                   a device notification as such (the serial may be \"\")\n"
            L"  fault <entry> <code> <count>     the next <count> calls of <entry> fail with <code>\n"
            L"  clear-faults                     drop every pending failure\n"
            L"  world                            print the world folder\n"
@@ -114,6 +117,27 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"fault") {
     if (argc - i != 3) return Usage();
     world.InjectFault(ToUtf8(argv[i]), Number(argv[i + 1]), Number(argv[i + 2]));
+    return 0;
+  }
+  if (command == L"notify") {
+    if (i >= argc) return Usage();
+    std::wstring kind = argv[i++];
+    DWORD reason = kind == L"added" ? LNYX_DEVICE_ADDED
+                   : kind == L"removed" ? LNYX_DEVICE_REMOVED
+                   : kind == L"updated" ? LNYX_DEVICE_UPDATED
+                   : kind == L"list" ? 0 : ~0u;
+    if (reason == ~0u) return Usage();
+    std::wstring serial;
+    if (i < argc && std::wstring(argv[i]).compare(0, 2, L"--") != 0) serial = argv[i++];
+    DWORD media = 0, info = 0;
+    for (; i + 1 < argc; i += 2) {
+      std::wstring option = argv[i];
+      if (option == L"--media") media = Number(argv[i + 1]);
+      else if (option == L"--info") info = Number(argv[i + 1]);
+      else return Usage();
+    }
+    if (i != argc) return Usage();
+    world.AnnounceDevice(reason, serial, media, info);
     return 0;
   }
   if (i >= argc) return Usage();

@@ -209,6 +209,27 @@ TEST_F(SimulatedPhoneTest, NotificationsArriveOnTheSimulatorsThreadWithStatusWor
   m_dm->UnregisterDeviceNotify();
 }
 
+TEST_F(SimulatedPhoneTest, NotificationsAskedForAsSuchArriveOnce) {
+  RecordingSink sink;
+  m_dm->RegisterDeviceNotify(&sink);
+  ASSERT_EQ(RunPhonectl(L"notify updated SN-7 --media 2 --info 9"), 0u);
+  ASSERT_EQ(RunPhonectl(L"notify added \"\" --info 1"), 0u);
+  ASSERT_EQ(RunPhonectl(L"notify list"), 0u);
+  DeviceEvent updated, added;
+  ASSERT_TRUE(sink.WaitFor('U', &updated));
+  EXPECT_EQ(updated.serial, L"SN-7");
+  EXPECT_EQ(updated.status, 0x02090004u);
+  ASSERT_TRUE(sink.WaitFor('A', &added));
+  EXPECT_EQ(added.serial, L"");
+  EXPECT_EQ(added.status, 0x00010001u);
+  ASSERT_TRUE(sink.WaitFor('L', nullptr));
+  // A later change of the world does not bring them again.
+  m_world->PlugPhone(MakePhone(L"SN-8"));
+  ASSERT_TRUE(sink.WaitFor('A', &added));
+  EXPECT_EQ(added.serial, L"SN-8");
+  for (const DeviceEvent& e : sink.Events()) EXPECT_NE(e.serial, L"SN-7");
+}
+
 TEST_F(SimulatedPhoneTest, RefreshAnnouncesTheListFromTheSimulatorsThread) {
   RecordingSink sink;
   m_dm->RegisterDeviceNotify(&sink);

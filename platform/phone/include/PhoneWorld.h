@@ -8,6 +8,7 @@
 //
 //   <world>\generation           counter, raised by every write
 //   <world>\faults.txt           "<entry> <code> <count>" lines
+//   <world>\notices.txt          device notifications asked for as such (the last 100)
 //   <world>\phones\<serial>\phone.txt       identity, connections, device information
 //   <world>\phones\<serial>\contacts\<uid>.vcf     (one vCard per uid)
 //   <world>\phones\<serial>\messages\<folder>\...  (messages by folder)
@@ -50,6 +51,16 @@ struct CPhone {
   bool operator!=(const CPhone& o) const { return !(*this == o); }
 };
 
+// A device notification asked for as such, beside those the phones' changes
+// bring: reason 1 added, 2 removed, 4 updated, 0 the device list updated.
+struct CNotice {
+  DWORD sequence = 0;
+  DWORD reason = 0;
+  DWORD media = 0;
+  DWORD info = 0;
+  std::wstring serial;  // may be empty
+};
+
 class CPhoneWorld {
 public:
   // The world of this process: the environment variable "TRELKSIM_WORLD", else
@@ -78,6 +89,12 @@ public:
   bool ReadPhone(const std::wstring& serial, CPhone* phone);
   // Ordered by serial number.
   std::vector<CPhone> ListPhones(bool connectedOnly);
+
+  // Every process with the library loaded delivers the notice once.
+  void AnnounceDevice(DWORD reason, const std::wstring& serial, DWORD media, DWORD info);
+  // The notices after the given sequence number, oldest first.
+  std::vector<CNotice> ReadNotices(DWORD afterSequence);
+  DWORD LastNoticeSequence();
 
   // The next count calls of the named entry fail with code.
   void InjectFault(const std::string& entry, DWORD code, DWORD count);
