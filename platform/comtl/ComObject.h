@@ -171,88 +171,78 @@ HRESULT AtlCreateWrapped(Wrapper** pp, void* pv = nullptr) {
   return hr;
 }
 
-// A client-visible object: holds one module lock for its life.
-template <class Base>
-class CComObject : public Base {
+// The most derived class of a COM object over Base; LockPolicy says how the
+// object counts in the module's lock count.
+template <class Base, class LockPolicy>
+class CComObjectWrapper : public Base {
 public:
   typedef Base _BaseClass;
-  explicit CComObject(void* = nullptr) {
-    if (_pAtlModule) _pAtlModule->Lock();
-  }
-  virtual ~CComObject() {
+  explicit CComObjectWrapper(void* = nullptr) { LockPolicy::Constructed(); }
+  virtual ~CComObjectWrapper() {
     this->m_dwRef = -(LONG_MAX / 2);  // references taken in FinalRelease do not re-delete
     this->FinalRelease();
-    if (_pAtlModule) _pAtlModule->Unlock();
-  }
-  STDMETHOD_(ULONG, AddRef)() override { return this->InternalAddRef(); }
-  STDMETHOD_(ULONG, Release)() override {
-    ULONG count = this->InternalRelease();
-    if (count == 0) delete this;
-    return count;
-  }
-  STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override {
-    return this->_InternalQueryInterface(iid, ppv);
-  }
-  // The new object has no reference: the first QueryInterface gives it one.
-  static HRESULT WINAPI CreateInstance(CComObject<Base>** pp) { return AtlCreateWrapped(pp); }
-};
-
-// An object that never touches the module's lock count (class factories, and
-// objects that the module itself keeps alive).
-template <class Base>
-class CComObjectWithoutLock : public Base {
-public:
-  typedef Base _BaseClass;
-  explicit CComObjectWithoutLock(void* = nullptr) {}
-  virtual ~CComObjectWithoutLock() {
-    this->m_dwRef = -(LONG_MAX / 2);
-    this->FinalRelease();
-  }
-  STDMETHOD_(ULONG, AddRef)() override { return this->InternalAddRef(); }
-  STDMETHOD_(ULONG, Release)() override {
-    ULONG count = this->InternalRelease();
-    if (count == 0) delete this;
-    return count;
-  }
-  STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override {
-    return this->_InternalQueryInterface(iid, ppv);
-  }
-  static HRESULT WINAPI CreateInstance(CComObjectWithoutLock<Base>** pp) {
-    return AtlCreateWrapped(pp);
-  }
-};
-
-// The singleton's object: its holder (the singleton factory) keeps reference
-// one; the module is locked while anybody else holds a reference.
-template <class Base>
-class CComObjectCached : public Base {
-public:
-  typedef Base _BaseClass;
-  explicit CComObjectCached(void* = nullptr) {}
-  virtual ~CComObjectCached() {
-    this->m_dwRef = -(LONG_MAX / 2);
-    this->FinalRelease();
+    LockPolicy::Destroyed();
   }
   STDMETHOD_(ULONG, AddRef)() override {
     ULONG count = this->InternalAddRef();
-    if (count == 2 && _pAtlModule) _pAtlModule->Lock();
+    LockPolicy::AddedRef(count);
     return count;
   }
   STDMETHOD_(ULONG, Release)() override {
     ULONG count = this->InternalRelease();
     if (count == 0)
       delete this;
-    else if (count == 1 && _pAtlModule)
-      _pAtlModule->Unlock();
+    else
+      LockPolicy::Released(count);
     return count;
   }
   STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override {
     return this->_InternalQueryInterface(iid, ppv);
   }
-  static HRESULT WINAPI CreateInstance(CComObjectCached<Base>** pp) {
-    return AtlCreateWrapped(pp);
+  // The new object has no reference: the first QueryInterface gives it one.
+  static HRESULT WINAPI CreateInstance(CComObjectWrapper** pp) { return AtlCreateWrapped(pp); }
+};
+
+// A client-visible object: one module lock for its life.
+struct CComModuleLockForLife {
+  static void Constructed() {
+    if (_pAtlModule) _pAtlModule->Lock();
+  }
+  static void Destroyed() {
+    if (_pAtlModule) _pAtlModule->Unlock();
+  }
+  static void AddedRef(ULONG) {}
+  static void Released(ULONG) {}
+};
+
+// Never touches the module's lock count (class factories, and objects that
+// the module itself keeps alive).
+struct CComModuleLockNever {
+  static void Constructed() {}
+  static void Destroyed() {}
+  static void AddedRef(ULONG) {}
+  static void Released(ULONG) {}
+};
+
+// The singleton's object: its holder (the singleton factory) keeps reference
+// one; the module is locked while anybody else holds a reference.
+struct CComModuleLockBeyondHolder {
+  static void Constructed() {}
+  static void Destroyed() {}
+  static void AddedRef(ULONG count) {
+    if (count == 2 && _pAtlModule) _pAtlModule->Lock();
+  }
+  static void Released(ULONG count) {
+    if (count == 1 && _pAtlModule) _pAtlModule->Unlock();
   }
 };
+
+template <class Base>
+using CComObject = CComObjectWrapper<Base, CComModuleLockForLife>;
+template <class Base>
+using CComObjectWithoutLock = CComObjectWrapper<Base, CComModuleLockNever>;
+template <class Base>
+using CComObjectCached = CComObjectWrapper<Base, CComModuleLockBeyondHolder>;
 
 // Creation by wrapper type, as class factories and object maps need it.
 template <class Wrapper>
