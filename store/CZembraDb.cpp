@@ -2,6 +2,7 @@
 #include "CZembraDb.h"
 #include <sqlite3.h>
 #include <cstring>
+#include <unordered_map>
 #include "ZCLLogger.h"
 
 namespace {
@@ -76,6 +77,10 @@ const char* const kOwnTexts[] = {
     // FindByNumber: the number is matched literally, at a CR LF or LF line end.
     "\tSELECT id, phone_id, given_name, family_name, vcard_data, updated, top \tFROM contacts_local "
     "\tWHERE vcard_data LIKE ? ESCAPE '\\' OR vcard_data LIKE ? ESCAPE '\\'",
+    // ListedSmsAddresses: sms_address has no index on sms_id, so one query per
+    // message scans the table per message; one pass over the listed ones.
+    "\tSELECT a.sms_id, a.type, a.address \tFROM sms_address a JOIN sms s ON s.id=a.sms_id "
+    "\tWHERE s.deleted IN (0, 3) ORDER BY a.id",
     "SAVEPOINT zembra_change",
     "RELEASE zembra_change",
     "ROLLBACK TO zembra_change",
@@ -286,6 +291,7 @@ bool CZembraDb::CreateTables() {
 }
 
 void CZembraDb::PrepareStatements() {
+  static_assert(sizeof kOwnTexts / sizeof kOwnTexts[0] == OwnStatementCount, "one text per own statement");
   for (int n = 1; n <= 35; ++n) Prepare(kStatementTexts[n], &m_stmt[n]);
   for (int n = 0; n < OwnStatementCount; ++n) Prepare(kOwnTexts[n], &m_own[n]);
 }
@@ -766,12 +772,15 @@ void CZembraDb::SelectSms(IZembraDbCB* callback) {
       }
       run.Done();
     }
-    for (SmsRow& row : read) {
-      CZembraDbRun run(*this, m_stmt[33]);
-      run.Int(1, row.id);
-      while (run.Next()) row.addresses.emplace_back(sqlite3_column_int(run.Statement(), 0), ColumnText16(run.Statement(), 1));
-      run.Done();
+    std::unordered_map<int, size_t> byId;
+    for (size_t i = 0; i < read.size(); ++i) byId[read[i].id] = i;
+    CZembraDbRun run(*this, m_own[ListedSmsAddresses]);
+    while (run.Next()) {
+      sqlite3_stmt* s = run.Statement();
+      auto it = byId.find(sqlite3_column_int(s, 0));
+      if (it != byId.end()) read[it->second].addresses.emplace_back(sqlite3_column_int(s, 1), ColumnText16(s, 2));
     }
+    run.Done();
     return read;
   });
   for (const SmsRow& row : rows) {

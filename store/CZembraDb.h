@@ -77,6 +77,7 @@ private:
     DeleteNonExistingLocal,
     DeleteNonExistingPhone,
     FindByNumber,
+    ListedSmsAddresses,
     SavepointBegin,
     SavepointRelease,
     SavepointRollback,

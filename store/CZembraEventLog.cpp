@@ -16,14 +16,7 @@ CZembraPhoneLogItem FieldsOf(const LOGVEX_LOG_ITEM* item) {
   fields.bytesReceived = static_cast<INT64>(item->ullBytesReceived);
   fields.number = item->pstrNumber;
   fields.name = item->pstrName;
-  fields.year = item->wYear;
-  fields.month = item->bMonth;
-  fields.day = item->bDay;
-  fields.hour = item->bHour;
-  fields.minute = item->bMinute;
-  fields.second = item->bSecond;
-  fields.zone1 = item->lZoneOffset1;
-  fields.zone2 = item->lZoneOffset2;
+  ZembraCopyPhoneTime(*item, fields);
   return fields;
 }
 

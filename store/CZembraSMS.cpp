@@ -22,14 +22,7 @@ CZembraPhoneSmsItem FieldsOf(const TESSIM_ITEM_ID* id, const TESSIM_SMS_ITEM* it
     }
     fields.addresses = addresses.empty() ? nullptr : addresses.data();
     fields.addressCount = addresses.size();
-    fields.year = item->wYear;
-    fields.month = item->bMonth;
-    fields.day = item->bDay;
-    fields.hour = item->bHour;
-    fields.minute = item->bMinute;
-    fields.second = item->bSecond;
-    fields.zone1 = item->lZoneOffset1;
-    fields.zone2 = item->lZoneOffset2;
+    ZembraCopyPhoneTime(*item, fields);
   }
   return fields;
 }

@@ -12,3 +12,17 @@ std::wstring ZembraFormatTimeStamp(unsigned year, unsigned month, unsigned day, 
 // The zone of a call-log entry whose offset the phone did not give: the
 // platform's standard bias only (stored texts rely on the missing daylight part).
 long long ZembraPlatformZoneMinutes();
+
+// Copies the date and zone fields of a phone library record (both libraries
+// name them alike) into our field-by-field form of it.
+template <class Record, class Fields>
+void ZembraCopyPhoneTime(const Record& record, Fields& fields) {
+  fields.year = record.wYear;
+  fields.month = record.bMonth;
+  fields.day = record.bDay;
+  fields.hour = record.bHour;
+  fields.minute = record.bMinute;
+  fields.second = record.bSecond;
+  fields.zone1 = record.lZoneOffset1;
+  fields.zone2 = record.lZoneOffset2;
+}

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <thread>
 #include "CZembraDb.h"
+#include "LogFileTest.h"
 #include "StoreTestSupport.h"
 
 using namespace storetest;
@@ -46,13 +47,18 @@ int SqlCode(const std::function<void()>& f) {
   return 0;
 }
 
+class DatabaseTest : public LogFileTest {
+protected:
+  bool Logged(const std::string& part) const { return NewText().find(part) != std::string::npos; }
+};
+
 class CountingCB : public IZembraDbCB {
 public:
   void SelectContactsCB(CZembraContact* c) override { names.push_back(c->GetFamilyName()); }
   std::vector<std::wstring> names;
 };
 
-TEST(DatabaseTest, NewFileHoldsExactlyTheSchemaAndTheStatementTexts) {
+TEST_F(DatabaseTest, NewFileHoldsExactlyTheSchemaAndTheStatementTexts) {
   std::vector<std::string> expected = ExpectedSql();
   ASSERT_EQ(expected.size(), 40u);
   TempFolder folder;
@@ -74,7 +80,7 @@ TEST(DatabaseTest, NewFileHoldsExactlyTheSchemaAndTheStatementTexts) {
 }
 
 // Leaves a new database file for the command-line check of the schema.
-TEST(DatabaseTest, WritesFileForSchemaScript) {
+TEST_F(DatabaseTest, WritesFileForSchemaScript) {
   const char* target = getenv("DIALIX_STORE_SCHEMA_DB");
   if (!target) GTEST_SKIP() << "run by the schema script";
   CZembraDb db;
@@ -82,17 +88,16 @@ TEST(DatabaseTest, WritesFileForSchemaScript) {
   EXPECT_TRUE(db.IsOpen());
 }
 
-TEST(DatabaseTest, MissingFolderRaisesMisuseThenRecoversOnceTheFolderExists) {
+TEST_F(DatabaseTest, MissingFolderRaisesMisuseThenRecoversOnceTheFolderExists) {
   TempFolder folder;
   std::wstring sub = folder.Path() + L"\\later";
   CZembraDb db;
-  LogCapture log;
   db.Open((sub + L"\\OrvexDialix.db").c_str());
   EXPECT_FALSE(db.IsOpen());
 
   EXPECT_EQ(SqlCode([&] { db.DeleteContact(1); }), SQLITE_MISUSE);
-  EXPECT_TRUE(log.Has("SQL ERROR: "));
-  EXPECT_TRUE(log.Has("Resetting Database. Cause: "));
+  EXPECT_TRUE(Logged("SQL ERROR: "));
+  EXPECT_TRUE(Logged("Resetting Database. Cause: "));
   CountingCB cb;
   EXPECT_EQ(SqlCode([&] { db.SelectContacts(&cb); }), SQLITE_MISUSE);
   CZembraContact c = Contact("N:Lee\r\n");
@@ -106,33 +111,27 @@ TEST(DatabaseTest, MissingFolderRaisesMisuseThenRecoversOnceTheFolderExists) {
   EXPECT_EQ(cb.names, std::vector<std::wstring>{L"Lee"});
 }
 
-TEST(DatabaseTest, BusyResetsAndConstraintDoesNot) {
+TEST_F(DatabaseTest, BusyResetsAndConstraintDoesNot) {
   TempFolder folder;
   CZembraDb db;
   db.Open(folder.Db().c_str());
   CZembraContact c = Contact("N:Lee\r\n", "0a", 5);
   db.InsertPhoneContact(c);
-  {
-    LogCapture log;
-    EXPECT_EQ(SqlCode([&] { db.InsertPhoneContact(c); }), SQLITE_CONSTRAINT);
-    EXPECT_TRUE(log.Has("SQL ERROR: "));
-    EXPECT_FALSE(log.Has("Resetting Database"));
-    EXPECT_TRUE(db.IsOpen());
-  }
+  EXPECT_EQ(SqlCode([&] { db.InsertPhoneContact(c); }), SQLITE_CONSTRAINT);
+  EXPECT_TRUE(Logged("SQL ERROR: "));
+  EXPECT_FALSE(Logged("Resetting Database"));
+  EXPECT_TRUE(db.IsOpen());
   SideConnection side(folder.Db());
   ASSERT_EQ(side.Exec("BEGIN EXCLUSIVE"), SQLITE_OK);
-  {
-    LogCapture log;
-    EXPECT_EQ(SqlCode([&] { db.DeleteContact(1); }), SQLITE_BUSY);
-    EXPECT_TRUE(log.Has("Resetting Database. Cause: database is locked"));
-  }
+  EXPECT_EQ(SqlCode([&] { db.DeleteContact(1); }), SQLITE_BUSY);
+  EXPECT_TRUE(Logged("Resetting Database. Cause: database is locked"));
   ASSERT_EQ(side.Exec("COMMIT"), SQLITE_OK);
   EXPECT_NO_THROW(db.DeletePhoneContactRow(5));
   EXPECT_TRUE(db.IsOpen());
   EXPECT_EQ(side.Value("SELECT count(*) FROM contacts_phone"), "0");
 }
 
-TEST(DatabaseTest, SchemaFailureLeavesNoHalfMadeTables) {
+TEST_F(DatabaseTest, SchemaFailureLeavesNoHalfMadeTables) {
   TempFolder folder;
   {
     SideConnection side(folder.Db());
@@ -145,7 +144,7 @@ TEST(DatabaseTest, SchemaFailureLeavesNoHalfMadeTables) {
   EXPECT_EQ(side.Value("SELECT count(*) FROM sqlite_master WHERE name LIKE 'contacts%'"), "0");
 }
 
-TEST(DatabaseTest, UnicodePathOpensThatVeryFile) {
+TEST_F(DatabaseTest, UnicodePathOpensThatVeryFile) {
   TempFolder folder(L"J\u00f6rg-\u03a9\u043c\u0438\u0440-\u6771");
   CZembraDb db;
   db.Open(folder.Db().c_str());
@@ -158,7 +157,7 @@ TEST(DatabaseTest, UnicodePathOpensThatVeryFile) {
   EXPECT_EQ(side.Value("SELECT family_name FROM contacts_local"), "Lee");
 }
 
-TEST(DatabaseTest, ClosedTwiceAndNeverOpenedIsHarmless) {
+TEST_F(DatabaseTest, ClosedTwiceAndNeverOpenedIsHarmless) {
   CZembraDb db;
   db.Close();
   db.Close();
@@ -168,7 +167,7 @@ TEST(DatabaseTest, ClosedTwiceAndNeverOpenedIsHarmless) {
 
 // A callback that closes and reopens the database, or throws, must neither
 // crash the selection nor leave its statement holding the file.
-TEST(DatabaseTest, CallbacksMayResetTheDatabaseOrThrow) {
+TEST_F(DatabaseTest, CallbacksMayResetTheDatabaseOrThrow) {
   TempFolder folder;
   CZembraDb db;
   db.Open(folder.Db().c_str());
@@ -201,7 +200,7 @@ TEST(DatabaseTest, CallbacksMayResetTheDatabaseOrThrow) {
   side.Exec("COMMIT");
 }
 
-TEST(DatabaseTest, ThreadsShareOneDatabase) {
+TEST_F(DatabaseTest, ThreadsShareOneDatabase) {
   TempFolder folder;
   CZembraDb db;
   db.Open(folder.Db().c_str());

@@ -301,6 +301,7 @@ TEST_F(QueryTest, MessagesRoundTripAndFollowTheirDeletedState) {
   db.SelectSms(&after);
   ASSERT_EQ(after.sms.size(), 1u);
   EXPECT_EQ(after.sms[0].GetId(), kept);
+  EXPECT_EQ(after.sms[0].GetAddressCount(), 2u);
   EXPECT_EQ(side.Value("SELECT deleted FROM sms"), "0");
 }
 

@@ -6,6 +6,7 @@
 #include "CZembraContact.h"
 #include "CZembraEventLog.h"
 #include "CZembraSMS.h"
+#include "TrelkApi.h"
 #include "ZCLException.h"
 
 namespace {
@@ -220,6 +221,49 @@ TEST(SmsRecordTest, FieldsFromThePhoneAndIndependentCopies) {
   EXPECT_EQ(list[0]->GetType(), 2);
   EXPECT_STREQ(list[0]->GetAddress(), L"+358401234567");
   EXPECT_STREQ(list[1]->GetAddress(), L"");
+}
+
+TEST(SmsRecordTest, BuiltFromTheLibrariesRecords) {
+  BYTE uid[] = {0x01, 0xfe};
+  TESSIM_ITEM_ID id = {};
+  id.dwSize = sizeof id;
+  id.dwFolderId = 3;
+  id.dwUidLength = 2;
+  id.pbUid = uid;
+  WCHAR text[] = L"ok";
+  WCHAR number[] = L"+3584";
+  TESSIM_SMS_ADDRESS address = {sizeof address, 2, number};
+  TESSIM_SMS_ITEM item = {};
+  item.dwSize = sizeof item;
+  item.dwInfo = 0x0501;
+  item.dwTextLength = 4;
+  item.pstrText = text;
+  item.bNumOfAddresses = 1;
+  item.pAddresses = &address;
+  item.wYear = 2007; item.bMonth = 5; item.bDay = 14; item.bHour = 10; item.bMinute = 22; item.bSecond = 5;
+  item.lZoneOffset1 = 120;
+  CZembraSMS sms(&id, &item);
+  EXPECT_STREQ(sms.GetPhoneId().ToString(), L"01fe");
+  EXPECT_EQ(sms.GetFolder(), 3);
+  EXPECT_EQ(sms.GetStatus(), 5);
+  EXPECT_STREQ(sms.GetMessage(), L"ok");
+  ASSERT_EQ(sms.GetAddressCount(), 1u);
+  EXPECT_STREQ(sms.GetAddresses()[0]->GetAddress(), L"+3584");
+  EXPECT_STREQ(sms.GetTimeStamp(), L"2007-05-14T10:22:05+02:00");
+
+  LOGVEX_LOG_ITEM log = {};
+  log.dwSize = sizeof log;
+  log.dwEntryId = 9;
+  log.ullBytesReceived = 5000000000ULL;
+  log.pstrName = number;
+  log.wYear = 2007; log.bMonth = 11; log.bDay = 3; log.bHour = 23; log.bMinute = 59;
+  log.lZoneOffset1 = -300;
+  CZembraEventLog entry(&log);
+  EXPECT_EQ(entry.GetId(), 9);
+  EXPECT_EQ(entry.GetBytesReceived(), 5000000000LL);
+  EXPECT_EQ(entry.GetNumber(), L"Unknown number");
+  EXPECT_EQ(entry.GetName(), L"+3584");
+  EXPECT_EQ(entry.GetTimeStamp(), L"2007-11-03T23:59:00-05:00");
 }
 
 }  // namespace

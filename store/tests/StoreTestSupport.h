@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 #include "CZembraContact.h"
-#include "ZCLLogger.h"
 
 namespace storetest {
 
@@ -67,35 +66,6 @@ public:
 
 private:
   sqlite3* m_db = nullptr;
-};
-
-// What the process's log file gained since construction (level 5 while alive).
-class LogCapture {
-public:
-  LogCapture() {
-    ZCLLogger::Instance().Enable(true);
-    m_level = ZCLLogger::Instance().GetLevel();
-    ZCLLogger::Instance().SetLevel(5);
-    m_start = FileText().size();
-  }
-  ~LogCapture() { ZCLLogger::Instance().SetLevel(m_level); }
-  std::string Text() const { return FileText().substr(m_start); }
-  bool Has(const std::string& part) const { return Text().find(part) != std::string::npos; }
-
-private:
-  static std::string FileText() {
-    HANDLE h = CreateFileW(ZCLLogger::Instance().GetLogFilePath().c_str(), GENERIC_READ,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    std::string text;
-    if (h == INVALID_HANDLE_VALUE) return text;
-    char buf[65536];
-    DWORD n = 0;
-    while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n > 0) text.append(buf, n);
-    CloseHandle(h);
-    return text;
-  }
-  size_t m_start = 0;
-  int m_level = 3;
 };
 
 inline CZembraContact Contact(const std::string& vcard, const char* phoneId = nullptr, int dbId = -1) {
