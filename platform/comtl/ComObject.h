@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <objbase.h>
 #include <climits>
+#include <new>
 #include "ComModule.h"
 #include "ComPtr.h"
 
