@@ -92,7 +92,7 @@ if(DIALIX_TESTS)
   add_test(NAME wine_prefix COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-prefix ${DIALIX_WINEPREFIX})
   set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine
                        ENVIRONMENT "${DIALIX_TEST_ENV}")
-  add_test(NAME wine_stop COMMAND /usr/lib/wine/wineserver -k)
+  add_test(NAME wine_stop COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-stop)
   set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine
                        ENVIRONMENT "${DIALIX_TEST_ENV}")
 endif()
