@@ -72,30 +72,8 @@ bool ReadWhole(const std::wstring& path, std::string* text) {
   return ok;
 }
 
-// Values stay on one line.
-std::string Escape(const std::wstring& value) {
-  std::string in = ToUtf8(value), out;
-  for (char c : in) {
-    if (c == '\\') out += "\\\\";
-    else if (c == '\n') out += "\\n";
-    else if (c == '\r') out += "\\r";
-    else out += c;
-  }
-  return out;
-}
-
-std::wstring Unescape(const std::string& value) {
-  std::string out;
-  for (size_t i = 0; i < value.size(); ++i) {
-    if (value[i] == '\\' && i + 1 < value.size()) {
-      char n = value[++i];
-      out += n == 'n' ? '\n' : n == 'r' ? '\r' : n;
-    } else {
-      out += value[i];
-    }
-  }
-  return FromUtf8(out);
-}
+std::string Escape(const std::wstring& value) { return EscapeValue(value); }
+std::wstring Unescape(const std::string& value) { return UnescapeValue(value); }
 
 DWORD ToNumber(const std::string& value) { return static_cast<DWORD>(strtoul(value.c_str(), nullptr, 0)); }
 
@@ -175,6 +153,31 @@ std::wstring ObjectName(const std::wstring& folder, const wchar_t* kind) {
 }
 
 }  // namespace
+
+std::string EscapeValue(const std::wstring& value) {
+  std::string in = ToUtf8(value), out;
+  for (char c : in) {
+    if (c == '\\') out += "\\\\";
+    else if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else if (c == '\t') out += "\\t";
+    else out += c;
+  }
+  return out;
+}
+
+std::wstring UnescapeValue(const std::string& value) {
+  std::string out;
+  for (size_t i = 0; i < value.size(); ++i) {
+    if (value[i] == '\\' && i + 1 < value.size()) {
+      char n = value[++i];
+      out += n == 'n' ? '\n' : n == 'r' ? '\r' : n == 't' ? '\t' : n;
+    } else {
+      out += value[i];
+    }
+  }
+  return FromUtf8(out);
+}
 
 std::string ToUtf8(const std::wstring& text) {
   if (text.empty()) return std::string();
@@ -471,6 +474,361 @@ bool CPhoneWorld::DeleteWorldFile(const std::wstring& relative) {
   }
   if (deleted) Notify();
   return deleted;
+}
+
+// ---------------------------------------------------------------- phone content
+
+namespace {
+
+const wchar_t kContactsFolder[] = L"contacts";
+const wchar_t kMessagesFolder[] = L"messages";
+const wchar_t kCallLogFile[] = L"calllog.txt";
+const wchar_t kNextUidFile[] = L"nextuid";
+const size_t kMaxUidBytes = 64;
+
+// The names of the entries of a folder, files or sub-folders.
+std::vector<std::wstring> FolderEntries(const std::wstring& folder, bool folders) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(Join(folder, L"*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == folders) names.push_back(name);
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// "<uid><suffix>" file names back to uids.
+std::vector<std::wstring> UidsIn(const std::wstring& folder, const std::wstring& suffix) {
+  std::vector<std::wstring> uids;
+  for (const std::wstring& name : FolderEntries(folder, false)) {
+    if (name.size() <= suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+      continue;
+    std::wstring uid = name.substr(0, name.size() - suffix.size());
+    if (CPhoneWorld::IsValidUid(uid)) uids.push_back(uid);
+  }
+  return uids;
+}
+
+bool IsFolderNumber(const std::wstring& name, DWORD* number) {
+  if (name.empty() || name.size() > 9 || name.find_first_not_of(L"0123456789") != std::wstring::npos) return false;
+  *number = static_cast<DWORD>(wcstoul(name.c_str(), nullptr, 10));
+  return true;
+}
+
+std::string FormatMessage(const CMessage& m) {
+  std::ostringstream s;
+  s << "info=" << m.info << "\n"
+    << "time=" << m.time.Format() << "\n"
+    << "zone=" << m.zone1 << " " << m.zone2 << "\n";
+  for (const CMessageAddress& a : m.addresses) s << "address=" << a.type << " " << Escape(a.address) << "\n";
+  s << "text=" << Escape(m.text) << "\n";
+  return s.str();
+}
+
+CMessage ParseMessage(const std::string& text) {
+  CMessage m;
+  m.info = 0;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line[line.size() - 1] == '\r') line.erase(line.size() - 1);
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+    if (key == "info") m.info = ToNumber(value);
+    else if (key == "time") CPhoneTime::Parse(value, &m.time);
+    else if (key == "zone") {
+      long a = 0, b = 0;
+      if (sscanf(value.c_str(), "%ld %ld", &a, &b) == 2) {
+        m.zone1 = a;
+        m.zone2 = b;
+      }
+    } else if (key == "address") {
+      CMessageAddress address;
+      size_t blank = value.find(' ');
+      address.type = ToNumber(value.substr(0, blank));
+      if (blank != std::string::npos) address.address = Unescape(value.substr(blank + 1));
+      m.addresses.push_back(address);
+    } else if (key == "text") {
+      m.text = Unescape(value);
+    }
+  }
+  return m;
+}
+
+const char kCallLogHeader[] =
+    "# id\ttype\tdirection\tduration\tsent\treceived\ttime\tzone1\tzone2\tnumber\tname\n";
+
+std::string FormatCallLog(const std::vector<CCallLogEntry>& entries) {
+  std::ostringstream s;
+  s << kCallLogHeader;
+  for (const CCallLogEntry& e : entries)
+    s << e.id << "\t" << e.type << "\t" << e.direction << "\t" << e.duration << "\t" << e.bytesSent << "\t"
+      << e.bytesReceived << "\t" << e.time.Format() << "\t" << e.zone1 << "\t" << e.zone2 << "\t"
+      << Escape(e.number) << "\t" << Escape(e.name) << "\n";
+  return s.str();
+}
+
+std::vector<CCallLogEntry> ParseCallLog(const std::string& text) {
+  std::vector<CCallLogEntry> entries;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line[line.size() - 1] == '\r') line.erase(line.size() - 1);
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> f;
+    size_t start = 0;
+    for (;;) {
+      size_t tab = line.find('\t', start);
+      f.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+      if (tab == std::string::npos) break;
+      start = tab + 1;
+    }
+    if (f.size() < 11) continue;
+    CCallLogEntry e;
+    e.id = ToNumber(f[0]);
+    e.type = ToNumber(f[1]);
+    e.direction = ToNumber(f[2]);
+    e.duration = ToNumber(f[3]);
+    e.bytesSent = _strtoui64(f[4].c_str(), nullptr, 10);
+    e.bytesReceived = _strtoui64(f[5].c_str(), nullptr, 10);
+    CPhoneTime::Parse(f[6], &e.time);
+    e.zone1 = strtol(f[7].c_str(), nullptr, 10);
+    e.zone2 = strtol(f[8].c_str(), nullptr, 10);
+    e.number = Unescape(f[9]);
+    e.name = Unescape(f[10]);
+    entries.push_back(e);
+  }
+  return entries;
+}
+
+}  // namespace
+
+CPhoneTime CPhoneTime::Now() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  CPhoneTime t;
+  t.year = now.wYear;
+  t.month = static_cast<BYTE>(now.wMonth);
+  t.day = static_cast<BYTE>(now.wDay);
+  t.hour = static_cast<BYTE>(now.wHour);
+  t.minute = static_cast<BYTE>(now.wMinute);
+  t.second = static_cast<BYTE>(now.wSecond);
+  return t;
+}
+
+std::string CPhoneTime::Format() const {
+  char text[32];
+  snprintf(text, sizeof(text), "%04u-%02u-%02uT%02u:%02u:%02u", year, month, day, hour, minute, second);
+  return text;
+}
+
+bool CPhoneTime::Parse(const std::string& text, CPhoneTime* time) {
+  unsigned y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+  if (sscanf(text.c_str(), "%u-%u-%uT%u:%u:%u", &y, &mo, &d, &h, &mi, &s) != 6 || y > 0xFFFF || mo > 12 || d > 31 ||
+      h > 23 || mi > 59 || s > 60)
+    return false;
+  time->year = static_cast<WORD>(y);
+  time->month = static_cast<BYTE>(mo);
+  time->day = static_cast<BYTE>(d);
+  time->hour = static_cast<BYTE>(h);
+  time->minute = static_cast<BYTE>(mi);
+  time->second = static_cast<BYTE>(s);
+  return true;
+}
+
+LONG LocalZoneMinutes() {
+  TIME_ZONE_INFORMATION zone;
+  if (GetTimeZoneInformation(&zone) == TIME_ZONE_ID_INVALID) return 0;
+  return -zone.Bias;
+}
+
+bool CPhoneWorld::IsValidUid(const std::wstring& uid) {
+  return !uid.empty() && uid.size() % 2 == 0 && uid.size() <= kMaxUidBytes * 2 &&
+         uid.find_first_not_of(L"0123456789abcdef") == std::wstring::npos;
+}
+
+std::wstring CPhoneWorld::NewUidUnlocked(const std::wstring& serial) {
+  // Uids are never given twice on one phone, across contents and runs.
+  std::wstring path = Join(PhoneFolder(serial), kNextUidFile);
+  std::string text;
+  DWORD next = ReadWhole(path, &text) ? ToNumber(text) : 0;
+  if (next == 0) next = 1;
+  WriteUnlocked(path, std::to_string(next + 1));
+  wchar_t uid[16];
+  swprintf(uid, 16, L"%08lx", static_cast<unsigned long>(next));
+  return uid;
+}
+
+std::vector<CContact> CPhoneWorld::ListContacts(const std::wstring& serial) {
+  std::vector<CContact> contacts;
+  if (!IsValidSerial(serial)) return contacts;
+  CLock lock(*this);
+  std::wstring folder = Join(PhoneFolder(serial), kContactsFolder);
+  for (const std::wstring& uid : UidsIn(folder, L".vcf")) {
+    CContact contact;
+    contact.uid = uid;
+    if (ReadWhole(Join(folder, uid + L".vcf"), &contact.vcard)) contacts.push_back(contact);
+  }
+  return contacts;
+}
+
+bool CPhoneWorld::ReadContact(const std::wstring& serial, const std::wstring& uid, CContact* contact) {
+  if (!IsValidSerial(serial) || !IsValidUid(uid)) return false;
+  if (!ReadWhole(Join(Join(PhoneFolder(serial), kContactsFolder), uid + L".vcf"), &contact->vcard)) return false;
+  contact->uid = uid;
+  return true;
+}
+
+std::wstring CPhoneWorld::WriteContact(const std::wstring& serial, const CContact& contact) {
+  if (!IsValidSerial(serial) || (!contact.uid.empty() && !IsValidUid(contact.uid))) return std::wstring();
+  std::wstring uid;
+  {
+    CLock lock(*this);
+    uid = contact.uid.empty() ? NewUidUnlocked(serial) : contact.uid;
+    WriteUnlocked(Join(Join(PhoneFolder(serial), kContactsFolder), uid + L".vcf"), contact.vcard);
+    Changed();
+  }
+  Notify();
+  return uid;
+}
+
+bool CPhoneWorld::DeleteContact(const std::wstring& serial, const std::wstring& uid) {
+  if (!IsValidSerial(serial) || !IsValidUid(uid)) return false;
+  return DeleteWorldFile(std::wstring(kPhonesFolder) + L"\\" + serial + L"\\" + kContactsFolder + L"\\" + uid +
+                         L".vcf");
+}
+
+std::vector<DWORD> CPhoneWorld::ListMessageFolders(const std::wstring& serial) {
+  std::vector<DWORD> folders = {1, 2};
+  if (!IsValidSerial(serial)) return folders;
+  std::wstring root = Join(PhoneFolder(serial), kMessagesFolder);
+  for (const std::wstring& name : FolderEntries(root, true)) {
+    DWORD number = 0;
+    if (IsFolderNumber(name, &number) && number != 0 &&
+        std::find(folders.begin(), folders.end(), number) == folders.end() &&
+        !UidsIn(Join(root, name), L".txt").empty())
+      folders.push_back(number);
+  }
+  std::sort(folders.begin(), folders.end());
+  return folders;
+}
+
+std::vector<CMessage> CPhoneWorld::ListMessages(const std::wstring& serial, DWORD folder) {
+  std::vector<CMessage> messages;
+  if (!IsValidSerial(serial)) return messages;
+  CLock lock(*this);
+  std::wstring root = Join(PhoneFolder(serial), kMessagesFolder);
+  for (const std::wstring& name : FolderEntries(root, true)) {
+    DWORD number = 0;
+    if (!IsFolderNumber(name, &number) || number == 0 || (folder != 0 && number != folder)) continue;
+    for (const std::wstring& uid : UidsIn(Join(root, name), L".txt")) {
+      std::string text;
+      if (!ReadWhole(Join(Join(root, name), uid + L".txt"), &text)) continue;
+      CMessage message = ParseMessage(text);
+      message.uid = uid;
+      message.folder = number;
+      messages.push_back(message);
+    }
+  }
+  std::sort(messages.begin(), messages.end(), [](const CMessage& a, const CMessage& b) { return a.uid < b.uid; });
+  return messages;
+}
+
+std::wstring CPhoneWorld::MessagePathUnlocked(const std::wstring& serial, const std::wstring& uid) {
+  std::wstring root = Join(PhoneFolder(serial), kMessagesFolder);
+  for (const std::wstring& name : FolderEntries(root, true)) {
+    std::wstring path = Join(Join(root, name), uid + L".txt");
+    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return path;
+  }
+  return std::wstring();
+}
+
+bool CPhoneWorld::FindMessage(const std::wstring& serial, const std::wstring& uid, CMessage* message) {
+  if (!IsValidSerial(serial) || !IsValidUid(uid)) return false;
+  CLock lock(*this);
+  std::wstring path = MessagePathUnlocked(serial, uid);
+  std::string text;
+  if (path.empty() || !ReadWhole(path, &text)) return false;
+  *message = ParseMessage(text);
+  message->uid = uid;
+  std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
+  IsFolderNumber(folder.substr(folder.find_last_of(L'\\') + 1), &message->folder);
+  return true;
+}
+
+std::wstring CPhoneWorld::WriteMessage(const std::wstring& serial, const CMessage& message) {
+  if (!IsValidSerial(serial) || message.folder == 0 || message.folder > 999999999 ||
+      (!message.uid.empty() && !IsValidUid(message.uid)))
+    return std::wstring();
+  std::wstring uid;
+  {
+    CLock lock(*this);
+    uid = message.uid.empty() ? NewUidUnlocked(serial) : message.uid;
+    std::wstring old = MessagePathUnlocked(serial, uid);
+    std::wstring path = Join(Join(Join(PhoneFolder(serial), kMessagesFolder), std::to_wstring(message.folder)),
+                             uid + L".txt");
+    WriteUnlocked(path, FormatMessage(message));
+    if (!old.empty() && lstrcmpiW(old.c_str(), path.c_str()) != 0) DeleteFileW(old.c_str());
+    Changed();
+  }
+  Notify();
+  return uid;
+}
+
+bool CPhoneWorld::DeleteMessage(const std::wstring& serial, const std::wstring& uid) {
+  if (!IsValidSerial(serial) || !IsValidUid(uid)) return false;
+  bool deleted = false;
+  {
+    CLock lock(*this);
+    std::wstring path = MessagePathUnlocked(serial, uid);
+    deleted = !path.empty() && DeleteFileW(path.c_str());
+    if (deleted) Changed();
+  }
+  if (deleted) Notify();
+  return deleted;
+}
+
+std::vector<CCallLogEntry> CPhoneWorld::ReadCallLog(const std::wstring& serial) {
+  std::string text;
+  if (!IsValidSerial(serial) || !ReadWhole(Join(PhoneFolder(serial), kCallLogFile), &text))
+    return std::vector<CCallLogEntry>();
+  return ParseCallLog(text);
+}
+
+DWORD CPhoneWorld::AddCallLogEntry(const std::wstring& serial, const CCallLogEntry& entry) {
+  if (!IsValidSerial(serial)) return 0;
+  DWORD id = 0;
+  {
+    CLock lock(*this);
+    std::string text;
+    std::wstring path = Join(PhoneFolder(serial), kCallLogFile);
+    std::vector<CCallLogEntry> entries;
+    if (ReadWhole(path, &text)) entries = ParseCallLog(text);
+    id = entry.id;
+    DWORD last = 0;
+    for (const CCallLogEntry& e : entries) {
+      last = std::max(last, e.id);
+      if (id != 0 && e.id == id) return 0;  // ids are the entries' keys
+    }
+    if (id == 0) id = last + 1;
+    entries.push_back(entry);
+    entries.back().id = id;
+    WriteUnlocked(path, FormatCallLog(entries));
+    Changed();
+  }
+  Notify();
+  return id;
+}
+
+void CPhoneWorld::ClearCallLog(const std::wstring& serial) {
+  if (!IsValidSerial(serial)) return;
+  WriteFileText(std::wstring(kPhonesFolder) + L"\\" + serial + L"\\" + kCallLogFile, kCallLogHeader);
 }
 
 }  // namespace PhoneSim

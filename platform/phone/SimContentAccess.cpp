@@ -1,55 +1,645 @@
 #include <windows.h>
+#include <algorithm>
+#include <map>
+#include <set>
 #include "SimCore.h"
 
-// The content-access family of the simulated library (Dorrax.dll).
-// Counted initialisation now; its calls answer "not implemented" until its
-// simulation joins the core.
+// The content-access family of the simulated library (Dorrax.dll): a phone's
+// contacts and text messages, read and written inside operations whose writes
+// and deletes take effect at their commit, and the arrival of a message in the
+// received folder announced from the core's thread.
 
 using namespace PhoneSim;
 
 namespace {
 
-CSimFamily& ContentAccess() {
-  static CSimFamily* family = new CSimFamily();
+const DWORD kTessimVersion = 31;
+
+struct CContentHandle {
+  std::wstring serial;
+  DWORD type;  // TESSIM_CONTENT_CONTACTS or TESSIM_CONTENT_SMS
+};
+
+// A write or delete waiting for its operation's commit.
+struct CPendingChange {
+  bool remove = false;
+  CContact contact;   // contacts
+  CMessage message;   // messages
+};
+
+struct COperationState {
+  DWORD content;
+  std::vector<CPendingChange> changes;
+};
+
+std::wstring UidText(const TESSIM_ITEM_ID* id) {
+  // A null uid pointer reads as an empty uid, whatever its length says.
+  static const wchar_t digits[] = L"0123456789abcdef";
+  std::wstring text;
+  if (!id || !id->pbUid) return text;
+  for (DWORD i = 0; i < id->dwUidLength; ++i) {
+    text += digits[id->pbUid[i] >> 4];
+    text += digits[id->pbUid[i] & 15];
+  }
+  return text;
+}
+
+void FillItemId(TESSIM_ITEM_ID* id, DWORD folder, DWORD temporaryId, const std::wstring& uid, DWORD status) {
+  ZeroMemory(id, sizeof(*id));
+  id->dwSize = sizeof(TESSIM_ITEM_ID);
+  id->dwFolderId = folder;
+  id->dwTemporaryId = temporaryId;
+  id->dwStatus = status;
+  size_t length = uid.size() / 2;
+  id->pbUid = HandOutArray<BYTE>(length);
+  for (size_t i = 0; i < length; ++i)
+    id->pbUid[i] = static_cast<BYTE>(wcstoul(uid.substr(i * 2, 2).c_str(), nullptr, 16));
+  id->dwUidLength = static_cast<DWORD>(length);
+}
+
+void FreeItemIds(DWORD count, TESSIM_ITEM_ID*& items) {
+  if (items && CHandedOut::Instance().Take(items)) {
+    for (DWORD i = 0; i < count; ++i) FreeHandedOut(items[i].pbUid);
+    delete[] items;
+  }
+  items = nullptr;
+}
+
+// Fills an id list from (folder, uid, status) triples.
+struct CListedId {
+  DWORD folder;
+  std::wstring uid;
+  DWORD status;
+};
+
+void FillIdList(TESSIM_ID_LIST* list, const std::vector<CListedId>& ids) {
+  list->dwNumOfItems = 0;
+  list->pItems = HandOutArray<TESSIM_ITEM_ID>(ids.size());
+  for (size_t i = 0; i < ids.size(); ++i)
+    FillItemId(&list->pItems[i], ids[i].folder, static_cast<DWORD>(i + 1), ids[i].uid, ids[i].status);
+  list->dwNumOfItems = static_cast<DWORD>(ids.size());
+}
+
+std::wstring FolderName(DWORD folder) {
+  if (folder == TESSIM_FOLDER_INBOX) return L"Inbox";
+  if (folder == TESSIM_FOLDER_OUTBOX) return L"Outbox";
+  return L"Folder " + std::to_wstring(folder);
+}
+
+void FillFolder(TESSIM_FOLDER_INFO* folder, DWORD id, const std::wstring& name, const std::wstring& path,
+                DWORD items) {
+  folder->dwSize = sizeof(TESSIM_FOLDER_INFO);
+  folder->dwFolderId = id;
+  folder->dwValue = items;
+  folder->pstrName = HandOutString(name);
+  folder->pstrPath = HandOutString(path);
+}
+
+void FreeFolder(TESSIM_FOLDER_INFO* folder) {
+  FreeHandedOut(folder->pstrName);
+  FreeHandedOut(folder->pstrPath);
+  if (folder->pSubFolders && CHandedOut::Instance().Take(folder->pSubFolders)) {
+    for (DWORD i = 0; i < folder->dwNumOfSubFolders; ++i) FreeFolder(&folder->pSubFolders[i]);
+    delete[] folder->pSubFolders;
+  }
+  folder->pSubFolders = nullptr;
+  folder->dwNumOfSubFolders = 0;
+}
+
+void FreeSmsItem(TESSIM_SMS_ITEM* item) {
+  FreeHandedOut(item->pstrText);
+  item->dwTextLength = 0;
+  if (item->pAddresses && CHandedOut::Instance().Take(item->pAddresses)) {
+    for (BYTE i = 0; i < item->bNumOfAddresses; ++i) FreeHandedOut(item->pAddresses[i].pstrAddress);
+    delete[] item->pAddresses;
+  }
+  item->pAddresses = nullptr;
+  item->bNumOfAddresses = 0;
+}
+
+// The message a caller hands in; null texts with lengths read as empty.
+CMessage MessageFrom(const TESSIM_SMS_ITEM& item) {
+  CMessage m;
+  m.info = item.dwInfo;
+  if (item.pstrText) m.text.assign(item.pstrText, item.dwTextLength / 2);
+  if (item.pAddresses) {
+    for (BYTE i = 0; i < item.bNumOfAddresses; ++i) {
+      CMessageAddress a;
+      a.type = item.pAddresses[i].dwAddressType;
+      if (item.pAddresses[i].pstrAddress) a.address = item.pAddresses[i].pstrAddress;
+      m.addresses.push_back(a);
+    }
+  }
+  m.time.year = item.wYear;
+  m.time.month = item.bMonth;
+  m.time.day = item.bDay;
+  m.time.hour = item.bHour;
+  m.time.minute = item.bMinute;
+  m.time.second = item.bSecond;
+  m.zone1 = item.lZoneOffset1;
+  m.zone2 = item.lZoneOffset2;
+  return m;
+}
+
+void FillSmsItem(const CMessage& m, TESSIM_SMS_ITEM* item) {
+  DWORD size = item->dwSize;
+  ZeroMemory(item, sizeof(*item));
+  item->dwSize = size;
+  item->dwInfo = m.info;
+  item->pstrText = HandOutString(m.text);
+  item->dwTextLength = static_cast<DWORD>(m.text.size() * sizeof(WCHAR));
+  size_t count = std::min<size_t>(m.addresses.size(), 255);
+  item->pAddresses = HandOutArray<TESSIM_SMS_ADDRESS>(count);
+  for (size_t i = 0; i < count; ++i) {
+    item->pAddresses[i].dwSize = sizeof(TESSIM_SMS_ADDRESS);
+    item->pAddresses[i].dwAddressType = m.addresses[i].type;
+    item->pAddresses[i].pstrAddress = HandOutString(m.addresses[i].address);
+  }
+  item->bNumOfAddresses = static_cast<BYTE>(count);
+  item->dwDateSize = 20;
+  item->wYear = m.time.year;
+  item->bMonth = m.time.month;
+  item->bDay = m.time.day;
+  item->bHour = m.time.hour;
+  item->bMinute = m.time.minute;
+  item->bSecond = m.time.second;
+  item->lZoneOffset1 = m.zone1;
+  item->lZoneOffset2 = m.zone2;
+}
+
+// Called from the callers' threads and, for notifications, the core's thread;
+// m_lock guards the handles, the operations and the received messages last seen.
+class CContentAccessFamily : public CSimFamily, public IWorldObserver {
+public:
+  CContentAccessFamily() { InitializeCriticalSection(&m_lock); }
+
+  DWORD Open(CPhoneWorld& world, const std::wstring& serial, DWORD type, DWORD* handle) {
+    // Read before the lock: the world's files are not ours to hold it over.
+    std::set<std::wstring> inbox;
+    if (type == TESSIM_CONTENT_SMS) inbox = InboxUids(world, serial);
+    *handle = CSimCore::Instance().NewHandle();
+    EnterCriticalSection(&m_lock);
+    m_contents[*handle] = CContentHandle{serial, type};
+    // Messages already received when the first handle opened are not new.
+    if (type == TESSIM_CONTENT_SMS && !m_seen.count(serial)) m_seen[serial] = inbox;
+    LeaveCriticalSection(&m_lock);
+    return 0;
+  }
+
+  DWORD Close(DWORD handle) {
+    EnterCriticalSection(&m_lock);
+    bool known = m_contents.erase(handle) != 0;
+    for (auto it = m_operations.begin(); it != m_operations.end();)
+      it = it->second.content == handle ? m_operations.erase(it) : std::next(it);
+    LeaveCriticalSection(&m_lock);
+    if (!known) return ELNYX_INVALID_HANDLE;
+    m_sinks.RemoveHandle(handle);
+    return 0;
+  }
+
+  // The content of an open handle whose phone is still connected.
+  DWORD Content(CPhoneWorld& world, DWORD handle, CContentHandle* content) {
+    EnterCriticalSection(&m_lock);
+    auto it = m_contents.find(handle);
+    bool known = it != m_contents.end();
+    if (known) *content = it->second;
+    LeaveCriticalSection(&m_lock);
+    if (!known) return ELNYX_INVALID_HANDLE;
+    CPhone phone;
+    if (!world.ReadPhone(content->serial, &phone) || !phone.connected) return ELNYX_CONNECTION_LOST;
+    return 0;
+  }
+
+  DWORD BeginOperation(DWORD content, DWORD* operation) {
+    *operation = CSimCore::Instance().NewHandle();
+    EnterCriticalSection(&m_lock);
+    m_operations[*operation] = COperationState{content, {}};
+    LeaveCriticalSection(&m_lock);
+    return 0;
+  }
+
+  // The operation's content handle, checked as Content does.
+  DWORD Operation(CPhoneWorld& world, DWORD operation, DWORD* handle, CContentHandle* content) {
+    EnterCriticalSection(&m_lock);
+    auto it = m_operations.find(operation);
+    bool known = it != m_operations.end();
+    if (known) *handle = it->second.content;
+    LeaveCriticalSection(&m_lock);
+    if (!known) return ELNYX_INVALID_HANDLE;
+    return Content(world, *handle, content);
+  }
+
+  bool AddChange(DWORD operation, const CPendingChange& change) {
+    EnterCriticalSection(&m_lock);
+    auto it = m_operations.find(operation);
+    bool known = it != m_operations.end();
+    if (known) it->second.changes.push_back(change);
+    LeaveCriticalSection(&m_lock);
+    return known;
+  }
+
+  std::vector<CPendingChange> TakeChanges(DWORD operation) {
+    std::vector<CPendingChange> changes;
+    EnterCriticalSection(&m_lock);
+    auto it = m_operations.find(operation);
+    if (it != m_operations.end()) changes.swap(it->second.changes);
+    LeaveCriticalSection(&m_lock);
+    return changes;
+  }
+
+  bool EndOperation(DWORD operation) {
+    EnterCriticalSection(&m_lock);
+    bool known = m_operations.erase(operation) != 0;
+    LeaveCriticalSection(&m_lock);
+    return known;
+  }
+
+  bool IsOpen(DWORD handle) {
+    EnterCriticalSection(&m_lock);
+    bool open = m_contents.count(handle) != 0;
+    LeaveCriticalSection(&m_lock);
+    return open;
+  }
+
+  CSinkRegistry& Sinks() { return m_sinks; }
+
+  // A message that came into the received folder since the last look is
+  // announced, with its id, to the sinks on that phone's message handles.
+  void OnWorldChanged(CPhoneWorld& world) override {
+    std::map<std::wstring, std::set<DWORD>> handles;
+    EnterCriticalSection(&m_lock);
+    for (const auto& c : m_contents)
+      if (c.second.type == TESSIM_CONTENT_SMS) handles[c.second.serial].insert(c.first);
+    LeaveCriticalSection(&m_lock);
+    for (const auto& phone : handles) {
+      CPhone identity;
+      if (!world.ReadPhone(phone.first, &identity) || !identity.connected) continue;
+      std::vector<CMessage> inbox = world.ListMessages(phone.first, TESSIM_FOLDER_INBOX);
+      std::set<std::wstring> now;
+      for (const CMessage& m : inbox) now.insert(m.uid);
+      std::set<std::wstring> before;
+      EnterCriticalSection(&m_lock);
+      before = m_seen[phone.first];
+      m_seen[phone.first] = now;
+      LeaveCriticalSection(&m_lock);
+      for (const CMessage& m : inbox) {
+        if (before.count(m.uid)) continue;
+        TESSIM_ITEM_ID id;
+        FillItemId(&id, TESSIM_FOLDER_INBOX, 0, m.uid, TessimSmsStatus(m.info));
+        const std::set<DWORD>& on = phone.second;
+        m_sinks.ForEach([&](DWORD h) { return on.count(h) != 0; },
+                        [&](void* sink) {
+                          // Each sink gets a record of its own to read.
+                          TESSIM_ITEM_ID copy = id;
+                          static_cast<ITessimNotify*>(sink)->OnTessimNotify(TESSIM_REASON_ITEM_ADDED, copy.dwStatus,
+                                                                            &copy);
+                        });
+        FreeHandedOut(id.pbUid);
+      }
+    }
+  }
+
+  static std::set<std::wstring> InboxUids(CPhoneWorld& world, const std::wstring& serial) {
+    std::set<std::wstring> uids;
+    for (const CMessage& m : world.ListMessages(serial, TESSIM_FOLDER_INBOX)) uids.insert(m.uid);
+    return uids;
+  }
+
+protected:
+  void OnStarted() override { CSimCore::Instance().AddObserver(this); }
+
+  void OnStopping() override {
+    CSimCore::Instance().RemoveObserver(this);
+    EnterCriticalSection(&m_lock);
+    m_contents.clear();
+    m_operations.clear();
+    m_seen.clear();
+    LeaveCriticalSection(&m_lock);
+    m_sinks.Clear();
+  }
+
+private:
+  CRITICAL_SECTION m_lock;
+  std::map<DWORD, CContentHandle> m_contents;
+  std::map<DWORD, COperationState> m_operations;
+  std::map<std::wstring, std::set<std::wstring>> m_seen;  // received messages by phone
+  CSinkRegistry m_sinks;  // ITessimNotify
+};
+
+CContentAccessFamily& ContentAccess() {
+  static CContentAccessFamily* family = new CContentAccessFamily();
   return *family;
+}
+
+#define CA_ENTRY(name)                                                 \
+  SIM_ENTRY(ContentAccess(), name);                                    \
+  std::shared_ptr<CPhoneWorld> world = CSimCore::Instance().World();   \
+  if (!world) return ELNYX_NOT_INITIALIZED
+
+// A message as the phone keeps it once written: in the folder the caller's
+// item id names; a folder of 0 keeps the folder it lay in.
+DWORD CommitMessage(CPhoneWorld& world, const std::wstring& serial, CMessage message, std::wstring* uid) {
+  if (message.folder == TESSIM_FOLDER_ROOT) {
+    CMessage old;
+    if (!world.FindMessage(serial, message.uid, &old)) return ELNYX_FILE_NOT_FOUND;
+    message.folder = old.folder;
+  }
+  *uid = world.WriteMessage(serial, message);
+  return uid->empty() ? ELNYX_INVALID_PARAMETER : 0;
 }
 
 }  // namespace
 
-SIM_FAMILY_LIFETIME(ContentAccess(), Tessim_Initialize, Tessim_Terminate, 31)
+SIM_FAMILY_LIFETIME(ContentAccess(), Tessim_Initialize, Tessim_Terminate, kTessimVersion)
 
-DWORD WINAPI TessimGetAPIVersion() { return 31; }
-DWORD WINAPI DorraxOpenTessim(const WCHAR*, DWORD*, DWORD, DWORD*)
-    SIM_NOT_IMPLEMENTED(ContentAccess(), "DorraxOpenTessim")
-DWORD WINAPI DorraxCloseTessim(DWORD) SIM_NOT_IMPLEMENTED(ContentAccess(), "DorraxCloseTessim")
-DWORD WINAPI TessimGetFolderInfo(DWORD, TESSIM_FOLDER_INFO*)
-    SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimGetFolderInfo")
-DWORD WINAPI TessimFreeFolderInfoStructure(TESSIM_FOLDER_INFO*)
-    SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimFreeFolderInfoStructure")
-DWORD WINAPI TessimGetIDList(DWORD, DWORD, DWORD, TESSIM_ID_LIST*)
-    SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimGetIDList")
-DWORD WINAPI TessimFreeIdListStructure(TESSIM_ID_LIST*)
-    SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimFreeIdListStructure")
-DWORD WINAPI TessimBeginOperation(DWORD, DWORD, DWORD*) SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimBeginOperation")
-DWORD WINAPI TessimReadItem(DWORD, TESSIM_ITEM_ID*, DWORD, DWORD, void*)
-    SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimReadItem")
-DWORD WINAPI TessimWriteItem(DWORD, TESSIM_ITEM_ID*, DWORD, DWORD, void*)
-    SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimWriteItem")
-DWORD WINAPI TessimDeleteItem(DWORD, TESSIM_ITEM_ID*, DWORD) SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimDeleteItem")
+DWORD WINAPI TessimGetAPIVersion() { return kTessimVersion; }
+
+DWORD WINAPI DorraxOpenTessim(const WCHAR* pstrSerialNumber, DWORD*, DWORD dwContentType, DWORD* phContent) {
+  try {
+    CA_ENTRY("DorraxOpenTessim");
+    if (!phContent) return ELNYX_INVALID_POINTER;
+    if (dwContentType != TESSIM_CONTENT_CONTACTS && dwContentType != TESSIM_CONTENT_SMS)
+      return ELNYX_INVALID_PARAMETER;
+    CPhone phone;
+    if (!pstrSerialNumber || !world->ReadPhone(pstrSerialNumber, &phone) || !phone.connected)
+      return ELNYX_DEVICE_NOT_FOUND;
+    return ContentAccess().Open(*world, pstrSerialNumber, dwContentType, phContent);
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI DorraxCloseTessim(DWORD hContent) {
+  try {
+    CA_ENTRY("DorraxCloseTessim");
+    return ContentAccess().Close(hContent);
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI TessimGetFolderInfo(DWORD hContent, TESSIM_FOLDER_INFO* pFolder) {
+  try {
+    CA_ENTRY("TessimGetFolderInfo");
+    CContentHandle content;
+    if (DWORD rc = ContentAccess().Content(*world, hContent, &content)) return rc;
+    if (!pFolder) return ELNYX_INVALID_POINTER;
+    if (pFolder->dwSize != sizeof(TESSIM_FOLDER_INFO)) return ELNYX_INVALID_PARAMETER;
+    TESSIM_FOLDER_INFO root;
+    ZeroMemory(&root, sizeof(root));
+    try {
+      if (content.type == TESSIM_CONTENT_CONTACTS) {
+        FillFolder(&root, TESSIM_FOLDER_ROOT, L"Contacts", L"\\",
+                   static_cast<DWORD>(world->ListContacts(content.serial).size()));
+      } else {
+        std::vector<CMessage> all = world->ListMessages(content.serial, 0);
+        FillFolder(&root, TESSIM_FOLDER_ROOT, L"Messages", L"\\", static_cast<DWORD>(all.size()));
+        std::vector<DWORD> folders = world->ListMessageFolders(content.serial);
+        root.pSubFolders = HandOutArray<TESSIM_FOLDER_INFO>(folders.size());
+        root.dwNumOfSubFolders = static_cast<DWORD>(folders.size());
+        for (size_t i = 0; i < folders.size(); ++i) {
+          DWORD count = static_cast<DWORD>(
+              std::count_if(all.begin(), all.end(), [&](const CMessage& m) { return m.folder == folders[i]; }));
+          FillFolder(&root.pSubFolders[i], folders[i], FolderName(folders[i]), L"\\" + FolderName(folders[i]), count);
+        }
+      }
+    } catch (...) {
+      FreeFolder(&root);
+      throw;
+    }
+    *pFolder = root;
+    return 0;
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI TessimFreeFolderInfoStructure(TESSIM_FOLDER_INFO* pFolder) {
+  try {
+    if (!pFolder) return ELNYX_INVALID_POINTER;
+    FreeFolder(pFolder);
+    return 0;
+  }
+  SIM_CATCH_ALL
+}
+
+// The option names the folder to list; the root lists every item.
+DWORD WINAPI TessimGetIDList(DWORD hContent, DWORD dwFolderId, DWORD, TESSIM_ID_LIST* pList) {
+  try {
+    CA_ENTRY("TessimGetIDList");
+    CContentHandle content;
+    if (DWORD rc = ContentAccess().Content(*world, hContent, &content)) return rc;
+    if (!pList) return ELNYX_INVALID_POINTER;
+    if (pList->dwSize != sizeof(TESSIM_ID_LIST)) return ELNYX_INVALID_PARAMETER;
+    std::vector<CListedId> ids;
+    if (content.type == TESSIM_CONTENT_CONTACTS) {
+      if (dwFolderId != TESSIM_FOLDER_ROOT) return TESSIM_FOLDER_NOT_LISTED;
+      for (const CContact& c : world->ListContacts(content.serial)) ids.push_back(CListedId{TESSIM_FOLDER_ROOT, c.uid, 0});
+    } else {
+      std::vector<DWORD> folders = world->ListMessageFolders(content.serial);
+      if (dwFolderId != TESSIM_FOLDER_ROOT && std::find(folders.begin(), folders.end(), dwFolderId) == folders.end())
+        return TESSIM_FOLDER_NOT_LISTED;
+      for (const CMessage& m : world->ListMessages(content.serial, dwFolderId))
+        ids.push_back(CListedId{m.folder, m.uid, TessimSmsStatus(m.info)});
+    }
+    FillIdList(pList, ids);
+    return 0;
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI TessimFreeIdListStructure(TESSIM_ID_LIST* pList) {
+  try {
+    if (!pList) return ELNYX_INVALID_POINTER;
+    FreeItemIds(pList->dwNumOfItems, pList->pItems);
+    pList->dwNumOfItems = 0;
+    return 0;
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI TessimBeginOperation(DWORD hContent, DWORD, DWORD* phOperation) {
+  try {
+    CA_ENTRY("TessimBeginOperation");
+    CContentHandle content;
+    if (DWORD rc = ContentAccess().Content(*world, hContent, &content)) return rc;
+    if (!phOperation) return ELNYX_INVALID_POINTER;
+    return ContentAccess().BeginOperation(hContent, phOperation);
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI TessimReadItem(DWORD hOperation, TESSIM_ITEM_ID* pItemId, DWORD dwOption, DWORD dwFormat, void* pItem) {
+  try {
+    CA_ENTRY("TessimReadItem");
+    DWORD handle = 0;
+    CContentHandle content;
+    if (DWORD rc = ContentAccess().Operation(*world, hOperation, &handle, &content)) return rc;
+    if (!pItemId || !pItem) return ELNYX_INVALID_POINTER;
+    std::wstring uid = UidText(pItemId);
+    if (content.type == TESSIM_CONTENT_CONTACTS) {
+      TESSIM_CONTACT_ITEM* item = static_cast<TESSIM_CONTACT_ITEM*>(pItem);
+      if (dwFormat != TESSIM_FORMAT_VCARD || item->dwSize != sizeof(TESSIM_CONTACT_ITEM)) return ELNYX_INVALID_PARAMETER;
+      CContact contact;
+      if (!world->ReadContact(content.serial, uid, &contact)) return ELNYX_FILE_NOT_FOUND;
+      item->pbData = HandOutArray<BYTE>(contact.vcard.size());
+      std::copy(contact.vcard.begin(), contact.vcard.end(), item->pbData);
+      item->dwDataLength = static_cast<DWORD>(contact.vcard.size());
+      pItemId->dwStatus = 0;
+      return 0;
+    }
+    TESSIM_SMS_ITEM* item = static_cast<TESSIM_SMS_ITEM*>(pItem);
+    if (dwFormat != TESSIM_FORMAT_SMS || item->dwSize != sizeof(TESSIM_SMS_ITEM)) return ELNYX_INVALID_PARAMETER;
+    CMessage message;
+    if (!world->FindMessage(content.serial, uid, &message)) return ELNYX_FILE_NOT_FOUND;
+    if (dwOption == TESSIM_READ_MARK_AS_READ && TessimSmsStatus(message.info) == TESSIM_SMS_STATUS_UNREAD) {
+      message.info = TessimSmsWithStatus(message.info, TESSIM_SMS_STATUS_READ);
+      world->WriteMessage(content.serial, message);
+    }
+    try {
+      FillSmsItem(message, item);
+    } catch (...) {
+      FreeSmsItem(item);
+      throw;
+    }
+    pItemId->dwStatus = 0;
+    return 0;
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI TessimWriteItem(DWORD hOperation, TESSIM_ITEM_ID* pItemId, DWORD, DWORD dwFormat, void* pItem) {
+  try {
+    CA_ENTRY("TessimWriteItem");
+    DWORD handle = 0;
+    CContentHandle content;
+    if (DWORD rc = ContentAccess().Operation(*world, hOperation, &handle, &content)) return rc;
+    if (!pItemId || !pItem) return ELNYX_INVALID_POINTER;
+    CPendingChange change;
+    std::wstring uid = UidText(pItemId);
+    if (content.type == TESSIM_CONTENT_CONTACTS) {
+      const TESSIM_CONTACT_ITEM* item = static_cast<const TESSIM_CONTACT_ITEM*>(pItem);
+      if (dwFormat != TESSIM_FORMAT_VCARD || item->dwSize != sizeof(TESSIM_CONTACT_ITEM)) return ELNYX_INVALID_PARAMETER;
+      CContact existing;
+      // An item named by uid is overwritten; one without a uid is new.
+      if (!uid.empty() && !world->ReadContact(content.serial, uid, &existing)) return ELNYX_FILE_NOT_FOUND;
+      change.contact.uid = uid;
+      if (item->pbData) change.contact.vcard.assign(reinterpret_cast<const char*>(item->pbData), item->dwDataLength);
+    } else {
+      const TESSIM_SMS_ITEM* item = static_cast<const TESSIM_SMS_ITEM*>(pItem);
+      if (dwFormat != TESSIM_FORMAT_SMS || item->dwSize != sizeof(TESSIM_SMS_ITEM)) return ELNYX_INVALID_PARAMETER;
+      CMessage existing;
+      if (!uid.empty() && !world->FindMessage(content.serial, uid, &existing)) return ELNYX_FILE_NOT_FOUND;
+      if (uid.empty() && pItemId->dwFolderId == TESSIM_FOLDER_ROOT) return ELNYX_FOLDER_NOT_FOUND;
+      change.message = MessageFrom(*item);
+      change.message.uid = uid;
+      change.message.folder = pItemId->dwFolderId;
+    }
+    if (!ContentAccess().AddChange(hOperation, change)) return ELNYX_INVALID_HANDLE;
+    pItemId->dwStatus = 0;
+    return 0;
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI TessimDeleteItem(DWORD hOperation, TESSIM_ITEM_ID* pItemId, DWORD) {
+  try {
+    CA_ENTRY("TessimDeleteItem");
+    DWORD handle = 0;
+    CContentHandle content;
+    if (DWORD rc = ContentAccess().Operation(*world, hOperation, &handle, &content)) return rc;
+    if (!pItemId) return ELNYX_INVALID_POINTER;
+    std::wstring uid = UidText(pItemId);
+    if (uid.empty()) return ELNYX_INVALID_PARAMETER;
+    CPendingChange change;
+    change.remove = true;
+    change.contact.uid = uid;
+    change.message.uid = uid;
+    return ContentAccess().AddChange(hOperation, change) ? 0 : ELNYX_INVALID_HANDLE;
+  }
+  SIM_CATCH_ALL
+}
+
 DWORD WINAPI TessimWriteField(DWORD, TESSIM_ITEM_ID*, DWORD, void*)
     SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimWriteField")
 DWORD WINAPI TessimDeleteField(DWORD, TESSIM_ITEM_ID*, DWORD, DWORD)
     SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimDeleteField")
-DWORD WINAPI TessimCommitOperations(DWORD, TESSIM_ID_LIST*)
-    SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimCommitOperations")
-DWORD WINAPI TessimEndOperation(DWORD) SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimEndOperation")
-DWORD WINAPI TessimFreeItemData(DWORD, DWORD, void*) SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimFreeItemData")
+
+// Applies the operation's writes and deletes in their order and lists them,
+// the written items first, each with its outcome as status.
+DWORD WINAPI TessimCommitOperations(DWORD hOperation, TESSIM_ID_LIST* pWritten) {
+  try {
+    CA_ENTRY("TessimCommitOperations");
+    DWORD handle = 0;
+    CContentHandle content;
+    if (DWORD rc = ContentAccess().Operation(*world, hOperation, &handle, &content)) return rc;
+    if (pWritten && pWritten->dwSize != sizeof(TESSIM_ID_LIST)) return ELNYX_INVALID_PARAMETER;
+    std::vector<CListedId> written, deleted;
+    for (const CPendingChange& change : ContentAccess().TakeChanges(hOperation)) {
+      bool contacts = content.type == TESSIM_CONTENT_CONTACTS;
+      if (change.remove) {
+        bool gone = contacts ? world->DeleteContact(content.serial, change.contact.uid)
+                             : world->DeleteMessage(content.serial, change.message.uid);
+        deleted.push_back(CListedId{TESSIM_FOLDER_ROOT, change.contact.uid, gone ? 0 : ELNYX_FILE_NOT_FOUND});
+      } else if (contacts) {
+        std::wstring uid = world->WriteContact(content.serial, change.contact);
+        written.push_back(CListedId{TESSIM_FOLDER_ROOT, uid, uid.empty() ? ELNYX_INVALID_PARAMETER : 0});
+      } else {
+        std::wstring uid;
+        DWORD status = CommitMessage(*world, content.serial, change.message, &uid);
+        written.push_back(CListedId{change.message.folder, uid, status});
+      }
+    }
+    if (pWritten) {
+      written.insert(written.end(), deleted.begin(), deleted.end());
+      FillIdList(pWritten, written);
+    }
+    return 0;
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI TessimEndOperation(DWORD hOperation) {
+  try {
+    CA_ENTRY("TessimEndOperation");
+    return ContentAccess().EndOperation(hOperation) ? 0 : ELNYX_INVALID_HANDLE;
+  }
+  SIM_CATCH_ALL
+}
+
+DWORD WINAPI TessimFreeItemData(DWORD, DWORD dwFormat, void* pItem) {
+  try {
+    if (!pItem) return ELNYX_INVALID_POINTER;
+    if (dwFormat == TESSIM_FORMAT_SMS) {
+      FreeSmsItem(static_cast<TESSIM_SMS_ITEM*>(pItem));
+    } else if (dwFormat == TESSIM_FORMAT_VCARD) {
+      TESSIM_CONTACT_ITEM* item = static_cast<TESSIM_CONTACT_ITEM*>(pItem);
+      FreeHandedOut(item->pbData);
+      item->dwDataLength = 0;
+    } else {
+      return ELNYX_INVALID_PARAMETER;
+    }
+    return 0;
+  }
+  SIM_CATCH_ALL
+}
+
 DWORD WINAPI TessimRegisterNotifyCallback(DWORD, DWORD, TESSIM_NOTIFY_CALLBACK)
     SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimRegisterNotifyCallback")
 DWORD WINAPI TessimRegisterOperationCallback(DWORD, DWORD, TESSIM_OPERATION_CALLBACK)
     SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimRegisterOperationCallback")
-DWORD WINAPI TessimRegisterNotifyIF(DWORD, DWORD, ITessimNotify*)
-    SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimRegisterNotifyIF")
+
+DWORD WINAPI TessimRegisterNotifyIF(DWORD hContent, DWORD dwOperation, ITessimNotify* pSink) {
+  try {
+    CA_ENTRY("TessimRegisterNotifyIF");
+    if (!ContentAccess().IsOpen(hContent)) return ELNYX_INVALID_HANDLE;
+    if (!pSink) return ELNYX_INVALID_POINTER;
+    if (dwOperation == TRELK_NOTIFY_REGISTER)
+      return ContentAccess().Sinks().Add(hContent, pSink) ? 0 : ELNYX_INVALID_PARAMETER;
+    if (dwOperation == TRELK_NOTIFY_UNREGISTER)
+      return ContentAccess().Sinks().Remove(hContent, pSink) ? 0 : ELNYX_INVALID_PARAMETER;
+    return ELNYX_INVALID_PARAMETER;
+  }
+  SIM_CATCH_ALL
+}
+
 DWORD WINAPI TessimRegisterOperationNotifyIF(DWORD, DWORD, ITessimOperationNotify*)
     SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimRegisterOperationNotifyIF")
 DWORD WINAPI TessimFindBegin(DWORD, DWORD, const WCHAR*, DWORD*)

@@ -276,10 +276,15 @@ void CSinkRegistry::Clear() {
 }
 
 void CSinkRegistry::ForEach(const std::function<void(void* sink)>& call) {
+  ForEach([](DWORD) { return true; }, call);
+}
+
+void CSinkRegistry::ForEach(const std::function<bool(DWORD handle)>& accept,
+                            const std::function<void(void* sink)>& call) {
   EnterCriticalSection(&m_lock);
   std::vector<void*> sinks;
   for (const Entry& e : m_entries)
-    if (std::find(sinks.begin(), sinks.end(), e.sink) == sinks.end()) sinks.push_back(e.sink);
+    if (accept(e.handle) && std::find(sinks.begin(), sinks.end(), e.sink) == sinks.end()) sinks.push_back(e.sink);
   for (void* sink : sinks) {
     if (!Contains(sink)) continue;  // removed while an earlier sink was called
     m_calling = sink;
@@ -305,5 +310,38 @@ WCHAR* DupString(const std::wstring& text) {
 }
 
 void FreeString(WCHAR* text) { delete[] text; }
+
+CHandedOut::CHandedOut() { InitializeCriticalSection(&m_lock); }
+
+CHandedOut& CHandedOut::Instance() {
+  static CHandedOut* blocks = new CHandedOut();
+  return *blocks;
+}
+
+void CHandedOut::Add(const void* block) {
+  EnterCriticalSection(&m_lock);
+  try {
+    m_blocks.insert(std::lower_bound(m_blocks.begin(), m_blocks.end(), block), block);
+  } catch (...) {
+    LeaveCriticalSection(&m_lock);
+    throw;
+  }
+  LeaveCriticalSection(&m_lock);
+}
+
+bool CHandedOut::Take(const void* block) {
+  EnterCriticalSection(&m_lock);
+  auto it = std::lower_bound(m_blocks.begin(), m_blocks.end(), block);
+  bool known = it != m_blocks.end() && *it == block;
+  if (known) m_blocks.erase(it);
+  LeaveCriticalSection(&m_lock);
+  return known;
+}
+
+WCHAR* HandOutString(const std::wstring& text) {
+  WCHAR* copy = HandOutArray<WCHAR>(text.size() + 1);
+  std::copy(text.begin(), text.end(), copy);
+  return copy;
+}
 
 }  // namespace PhoneSim

@@ -88,6 +88,8 @@ public:
   void RemoveHandle(DWORD handle);
   void Clear();
   void ForEach(const std::function<void(void* sink)>& call);
+  // The same for the sinks registered on the handles the filter accepts.
+  void ForEach(const std::function<bool(DWORD handle)>& accept, const std::function<void(void* sink)>& call);
 
 private:
   struct Entry {
@@ -107,6 +109,38 @@ private:
 // Library-owned copies of strings handed to callers; freed by FreeString.
 WCHAR* DupString(const std::wstring& text);
 void FreeString(WCHAR* text);
+
+// Blocks handed to callers by the content families, each freed once, through
+// the library's free calls only: a block the library did not hand out, or
+// one freed already, is left alone. Any thread.
+class CHandedOut {
+public:
+  static CHandedOut& Instance();
+  void Add(const void* block);
+  // True once per block handed out: the caller then deletes it.
+  bool Take(const void* block);
+
+private:
+  CHandedOut();
+  CRITICAL_SECTION m_lock;
+  std::vector<const void*> m_blocks;  // sorted
+};
+
+// Allocates an array handed to a caller (null for none) and records it.
+template <class T>
+T* HandOutArray(size_t count) {
+  if (count == 0) return nullptr;
+  T* block = new T[count]();
+  CHandedOut::Instance().Add(block);
+  return block;
+}
+// Deletes such an array once; null and unknown blocks are left alone.
+template <class T>
+void FreeHandedOut(T*& block) {
+  if (block && CHandedOut::Instance().Take(block)) delete[] block;
+  block = nullptr;
+}
+WCHAR* HandOutString(const std::wstring& text);
 
 }  // namespace PhoneSim
 

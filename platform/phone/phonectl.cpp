@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 #include "PhoneWorld.h"
 #include "TrelkApi.h"
 
@@ -25,6 +26,19 @@ int Usage() {
            L"  fault <entry> <code> <count>     the next <count> calls of <entry> fail with <code>\n"
            L"  clear-faults                     drop every pending failure\n"
            L"  world                            print the world folder\n"
+           L"  add-contact <serial> --vcard TEXT|--file F [--uid U]   put a contact on the phone; prints its uid\n"
+           L"  contacts <serial>                the contacts: uid, then the vCard escaped\n"
+           L"  delete-contact <serial> <uid>\n"
+           L"  deliver <serial> <number> <text> a text message arrives (folder 1, unread); prints its uid\n"
+           L"  add-message <serial> <folder> <number> <text> [--status N] [--uid U]   prints its uid\n"
+           L"  messages <serial> [<folder>]     uid, folder, status, time, number, text\n"
+           L"  delete-message <serial> <uid>\n"
+           L"  add-call <serial> [call options] add a call-log entry; prints its id\n"
+           L"  calllog <serial>                 the call log, one entry a line\n"
+           L"  clear-calllog <serial>\n"
+           L"call options: --id N --type N --direction N --duration SECONDS --number T --name T\n"
+           L"  --time YYYY-MM-DDThh:mm:ss (default now) --zone MINUTES (default the PC's) --sent N --received N\n"
+           L"texts take the escapes \\n \\r \\t and \\\\\n"
            L"phone options: --model M --manufacturer M --name FRIENDLY --info N\n"
            L"  --conn MEDIA[,NAME[,ADDRESS[,ID[,STATE]]]] (repeatable; the first given replaces all)\n"
            L"  --type N --detail1 T --detail2 T --detail3 T --detail-value N --capabilities N\n");
@@ -89,6 +103,146 @@ void Print(const CPhone& p, bool full) {
             c.name.c_str(), c.address.c_str());
 }
 
+std::wstring Text(const wchar_t* arg) { return UnescapeValue(ToUtf8(arg)); }
+
+bool ReadFileBytes(const std::wstring& path, std::string* bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  char buffer[4096];
+  DWORD read = 0;
+  bytes->clear();
+  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes->append(buffer, read);
+  CloseHandle(file);
+  return true;
+}
+
+// Options "--name value" after the positional arguments; false on a stray one.
+bool Options(int argc, wchar_t** argv, int first, const std::vector<std::wstring>& known,
+             std::vector<std::wstring>* values) {
+  values->assign(known.size(), std::wstring());
+  for (int i = first; i < argc; i += 2) {
+    if (i + 1 >= argc) return false;
+    size_t k = 0;
+    while (k < known.size() && known[k] != argv[i]) ++k;
+    if (k == known.size()) return false;
+    (*values)[k] = argv[i + 1];
+  }
+  return true;
+}
+
+const int kOtherCommand = -1;
+const int kBadUsage = 2;
+
+void PrintMessage(const CMessage& m) {
+  wprintf(L"%ls\t%lu\t%lu\t%hs\t%ls\t%hs\n", m.uid.c_str(), m.folder, TessimSmsStatus(m.info), m.time.Format().c_str(),
+          m.addresses.empty() ? L"" : m.addresses[0].address.c_str(), EscapeValue(m.text).c_str());
+}
+
+// The commands on a phone's contacts, messages and call log: 0 done, 1 failed,
+// kBadUsage, or kOtherCommand for a command of another kind.
+int Content(CPhoneWorld& world, const std::wstring& command, const std::wstring& serial, int argc, wchar_t** argv) {
+  static const wchar_t* const commands[] = {L"add-contact", L"contacts",       L"delete-contact", L"deliver",
+                                            L"add-message", L"messages",       L"delete-message", L"add-call",
+                                            L"calllog",     L"clear-calllog"};
+  bool mine = false;
+  for (const wchar_t* c : commands) mine = mine || command == c;
+  if (!mine) return kOtherCommand;
+  CPhone phone;
+  if (!world.ReadPhone(serial, &phone)) {
+    fwprintf(stderr, L"phonectl: no phone \"%ls\"\n", serial.c_str());
+    return 1;
+  }
+  std::vector<std::wstring> o;
+  if (command == L"add-contact") {
+    if (!Options(argc, argv, 0, {L"--vcard", L"--file", L"--uid"}, &o) || o[0].empty() == o[1].empty())
+      return kBadUsage;
+    CContact contact;
+    contact.uid = o[2];
+    if (!o[0].empty()) contact.vcard = ToUtf8(Text(o[0].c_str()));
+    if (!o[1].empty() && !ReadFileBytes(o[1], &contact.vcard)) {
+      fwprintf(stderr, L"phonectl: cannot read \"%ls\"\n", o[1].c_str());
+      return 1;
+    }
+    std::wstring uid = world.WriteContact(serial, contact);
+    if (uid.empty()) return kBadUsage;
+    wprintf(L"%ls\n", uid.c_str());
+    return 0;
+  }
+  if (command == L"contacts") {
+    if (argc != 0) return kBadUsage;
+    for (const CContact& c : world.ListContacts(serial))
+      wprintf(L"%ls\t%hs\n", c.uid.c_str(), EscapeValue(FromUtf8(c.vcard)).c_str());
+    return 0;
+  }
+  if (command == L"delete-contact" || command == L"delete-message") {
+    if (argc != 1) return kBadUsage;
+    bool deleted = command == L"delete-contact" ? world.DeleteContact(serial, argv[0]) : world.DeleteMessage(serial, argv[0]);
+    if (!deleted) fwprintf(stderr, L"phonectl: no item \"%ls\"\n", argv[0]);
+    return deleted ? 0 : 1;
+  }
+  if (command == L"deliver" || command == L"add-message") {
+    int first = command == L"deliver" ? 2 : 3;
+    if (argc < first || !Options(argc, argv, first, {L"--status", L"--uid"}, &o)) return kBadUsage;
+    CMessage message;
+    message.folder = command == L"deliver" ? TESSIM_FOLDER_INBOX : Number(argv[0]);
+    CMessageAddress address;
+    address.type = TESSIM_SMS_ADDRESS_NUMBER;
+    address.address = Text(argv[first - 2]);
+    message.addresses.push_back(address);
+    message.text = Text(argv[first - 1]);
+    message.info = TessimSmsWithStatus(TESSIM_SMS_KIND_TEXT, o[0].empty() ? TESSIM_SMS_STATUS_UNREAD : Number(o[0].c_str()));
+    message.uid = o[1];
+    message.time = CPhoneTime::Now();
+    message.zone1 = LocalZoneMinutes();
+    std::wstring uid = world.WriteMessage(serial, message);
+    if (uid.empty()) return kBadUsage;
+    wprintf(L"%ls\n", uid.c_str());
+    return 0;
+  }
+  if (command == L"messages") {
+    if (argc > 1) return kBadUsage;
+    for (const CMessage& m : world.ListMessages(serial, argc ? Number(argv[0]) : 0)) PrintMessage(m);
+    return 0;
+  }
+  if (command == L"add-call") {
+    if (!Options(argc, argv, 0,
+                 {L"--id", L"--type", L"--direction", L"--duration", L"--number", L"--name", L"--time", L"--zone",
+                  L"--sent", L"--received"},
+                 &o))
+      return kBadUsage;
+    CCallLogEntry e;
+    e.id = Number(o[0].c_str());
+    e.type = Number(o[1].c_str());
+    e.direction = Number(o[2].c_str());
+    e.duration = Number(o[3].c_str());
+    e.number = Text(o[4].c_str());
+    e.name = Text(o[5].c_str());
+    e.time = CPhoneTime::Now();
+    if (!o[6].empty() && !CPhoneTime::Parse(ToUtf8(o[6]), &e.time)) return kBadUsage;
+    e.zone1 = o[7].empty() ? LocalZoneMinutes() : wcstol(o[7].c_str(), nullptr, 10);
+    e.zone2 = 0;
+    e.bytesSent = _wcstoui64(o[8].c_str(), nullptr, 10);
+    e.bytesReceived = _wcstoui64(o[9].c_str(), nullptr, 10);
+    DWORD id = world.AddCallLogEntry(serial, e);
+    if (id == 0) {
+      fwprintf(stderr, L"phonectl: the call log has an entry %lu already\n", e.id);
+      return 1;
+    }
+    wprintf(L"%lu\n", id);
+    return 0;
+  }
+  if (command == L"calllog") {
+    if (argc != 0) return kBadUsage;
+    for (const CCallLogEntry& e : world.ReadCallLog(serial))
+      wprintf(L"%lu\t%lu\t%lu\t%lu\t%hs\t%ls\t%ls\n", e.id, e.type, e.direction, e.duration, e.time.Format().c_str(),
+              e.number.c_str(), e.name.c_str());
+    return 0;
+  }
+  if (argc != 0) return kBadUsage;
+  world.ClearCallLog(serial);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -146,6 +300,9 @@ int wmain(int argc, wchar_t** argv) {
     fwprintf(stderr, L"phonectl: invalid serial number \"%ls\"\n", serial.c_str());
     return 1;
   }
+  int handled = Content(world, command, serial, argc - i, argv + i);
+  if (handled == kBadUsage) return Usage();
+  if (handled != kOtherCommand) return handled;
   if (command == L"plug" || command == L"update") {
     CPhone phone;
     bool known = world.ReadPhone(serial, &phone);

@@ -10,9 +10,11 @@
 //   <world>\faults.txt           "<entry> <code> <count>" lines
 //   <world>\notices.txt          device notifications asked for as such (the last 100)
 //   <world>\phones\<serial>\phone.txt       identity, connections, device information
-//   <world>\phones\<serial>\contacts\<uid>.vcf     (one vCard per uid)
-//   <world>\phones\<serial>\messages\<folder>\...  (messages by folder)
-//   <world>\phones\<serial>\calllog.txt, calls.txt, packages.txt
+//   <world>\phones\<serial>\contacts\<uid>.vcf     (one vCard per uid, its bytes)
+//   <world>\phones\<serial>\messages\<folder>\<uid>.txt  (one message per file)
+//   <world>\phones\<serial>\calllog.txt   (one entry per line, tab-separated)
+//   <world>\phones\<serial>\nextuid       (the counter that gives new uids)
+//   <world>\phones\<serial>\calls.txt, packages.txt
 //
 // Files are replaced atomically (temporary file, then rename) under a named
 // mutex; after each write the world's named event is pulsed so that every
@@ -49,6 +51,62 @@ struct CPhone {
   DWORD PrimaryMedia() const { return connections.empty() ? 0 : connections[0].media; }
   bool operator==(const CPhone& o) const;
   bool operator!=(const CPhone& o) const { return !(*this == o); }
+};
+
+// A phone's calendar time as its records carry it.
+struct CPhoneTime {
+  WORD year = 0;
+  BYTE month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  static CPhoneTime Now();  // the PC's local time
+  // "YYYY-MM-DDThh:mm:ss"; Parse answers false on another form.
+  std::string Format() const;
+  static bool Parse(const std::string& text, CPhoneTime* time);
+  bool operator==(const CPhoneTime& o) const { return Format() == o.Format(); }
+};
+
+// The PC's zone in minutes east of UTC (standard time).
+LONG LocalZoneMinutes();
+
+// A contact on the phone: its uid (lower-case hexadecimal text) and its vCard
+// bytes as they were written.
+struct CContact {
+  std::wstring uid;
+  std::string vcard;
+};
+
+struct CMessageAddress {
+  DWORD type = 2;  // a phone number
+  std::wstring address;
+};
+
+// A text message on the phone, in one folder (1 received, 2 written by the PC).
+struct CMessage {
+  std::wstring uid;
+  DWORD folder = 1;
+  DWORD info = 0x101;  // kind 1 (UTF-16 text) in bits 0-3, status 1 (unread) in bits 8-11
+  std::wstring text;
+  std::vector<CMessageAddress> addresses;
+  CPhoneTime time;
+  LONG zone1 = 0, zone2 = 0;  // minutes
+};
+
+// One entry of the phone's call log; an empty number or name is "not given".
+struct CCallLogEntry {
+  DWORD id = 0;
+  DWORD type = 0;
+  DWORD direction = 0;
+  DWORD duration = 0;
+  ULONGLONG bytesSent = 0;
+  ULONGLONG bytesReceived = 0;
+  std::wstring number;
+  std::wstring name;
+  CPhoneTime time;
+  LONG zone1 = -1, zone2 = -1;  // minutes; -1: not given
+  bool operator==(const CCallLogEntry& o) const {
+    return id == o.id && type == o.type && direction == o.direction && duration == o.duration &&
+           bytesSent == o.bytesSent && bytesReceived == o.bytesReceived && number == o.number && name == o.name &&
+           time == o.time && zone1 == o.zone1 && zone2 == o.zone2;
+  }
 };
 
 // A device notification asked for as such, beside those the phones' changes
@@ -102,6 +160,33 @@ public:
   // Consumes one pending failure of the entry, across processes.
   bool TakeFault(const char* entry, DWORD* code);
 
+  // A uid is lower-case hexadecimal text of whole bytes, at most 64 bytes.
+  static bool IsValidUid(const std::wstring& uid);
+
+  // Contacts, ordered by uid. Writing with an empty uid gives the contact a
+  // new one; the uid written is returned (empty when the phone or uid is invalid).
+  std::vector<CContact> ListContacts(const std::wstring& serial);
+  bool ReadContact(const std::wstring& serial, const std::wstring& uid, CContact* contact);
+  std::wstring WriteContact(const std::wstring& serial, const CContact& contact);
+  bool DeleteContact(const std::wstring& serial, const std::wstring& uid);
+
+  // Message folders: 1 and 2 always, and every other folder holding messages,
+  // ascending.
+  std::vector<DWORD> ListMessageFolders(const std::wstring& serial);
+  // The messages of one folder (0: of all folders), ordered by uid.
+  std::vector<CMessage> ListMessages(const std::wstring& serial, DWORD folder);
+  bool FindMessage(const std::wstring& serial, const std::wstring& uid, CMessage* message);
+  // Writes into the message's folder, replacing (and moving) one of the same
+  // uid; a new uid when empty. Returns the uid written, empty when refused.
+  std::wstring WriteMessage(const std::wstring& serial, const CMessage& message);
+  bool DeleteMessage(const std::wstring& serial, const std::wstring& uid);
+
+  // The call log in its order. An entry added with id 0 gets the next id;
+  // the id added is returned (0 when refused).
+  std::vector<CCallLogEntry> ReadCallLog(const std::wstring& serial);
+  DWORD AddCallLogEntry(const std::wstring& serial, const CCallLogEntry& entry);
+  void ClearCallLog(const std::wstring& serial);
+
   // Files below the world folder, by relative path, for the families' data.
   bool ReadFileText(const std::wstring& relative, std::string* text);
   void WriteFileText(const std::wstring& relative, const std::string& text);
@@ -126,6 +211,8 @@ private:
   void WriteUnlocked(const std::wstring& path, const std::string& text);
   void Changed();  // raises the generation; the caller holds the lock
   void Notify();   // pulses the event; after the lock is released
+  std::wstring NewUidUnlocked(const std::wstring& serial);
+  std::wstring MessagePathUnlocked(const std::wstring& serial, const std::wstring& uid);
 
   std::wstring m_folder;
   HANDLE m_mutex = nullptr;
@@ -134,6 +221,10 @@ private:
 
 // Deletes a folder with everything below it.
 void DeleteFolderTree(const std::wstring& folder);
+
+// Values of the world's line-based files: one line each.
+std::string EscapeValue(const std::wstring& value);
+std::wstring UnescapeValue(const std::string& value);
 
 std::string ToUtf8(const std::wstring& text);
 std::wstring FromUtf8(const std::string& text);

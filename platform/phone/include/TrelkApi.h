@@ -109,6 +109,42 @@ constexpr DWORD LNYX_DEVICE_INFO_LEVEL = 0x10000;
 constexpr DWORD TESSIM_CONTENT_CONTACTS = 0x80000001;
 constexpr DWORD TESSIM_CONTENT_SMS = 0x80000004;
 
+// Item formats: a message record, a contact's vCard.
+constexpr DWORD TESSIM_FORMAT_SMS = 1;
+constexpr DWORD TESSIM_FORMAT_VCARD = 2;
+
+// The media asked for when opening a handle.
+constexpr DWORD TRELK_OPEN_MEDIA = 1;
+
+// Folders of the content. The root (0) holds every item of the content; the
+// messages' root has the sub-folders the phone describes, among them the
+// received messages (1) and the messages written by the PC (2).
+constexpr DWORD TESSIM_FOLDER_ROOT = 0;
+constexpr DWORD TESSIM_FOLDER_INBOX = 1;
+constexpr DWORD TESSIM_FOLDER_OUTBOX = 2;
+
+// A folder the content cannot list: callers pass it over.
+constexpr DWORD TESSIM_FOLDER_NOT_LISTED = 0x80100025;
+
+// Read option: the message read is marked as read on the phone.
+constexpr DWORD TESSIM_READ_MARK_AS_READ = 2;
+
+// Message kind (bits 0 to 3 of the information flags) and status (bits 8 to 11).
+constexpr DWORD TESSIM_SMS_KIND_TEXT = 1;
+constexpr DWORD TESSIM_SMS_STATUS_UNREAD = 1;
+constexpr DWORD TESSIM_SMS_STATUS_READ = 2;
+// The information flags and address kind of a message the PC writes.
+constexpr DWORD TESSIM_SMS_INFO_NEW = 0x3641;
+constexpr DWORD TESSIM_SMS_ADDRESS_NUMBER = 2;
+inline DWORD TessimSmsStatus(DWORD info) { return (info >> 8) & 15; }
+inline DWORD TessimSmsWithStatus(DWORD info, DWORD status) { return (info & ~0xF00u) | ((status & 15) << 8); }
+
+// Reason of a content notification: an item was added.
+constexpr DWORD TESSIM_REASON_ITEM_ADDED = 2;
+
+// Parameter of an event-log notification: the call log changed.
+constexpr DWORD LOGVEX_NTF_LOG_CHANGED = 1;
+
 // ---------------------------------------------------------------- device management
 struct LNYX_CONNECTION_INFO {
   DWORD dwDeviceId;
