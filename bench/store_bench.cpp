@@ -12,7 +12,7 @@ namespace {
 
 const int kContacts = 10000;
 const int kMessages = 50000;
-const int kSearches = 2000;
+const int kSearches = 200;
 
 double Now() {
   static LARGE_INTEGER frequency = [] {
@@ -118,10 +118,13 @@ double BareInserts(const std::wstring& path, const std::vector<std::string>& car
 int main() {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
-  std::wstring folder = std::wstring(temp) + L"dialix-store-bench-" + std::to_wstring(GetCurrentProcessId());
+  std::wstring folder = std::wstring(temp) + L"dialix-store-bench";
   CreateDirectoryW(folder.c_str(), nullptr);
   std::wstring ours = folder + L"\\OrvexDialix.db";
   std::wstring bare = folder + L"\\bare.db";
+  // Every run starts from empty files, also after an interrupted one.
+  DeleteFileW(ours.c_str());
+  DeleteFileW(bare.c_str());
 
   std::vector<std::string> cards;
   for (int i = 0; i < kContacts; ++i) cards.push_back(VCard(i));
