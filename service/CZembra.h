@@ -1,12 +1,19 @@
 #pragma once
 #include <windows.h>
+#include "CClientManager.h"
+#include "CDeviceManager.h"
+#include "CDeviceManagement.h"
+#include "CGlobalQueue.h"
 #include "ComTL.h"
 #include "SZembra.h"
 #include "ZCLLogger.h"
 #include "resource.h"
 
 // The service's main object: one instance per process, made by the singleton
-// factory. Called on the main thread (the module's apartment).
+// factory. The IZembra methods run on the main thread (the module's
+// apartment); the internal operations are called from the worker threads too.
+// It owns the client manager, the task queue, the device manager, the
+// device-management binding and call control for its whole life.
 class CZembra : public CComObjectRootEx<CComMultiThreadModel>,
                 public CComCoClass<CZembra, &CLSID_Zembra>,
                 public ISupportErrorInfoImpl<&IID_IZembra>,
@@ -21,6 +28,7 @@ public:
   COM_INTERFACE_ENTRY(ISupportErrorInfo)
   END_COM_MAP()
 
+  CZembra();
   HRESULT FinalConstruct();
   void FinalRelease();
 
@@ -32,6 +40,37 @@ public:
   STDMETHOD(SubscribeNotification)(BSTR bstrClientId, REFIID riid) override;
   STDMETHOD(UnsubscribeNotification)(BSTR bstrClientId, REFIID riid) override;
 
+  CClientManager& GetClientManager();
+  CDeviceManager& GetDeviceManager();
+  void AddTask(CTaskBase* task);
+  void AddTaskRemoveEarlier(CTaskBase* task, CheckRemoval* predicate);
+  // Call control for the calling thread, from the GIT; null when unreachable.
+  CComPtr<ICallControl> GetCallControl();
+  CComPtr<IMessageComposer> GetMessageComposer();
+  // Task-queue thread: starts the connectivity side once.
+  void InitializeTrelk();
+
+  // Everything the main object owns, in order of construction.
+  struct TrelkData : public CLockable {
+    explicit TrelkData(CZembra* zembra);
+    bool trelkInitialized = false;
+    CClientManager clientManager;
+    CGlobalQueue taskQueue;
+    CDeviceManager deviceManager;
+    Trelk::CDeviceManagement deviceManagement;
+    CComPtr<IUnknown> callControl;
+    ULONG operationCounter = 0;
+    DWORD callControlCookie = 0;
+  };
+
 private:
+  CComPtr<IGlobalInterfaceTable> GetGIT();
+  void CreateCallControl(IGlobalInterfaceTable* git);
+  HRESULT Refuse(const wchar_t* text, HRESULT hr);
+  // Invalid client id, then a disabled client: the refusal, or S_OK.
+  HRESULT CheckClient(const wchar_t* clientId, bool enabledToo);
+  HRESULT ReadOperationIds(IOperation* operation, CComBSTR& clientId, CComBSTR& operationId);
+
   ZCLObjectTracer<CZembra> m_tracer;
+  TrelkData m_data;
 };

@@ -1,0 +1,73 @@
+#pragma once
+#include <windows.h>
+#include <string>
+#include "COperationTask.h"
+#include "ComTL.h"
+#include "SZembra.h"
+
+// A new BSTR copy of text: E_POINTER, E_OUTOFMEMORY or S_OK.
+HRESULT CopyOperationText(const std::wstring& text, BSTR* copy);
+// Stores text up to its first zero character; null stores the empty text.
+void StoreOperationText(BSTR text, std::wstring& stored);
+
+// The COM side shared by the operation classes: IOperation over the task
+// side, and the private query through which the main object recognises its
+// own operations. I is the operation's own interface. Objects are
+// CComObject<T>: one module lock for their life, atomic reference counts.
+template <class T, class I>
+class COperation : public COperationTask,
+                   public CComObjectRootEx<CComMultiThreadModel>,
+                   public CComCoClass<T>,
+                   public IDispatchImpl<I, &IID_IOperation, &LIBID_SZembraLib, 1, 0> {
+public:
+  BEGIN_COM_MAP(COperation)
+  COM_INTERFACE_ENTRY(IOperation)
+  COM_INTERFACE_ENTRY_IID(__uuidof(I), I)
+  COM_INTERFACE_ENTRY(IDispatch)
+  {&IID_IZembraOperationTask, 0, &COperation::QueryTask},
+  END_COM_MAP()
+
+  STDMETHOD(get_ClientId)(BSTR* pbstrClientId) override {
+    return CopyOperationText(GetClientId(), pbstrClientId);
+  }
+  STDMETHOD(get_OperationId)(BSTR* pbstrOperationId) override {
+    return CopyOperationText(GetOperationId(), pbstrOperationId);
+  }
+  STDMETHOD(get_OperationState)(EOperationState* pState) override {
+    if (!pState) return E_POINTER;
+    *pState = GetState();
+    return S_OK;
+  }
+  STDMETHOD(get_OperationData)(IUnknown** ppData) override {
+    if (!ppData) return E_POINTER;
+    *ppData = nullptr;
+    return S_OK;
+  }
+
+protected:
+  IOperation* GetOperationInterface() override { return static_cast<I*>(this); }
+
+private:
+  // Never marshalled: only code of this process asks, and the answer is the
+  // task side itself, without a reference.
+  static HRESULT WINAPI QueryTask(void* pThis, REFIID, void** ppv, DWORD_PTR) {
+    *ppv = static_cast<COperationTask*>(static_cast<COperation*>(pThis));
+    return S_OK;
+  }
+};
+
+// The SerialNumber property of the operations that name a phone.
+template <class T, class I>
+class CSerialNumberOperation : public COperation<T, I> {
+public:
+  STDMETHOD(get_SerialNumber)(BSTR* pbstrSerial) override {
+    return CopyOperationText(m_serialNumber, pbstrSerial);
+  }
+  STDMETHOD(put_SerialNumber)(BSTR bstrSerial) override {
+    StoreOperationText(bstrSerial, m_serialNumber);
+    return S_OK;
+  }
+
+protected:
+  std::wstring m_serialNumber;
+};
