@@ -9,9 +9,14 @@ namespace {
 class ZembraTest : public ::testing::Test {
 protected:
   void SetUp() override {
+    ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     ASSERT_EQ(S_OK, CZembra::_ClassFactoryCreatorClass::CreateInstance(
                         reinterpret_cast<void*>(CZembra::_CreatorClass::CreateInstance),
                         IID_IClassFactory, reinterpret_cast<void**>(&m_factory)));
+  }
+  void TearDown() override {
+    m_factory.Release();  // the main object goes with its factory
+    ::CoUninitialize();
   }
   CComPtr<IZembra> Create() {
     CComPtr<IZembra> zembra;
