@@ -74,10 +74,11 @@ const char* const kOwnTexts[] = {
     "WHERE existing<>1)",
     "\tDELETE FROM contacts_phone \tWHERE existing<>1 AND id NOT IN (\t\tSELECT id FROM contacts_local "
     "WHERE phone_id IS NULL)",
-    // FindByNumber: the number's bytes are found literally (no LIKE wildcards),
-    // at a CR LF or a LF line end.
+    // FindByNumber: the number is matched literally (its "%" and "_" escaped),
+    // at a CR LF or a LF line end. LIKE, not instr: SQLite's instr over blobs
+    // is several times slower once the pages are cached.
     "\tSELECT id, phone_id, given_name, family_name, vcard_data, updated, top \tFROM contacts_local "
-    "\tWHERE instr(vcard_data, ?) > 0 OR instr(vcard_data, ?) > 0",
+    "\tWHERE vcard_data LIKE ? ESCAPE '\\' OR vcard_data LIKE ? ESCAPE '\\'",
     // ListedSmsAddresses: sms_address has no index on sms_id, so one query per
     // message scans the table per message; one pass over the listed ones.
     "\tSELECT a.sms_id, a.type, a.address \tFROM sms_address a JOIN sms s ON s.id=a.sms_id "
@@ -640,14 +641,16 @@ std::vector<CZembraContact> CZembraDb::FindContactsByNumber(const wchar_t* numbe
     if (*p != L' ') digits += *p;
   if (digits.size() <= 5) return found;
 
-  // Compared as bytes, as the vCard holds them: both sides are blobs.
-  std::string tail = ToUtf8(digits.substr(digits.size() - 6).c_str());
-  std::string crlf = tail + "\r\n";
-  std::string lf = tail + "\n";
+  std::wstring tail;
+  for (wchar_t ch : digits.substr(digits.size() - 6)) {
+    if (ch == L'%' || ch == L'_' || ch == L'\\') tail += L'\\';
+    tail += ch;
+  }
+  std::wstring crlf = L"%" + tail + L"\r\n%";
+  std::wstring lf = L"%" + tail + L"\n%";
   std::vector<ContactRow> rows = Guarded([&] {
     CZembraDbRun run(*this, m_own[FindByNumber]);
-    run.Blob(1, reinterpret_cast<const BYTE*>(crlf.data()), crlf.size());
-    run.Blob(2, reinterpret_cast<const BYTE*>(lf.data()), lf.size());
+    run.Text(1, crlf.c_str()).Text(2, lf.c_str());
     return ReadContactRows(run);
   });
   for (const ContactRow& row : rows) found.push_back(ContactOf(row));
