@@ -157,14 +157,6 @@ TEST_F(DatabaseTest, UnicodePathOpensThatVeryFile) {
   EXPECT_EQ(side.Value("SELECT family_name FROM contacts_local"), "Lee");
 }
 
-TEST_F(DatabaseTest, ClosedTwiceAndNeverOpenedIsHarmless) {
-  CZembraDb db;
-  db.Close();
-  db.Close();
-  EXPECT_FALSE(db.IsOpen());
-  EXPECT_EQ(db.GetStatementText(1), nullptr);
-}
-
 // A callback that closes and reopens the database, or throws, must neither
 // crash the selection nor leave its statement holding the file.
 TEST_F(DatabaseTest, CallbacksMayResetTheDatabaseOrThrow) {
