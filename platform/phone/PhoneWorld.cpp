@@ -16,6 +16,8 @@ const wchar_t kFaultsFile[] = L"faults.txt";
 const wchar_t kPhoneFile[] = L"phone.txt";
 const wchar_t kNoticesFile[] = L"notices.txt";
 const size_t kNoticesKept = 100;
+const int kRenameAttempts = 20;
+const DWORD kRenameRetryMs = 5;
 
 std::wstring Join(const std::wstring& a, const std::wstring& b) {
   if (a.empty()) return b;
@@ -256,12 +258,26 @@ void CPhoneWorld::WriteUnlocked(const std::wstring& path, const std::string& tex
   DWORD written = 0;
   BOOL ok = text.empty() || WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
   CloseHandle(file);
-  if (!ok || !MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) DeleteFileW(temp.c_str());
+  // A reader outside the world's mutex (a tool, a scanner) may hold the file
+  // for a moment: the rename is tried again a few times.
+  bool moved = false;
+  for (int attempt = 0; ok && !moved && attempt < kRenameAttempts; ++attempt) {
+    moved = MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    if (!moved) Sleep(kRenameRetryMs);
+  }
+  if (!moved) DeleteFileW(temp.c_str());
+}
+
+// Readers hold the mutex too: a file open for reading may keep a writer's
+// rename from replacing it.
+bool CPhoneWorld::ReadLocked(const std::wstring& path, std::string* text) {
+  CLock lock(*this);
+  return ReadWhole(path, text);
 }
 
 DWORD CPhoneWorld::Generation() {
   std::string text;
-  return ReadWhole(Join(m_folder, kGenerationFile), &text) ? ToNumber(text) : 0;
+  return ReadLocked(Join(m_folder, kGenerationFile), &text) ? ToNumber(text) : 0;
 }
 
 void CPhoneWorld::Changed() {
@@ -323,7 +339,7 @@ bool CPhoneWorld::RemovePhone(const std::wstring& serial) {
 bool CPhoneWorld::ReadPhone(const std::wstring& serial, CPhone* phone) {
   if (!IsValidSerial(serial)) return false;
   std::string text;
-  if (!ReadWhole(Join(PhoneFolder(serial), kPhoneFile), &text)) return false;
+  if (!ReadLocked(Join(PhoneFolder(serial), kPhoneFile), &text)) return false;
   *phone = ParsePhone(text);
   return phone->serial == serial;
 }
@@ -440,7 +456,7 @@ void CPhoneWorld::AnnounceDevice(DWORD reason, const std::wstring& serial, DWORD
 
 std::vector<CNotice> CPhoneWorld::ReadNotices(DWORD afterSequence) {
   std::string text;
-  if (!ReadWhole(Join(m_folder, kNoticesFile), &text)) return std::vector<CNotice>();
+  if (!ReadLocked(Join(m_folder, kNoticesFile), &text)) return std::vector<CNotice>();
   std::vector<CNotice> notices = ParseNotices(text), after;
   for (const CNotice& n : notices)
     if (n.sequence > afterSequence) after.push_back(n);
@@ -453,7 +469,7 @@ DWORD CPhoneWorld::LastNoticeSequence() {
 }
 
 bool CPhoneWorld::ReadFileText(const std::wstring& relative, std::string* text) {
-  return ReadWhole(Join(m_folder, relative), text);
+  return ReadLocked(Join(m_folder, relative), text);
 }
 
 void CPhoneWorld::WriteFileText(const std::wstring& relative, const std::string& text) {
@@ -680,7 +696,7 @@ std::vector<CContact> CPhoneWorld::ListContacts(const std::wstring& serial) {
 
 bool CPhoneWorld::ReadContact(const std::wstring& serial, const std::wstring& uid, CContact* contact) {
   if (!IsValidSerial(serial) || !IsValidUid(uid)) return false;
-  if (!ReadWhole(Join(Join(PhoneFolder(serial), kContactsFolder), uid + L".vcf"), &contact->vcard)) return false;
+  if (!ReadLocked(Join(Join(PhoneFolder(serial), kContactsFolder), uid + L".vcf"), &contact->vcard)) return false;
   contact->uid = uid;
   return true;
 }
@@ -796,7 +812,7 @@ bool CPhoneWorld::DeleteMessage(const std::wstring& serial, const std::wstring& 
 
 std::vector<CCallLogEntry> CPhoneWorld::ReadCallLog(const std::wstring& serial) {
   std::string text;
-  if (!IsValidSerial(serial) || !ReadWhole(Join(PhoneFolder(serial), kCallLogFile), &text))
+  if (!IsValidSerial(serial) || !ReadLocked(Join(PhoneFolder(serial), kCallLogFile), &text))
     return std::vector<CCallLogEntry>();
   return ParseCallLog(text);
 }

@@ -188,7 +188,17 @@ public:
 
   DWORD Close(DWORD handle) {
     EnterCriticalSection(&m_lock);
-    bool known = m_contents.erase(handle) != 0;
+    auto closed = m_contents.find(handle);
+    bool known = closed != m_contents.end();
+    if (known) {
+      std::wstring serial = closed->second.serial;
+      m_contents.erase(closed);
+      // With the phone's last message handle its baseline goes: the next
+      // opening takes a new one.
+      bool more = false;
+      for (const auto& c : m_contents) more = more || (c.second.serial == serial && c.second.type == TESSIM_CONTENT_SMS);
+      if (!more) m_seen.erase(serial);
+    }
     for (auto it = m_operations.begin(); it != m_operations.end();)
       it = it->second.content == handle ? m_operations.erase(it) : std::next(it);
     LeaveCriticalSection(&m_lock);
@@ -413,6 +423,7 @@ DWORD WINAPI TessimGetFolderInfo(DWORD hContent, TESSIM_FOLDER_INFO* pFolder) {
 
 DWORD WINAPI TessimFreeFolderInfoStructure(TESSIM_FOLDER_INFO* pFolder) {
   try {
+    SIM_FAULT("TessimFreeFolderInfoStructure");
     if (!pFolder) return ELNYX_INVALID_POINTER;
     FreeFolder(pFolder);
     return 0;
@@ -447,6 +458,7 @@ DWORD WINAPI TessimGetIDList(DWORD hContent, DWORD dwFolderId, DWORD, TESSIM_ID_
 
 DWORD WINAPI TessimFreeIdListStructure(TESSIM_ID_LIST* pList) {
   try {
+    SIM_FAULT("TessimFreeIdListStructure");
     if (!pList) return ELNYX_INVALID_POINTER;
     FreeItemIds(pList->dwNumOfItems, pList->pItems);
     pList->dwNumOfItems = 0;
@@ -606,6 +618,7 @@ DWORD WINAPI TessimEndOperation(DWORD hOperation) {
 
 DWORD WINAPI TessimFreeItemData(DWORD, DWORD dwFormat, void* pItem) {
   try {
+    SIM_FAULT("TessimFreeItemData");
     if (!pItem) return ELNYX_INVALID_POINTER;
     if (dwFormat == TESSIM_FORMAT_SMS) {
       FreeSmsItem(static_cast<TESSIM_SMS_ITEM*>(pItem));

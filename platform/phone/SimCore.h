@@ -144,13 +144,20 @@ WCHAR* HandOutString(const std::wstring& text);
 
 }  // namespace PhoneSim
 
+// The head of a free entry: it frees whether or not the family is
+// initialised, unless a failure is pending for it (then nothing is freed).
+#define SIM_FAULT(name)                                                    \
+  do {                                                                     \
+    DWORD simFault_ = 0;                                                   \
+    if (PhoneSim::CSimCore::Instance().Fault(name, &simFault_)) return simFault_; \
+  } while (0)
+
 // The common head of every simulated entry: the family must be initialised and
 // a pending injected failure is answered first.
 #define SIM_ENTRY(family, name)                                            \
   do {                                                                     \
     if (!(family).IsInitialized()) return ELNYX_NOT_INITIALIZED;           \
-    DWORD simFault_ = 0;                                                   \
-    if (PhoneSim::CSimCore::Instance().Fault(name, &simFault_)) return simFault_; \
+    SIM_FAULT(name);                                                       \
   } while (0)
 
 // Every entry answers a code; nothing thrown crosses into the caller.

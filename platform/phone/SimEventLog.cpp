@@ -257,6 +257,7 @@ DWORD WINAPI LOGVEX_ReadEnd(DWORD hRead) {
 
 DWORD WINAPI LOGVEX_FreeLogItem(LOGVEX_LOG_ITEM* pItem) {
   try {
+    SIM_FAULT("LOGVEX_FreeLogItem");
     if (!pItem) return ELNYX_INVALID_POINTER;
     FreeHandedOut(pItem->pstrNumber);
     FreeHandedOut(pItem->pstrName);

@@ -209,6 +209,7 @@ private:
   CPhoneWorld(const CPhoneWorld&) = delete;
   CPhoneWorld& operator=(const CPhoneWorld&) = delete;
   void WriteUnlocked(const std::wstring& path, const std::string& text);
+  bool ReadLocked(const std::wstring& path, std::string* text);
   void Changed();  // raises the generation; the caller holds the lock
   void Notify();   // pulses the event; after the lock is released
   std::wstring NewUidUnlocked(const std::wstring& serial);
