@@ -84,7 +84,7 @@ protected:
   std::wstring Connect(CRecordingCallback** recorder, CComPtr<IZembraCallback>& callback) {
     callback.Attach(CRecordingCallback::Create(recorder).Detach());
     EXPECT_EQ(S_OK, m_zembra->Connect(callback));
-    EXPECT_TRUE((*recorder)->WaitForCount("ConnectCompleted", 1));
+    EXPECT_TRUE((*recorder)->WaitFor("ConnectCompleted", 1));
     return (*recorder)->Last("ConnectCompleted").clientId;
   }
 
@@ -232,7 +232,7 @@ TEST_F(MainObjectTest, DisconnectRefusesTheClientUntilItsTaskRanThenForgetsIt) {
   EXPECT_EQ(S_OK, m_zembra->UnsubscribeNotification(bstrId, IID_ICallNotification));
   EXPECT_EQ(0, recorder->Count("DisconnectCompleted"));
   OpenQueue();
-  ASSERT_TRUE(recorder->WaitForCount("DisconnectCompleted", 1));
+  ASSERT_TRUE(recorder->WaitFor("DisconnectCompleted", 1));
   EXPECT_EQ(id, recorder->Last("DisconnectCompleted").clientId);
   EXPECT_EQ(E_INVALIDARG, CreateOperation(id, IID_IGetDevicesOperation, op));
   EXPECT_EQ(L"Invalid client id", TakeErrorInfo().description);
@@ -249,7 +249,7 @@ TEST_F(MainObjectTest, ConnectThenDisconnectAtOnceCompleteInThatOrder) {
     m_zembra->Disconnect(id);
   };
   ASSERT_EQ(S_OK, m_zembra->Connect(callback));
-  ASSERT_TRUE(recorder->WaitForCount("DisconnectCompleted", 1));
+  ASSERT_TRUE(recorder->WaitFor("DisconnectCompleted", 1));
   std::vector<CallbackCall> calls = recorder->Calls();
   ASSERT_EQ(2u, calls.size());
   EXPECT_EQ("ConnectCompleted", calls[0].method);
@@ -285,12 +285,12 @@ TEST_F(MainObjectTest, AClientMayCallTheServiceFromAnotherThreadInsideItsCallbac
     ::CloseHandle(done);
   };
   ASSERT_EQ(S_OK, m_zembra->Connect(callback));
-  ASSERT_TRUE(recorder->WaitForCount("ConnectCompleted", 1, 20000));
+  ASSERT_TRUE(recorder->WaitFor("ConnectCompleted", 1, 20000));
   EXPECT_EQ(WAIT_OBJECT_0, wait);
   EXPECT_EQ(S_OK, created);
   CComBSTR id(recorder->Last("ConnectCompleted").clientId.c_str());
   ASSERT_EQ(S_OK, m_zembra->Disconnect(id));
-  ASSERT_TRUE(recorder->WaitForCount("DisconnectCompleted", 1, 20000));
+  ASSERT_TRUE(recorder->WaitFor("DisconnectCompleted", 1, 20000));
   EXPECT_EQ(WAIT_OBJECT_0, wait);
   EXPECT_EQ(E_INVALIDARG, created);  // the record was out before the client was called
 }
@@ -353,7 +353,7 @@ TEST_F(MainObjectTest, AClientWhoseProcessIsGoneIsDisabledAtItsNextEventAndRemov
   clients.Notify(IID_ICallNotification, nullptr);  // queues a second removal: harmless
   OpenQueue();
   ASSERT_TRUE(WaitFor([&] { return !clients.IsValidClientId(bstrGone); }));
-  ASSERT_TRUE(gone->WaitForCount("DisconnectCompleted", 1));
+  ASSERT_TRUE(gone->WaitFor("DisconnectCompleted", 1));
   EXPECT_EQ(E_INVALIDARG, m_zembra->Disconnect(bstrGone));
   clients.NewDevice(nullptr);
   EXPECT_EQ(2, other->Count("NewDevice"));
@@ -369,7 +369,7 @@ TEST_F(MainObjectTest, AnOperationWhoseWorkIsNotBuiltFailsWithNotImplemented) {
   CComBSTR operationId;
   op->get_OperationId(&operationId);
   ASSERT_EQ(S_OK, m_zembra->BeginOperation(op));
-  ASSERT_TRUE(recorder->WaitForCount("OperationFailed", 1));
+  ASSERT_TRUE(recorder->WaitFor("OperationFailed", 1));
   CallbackCall failed = recorder->Last("OperationFailed");
   EXPECT_EQ(E_NOTIMPL, failed.hr);
   EXPECT_EQ(std::wstring(operationId.m_str), failed.operationId);
@@ -381,10 +381,10 @@ TEST_F(MainObjectTest, AnOperationWhoseWorkIsNotBuiltFailsWithNotImplemented) {
 
   // Begun twice, it runs twice; an update without its contact names what is missing.
   ASSERT_EQ(S_OK, m_zembra->BeginOperation(op));
-  ASSERT_TRUE(recorder->WaitForCount("OperationFailed", 2));
+  ASSERT_TRUE(recorder->WaitFor("OperationFailed", 2));
   ASSERT_EQ(S_OK, CreateOperation(id, IID_IUpdateContactOperation, op));
   ASSERT_EQ(S_OK, m_zembra->BeginOperation(op));
-  ASSERT_TRUE(recorder->WaitForCount("OperationFailed", 3));
+  ASSERT_TRUE(recorder->WaitFor("OperationFailed", 3));
   EXPECT_EQ(E_FAIL, recorder->Last("OperationFailed").hr);
   EXPECT_EQ(L"No Contact!", recorder->Last("OperationFailed").description);
   EXPECT_EQ(S_OK, m_zembra->CancelOperation(op));

@@ -2,28 +2,53 @@
 // Runs its commands in order, one process, and prints one line per command:
 //   create [clsid|progid]  creates the main object out of process (default: clsid)
 //   create-retry <ms>      creates it by class id, retrying until it succeeds
-//   release                releases it
+//   release                releases it and the last operation
 //   connect-null           calls IZembra::Connect with no callback, prints the HRESULT
 //   dispid <name>          asks the main object's IDispatch for the name's dispatch id
 //   pid                    prints the process ids of the running service programs
 //   wait-start <ms>        waits until a service program runs
 //   wait-exit <ms>         waits until no service program runs
+//   connect                calls IZembra::Connect with a callback that records every call
+//   connect-create         the same; inside ConnectCompleted the callback creates an operation
+//   wait-connected <ms>    waits for ConnectCompleted, prints the client id
+//   subscribe <kind>       subscribes to call, message or events notifications
+//   unsubscribe <kind>
+//   operation <kind>       creates and begins an operation (devices, contacts, update-contact,
+//                          delete-contact, sms, update-sms, delete-sms, send, compose, call, events)
+//   wait-operation <ms>    waits for the last operation's OperationCompleted or OperationFailed
+//   disconnect             calls IZembra::Disconnect with the client id
+//   wait-disconnected <ms> waits for DisconnectCompleted
+//   wait-calls <method> <n> <ms>  waits until the callback got n calls of the method
+//   fanout <ms>            asks the test service to fan events out to its clients, waits
+//   fanout-until <name> <ms>  fans out again and again until the named event is set
+//   signal <name>          sets the named manual-reset event
+//   wait-event <name> <ms> waits for the named manual-reset event
+//   self                   prints this process's id
+//   terminate <pid>        ends a process at once (a client that dies)
+//   hold <ms>              stays alive (to be ended from outside)
+//   log                    prints every callback call with its thread and time
 // Exit code 0 when every command did what it names, 1 otherwise, 2 on a time-out.
+// DIALIX_SERVICE_EXE names the service program pid and wait-* look for.
 #include <windows.h>
 #include <tlhelp32.h>
 #include <cstdio>
 #include <cwchar>
 #include <string>
 #include <vector>
-#include "ComBSTR.h"
-#include "ComPtr.h"
+#include "CRecordingCallback.h"
+#include "ComTL.h"
 #include "SZembra.h"
 
 namespace {
 
-const wchar_t kServiceProgram[] = L"OrvexDialixService.exe";
+std::wstring ServiceProgram() {
+  wchar_t name[MAX_PATH] = L"";
+  DWORD length = ::GetEnvironmentVariableW(L"DIALIX_SERVICE_EXE", name, MAX_PATH);
+  return (length > 0 && length < MAX_PATH) ? name : L"OrvexDialixService.exe";
+}
 
 std::vector<DWORD> ServerProcesses() {
+  static const std::wstring program = ServiceProgram();
   std::vector<DWORD> ids;
   HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return ids;
@@ -31,7 +56,7 @@ std::vector<DWORD> ServerProcesses() {
   entry.dwSize = sizeof(entry);
   for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
        more = ::Process32NextW(snapshot, &entry))
-    if (_wcsicmp(entry.szExeFile, kServiceProgram) == 0) ids.push_back(entry.th32ProcessID);
+    if (_wcsicmp(entry.szExeFile, program.c_str()) == 0) ids.push_back(entry.th32ProcessID);
   ::CloseHandle(snapshot);
   return ids;
 }
@@ -43,6 +68,36 @@ std::string ProcessList() {
     text += std::to_string(id);
   }
   return text.empty() ? "none" : text;
+}
+
+struct NamedKind {
+  const wchar_t* name;
+  const IID* iid;
+};
+
+const IID* FindKind(const NamedKind* kinds, size_t count, const wchar_t* name) {
+  for (size_t i = 0; i < count; ++i)
+    if (wcscmp(kinds[i].name, name) == 0) return kinds[i].iid;
+  return nullptr;
+}
+
+const IID* NotificationKind(const wchar_t* name) {
+  static const NamedKind kinds[] = {{L"call", &IID_ICallNotification},
+                                    {L"message", &IID_IMessageReceivedNotification},
+                                    {L"events", &IID_IEventsUpdatedNotification}};
+  return FindKind(kinds, sizeof(kinds) / sizeof(kinds[0]), name);
+}
+
+const IID* OperationKind(const wchar_t* name) {
+  static const NamedKind kinds[] = {
+      {L"devices", &IID_IGetDevicesOperation},     {L"contacts", &IID_IGetContactsOperation},
+      {L"update-contact", &IID_IUpdateContactOperation},
+      {L"delete-contact", &IID_IDeleteContactOperation},
+      {L"sms", &IID_IGetSmsOperation},             {L"update-sms", &IID_IUpdateSmsOperation},
+      {L"delete-sms", &IID_IDeleteSmsOperation},   {L"send", &IID_ISendMessageOperation},
+      {L"compose", &IID_IComposeMessageOperation}, {L"call", &IID_ICreateCallOperation},
+      {L"events", &IID_IGetEventsOperation}};
+  return FindKind(kinds, sizeof(kinds) / sizeof(kinds[0]), name);
 }
 
 class CClient {
@@ -60,6 +115,7 @@ public:
         ++i;
         status = CreateRetry(_wtoi(argument));
       } else if (command == L"release") {
+        m_operation.Release();
         m_zembra.Release();
         std::printf("release: done\n");
         status = 0;
@@ -77,6 +133,58 @@ public:
       } else if (command == L"wait-exit" && argument) {
         ++i;
         status = WaitExit(_wtoi(argument));
+      } else if (command == L"connect" || command == L"connect-create") {
+        status = Connect(command == L"connect-create");
+      } else if (command == L"wait-connected" && argument) {
+        ++i;
+        status = WaitConnected(_wtoi(argument));
+      } else if ((command == L"subscribe" || command == L"unsubscribe") && argument) {
+        ++i;
+        status = Subscribe(command == L"subscribe", argument);
+      } else if (command == L"operation" && argument) {
+        ++i;
+        status = Operation(argument);
+      } else if (command == L"wait-operation" && argument) {
+        ++i;
+        status = WaitOperation(_wtoi(argument));
+      } else if (command == L"disconnect") {
+        status = Disconnect();
+      } else if (command == L"wait-disconnected" && argument) {
+        ++i;
+        status = WaitCalls("DisconnectCompleted", 1, _wtoi(argument));
+      } else if (command == L"wait-calls" && i + 3 < argc) {
+        std::wstring method = argv[i + 1];
+        int count = _wtoi(argv[i + 2]);
+        int milliseconds = _wtoi(argv[i + 3]);
+        i += 3;
+        status = WaitCalls(std::string(method.begin(), method.end()), count, milliseconds);
+      } else if (command == L"fanout" && argument) {
+        ++i;
+        status = FanOut(_wtoi(argument));
+      } else if (command == L"fanout-until" && i + 2 < argc) {
+        status = FanOutUntil(argv[i + 1], _wtoi(argv[i + 2]));
+        i += 2;
+      } else if (command == L"signal" && argument) {
+        ++i;
+        status = Signal(argument);
+      } else if (command == L"wait-event" && i + 2 < argc) {
+        status = WaitEvent(argv[i + 1], _wtoi(argv[i + 2]));
+        i += 2;
+      } else if (command == L"self") {
+        std::printf("self: pid=%lu\n", static_cast<unsigned long>(::GetCurrentProcessId()));
+        status = 0;
+      } else if (command == L"terminate" && argument) {
+        ++i;
+        status = Terminate(static_cast<DWORD>(_wtoi(argument)));
+      } else if (command == L"hold" && argument) {
+        ++i;
+        std::printf("hold: %ls ms\n", argument);
+        std::fflush(stdout);
+        ::Sleep(static_cast<DWORD>(_wtoi(argument)));
+        status = 0;
+      } else if (command == L"log") {
+        PrintLog();
+        status = 0;
       } else {
         std::printf("unknown command: %ls\n", command.c_str());
         status = 1;
@@ -170,10 +278,193 @@ private:
     return exited ? 0 : 2;
   }
 
+  bool HasObject(const char* command) {
+    if (m_zembra) return true;
+    std::printf("%s: no object\n", command);
+    return false;
+  }
+
+  int Connect(bool createInside) {
+    if (!HasObject("connect")) return 1;
+    m_callback.Release();
+    CComObject<CRecordingCallback>* callback = nullptr;
+    HRESULT hr = CComObject<CRecordingCallback>::CreateInstance(&callback);
+    if (SUCCEEDED(hr)) {
+      m_callback = callback;
+      m_recorder = callback;
+      if (createInside) callback->CreateInsideConnect(m_zembra);
+      hr = m_zembra->Connect(m_callback);
+    }
+    // Connect returns first; the id comes later, through ConnectCompleted.
+    std::printf("connect: hr=0x%08lX completed-before-return=%d\n", static_cast<unsigned long>(hr),
+                m_recorder ? m_recorder->Count("ConnectCompleted") : 0);
+    return SUCCEEDED(hr) ? 0 : 1;
+  }
+
+  int WaitConnected(int milliseconds) {
+    if (!m_recorder || !m_recorder->WaitFor("ConnectCompleted", 1, milliseconds)) {
+      std::printf("connected: timeout\n");
+      return 2;
+    }
+    m_clientId = m_recorder->Last("ConnectCompleted").clientId;
+    std::printf("connected: id=%ls", m_clientId.c_str());
+    if (m_recorder->CreatesInsideConnect())
+      std::printf(" create-inside=0x%08lX", static_cast<unsigned long>(m_recorder->InsideResult()));
+    std::printf("\n");
+    return 0;
+  }
+
+  int Subscribe(bool subscribe, const wchar_t* kindName) {
+    if (!HasObject("subscribe")) return 1;
+    const IID* kind = NotificationKind(kindName);
+    if (!kind) {
+      std::printf("subscribe: unknown kind %ls\n", kindName);
+      return 1;
+    }
+    CComBSTR id(m_clientId.c_str());
+    HRESULT hr = subscribe ? m_zembra->SubscribeNotification(id, *kind)
+                           : m_zembra->UnsubscribeNotification(id, *kind);
+    std::printf("%s: %ls hr=0x%08lX\n", subscribe ? "subscribe" : "unsubscribe", kindName,
+                static_cast<unsigned long>(hr));
+    return 0;
+  }
+
+  int Operation(const wchar_t* kindName) {
+    if (!HasObject("operation")) return 1;
+    const IID* kind = OperationKind(kindName);
+    if (!kind) {
+      std::printf("operation: unknown kind %ls\n", kindName);
+      return 1;
+    }
+    m_operation.Release();
+    CComBSTR id(m_clientId.c_str());
+    HRESULT created = m_zembra->CreateOperation(id, *kind, &m_operation);
+    HRESULT begun = E_POINTER;
+    CComBSTR operationId;
+    if (SUCCEEDED(created)) {
+      m_operation->get_OperationId(&operationId);
+      begun = m_zembra->BeginOperation(m_operation);
+    }
+    m_operationId = operationId ? operationId.m_str : L"";
+    std::printf("operation: %ls create=0x%08lX begin=0x%08lX id=%ls\n", kindName,
+                static_cast<unsigned long>(created), static_cast<unsigned long>(begun),
+                m_operationId.c_str());
+    return 0;
+  }
+
+  int WaitOperation(int milliseconds) {
+    CallbackCall end;
+    bool ended = m_recorder && PollUntil([&] {
+      for (const CallbackCall& call : m_recorder->Calls())
+        if ((call.method == "OperationCompleted" || call.method == "OperationFailed") &&
+            call.operationId == m_operationId) {
+          end = call;
+          return true;
+        }
+      return false;
+    }, milliseconds);
+    if (!ended) {
+      std::printf("operation-result: timeout\n");
+      return 2;
+    }
+    EOperationState state = OperationNotStarted;
+    if (m_operation) m_operation->get_OperationState(&state);
+    std::printf("operation-result: %s hr=0x%08lX state=%d text=%ls\n", end.method.c_str(),
+                static_cast<unsigned long>(end.hr), static_cast<int>(state),
+                end.description.c_str());
+    return 0;
+  }
+
+  int Disconnect() {
+    if (!HasObject("disconnect")) return 1;
+    CComBSTR id(m_clientId.c_str());
+    HRESULT hr = m_zembra->Disconnect(id);
+    std::printf("disconnect: hr=0x%08lX\n", static_cast<unsigned long>(hr));
+    return 0;
+  }
+
+  int WaitCalls(const std::string& method, int count, int milliseconds) {
+    bool reached = m_recorder && m_recorder->WaitFor(method, count, milliseconds);
+    int seen = m_recorder ? m_recorder->Count(method) : 0;
+    std::printf("calls: %s=%d%s\n", method.c_str(), seen, reached ? "" : " timeout");
+    return reached ? 0 : 2;
+  }
+
+  // The test service fans out when its request event is set, and sets the
+  // done event once every client was called.
+  int FanOut(int milliseconds) {
+    HANDLE request = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, L"DialixTestFanOut");
+    HANDLE done = ::OpenEventW(SYNCHRONIZE, FALSE, L"DialixTestFanOutDone");
+    bool ok = request && done && ::SetEvent(request) &&
+              ::WaitForSingleObject(done, milliseconds) == WAIT_OBJECT_0;
+    if (request) ::CloseHandle(request);
+    if (done) ::CloseHandle(done);
+    std::printf("fanout: %s\n", ok ? "done" : "failed");
+    return ok ? 0 : 2;
+  }
+
+  int FanOutUntil(const wchar_t* name, int milliseconds) {
+    HANDLE stop = ::CreateEventW(nullptr, TRUE, FALSE, name);
+    HANDLE request = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, L"DialixTestFanOut");
+    HANDLE done = ::OpenEventW(SYNCHRONIZE, FALSE, L"DialixTestFanOutDone");
+    int rounds = 0;
+    bool ok = stop && request && done;
+    while (ok && ::WaitForSingleObject(stop, 0) == WAIT_TIMEOUT) {
+      ok = ::SetEvent(request) && ::WaitForSingleObject(done, milliseconds) == WAIT_OBJECT_0;
+      if (ok) ++rounds;
+    }
+    for (HANDLE handle : {stop, request, done})
+      if (handle) ::CloseHandle(handle);
+    std::printf("fanout-until: rounds=%d%s\n", rounds, ok ? "" : " failed");
+    return ok ? 0 : 2;
+  }
+
+  // Whichever side comes first makes the event.
+  int Signal(const wchar_t* name) {
+    HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, name);
+    bool ok = event && ::SetEvent(event);
+    if (event) ::CloseHandle(event);
+    std::printf("signal: %ls %s\n", name, ok ? "set" : "failed");
+    return ok ? 0 : 1;
+  }
+
+  int WaitEvent(const wchar_t* name, int milliseconds) {
+    HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, name);
+    bool ok = event && ::WaitForSingleObject(event, milliseconds) == WAIT_OBJECT_0;
+    if (event) ::CloseHandle(event);
+    std::printf("wait-event: %ls %s\n", name, ok ? "set" : "timeout");
+    return ok ? 0 : 2;
+  }
+
+  int Terminate(DWORD processId) {
+    HANDLE process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
+    bool ok = process && ::TerminateProcess(process, 9) &&
+              ::WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
+    if (process) ::CloseHandle(process);
+    std::printf("terminate: %lu %s\n", static_cast<unsigned long>(processId),
+                ok ? "ended" : "failed");
+    return ok ? 0 : 1;
+  }
+
+  void PrintLog() {
+    if (!m_recorder) return;
+    for (const CallbackCall& call : m_recorder->Calls())
+      std::printf("call: %s client=%ls op=%ls hr=0x%08lX thread=%lu ms=%llu\n", call.method.c_str(),
+                  call.clientId.c_str(), call.operationId.c_str(),
+                  static_cast<unsigned long>(call.hr), static_cast<unsigned long>(call.thread),
+                  static_cast<unsigned long long>(call.milliseconds));
+  }
+
   CComPtr<IZembra> m_zembra;
+  CComPtr<IZembraCallback> m_callback;
+  CRecordingCallback* m_recorder = nullptr;  // owned through m_callback
+  std::wstring m_clientId;
+  CComPtr<IOperation> m_operation;
+  std::wstring m_operationId;
 };
 
 }  // namespace
+
 
 int wmain(int argc, wchar_t** argv) {
   if (FAILED(::CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return 1;

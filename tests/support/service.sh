@@ -9,7 +9,8 @@ DIALIX_WINE=${DIALIX_WINE:-/usr/lib/wine/wine64}
 dialix_wine() { "$DIALIX_WINE" "$@"; }
 dialix_winpath() { dialix_wine winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 dialix_service() { dialix_wine "$DIALIX_BIN/OrvexDialixService.exe" "$@"; }
-dialix_client() { dialix_wine "$DIALIX_BIN/dialix_client.exe" "$@" | tr -d '\r'; }
+# Line-buffered, so a client in the background can be followed as it runs.
+dialix_client() { dialix_wine "$DIALIX_BIN/dialix_client.exe" "$@" | stdbuf -oL tr -d '\r'; }
 
 # The server's entries first, then the proxy/stub library: registering the
 # type library points dual interfaces at the type-library marshaler, and the
@@ -38,3 +39,22 @@ dialix_set_loglevel() {  # type data
 dialix_clear_loglevel() {
   dialix_wine reg delete 'HKLM\SOFTWARE\Orvex Dialix' /v LogLevel /f >/dev/null 2>&1 || true
 }
+
+# The service program with the test hook (tests/support/dialix_test_service.cpp)
+# in place of the product: its /RegServer points the class at it.
+dialix_register_test_service() {
+  dialix_wine "$DIALIX_BIN/dialix_test_service.exe" /RegServer || return $?
+  dialix_register_proxy
+}
+
+# Polls a file for a line matching a pattern (grep -E), at most ms milliseconds.
+dialix_wait_for_line() {  # file pattern ms
+  local end=$(( $(date +%s%N) / 1000000 + $3 ))
+  until grep -qE "$2" "$1" 2>/dev/null; do
+    [ $(( $(date +%s%N) / 1000000 )) -ge $end ] && return 1
+    sleep 0.1
+  done
+}
+
+# How many lines of a file match a pattern.
+dialix_count() { grep -cE "$2" "$1" 2>/dev/null || true; }

@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Twenty client processes stay connected while events fan out over and over,
+# and ten more connect, hear events and disconnect meanwhile: every event
+# reaches every client that was connected throughout, exactly once; every
+# client's connect and disconnect complete once each, in order; the service
+# ends by itself once all have gone.
+set -uo pipefail
+source "$DIALIX_SOURCE/tests/support/service.sh"
+export DIALIX_SERVICE_EXE=dialix_test_service.exe
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+work=$(mktemp -d)
+phase=DialixTestFanOutsOver$$
+stop=DialixTestStopFanOut$$
+trap 'dialix_client signal $stop signal $phase >/dev/null; rm -rf "$work"' EXIT
+steady=20
+churning=10
+
+dialix_client wait-exit 30000 >/dev/null
+dialix_register_test_service || fail "registration failed"
+
+run_steady() {
+  dialix_client create connect wait-connected 60000 subscribe call wait-event $phase 180000 \
+    disconnect wait-disconnected 60000 log release >"$work/steady$1"
+}
+# The first client starts the server alone: Wine may start two servers for
+# clients that create the class at the same moment.
+run_steady 1 &
+dialix_wait_for_line "$work/steady1" '^subscribe:' 60000 || fail "the first client did not connect"
+for i in $(seq 2 $steady); do run_steady "$i" & done
+for i in $(seq 1 $steady); do
+  dialix_wait_for_line "$work/steady$i" '^subscribe:' 120000 || fail "client $i did not connect"
+done
+
+# Fan-outs until every churning client has come and gone.
+dialix_client fanout-until $stop 60000 >"$work/fanouts" &
+fanouts=$!
+churners=()
+for i in $(seq 1 $churning); do
+  dialix_client create connect wait-connected 60000 wait-calls NewDevice 3 60000 \
+    disconnect wait-disconnected 60000 log release >"$work/churn$i" &
+  churners+=($!)
+done
+for pid in "${churners[@]}"; do timeout 180 tail --pid="$pid" -f /dev/null; done
+dialix_client signal $stop >/dev/null
+timeout 120 tail --pid="$fanouts" -f /dev/null
+rounds=$(sed -n 's/^fanout-until: rounds=\([0-9]*\)$/\1/p' "$work/fanouts")
+rounds=${rounds:-0}
+echo "fan-outs: $rounds"
+[ "$rounds" -ge 1 ] || fail "no fan-out completed"
+dialix_client signal $phase >/dev/null
+wait
+
+in_order() {  # file: the first call is ConnectCompleted, the last DisconnectCompleted, once each
+  local calls
+  calls=$(sed -n 's/^call: \([A-Za-z]*\) .*/\1/p' "$1")
+  [ "$(echo "$calls" | head -n 1)" == ConnectCompleted ] &&
+    [ "$(echo "$calls" | tail -n 1)" == DisconnectCompleted ] &&
+    [ "$(echo "$calls" | grep -c '^ConnectCompleted$')" == 1 ] &&
+    [ "$(echo "$calls" | grep -c '^DisconnectCompleted$')" == 1 ]
+}
+ids=$(cat "$work"/steady* "$work"/churn* | sed -n 's/^connected: id=//p' | sort -u | wc -l)
+[ "$ids" == $((steady + churning)) ] || fail "expected $((steady + churning)) distinct client ids, got $ids"
+for i in $(seq 1 $steady); do
+  f=$work/steady$i
+  in_order "$f" || { cat "$f"; fail "steady client $i: connect and disconnect not once each, in order"; }
+  for method in NewDevice DeviceStateChanged Notification; do
+    n=$(dialix_count "$f" "^call: $method ")
+    [ "$n" == "$rounds" ] || fail "steady client $i got $n $method calls in $rounds fan-outs"
+  done
+done
+for i in $(seq 1 $churning); do
+  f=$work/churn$i
+  in_order "$f" || { cat "$f"; fail "churning client $i: connect and disconnect not once each, in order"; }
+  grep -q '^calls: NewDevice=[1-9]' "$f" || fail "churning client $i heard no fan-out while connected"
+done
+
+out=$(dialix_client wait-exit 30000)
+echo "$out" | grep -q '^wait-exit: exited$' || fail "the service did not end after its clients left"
+
+[ $failures -eq 0 ] && echo "all $((steady + churning)) clients checked"
+exit $((failures > 0))

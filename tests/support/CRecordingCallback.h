@@ -1,0 +1,148 @@
+#pragma once
+#include <windows.h>
+#include <functional>
+#include <string>
+#include <vector>
+#include "CLockable.h"
+#include "ComTL.h"
+#include "SZembra.h"
+
+// Polls a condition every 10 ms for at most the given time.
+template <class Predicate>
+bool PollUntil(Predicate done, DWORD milliseconds) {
+  const ULONGLONG end = ::GetTickCount64() + milliseconds;
+  while (!done()) {
+    if (::GetTickCount64() >= end) return false;
+    ::Sleep(10);
+  }
+  return true;
+}
+
+// One call the service made on a client's callback.
+struct CallbackCall {
+  std::string method;
+  std::wstring clientId;
+  std::wstring operationId;
+  HRESULT hr = S_OK;
+  std::wstring description;
+  std::wstring source;
+  IID kind = GUID_NULL;
+  DWORD thread = 0;
+  ULONGLONG milliseconds = 0;  // since the callback was made
+};
+
+// A client's callback that records every call with its thread and time,
+// answers with a chosen result and may act inside a call. Used inside the
+// service's own tests and by the test client. It aggregates the
+// free-threaded marshaler, so the service's worker threads reach it directly
+// when it lives in their process.
+class CRecordingCallback : public CComObjectRootEx<CComMultiThreadModel>, public IZembraCallback {
+public:
+  BEGIN_COM_MAP(CRecordingCallback)
+  COM_INTERFACE_ENTRY(IZembraCallback)
+  COM_INTERFACE_ENTRY_AGGREGATE(IID_IMarshal, m_marshaler.p)
+  END_COM_MAP()
+
+  HRESULT FinalConstruct() { return AtlAggregateFreeThreadedMarshaler(GetUnknown(), m_marshaler); }
+  void FinalRelease() { m_marshaler.Release(); }
+
+  static CComPtr<IZembraCallback> Create(CRecordingCallback** self) {
+    CComObject<CRecordingCallback>* p = nullptr;
+    CComObject<CRecordingCallback>::CreateInstance(&p);
+    *self = p;
+    return CComPtr<IZembraCallback>(p);
+  }
+
+  STDMETHOD(ConnectCompleted)(BSTR id) override { return Add(Make("ConnectCompleted", id)); }
+  STDMETHOD(DisconnectCompleted)(BSTR id) override { return Add(Make("DisconnectCompleted", id)); }
+  STDMETHOD(OperationCompleted)(BSTR id, BSTR op, IOperation*) override {
+    return Add(Make("OperationCompleted", id, op));
+  }
+  STDMETHOD(OperationFailed)(BSTR id, BSTR op, HRESULT hr, IErrorInfo* info) override {
+    CallbackCall call = Make("OperationFailed", id, op);
+    call.hr = hr;
+    if (info) {
+      CComBSTR text, source;
+      info->GetDescription(&text);
+      info->GetSource(&source);
+      call.description = text ? text.m_str : L"";
+      call.source = source ? source.m_str : L"";
+    }
+    return Add(call);
+  }
+  STDMETHOD(OperationProgress)(BSTR id, BSTR op, IProgressInfo*) override {
+    return Add(Make("OperationProgress", id, op));
+  }
+  STDMETHOD(OperationData)(BSTR id, BSTR op, IOperation*) override {
+    return Add(Make("OperationData", id, op));
+  }
+  STDMETHOD(NewDevice)(BSTR id, IDevice*) override { return Add(Make("NewDevice", id)); }
+  STDMETHOD(DeviceStateChanged)(BSTR id, IDevice*) override {
+    return Add(Make("DeviceStateChanged", id));
+  }
+  STDMETHOD(Notification)(BSTR id, REFIID kind, ISNotification*) override {
+    CallbackCall call = Make("Notification", id);
+    call.kind = kind;
+    return Add(call);
+  }
+
+  std::vector<CallbackCall> Calls() {
+    CLockGuard guard(&m_lock);
+    return m_calls;
+  }
+  int Count(const std::string& method) {
+    int count = 0;
+    for (const CallbackCall& call : Calls()) count += call.method == method;
+    return count;
+  }
+  bool WaitFor(const std::string& method, int count, DWORD milliseconds = 10000) {
+    return PollUntil([&] { return Count(method) >= count; }, milliseconds);
+  }
+  CallbackCall Last(const std::string& method) {
+    CallbackCall last;
+    for (const CallbackCall& call : Calls())
+      if (call.method == method) last = call;
+    return last;
+  }
+
+  // Inside ConnectCompleted, creates an operation with the new id, as the
+  // browser plug-ins do, and keeps the result.
+  void CreateInsideConnect(IZembra* zembra) {
+    m_createsInside = true;
+    m_inside = [this, zembra](const CallbackCall& call) {
+      if (call.method != "ConnectCompleted") return;
+      CComBSTR id(call.clientId.c_str());
+      CComPtr<IOperation> op;
+      m_insideResult = zembra->CreateOperation(id, IID_IGetDevicesOperation, &op);
+    };
+  }
+  bool CreatesInsideConnect() const { return m_createsInside; }
+  HRESULT InsideResult() const { return m_insideResult; }
+
+  HRESULT m_result = S_OK;                            // what every call answers
+  std::function<void(const CallbackCall&)> m_inside;  // runs inside each call
+
+private:
+  CallbackCall Make(const char* method, BSTR id, BSTR op = nullptr) {
+    CallbackCall call;
+    call.method = method;
+    call.clientId = id ? id : L"";
+    call.operationId = op ? op : L"";
+    call.thread = ::GetCurrentThreadId();
+    call.milliseconds = ::GetTickCount64() - m_start;
+    return call;
+  }
+  HRESULT Add(const CallbackCall& call) {
+    if (m_inside) m_inside(call);
+    CLockGuard guard(&m_lock);
+    m_calls.push_back(call);
+    return m_result;
+  }
+
+  CComPtr<IUnknown> m_marshaler;
+  CLockable m_lock;
+  std::vector<CallbackCall> m_calls;
+  const ULONGLONG m_start = ::GetTickCount64();
+  bool m_createsInside = false;
+  volatile HRESULT m_insideResult = E_PENDING;
+};

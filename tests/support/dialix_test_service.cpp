@@ -1,0 +1,57 @@
+// The service program as the product builds it, plus a test hook that fans
+// events out to the connected clients on request from another process, so
+// that cross-process tests can raise device events and notifications before
+// the phones' own events reach the clients.
+#include <windows.h>
+#include "CSZembraModule.h"
+#include "CZembra.h"
+#include "ZCLLogger.h"
+
+CSZembraModule _AtlModule;
+
+namespace {
+
+// The main object, by its registered class factory: in this process the
+// factory hands out the object itself.
+void FanOut() {
+  IUnknown* factory = ServiceObjectMap[0].pCF;
+  CComQIPtr<IClassFactory> classFactory(factory);
+  CComPtr<IZembra> zembra;
+  if (!classFactory ||
+      FAILED(classFactory->CreateInstance(nullptr, IID_IZembra, reinterpret_cast<void**>(&zembra))))
+    return;
+  CClientManager& clients = static_cast<CZembra*>(zembra.p)->GetClientManager();
+  clients.NewDevice(nullptr);
+  clients.DeviceStateChanged(nullptr);
+  clients.Notify(IID_ICallNotification, nullptr);
+}
+
+DWORD WINAPI FanOutThread(void*) {
+  ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  HANDLE request = ::CreateEventW(nullptr, FALSE, FALSE, L"DialixTestFanOut");
+  HANDLE done = ::CreateEventW(nullptr, FALSE, FALSE, L"DialixTestFanOutDone");
+  if (!request || !done) return 1;
+  while (::WaitForSingleObject(request, INFINITE) == WAIT_OBJECT_0) {
+    try {
+      FanOut();
+    } catch (...) {
+    }
+    ::SetEvent(done);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int nShowCmd) {
+  int result;
+  {
+    ZCLScopeTracer trace("wWinMain");
+    ApplyLogLevelSetting();
+    HANDLE hook = ::CreateThread(nullptr, 0, FanOutThread, nullptr, 0, nullptr);
+    if (hook) ::CloseHandle(hook);
+    result = _AtlModule.WinMain(nShowCmd);
+  }
+  _AtlModule.Term();
+  return result;
+}
