@@ -125,15 +125,7 @@ void CSMSConnection::ReadItem(COperation& operation, TESSIM_ITEM_ID* itemId, SMS
   if (item.pstrText) text.assign(item.pstrText, item.dwTextLength / 2);
   message.SetText(text.c_str());
   if (item.bNumOfAddresses > 0 && item.pAddresses) message.SetNumber(item.pAddresses[0].pstrAddress);
-  SYSTEMTIME time;
-  ZeroMemory(&time, sizeof(time));
-  time.wYear = item.wYear;
-  time.wMonth = item.bMonth;
-  time.wDay = item.bDay;
-  time.wHour = item.bHour;
-  time.wMinute = item.bMinute;
-  time.wSecond = item.bSecond;
-  message.SetTime(time);
+  message.SetTime(SmsItemTime(item));
 }
 
 void CSMSConnection::GetIdList(CIdList& list, DWORD folderId) {

@@ -71,15 +71,15 @@ void SMSMessage::SetTime(const SYSTEMTIME& time) {
   m_item.bSecond = static_cast<BYTE>(time.wSecond);
 }
 
-SYSTEMTIME SMSMessage::GetTime() const {
+SYSTEMTIME SmsItemTime(const TESSIM_SMS_ITEM& item) {
   SYSTEMTIME time;
   ZeroMemory(&time, sizeof(time));
-  time.wYear = m_item.wYear;
-  time.wMonth = m_item.bMonth;
-  time.wDay = m_item.bDay;
-  time.wHour = m_item.bHour;
-  time.wMinute = m_item.bMinute;
-  time.wSecond = m_item.bSecond;
+  time.wYear = item.wYear;
+  time.wMonth = item.bMonth;
+  time.wDay = item.bDay;
+  time.wHour = item.bHour;
+  time.wMinute = item.bMinute;
+  time.wSecond = item.bSecond;
   return time;
 }
 

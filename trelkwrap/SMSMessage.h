@@ -5,6 +5,10 @@
 
 namespace Trelk {
 
+// The date fields of a message record as a calendar time (no day of week,
+// no milliseconds).
+SYSTEMTIME SmsItemTime(const TESSIM_SMS_ITEM& item);
+
 // A text message prepared for or read from the content-access library: its
 // text and number, and the message and address records handed to the
 // library, the first pointing at the second. A plain value of one thread.
@@ -27,7 +31,7 @@ public:
 
   const std::wstring& GetText() const { return m_text; }
   const std::wstring& GetNumber() const { return m_number; }
-  SYSTEMTIME GetTime() const;
+  SYSTEMTIME GetTime() const { return SmsItemTime(m_item); }
   const TESSIM_SMS_ITEM& GetRecord() const { return m_item; }
 
 private:

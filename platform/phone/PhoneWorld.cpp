@@ -79,6 +79,27 @@ std::wstring Unescape(const std::string& value) { return UnescapeValue(value); }
 
 DWORD ToNumber(const std::string& value) { return static_cast<DWORD>(strtoul(value.c_str(), nullptr, 0)); }
 
+// The lines of a text, each without its line break.
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line[line.size() - 1] == '\r') line.erase(line.size() - 1);
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// Each "key=value" line of a text, in order; other lines are passed over.
+template <class Take>
+void ForEachValue(const std::string& text, Take take) {
+  for (const std::string& line : Lines(text)) {
+    size_t eq = line.find('=');
+    if (eq != std::string::npos) take(line.substr(0, eq), line.substr(eq + 1));
+  }
+}
+
 std::string FormatPhone(const CPhone& p) {
   std::ostringstream s;
   s << "serial=" << Escape(p.serial) << "\n"
@@ -106,13 +127,7 @@ std::string FormatPhone(const CPhone& p) {
 
 CPhone ParsePhone(const std::string& text) {
   CPhone p;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line[line.size() - 1] == '\r') line.erase(line.size() - 1);
-    size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+  ForEachValue(text, [&](const std::string& key, const std::string& value) {
     if (key == "serial") p.serial = Unescape(value);
     else if (key == "model") p.model = Unescape(value);
     else if (key == "manufacturer") p.manufacturer = Unescape(value);
@@ -135,7 +150,7 @@ CPhone ParsePhone(const std::string& text) {
       else if (key == "conn.name") c.name = Unescape(value);
       else if (key == "conn.address") c.address = Unescape(value);
     }
-  }
+  });
   return p;
 }
 
@@ -549,13 +564,7 @@ std::string FormatMessage(const CMessage& m) {
 CMessage ParseMessage(const std::string& text) {
   CMessage m;
   m.info = 0;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line[line.size() - 1] == '\r') line.erase(line.size() - 1);
-    size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+  ForEachValue(text, [&](const std::string& key, const std::string& value) {
     if (key == "info") m.info = ToNumber(value);
     else if (key == "time") CPhoneTime::Parse(value, &m.time);
     else if (key == "zone") {
@@ -573,7 +582,7 @@ CMessage ParseMessage(const std::string& text) {
     } else if (key == "text") {
       m.text = Unescape(value);
     }
-  }
+  });
   return m;
 }
 
@@ -592,10 +601,7 @@ std::string FormatCallLog(const std::vector<CCallLogEntry>& entries) {
 
 std::vector<CCallLogEntry> ParseCallLog(const std::string& text) {
   std::vector<CCallLogEntry> entries;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line[line.size() - 1] == '\r') line.erase(line.size() - 1);
+  for (const std::string& line : Lines(text)) {
     if (line.empty() || line[0] == '#') continue;
     std::vector<std::string> f;
     size_t start = 0;

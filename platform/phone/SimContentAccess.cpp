@@ -168,7 +168,7 @@ void FillSmsItem(const CMessage& m, TESSIM_SMS_ITEM* item) {
 }
 
 // Called from the callers' threads and, for notifications, the core's thread;
-// m_lock guards the handles, the operations and the received messages last seen.
+// m_lock guards the received messages last seen, the tables lock themselves.
 class CContentAccessFamily : public CSimFamily, public IWorldObserver {
 public:
   CContentAccessFamily() { InitializeCriticalSection(&m_lock); }
@@ -177,110 +177,72 @@ public:
     // Read before the lock: the world's files are not ours to hold it over.
     std::set<std::wstring> inbox;
     if (type == TESSIM_CONTENT_SMS) inbox = InboxUids(world, serial);
-    *handle = CSimCore::Instance().NewHandle();
     EnterCriticalSection(&m_lock);
-    m_contents[*handle] = CContentHandle{serial, type};
     // Messages already received when the first handle opened are not new.
     if (type == TESSIM_CONTENT_SMS && !m_seen.count(serial)) m_seen[serial] = inbox;
     LeaveCriticalSection(&m_lock);
+    *handle = m_contents.Add(CContentHandle{serial, type});
     return 0;
   }
 
   DWORD Close(DWORD handle) {
-    EnterCriticalSection(&m_lock);
-    auto closed = m_contents.find(handle);
-    bool known = closed != m_contents.end();
-    if (known) {
-      std::wstring serial = closed->second.serial;
-      m_contents.erase(closed);
-      // With the phone's last message handle its baseline goes: the next
-      // opening takes a new one.
-      bool more = false;
-      for (const auto& c : m_contents) more = more || (c.second.serial == serial && c.second.type == TESSIM_CONTENT_SMS);
-      if (!more) m_seen.erase(serial);
-    }
-    for (auto it = m_operations.begin(); it != m_operations.end();)
-      it = it->second.content == handle ? m_operations.erase(it) : std::next(it);
-    LeaveCriticalSection(&m_lock);
-    if (!known) return ELNYX_INVALID_HANDLE;
+    CContentHandle closed;
+    if (!m_contents.Find(handle, &closed) || !m_contents.Remove(handle)) return ELNYX_INVALID_HANDLE;
+    m_operations.RemoveIf([&](const COperationState& op) { return op.content == handle; });
     m_sinks.RemoveHandle(handle);
+    // With the phone's last message handle its baseline goes: the next
+    // opening takes a new one.
+    bool more = false;
+    for (const auto& c : m_contents.Items())
+      more = more || (c.second.serial == closed.serial && c.second.type == TESSIM_CONTENT_SMS);
+    if (!more) {
+      EnterCriticalSection(&m_lock);
+      m_seen.erase(closed.serial);
+      LeaveCriticalSection(&m_lock);
+    }
     return 0;
   }
 
   // The content of an open handle whose phone is still connected.
   DWORD Content(CPhoneWorld& world, DWORD handle, CContentHandle* content) {
-    EnterCriticalSection(&m_lock);
-    auto it = m_contents.find(handle);
-    bool known = it != m_contents.end();
-    if (known) *content = it->second;
-    LeaveCriticalSection(&m_lock);
-    if (!known) return ELNYX_INVALID_HANDLE;
+    if (!m_contents.Find(handle, content)) return ELNYX_INVALID_HANDLE;
     CPhone phone;
     if (!world.ReadPhone(content->serial, &phone) || !phone.connected) return ELNYX_CONNECTION_LOST;
     return 0;
   }
 
   DWORD BeginOperation(DWORD content, DWORD* operation) {
-    *operation = CSimCore::Instance().NewHandle();
-    EnterCriticalSection(&m_lock);
-    m_operations[*operation] = COperationState{content, {}};
-    LeaveCriticalSection(&m_lock);
+    *operation = m_operations.Add(COperationState{content, {}});
     return 0;
   }
 
-  // The operation's content handle, checked as Content does.
-  DWORD Operation(CPhoneWorld& world, DWORD operation, DWORD* handle, CContentHandle* content) {
-    EnterCriticalSection(&m_lock);
-    auto it = m_operations.find(operation);
-    bool known = it != m_operations.end();
-    if (known) *handle = it->second.content;
-    LeaveCriticalSection(&m_lock);
-    if (!known) return ELNYX_INVALID_HANDLE;
-    return Content(world, *handle, content);
+  // The operation's content, checked as Content does.
+  DWORD Operation(CPhoneWorld& world, DWORD operation, CContentHandle* content) {
+    COperationState state;
+    if (!m_operations.Find(operation, &state)) return ELNYX_INVALID_HANDLE;
+    return Content(world, state.content, content);
   }
 
   bool AddChange(DWORD operation, const CPendingChange& change) {
-    EnterCriticalSection(&m_lock);
-    auto it = m_operations.find(operation);
-    bool known = it != m_operations.end();
-    if (known) it->second.changes.push_back(change);
-    LeaveCriticalSection(&m_lock);
-    return known;
+    return m_operations.Update(operation, [&](COperationState& op) { op.changes.push_back(change); });
   }
 
   std::vector<CPendingChange> TakeChanges(DWORD operation) {
     std::vector<CPendingChange> changes;
-    EnterCriticalSection(&m_lock);
-    auto it = m_operations.find(operation);
-    if (it != m_operations.end()) changes.swap(it->second.changes);
-    LeaveCriticalSection(&m_lock);
+    m_operations.Update(operation, [&](COperationState& op) { changes.swap(op.changes); });
     return changes;
   }
 
-  bool EndOperation(DWORD operation) {
-    EnterCriticalSection(&m_lock);
-    bool known = m_operations.erase(operation) != 0;
-    LeaveCriticalSection(&m_lock);
-    return known;
-  }
-
-  bool IsOpen(DWORD handle) {
-    EnterCriticalSection(&m_lock);
-    bool open = m_contents.count(handle) != 0;
-    LeaveCriticalSection(&m_lock);
-    return open;
-  }
-
+  bool EndOperation(DWORD operation) { return m_operations.Remove(operation); }
+  bool IsOpen(DWORD handle) { return m_contents.Contains(handle); }
   CSinkRegistry& Sinks() { return m_sinks; }
 
   // A message that came into the received folder since the last look is
   // announced, with its id, to the sinks on that phone's message handles.
   void OnWorldChanged(CPhoneWorld& world) override {
     std::map<std::wstring, std::set<DWORD>> handles;
-    EnterCriticalSection(&m_lock);
-    for (const auto& c : m_contents)
+    for (const auto& c : m_contents.Items())
       if (c.second.type == TESSIM_CONTENT_SMS) handles[c.second.serial].insert(c.first);
-    LeaveCriticalSection(&m_lock);
     for (const auto& phone : handles) {
       CPhone identity;
       if (!world.ReadPhone(phone.first, &identity) || !identity.connected) continue;
@@ -320,9 +282,9 @@ protected:
 
   void OnStopping() override {
     CSimCore::Instance().RemoveObserver(this);
+    m_contents.Clear();
+    m_operations.Clear();
     EnterCriticalSection(&m_lock);
-    m_contents.clear();
-    m_operations.clear();
     m_seen.clear();
     LeaveCriticalSection(&m_lock);
     m_sinks.Clear();
@@ -330,8 +292,8 @@ protected:
 
 private:
   CRITICAL_SECTION m_lock;
-  std::map<DWORD, CContentHandle> m_contents;
-  std::map<DWORD, COperationState> m_operations;
+  CHandleTable<CContentHandle> m_contents;
+  CHandleTable<COperationState> m_operations;
   std::map<std::wstring, std::set<std::wstring>> m_seen;  // received messages by phone
   CSinkRegistry m_sinks;  // ITessimNotify
 };
@@ -481,9 +443,8 @@ DWORD WINAPI TessimBeginOperation(DWORD hContent, DWORD, DWORD* phOperation) {
 DWORD WINAPI TessimReadItem(DWORD hOperation, TESSIM_ITEM_ID* pItemId, DWORD dwOption, DWORD dwFormat, void* pItem) {
   try {
     CA_ENTRY("TessimReadItem");
-    DWORD handle = 0;
     CContentHandle content;
-    if (DWORD rc = ContentAccess().Operation(*world, hOperation, &handle, &content)) return rc;
+    if (DWORD rc = ContentAccess().Operation(*world, hOperation, &content)) return rc;
     if (!pItemId || !pItem) return ELNYX_INVALID_POINTER;
     std::wstring uid = UidText(pItemId);
     if (content.type == TESSIM_CONTENT_CONTACTS) {
@@ -520,9 +481,8 @@ DWORD WINAPI TessimReadItem(DWORD hOperation, TESSIM_ITEM_ID* pItemId, DWORD dwO
 DWORD WINAPI TessimWriteItem(DWORD hOperation, TESSIM_ITEM_ID* pItemId, DWORD, DWORD dwFormat, void* pItem) {
   try {
     CA_ENTRY("TessimWriteItem");
-    DWORD handle = 0;
     CContentHandle content;
-    if (DWORD rc = ContentAccess().Operation(*world, hOperation, &handle, &content)) return rc;
+    if (DWORD rc = ContentAccess().Operation(*world, hOperation, &content)) return rc;
     if (!pItemId || !pItem) return ELNYX_INVALID_POINTER;
     CPendingChange change;
     std::wstring uid = UidText(pItemId);
@@ -554,9 +514,8 @@ DWORD WINAPI TessimWriteItem(DWORD hOperation, TESSIM_ITEM_ID* pItemId, DWORD, D
 DWORD WINAPI TessimDeleteItem(DWORD hOperation, TESSIM_ITEM_ID* pItemId, DWORD) {
   try {
     CA_ENTRY("TessimDeleteItem");
-    DWORD handle = 0;
     CContentHandle content;
-    if (DWORD rc = ContentAccess().Operation(*world, hOperation, &handle, &content)) return rc;
+    if (DWORD rc = ContentAccess().Operation(*world, hOperation, &content)) return rc;
     if (!pItemId) return ELNYX_INVALID_POINTER;
     std::wstring uid = UidText(pItemId);
     if (uid.empty()) return ELNYX_INVALID_PARAMETER;
@@ -579,9 +538,8 @@ DWORD WINAPI TessimDeleteField(DWORD, TESSIM_ITEM_ID*, DWORD, DWORD)
 DWORD WINAPI TessimCommitOperations(DWORD hOperation, TESSIM_ID_LIST* pWritten) {
   try {
     CA_ENTRY("TessimCommitOperations");
-    DWORD handle = 0;
     CContentHandle content;
-    if (DWORD rc = ContentAccess().Operation(*world, hOperation, &handle, &content)) return rc;
+    if (DWORD rc = ContentAccess().Operation(*world, hOperation, &content)) return rc;
     if (pWritten && pWritten->dwSize != sizeof(TESSIM_ID_LIST)) return ELNYX_INVALID_PARAMETER;
     std::vector<CListedId> written, deleted;
     for (const CPendingChange& change : ContentAccess().TakeChanges(hOperation)) {
@@ -642,13 +600,7 @@ DWORD WINAPI TessimRegisterOperationCallback(DWORD, DWORD, TESSIM_OPERATION_CALL
 DWORD WINAPI TessimRegisterNotifyIF(DWORD hContent, DWORD dwOperation, ITessimNotify* pSink) {
   try {
     CA_ENTRY("TessimRegisterNotifyIF");
-    if (!ContentAccess().IsOpen(hContent)) return ELNYX_INVALID_HANDLE;
-    if (!pSink) return ELNYX_INVALID_POINTER;
-    if (dwOperation == TRELK_NOTIFY_REGISTER)
-      return ContentAccess().Sinks().Add(hContent, pSink) ? 0 : ELNYX_INVALID_PARAMETER;
-    if (dwOperation == TRELK_NOTIFY_UNREGISTER)
-      return ContentAccess().Sinks().Remove(hContent, pSink) ? 0 : ELNYX_INVALID_PARAMETER;
-    return ELNYX_INVALID_PARAMETER;
+    return RegisterSink(ContentAccess().Sinks(), ContentAccess().IsOpen(hContent), hContent, dwOperation, pSink);
   }
   SIM_CATCH_ALL
 }

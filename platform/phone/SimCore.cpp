@@ -302,6 +302,14 @@ void CSinkRegistry::ForEach(const std::function<bool(DWORD handle)>& accept,
   LeaveCriticalSection(&m_lock);
 }
 
+DWORD RegisterSink(CSinkRegistry& sinks, bool handleOpen, DWORD handle, DWORD operation, void* sink) {
+  if (!handleOpen) return ELNYX_INVALID_HANDLE;
+  if (!sink) return ELNYX_INVALID_POINTER;
+  if (operation == TRELK_NOTIFY_REGISTER) return sinks.Add(handle, sink) ? 0 : ELNYX_INVALID_PARAMETER;
+  if (operation == TRELK_NOTIFY_UNREGISTER) return sinks.Remove(handle, sink) ? 0 : ELNYX_INVALID_PARAMETER;
+  return ELNYX_INVALID_PARAMETER;
+}
+
 WCHAR* DupString(const std::wstring& text) {
   WCHAR* copy = new WCHAR[text.size() + 1];
   std::copy(text.begin(), text.end(), copy);

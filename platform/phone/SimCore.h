@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 #include <functional>
+#include <map>
 #include <memory>
 #include <new>
 #include <vector>
@@ -104,6 +105,76 @@ private:
   std::vector<Entry> m_entries;
   void* m_calling = nullptr;
   DWORD m_callingThread = 0;
+};
+
+// The body of a notification registration entry: 16 adds the sink on the
+// handle, 32 removes it; anything else, or a sink not there to remove, is an
+// invalid parameter.
+DWORD RegisterSink(CSinkRegistry& sinks, bool handleOpen, DWORD handle, DWORD operation, void* sink);
+
+// A family's records by handle, numbered by the core. Any thread; the
+// table's lock is held only inside its members.
+template <class T>
+class CHandleTable {
+public:
+  CHandleTable() { InitializeCriticalSection(&m_lock); }
+
+  DWORD Add(T value) {
+    DWORD handle = CSimCore::Instance().NewHandle();
+    Locked([&] { m_items[handle] = std::move(value); });
+    return handle;
+  }
+  bool Find(DWORD handle, T* value) {
+    return Update(handle, [&](T& item) { *value = item; });
+  }
+  bool Contains(DWORD handle) {
+    return Update(handle, [](T&) {});
+  }
+  // Changes the record under the table's lock; false when the handle is unknown.
+  template <class Change>
+  bool Update(DWORD handle, Change change) {
+    bool known = false;
+    Locked([&] {
+      auto it = m_items.find(handle);
+      known = it != m_items.end();
+      if (known) change(it->second);
+    });
+    return known;
+  }
+  bool Remove(DWORD handle) {
+    bool known = false;
+    Locked([&] { known = m_items.erase(handle) != 0; });
+    return known;
+  }
+  template <class Predicate>
+  void RemoveIf(Predicate predicate) {
+    Locked([&] {
+      for (auto it = m_items.begin(); it != m_items.end();) it = predicate(it->second) ? m_items.erase(it) : std::next(it);
+    });
+  }
+  std::map<DWORD, T> Items() {
+    std::map<DWORD, T> items;
+    Locked([&] { items = m_items; });
+    return items;
+  }
+  void Clear() {
+    Locked([&] { m_items.clear(); });
+  }
+
+private:
+  template <class Work>
+  void Locked(Work work) {
+    EnterCriticalSection(&m_lock);
+    try {
+      work();
+    } catch (...) {
+      LeaveCriticalSection(&m_lock);
+      throw;
+    }
+    LeaveCriticalSection(&m_lock);
+  }
+  CRITICAL_SECTION m_lock;
+  std::map<DWORD, T> m_items;
 };
 
 // Library-owned copies of strings handed to callers; freed by FreeString.

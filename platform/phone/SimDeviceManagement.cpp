@@ -307,13 +307,8 @@ DWORD WINAPI LNYXRenameFriendlyName(DWORD hDM, const WCHAR* pstrSerialNumber, co
 DWORD WINAPI LNYXRegisterNotifyCallback(DWORD hDM, DWORD dwOperation, LNYX_NOTIFY_CALLBACK pfnCallback) {
   try {
     DM_ENTRY("LNYXRegisterNotifyCallback");
-    if (!Family().IsOpen(hDM)) return ELNYX_INVALID_HANDLE;
-    if (!pfnCallback) return ELNYX_INVALID_POINTER;
-    void* key = reinterpret_cast<void*>(pfnCallback);
-    if (dwOperation == TRELK_NOTIFY_REGISTER) return Family().Callbacks().Add(hDM, key) ? 0 : ELNYX_INVALID_PARAMETER;
-    if (dwOperation == TRELK_NOTIFY_UNREGISTER)
-      return Family().Callbacks().Remove(hDM, key) ? 0 : ELNYX_INVALID_PARAMETER;
-    return ELNYX_INVALID_PARAMETER;
+    return RegisterSink(Family().Callbacks(), Family().IsOpen(hDM), hDM, dwOperation,
+                        reinterpret_cast<void*>(pfnCallback));
   }
   SIM_CATCH_ALL
 }
@@ -321,12 +316,7 @@ DWORD WINAPI LNYXRegisterNotifyCallback(DWORD hDM, DWORD dwOperation, LNYX_NOTIF
 DWORD WINAPI LNYXRegisterDMNotifyIF(DWORD hDM, DWORD dwOperation, IRUVONDeviceNotify* pSink) {
   try {
     DM_ENTRY("LNYXRegisterDMNotifyIF");
-    if (!Family().IsOpen(hDM)) return ELNYX_INVALID_HANDLE;
-    if (!pSink) return ELNYX_INVALID_POINTER;
-    if (dwOperation == TRELK_NOTIFY_REGISTER) return Family().Sinks().Add(hDM, pSink) ? 0 : ELNYX_INVALID_PARAMETER;
-    if (dwOperation == TRELK_NOTIFY_UNREGISTER)
-      return Family().Sinks().Remove(hDM, pSink) ? 0 : ELNYX_INVALID_PARAMETER;
-    return ELNYX_INVALID_PARAMETER;
+    return RegisterSink(Family().Sinks(), Family().IsOpen(hDM), hDM, dwOperation, pSink);
   }
   SIM_CATCH_ALL
 }

@@ -14,7 +14,7 @@ namespace {
 const DWORD kLOGVEXVersion = 10;
 
 struct CLogRead {
-  DWORD log;  // the event-log handle it reads
+  DWORD log = 0;  // the event-log handle it reads
   std::vector<CCallLogEntry> entries;  // as they were at its beginning
   size_t next = 0;
 };
@@ -54,7 +54,7 @@ void FillLogItem(const CCallLogEntry& e, LOGVEX_LOG_ITEM* item) {
 }
 
 // Called from the callers' threads and, for notifications, the core's thread;
-// m_lock guards the handles, the reads and what was seen last.
+// m_lock guards what was seen last, the tables lock themselves.
 class CEventLogFamily : public CSimFamily, public IWorldObserver {
 public:
   CEventLogFamily() { InitializeCriticalSection(&m_lock); }
@@ -62,83 +62,55 @@ public:
   DWORD Open(CPhoneWorld& world, const std::wstring& serial, DWORD* handle) {
     CLogSeen seen;
     seen.entries = world.ReadCallLog(serial);
-    *handle = CSimCore::Instance().NewHandle();
     EnterCriticalSection(&m_lock);
-    m_logs[*handle] = serial;
     if (!m_seen.count(serial)) m_seen[serial] = seen;
     LeaveCriticalSection(&m_lock);
+    *handle = m_logs.Add(serial);
     return 0;
   }
 
   DWORD Close(DWORD handle) {
-    EnterCriticalSection(&m_lock);
-    bool known = m_logs.erase(handle) != 0;
-    for (auto it = m_reads.begin(); it != m_reads.end();) it = it->second.log == handle ? m_reads.erase(it) : std::next(it);
-    LeaveCriticalSection(&m_lock);
-    if (!known) return ELNYX_INVALID_HANDLE;
+    if (!m_logs.Remove(handle)) return ELNYX_INVALID_HANDLE;
+    m_reads.RemoveIf([&](const CLogRead& r) { return r.log == handle; });
     m_sinks.RemoveHandle(handle);
     return 0;
   }
 
   // The phone of an open handle that is still connected.
   DWORD Phone(CPhoneWorld& world, DWORD handle, std::wstring* serial) {
-    EnterCriticalSection(&m_lock);
-    auto it = m_logs.find(handle);
-    bool known = it != m_logs.end();
-    if (known) *serial = it->second;
-    LeaveCriticalSection(&m_lock);
-    if (!known) return ELNYX_INVALID_HANDLE;
+    if (!m_logs.Find(handle, serial)) return ELNYX_INVALID_HANDLE;
     CPhone phone;
     if (!world.ReadPhone(*serial, &phone) || !phone.connected) return ELNYX_CONNECTION_LOST;
     return 0;
   }
 
   DWORD BeginRead(DWORD log, std::vector<CCallLogEntry> entries, DWORD* read) {
-    *read = CSimCore::Instance().NewHandle();
-    EnterCriticalSection(&m_lock);
-    CLogRead& r = m_reads[*read];
+    CLogRead r;
     r.log = log;
     r.entries.swap(entries);
-    LeaveCriticalSection(&m_lock);
+    *read = m_reads.Add(std::move(r));
     return 0;
   }
 
   // The next entry of a read: 0, ELNYX_ALL_LISTED at its end, or an invalid handle.
   DWORD Next(DWORD read, CCallLogEntry* entry) {
-    EnterCriticalSection(&m_lock);
-    auto it = m_reads.find(read);
     DWORD rc = 0;
-    if (it == m_reads.end())
-      rc = ELNYX_INVALID_HANDLE;
-    else if (it->second.next >= it->second.entries.size())
-      rc = ELNYX_ALL_LISTED;
-    else
-      *entry = it->second.entries[it->second.next++];
-    LeaveCriticalSection(&m_lock);
-    return rc;
+    bool known = m_reads.Update(read, [&](CLogRead& r) {
+      if (r.next >= r.entries.size())
+        rc = ELNYX_ALL_LISTED;
+      else
+        *entry = r.entries[r.next++];
+    });
+    return known ? rc : ELNYX_INVALID_HANDLE;
   }
 
-  bool EndRead(DWORD read) {
-    EnterCriticalSection(&m_lock);
-    bool known = m_reads.erase(read) != 0;
-    LeaveCriticalSection(&m_lock);
-    return known;
-  }
-
-  bool IsOpen(DWORD handle) {
-    EnterCriticalSection(&m_lock);
-    bool open = m_logs.count(handle) != 0;
-    LeaveCriticalSection(&m_lock);
-    return open;
-  }
-
+  bool EndRead(DWORD read) { return m_reads.Remove(read); }
+  bool IsOpen(DWORD handle) { return m_logs.Contains(handle); }
   CSinkRegistry& Sinks() { return m_sinks; }
 
   void OnWorldChanged(CPhoneWorld& world) override {
     std::map<std::wstring, std::set<DWORD>> handles;
-    EnterCriticalSection(&m_lock);
-    for (const auto& l : m_logs) handles[l.second].insert(l.first);
-    LeaveCriticalSection(&m_lock);
+    for (const auto& l : m_logs.Items()) handles[l.second].insert(l.first);
     for (const auto& phone : handles) {
       CPhone identity;
       CLogSeen now;
@@ -167,9 +139,9 @@ protected:
 
   void OnStopping() override {
     CSimCore::Instance().RemoveObserver(this);
+    m_logs.Clear();
+    m_reads.Clear();
     EnterCriticalSection(&m_lock);
-    m_logs.clear();
-    m_reads.clear();
     m_seen.clear();
     LeaveCriticalSection(&m_lock);
     m_sinks.Clear();
@@ -177,8 +149,8 @@ protected:
 
 private:
   CRITICAL_SECTION m_lock;
-  std::map<DWORD, std::wstring> m_logs;  // handle -> serial number
-  std::map<DWORD, CLogRead> m_reads;
+  CHandleTable<std::wstring> m_logs;  // the phone's serial number by handle
+  CHandleTable<CLogRead> m_reads;
   std::map<std::wstring, CLogSeen> m_seen;
   CSinkRegistry m_sinks;  // ILOGVEXNotify
 };
@@ -269,12 +241,7 @@ DWORD WINAPI LOGVEX_FreeLogItem(LOGVEX_LOG_ITEM* pItem) {
 DWORD WINAPI LOGVEX_RegisterNotifyIF(DWORD hLog, DWORD dwOperation, ILOGVEXNotify* pSink) {
   try {
     EL_ENTRY("LOGVEX_RegisterNotifyIF");
-    if (!EventLog().IsOpen(hLog)) return ELNYX_INVALID_HANDLE;
-    if (!pSink) return ELNYX_INVALID_POINTER;
-    if (dwOperation == TRELK_NOTIFY_REGISTER) return EventLog().Sinks().Add(hLog, pSink) ? 0 : ELNYX_INVALID_PARAMETER;
-    if (dwOperation == TRELK_NOTIFY_UNREGISTER)
-      return EventLog().Sinks().Remove(hLog, pSink) ? 0 : ELNYX_INVALID_PARAMETER;
-    return ELNYX_INVALID_PARAMETER;
+    return RegisterSink(EventLog().Sinks(), EventLog().IsOpen(hLog), hLog, dwOperation, pSink);
   }
   SIM_CATCH_ALL
 }

@@ -1,9 +1,6 @@
 #include <windows.h>
 #include <gtest/gtest.h>
-#include <chrono>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -12,6 +9,7 @@
 #include "CTrelkException.h"
 #include "LogFileTest.h"
 #include "PhoneWorld.h"
+#include "Recorder.h"
 #include "SimTestSupport.h"
 #include "TrelkBinding.h"
 
@@ -27,7 +25,6 @@ using PhoneSim::CPhoneWorld;
 using PhoneSim::Testing::CScratchWorld;
 using PhoneSim::Testing::RunPhonectl;
 
-const DWORD kWaitMs = 20000;
 const wchar_t kSerial[] = L"SN-C";
 
 struct Notice {
@@ -41,27 +38,19 @@ struct Notice {
 class RecordingSink : public ITessimNotify {
 public:
   DWORD OnTessimNotify(DWORD reason, DWORD status, TESSIM_ITEM_ID* id) override {
-    std::lock_guard<std::mutex> lock(m_mutex);
     Trelk::CIdListItem item(id);
-    m_notices.push_back(Notice{reason, status, item.GetFolderId(), item.GetUid().ToString(), GetCurrentThreadId()});
-    m_changed.notify_all();
+    m_notices.Add(Notice{reason, status, item.GetFolderId(), item.GetUid().ToString(), GetCurrentThreadId()});
     if (m_throw) throw std::runtime_error("sink failed");
     return 0;
   }
   bool WaitForCount(size_t count) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, std::chrono::milliseconds(kWaitMs), [&] { return m_notices.size() >= count; });
+    return m_notices.WaitFor([&](const std::vector<Notice>& n) { return n.size() >= count; });
   }
-  std::vector<Notice> Notices() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_notices;
-  }
+  std::vector<Notice> Notices() { return m_notices.Events(); }
   bool m_throw = false;
 
 private:
-  std::mutex m_mutex;
-  std::condition_variable m_changed;
-  std::vector<Notice> m_notices;
+  CRecorder<Notice> m_notices;
 };
 
 std::wstring UidOf(const TESSIM_ITEM_ID& id) { return Trelk::CUid(id.pbUid, id.pbUid ? id.dwUidLength : 0).ToString(); }
@@ -274,6 +263,18 @@ TEST_F(ContentAccessTest, NullPointersBehindLengthsReadAsEmpty) {
   ASSERT_EQ(outbox.size(), 1u);
   EXPECT_EQ(outbox[0].text, L"");
   EXPECT_TRUE(outbox[0].addresses.empty());
+  // Read back with no address at all, the message keeps the number it had.
+  Trelk::CIdListItem entry = written.GetAt(0);
+  TESSIM_ITEM_ID readId = {sizeof(TESSIM_ITEM_ID), 0, 0, static_cast<DWORD>(entry.GetUid().GetLength()),
+                           const_cast<BYTE*>(entry.GetUid().GetData()), 0};
+  SMSMessage read;
+  read.SetText(L"old");
+  read.SetNumber(L"+3589");
+  Trelk::COperation readOp;
+  m_sms.BeginOperation(readOp);
+  m_sms.ReadItem(readOp, &readId, read, 0);
+  EXPECT_EQ(read.GetText(), L"");
+  EXPECT_EQ(read.GetNumber(), L"+3589");
 
   // The wrapper's records: an item id, a list and a folder with null pointers.
   TESSIM_ITEM_ID nullUid = {sizeof(TESSIM_ITEM_ID), 1, 2, 8, nullptr, 3};

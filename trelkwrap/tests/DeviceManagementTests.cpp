@@ -73,6 +73,19 @@ private:
   std::vector<DeviceEvent> m_events;
 };
 
+// A sink registered for a test's scope: unregistered, so that the library's
+// thread is done with it, before the sink itself goes.
+class CScopedRegistration {
+public:
+  CScopedRegistration(Trelk::CDeviceManagement& dm, IRUVONDeviceNotify* sink) : m_dm(dm) {
+    m_dm.RegisterDeviceNotify(sink);
+  }
+  ~CScopedRegistration() { m_dm.UnregisterDeviceNotify(); }
+
+private:
+  Trelk::CDeviceManagement& m_dm;
+};
+
 CPhone MakePhone(const std::wstring& serial) {
   CPhone phone;
   phone.serial = serial;
@@ -176,7 +189,7 @@ TEST_F(SimulatedPhoneTest, DeviceInformationReadsBack) {
 
 TEST_F(SimulatedPhoneTest, NotificationsArriveOnTheSimulatorsThreadWithStatusWords) {
   RecordingSink sink;
-  m_dm->RegisterDeviceNotify(&sink);
+  CScopedRegistration registration(*m_dm, &sink);
   CPhone phone = MakePhone(L"SN-4");
   phone.info = 3;
   m_world->PlugPhone(phone);
@@ -211,7 +224,7 @@ TEST_F(SimulatedPhoneTest, NotificationsArriveOnTheSimulatorsThreadWithStatusWor
 
 TEST_F(SimulatedPhoneTest, NotificationsAskedForAsSuchArriveOnce) {
   RecordingSink sink;
-  m_dm->RegisterDeviceNotify(&sink);
+  CScopedRegistration registration(*m_dm, &sink);
   ASSERT_EQ(RunPhonectl(L"notify updated SN-7 --media 2 --info 9"), 0u);
   ASSERT_EQ(RunPhonectl(L"notify added \"\" --info 1"), 0u);
   ASSERT_EQ(RunPhonectl(L"notify list"), 0u);
@@ -232,7 +245,7 @@ TEST_F(SimulatedPhoneTest, NotificationsAskedForAsSuchArriveOnce) {
 
 TEST_F(SimulatedPhoneTest, RefreshAnnouncesTheListFromTheSimulatorsThread) {
   RecordingSink sink;
-  m_dm->RegisterDeviceNotify(&sink);
+  CScopedRegistration registration(*m_dm, &sink);
   m_dm->RefreshDeviceList();
   DeviceEvent listUpdated;
   ASSERT_TRUE(sink.WaitFor('L', &listUpdated));
@@ -241,8 +254,8 @@ TEST_F(SimulatedPhoneTest, RefreshAnnouncesTheListFromTheSimulatorsThread) {
 
 TEST_F(SimulatedPhoneTest, SecondRegistrationReplacesTheFirstSink) {
   RecordingSink first, second;
-  m_dm->RegisterDeviceNotify(&first);
-  m_dm->RegisterDeviceNotify(&second);
+  CScopedRegistration firstRegistration(*m_dm, &first);
+  CScopedRegistration secondRegistration(*m_dm, &second);
   m_world->PlugPhone(MakePhone(L"SN-5"));
   ASSERT_TRUE(second.WaitFor('A', nullptr));
   ASSERT_TRUE(second.WaitFor('L', nullptr));

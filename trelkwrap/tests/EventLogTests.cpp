@@ -1,9 +1,6 @@
 #include <windows.h>
 #include <gtest/gtest.h>
-#include <chrono>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -11,6 +8,7 @@
 #include "CTrelkException.h"
 #include "LogFileTest.h"
 #include "PhoneWorld.h"
+#include "Recorder.h"
 #include "SimTestSupport.h"
 #include "TrelkBinding.h"
 
@@ -25,7 +23,11 @@ using PhoneSim::CPhoneWorld;
 using PhoneSim::Testing::CScratchWorld;
 using PhoneSim::Testing::RunPhonectl;
 
-const DWORD kWaitMs = 20000;
+struct LogEvent {
+  char kind;  // N the log changed, L the connection was lost
+  DWORD param;
+  DWORD thread;
+};
 const wchar_t kSerial[] = L"SN-L";
 
 class RecordingLogSink : public ILOGVEXNotify {
@@ -33,32 +35,22 @@ public:
   DWORD OnLOGVEXNtf(DWORD param, void*) override { return Add('N', param); }
   DWORD OnLOGVEXConnectionLostNtf() override { return Add('L', 0); }
   bool WaitFor(char kind) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, std::chrono::milliseconds(kWaitMs), [&] {
-      for (const auto& e : m_events)
-        if (e.first == kind) return true;
+    return m_events.WaitFor([&](const std::vector<LogEvent>& events) {
+      for (const LogEvent& e : events)
+        if (e.kind == kind) return true;
       return false;
     });
   }
-  std::vector<std::pair<char, DWORD>> Events() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_events;
-  }
-  DWORD m_thread = 0;
+  std::vector<LogEvent> Events() { return m_events.Events(); }
   bool m_throw = false;
 
 private:
   DWORD Add(char kind, DWORD param) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_events.push_back({kind, param});
-    m_thread = GetCurrentThreadId();
-    m_changed.notify_all();
+    m_events.Add(LogEvent{kind, param, GetCurrentThreadId()});
     if (m_throw) throw std::runtime_error("sink failed");
     return 0;
   }
-  std::mutex m_mutex;
-  std::condition_variable m_changed;
-  std::vector<std::pair<char, DWORD>> m_events;
+  CRecorder<LogEvent> m_events;
 };
 
 class EventLogTest : public LogFileTest {
@@ -156,8 +148,8 @@ TEST_F(EventLogTest, ACallLogChangeNotifiesFromTheSimulatorsThreadAndLossIsTold)
   listener.Start(m_connection);
   ASSERT_EQ(RunPhonectl(std::wstring(L"add-call ") + kSerial + L" --number 112"), 0u);
   ASSERT_TRUE(sink.WaitFor('N'));
-  EXPECT_EQ(sink.Events()[0].second, LOGVEX_NTF_LOG_CHANGED);
-  EXPECT_NE(sink.m_thread, GetCurrentThreadId());
+  EXPECT_EQ(sink.Events()[0].param, LOGVEX_NTF_LOG_CHANGED);
+  EXPECT_NE(sink.Events()[0].thread, GetCurrentThreadId());
   EXPECT_NE(NewText().find("dwParam: 1, indinfo: "), std::string::npos);
 
   // A throwing sink is logged on the library's thread, not let through.
