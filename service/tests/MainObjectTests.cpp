@@ -453,3 +453,34 @@ TEST(ClientIds, CounterThenGuidFieldsInLowerCaseHex) {
 }
 
 }  // namespace
+
+namespace {
+
+// With the simulated phone's libraries beside the program, the connectivity
+// start queued by the main object brings up the device-manager thread.
+TEST(MainObjectStart, TheConnectivityStartRunsTheDeviceManagerThread) {
+  wchar_t temp[MAX_PATH];
+  ::GetTempPathW(MAX_PATH, temp);
+  std::wstring world = std::wstring(temp) + L"dialix-main-object-world";
+  ::CreateDirectoryW(world.c_str(), nullptr);
+  ::SetEnvironmentVariableW(L"TRELKSIM_WORLD", world.c_str());
+  ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  {
+    CTestModule module;
+    CComPtr<IClassFactory> factory;
+    ASSERT_EQ(S_OK, CZembra::_ClassFactoryCreatorClass::CreateInstance(
+                        reinterpret_cast<void*>(CZembra::_CreatorClass::CreateInstance),
+                        IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+    CComPtr<IZembra> zembra;
+    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IZembra, reinterpret_cast<void**>(&zembra)));
+    CDeviceManager& deviceManager = static_cast<CZembra*>(zembra.p)->GetDeviceManager();
+    EXPECT_TRUE(WaitFor([&] { return deviceManager.GetThreadHandle().GetHandle() != nullptr; }));
+    EXPECT_NE(nullptr, deviceManager.GetDeviceManagement());
+    zembra.Release();
+    factory.Release();  // stops both threads
+  }
+  ::CoUninitialize();
+  ::SetEnvironmentVariableW(L"TRELKSIM_WORLD", nullptr);
+}
+
+}  // namespace
