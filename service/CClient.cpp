@@ -165,10 +165,10 @@ void CClient::Notify(REFIID kind, ISNotification* notification) {
     ZCLComThrowOnFail(callback->Notification(id, kind, notification), ZCL_POS);
   } catch (const ZCLComException& e) {
     if (e.IsDisconnected()) ClientGone();
-    ZCLLogMessage(5, nullptr, "[ZCLComException\n0x%08X\n%hs\n]",
+    ZCLLogMessage(5, nullptr, "[ZCLComException\n0x%08X\n%s\n]",
                   static_cast<unsigned>(e.GetHResult()), e.GetMessageText().c_str());
   } catch (...) {
-    ZCLLogMessage(5, nullptr, "[Unexpected exception!\n0x%08X\n%hs\n]",
+    ZCLLogMessage(5, nullptr, "[Unexpected exception!\n0x%08X\n%s\n]",
                   static_cast<unsigned>(E_UNEXPECTED), ZCL_POS.c_str());
   }
 }

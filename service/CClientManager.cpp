@@ -74,7 +74,7 @@ bool CClientManager::WithClient(const wchar_t* clientId, const char* position, C
   try {
     return call(*client);
   } catch (...) {
-    ZCLLogMessage(1, nullptr, "%hs", position);
+    ZCLLogMessage(1, nullptr, "%s", position);
     return false;
   }
 }
