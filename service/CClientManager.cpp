@@ -111,24 +111,23 @@ std::vector<CClientManager::ClientPtr> CClientManager::Snapshot() {
   return clients;
 }
 
-void CClientManager::NewDevice(IDevice* device) {
-  ZCLScopeTracer trace("CClientManager::NewDevice");
+void CClientManager::ToEnabledClients(IDevice* device, void (CClient::*forwarder)(IDevice*)) {
   for (ClientPtr& client : Snapshot()) {
     try {
-      if (client->IsEnabled()) client->NewDevice(device);
+      if (client->IsEnabled()) (client.get()->*forwarder)(device);
     } catch (...) {
     }
   }
 }
 
+void CClientManager::NewDevice(IDevice* device) {
+  ZCLScopeTracer trace("CClientManager::NewDevice");
+  ToEnabledClients(device, &CClient::NewDevice);
+}
+
 void CClientManager::DeviceStateChanged(IDevice* device) {
   ZCLScopeTracer trace("CClientManager::DeviceStateChanged");
-  for (ClientPtr& client : Snapshot()) {
-    try {
-      if (client->IsEnabled()) client->DeviceStateChanged(device);
-    } catch (...) {
-    }
-  }
+  ToEnabledClients(device, &CClient::DeviceStateChanged);
 }
 
 void CClientManager::Notify(REFIID kind, ISNotification* notification) {

@@ -43,6 +43,8 @@ public:
 
 private:
   std::vector<ClientPtr> Snapshot();
+  // A failing client does not stop the others.
+  void ToEnabledClients(IDevice* device, void (CClient::*forwarder)(IDevice*));
   template <class Call>
   bool WithClient(const wchar_t* clientId, const char* position, Call call);
 

@@ -56,18 +56,46 @@ private:
   }
 };
 
+// A text property of an operation over a std::wstring member.
+#define OPERATION_TEXT_PROPERTY(Name, member)                                         \
+  STDMETHOD(get_##Name)(BSTR* pbstr) override { return CopyOperationText(member, pbstr); } \
+  STDMETHOD(put_##Name)(BSTR bstr) override {                                         \
+    StoreOperationText(bstr, member);                                                 \
+    return S_OK;                                                                      \
+  }
+
 // The SerialNumber property of the operations that name a phone.
 template <class T, class I>
 class CSerialNumberOperation : public COperation<T, I> {
 public:
-  STDMETHOD(get_SerialNumber)(BSTR* pbstrSerial) override {
-    return CopyOperationText(m_serialNumber, pbstrSerial);
-  }
-  STDMETHOD(put_SerialNumber)(BSTR bstrSerial) override {
-    StoreOperationText(bstrSerial, m_serialNumber);
+  OPERATION_TEXT_PROPERTY(SerialNumber, m_serialNumber)
+
+protected:
+  std::wstring m_serialNumber;
+};
+
+// The update and delete operations of contacts and messages: one assigned
+// object of the service's own. The service has no contact or message objects
+// of its own yet, so nothing can be assigned: every object is refused as
+// foreign.
+template <class T, class I, class Item>
+class CAssignedObjectOperation : public COperation<T, I> {
+public:
+  STDMETHOD(get_OperationData)(IUnknown** ppData) override {
+    if (!ppData) return E_POINTER;
+    *ppData = m_assigned;
+    if (*ppData) (*ppData)->AddRef();
     return S_OK;
   }
 
 protected:
-  std::wstring m_serialNumber;
+  HRESULT GetAssigned(Item** pp) {
+    if (!m_assigned) return E_FAIL;
+    if (!pp) return E_POINTER;
+    return m_assigned.CopyTo(pp);
+  }
+  HRESULT PutAssigned(Item* item) { return item ? E_INVALIDARG : E_POINTER; }
+  bool HasAssignedObject() override { return m_assigned != nullptr; }
+
+  CComPtr<Item> m_assigned;
 };

@@ -2,8 +2,7 @@
 #include <windows.h>
 #include "COperation.h"
 
-// The contact operations. The service has no contact objects of its own yet,
-// so nothing can be assigned: put_Contact refuses every object as foreign.
+// The contact operations.
 class CGetContactsOperation
     : public CSerialNumberOperation<CGetContactsOperation, IGetContactsOperation> {
 protected:
@@ -14,28 +13,13 @@ private:
 };
 
 template <class T, class I>
-class CContactOperation : public COperation<T, I> {
+class CContactOperation : public CAssignedObjectOperation<T, I, IContact> {
 public:
-  STDMETHOD(get_Contact)(IContact** ppContact) override {
-    if (!m_contact) return E_FAIL;
-    if (!ppContact) return E_POINTER;
-    return m_contact.CopyTo(ppContact);
-  }
-  STDMETHOD(put_Contact)(IContact* pContact) override {
-    return pContact ? E_INVALIDARG : E_POINTER;
-  }
-  STDMETHOD(get_OperationData)(IUnknown** ppData) override {
-    if (!ppData) return E_POINTER;
-    *ppData = m_contact;
-    if (*ppData) (*ppData)->AddRef();
-    return S_OK;
-  }
+  STDMETHOD(get_Contact)(IContact** ppContact) override { return this->GetAssigned(ppContact); }
+  STDMETHOD(put_Contact)(IContact* pContact) override { return this->PutAssigned(pContact); }
 
 protected:
   const wchar_t* GetMissingObjectText() override { return L"No Contact!"; }
-  bool HasAssignedObject() override { return m_contact != nullptr; }
-
-  CComPtr<IContact> m_contact;
 };
 
 class CUpdateContactOperation

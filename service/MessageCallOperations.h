@@ -15,16 +15,8 @@ public:
 class CSendMessageOperation
     : public CTextOperation<CSendMessageOperation, ISendMessageOperation> {
 public:
-  STDMETHOD(get_Message)(BSTR* p) override { return CopyOperationText(m_message, p); }
-  STDMETHOD(put_Message)(BSTR text) override {
-    StoreOperationText(text, m_message);
-    return S_OK;
-  }
-  STDMETHOD(get_Recipient)(BSTR* p) override { return CopyOperationText(m_recipient, p); }
-  STDMETHOD(put_Recipient)(BSTR text) override {
-    StoreOperationText(text, m_recipient);
-    return S_OK;
-  }
+  OPERATION_TEXT_PROPERTY(Message, m_message)
+  OPERATION_TEXT_PROPERTY(Recipient, m_recipient)
 
 protected:
   const wchar_t* GetCatchAllText() override { return L"Unknown error while sending sms!"; }
@@ -38,16 +30,8 @@ private:
 class CComposeMessageOperation
     : public CTextOperation<CComposeMessageOperation, IComposeMessageOperation> {
 public:
-  STDMETHOD(get_Number)(BSTR* p) override { return CopyOperationText(m_number, p); }
-  STDMETHOD(put_Number)(BSTR text) override {
-    StoreOperationText(text, m_number);
-    return S_OK;
-  }
-  STDMETHOD(get_Message)(BSTR* p) override { return CopyOperationText(m_message, p); }
-  STDMETHOD(put_Message)(BSTR text) override {
-    StoreOperationText(text, m_message);
-    return S_OK;
-  }
+  OPERATION_TEXT_PROPERTY(Number, m_number)
+  OPERATION_TEXT_PROPERTY(Message, m_message)
 
 protected:
   const wchar_t* GetCatchAllText() override { return L"Unknown error while composing sms!"; }
@@ -60,11 +44,7 @@ private:
 
 class CCreateCallOperation : public CTextOperation<CCreateCallOperation, ICreateCallOperation> {
 public:
-  STDMETHOD(get_Number)(BSTR* p) override { return CopyOperationText(m_number, p); }
-  STDMETHOD(put_Number)(BSTR text) override {
-    StoreOperationText(text, m_number);
-    return S_OK;
-  }
+  OPERATION_TEXT_PROPERTY(Number, m_number)
 
 protected:
   const wchar_t* GetCatchAllText() override { return L"Unknown error while creating call!"; }

@@ -2,8 +2,7 @@
 #include <windows.h>
 #include "COperation.h"
 
-// The message operations. The service has no message objects of its own
-// yet, so nothing can be assigned: put_Sms refuses every object as foreign.
+// The message operations.
 class CGetSmsOperation : public CSerialNumberOperation<CGetSmsOperation, IGetSmsOperation> {
 protected:
   const wchar_t* GetCatchAllText() override { return L"Unknown error while getting sms!"; }
@@ -13,26 +12,13 @@ private:
 };
 
 template <class T, class I>
-class CSmsOperation : public COperation<T, I> {
+class CSmsOperation : public CAssignedObjectOperation<T, I, ISms> {
 public:
-  STDMETHOD(get_Sms)(ISms** ppSms) override {
-    if (!m_sms) return E_FAIL;
-    if (!ppSms) return E_POINTER;
-    return m_sms.CopyTo(ppSms);
-  }
-  STDMETHOD(put_Sms)(ISms* pSms) override { return pSms ? E_INVALIDARG : E_POINTER; }
-  STDMETHOD(get_OperationData)(IUnknown** ppData) override {
-    if (!ppData) return E_POINTER;
-    *ppData = m_sms;
-    if (*ppData) (*ppData)->AddRef();
-    return S_OK;
-  }
+  STDMETHOD(get_Sms)(ISms** ppSms) override { return this->GetAssigned(ppSms); }
+  STDMETHOD(put_Sms)(ISms* pSms) override { return this->PutAssigned(pSms); }
 
 protected:
   const wchar_t* GetMissingObjectText() override { return L"No Message!"; }
-  bool HasAssignedObject() override { return m_sms != nullptr; }
-
-  CComPtr<ISms> m_sms;
 };
 
 class CUpdateSmsOperation : public CSmsOperation<CUpdateSmsOperation, IUpdateSmsOperation> {
