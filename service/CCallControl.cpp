@@ -2,44 +2,46 @@
 #include "CCallControl.h"
 
 HRESULT CCallControl::FinalConstruct() {
-  ZCLScopeTracer trace("CCallControl::FinalConstruct");
-  return AtlAggregateFreeThreadedMarshaler(GetUnknown(), m_marshaler);
+  try {
+    ZCLScopeTracer trace("CCallControl::FinalConstruct");
+    return AtlAggregateFreeThreadedMarshaler(GetUnknown(), m_marshaler);
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
 }
 
-void CCallControl::FinalRelease() {
-  ZCLScopeTracer trace("CCallControl::FinalRelease");
-  m_marshaler.Release();
-}
+void CCallControl::FinalRelease() { m_marshaler.Release(); }
 
 HRESULT CCallControl::Initialize(CZembra* owner) {
-  ZCLScopeTracer trace("CCallControl::Initialize");
   m_owner = owner;
   return S_OK;
 }
 
+namespace {
+
 // The phones' call handling and the call windows come with the per-device
-// call state machines.
-STDMETHODIMP CCallControl::AddDevice(BSTR) {
-  ZCLScopeTracer trace("CCallControl::AddDevice");
-  return E_NOTIMPL;
+// call state machines; until then every request answers E_NOTIMPL.
+HRESULT NotBuiltYet(const char* method) {
+  try {
+    ZCLScopeTracer trace(method);
+    return E_NOTIMPL;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
 }
 
-STDMETHODIMP CCallControl::RemoveDevice(BSTR) {
-  ZCLScopeTracer trace("CCallControl::RemoveDevice");
-  return E_NOTIMPL;
-}
+}  // namespace
 
-STDMETHODIMP CCallControl::Call(BSTR, BSTR) {
-  ZCLScopeTracer trace("CCallControl::Call");
-  return E_NOTIMPL;
-}
+STDMETHODIMP CCallControl::AddDevice(BSTR) { return NotBuiltYet("CCallControl::AddDevice"); }
+
+STDMETHODIMP CCallControl::RemoveDevice(BSTR) { return NotBuiltYet("CCallControl::RemoveDevice"); }
+
+STDMETHODIMP CCallControl::Call(BSTR, BSTR) { return NotBuiltYet("CCallControl::Call"); }
 
 STDMETHODIMP CCallControl::ComposeMessage(BSTR, BSTR, BSTR, BSTR) {
-  ZCLScopeTracer trace("CCallControl::ComposeMessage");
-  return E_NOTIMPL;
+  return NotBuiltYet("CCallControl::ComposeMessage");
 }
 
 STDMETHODIMP CCallControl::NewMessageReceived(IMessageReceivedNotification*) {
-  ZCLScopeTracer trace("CCallControl::NewMessageReceived");
-  return E_NOTIMPL;
+  return NotBuiltYet("CCallControl::NewMessageReceived");
 }

@@ -60,7 +60,11 @@ private:
 #define OPERATION_TEXT_PROPERTY(Name, member)                                         \
   STDMETHOD(get_##Name)(BSTR* pbstr) override { return CopyOperationText(member, pbstr); } \
   STDMETHOD(put_##Name)(BSTR bstr) override {                                         \
-    StoreOperationText(bstr, member);                                                 \
+    try {                                                                             \
+      StoreOperationText(bstr, member);                                               \
+    } catch (...) {                                                                   \
+      return E_OUTOFMEMORY;                                                           \
+    }                                                                                 \
     return S_OK;                                                                      \
   }
 

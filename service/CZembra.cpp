@@ -174,7 +174,7 @@ void CZembra::InitializeTrelk() {
   if (m_data.trelkInitialized) return;
   m_data.deviceManagement.Initialize();
   m_data.deviceManager.SetDeviceManagement(&m_data.deviceManagement);
-  m_data.deviceManager.StartThread();
+  ZCLThrowOnFalse(m_data.deviceManager.StartThread(), ZCL_POS + " Failed to start device manager.");
   m_data.trelkInitialized = true;
 }
 
@@ -274,7 +274,12 @@ STDMETHODIMP CZembra::BeginOperation(IOperation* pIOperation) {
     COperationTask* task = COperationTask::FromOperation(pIOperation);
     if (!task) return Refuse(L"Task Query failed", E_UNEXPECTED);
     pIOperation->AddRef();  // released by the queue once the task has run
-    AddTask(task);
+    try {
+      AddTask(task);
+    } catch (...) {
+      pIOperation->Release();
+      throw;
+    }
     return S_OK;
   } catch (...) {
     ZCLLogUnknownException(3, ZCL_POS);
