@@ -16,8 +16,16 @@
 //   <world>\phones\<serial>\nextuid       (the counter that gives new uids)
 //   <world>\phones\<serial>\calls.txt, packages.txt
 //
+// A message file holds "info=<flags>", "time=YYYY-MM-DDThh:mm:ss",
+// "zone=<minutes> <minutes>", one "address=<type> <text>" per address and
+// "text=<text>"; a call-log line holds id, type, direction, duration, bytes
+// sent, bytes received, time, the two zone parts, number and name. Texts are
+// escaped as EscapeValue does (\\, \n, \r, \t); an empty number or name
+// is one the phone does not know.
+//
 // Files are replaced atomically (temporary file, then rename) under a named
-// mutex; after each write the world's named event is pulsed so that every
+// mutex, which readers hold too; after each write the world's named event is
+// pulsed so that every
 // process notices and compares.
 namespace PhoneSim {
 
