@@ -25,8 +25,7 @@
 //
 // Files are replaced atomically (temporary file, then rename) under a named
 // mutex, which readers hold too; after each write the world's named event is
-// pulsed so that every
-// process notices and compares.
+// pulsed so that every process notices and compares.
 namespace PhoneSim {
 
 struct CConnection {
