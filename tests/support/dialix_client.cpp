@@ -472,6 +472,12 @@ int wmain(int argc, wchar_t** argv) {
   {
     CClient client;
     status = client.Run(argc, argv);
+    // After a time-out a call into the service may still be stuck (a hung
+    // service): leaving COM would wait for it, so the process ends here.
+    if (status == 2) {
+      std::fflush(stdout);
+      ::TerminateProcess(::GetCurrentProcess(), status);
+    }
   }
   ::CoUninitialize();
   return status;
