@@ -130,12 +130,7 @@ CMessage MessageFrom(const TESSIM_SMS_ITEM& item) {
       m.addresses.push_back(a);
     }
   }
-  m.time.year = item.wYear;
-  m.time.month = item.bMonth;
-  m.time.day = item.bDay;
-  m.time.hour = item.bHour;
-  m.time.minute = item.bMinute;
-  m.time.second = item.bSecond;
+  m.time = PhoneTimeOf(item);
   m.zone1 = item.lZoneOffset1;
   m.zone2 = item.lZoneOffset2;
   return m;
@@ -157,14 +152,7 @@ void FillSmsItem(const CMessage& m, TESSIM_SMS_ITEM* item) {
   }
   item->bNumOfAddresses = static_cast<BYTE>(count);
   item->dwDateSize = 20;
-  item->wYear = m.time.year;
-  item->bMonth = m.time.month;
-  item->bDay = m.time.day;
-  item->bHour = m.time.hour;
-  item->bMinute = m.time.minute;
-  item->bSecond = m.time.second;
-  item->lZoneOffset1 = m.zone1;
-  item->lZoneOffset2 = m.zone2;
+  PutPhoneTime(m.time, m.zone1, m.zone2, item);
 }
 
 // Called from the callers' threads and, for notifications, the core's thread;

@@ -213,6 +213,30 @@ void FreeHandedOut(T*& block) {
 }
 WCHAR* HandOutString(const std::wstring& text);
 
+// The date and zone fields of a library record (a message or a call-log item).
+template <class Record>
+void PutPhoneTime(const CPhoneTime& time, LONG zone1, LONG zone2, Record* record) {
+  record->wYear = time.year;
+  record->bMonth = time.month;
+  record->bDay = time.day;
+  record->bHour = time.hour;
+  record->bMinute = time.minute;
+  record->bSecond = time.second;
+  record->lZoneOffset1 = zone1;
+  record->lZoneOffset2 = zone2;
+}
+template <class Record>
+CPhoneTime PhoneTimeOf(const Record& record) {
+  CPhoneTime time;
+  time.year = record.wYear;
+  time.month = record.bMonth;
+  time.day = record.bDay;
+  time.hour = record.bHour;
+  time.minute = record.bMinute;
+  time.second = record.bSecond;
+  return time;
+}
+
 }  // namespace PhoneSim
 
 // The head of a free entry: it frees whether or not the family is

@@ -43,14 +43,7 @@ void FillLogItem(const CCallLogEntry& e, LOGVEX_LOG_ITEM* item) {
     FreeHandedOut(item->pstrNumber);
     throw;
   }
-  item->wYear = e.time.year;
-  item->bMonth = e.time.month;
-  item->bDay = e.time.day;
-  item->bHour = e.time.hour;
-  item->bMinute = e.time.minute;
-  item->bSecond = e.time.second;
-  item->lZoneOffset1 = e.zone1;
-  item->lZoneOffset2 = e.zone2;
+  PutPhoneTime(e.time, e.zone1, e.zone2, item);
 }
 
 // Called from the callers' threads and, for notifications, the core's thread;

@@ -178,6 +178,14 @@ TEST_F(ContentAccessTest, ContactsWrittenAndCommittedReadBackUnderTheSameUid) {
   EXPECT_FALSE(m_world->ReadContact(kSerial, uid, &stored));
   ASSERT_EQ(m_world->ListContacts(kSerial).size(), 1u);
   EXPECT_EQ(m_world->ListContacts(kSerial)[0].uid, phoneSide);
+  // Writing under a uid the phone does not have is refused at once.
+  {
+    Trelk::COperation op;
+    ASSERT_EQ(TessimBeginOperation(contacts, 0, op.HandleAddress()), 0u);
+    TESSIM_ITEM_ID id = {sizeof(TESSIM_ITEM_ID), 0, 0, static_cast<DWORD>(bytes.size()), bytes.data(), 0};
+    TESSIM_CONTACT_ITEM item = {sizeof(TESSIM_CONTACT_ITEM), 0, 1, reinterpret_cast<BYTE*>(const_cast<char*>("x"))};
+    EXPECT_EQ(TessimWriteItem(op.GetHandle(), &id, 0, TESSIM_FORMAT_VCARD, &item), ELNYX_FILE_NOT_FOUND);
+  }
   EXPECT_EQ(DorraxCloseTessim(contacts), 0u);
 }
 
@@ -412,6 +420,16 @@ TEST_F(ContentAccessTest, InjectedFailuresBecomeTrelkExceptionsWithTheirTexts) {
   Trelk::CFolderInfo folder;
   ExpectTrelkFailure(ELNYX_CONNECTION_BUSY, "ELNYX_CONNECTION_BUSY: Connection is busy",
                      [&] { m_sms.GetFolderInfo(folder); });
+
+  // A listener whose registration fails stays stopped, and starts at the next try.
+  RecordingSink sink;
+  Trelk::CSMSNotificationListener listener(&sink);
+  m_world->InjectFault("TessimRegisterNotifyIF", ELNYX_CONNECTION_BUSY, 1);
+  EXPECT_THROW(listener.Start(m_sms), Trelk::CTrelkException);
+  EXPECT_FALSE(listener.IsStarted());
+  listener.Start(m_sms);
+  EXPECT_TRUE(listener.IsStarted());
+  listener.Stop();
 
   // A phone taken away loses its connection.
   m_world->UnplugPhone(kSerial);
