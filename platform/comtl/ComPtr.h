@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <memory>
 #include <objbase.h>
 
 // Owning interface pointer: one reference for as long as it holds the pointer.
@@ -27,7 +28,7 @@ public:
   }
   CComPtr& operator=(const CComPtr& other) { return *this = other.p; }
   CComPtr& operator=(CComPtr&& other) noexcept {
-    if (this != &other) {
+    if (this != std::addressof(other)) {
       Release();
       p = other.p;
       other.p = nullptr;

@@ -1,5 +1,6 @@
 #include <windows.h>
 #include <gtest/gtest.h>
+#include <utility>
 #include <thread>
 #include "TestModule.h"
 
@@ -52,6 +53,21 @@ TEST_F(ObjectTest, AClientObjectHoldsAModuleLockForItsLife) {
   EXPECT_EQ(1, m_module.GetLockCount());
   EXPECT_EQ(1, CTestObject::s_constructs);
   object.Release();
+  EXPECT_EQ(0, m_module.GetLockCount());
+  EXPECT_EQ(1, CTestObject::s_releases);
+}
+
+TEST_F(ObjectTest, MovingAPointerHandsOverItsOneReference) {
+  CComPtr<IPersist> first;
+  ASSERT_EQ(S_OK, CTestObject::CreateInstance(&first.p));
+  CComPtr<IPersist> second;
+  second = std::move(first);
+  EXPECT_EQ(nullptr, first.p);
+  CComPtr<IPersist>& alias = second;
+  second = std::move(alias);  // moving onto itself keeps the reference
+  ASSERT_NE(nullptr, second.p);
+  EXPECT_EQ(1, m_module.GetLockCount());
+  second.Release();
   EXPECT_EQ(0, m_module.GetLockCount());
   EXPECT_EQ(1, CTestObject::s_releases);
 }
