@@ -2,6 +2,7 @@
 #include <objbase.h>
 #include <vector>
 #include "CGlobalQueue.h"
+#include "ZCLText.h"
 #include "ZCLException.h"
 #include "ZCLThreadName.h"
 
@@ -145,11 +146,7 @@ void CGlobalQueue::OnThreadStart() {
   ZCLScopeTracer trace("CGlobalQueue::OnThreadStart");
   m_joinedApartment = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
   if (m_threadName.empty()) return;
-  int size = WideCharToMultiByte(CP_ACP, 0, m_threadName.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return;
-  std::string name(size, '\0');
-  WideCharToMultiByte(CP_ACP, 0, m_threadName.c_str(), -1, &name[0], size, nullptr, nullptr);
-  ZCLSetThreadName(0xFFFFFFFF, name.c_str());
+  ZCLSetThreadName(0xFFFFFFFF, ZCLWideToAnsi(m_threadName.c_str()).c_str());
 }
 
 void CGlobalQueue::OnThreadExit(DWORD) {

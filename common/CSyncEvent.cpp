@@ -1,14 +1,21 @@
 #include <windows.h>
 #include "CSyncEvent.h"
+#include "ZCLException.h"
 
 namespace {
-[[noreturn]] void ThrowLastError() { throw static_cast<DWORD>(GetLastError()); }
+// A failing call that leaves no error code still fails.
+[[noreturn]] void ThrowError(DWORD error) {
+  int code = static_cast<int>(error ? error : ERROR_GEN_FAILURE);
+  ZCLThrowOnError(code, ZCL_POS + "Event call failed.");
+  throw ZCLException(code, "");  // ZCLThrowOnError has thrown already
+}
+[[noreturn]] void ThrowLastError() { ThrowError(GetLastError()); }
 }  // namespace
 
 // The invalid-handle value is also the process's own pseudo-handle: a wait on
 // it would block until the process ends, so nothing reaches the system.
 void CSyncEvent::CheckCreated() const {
-  if (!IsCreated()) throw static_cast<DWORD>(ERROR_INVALID_HANDLE);
+  if (!IsCreated()) ThrowError(ERROR_INVALID_HANDLE);
 }
 
 void CSyncEvent::Assign(HANDLE handle) {

@@ -1,8 +1,8 @@
 #pragma once
 #include <windows.h>
 
-// Owner of one Win32 event. Every failure of the platform call throws the
-// system's error code (GetLastError) as a DWORD; nothing is logged.
+// Owner of one Win32 event. Every failure of the platform call throws a
+// ZCLException whose code is the system's error code (GetLastError).
 // Set, Reset and Wait may be called from any thread; Create and Close only
 // while no other thread uses the event.
 class CSyncEvent {
@@ -37,7 +37,7 @@ private:
 // An unnamed auto-reset event that exists from construction to destruction.
 class CEventHandle {
 public:
-  CEventHandle() { m_event.Create(); }  // throws the system's error code
+  CEventHandle() { m_event.Create(); }  // throws ZCLException
   // Milliseconds, or INFINITE (-1) for no time-out; true once signalled,
   // false on time-out or failure.
   bool Wait(DWORD milliseconds);

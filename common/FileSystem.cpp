@@ -3,26 +3,12 @@
 #include <shlwapi.h>
 #include <cerrno>
 #include <io.h>
-#include <stdexcept>
+#include <cwctype>
 #include "FileSystem.h"
+#include "ZCLException.h"
+#include "ZCLHandle.h"
 
 namespace {
-
-// An open run-time library search; the handle is pointer-sized on 64-bit.
-class CFindHandle {
-public:
-  explicit CFindHandle(intptr_t handle) : m_handle(handle) {}
-  ~CFindHandle() {
-    if (IsOpen()) _findclose(m_handle);
-  }
-  bool IsOpen() const { return m_handle != -1; }
-  intptr_t Get() const { return m_handle; }
-
-private:
-  CFindHandle(const CFindHandle&) = delete;
-  CFindHandle& operator=(const CFindHandle&) = delete;
-  intptr_t m_handle;
-};
 
 bool IsDotEntry(const wchar_t* name) { return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0; }
 
@@ -32,16 +18,16 @@ void CollectSubFolders(const std::wstring& folder, const std::wstring& pattern,
                        std::vector<std::wstring>& out) {
   _wfinddata64_t entry;
   errno = 0;
-  CFindHandle search(_wfindfirst64((folder + pattern).c_str(), &entry));
-  if (!search.IsOpen()) {
+  CCrtFindHandle search(_wfindfirst64((folder + pattern).c_str(), &entry));
+  if (!search) {
     if (errno == ENOENT) return;  // no such folder, or nothing matches
-    throw std::runtime_error("ListDirectory: the folder cannot be searched");
+    ZCLThrowOnError(errno, ZCL_POS + "The folder cannot be searched.");
   }
   do {
     if ((entry.attrib & _A_SUBDIR) && !IsDotEntry(entry.name)) out.push_back(folder + entry.name);
     errno = 0;
   } while (_wfindnext64(search.Get(), &entry) == 0);
-  if (errno != ENOENT) throw std::runtime_error("ListDirectory: the search failed");
+  if (errno != ENOENT) ZCLThrowOnError(errno, ZCL_POS + "The folder search failed.");
 }
 
 }  // namespace
@@ -49,12 +35,13 @@ void CollectSubFolders(const std::wstring& folder, const std::wstring& pattern,
 bool DirectoryExists(const std::wstring& path) {
   if (!PathFileExistsW(path.c_str())) return false;
   if (PathIsDirectoryW(path.c_str())) return true;
-  throw 1;
+  ZCLThrowOnError(1, ZCL_POS + "A file of that name exists.");
+  return false;
 }
 
 void CreateDirectoryTree(const std::wstring& path) {
   int result = SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
-  if (result != ERROR_SUCCESS) throw result;
+  if (result != ERROR_SUCCESS) ZCLThrowOnError(result, ZCL_POS + "The folder cannot be created.");
 }
 
 void EnsureTrailingBackslash(std::wstring& path) {
@@ -81,3 +68,60 @@ std::vector<std::wstring> ListDirectory(const std::wstring& folder, const std::w
 }
 
 std::vector<std::wstring> ListDirectory(const std::wstring& folder) { return ListDirectory(folder, L"*", false); }
+
+namespace {
+
+bool IsReservedDeviceName(const std::wstring& text) {
+  // The device names are reserved whatever follows a dot, in any case.
+  std::wstring base = text.substr(0, text.find(L'.'));
+  while (!base.empty() && base.back() == L' ') base.pop_back();
+  for (wchar_t& c : base) c = static_cast<wchar_t>(towupper(c));
+  static const wchar_t* const kNames[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+  for (const wchar_t* name : kNames)
+    if (base == name) return true;
+  return base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0) &&
+         base[3] >= L'0' && base[3] <= L'9';
+}
+
+bool MustEscape(wchar_t c) {
+  return c < 32 || c == 127 || c == L'%' || wcschr(L"<>:\"/\\|?*", c) != nullptr;
+}
+
+void AppendEscaped(std::wstring& out, wchar_t c) {
+  wchar_t code[4];
+  swprintf(code, 4, L"%%%02X", static_cast<unsigned>(c) & 0xFF);
+  out += code;
+}
+
+// Keeps well inside a 255-character component once a caller adds nothing.
+const size_t kMaxFolderName = 120;
+
+}  // namespace
+
+std::wstring EscapeFileName(const std::wstring& text) {
+  if (text.empty()) ZCLThrowOnError(ERROR_INVALID_NAME, ZCL_POS + "An empty name has no folder.");
+  bool reserved = IsReservedDeviceName(text);
+  std::wstring out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    wchar_t c = text[i];
+    bool last = i + 1 == text.size();
+    if (MustEscape(c) || (i == 0 && reserved) || (last && (c == L'.' || c == L' ')))
+      AppendEscaped(out, c);
+    else
+      out += c;
+  }
+  if (out.size() <= kMaxFolderName) return out;
+  // FNV-1a over the whole text: "%~" never comes out of the escaping above.
+  unsigned long long hash = 14695981039346656037ULL;
+  for (wchar_t c : text) {
+    hash ^= static_cast<unsigned long long>(c);
+    hash *= 1099511628211ULL;
+  }
+  wchar_t suffix[24];
+  swprintf(suffix, 24, L"%%~%016llX", hash);
+  out.resize(kMaxFolderName - wcslen(suffix));
+  // A cut must not leave a trailing dot or blank, nor half an escape.
+  size_t percent = out.rfind(L'%');
+  if (percent != std::wstring::npos && percent + 3 > out.size()) out.resize(percent);
+  return out + suffix;
+}

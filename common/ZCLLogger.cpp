@@ -1,5 +1,6 @@
 #include <windows.h>
 #include "ZCLLogger.h"
+#include "CLockable.h"
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -15,15 +16,6 @@ HMODULE OwnModule() {
                      reinterpret_cast<LPCWSTR>(&OwnModule), &module);
   return module;
 }
-
-class CriticalSectionLock {
-public:
-  explicit CriticalSectionLock(CRITICAL_SECTION& cs) : m_cs(cs) { EnterCriticalSection(&m_cs); }
-  ~CriticalSectionLock() { LeaveCriticalSection(&m_cs); }
-
-private:
-  CRITICAL_SECTION& m_cs;
-};
 
 // Formats into the fixed buffer, always terminated, cut at BufferSize - 1.
 void FormatBounded(char (&buffer)[ZCLLogMessage::BufferSize], const char* format, va_list args) {
@@ -58,7 +50,7 @@ ZCLLogger::~ZCLLogger() {
 void ZCLLogger::CloseAtExit() { Instance().CloseFile(); }
 
 void ZCLLogger::CloseFile() {
-  CriticalSectionLock guard(m_lock);
+  CCriticalSectionGuard guard(m_lock);
   if (m_file != INVALID_HANDLE_VALUE) {
     CloseHandle(m_file);
     m_file = INVALID_HANDLE_VALUE;
@@ -84,7 +76,7 @@ void ZCLLogger::OpenFile() {
 }
 
 void ZCLLogger::Enable(bool on) {
-  CriticalSectionLock guard(m_lock);
+  CCriticalSectionGuard guard(m_lock);
   m_enabled = on;
   if (on && !m_fileOpened) {
     m_fileOpened = true;
@@ -108,7 +100,7 @@ void ZCLLogger::Write(int level, const char* tag, const char* text) {
   if (level > m_threshold) return;
   try {
     if (!text) text = "";
-    CriticalSectionLock guard(m_lock);
+    CCriticalSectionGuard guard(m_lock);
     if (tag && *tag && m_enabledTags.find(tag) == m_enabledTags.end()) return;
     if (m_enabled && m_file != INVALID_HANDLE_VALUE) {
       SYSTEMTIME now;
@@ -139,7 +131,7 @@ void ZCLLogger::Write(int level, const char* tag, const char* text) {
 }
 
 void ZCLLogger::IncreaseDepth() {
-  CriticalSectionLock guard(m_lock);
+  CCriticalSectionGuard guard(m_lock);
   try {
     ++m_depth[GetCurrentThreadId()];
   } catch (...) {
@@ -147,7 +139,7 @@ void ZCLLogger::IncreaseDepth() {
 }
 
 void ZCLLogger::DecreaseDepth() {
-  CriticalSectionLock guard(m_lock);
+  CCriticalSectionGuard guard(m_lock);
   auto it = m_depth.find(GetCurrentThreadId());
   if (it == m_depth.end()) return;
   if (it->second <= 1)
@@ -157,7 +149,7 @@ void ZCLLogger::DecreaseDepth() {
 }
 
 int ZCLLogger::GetDepth() {
-  CriticalSectionLock guard(m_lock);
+  CCriticalSectionGuard guard(m_lock);
   auto it = m_depth.find(GetCurrentThreadId());
   return it == m_depth.end() ? 0 : it->second;
 }

@@ -1,6 +1,8 @@
 #include <windows.h>
 #include <string>
 #include "ZCLThreadName.h"
+#include "ZCLHandle.h"
+#include "ZCLText.h"
 
 namespace {
 
@@ -24,15 +26,14 @@ void SetDescription(DWORD threadId, const char* name) {
                    reinterpret_cast<void*>(GetProcAddress(kernel, "SetThreadDescription")))
              : nullptr;
   if (!setDescription) return;
-  int length = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
-  if (length <= 0) return;
-  std::wstring wide(length, L'\0');
-  MultiByteToWideChar(CP_ACP, 0, name, -1, &wide[0], length);
+  std::wstring wide = ZCLAnsiToWide(name);
   bool self = threadId == 0xFFFFFFFF || threadId == GetCurrentThreadId();
-  HANDLE thread = self ? GetCurrentThread() : OpenThread(THREAD_SET_LIMITED_INFORMATION, FALSE, threadId);
-  if (!thread) return;
-  setDescription(thread, wide.c_str());
-  if (!self) CloseHandle(thread);
+  if (self) {
+    setDescription(GetCurrentThread(), wide.c_str());
+    return;
+  }
+  CHandle thread(OpenThread(THREAD_SET_LIMITED_INFORMATION, FALSE, threadId));
+  if (thread) setDescription(thread.Get(), wide.c_str());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <windows.h>
 #include "CSZembraModule.h"
 #include "CZembra.h"
+#include "ZCLText.h"
 
 CSZembraModule::CSZembraModule() : CAtlExeModuleT<CSZembraModule>(ServiceObjectMap) {}
 
@@ -20,36 +21,8 @@ OBJECT_ENTRY_REGISTRY_ONLY(CLSID_EventList, IDR_EVENTLIST)
 OBJECT_ENTRY_NO_REGISTRY(CLSID_CallControl)
 END_OBJECT_MAP()
 
-namespace {
-
-class CRegKey {
-public:
-  ~CRegKey() {
-    if (m_key) ::RegCloseKey(m_key);
-  }
-  HKEY* operator&() { return &m_key; }
-  operator HKEY() const { return m_key; }
-
-private:
-  HKEY m_key = nullptr;
-};
-
-}  // namespace
-
-// KEY_READ only: a standard user cannot open the key for writing, and the
-// setting must still be honoured for them.
 bool ReadLogLevel(HKEY root, LPCWSTR subKey, DWORD* level) {
-  CRegKey key;
-  if (::RegOpenKeyExW(root, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  DWORD type = 0;
-  DWORD value = 0;
-  DWORD size = sizeof(value);
-  if (::RegQueryValueExW(key, L"LogLevel", nullptr, &type, reinterpret_cast<BYTE*>(&value),
-                         &size) != ERROR_SUCCESS)
-    return false;
-  if (type != REG_DWORD || size != sizeof(value)) return false;
-  *level = value;
-  return true;
+  return ZCLReadRegistryDword(root, subKey, L"LogLevel", level);
 }
 
 void ApplyLogLevelSetting() {

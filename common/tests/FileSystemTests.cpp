@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 #include "FileSystem.h"
+#include "ZCLException.h"
 
 namespace {
 
@@ -37,13 +38,13 @@ protected:
 };
 int FileSystemTest::s_counter = 0;
 
-// The integer a helper throws, or -1 when it returns.
+// The code a helper throws, or -1 when it returns.
 template <class F>
 int Thrown(F call) {
   try {
     call();
-  } catch (int code) {
-    return code;
+  } catch (const ZCLException& e) {
+    return e.GetCode();
   }
   return -1;
 }
@@ -95,6 +96,28 @@ TEST_F(FileSystemTest, RecursionAppendsDeeperMatchesAfterTheFirstLevel) {
   EXPECT_EQ(found[1], m_root + L"q1\\p2");
   EXPECT_EQ(found[2], m_root + L"q1\\p2\\p3");
   EXPECT_EQ(ListDirectory(m_root, L"p*", false), (std::vector<std::wstring>{m_root + L"p1"}));
+}
+
+// Hostile serial numbers: each must make one folder inside the parent, and
+// no two may meet.
+TEST_F(FileSystemTest, EscapedNamesStayInsideTheirFolderAndApart) {
+  std::vector<std::wstring> serials = {L"..\\x", L"..", L".", L"NUL", L"nul.txt", L"COM1", L"a:b",
+                                       L"P1", L"P1.", L"P1 ", L"tab\there", L"50%", L"%35%30",
+                                       std::wstring(300, L'7'), std::wstring(299, L'7') + L"8"};
+  std::vector<std::wstring> names;
+  for (const std::wstring& serial : serials) {
+    std::wstring name = EscapeFileName(serial);
+    EXPECT_EQ(name.find_first_of(L"\\/:*?\"<>|"), std::wstring::npos) << name;
+    EXPECT_LE(name.size(), 120u);
+    EXPECT_NE(name.back(), L'.');
+    EXPECT_NE(name.back(), L' ');
+    for (const std::wstring& other : names) EXPECT_NE(name, other);
+    names.push_back(name);
+    ASSERT_TRUE(CreateDirectoryW((m_root + name).c_str(), nullptr)) << name;
+  }
+  EXPECT_EQ(ListDirectory(m_root).size(), serials.size());
+  EXPECT_EQ(EscapeFileName(L"356938035643809"), L"356938035643809");
+  EXPECT_EQ(Thrown([] { EscapeFileName(L""); }), ERROR_INVALID_NAME);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include "CSyncEvent.h"
+#include "ZCLException.h"
 #include "CThread.h"
 #include "ZCLThreadName.h"
 
@@ -171,17 +172,17 @@ TEST(SyncEventTest, ResetModesTimeoutsAndSharing) {
 
 // The invalid-handle value is also the process pseudo-handle: an uncreated
 // event must not wait on the process.
-TEST(SyncEventTest, UncreatedOrClosedEventThrowsTheSystemErrorCode) {
+TEST(SyncEventTest, UncreatedOrClosedEventThrowsWithTheSystemErrorCode) {
   CSyncEvent event;
-  EXPECT_THROW(event.Wait(INFINITE), DWORD);
+  EXPECT_THROW(event.Wait(INFINITE), ZCLException);
   event.Create();
   event.Close();
   EXPECT_EQ(event.Handle(), INVALID_HANDLE_VALUE);
   try {
     event.Set();
     FAIL() << "no throw";
-  } catch (DWORD error) {
-    EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  } catch (const ZCLException& e) {
+    EXPECT_EQ(e.GetCode(), ERROR_INVALID_HANDLE);
   }
 }
 
