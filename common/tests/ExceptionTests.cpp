@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 #include "LogFileTest.h"
 #include "ZCLException.h"
+#include "ZCLFrame.h"
 
 namespace {
 
@@ -132,6 +133,41 @@ TEST_F(ExceptionLogTest, ThrowFunctionsLogAtTraceLevelBeforeThrowing) {
   size_t before = FileText().size();
   EXPECT_THROW(ZCLThrowOnFalse(false, "quiet"), ZCLException);
   EXPECT_EQ(FileText().size(), before);
+}
+
+}  // namespace
+
+namespace {
+
+std::wstring ErrorDescription() {
+  IErrorInfo* info = nullptr;
+  if (GetErrorInfo(0, &info) != S_OK || !info) return L"<none>";
+  BSTR text = nullptr;
+  info->GetDescription(&text);
+  std::wstring result = text ? text : L"";
+  SysFreeString(text);
+  info->Release();
+  return result;
+}
+
+// Each kind thrown inside a method frame comes out as its own result with the
+// reason set for the client, and nothing escapes.
+TEST(ComFrameTest, WhatIsThrownBecomesAResultWithItsReason) {
+  EXPECT_EQ(ZCLComMethod("T::Ok", ZCL_SITE, [] { return S_FALSE; }), S_FALSE);
+  EXPECT_EQ(ZCLComMethod("T::Com", ZCL_SITE, []() -> HRESULT {
+              throw ZCLComException(E_ACCESSDENIED, "denied here");
+            }),
+            E_ACCESSDENIED);
+  EXPECT_EQ(ErrorDescription(), L"denied here");
+  EXPECT_EQ(ZCLComMethod("T::Plain", ZCL_SITE, []() -> HRESULT { throw ZCLException(7, "seven"); }), E_FAIL);
+  EXPECT_EQ(ErrorDescription(), L"seven");
+  EXPECT_EQ(ZCLComMethod("T::Memory", ZCL_SITE, []() -> HRESULT { throw std::bad_alloc(); }), E_OUTOFMEMORY);
+  EXPECT_EQ(ZCLComMethod("T::Other", ZCL_SITE, []() -> HRESULT { throw 42; }), E_UNEXPECTED);
+  // A ZCLComException carrying a success code still fails.
+  EXPECT_EQ(ZCLComMethod("T::Odd", ZCL_SITE, []() -> HRESULT { throw ZCLComException(S_FALSE, "odd"); }),
+            E_FAIL);
+  EXPECT_TRUE(ZCLGuarded(1, ZCL_SITE, [] {}));
+  EXPECT_FALSE(ZCLGuarded(1, ZCL_SITE, [] { throw 1; }));
 }
 
 }  // namespace

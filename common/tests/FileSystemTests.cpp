@@ -15,7 +15,7 @@ protected:
     wchar_t temp[MAX_PATH];
     ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
     m_root = std::wstring(temp) + L"dialix-fs-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-             std::to_wstring(++s_counter) + L"\\";
+             std::to_wstring(++s_counter) + L"-" + std::to_wstring(GetTickCount64()) + L"\\";
     ASSERT_TRUE(CreateDirectoryW(m_root.c_str(), nullptr));
   }
   void TearDown() override {
