@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 #include "CZembraDb.h"
+#include "ZCLText.h"
 
 // Rows per second of the local store against a bare SQLite loop that does
 // the same inserts in one transaction. Run by tools/bench.
@@ -51,17 +52,10 @@ struct Counter : IZembraDbCB {
   size_t contacts = 0, messages = 0, addresses = 0;
 };
 
-std::string Utf8(const std::wstring& w) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string s(n > 0 ? n - 1 : 0, '\0');
-  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
-  return s;
-}
-
 // The same rows through SQLite alone: one transaction, prepared statements.
 double BareInserts(const std::wstring& path, const std::vector<std::string>& cards) {
   sqlite3* db = nullptr;
-  sqlite3_open(Utf8(path).c_str(), &db);
+  sqlite3_open(ZCLWideToUtf8(path).c_str(), &db);
   for (int i = 0; i < 5; ++i) sqlite3_exec(db, CZembraDb::GetSchemaText(i), nullptr, nullptr, nullptr);
   sqlite3_stmt *local, *phone, *sms, *address;
   sqlite3_prepare_v2(db, "INSERT INTO contacts_local (phone_id, given_name, family_name, vcard_data, updated, top) "

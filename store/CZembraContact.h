@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 #include "CUid.h"
+#include "ZCLText.h"
 
 // One contact as the service holds it: the vCard bytes exactly as supplied,
 // plus what the rest of the service needs without parsing again (name parts,
@@ -24,7 +25,7 @@ public:
   const wchar_t* GetHonorificSuffix() const { return m_honorificSuffix.c_str(); }
 
   const wchar_t* GetPhotoPath() const { return m_photoPath.c_str(); }
-  void SetPhotoPath(const wchar_t* path) { m_photoPath = path ? path : L""; }
+  void SetPhotoPath(const wchar_t* path) { m_photoPath = ZCLNullToEmpty(path); }
 
   const BYTE* GetVCardData() const { return m_vcard.empty() ? nullptr : m_vcard.data(); }
   size_t GetVCardSize() const { return m_vcard.size(); }

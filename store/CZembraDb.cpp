@@ -2,23 +2,11 @@
 #include "CZembraDb.h"
 #include <sqlite3.h>
 #include "ZCLLogger.h"
+#include "ZCLText.h"
 
 // The connection's life: open, schema check, reopen after a failure, close.
 // The SQL texts are in CZembraDbStatements.cpp; the operations in
 // CZembraDbContacts.cpp, CZembraDbMessages.cpp and CZembraDbCallLog.cpp.
-
-namespace {
-
-std::string ToUtf8(const wchar_t* text) {
-  if (!text || !*text) return std::string();
-  int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 1) return std::string();
-  std::string out(static_cast<size_t>(n - 1), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], n, nullptr, nullptr);
-  return out;
-}
-
-}  // namespace
 
 CZembraDb::CZembraDb() {}
 
@@ -29,11 +17,11 @@ bool CZembraDb::IsOpen() {
   return m_db != nullptr;
 }
 
-void CZembraDb::Open(const wchar_t* path) { Open(ToUtf8(path).c_str()); }
+void CZembraDb::Open(const wchar_t* path) { Open(ZCLWideToUtf8(path).c_str()); }
 
 void CZembraDb::Open(const char* utf8Path) {
   CLockGuard guard(&m_lock);
-  OpenLocked(utf8Path ? utf8Path : "");
+  OpenLocked(ZCLNullToEmpty(utf8Path));
 }
 
 void CZembraDb::OpenLocked(const std::string& path) {

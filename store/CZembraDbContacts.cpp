@@ -280,7 +280,7 @@ void CZembraDb::SelectDeletedLocalContacts(IZembraDbCB* callback) {
 std::vector<CZembraContact> CZembraDb::FindContactsByNumber(const wchar_t* number) {
   std::vector<CZembraContact> found;
   std::wstring digits;
-  for (const wchar_t* p = number ? number : L""; *p; ++p)
+  for (const wchar_t* p = ZCLNullToEmpty(number); *p; ++p)
     if (*p != L' ') digits += *p;
   if (digits.size() <= 5) return found;
 

@@ -1,12 +1,13 @@
 #include <windows.h>
 #include "CZembraDbRun.h"
 #include "ZCLLogger.h"
+#include "ZCLText.h"
 
 namespace ZembraDb {
 
 std::wstring ColumnText16(sqlite3_stmt* s, int column) {
   const void* text = sqlite3_column_text16(s, column);
-  return text ? std::wstring(static_cast<const wchar_t*>(text)) : std::wstring();
+  return ZCLNullToEmpty(static_cast<const wchar_t*>(text));
 }
 
 std::vector<BYTE> ColumnBlob(sqlite3_stmt* s, int column) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 #include "CZembraDb.h"
+#include "ZCLText.h"
 
 // How the operations of CZembraDb run their prepared statements: one run per
 // use of a statement, savepoints for changes of several statements, the lock
@@ -43,7 +44,7 @@ public:
   CZembraDbRun& Int64(int index, INT64 value) { return Check(sqlite3_bind_int64(m_s, index, value)); }
   CZembraDbRun& Null(int index) { return Check(sqlite3_bind_null(m_s, index)); }
   CZembraDbRun& Text(int index, const wchar_t* text) {
-    return Check(sqlite3_bind_text16(m_s, index, text ? text : L"", -1, SQLITE_TRANSIENT));
+    return Check(sqlite3_bind_text16(m_s, index, ZCLNullToEmpty(text), -1, SQLITE_TRANSIENT));
   }
   CZembraDbRun& Blob(int index, const BYTE* data, size_t size) {
     if (!data || size == 0) return Null(index);

@@ -5,15 +5,9 @@
 #include <string>
 #include <vector>
 #include "CZembraContact.h"
+#include "ZCLText.h"
 
 namespace storetest {
-
-inline std::string Utf8(const std::wstring& w) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string s(n > 0 ? n - 1 : 0, '\0');
-  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
-  return s;
-}
 
 // A fresh folder under the temporary folder, removed with everything in it.
 class TempFolder {
@@ -44,7 +38,7 @@ private:
 // A second connection to the same file, for injecting faults and reading back.
 class SideConnection {
 public:
-  explicit SideConnection(const std::wstring& path) { sqlite3_open(Utf8(path).c_str(), &m_db); }
+  explicit SideConnection(const std::wstring& path) { sqlite3_open(ZCLWideToUtf8(path).c_str(), &m_db); }
   ~SideConnection() { sqlite3_close(m_db); }
   int Exec(const std::string& sql) { return sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, nullptr); }
   // The first column of every row, as text ("NULL" for NULL).
