@@ -29,7 +29,8 @@ public:
 
   const BYTE* GetVCardData() const { return m_vcard.empty() ? nullptr : m_vcard.data(); }
   size_t GetVCardSize() const { return m_vcard.size(); }
-  // Replaces the bytes with a copy and parses the names again.
+  // Replaces the bytes with a copy and parses the names again. The copy ends
+  // with the first zero byte, when one comes before the count.
   void SetVCard(const BYTE* data, size_t count);
 
   int GetTopContact() const { return m_topContact; }
@@ -40,11 +41,12 @@ public:
   void SetPhoneId(const Trelk::CUid& id) { m_phoneId = id; }
 
   // Prefix, then given, additional, family names and suffix, each non-empty
-  // one after a blank; rebuilt on every call.
+  // one after a blank; the card's FN when that is empty. Rebuilt on every call.
   const wchar_t* GetFormattedName();
   // The decoded PHOTO data: null without vCard bytes, empty without a photo.
   std::unique_ptr<std::vector<BYTE>> GetPhoto() const;
-  // Fills the name parts from the "N" property; the vCard is not changed.
+  // Fills the name parts from the "N" property and the full name from "FN";
+  // the vCard is not changed.
   void ParseVCard();
 
 private:
@@ -58,5 +60,6 @@ private:
   Trelk::CUid m_phoneId;
   int m_topContact = 0;
   int m_dbId = -1;
+  std::wstring m_fullName;  // the FN property, shown when N gives no name
   std::wstring m_formattedName;
 };

@@ -34,7 +34,7 @@ struct CZembraPhoneSmsItem {
   Trelk::CUid uid;
   int folderId = 0;
   DWORD flags = 0;
-  const wchar_t* text = nullptr;  // UTF-16, not terminated
+  const wchar_t* text = nullptr;  // UTF-16, not terminated; a zero before the count ends it
   DWORD textBytes = 0;
   const Address* addresses = nullptr;
   size_t addressCount = 0;
