@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <string>
 #include "CUid.h"
 #include "CZembraContact.h"
@@ -325,14 +326,14 @@ TEST(SmsRecordTest, FieldsFromThePhoneAndIndependentCopies) {
   item.textBytes = 10;
   item.addresses = addresses;
   item.addressCount = 2;
-  CZembraSMS* original = new CZembraSMS(item);
+  std::unique_ptr<CZembraSMS> original(new CZembraSMS(item));
   EXPECT_STREQ(original->GetMessage(), L"hello");
   EXPECT_EQ(original->GetStatus(), 6);
   EXPECT_EQ(original->GetFolder(), 4);
   EXPECT_STREQ(original->GetPhoneId().ToString(), L"ab");
 
   CZembraSMS copy(*original);
-  delete original;
+  original.reset();
   auto list = copy.GetAddresses();
   ASSERT_EQ(list.size(), 2u);
   EXPECT_EQ(list[0]->GetType(), 2);
