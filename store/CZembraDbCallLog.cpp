@@ -19,10 +19,7 @@ int CZembraDb::InsertEvent(const CZembraEventLog& e) {
 
 void CZembraDb::SelectEvents(IZembraDbCB* callback) {
   std::vector<CZembraEventLog> rows = Guarded([&] {
-    std::vector<CZembraEventLog> read;
-    CZembraDbRun run(*this, m_stmt[32]);
-    while (run.Next()) {
-      sqlite3_stmt* s = run.Statement();
+    return CZembraDbRun(*this, m_stmt[32]).ReadAll([](sqlite3_stmt* s) {
       CZembraEventLog e;
       e.SetId(sqlite3_column_int(s, 0));
       e.SetNumber(ColumnText16(s, 1));
@@ -33,10 +30,8 @@ void CZembraDb::SelectEvents(IZembraDbCB* callback) {
       e.SetTimeStamp(ColumnText16(s, 6));
       e.SetBytesSent(sqlite3_column_int64(s, 7));
       e.SetBytesReceived(sqlite3_column_int64(s, 8));
-      read.push_back(std::move(e));
-    }
-    run.Done();
-    return read;
+      return e;
+    });
   });
   for (CZembraEventLog& e : rows)
     if (callback) callback->SelectEventsCB(&e);

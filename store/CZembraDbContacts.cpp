@@ -168,20 +168,16 @@ int CZembraDb::DeleteNonExistingContacts() {
 
 namespace {
 
-// Copies every row of a contact select (columns id, phone_id, ..., vcard 4, top 6).
+// Every row of a contact select (columns id, phone_id, ..., vcard 4, top 6).
 std::vector<ContactRow> ReadContactRows(CZembraDbRun& run) {
-  std::vector<ContactRow> rows;
-  while (run.Next()) {
+  return run.ReadAll([](sqlite3_stmt* s) {
     ContactRow row;
-    sqlite3_stmt* s = run.Statement();
     row.id = sqlite3_column_int(s, 0);
     row.phoneId = ColumnPhoneId(s, 1);
     row.vcard = ColumnBlob(s, 4);
     row.top = sqlite3_column_int(s, 6);
-    rows.push_back(std::move(row));
-  }
-  run.Done();
-  return rows;
+    return row;
+  });
 }
 
 }  // namespace
@@ -227,17 +223,13 @@ void CZembraDb::SelectNewLocalContacts(IZembraDbCB* callback) {
 
 void CZembraDb::SelectUpdatedLocalContacts(IZembraDbCB* callback) {
   std::vector<ContactRow> rows = Guarded([&] {
-    std::vector<ContactRow> read;
-    CZembraDbRun run(*this, m_stmt[9]);
-    while (run.Next()) {
+    return CZembraDbRun(*this, m_stmt[9]).ReadAll([](sqlite3_stmt* s) {
       ContactRow row;
-      row.id = sqlite3_column_int(run.Statement(), 0);
-      row.phoneId = ColumnPhoneId(run.Statement(), 1);
-      row.vcard = ColumnBlob(run.Statement(), 2);
-      read.push_back(std::move(row));
-    }
-    run.Done();
-    return read;
+      row.id = sqlite3_column_int(s, 0);
+      row.phoneId = ColumnPhoneId(s, 1);
+      row.vcard = ColumnBlob(s, 2);
+      return row;
+    });
   });
   for (const ContactRow& row : rows) {
     // A contact not yet on the phone is written once, by the new-contact pass.
@@ -254,16 +246,12 @@ void CZembraDb::SelectUpdatedLocalContacts(IZembraDbCB* callback) {
 
 void CZembraDb::SelectDeletedLocalContacts(IZembraDbCB* callback) {
   std::vector<ContactRow> rows = Guarded([&] {
-    std::vector<ContactRow> read;
-    CZembraDbRun run(*this, m_stmt[12]);
-    while (run.Next()) {
+    return CZembraDbRun(*this, m_stmt[12]).ReadAll([](sqlite3_stmt* s) {
       ContactRow row;
-      row.id = sqlite3_column_int(run.Statement(), 0);
-      row.phoneId = ColumnPhoneId(run.Statement(), 1);
-      read.push_back(std::move(row));
-    }
-    run.Done();
-    return read;
+      row.id = sqlite3_column_int(s, 0);
+      row.phoneId = ColumnPhoneId(s, 1);
+      return row;
+    });
   });
   for (const ContactRow& row : rows) {
     CZembraContact contact = ContactOf(row);

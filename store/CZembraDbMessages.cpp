@@ -104,22 +104,16 @@ struct SmsRow {
 
 void CZembraDb::SelectSms(IZembraDbCB* callback) {
   std::vector<SmsRow> rows = Guarded([&] {
-    std::vector<SmsRow> read;
-    {
-      CZembraDbRun run(*this, m_stmt[30]);
-      while (run.Next()) {
-        sqlite3_stmt* s = run.Statement();
-        SmsRow row;
-        row.id = sqlite3_column_int(s, 0);
-        row.phoneId = ColumnPhoneId(s, 1);
-        row.message = ColumnText16(s, 2);
-        row.status = sqlite3_column_int(s, 3);
-        row.folder = sqlite3_column_int(s, 4);
-        row.timeStamp = ColumnText16(s, 5);
-        read.push_back(std::move(row));
-      }
-      run.Done();
-    }
+    std::vector<SmsRow> read = CZembraDbRun(*this, m_stmt[30]).ReadAll([](sqlite3_stmt* s) {
+      SmsRow row;
+      row.id = sqlite3_column_int(s, 0);
+      row.phoneId = ColumnPhoneId(s, 1);
+      row.message = ColumnText16(s, 2);
+      row.status = sqlite3_column_int(s, 3);
+      row.folder = sqlite3_column_int(s, 4);
+      row.timeStamp = ColumnText16(s, 5);
+      return row;
+    });
     std::unordered_map<int, size_t> byId;
     for (size_t i = 0; i < read.size(); ++i) byId[read[i].id] = i;
     CZembraDbRun run(*this, m_own[ListedSmsAddresses]);
@@ -146,17 +140,13 @@ void CZembraDb::SelectSms(IZembraDbCB* callback) {
 
 void CZembraDb::SelectDeletedSms(IZembraDbCB* callback) {
   std::vector<SmsRow> rows = Guarded([&] {
-    std::vector<SmsRow> read;
-    CZembraDbRun run(*this, m_stmt[26]);
-    while (run.Next()) {
+    return CZembraDbRun(*this, m_stmt[26]).ReadAll([](sqlite3_stmt* s) {
       SmsRow row;
-      row.id = sqlite3_column_int(run.Statement(), 0);
-      row.phoneId = ColumnPhoneId(run.Statement(), 1);
-      row.deleted = sqlite3_column_int(run.Statement(), 2);
-      read.push_back(std::move(row));
-    }
-    run.Done();
-    return read;
+      row.id = sqlite3_column_int(s, 0);
+      row.phoneId = ColumnPhoneId(s, 1);
+      row.deleted = sqlite3_column_int(s, 2);
+      return row;
+    });
   });
   for (const SmsRow& row : rows) {
     CZembraSMS sms;

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <sqlite3.h>
 #include <string>
+#include <utility>
 #include <vector>
 #include "CZembraDb.h"
 #include "ZCLText.h"
@@ -71,6 +72,15 @@ public:
   }
   // Ends the run, surfacing a failure the reset reports.
   void Done() { Check(sqlite3_reset(m_s)); }
+  // Every row of a select, each made by read(statement), then Done: rows are
+  // copied out first, so no callback runs while the statement is stepped.
+  template <class Read>
+  auto ReadAll(Read read) -> std::vector<decltype(read(std::declval<sqlite3_stmt*>()))> {
+    std::vector<decltype(read(m_s))> rows;
+    while (Next()) rows.push_back(read(m_s));
+    Done();
+    return rows;
+  }
   sqlite3_stmt* Statement() const { return m_s; }
 
 private:
