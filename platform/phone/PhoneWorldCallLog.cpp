@@ -62,7 +62,10 @@ std::vector<CCallLogEntry> ParseCallLog(const std::string& text) {
 
 std::vector<CCallLogEntry> CPhoneWorld::ReadCallLog(const std::wstring& serial) {
   std::string text;
-  if (!IsValidSerial(serial) || !ReadLocked(Join(PhoneFolder(serial), kCallLogFile), &text))
+  if (!IsValidSerial(serial)) return std::vector<CCallLogEntry>();
+  CLock lock(*this);
+  std::wstring folder;
+  if (!OwnFolderUnlocked(serial, &folder) || !ReadWhole(Join(folder, kCallLogFile), &text))
     return std::vector<CCallLogEntry>();
   return ParseCallLog(text);
 }
@@ -73,7 +76,7 @@ DWORD CPhoneWorld::AddCallLogEntry(const std::wstring& serial, const CCallLogEnt
   {
     CLock lock(*this);
     std::string text;
-    std::wstring path = Join(PhoneFolder(serial), kCallLogFile);
+    std::wstring path = Join(WritableFolderUnlocked(serial), kCallLogFile);
     std::vector<CCallLogEntry> entries;
     if (ReadWhole(path, &text)) entries = ParseCallLog(text);
     id = entry.id;
@@ -85,8 +88,8 @@ DWORD CPhoneWorld::AddCallLogEntry(const std::wstring& serial, const CCallLogEnt
     if (id == 0) id = last + 1;
     entries.push_back(entry);
     entries.back().id = id;
-    WriteUnlocked(path, FormatCallLog(entries));
     Changed();
+    WriteUnlocked(path, FormatCallLog(entries));
   }
   Notify();
   return id;
@@ -94,7 +97,13 @@ DWORD CPhoneWorld::AddCallLogEntry(const std::wstring& serial, const CCallLogEnt
 
 void CPhoneWorld::ClearCallLog(const std::wstring& serial) {
   if (!IsValidSerial(serial)) return;
-  WriteFileText(std::wstring(kPhonesFolder) + L"\\" + serial + L"\\" + kCallLogFile, kCallLogHeader);
+  {
+    CLock lock(*this);
+    std::wstring path = Join(WritableFolderUnlocked(serial), kCallLogFile);
+    Changed();
+    WriteUnlocked(path, kCallLogHeader);
+  }
+  Notify();
 }
 
 }  // namespace PhoneSim

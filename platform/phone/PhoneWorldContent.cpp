@@ -119,15 +119,34 @@ bool CPhoneWorld::IsValidUid(const std::wstring& uid) {
          uid.find_first_not_of(L"0123456789abcdef") == std::wstring::npos;
 }
 
-std::wstring CPhoneWorld::NewUidUnlocked(const std::wstring& serial) {
-  // Uids are never given twice on one phone, across contents and runs.
-  std::wstring path = Join(PhoneFolder(serial), kNextUidFile);
+namespace {
+
+std::wstring ContactPath(const std::wstring& phoneFolder, const std::wstring& uid) {
+  return Join(Join(phoneFolder, kContactsFolder), uid + L".vcf");
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void DeleteExisting(const std::wstring& path) {
+  if (!DeleteFileW(path.c_str())) ThrowWorldError(ZCL_POS, GetLastError(), "The phone's item cannot be deleted:", path);
+}
+
+}  // namespace
+
+std::wstring CPhoneWorld::NewUidUnlocked(const std::wstring& phoneFolder) {
+  // Uids are never given twice on one phone, across contents, processes and
+  // runs: a lost counter, or a uid a caller chose, skips the uids in use, and
+  // the raised counter is written before the uid is handed out.
+  std::wstring path = Join(phoneFolder, kNextUidFile);
   std::string text;
   DWORD next = ReadWhole(path, &text) ? ToNumber(text) : 0;
   if (next == 0) next = 1;
-  WriteUnlocked(path, std::to_string(next + 1));
   wchar_t uid[16];
-  swprintf(uid, 16, L"%08lx", static_cast<unsigned long>(next));
+  for (;; ++next) {
+    swprintf(uid, 16, L"%08lx", static_cast<unsigned long>(next));
+    if (!Exists(ContactPath(phoneFolder, uid)) && MessagePathUnlocked(phoneFolder, uid).empty()) break;
+  }
+  WriteUnlocked(path, std::to_string(next + 1));
   return uid;
 }
 
@@ -135,7 +154,9 @@ std::vector<CContact> CPhoneWorld::ListContacts(const std::wstring& serial) {
   std::vector<CContact> contacts;
   if (!IsValidSerial(serial)) return contacts;
   CLock lock(*this);
-  std::wstring folder = Join(PhoneFolder(serial), kContactsFolder);
+  std::wstring phoneFolder;
+  if (!OwnFolderUnlocked(serial, &phoneFolder)) return contacts;
+  std::wstring folder = Join(phoneFolder, kContactsFolder);
   for (const std::wstring& uid : UidsIn(folder, L".vcf")) {
     CContact contact;
     contact.uid = uid;
@@ -146,7 +167,10 @@ std::vector<CContact> CPhoneWorld::ListContacts(const std::wstring& serial) {
 
 bool CPhoneWorld::ReadContact(const std::wstring& serial, const std::wstring& uid, CContact* contact) {
   if (!IsValidSerial(serial) || !IsValidUid(uid)) return false;
-  if (!ReadLocked(Join(Join(PhoneFolder(serial), kContactsFolder), uid + L".vcf"), &contact->vcard)) return false;
+  CLock lock(*this);
+  std::wstring phoneFolder;
+  if (!OwnFolderUnlocked(serial, &phoneFolder) || !ReadWhole(ContactPath(phoneFolder, uid), &contact->vcard))
+    return false;
   contact->uid = uid;
   return true;
 }
@@ -156,9 +180,10 @@ std::wstring CPhoneWorld::WriteContact(const std::wstring& serial, const CContac
   std::wstring uid;
   {
     CLock lock(*this);
-    uid = contact.uid.empty() ? NewUidUnlocked(serial) : contact.uid;
-    WriteUnlocked(Join(Join(PhoneFolder(serial), kContactsFolder), uid + L".vcf"), contact.vcard);
+    std::wstring phoneFolder = WritableFolderUnlocked(serial);
     Changed();
+    uid = contact.uid.empty() ? NewUidUnlocked(phoneFolder) : contact.uid;
+    WriteUnlocked(ContactPath(phoneFolder, uid), contact.vcard);
   }
   Notify();
   return uid;
@@ -166,14 +191,26 @@ std::wstring CPhoneWorld::WriteContact(const std::wstring& serial, const CContac
 
 bool CPhoneWorld::DeleteContact(const std::wstring& serial, const std::wstring& uid) {
   if (!IsValidSerial(serial) || !IsValidUid(uid)) return false;
-  return DeleteWorldFile(std::wstring(kPhonesFolder) + L"\\" + serial + L"\\" + kContactsFolder + L"\\" + uid +
-                         L".vcf");
+  {
+    CLock lock(*this);
+    std::wstring phoneFolder;
+    if (!OwnFolderUnlocked(serial, &phoneFolder)) return false;
+    std::wstring path = ContactPath(phoneFolder, uid);
+    if (!Exists(path)) return false;
+    Changed();
+    DeleteExisting(path);
+  }
+  Notify();
+  return true;
 }
 
 std::vector<DWORD> CPhoneWorld::ListMessageFolders(const std::wstring& serial) {
   std::vector<DWORD> folders = {1, 2};
   if (!IsValidSerial(serial)) return folders;
-  std::wstring root = Join(PhoneFolder(serial), kMessagesFolder);
+  CLock lock(*this);
+  std::wstring phoneFolder;
+  if (!OwnFolderUnlocked(serial, &phoneFolder)) return folders;
+  std::wstring root = Join(phoneFolder, kMessagesFolder);
   for (const std::wstring& name : FolderEntries(root, true)) {
     DWORD number = 0;
     if (IsFolderNumber(name, &number) && number != 0 &&
@@ -189,7 +226,9 @@ std::vector<CMessage> CPhoneWorld::ListMessages(const std::wstring& serial, DWOR
   std::vector<CMessage> messages;
   if (!IsValidSerial(serial)) return messages;
   CLock lock(*this);
-  std::wstring root = Join(PhoneFolder(serial), kMessagesFolder);
+  std::wstring phoneFolder;
+  if (!OwnFolderUnlocked(serial, &phoneFolder)) return messages;
+  std::wstring root = Join(phoneFolder, kMessagesFolder);
   for (const std::wstring& name : FolderEntries(root, true)) {
     DWORD number = 0;
     if (!IsFolderNumber(name, &number) || number == 0 || (folder != 0 && number != folder)) continue;
@@ -206,11 +245,11 @@ std::vector<CMessage> CPhoneWorld::ListMessages(const std::wstring& serial, DWOR
   return messages;
 }
 
-std::wstring CPhoneWorld::MessagePathUnlocked(const std::wstring& serial, const std::wstring& uid) {
-  std::wstring root = Join(PhoneFolder(serial), kMessagesFolder);
+std::wstring CPhoneWorld::MessagePathUnlocked(const std::wstring& phoneFolder, const std::wstring& uid) {
+  std::wstring root = Join(phoneFolder, kMessagesFolder);
   for (const std::wstring& name : FolderEntries(root, true)) {
     std::wstring path = Join(Join(root, name), uid + L".txt");
-    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return path;
+    if (Exists(path)) return path;
   }
   return std::wstring();
 }
@@ -218,7 +257,9 @@ std::wstring CPhoneWorld::MessagePathUnlocked(const std::wstring& serial, const 
 bool CPhoneWorld::FindMessage(const std::wstring& serial, const std::wstring& uid, CMessage* message) {
   if (!IsValidSerial(serial) || !IsValidUid(uid)) return false;
   CLock lock(*this);
-  std::wstring path = MessagePathUnlocked(serial, uid);
+  std::wstring phoneFolder;
+  if (!OwnFolderUnlocked(serial, &phoneFolder)) return false;
+  std::wstring path = MessagePathUnlocked(phoneFolder, uid);
   std::string text;
   if (path.empty() || !ReadWhole(path, &text)) return false;
   *message = ParseMessage(text);
@@ -235,13 +276,16 @@ std::wstring CPhoneWorld::WriteMessage(const std::wstring& serial, const CMessag
   std::wstring uid;
   {
     CLock lock(*this);
-    uid = message.uid.empty() ? NewUidUnlocked(serial) : message.uid;
-    std::wstring old = MessagePathUnlocked(serial, uid);
-    std::wstring path = Join(Join(Join(PhoneFolder(serial), kMessagesFolder), std::to_wstring(message.folder)),
-                             uid + L".txt");
-    WriteUnlocked(path, FormatMessage(message));
-    if (!old.empty() && lstrcmpiW(old.c_str(), path.c_str()) != 0) DeleteFileW(old.c_str());
+    std::wstring phoneFolder = WritableFolderUnlocked(serial);
     Changed();
+    uid = message.uid.empty() ? NewUidUnlocked(phoneFolder) : message.uid;
+    std::wstring old = MessagePathUnlocked(phoneFolder, uid);
+    std::wstring path =
+        Join(Join(Join(phoneFolder, kMessagesFolder), std::to_wstring(message.folder)), uid + L".txt");
+    // A message moving to another folder is written there before it leaves
+    // the old one: a failure between the two keeps it, never loses it.
+    WriteUnlocked(path, FormatMessage(message));
+    if (!old.empty() && lstrcmpiW(old.c_str(), path.c_str()) != 0) DeleteExisting(old);
   }
   Notify();
   return uid;
@@ -249,15 +293,17 @@ std::wstring CPhoneWorld::WriteMessage(const std::wstring& serial, const CMessag
 
 bool CPhoneWorld::DeleteMessage(const std::wstring& serial, const std::wstring& uid) {
   if (!IsValidSerial(serial) || !IsValidUid(uid)) return false;
-  bool deleted = false;
   {
     CLock lock(*this);
-    std::wstring path = MessagePathUnlocked(serial, uid);
-    deleted = !path.empty() && DeleteFileW(path.c_str());
-    if (deleted) Changed();
+    std::wstring phoneFolder;
+    if (!OwnFolderUnlocked(serial, &phoneFolder)) return false;
+    std::wstring path = MessagePathUnlocked(phoneFolder, uid);
+    if (path.empty()) return false;
+    Changed();
+    DeleteExisting(path);
   }
-  if (deleted) Notify();
-  return deleted;
+  Notify();
+  return true;
 }
 
 }  // namespace PhoneSim

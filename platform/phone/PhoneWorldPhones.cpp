@@ -2,6 +2,7 @@
 #include "PhoneWorld.h"
 #include <algorithm>
 #include <sstream>
+#include "FileSystem.h"
 #include "PhoneWorldStore.h"
 
 // The phones of the world: each one's identity file, and the device notices
@@ -16,6 +17,7 @@ namespace {
 const wchar_t kPhoneFile[] = L"phone.txt";
 const wchar_t kNoticesFile[] = L"notices.txt";
 const size_t kNoticesKept = 100;
+const wchar_t kRemovedFolder[] = L"removed";
 
 std::string FormatPhone(const CPhone& p) {
   std::ostringstream s;
@@ -98,17 +100,28 @@ bool CPhone::operator==(const CPhone& o) const {
          capabilities == o.capabilities;
 }
 
-bool CPhoneWorld::IsValidSerial(const std::wstring& serial) {
-  return !serial.empty() && serial != L"." && serial != L".." &&
-         serial.find_first_of(L"\\/:*?\"<>|\r\n") == std::wstring::npos;
+bool CPhoneWorld::IsValidSerial(const std::wstring& serial) { return !serial.empty(); }
+
+bool CPhoneWorld::OwnFolderUnlocked(const std::wstring& serial, std::wstring* folder) {
+  *folder = PhoneFolder(serial);
+  std::string text;
+  return !ReadWhole(Join(*folder, kPhoneFile), &text) || ParsePhone(text).serial == serial;
+}
+
+std::wstring CPhoneWorld::WritableFolderUnlocked(const std::wstring& serial) {
+  std::wstring folder;
+  if (!OwnFolderUnlocked(serial, &folder))
+    ThrowWorldError(ZCL_POS, ERROR_ALREADY_EXISTS, "Another serial number's phone has the folder", folder);
+  return folder;
 }
 
 bool CPhoneWorld::PlugPhone(const CPhone& phone) {
   if (!IsValidSerial(phone.serial)) return false;
   {
     CLock lock(*this);
-    WriteUnlocked(Join(PhoneFolder(phone.serial), kPhoneFile), FormatPhone(phone));
+    std::wstring folder = WritableFolderUnlocked(phone.serial);
     Changed();
+    WriteUnlocked(Join(folder, kPhoneFile), FormatPhone(phone));
   }
   Notify();
   return true;
@@ -118,12 +131,14 @@ bool CPhoneWorld::UnplugPhone(const std::wstring& serial) {
   if (!IsValidSerial(serial)) return false;
   {
     CLock lock(*this);
+    std::wstring path = Join(PhoneFolder(serial), kPhoneFile);
     std::string text;
-    if (!ReadWhole(Join(PhoneFolder(serial), kPhoneFile), &text)) return false;
+    if (!ReadWhole(path, &text)) return false;
     CPhone phone = ParsePhone(text);
+    if (phone.serial != serial) return false;
     phone.connected = false;
-    WriteUnlocked(Join(PhoneFolder(serial), kPhoneFile), FormatPhone(phone));
     Changed();
+    WriteUnlocked(path, FormatPhone(phone));
   }
   Notify();
   return true;
@@ -133,10 +148,21 @@ bool CPhoneWorld::RemovePhone(const std::wstring& serial) {
   if (!IsValidSerial(serial)) return false;
   {
     CLock lock(*this);
-    std::wstring folder = PhoneFolder(serial);
-    if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
-    DeleteFolderTree(folder);
+    std::wstring folder;
+    if (!OwnFolderUnlocked(serial, &folder) || GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES)
+      return false;
     Changed();
+    // Moved out of the phones first, in one step, so that a file that cannot
+    // be deleted leaves no half phone behind; what stays there is no phone.
+    std::wstring removed = Join(m_folder, kRemovedFolder);
+    MakeFolders(removed);
+    static LONG removals = 0;
+    wchar_t name[64];
+    swprintf(name, 64, L"%lu.%lu.%ld", GetCurrentProcessId(), GetCurrentThreadId(), InterlockedIncrement(&removals));
+    std::wstring away = Join(removed, name);
+    if (!MoveFileExW(folder.c_str(), away.c_str(), 0))
+      ThrowWorldError(ZCL_POS, GetLastError(), "The phone's folder cannot be removed:", folder);
+    DeleteFolderTree(away);
   }
   Notify();
   return true;
@@ -153,16 +179,15 @@ bool CPhoneWorld::ReadPhone(const std::wstring& serial, CPhone* phone) {
 std::vector<CPhone> CPhoneWorld::ListPhones(bool connectedOnly) {
   std::vector<CPhone> phones;
   CLock lock(*this);
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW(Join(Join(m_folder, kPhonesFolder), L"*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return phones;
-  do {
-    std::wstring name = data.cFileName;
-    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || name == L"." || name == L"..") continue;
-    CPhone phone;
-    if (ReadPhone(name, &phone) && (phone.connected || !connectedOnly)) phones.push_back(phone);
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
+  std::wstring root = Join(m_folder, kPhonesFolder);
+  for (const std::wstring& name : FolderEntries(root, true)) {
+    std::string text;
+    if (!ReadWhole(Join(Join(root, name), kPhoneFile), &text)) continue;
+    CPhone phone = ParsePhone(text);
+    // Only a phone found again under its own serial number is listed.
+    if (phone.serial.empty() || _wcsicmp(EscapeFileName(phone.serial).c_str(), name.c_str()) != 0) continue;
+    if (phone.connected || !connectedOnly) phones.push_back(phone);
+  }
   std::sort(phones.begin(), phones.end(), [](const CPhone& a, const CPhone& b) { return a.serial < b.serial; });
   return phones;
 }
@@ -184,8 +209,8 @@ void CPhoneWorld::AnnounceDevice(DWORD reason, const std::wstring& serial, DWORD
     std::ostringstream out;
     for (const CNotice& n : notices)
       out << n.sequence << " " << n.reason << " " << n.media << " " << n.info << "\t" << EscapeValue(n.serial) << "\n";
-    WriteUnlocked(Join(m_folder, kNoticesFile), out.str());
     Changed();
+    WriteUnlocked(Join(m_folder, kNoticesFile), out.str());
   }
   Notify();
 }

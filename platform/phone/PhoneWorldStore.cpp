@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <cwctype>
 #include <sstream>
+#include "FileSystem.h"
 #include "PhoneWorldStore.h"
+#include "ZCLText.h"
 
 // The world's folder, its mutex and change event, atomic file writes and the
 // generation counter every write raises.
@@ -17,11 +19,22 @@ namespace {
 const wchar_t kGenerationFile[] = L"generation";
 const int kRenameAttempts = 20;
 const DWORD kRenameRetryMs = 5;
+// Long enough for any writer's few files; a process stopped while holding
+// the mutex must not hang every other one.
+const DWORD kLockWaitMs = 30000;
 
-std::wstring ObjectName(const std::wstring& folder, const wchar_t* kind) {
-  wchar_t full[MAX_PATH * 2] = {0};
-  DWORD n = GetFullPathNameW(folder.c_str(), MAX_PATH * 2, full, nullptr);
-  std::wstring path = (n > 0 && n < MAX_PATH * 2) ? full : folder;
+std::wstring FullPath(const std::wstring& path) {
+  DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (n == 0) return path;
+  std::wstring full(n, L'\0');
+  n = GetFullPathNameW(path.c_str(), n, &full[0], nullptr);
+  if (n == 0 || n >= full.size()) return path;
+  full.resize(n);
+  return full;
+}
+
+std::wstring ObjectName(const std::wstring& fullPath, const wchar_t* kind) {
+  std::wstring path = fullPath;
   while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
   DWORD hash = 2166136261u;
   for (wchar_t c : path) {
@@ -33,9 +46,20 @@ std::wstring ObjectName(const std::wstring& folder, const wchar_t* kind) {
   return name;
 }
 
+bool IsMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
 }  // namespace
 
 namespace WorldStore {
+
+void ThrowWorldError(const std::string& position, DWORD error, const char* what, const std::wstring& path) {
+  char code[48];
+  snprintf(code, sizeof(code), " (Win32 error %lu)", static_cast<unsigned long>(error));
+  int result = error ? static_cast<int>(error) : ERROR_GEN_FAILURE;
+  std::string message = position + " " + what + " \"" + ZCLWideToUtf8(path) + "\"" + code;
+  ZCLThrowOnError(result, message);
+  throw ZCLException(result, message);  // not reached: the code is never 0
+}
 
 std::wstring Join(const std::wstring& a, const std::wstring& b) {
   if (a.empty()) return b;
@@ -44,35 +68,32 @@ std::wstring Join(const std::wstring& a, const std::wstring& b) {
 }
 
 void MakeFolders(const std::wstring& folder) {
-  if (folder.empty() || GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES) return;
-  size_t slash = folder.find_last_of(L"\\/");
-  if (slash != std::wstring::npos && slash > 0) MakeFolders(folder.substr(0, slash));
-  CreateDirectoryW(folder.c_str(), nullptr);
+  if (DirectoryExists(folder)) return;
+  CreateDirectoryTree(FullPath(folder));
 }
 
 bool ReadWhole(const std::wstring& path, std::string* text) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  CHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
+    DWORD error = GetLastError();
+    if (IsMissing(error)) return false;
+    ThrowWorldError(ZCL_POS, error, "The world's file cannot be opened:", path);
+  }
   text->clear();
   char buffer[4096];
-  DWORD read = 0;
-  bool ok = true;
   for (;;) {
-    if (!ReadFile(file, buffer, sizeof(buffer), &read, nullptr)) {
-      ok = false;
-      break;
-    }
+    DWORD read = 0;
+    if (!ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr))
+      ThrowWorldError(ZCL_POS, GetLastError(), "The world's file cannot be read:", path);
     if (read == 0) break;
     text->append(buffer, read);
   }
-  CloseHandle(file);
-  return ok;
+  return true;
 }
 
 DWORD ToNumber(const std::string& value) { return static_cast<DWORD>(strtoul(value.c_str(), nullptr, 0)); }
 
-// The lines of a text, each without its line break.
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -84,18 +105,21 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-// The names of the entries of a folder, files or sub-folders.
 std::vector<std::wstring> FolderEntries(const std::wstring& folder, bool folders) {
   std::vector<std::wstring> names;
   WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW(Join(folder, L"*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return names;
+  std::wstring pattern = Join(folder, L"*");
+  CFindHandle find(FindFirstFileW(pattern.c_str(), &data));
+  if (!find) {
+    DWORD error = GetLastError();
+    if (IsMissing(error) || error == ERROR_NO_MORE_FILES || error == ERROR_DIRECTORY) return names;
+    ThrowWorldError(ZCL_POS, error, "The world's folder cannot be listed:", folder);
+  }
   do {
     std::wstring name = data.cFileName;
     if (name == L"." || name == L"..") continue;
     if (((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == folders) names.push_back(name);
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
+  } while (FindNextFileW(find.Get(), &data));
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -104,26 +128,16 @@ std::vector<std::wstring> FolderEntries(const std::wstring& folder, bool folders
 
 using namespace WorldStore;
 
-void DeleteFolderTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW(Join(folder, L"*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring path = Join(folder, name);
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        DeleteFolderTree(path);
-      else
-        DeleteFileW(path.c_str());
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-  }
-  RemoveDirectoryW(folder.c_str());
+bool DeleteFolderTree(const std::wstring& folder) {
+  bool whole = true;
+  for (const std::wstring& name : FolderEntries(folder, true)) whole = DeleteFolderTree(Join(folder, name)) && whole;
+  for (const std::wstring& name : FolderEntries(folder, false))
+    whole = DeleteFileW(Join(folder, name).c_str()) && whole;
+  return (RemoveDirectoryW(folder.c_str()) || IsMissing(GetLastError())) && whole;
 }
 
 std::string EscapeValue(const std::wstring& value) {
-  std::string in = ToUtf8(value), out;
+  std::string in = ZCLWideToUtf8(value), out;
   for (char c : in) {
     if (c == '\\') out += "\\\\";
     else if (c == '\n') out += "\\n";
@@ -144,65 +158,57 @@ std::wstring UnescapeValue(const std::string& value) {
       out += value[i];
     }
   }
-  return FromUtf8(out);
+  return ZCLUtf8ToWide(out);
 }
 
-std::string ToUtf8(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(n, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
-  return out;
-}
-
-std::wstring FromUtf8(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(n, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
-  return out;
+std::string FailureText(const ZCLException& failure) {
+  // ".\dir\file.cpp(95) description": the position is for the log, not a person.
+  std::string text = failure.GetMessageText();
+  size_t close = text.find(')');
+  if (text.compare(0, 1, ".") != 0 || close == std::string::npos) return text;
+  size_t start = text.find_first_not_of(' ', close + 1);
+  return start == std::string::npos ? text : text.substr(start);
 }
 
 std::wstring CPhoneWorld::DefaultFolder() {
   wchar_t buffer[MAX_PATH] = {0};
   DWORD n = GetEnvironmentVariableW(L"TRELKSIM_WORLD", buffer, MAX_PATH);
   if (n > 0 && n < MAX_PATH) return buffer;
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\TrelkSim", 0, KEY_READ, &key) == ERROR_SUCCESS) {
-    wchar_t value[MAX_PATH + 1] = {0};
-    DWORD type = 0, size = sizeof(value) - sizeof(wchar_t);  // room for a missing terminator
-    LONG rc = RegQueryValueExW(key, L"World", nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
-    RegCloseKey(key);
-    if (rc == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ) && value[0]) return value;
-  }
+  std::wstring value;
+  if (ZCLReadRegistryString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\TrelkSim", L"World", &value) && !value.empty())
+    return value;
   n = GetEnvironmentVariableW(L"ProgramData", buffer, MAX_PATH);
   std::wstring base = (n > 0 && n < MAX_PATH) ? buffer : L"C:\\ProgramData";
   return Join(base, L"TrelkSim\\World");
 }
 
-CPhoneWorld::CPhoneWorld(const std::wstring& folder) : m_folder(folder) {
-  MakeFolders(Join(m_folder, kPhonesFolder));
-  m_mutex = CreateMutexW(nullptr, FALSE, ObjectName(m_folder, L"Lock").c_str());
-  m_changed = CreateEventW(nullptr, TRUE, FALSE, ObjectName(m_folder, L"Changed").c_str());
+CPhoneWorld::CPhoneWorld(const std::wstring& folder) : m_folder(FullPath(folder)) {
+  // Nothing thrown here: the core makes its world under a lock of its own. A
+  // world that cannot be made or guarded fails at its first write instead.
+  m_mutex.Reset(CreateMutexW(nullptr, FALSE, ObjectName(m_folder, L"Lock").c_str()));
+  if (!m_mutex) m_openError = GetLastError();
+  m_changed.Reset(CreateEventW(nullptr, TRUE, FALSE, ObjectName(m_folder, L"Changed").c_str()));
+  if (!m_changed && !m_openError) m_openError = GetLastError();
+  try {
+    MakeFolders(Join(m_folder, kPhonesFolder));
+  } catch (const ZCLException&) {
+    // Made again by the first write, which reports the failure.
+  }
 }
 
-CPhoneWorld::~CPhoneWorld() {
-  if (m_mutex) CloseHandle(m_mutex);
-  if (m_changed) CloseHandle(m_changed);
-}
+CPhoneWorld::~CPhoneWorld() {}
 
-CPhoneWorld::CLock::CLock(CPhoneWorld& world) : m_mutex(world.m_mutex) {
-  // A writer that died holding the mutex leaves whole files behind (writes are
-  // renames), so an abandoned mutex is taken as it is.
-  if (m_mutex) WaitForSingleObject(m_mutex, INFINITE);
-}
-
-CPhoneWorld::CLock::~CLock() {
-  if (m_mutex) ReleaseMutex(m_mutex);
+// A writer that died holding the mutex leaves whole files behind (writes are
+// renames), so an abandoned mutex is taken as it is.
+CPhoneWorld::CLock::CLock(CPhoneWorld& world) : m_guard(world.m_mutex.Get(), kLockWaitMs) {
+  if (!world.m_mutex || !world.m_changed)
+    ThrowWorldError(ZCL_POS, world.m_openError, "The world's mutex or event cannot be made for", world.m_folder);
+  if (!m_guard.IsHeld())
+    ThrowWorldError(ZCL_POS, WAIT_TIMEOUT, "Another process keeps the world locked:", world.m_folder);
 }
 
 std::wstring CPhoneWorld::PhoneFolder(const std::wstring& serial) const {
-  return Join(Join(m_folder, kPhonesFolder), serial);
+  return Join(Join(m_folder, kPhonesFolder), EscapeFileName(serial));
 }
 
 void CPhoneWorld::WriteUnlocked(const std::wstring& path, const std::string& text) {
@@ -211,19 +217,29 @@ void CPhoneWorld::WriteUnlocked(const std::wstring& path, const std::string& tex
   wchar_t suffix[48];
   swprintf(suffix, 48, L".%lu.%lu.tmp", GetCurrentProcessId(), GetCurrentThreadId());
   std::wstring temp = path + suffix;
-  HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  BOOL ok = text.empty() || WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  CloseHandle(file);
+  {
+    CHandle file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) ThrowWorldError(ZCL_POS, GetLastError(), "The world's file cannot be created:", temp);
+    DWORD written = 0;
+    if (!text.empty() &&
+        (!WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+         written != text.size())) {
+      DWORD error = GetLastError();
+      file.Reset();
+      DeleteFileW(temp.c_str());
+      ThrowWorldError(ZCL_POS, error ? error : ERROR_HANDLE_DISK_FULL, "The world's file cannot be written:", temp);
+    }
+  }
   // A reader outside the world's mutex (a tool, a scanner) may hold the file
   // for a moment: the rename is tried again a few times.
-  bool moved = false;
-  for (int attempt = 0; ok && !moved && attempt < kRenameAttempts; ++attempt) {
-    moved = MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-    if (!moved) Sleep(kRenameRetryMs);
+  DWORD error = 0;
+  for (int attempt = 0; attempt < kRenameAttempts; ++attempt) {
+    if (MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) return;
+    error = GetLastError();
+    Sleep(kRenameRetryMs);
   }
-  if (!moved) DeleteFileW(temp.c_str());
+  DeleteFileW(temp.c_str());
+  ThrowWorldError(ZCL_POS, error, "The world's file cannot be replaced:", path);
 }
 
 // Readers hold the mutex too: a file open for reading may keep a writer's
@@ -234,8 +250,16 @@ bool CPhoneWorld::ReadLocked(const std::wstring& path, std::string* text) {
 }
 
 DWORD CPhoneWorld::Generation() {
-  std::string text;
-  return ReadLocked(Join(m_folder, kGenerationFile), &text) ? ToNumber(text) : 0;
+  // Never throws: the core reads it under a lock of its own. Without the
+  // mutex the read still sees a whole file (writes are renames); a writer
+  // that meets the open file tries its rename again.
+  CMutexGuard guard(m_mutex.Get(), kLockWaitMs);
+  try {
+    std::string text;
+    return ReadWhole(Join(m_folder, kGenerationFile), &text) ? ToNumber(text) : 0;
+  } catch (const ZCLException&) {
+    return 0;
+  }
 }
 
 void CPhoneWorld::Changed() {
@@ -247,7 +271,8 @@ void CPhoneWorld::Changed() {
 void CPhoneWorld::Notify() {
   // Wakes every process waiting now; one busy elsewhere sees the raised
   // generation at its next look.
-  if (m_changed) PulseEvent(m_changed);
+  if (!PulseEvent(m_changed.Get()))
+    ThrowWorldError(ZCL_POS, GetLastError(), "The world's change cannot be signalled:", m_folder);
 }
 
 bool CPhoneWorld::ReadFileText(const std::wstring& relative, std::string* text) {
@@ -257,21 +282,23 @@ bool CPhoneWorld::ReadFileText(const std::wstring& relative, std::string* text) 
 void CPhoneWorld::WriteFileText(const std::wstring& relative, const std::string& text) {
   {
     CLock lock(*this);
-    WriteUnlocked(Join(m_folder, relative), text);
     Changed();
+    WriteUnlocked(Join(m_folder, relative), text);
   }
   Notify();
 }
 
 bool CPhoneWorld::DeleteWorldFile(const std::wstring& relative) {
-  bool deleted;
+  std::wstring path = Join(m_folder, relative);
   {
     CLock lock(*this);
-    deleted = DeleteFileW(Join(m_folder, relative).c_str()) != 0;
-    if (deleted) Changed();
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+    Changed();
+    if (!DeleteFileW(path.c_str()))
+      ThrowWorldError(ZCL_POS, GetLastError(), "The world's file cannot be deleted:", path);
   }
-  if (deleted) Notify();
-  return deleted;
+  Notify();
+  return true;
 }
 
 }  // namespace PhoneSim

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <string>
 #include "PhoneWorld.h"
+#include "ZCLHandle.h"
 
 // Test helpers for code that drives the simulated phone: a scratch world of
 // the test's own and the programs beside the test (phonectl, simwatch).
@@ -34,6 +35,43 @@ inline DWORD FinishProgram(HANDLE process) {
 }
 
 inline DWORD RunPhonectl(const std::wstring& args) { return FinishProgram(StartProgram(L"phonectl.exe", args)); }
+
+// phonectl's exit code, with what it wrote to its output and error output.
+inline DWORD RunPhonectl(const std::wstring& args, std::string* output) {
+  output->clear();
+  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+  CHandle read, write;
+  if (!CreatePipe(read.Put(), write.Put(), &inherit, 0)) return ~0u;
+  SetHandleInformation(read.Get(), HANDLE_FLAG_INHERIT, 0);
+  std::wstring command = L"\"" + BinFolder() + L"\\phonectl.exe\" " + args;
+  STARTUPINFOW si = {sizeof(si)};
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  si.hStdOutput = write.Get();
+  si.hStdError = write.Get();
+  PROCESS_INFORMATION pi = {};
+  BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  write.Reset();  // the pipe ends when phonectl does
+  if (!started) return ~0u;
+  CHandle thread(pi.hThread);
+  char buffer[512];
+  DWORD n = 0;
+  while (ReadFile(read.Get(), buffer, sizeof(buffer), &n, nullptr) && n > 0) output->append(buffer, n);
+  return FinishProgram(pi.hProcess);
+}
+
+// Holds a file of the world open so that it can be read but neither replaced
+// nor deleted: a write of it fails as on a locked or read-only file.
+class CFileLock {
+public:
+  explicit CFileLock(const std::wstring& path)
+      : m_file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr)) {}
+  bool IsHeld() const { return m_file.IsValid(); }
+  void Release() { m_file.Reset(); }
+
+private:
+  CHandle m_file;
+};
 
 // An empty world in the temporary folder, made this process's world (and its
 // children's) through "TRELKSIM_WORLD"; deleted at the end.
