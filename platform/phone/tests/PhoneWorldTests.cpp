@@ -5,6 +5,7 @@
 #include "PhoneWorld.h"
 #include "SimTestSupport.h"
 #include "TrelkApi.h"
+#include "ZCLException.h"
 
 namespace PhoneSim {
 namespace {

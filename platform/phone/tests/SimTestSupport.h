@@ -64,8 +64,9 @@ inline DWORD RunPhonectl(const std::wstring& args, std::string* output) {
 // nor deleted: a write of it fails as on a locked or read-only file.
 class CFileLock {
 public:
-  explicit CFileLock(const std::wstring& path)
-      : m_file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr)) {}
+  // With share 0 the file cannot be read either.
+  explicit CFileLock(const std::wstring& path, DWORD share = FILE_SHARE_READ)
+      : m_file(CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_ALWAYS, 0, nullptr)) {}
   bool IsHeld() const { return m_file.IsValid(); }
   void Release() { m_file.Reset(); }
 
