@@ -222,14 +222,14 @@ TEST_F(PhoneWorldTest, FaultsCountDownPerEntryAcrossProcesses) {
 // Every process with the library loaded announces the arrival from its own thread.
 TEST_F(PhoneWorldTest, ArrivalReachesEveryProcessWithTheLibraryLoaded) {
   const wchar_t* names[2] = {L"phone_tests.ready.1", L"phone_tests.ready.2"};
-  HANDLE ready[2], watchers[2];
+  CHandle ready[2], watchers[2];
   for (int i = 0; i < 2; ++i) {
-    ready[i] = CreateEventW(nullptr, TRUE, FALSE, names[i]);
+    ready[i].Reset(CreateEventW(nullptr, TRUE, FALSE, names[i]));
     watchers[i] = StartProgram(L"simwatch.exe", std::wstring(names[i]) + L" SN-W 0x08050001");
-    ASSERT_NE(watchers[i], nullptr);
+    ASSERT_TRUE(watchers[i].IsValid());
   }
   for (int i = 0; i < 2; ++i) {
-    HANDLE either[2] = {ready[i], watchers[i]};
+    HANDLE either[2] = {ready[i].Get(), watchers[i].Get()};
     ASSERT_EQ(WaitForMultipleObjects(2, either, FALSE, 60000), WAIT_OBJECT_0) << "watcher " << i << " not ready";
   }
   CPhone phone;
@@ -240,8 +240,7 @@ TEST_F(PhoneWorldTest, ArrivalReachesEveryProcessWithTheLibraryLoaded) {
   phone.connections.push_back(bluetooth);
   m_world->PlugPhone(phone);
   for (int i = 0; i < 2; ++i) {
-    EXPECT_EQ(FinishProgram(watchers[i]), 0u) << "watcher " << i;
-    CloseHandle(ready[i]);
+    EXPECT_EQ(FinishProgram(std::move(watchers[i])), 0u) << "watcher " << i;
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include <utility>
 #include "PhoneWorld.h"
 #include "ZCLHandle.h"
 
@@ -17,20 +18,19 @@ inline std::wstring BinFolder() {
 }
 
 // A program of the bin folder, started with the test's environment.
-inline HANDLE StartProgram(const std::wstring& program, const std::wstring& args) {
+inline CHandle StartProgram(const std::wstring& program, const std::wstring& args) {
   std::wstring command = L"\"" + BinFolder() + L"\\" + program + L"\" " + args;
   STARTUPINFOW si = {sizeof(si)};
   PROCESS_INFORMATION pi = {};
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return nullptr;
-  CloseHandle(pi.hThread);
-  return pi.hProcess;
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return CHandle();
+  CHandle thread(pi.hThread);
+  return CHandle(pi.hProcess);
 }
 
 // Its exit code, waited for with a bound; ~0 when it did not end.
-inline DWORD FinishProgram(HANDLE process) {
+inline DWORD FinishProgram(CHandle process) {
   DWORD code = ~0u;
-  if (process && WaitForSingleObject(process, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
-  if (process) CloseHandle(process);
+  if (process && WaitForSingleObject(process.Get(), 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process.Get(), &code);
   return code;
 }
 
@@ -53,11 +53,11 @@ inline DWORD RunPhonectl(const std::wstring& args, std::string* output) {
   BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
   write.Reset();  // the pipe ends when phonectl does
   if (!started) return ~0u;
-  CHandle thread(pi.hThread);
+  CHandle thread(pi.hThread), process(pi.hProcess);
   char buffer[512];
   DWORD n = 0;
   while (ReadFile(read.Get(), buffer, sizeof(buffer), &n, nullptr) && n > 0) output->append(buffer, n);
-  return FinishProgram(pi.hProcess);
+  return FinishProgram(std::move(process));
 }
 
 // Holds a file of the world open so that it can be read but neither replaced
