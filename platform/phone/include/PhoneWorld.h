@@ -139,6 +139,8 @@ struct CNotice {
   std::wstring serial;  // may be empty
 };
 
+// Any thread of any process may call every member: the world's named mutex
+// orders them, and the object's own members do not change after construction.
 class CPhoneWorld {
 public:
   // The world of this process: the environment variable "TRELKSIM_WORLD", else
