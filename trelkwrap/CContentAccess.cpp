@@ -1,7 +1,7 @@
 #include <windows.h>
 #include "CContentAccess.h"
 #include "CTrelkException.h"
-#include "TrelkCallLog.h"
+#include "TrelkCallTrace.h"
 #include "ZCLLogger.h"
 
 namespace Trelk {

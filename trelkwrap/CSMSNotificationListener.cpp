@@ -2,7 +2,7 @@
 #include "CSMSNotificationListener.h"
 #include <vector>
 #include "CTrelkException.h"
-#include "TrelkCallLog.h"
+#include "TrelkCallTrace.h"
 #include "ZCLLogger.h"
 
 namespace Trelk {

@@ -1,5 +1,5 @@
 #include <windows.h>
-#include "TrelkCallLog.h"
+#include "TrelkCallTrace.h"
 #include "CTrelkException.h"
 #include "ZCLException.h"
 
