@@ -1,5 +1,7 @@
 #pragma once
 #include <windows.h>
+#include "CTrelkException.h"
+#include "ZCLFrame.h"
 #include "ZCLLogger.h"
 
 namespace Trelk {
@@ -14,14 +16,18 @@ DWORD LoggedCall(const char* text, Call call) {
   return result;
 }
 
-// Logs what a notification method caught, in the catch sites' forms, so that
-// nothing thrown reaches the library's thread.
-void LogNotificationFailure(const char* position);
+// The frame of a notification method on the library's thread: nothing thrown
+// reaches the library. A CTrelkException is logged at level 3 in its own
+// catch-site form, anything else by the shared frame.
+template <class Body>
+void NotificationGuarded(const char* file, int line, Body body) {
+  ZCLGuarded(3, file, line, [&] {
+    try {
+      body();
+    } catch (const CTrelkException& e) {
+      LogCaught(3, e);
+    }
+  });
+}
 
 }  // namespace Trelk
-
-// Ends a notification method's try block.
-#define TRELK_NOTIFY_CATCH_ALL                          \
-  catch (...) {                                         \
-    Trelk::LogNotificationFailure(ZCL_POS.c_str());     \
-  }
