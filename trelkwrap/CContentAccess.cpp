@@ -2,7 +2,6 @@
 #include "CContentAccess.h"
 #include "CTrelkException.h"
 #include "TrelkBinding.h"
-#include "ZCLText.h"
 #include "TrelkCallTrace.h"
 #include "ZCLLogger.h"
 
@@ -209,15 +208,9 @@ void CContentAccess::OpenSMS(const wchar_t* serialNumber, CSMSConnection& connec
     connection.Close();
   else
     connection.m_handle = NewSMSHandle();
-  // Kept for opening the phone's messages again after a reload.
-  std::wstring serial = ZCLNullToEmpty(serialNumber);
-  bool nullSerial = serialNumber == nullptr;
-  connection.m_handle->Open([serial, nullSerial](DWORD* handle) {
-    DWORD media = TRELK_OPEN_MEDIA;
-    return LoggedCall("DorraxOpenTessim", [&] {
-      return DorraxOpenTessim(nullSerial ? nullptr : serial.c_str(), &media, TESSIM_CONTENT_SMS, handle);
-    });
-  });
+  connection.m_handle->Open(PhoneOpener(serialNumber, [](const wchar_t* serial, DWORD* media, DWORD* handle) {
+    return LoggedCall("DorraxOpenTessim", [&] { return DorraxOpenTessim(serial, media, TESSIM_CONTENT_SMS, handle); });
+  }));
   connection.m_owner = true;
 }
 

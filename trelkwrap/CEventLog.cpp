@@ -2,7 +2,6 @@
 #include "CEventLog.h"
 #include "CTrelkException.h"
 #include "TrelkBinding.h"
-#include "ZCLText.h"
 #include "TrelkCallTrace.h"
 #include "ZCLLogger.h"
 
@@ -70,13 +69,9 @@ void CEventLog::Open(const wchar_t* serialNumber, CEventLogConnection& connectio
     connection.Close();
   else
     connection.m_handle = NewEventLogHandle();
-  // Kept for opening the phone's log again after a reload.
-  std::wstring serial = ZCLNullToEmpty(serialNumber);
-  bool nullSerial = serialNumber == nullptr;
-  connection.m_handle->Open([serial, nullSerial](DWORD* handle) {
-    DWORD media = TRELK_OPEN_MEDIA;
-    return LOGVEX_OpenHandle(nullSerial ? nullptr : serial.c_str(), &media, 0, handle);
-  });
+  connection.m_handle->Open(PhoneOpener(serialNumber, [](const wchar_t* serial, DWORD* media, DWORD* handle) {
+    return LOGVEX_OpenHandle(serial, media, 0, handle);
+  }));
   connection.m_owner = true;
 }
 

@@ -172,4 +172,14 @@ void CFamilyHandle::OnLibraryReloaded() {
                   static_cast<unsigned>(result));
 }
 
+CFamilyHandle::Opener PhoneOpener(const wchar_t* serialNumber,
+                                  std::function<DWORD(const wchar_t* serial, DWORD* media, DWORD* handle)> open) {
+  const bool given = serialNumber != nullptr;
+  const std::wstring serial = given ? serialNumber : L"";
+  return [given, serial, open](DWORD* handle) {
+    DWORD media = TRELK_OPEN_MEDIA;
+    return open(given ? serial.c_str() : nullptr, &media, handle);
+  };
+}
+
 }  // namespace Trelk

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 #include "TrelkBinding.h"
 
@@ -79,5 +80,10 @@ private:
   DWORD m_changes = 0;         // guarded by m_lock: counts the owner's changes
   std::vector<DWORD> m_reopening;  // guarded by m_lock: threads reopening now
 };
+
+// An opener for one phone's handle: the serial number is kept for opening it
+// again after a reload, and the call gets the media to ask for.
+CFamilyHandle::Opener PhoneOpener(const wchar_t* serialNumber,
+                                  std::function<DWORD(const wchar_t* serial, DWORD* media, DWORD* handle)> open);
 
 }  // namespace Trelk

@@ -6,6 +6,7 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include "BindingTestSupport.h"
 #include "CContentAccess.h"
 #include "CDeviceManagement.h"
 #include "CEventLog.h"
@@ -16,7 +17,6 @@
 #include "Recorder.h"
 #include "SimTestSupport.h"
 #include "TrelkBinding.h"
-#include "ZCLText.h"
 #include "ZCLWait.h"
 
 // The families' bindings with the simulated phone's libraries while the
@@ -32,45 +32,13 @@ using PhoneSim::CPhoneWorld;
 using PhoneSim::Testing::CScratchWorld;
 using Trelk::CLibraryBinding;
 
-const char kKey[] = "SOFTWARE\\Trelk\\API\\";
-const DWORD kWaitMs = 20000;
+using BindingTesting::DeleteValue;
+using BindingTesting::kWaitMs;
+using BindingTesting::Request;
+using BindingTesting::SetValue;
+using BindingTesting::TestLibrary;
+
 const wchar_t kSerial[] = L"SN-R";
-
-void DeleteValue(const char* name) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-  RegDeleteValueA(key, name);
-  RegCloseKey(key);
-}
-
-void SetValue(const char* name, const std::string& value) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>(value.size() + 1));
-  RegCloseKey(key);
-}
-
-std::string TestLibrary(const char* kind) {
-  return ZCLWideToAnsi(PhoneSim::Testing::BinFolder().c_str()) + "\\TrelkTest" + kind + ".dll";
-}
-
-// Signals a request until every family shows its effect: a request that
-// comes before a watcher waits is reset by it, and the first watcher to
-// answer resets the event for the others.
-bool Request(const char* eventName, const std::function<bool()>& done) {
-  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, eventName);
-  if (!event) return false;
-  bool ok = false;
-  for (DWORD waited = 0; waited < kWaitMs && !ok; waited += 100) {
-    SetEvent(event);
-    ok = ZCLWaitUntil(done, 100);
-  }
-  ResetEvent(event);
-  CloseHandle(event);
-  return ok;
-}
 
 std::vector<CLibraryBinding*> SimulatedFamilies() {
   return {&Trelk::RUVONBinding(), &Trelk::TessimBinding(), &Trelk::LOGVEXBinding()};
@@ -313,7 +281,7 @@ TEST_F(ReloadTest, TerminateFromInsideALibraryCallbackEnds) {
 
 TEST_F(ReloadTest, TerminateAbandonsACallThatDoesNotReturn) {
   const std::string path = TestLibrary("Full");
-  SetValue("TestLib", path);
+  ASSERT_TRUE(SetValue("TestLib", path));
   // The test's own reference keeps the library mapped under the abandoned call.
   HMODULE own = LoadLibraryA(path.c_str());
   ASSERT_NE(own, nullptr);
@@ -344,7 +312,7 @@ TEST_F(ReloadTest, TerminateAbandonsACallThatDoesNotReturn) {
 // A message record whose length runs past the text's terminator is read up
 // to the terminator.
 TEST_F(ReloadTest, MessageTextEndsAtItsTerminator) {
-  SetValue("Tessim", TestLibrary("Full"));
+  ASSERT_TRUE(SetValue("Tessim", TestLibrary("Full")));
   Trelk::CContentAccess access;
   access.Initialize();
   Trelk::CSMSConnection sms;
