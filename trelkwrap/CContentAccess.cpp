@@ -1,7 +1,8 @@
 #include <windows.h>
 #include "CContentAccess.h"
 #include "CTrelkException.h"
-#include "TrelkCallLog.h"
+#include "TrelkBinding.h"
+#include "TrelkCallTrace.h"
 #include "ZCLLogger.h"
 
 namespace Trelk {
@@ -9,6 +10,12 @@ namespace Trelk {
 namespace {
 
 const DWORD kTessimVersion = 31;
+
+std::shared_ptr<CFamilyHandle> NewSMSHandle() {
+  return CFamilyHandle::Create(TessimBinding(), [](DWORD handle) {
+    return LoggedCall("DorraxCloseTessim", [&] { return DorraxCloseTessim(handle); });
+  });
+}
 
 // Hands an id list the library filled back to it, also when copying it out
 // failed half-way.
@@ -32,7 +39,20 @@ TESSIM_ID_LIST EmptyIdList() {
 
 }  // namespace
 
-COperation::COperation(DWORD handle) : m_handle(handle) { ZCLScopeTracer trace("Trelk::COperation::COperation"); }
+COperation::COperation(DWORD handle) : m_handle(handle), m_generation(TessimBinding().GetGeneration()) {
+  ZCLScopeTracer trace("Trelk::COperation::COperation");
+}
+
+DWORD* COperation::HandleAddress() {
+  m_generation = TessimBinding().GetGeneration();
+  return &m_handle;
+}
+
+// The handle, when it belongs to the library loaded now.
+DWORD COperation::Current() {
+  if (m_handle != 0 && m_generation != TessimBinding().GetGeneration()) TrelkThrowOnFail(ELNYX_INVALID_HANDLE);
+  return m_handle;
+}
 
 COperation::~COperation() {
   ZCLScopeTracer trace("Trelk::COperation::~COperation");
@@ -41,13 +61,15 @@ COperation::~COperation() {
 
 void COperation::Commit() {
   ZCLScopeTracer trace("Trelk::COperation::Commit");
-  TrelkThrowOnFail(LoggedCall("TessimCommitOperations", [&] { return TessimCommitOperations(m_handle, nullptr); }));
+  DWORD handle = Current();
+  TrelkThrowOnFail(LoggedCall("TessimCommitOperations", [&] { return TessimCommitOperations(handle, nullptr); }));
 }
 
 void COperation::Commit(CIdList& written) {
   ZCLScopeTracer trace("Trelk::COperation::Commit");
+  DWORD handle = Current();
   TESSIM_ID_LIST list = EmptyIdList();
-  TrelkThrowOnFail(LoggedCall("TessimCommitOperations", [&] { return TessimCommitOperations(m_handle, &list); }));
+  TrelkThrowOnFail(LoggedCall("TessimCommitOperations", [&] { return TessimCommitOperations(handle, &list); }));
   CIdListGuard free{&list, true};
   written = CIdList(&list);
 }
@@ -55,12 +77,15 @@ void COperation::Commit(CIdList& written) {
 void COperation::End() {
   ZCLScopeTracer trace("Trelk::COperation::End");
   if (m_handle == 0) return;
-  LoggedCall("TessimEndOperation", [&] { return TessimEndOperation(m_handle); });
+  // An operation of a library that is gone went with it.
+  if (m_generation == TessimBinding().GetGeneration())
+    LoggedCall("TessimEndOperation", [&] { return TessimEndOperation(m_handle); });
   m_handle = 0;
 }
 
-CSMSConnection::CSMSConnection(DWORD handle) : m_handle(handle), m_owner(true) {
+CSMSConnection::CSMSConnection(DWORD handle) : m_handle(NewSMSHandle()), m_owner(true) {
   ZCLScopeTracer trace("Trelk::CSMSConnection::CSMSConnection");
+  if (handle) m_handle->Adopt(handle);
 }
 
 CSMSConnection::CSMSConnection(const CSMSConnection& other) : m_handle(other.m_handle), m_owner(false) {
@@ -82,17 +107,16 @@ CSMSConnection::~CSMSConnection() {
 
 void CSMSConnection::Close() {
   ZCLScopeTracer trace("Trelk::CSMSConnection::Close");
-  if (m_handle == 0) return;
-  LoggedCall("DorraxCloseTessim", [&] { return DorraxCloseTessim(m_handle); });
-  m_handle = 0;
+  m_handle->Close();
 }
 
 void CSMSConnection::BeginOperation(COperation& operation) {
   ZCLScopeTracer trace("Trelk::CSMSConnection::BeginOperation");
   // An operation still open is ended rather than lost.
   operation.End();
+  DWORD handle = m_handle->Handle();
   TrelkThrowOnFail(LoggedCall("TessimBeginOperation(SMS)",
-                              [&] { return TessimBeginOperation(m_handle, 0, operation.HandleAddress()); }));
+                              [&] { return TessimBeginOperation(handle, 0, operation.HandleAddress()); }));
 }
 
 void CSMSConnection::WriteItem(COperation& operation, DWORD folderId, SMSMessage& message) {
@@ -102,8 +126,9 @@ void CSMSConnection::WriteItem(COperation& operation, DWORD folderId, SMSMessage
   id.dwSize = sizeof(TESSIM_ITEM_ID);
   id.dwFolderId = folderId;
   TESSIM_SMS_ITEM* item = message.GetItemData();
+  DWORD handle = operation.Current();
   TrelkThrowOnFail(LoggedCall("TessimWriteItem(SMS)", [&] {
-    return TessimWriteItem(operation.GetHandle(), &id, 0, TESSIM_FORMAT_SMS, item);
+    return TessimWriteItem(handle, &id, 0, TESSIM_FORMAT_SMS, item);
   }));
 }
 
@@ -112,17 +137,19 @@ void CSMSConnection::ReadItem(COperation& operation, TESSIM_ITEM_ID* itemId, SMS
   TESSIM_SMS_ITEM item;
   ZeroMemory(&item, sizeof(item));
   item.dwSize = sizeof(TESSIM_SMS_ITEM);
+  DWORD handle = operation.Current();
   TrelkThrowOnFail(LoggedCall("TessimReadItem(SMS)", [&] {
-    return TessimReadItem(operation.GetHandle(), itemId, option, TESSIM_FORMAT_SMS, &item);
+    return TessimReadItem(handle, itemId, option, TESSIM_FORMAT_SMS, &item);
   }));
   struct FreeItem {
     DWORD handle;
     TESSIM_SMS_ITEM* item;
     ~FreeItem() { TessimFreeItemData(handle, TESSIM_FORMAT_SMS, item); }
-  } free{m_handle, &item};
-  // Null texts behind lengths and counts read as empty.
+  } free{m_handle->Peek(), &item};
+  // Null texts behind lengths and counts read as empty; a length beyond the
+  // text's terminator is not followed.
   std::wstring text;
-  if (item.pstrText) text.assign(item.pstrText, item.dwTextLength / 2);
+  if (item.pstrText) text.assign(item.pstrText, wcsnlen(item.pstrText, item.dwTextLength / 2));
   message.SetText(text.c_str());
   if (item.bNumOfAddresses > 0 && item.pAddresses) message.SetNumber(item.pAddresses[0].pstrAddress);
   message.SetTime(SmsItemTime(item));
@@ -131,8 +158,9 @@ void CSMSConnection::ReadItem(COperation& operation, TESSIM_ITEM_ID* itemId, SMS
 void CSMSConnection::GetIdList(CIdList& list, DWORD folderId) {
   ZCLScopeTracer trace("Trelk::CSMSConnection::GetIdList");
   TESSIM_ID_LIST record = EmptyIdList();
+  DWORD handle = m_handle->Handle();
   TrelkThrowOnFail(
-      LoggedCall("TessimGetIDList(SMS)", [&] { return TessimGetIDList(m_handle, folderId, 0, &record); }));
+      LoggedCall("TessimGetIDList(SMS)", [&] { return TessimGetIDList(handle, folderId, 0, &record); }));
   CIdListGuard free{&record, false};
   list = CIdList(&record);
 }
@@ -142,7 +170,8 @@ void CSMSConnection::GetFolderInfo(CFolderInfo& folder) {
   TESSIM_FOLDER_INFO record;
   ZeroMemory(&record, sizeof(record));
   record.dwSize = sizeof(TESSIM_FOLDER_INFO);
-  TrelkThrowOnFail(LoggedCall("TessimGetFolderInfo(SMS)", [&] { return TessimGetFolderInfo(m_handle, &record); }));
+  DWORD handle = m_handle->Handle();
+  TrelkThrowOnFail(LoggedCall("TessimGetFolderInfo(SMS)", [&] { return TessimGetFolderInfo(handle, &record); }));
   struct FreeFolder {
     TESSIM_FOLDER_INFO* record;
     ~FreeFolder() { TessimFreeFolderInfoStructure(record); }
@@ -174,13 +203,14 @@ void CContentAccess::Terminate() {
 
 void CContentAccess::OpenSMS(const wchar_t* serialNumber, CSMSConnection& connection) {
   ZCLScopeTracer trace("Trelk::CContentAccess::OpenSMS");
-  if (connection.m_owner) connection.Close();
-  DWORD handle = 0;
-  DWORD media = TRELK_OPEN_MEDIA;
-  TrelkThrowOnFail(LoggedCall("DorraxOpenTessim", [&] {
-    return DorraxOpenTessim(serialNumber, &media, TESSIM_CONTENT_SMS, &handle);
+  // A copy's handle is its owner's: the copy gets one of its own.
+  if (connection.m_owner)
+    connection.Close();
+  else
+    connection.m_handle = NewSMSHandle();
+  connection.m_handle->Open(PhoneOpener(serialNumber, [](const wchar_t* serial, DWORD* media, DWORD* handle) {
+    return LoggedCall("DorraxOpenTessim", [&] { return DorraxOpenTessim(serial, media, TESSIM_CONTENT_SMS, handle); });
   }));
-  connection.m_handle = handle;
   connection.m_owner = true;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 #include <windows.h>
+#include <memory>
+#include "CFamilyHandle.h"
 #include "CFolderInfo.h"
 #include "CIdList.h"
 #include "SMSMessage.h"
@@ -8,7 +10,9 @@
 namespace Trelk {
 
 // One operation (a transaction) of the content-access library; ended by End
-// or the destructor, so an operation left by an exception is ended too.
+// or the destructor, so an operation left by an exception is ended too. An
+// operation of a library that was reloaded since fails with
+// ELNYX_INVALID_HANDLE and is only forgotten at its end.
 // Used by one thread at a time.
 class COperation {
 public:
@@ -22,18 +26,23 @@ public:
   void End();
 
   DWORD GetHandle() const { return m_handle; }
-  DWORD* HandleAddress() { return &m_handle; }
+  // For the library's begin call, which fills it: the handle then belongs to
+  // the library loaded now.
+  DWORD* HandleAddress();
+  // The handle, when it belongs to the library loaded now; throws otherwise.
+  DWORD Current();
 
 private:
   COperation(const COperation&) = delete;
   COperation& operator=(const COperation&) = delete;
   DWORD m_handle;
+  DWORD m_generation;
 };
 
 // A connection to one phone's text messages. An owning connection closes its
-// handle when destroyed; a copy shares the handle without owning it. Its
-// handle is its first member. Used by one thread at a time; the listener's
-// copy is read on the library's notification thread.
+// handle when destroyed; a copy shares the handle without owning it, and sees
+// it opened again after a reload of the library. Used by one thread at a
+// time; the listener's copy is read on the library's notification thread.
 class CSMSConnection {
 public:
   explicit CSMSConnection(DWORD handle = 0);
@@ -51,12 +60,13 @@ public:
   void GetIdList(CIdList& list, DWORD folderId);
   void GetFolderInfo(CFolderInfo& folder);
 
-  DWORD GetHandle() const { return m_handle; }
+  DWORD GetHandle() const { return m_handle->Peek(); }
   bool IsOwner() const { return m_owner; }
+  CFamilyHandle& Family() const { return *m_handle; }
 
 private:
   friend class CContentAccess;
-  DWORD m_handle;
+  std::shared_ptr<CFamilyHandle> m_handle;
   bool m_owner;
 };
 

@@ -1,27 +1,24 @@
 #include <windows.h>
 #include "CDevice.h"
 #include "ZCLLogger.h"
+#include "ZCLText.h"
 
 namespace Trelk {
-
-namespace {
-std::wstring Text(const WCHAR* text) { return text ? text : L""; }
-}  // namespace
 
 CConnectionInfo::CConnectionInfo(const LNYX_CONNECTION_INFO& record)
     : m_deviceId(record.dwDeviceId),
       m_media(record.dwMedia),
-      m_deviceName(Text(record.pstrDeviceName)),
-      m_address(Text(record.pstrAddress)),
+      m_deviceName(ZCLNullToEmpty(record.pstrDeviceName)),
+      m_address(ZCLNullToEmpty(record.pstrAddress)),
       m_state(record.dwState) {}
 
 CDevice::CDevice(const LNYX_DEVICE* record) {
   ZCLScopeTracer trace("Trelk::CDevice::CDevice");
   if (!record) return;
-  m_serialNumber = Text(record->pstrSerialNumber);
-  m_friendlyName = Text(record->pstrFriendlyName);
-  m_modelName = Text(record->pstrModelName);
-  m_manufacturer = Text(record->pstrManufacturer);
+  m_serialNumber = ZCLNullToEmpty(record->pstrSerialNumber);
+  m_friendlyName = ZCLNullToEmpty(record->pstrFriendlyName);
+  m_modelName = ZCLNullToEmpty(record->pstrModelName);
+  m_manufacturer = ZCLNullToEmpty(record->pstrManufacturer);
   // A count without an array means no connections.
   if (!record->pConnections) return;
   m_connections.reserve(record->dwNumOfConnections);
@@ -37,9 +34,9 @@ const CConnectionInfo* CDevice::FindConnectionInfo(DWORD media) const {
 
 CDeviceInfo::CDeviceInfo(const LNYX_DEVICE_INFO* record)
     : m_firstValue(record ? record->dwTypeCode : 0),
-      m_firstText(record ? Text(record->pstrText1) : L""),
-      m_secondText(record ? Text(record->pstrText2) : L""),
-      m_thirdText(record ? Text(record->pstrText3) : L""),
+      m_firstText(record ? ZCLNullToEmpty(record->pstrText1) : L""),
+      m_secondText(record ? ZCLNullToEmpty(record->pstrText2) : L""),
+      m_thirdText(record ? ZCLNullToEmpty(record->pstrText3) : L""),
       m_secondValue(record ? record->dwValue : 0),
       m_thirdValue(record ? record->dwCapabilities : 0) {
   ZCLScopeTracer trace("Trelk::CDeviceInfo::CDeviceInfo");

@@ -2,6 +2,7 @@
 #include "CDeviceManagement.h"
 #include <vector>
 #include "CTrelkException.h"
+#include "TrelkBinding.h"
 #include "ZCLLogger.h"
 
 namespace Trelk {
@@ -24,7 +25,10 @@ private:
 
 }  // namespace
 
-CDMHandle::CDMHandle() : m_handle(0) { ZCLScopeTracer trace("Trelk::CDMHandle::CDMHandle"); }
+CDMHandle::CDMHandle()
+    : m_handle(CFamilyHandle::Create(RUVONBinding(), [](DWORD handle) { return LNYXCloseDM(handle); })) {
+  ZCLScopeTracer trace("Trelk::CDMHandle::CDMHandle");
+}
 
 CDMHandle::~CDMHandle() {
   ZCLScopeTracer trace("Trelk::CDMHandle::~CDMHandle");
@@ -33,9 +37,7 @@ CDMHandle::~CDMHandle() {
 
 void CDMHandle::Close() {
   ZCLScopeTracer trace("Trelk::CDMHandle::Close");
-  if (m_handle == 0) return;
-  LNYXCloseDM(m_handle);
-  m_handle = 0;
+  m_handle->Close();
 }
 
 CDeviceManagement::CDeviceManagement() : m_sink(nullptr) {
@@ -56,14 +58,15 @@ void CDeviceManagement::Initialize() {
 
 void CDeviceManagement::OpenDM() {
   ZCLScopeTracer trace("Trelk::CDeviceManagement::OpenDM");
-  if (m_handle.Get() != 0) CloseDM();
-  TrelkThrowOnFail(LNYXOpenDM(&m_handle));
+  if (m_handle.Family().Peek() != 0) CloseDM();
+  m_handle.Family().Open([](DWORD* handle) { return LNYXOpenDM(handle); });
 }
 
 void CDeviceManagement::RegisterDeviceNotify(IRUVONDeviceNotify* sink) {
   ZCLScopeTracer trace("Trelk::CDeviceManagement::RegisterDeviceNotify");
   if (m_sink) UnregisterDeviceNotify();
-  TrelkThrowOnFail(LNYXRegisterDMNotifyIF(m_handle.Get(), TRELK_NOTIFY_REGISTER, sink));
+  m_handle.Family().RegisterSink(
+      sink, [sink](DWORD handle, DWORD operation) { return LNYXRegisterDMNotifyIF(handle, operation, sink); });
   m_sink = sink;
 }
 
@@ -119,13 +122,13 @@ CDeviceInfo CDeviceManagement::GetDeviceInfo(const wchar_t* serialNumber) {
 
 void CDeviceManagement::RefreshDeviceList() {
   ZCLScopeTracer trace("Trelk::CDeviceManagement::RefreshDeviceList");
-  LNYXRefreshDeviceList(m_handle.Get(), 0);
+  LNYXRefreshDeviceList(m_handle.Family().HandleOrNone(), 0);
 }
 
 void CDeviceManagement::UnregisterDeviceNotify() {
   ZCLScopeTracer trace("Trelk::CDeviceManagement::UnregisterDeviceNotify");
   if (!m_sink) return;
-  LNYXRegisterDMNotifyIF(m_handle.Get(), TRELK_NOTIFY_UNREGISTER, m_sink);
+  m_handle.Family().UnregisterSink(m_sink);
   m_sink = nullptr;
 }
 

@@ -1,25 +1,31 @@
 #pragma once
 #include <windows.h>
+#include <memory>
 #include "CDevice.h"
+#include "CFamilyHandle.h"
 #include "TrelkApi.h"
 #include "TrelkDevice.h"
 
 namespace Trelk {
 
-// The library's device-management handle; 0 when none.
+// The library's device-management handle; 0 when none. Opened again, with
+// its sink, when the library is reloaded.
 class CDMHandle {
 public:
   CDMHandle();
   ~CDMHandle();
   // Closes a held handle (its result ignored); the handle becomes 0.
   void Close();
-  DWORD Get() const { return m_handle; }
-  DWORD* operator&() { return &m_handle; }
+  // The handle, opened again first after a reload; throws when it cannot be.
+  DWORD Get() const { return m_handle->Handle(); }
+  // The handle as held, without a reopen.
+  DWORD Peek() const { return m_handle->Peek(); }
+  CFamilyHandle& Family() const { return *m_handle; }
 
 private:
   CDMHandle(const CDMHandle&) = delete;
   CDMHandle& operator=(const CDMHandle&) = delete;
-  DWORD m_handle;
+  std::shared_ptr<CFamilyHandle> m_handle;
 };
 
 // The device-management library's lifetime, handle and notification sink.
@@ -42,6 +48,7 @@ public:
   void UnregisterDeviceNotify();
   void CloseDM();
   void Terminate();
+  const CDMHandle& GetHandle() const { return m_handle; }
 
 private:
   CDeviceManagement(const CDeviceManagement&) = delete;

@@ -1,17 +1,23 @@
 #include <windows.h>
 #include "CEventLog.h"
 #include "CTrelkException.h"
-#include "TrelkCallLog.h"
+#include "TrelkBinding.h"
+#include "TrelkCallTrace.h"
 #include "ZCLLogger.h"
 
 namespace Trelk {
 
 namespace {
 const DWORD kLOGVEXVersion = 10;
+
+std::shared_ptr<CFamilyHandle> NewEventLogHandle() {
+  return CFamilyHandle::Create(LOGVEXBinding(), [](DWORD handle) { return LOGVEX_CloseHandle(handle); });
+}
 }  // namespace
 
-CEventLogConnection::CEventLogConnection(DWORD handle) : m_handle(handle), m_owner(true) {
+CEventLogConnection::CEventLogConnection(DWORD handle) : m_handle(NewEventLogHandle()), m_owner(true) {
   ZCLScopeTracer trace("Trelk::CEventLogConnection::CEventLogConnection");
+  if (handle) m_handle->Adopt(handle);
 }
 
 CEventLogConnection::CEventLogConnection(const CEventLogConnection& other) : m_handle(other.m_handle), m_owner(false) {
@@ -33,9 +39,7 @@ CEventLogConnection::~CEventLogConnection() {
 
 void CEventLogConnection::Close() {
   ZCLScopeTracer trace("Trelk::CEventLogConnection::Close");
-  if (m_handle == 0) return;
-  LOGVEX_CloseHandle(m_handle);
-  m_handle = 0;
+  m_handle->Close();
 }
 
 CEventLog::CEventLog() : m_initialized(false) { ZCLScopeTracer trace("Trelk::CEventLog::CEventLog"); }
@@ -60,11 +64,14 @@ void CEventLog::Terminate() {
 
 void CEventLog::Open(const wchar_t* serialNumber, CEventLogConnection& connection) {
   ZCLScopeTracer trace("Trelk::CEventLog::Open");
-  if (connection.m_owner) connection.Close();
-  DWORD handle = 0;
-  DWORD media = TRELK_OPEN_MEDIA;
-  TrelkThrowOnFail(LOGVEX_OpenHandle(serialNumber, &media, 0, &handle));
-  connection.m_handle = handle;
+  // A copy's handle is its owner's: the copy gets one of its own.
+  if (connection.m_owner)
+    connection.Close();
+  else
+    connection.m_handle = NewEventLogHandle();
+  connection.m_handle->Open(PhoneOpener(serialNumber, [](const wchar_t* serial, DWORD* media, DWORD* handle) {
+    return LOGVEX_OpenHandle(serial, media, 0, handle);
+  }));
   connection.m_owner = true;
 }
 
@@ -83,33 +90,34 @@ void CEventLogNotificationListener::Start(const CEventLogConnection& connection)
   ZCLScopeTracer trace("Trelk::CEventLogNotificationListener::Start");
   if (m_started) Stop();
   m_connection = connection;
-  TrelkThrowOnFail(LOGVEX_RegisterNotifyIF(m_connection.GetHandle(), TRELK_NOTIFY_REGISTER, this));
+  // Registered again on the connection's new handle after each reload.
+  ILOGVEXNotify* self = this;
+  m_connection.Family().RegisterSink(
+      self, [self](DWORD handle, DWORD operation) { return LOGVEX_RegisterNotifyIF(handle, operation, self); });
   m_started = true;
 }
 
 void CEventLogNotificationListener::Stop() {
   ZCLScopeTracer trace("Trelk::CEventLogNotificationListener::Stop");
   if (!m_started) return;
-  LOGVEX_RegisterNotifyIF(m_connection.GetHandle(), TRELK_NOTIFY_UNREGISTER, this);
+  m_connection.Family().UnregisterSink(static_cast<ILOGVEXNotify*>(this));
   m_started = false;
 }
 
 DWORD CEventLogNotificationListener::OnLOGVEXNtf(DWORD dwParam, void* pIndicationData) {
-  ZCLScopeTracer trace("Trelk::CEventLogNotificationListener::OnLOGVEXNtf");
-  try {
+  NotificationGuarded(ZCL_SITE, [&] {
+    ZCLScopeTracer trace("Trelk::CEventLogNotificationListener::OnLOGVEXNtf");
     ZCLLogMessage(4, nullptr, "dwParam: %d, indinfo: %p", static_cast<int>(dwParam), pIndicationData);
     if (m_sink) m_sink->OnLOGVEXNtf(dwParam, pIndicationData);
-  }
-  TRELK_NOTIFY_CATCH_ALL
+  });
   return 0;
 }
 
 DWORD CEventLogNotificationListener::OnLOGVEXConnectionLostNtf() {
-  ZCLScopeTracer trace("Trelk::CEventLogNotificationListener::OnLOGVEXConnectionLostNtf");
-  try {
+  NotificationGuarded(ZCL_SITE, [&] {
+    ZCLScopeTracer trace("Trelk::CEventLogNotificationListener::OnLOGVEXConnectionLostNtf");
     if (m_sink) m_sink->OnLOGVEXConnectionLostNtf();
-  }
-  TRELK_NOTIFY_CATCH_ALL
+  });
   return 0;
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 #include <windows.h>
+#include <memory>
+#include "CFamilyHandle.h"
 #include "TrelkApi.h"
 
 namespace Trelk {
 
 // A phone's event-log handle. An owning connection closes its handle when
-// destroyed; a copy shares the handle without owning it. Its handle is its
-// first member. Used by one thread at a time.
+// destroyed; a copy shares the handle without owning it, and sees it opened
+// again after a reload of the library. Used by one thread at a time.
 class CEventLogConnection {
 public:
   explicit CEventLogConnection(DWORD handle = 0);
@@ -15,12 +17,13 @@ public:
   ~CEventLogConnection();
 
   void Close();
-  DWORD GetHandle() const { return m_handle; }
+  DWORD GetHandle() const { return m_handle->Peek(); }
   bool IsOwner() const { return m_owner; }
+  CFamilyHandle& Family() const { return *m_handle; }
 
 private:
   friend class CEventLog;
-  DWORD m_handle;
+  std::shared_ptr<CFamilyHandle> m_handle;
   bool m_owner;
 };
 

@@ -21,6 +21,11 @@ CIdList::CIdList(const TESSIM_ID_LIST* record) {
   for (DWORD i = 0; i < record->dwNumOfItems; ++i) m_items.push_back(CIdListItem(&record->pItems[i]));
 }
 
+size_t CIdList::Count() const {
+  ZCLScopeTracer trace("Trelk::CIdList::Count");
+  return m_items.size();
+}
+
 CIdListItem CIdList::GetAt(size_t index) const {
   ZCLScopeTracer trace("Trelk::CIdList::GetAt");
   if (index >= m_items.size()) throw std::out_of_range("Trelk::CIdList::GetAt");

@@ -32,7 +32,7 @@ public:
   // A null record, or a null array behind a count, gives an empty list.
   explicit CIdList(const TESSIM_ID_LIST* record);
 
-  size_t Count() const { return m_items.size(); }
+  size_t Count() const;
   // Throws std::out_of_range at or beyond Count.
   CIdListItem GetAt(size_t index) const;
   void Add(const CIdListItem& item);

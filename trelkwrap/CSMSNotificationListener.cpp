@@ -2,7 +2,7 @@
 #include "CSMSNotificationListener.h"
 #include <vector>
 #include "CTrelkException.h"
-#include "TrelkCallLog.h"
+#include "TrelkCallTrace.h"
 #include "ZCLLogger.h"
 
 namespace Trelk {
@@ -23,33 +23,35 @@ void CSMSNotificationListener::Start(const CSMSConnection& connection) {
   if (m_started) Stop();
   m_connection = connection;
   m_connection.GetIdList(m_snapshot, TESSIM_FOLDER_INBOX);
-  TrelkThrowOnFail(TessimRegisterNotifyIF(m_connection.GetHandle(), TRELK_NOTIFY_REGISTER, this));
+  // Registered again on the connection's new handle after each reload.
+  ITessimNotify* self = this;
+  m_connection.Family().RegisterSink(
+      self, [self](DWORD handle, DWORD operation) { return TessimRegisterNotifyIF(handle, operation, self); });
   m_started = true;
 }
 
 void CSMSNotificationListener::Stop() {
   ZCLScopeTracer trace("Trelk::CSMSNotificationListener::Stop");
   if (!m_started) return;
-  TessimRegisterNotifyIF(m_connection.GetHandle(), TRELK_NOTIFY_UNREGISTER, this);
+  m_connection.Family().UnregisterSink(static_cast<ITessimNotify*>(this));
   m_started = false;
 }
 
 DWORD CSMSNotificationListener::OnTessimNotify(DWORD dwReason, DWORD dwStatus, TESSIM_ITEM_ID* pItemId) {
-  ZCLScopeTracer trace("Trelk::CSMSNotificationListener::OnTessimNotify");
-  try {
+  NotificationGuarded(ZCL_SITE, [&] {
+    ZCLScopeTracer trace("Trelk::CSMSNotificationListener::OnTessimNotify");
     ZCLLogMessage(4, nullptr, "Reason: %d, status: 0x%08X, id: %p", static_cast<int>(dwReason),
                   static_cast<unsigned>(dwStatus), static_cast<void*>(pItemId));
-    if (dwReason != TESSIM_REASON_ITEM_ADDED) return 0;
+    if (dwReason != TESSIM_REASON_ITEM_ADDED) return;
     if (!pItemId) {
       ReportNewItems(dwStatus);
-      return 0;
+      return;
     }
     CIdListItem item(pItemId);
-    if (m_snapshot.FindByUid(item.GetUid())) return 0;
+    if (m_snapshot.FindByUid(item.GetUid())) return;
     m_snapshot.Add(item);
     if (m_sink) m_sink->OnTessimNotify(TESSIM_REASON_ITEM_ADDED, dwStatus, pItemId);
-  }
-  TRELK_NOTIFY_CATCH_ALL
+  });
   return 0;
 }
 
@@ -75,10 +77,7 @@ void CSMSNotificationListener::ReportNewItems(DWORD dwStatus) {
     record.pbUid = bytes.empty() ? nullptr : bytes.data();
     record.dwStatus = dwStatus;
     // One failing sink call does not keep the others from their items.
-    try {
-      m_sink->OnTessimNotify(TESSIM_REASON_ITEM_ADDED, dwStatus, &record);
-    }
-    TRELK_NOTIFY_CATCH_ALL
+    NotificationGuarded(ZCL_SITE, [&] { m_sink->OnTessimNotify(TESSIM_REASON_ITEM_ADDED, dwStatus, &record); });
   }
   m_snapshot = fresh;
 }

@@ -1,14 +1,21 @@
 #include <windows.h>
 #include "CUid.h"
 #include "ZCLException.h"
+#include "ZCLLogger.h"
 
 namespace Trelk {
 
 CUid::CUid(const BYTE* bytes, size_t length) {
+  ZCLScopeTracer trace("Trelk::CUid::CUid");
   if (bytes && length > 0) m_bytes.assign(bytes, bytes + length);
 }
 
+CUid::CUid(const CUid& other) : m_bytes(other.m_bytes), m_text(other.m_text) {
+  ZCLScopeTracer trace("Trelk::CUid::CUid");
+}
+
 const wchar_t* CUid::ToString() const {
+  ZCLScopeTracer trace("Trelk::CUid::ToString");
   static const wchar_t digits[] = L"0123456789abcdef";
   m_text.clear();
   m_text.reserve(m_bytes.size() * 2);

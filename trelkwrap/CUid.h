@@ -12,6 +12,8 @@ class CUid {
 public:
   CUid() {}
   CUid(const BYTE* bytes, size_t length);
+  CUid(const CUid& other);
+  CUid& operator=(const CUid& other) = default;
 
   // Renders the bytes, keeps the text and returns it (valid until the next
   // call or the uid's end). An empty uid gives an empty text.

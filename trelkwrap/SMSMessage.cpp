@@ -1,6 +1,7 @@
 #include <windows.h>
 #include "SMSMessage.h"
 #include "ZCLLogger.h"
+#include "ZCLText.h"
 
 namespace Trelk {
 
@@ -49,7 +50,7 @@ void SMSMessage::Link() {
 
 void SMSMessage::SetText(const wchar_t* text) {
   ZCLScopeTracer trace("Trelk::SMSMessage::SetText");
-  m_text = text ? text : L"";
+  m_text = ZCLNullToEmpty(text);
   Link();
 }
 

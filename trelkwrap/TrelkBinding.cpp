@@ -1,130 +1,210 @@
 #include <windows.h>
 #include "TrelkBinding.h"
+#include <algorithm>
+#include <new>
+#include <string>
+#include "CLockable.h"
+#include "ZCLFrame.h"
+#include "ZCLHandle.h"
+#include "ZCLLogger.h"
+#include "ZCLText.h"
 
 namespace Trelk {
 
 namespace {
-const char kApiKey[] = "SOFTWARE\\Trelk\\API\\";
+const wchar_t kApiKey[] = L"SOFTWARE\\Trelk\\API\\";
 const DWORD kWatcherStopTimeoutMs = 1000;
+// A load or unload on another thread is waited for this long at most.
+const DWORD kTransitionTimeoutMs = 30000;
+
+typedef DWORD(WINAPI* InitFn)(DWORD, DWORD);
+typedef DWORD(WINAPI* TermFn)(DWORD);
+
+template <class Fn>
+Fn Entry(HMODULE module, const char* name) {
+  return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+}
+
+// The registry value's bytes as a path, whatever its type: at most 259 of
+// them and always terminated; a value that fills the 260-byte buffer is not
+// taken, since its end may be missing.
+bool ReadPathValue(const char* valueName, std::string* path) {
+  CRegistryKey key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kApiKey, 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return false;
+  char buffer[260] = {0};
+  DWORD size = sizeof(buffer) - 1;
+  if (RegQueryValueExA(key.Get(), valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) !=
+      ERROR_SUCCESS)
+    return false;
+  buffer[std::min<DWORD>(size, sizeof(buffer) - 1)] = 0;
+  *path = buffer;
+  return !path->empty();
+}
 }  // namespace
 
 const char* const CLibraryBinding::UnloadEventName = "Global\\9D14093C-8B2C-49aa-A328-35C1BDB2BC15";
 const char* const CLibraryBinding::ReloadEventName = "Global\\8427ACED-9495-4cb7-A13D-B98012DF6654";
 
 // A watcher thread with its stop event. Whoever finishes last of the thread
-// and the terminate that stops it closes the handles: after a stop that timed
-// out the thread may still wait on its event.
+// and the terminate that stops it destroys the record: after a stop that
+// timed out the thread may still wait on its event.
 struct CLibraryBinding::Watcher {
   enum { Running, Exited, Abandoned };
   CLibraryBinding* binding;
-  HANDLE stopEvent;
-  HANDLE thread;
+  CHandle stopEvent;
+  CHandle thread;
   LONG state;
-
-  void Destroy() {
-    if (thread) CloseHandle(thread);
-    CloseHandle(stopEvent);
-    delete this;
-  }
 };
 
 CLibraryBinding::CLibraryBinding(const Family& family) : m_family(family) {
-  InitializeCriticalSection(&m_lifecycle);
   InitializeCriticalSection(&m_state);
-  InitializeConditionVariable(&m_drained);
+  InitializeConditionVariable(&m_changed);
   m_tlsCalls = TlsAlloc();
 }
 
 // The families' bindings live until the process ends. A binding destroyed
-// while its library is loaded or its watcher runs keeps its locks, which
+// while its library is loaded or its watcher runs keeps its lock, which
 // those may still use.
 CLibraryBinding::~CLibraryBinding() {
-  if (m_module || m_watcher) return;
+  if (m_module || m_watcher || m_busyThread) return;
   TlsFree(m_tlsCalls);
   DeleteCriticalSection(&m_state);
-  DeleteCriticalSection(&m_lifecycle);
 }
 
 DWORD CLibraryBinding::Load(HMODULE* module) const {
-  *module = nullptr;
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kApiKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-    char path[260] = {0};
-    // One byte short of the buffer: a value that fills it may lack its terminator.
-    DWORD size = sizeof(path) - 1;
-    LONG rc = RegQueryValueExA(key, m_family.valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size);
-    RegCloseKey(key);
-    if (rc == ERROR_SUCCESS && path[0]) *module = LoadLibraryA(path);
-  }
+  std::string path;
+  *module = ReadPathValue(m_family.valueName, &path) ? LoadLibraryA(path.c_str()) : nullptr;
   if (!*module) *module = LoadLibraryA(m_family.fallback);
   return *module ? 0 : TRELK_BIND_NO_LIBRARY;
 }
 
 DWORD CLibraryBinding::ReadOptions() const {
-  if (!m_family.readOptions) return 0;
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kApiKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
-  DWORD type = 0, value = 0, size = sizeof(value);
-  LONG rc = RegQueryValueExA(key, "Options", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
-  RegCloseKey(key);
-  return (rc == ERROR_SUCCESS && type == REG_DWORD && size == sizeof(value)) ? value : 0;
+  DWORD value = 0;
+  if (!m_family.readOptions || !ZCLReadRegistryDword(HKEY_LOCAL_MACHINE, kApiKey, L"Options", &value)) return 0;
+  return value;
+}
+
+// Marks this thread as the one that loads or unloads. Waits (bounded) while
+// another thread does; false when that took too long or when this thread is
+// itself inside a load or unload (a library calling back into the binding).
+// The caller holds m_state.
+bool CLibraryBinding::BeginTransition() {
+  const DWORD self = GetCurrentThreadId();
+  ULONGLONG deadline = GetTickCount64() + kTransitionTimeoutMs;
+  while (m_busyThread != 0) {
+    if (m_busyThread == self) return false;
+    ULONGLONG now = GetTickCount64();
+    if (now >= deadline ||
+        !SleepConditionVariableCS(&m_changed, &m_state, static_cast<DWORD>(deadline - now))) {
+      if (m_busyThread == 0) break;
+      ZCLLogMessage(1, nullptr, "Trelk: %s: a load or unload on another thread did not end; given up",
+                    m_family.valueName);
+      return false;
+    }
+  }
+  m_busyThread = self;
+  return true;
+}
+
+// The caller holds m_state.
+void CLibraryBinding::EndTransition() {
+  m_busyThread = 0;
+  WakeAllConditionVariable(&m_changed);
+}
+
+// Loads the library and calls its initialise, with no lock held. Null with
+// the result on failure; the library is then freed.
+HMODULE CLibraryBinding::LoadAndInitialize(DWORD dwAPIVersion, DWORD dwReserved, DWORD* result) {
+  HMODULE loaded = nullptr;
+  *result = Load(&loaded);
+  CModuleHandle module(loaded);
+  if (*result != 0) return nullptr;
+  InitFn init = Entry<InitFn>(module.Get(), m_family.initName);
+  // Never initialised, so it must not stay loaded for a later initialise to
+  // report success on.
+  if (!init) {
+    *result = TRELK_BIND_NO_ENTRY;
+    return nullptr;
+  }
+  DWORD initResult = init(dwAPIVersion, dwReserved);
+  if (static_cast<LONG>(initResult) < 0) {
+    *result = initResult;
+    return nullptr;
+  }
+  *result = 0;
+  return module.Detach();
 }
 
 DWORD CLibraryBinding::Initialize(DWORD dwAPIVersion, DWORD dwReserved) {
-  EnterCriticalSection(&m_lifecycle);
+  CCriticalSectionGuard lock(m_state);
   ++m_referenceCount;
-  DWORD result = 0;
-  if (!IsLoaded()) {
-    HMODULE module = nullptr;
-    result = Load(&module);
-    if (result == 0) {
-      typedef DWORD(WINAPI * InitFn)(DWORD, DWORD);
-      InitFn init = reinterpret_cast<InitFn>(reinterpret_cast<void*>(GetProcAddress(module, m_family.initName)));
-      if (!init) {
-        // Never initialised, so it must not stay loaded for a later initialise
-        // to report success on.
-        FreeLibrary(module);
-        result = TRELK_BIND_NO_ENTRY;
-      } else {
-        m_apiVersion = dwAPIVersion;
-        DWORD initResult = init(dwAPIVersion, dwReserved);
-        if (static_cast<LONG>(initResult) < 0) {
-          FreeLibrary(module);
-          result = initResult;
-        } else {
-          Publish(module);
-          if (!m_watcher && !(ReadOptions() & 1)) StartWatcher();
-        }
-      }
-    }
-    // A failed initialise has nothing for a terminate to undo.
-    if (result != 0) --m_referenceCount;
+  if (m_module) return 0;
+  if (!BeginTransition()) {
+    // Called back from inside this family's own load or unload: counted, and
+    // that load or unload sees the count when it ends.
+    if (m_busyThread == GetCurrentThreadId()) return 0;
+    --m_referenceCount;
+    return ELNYX_NOT_INITIALIZED;
   }
-  LeaveCriticalSection(&m_lifecycle);
-  return result;
+  if (m_module) {  // loaded by the thread that was busy
+    EndTransition();
+    return 0;
+  }
+  DWORD result = 0;
+  HMODULE module = nullptr;
+  {
+    CCriticalSectionUnguard unlocked(m_state);
+    module = LoadAndInitialize(dwAPIVersion, dwReserved, &result);
+  }
+  if (!module) {
+    // A failed initialise has nothing for a terminate to undo.
+    if (m_referenceCount > 0) --m_referenceCount;
+    EndTransition();
+    return result;
+  }
+  if (m_referenceCount == 0) {
+    // Terminated meanwhile (a library calling back): undone at once.
+    TermFn term = Entry<TermFn>(module, m_family.terminateName);
+    {
+      CCriticalSectionUnguard unlocked(m_state);
+      if (term) term(0);
+      FreeLibrary(module);
+    }
+    EndTransition();
+    return 0;
+  }
+  m_apiVersion = dwAPIVersion;
+  m_module = module;
+  ++m_generation;
+  if (!m_watcher && !(ReadOptions() & 1)) StartWatcher();
+  EndTransition();
+  return 0;
 }
 
 DWORD CLibraryBinding::Terminate(DWORD dwReserved) {
-  EnterCriticalSection(&m_lifecycle);
-  if (m_referenceCount == 0) {
-    LeaveCriticalSection(&m_lifecycle);
-    return ELNYX_NOT_INITIALIZED;
-  }
-  if (--m_referenceCount > 0) {
-    LeaveCriticalSection(&m_lifecycle);
-    return 0;
-  }
-  if (HMODULE module = TakeModule()) {
-    typedef DWORD(WINAPI * TermFn)(DWORD);
-    TermFn term = reinterpret_cast<TermFn>(reinterpret_cast<void*>(GetProcAddress(module, m_family.terminateName)));
-    if (term) term(dwReserved);
-    FreeLibrary(module);
-  }
+  CCriticalSectionGuard lock(m_state);
+  if (m_referenceCount == 0) return ELNYX_NOT_INITIALIZED;
+  if (--m_referenceCount > 0) return 0;
   Watcher* watcher = m_watcher;
   m_watcher = nullptr;
-  LeaveCriticalSection(&m_lifecycle);
-  // Outside the lifecycle lock: the watcher may be waiting for it.
-  if (watcher) StopWatcher(watcher);
+  // A load or unload in progress (perhaps the one this call comes from, a
+  // library calling back) finds the count at 0 when it ends and undoes itself.
+  if (m_busyThread != 0) {
+    CCriticalSectionUnguard unlocked(m_state);
+    if (watcher) StopWatcher(watcher);
+    return 0;
+  }
+  m_busyThread = GetCurrentThreadId();
+  CModuleHandle module(m_module);
+  m_module = nullptr;
+  {
+    CCriticalSectionUnguard unlocked(m_state);
+    Drain();
+    if (TermFn term = Entry<TermFn>(module.Get(), m_family.terminateName)) term(dwReserved);
+    module.Reset();
+    if (watcher) StopWatcher(watcher);
+  }
+  EndTransition();
   return 0;
 }
 
@@ -132,13 +212,15 @@ DWORD CLibraryBinding::Terminate(DWORD dwReserved) {
 // freed meanwhile; the lookup itself (which takes the loader's lock) runs
 // outside the state lock.
 FARPROC CLibraryBinding::Acquire(const char* entry, DWORD* result) {
-  EnterCriticalSection(&m_state);
-  HMODULE module = m_module;
-  if (module) {
-    ++m_callsInFlight;
-    TlsSetValue(m_tlsCalls, reinterpret_cast<void*>(reinterpret_cast<INT_PTR>(TlsGetValue(m_tlsCalls)) + 1));
+  HMODULE module = nullptr;
+  {
+    CCriticalSectionGuard lock(m_state);
+    module = m_module;
+    if (module) {
+      ++m_callsInFlight;
+      TlsSetValue(m_tlsCalls, reinterpret_cast<void*>(reinterpret_cast<INT_PTR>(TlsGetValue(m_tlsCalls)) + 1));
+    }
   }
-  LeaveCriticalSection(&m_state);
   if (!module) {
     *result = ELNYX_NOT_INITIALIZED;
     return nullptr;
@@ -152,141 +234,178 @@ FARPROC CLibraryBinding::Acquire(const char* entry, DWORD* result) {
 }
 
 void CLibraryBinding::ReleaseCall() {
-  EnterCriticalSection(&m_state);
-  --m_callsInFlight;
-  TlsSetValue(m_tlsCalls, reinterpret_cast<void*>(reinterpret_cast<INT_PTR>(TlsGetValue(m_tlsCalls)) - 1));
-  LeaveCriticalSection(&m_state);
-  WakeAllConditionVariable(&m_drained);
+  {
+    CCriticalSectionGuard lock(m_state);
+    --m_callsInFlight;
+    TlsSetValue(m_tlsCalls, reinterpret_cast<void*>(reinterpret_cast<INT_PTR>(TlsGetValue(m_tlsCalls)) - 1));
+  }
+  WakeAllConditionVariable(&m_changed);
 }
 
-void CLibraryBinding::Publish(HMODULE module) {
-  EnterCriticalSection(&m_state);
-  m_module = module;
-  LeaveCriticalSection(&m_state);
-}
-
-// Forgets the module, then waits until no other thread is inside one of its
-// entries; the caller's own calls in flight (a terminate from inside a
-// library callback) are not waited for.
-HMODULE CLibraryBinding::TakeModule() {
-  EnterCriticalSection(&m_state);
-  HMODULE module = m_module;
-  m_module = nullptr;
-  LONG own = static_cast<LONG>(reinterpret_cast<INT_PTR>(TlsGetValue(m_tlsCalls)));
-  while (m_callsInFlight > own) SleepConditionVariableCS(&m_drained, &m_state, INFINITE);
-  LeaveCriticalSection(&m_state);
-  return module;
+// Waits, bounded, until no other thread is inside an entry of the module
+// just forgotten; this thread's own calls in flight (a terminate from inside
+// a library callback) are not waited for. A call that does not come back is
+// abandoned and logged: the library is freed under it.
+void CLibraryBinding::Drain() {
+  CCriticalSectionGuard lock(m_state);
+  const LONG own = static_cast<LONG>(reinterpret_cast<INT_PTR>(TlsGetValue(m_tlsCalls)));
+  ULONGLONG deadline = GetTickCount64() + DrainTimeoutMs;
+  while (m_callsInFlight > own) {
+    ULONGLONG now = GetTickCount64();
+    if (now >= deadline ||
+        (!SleepConditionVariableCS(&m_changed, &m_state, static_cast<DWORD>(deadline - now)) &&
+         m_callsInFlight > own)) {
+      ZCLLogMessage(1, nullptr, "Trelk: %s: %ld calls still in the library; unloading without them",
+                    m_family.valueName, static_cast<long>(m_callsInFlight - own));
+      return;
+    }
+  }
 }
 
 bool CLibraryBinding::IsLoaded() {
-  EnterCriticalSection(&m_state);
-  bool loaded = m_module != nullptr;
-  LeaveCriticalSection(&m_state);
-  return loaded;
+  CCriticalSectionGuard lock(m_state);
+  return m_module != nullptr;
 }
 
 bool CLibraryBinding::HasWatcher() {
-  EnterCriticalSection(&m_lifecycle);
-  bool has = m_watcher != nullptr;
-  LeaveCriticalSection(&m_lifecycle);
-  return has;
+  CCriticalSectionGuard lock(m_state);
+  return m_watcher != nullptr;
 }
 
 DWORD CLibraryBinding::GetReferenceCount() {
-  EnterCriticalSection(&m_lifecycle);
-  DWORD count = m_referenceCount;
-  LeaveCriticalSection(&m_lifecycle);
-  return count;
+  CCriticalSectionGuard lock(m_state);
+  return m_referenceCount;
+}
+
+DWORD CLibraryBinding::GetGeneration() {
+  CCriticalSectionGuard lock(m_state);
+  return m_generation;
+}
+
+void CLibraryBinding::AddReloadListener(const std::weak_ptr<IReloadListener>& listener) {
+  CCriticalSectionGuard lock(m_state);
+  m_listeners.push_back(listener);
+}
+
+void CLibraryBinding::RemoveReloadListener(const IReloadListener* listener) {
+  CCriticalSectionGuard lock(m_state);
+  m_listeners.erase(std::remove_if(m_listeners.begin(), m_listeners.end(),
+                                   [&](const std::weak_ptr<IReloadListener>& weak) {
+                                     std::shared_ptr<IReloadListener> held = weak.lock();
+                                     return !held || held.get() == listener;
+                                   }),
+                    m_listeners.end());
+}
+
+// Each listener is kept alive for its call; none is called under the lock.
+void CLibraryBinding::NotifyReloaded() {
+  std::vector<std::shared_ptr<IReloadListener>> listeners;
+  {
+    CCriticalSectionGuard lock(m_state);
+    for (const std::weak_ptr<IReloadListener>& weak : m_listeners)
+      if (std::shared_ptr<IReloadListener> held = weak.lock()) listeners.push_back(held);
+  }
+  for (const std::shared_ptr<IReloadListener>& listener : listeners)
+    ZCLGuarded(1, ZCL_SITE, [&] { listener->OnLibraryReloaded(); });
 }
 
 void CLibraryBinding::Unload(HANDLE stopEvent) {
-  EnterCriticalSection(&m_lifecycle);
+  CCriticalSectionGuard lock(m_state);
   // A terminate that is stopping this watcher has already done the work.
-  if (WaitForSingleObject(stopEvent, 0) != WAIT_OBJECT_0) {
-    typedef DWORD(WINAPI * TermFn)(DWORD);
-    // Only lifecycle calls free the module, and this thread holds their lock.
-    EnterCriticalSection(&m_state);
-    HMODULE loaded = m_module;
-    LeaveCriticalSection(&m_state);
-    TermFn term = loaded ? reinterpret_cast<TermFn>(
-                               reinterpret_cast<void*>(GetProcAddress(loaded, m_family.terminateName)))
-                         : nullptr;
-    if (term) {
-      HMODULE module = TakeModule();
-      term(0);
-      FreeLibrary(module);
-    }
+  if (WaitForSingleObject(stopEvent, 0) == WAIT_OBJECT_0 || !m_module) return;
+  TermFn term = Entry<TermFn>(m_module, m_family.terminateName);
+  if (!term || !BeginTransition()) return;
+  CModuleHandle module(m_module);
+  m_module = nullptr;
+  {
+    CCriticalSectionUnguard unlocked(m_state);
+    Drain();
+    term(0);
+    module.Reset();
   }
-  LeaveCriticalSection(&m_lifecycle);
+  EndTransition();
 }
 
 void CLibraryBinding::Reload(HANDLE stopEvent) {
-  EnterCriticalSection(&m_lifecycle);
-  if (WaitForSingleObject(stopEvent, 0) != WAIT_OBJECT_0 && m_referenceCount > 0 && !IsLoaded()) {
-    HMODULE module = nullptr;
-    if (Load(&module) == 0) {
-      typedef DWORD(WINAPI * InitFn)(DWORD, DWORD);
-      InitFn init = reinterpret_cast<InitFn>(reinterpret_cast<void*>(GetProcAddress(module, m_family.initName)));
-      if (init && static_cast<LONG>(init(m_apiVersion, 0)) >= 0)
-        Publish(module);
-      else
-        FreeLibrary(module);  // a library that did not initialise is not offered to callers
+  bool published = false;
+  {
+    CCriticalSectionGuard lock(m_state);
+    if (WaitForSingleObject(stopEvent, 0) == WAIT_OBJECT_0 || m_referenceCount == 0 || m_module) return;
+    if (!BeginTransition()) return;
+    DWORD result = 0;
+    CModuleHandle module;
+    {
+      CCriticalSectionUnguard unlocked(m_state);
+      // A library that did not initialise is not offered to callers.
+      module.Reset(LoadAndInitialize(m_apiVersion, 0, &result));
     }
+    published = module && m_referenceCount > 0 && !m_module && WaitForSingleObject(stopEvent, 0) != WAIT_OBJECT_0;
+    if (published) {
+      m_module = module.Detach();
+      ++m_generation;
+    }
+    if (module) {
+      // Terminated meanwhile: undone as a terminate would.
+      TermFn term = Entry<TermFn>(module.Get(), m_family.terminateName);
+      CCriticalSectionUnguard unlocked(m_state);
+      if (term) term(0);
+      module.Reset();
+    }
+    EndTransition();
   }
-  LeaveCriticalSection(&m_lifecycle);
+  if (published) NotifyReloaded();
 }
 
 DWORD CLibraryBinding::WatcherLoop(HANDLE stopEvent) {
-  HANDLE unload = OpenEventA(EVENT_ALL_ACCESS, FALSE, UnloadEventName);
-  if (!unload) unload = CreateEventA(nullptr, TRUE, FALSE, UnloadEventName);
-  HANDLE reload = OpenEventA(EVENT_ALL_ACCESS, FALSE, ReloadEventName);
-  if (!reload) reload = CreateEventA(nullptr, TRUE, FALSE, ReloadEventName);
-  if (unload && reload) {
-    ResetEvent(unload);
-    ResetEvent(reload);
-    HANDLE handles[3] = {stopEvent, unload, reload};
-    for (;;) {
-      DWORD wait = WaitForMultipleObjects(3, handles, FALSE, INFINITE);
-      if (wait == WAIT_OBJECT_0 + 1) {
-        Unload(stopEvent);
-        if (!ResetEvent(unload)) break;
-      } else if (wait == WAIT_OBJECT_0 + 2) {
-        Reload(stopEvent);
-        if (!ResetEvent(reload)) break;
-      } else {
-        break;  // stop requested, or the wait failed
-      }
+  CHandle unload(OpenEventA(EVENT_ALL_ACCESS, FALSE, UnloadEventName));
+  if (!unload) unload.Reset(CreateEventA(nullptr, TRUE, FALSE, UnloadEventName));
+  CHandle reload(OpenEventA(EVENT_ALL_ACCESS, FALSE, ReloadEventName));
+  if (!reload) reload.Reset(CreateEventA(nullptr, TRUE, FALSE, ReloadEventName));
+  if (!unload || !reload) return 0;
+  ResetEvent(unload.Get());
+  ResetEvent(reload.Get());
+  HANDLE handles[3] = {stopEvent, unload.Get(), reload.Get()};
+  for (;;) {
+    DWORD wait = WaitForMultipleObjects(3, handles, FALSE, INFINITE);
+    if (wait == WAIT_OBJECT_0 + 1) {
+      Unload(stopEvent);
+      if (!ResetEvent(unload.Get())) break;
+    } else if (wait == WAIT_OBJECT_0 + 2) {
+      Reload(stopEvent);
+      if (!ResetEvent(reload.Get())) break;
+    } else {
+      break;  // stop requested, or the wait failed
     }
   }
-  if (unload) CloseHandle(unload);
-  if (reload) CloseHandle(reload);
   return 0;
 }
 
 DWORD WINAPI CLibraryBinding::WatcherThreadProc(LPVOID param) {
   Watcher* watcher = static_cast<Watcher*>(param);
-  watcher->binding->WatcherLoop(watcher->stopEvent);
-  if (InterlockedExchange(&watcher->state, Watcher::Exited) == Watcher::Abandoned) watcher->Destroy();
+  ZCLGuarded(1, ZCL_SITE, [&] { watcher->binding->WatcherLoop(watcher->stopEvent.Get()); });
+  if (InterlockedExchange(&watcher->state, Watcher::Exited) == Watcher::Abandoned) delete watcher;
   return 0;
 }
 
+// The caller holds m_state.
 void CLibraryBinding::StartWatcher() {
-  HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  CHandle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!stop) return;  // the family runs without a watcher
-  Watcher* watcher = new Watcher{this, stop, nullptr, Watcher::Running};
-  watcher->thread = CreateThread(nullptr, 0, WatcherThreadProc, watcher, 0, nullptr);
+  Watcher* watcher = new (std::nothrow) Watcher{this, std::move(stop), CHandle(), Watcher::Running};
+  if (!watcher) return;
+  watcher->thread.Reset(CreateThread(nullptr, 0, WatcherThreadProc, watcher, 0, nullptr));
   if (!watcher->thread) {
-    watcher->Destroy();
+    delete watcher;
     return;
   }
   m_watcher = watcher;
 }
 
 void CLibraryBinding::StopWatcher(Watcher* watcher) {
-  SetEvent(watcher->stopEvent);
-  if (WaitForSingleObject(watcher->thread, kWatcherStopTimeoutMs) == WAIT_OBJECT_0 ||
+  SetEvent(watcher->stopEvent.Get());
+  if (WaitForSingleObject(watcher->thread.Get(), kWatcherStopTimeoutMs) == WAIT_OBJECT_0 ||
       InterlockedExchange(&watcher->state, Watcher::Abandoned) == Watcher::Exited)
-    watcher->Destroy();
+    delete watcher;
   // Otherwise the thread still runs and destroys its own record when it ends.
 }
 
@@ -332,184 +451,15 @@ DWORD ReadWEXELOptions() { return WEXELBinding().ReadOptions(); }
 DWORD ReadTessimOptions() { return TessimBinding().ReadOptions(); }
 DWORD ReadRUVONOptions() { return RUVONBinding().ReadOptions(); }
 DWORD ReadLOGVEXOptions() { return LOGVEXBinding().ReadOptions(); }
-DWORD WINAPI WEXELWatcherThreadProc(LPVOID stopEvent) { return WEXELBinding().WatcherLoop(stopEvent); }
-DWORD WINAPI TessimWatcherThreadProc(LPVOID stopEvent) { return TessimBinding().WatcherLoop(stopEvent); }
-DWORD WINAPI RUVONWatcherThreadProc(LPVOID stopEvent) { return RUVONBinding().WatcherLoop(stopEvent); }
-DWORD WINAPI LOGVEXWatcherThreadProc(LPVOID stopEvent) { return LOGVEXBinding().WatcherLoop(stopEvent); }
+namespace {
+// The named watcher procedures run the same frame as the binding's own.
+DWORD GuardedWatcher(Trelk::CLibraryBinding& binding, LPVOID stopEvent) {
+  ZCLGuarded(1, ZCL_SITE, [&] { binding.WatcherLoop(static_cast<HANDLE>(stopEvent)); });
+  return 0;
+}
+}  // namespace
 
-// ---------------------------------------------------------------- entries
-#define TRELK_FORWARD(binding, entry, ...) binding().Forward<decltype(&entry)>(#entry, ##__VA_ARGS__)
-
-// Device management.
-DWORD WINAPI RUVON_Initialize(DWORD v, DWORD r) { return RUVONBinding().Initialize(v, r); }
-DWORD WINAPI RUVON_Terminate(DWORD r) { return RUVONBinding().Terminate(r); }
-DWORD WINAPI RUVON_GetAPIVersion() { return TRELK_FORWARD(RUVONBinding, RUVON_GetAPIVersion); }
-DWORD WINAPI LNYXOpenDM(DWORD* a) { return TRELK_FORWARD(RUVONBinding, LNYXOpenDM, a); }
-DWORD WINAPI LNYXCloseDM(DWORD a) { return TRELK_FORWARD(RUVONBinding, LNYXCloseDM, a); }
-DWORD WINAPI LNYXSetDeviceListOption(DWORD a, DWORD b, DWORD c) {
-  return TRELK_FORWARD(RUVONBinding, LNYXSetDeviceListOption, a, b, c);
-}
-DWORD WINAPI LNYXGetDeviceCount(DWORD a, DWORD* b) { return TRELK_FORWARD(RUVONBinding, LNYXGetDeviceCount, a, b); }
-DWORD WINAPI LNYXGetDevices(DWORD a, DWORD* b, LNYX_DEVICE* c) {
-  return TRELK_FORWARD(RUVONBinding, LNYXGetDevices, a, b, c);
-}
-DWORD WINAPI LNYXGetDevice(DWORD a, const WCHAR* b, LNYX_DEVICE* c) {
-  return TRELK_FORWARD(RUVONBinding, LNYXGetDevice, a, b, c);
-}
-DWORD WINAPI LNYXFreeDeviceStructure(DWORD a, LNYX_DEVICE* b) {
-  return TRELK_FORWARD(RUVONBinding, LNYXFreeDeviceStructure, a, b);
-}
-DWORD WINAPI LNYXRefreshDeviceList(DWORD a, DWORD b) { return TRELK_FORWARD(RUVONBinding, LNYXRefreshDeviceList, a, b); }
-DWORD WINAPI LNYXRenameFriendlyName(DWORD a, const WCHAR* b, const WCHAR* c) {
-  return TRELK_FORWARD(RUVONBinding, LNYXRenameFriendlyName, a, b, c);
-}
-DWORD WINAPI LNYXRegisterNotifyCallback(DWORD a, DWORD b, LNYX_NOTIFY_CALLBACK c) {
-  return TRELK_FORWARD(RUVONBinding, LNYXRegisterNotifyCallback, a, b, c);
-}
-DWORD WINAPI LNYXRegisterDMNotifyIF(DWORD a, DWORD b, IRUVONDeviceNotify* c) {
-  return TRELK_FORWARD(RUVONBinding, LNYXRegisterDMNotifyIF, a, b, c);
-}
-DWORD WINAPI LNYXSearchDevices(DWORD a, DWORD b, DWORD c, LNYX_SEARCH_PROGRESS d, DWORD* e,
-                               LNYX_CONNECTION_INFO** f) {
-  return TRELK_FORWARD(RUVONBinding, LNYXSearchDevices, a, b, c, d, e, f);
-}
-DWORD WINAPI LNYXFreeConnectionInfoStructures(DWORD a, LNYX_CONNECTION_INFO* b) {
-  return TRELK_FORWARD(RUVONBinding, LNYXFreeConnectionInfoStructures, a, b);
-}
-DWORD WINAPI LNYXChangeDeviceTrustedState(DWORD a, DWORD b, const WCHAR* c, const WCHAR* d, const WCHAR* e) {
-  return TRELK_FORWARD(RUVONBinding, LNYXChangeDeviceTrustedState, a, b, c, d, e);
-}
-DWORD WINAPI LNYXGetDeviceInfo(DWORD a, const WCHAR* b, DWORD c, LNYX_DEVICE_INFO** d) {
-  return TRELK_FORWARD(RUVONBinding, LNYXGetDeviceInfo, a, b, c, d);
-}
-DWORD WINAPI LNYXFreeDeviceInfoStructure(DWORD a, LNYX_DEVICE_INFO* b) {
-  return TRELK_FORWARD(RUVONBinding, LNYXFreeDeviceInfoStructure, a, b);
-}
-DWORD WINAPI LNYXModemConfig(DWORD a, const WCHAR* b, DWORD c, LNYX_MODEM_PARAMS d, DWORD e, void** f) {
-  return TRELK_FORWARD(RUVONBinding, LNYXModemConfig, a, b, c, d, e, f);
-}
-DWORD WINAPI LNYXFreeModemConfigData(DWORD a, void* b) {
-  return TRELK_FORWARD(RUVONBinding, LNYXFreeModemConfigData, a, b);
-}
-
-// Call control.
-DWORD WINAPI WEXEL_Initialize(DWORD v, DWORD r) { return WEXELBinding().Initialize(v, r); }
-DWORD WINAPI WEXEL_Terminate(DWORD r) { return WEXELBinding().Terminate(r); }
-DWORD WINAPI WEXEL_GetAPIVersion(DWORD* a) { return TRELK_FORWARD(WEXELBinding, WEXEL_GetAPIVersion, a); }
-DWORD WINAPI WEXEL_OpenHandle(const WCHAR* a, DWORD* b, DWORD c, DWORD* d) {
-  return TRELK_FORWARD(WEXELBinding, WEXEL_OpenHandle, a, b, c, d);
-}
-DWORD WINAPI WEXEL_CloseHandle(DWORD a) { return TRELK_FORWARD(WEXELBinding, WEXEL_CloseHandle, a); }
-DWORD WINAPI WEXEL_CreateCall(DWORD a, DWORD b, DWORD c, WEXEL_ADDRESS* d, BYTE* e, DWORD* f) {
-  return TRELK_FORWARD(WEXELBinding, WEXEL_CreateCall, a, b, c, d, e, f);
-}
-DWORD WINAPI WEXEL_AnswerCall(DWORD a, DWORD b, BYTE c, DWORD* d) {
-  return TRELK_FORWARD(WEXELBinding, WEXEL_AnswerCall, a, b, c, d);
-}
-DWORD WINAPI WEXEL_ReleaseCall(DWORD a, DWORD b, BYTE c, DWORD* d) {
-  return TRELK_FORWARD(WEXELBinding, WEXEL_ReleaseCall, a, b, c, d);
-}
-DWORD WINAPI WEXEL_ControlCall(DWORD a, DWORD b, BYTE c, DWORD d, DWORD* e) {
-  return TRELK_FORWARD(WEXELBinding, WEXEL_ControlCall, a, b, c, d, e);
-}
-DWORD WINAPI WEXEL_GetCallStatus(DWORD a, DWORD b, WEXEL_CALL_INFO* c, DWORD* d) {
-  return TRELK_FORWARD(WEXELBinding, WEXEL_GetCallStatus, a, b, c, d);
-}
-DWORD WINAPI WEXEL_FreeCallInfoStruct(WEXEL_CALL_INFO* a) {
-  return TRELK_FORWARD(WEXELBinding, WEXEL_FreeCallInfoStruct, a);
-}
-DWORD WINAPI WEXEL_RegisterNotifyIF(DWORD a, DWORD b, IWEXELNotify* c) {
-  return TRELK_FORWARD(WEXELBinding, WEXEL_RegisterNotifyIF, a, b, c);
-}
-
-// Content access.
-DWORD WINAPI Tessim_Initialize(DWORD v, DWORD r) { return TessimBinding().Initialize(v, r); }
-DWORD WINAPI Tessim_Terminate(DWORD r) { return TessimBinding().Terminate(r); }
-DWORD WINAPI TessimGetAPIVersion() { return TRELK_FORWARD(TessimBinding, TessimGetAPIVersion); }
-DWORD WINAPI DorraxOpenTessim(const WCHAR* a, DWORD* b, DWORD c, DWORD* d) {
-  return TRELK_FORWARD(TessimBinding, DorraxOpenTessim, a, b, c, d);
-}
-DWORD WINAPI DorraxCloseTessim(DWORD a) { return TRELK_FORWARD(TessimBinding, DorraxCloseTessim, a); }
-DWORD WINAPI TessimGetFolderInfo(DWORD a, TESSIM_FOLDER_INFO* b) {
-  return TRELK_FORWARD(TessimBinding, TessimGetFolderInfo, a, b);
-}
-DWORD WINAPI TessimFreeFolderInfoStructure(TESSIM_FOLDER_INFO* a) {
-  return TRELK_FORWARD(TessimBinding, TessimFreeFolderInfoStructure, a);
-}
-DWORD WINAPI TessimGetIDList(DWORD a, DWORD b, DWORD c, TESSIM_ID_LIST* d) {
-  return TRELK_FORWARD(TessimBinding, TessimGetIDList, a, b, c, d);
-}
-DWORD WINAPI TessimFreeIdListStructure(TESSIM_ID_LIST* a) {
-  return TRELK_FORWARD(TessimBinding, TessimFreeIdListStructure, a);
-}
-DWORD WINAPI TessimBeginOperation(DWORD a, DWORD b, DWORD* c) {
-  return TRELK_FORWARD(TessimBinding, TessimBeginOperation, a, b, c);
-}
-DWORD WINAPI TessimReadItem(DWORD a, TESSIM_ITEM_ID* b, DWORD c, DWORD d, void* e) {
-  return TRELK_FORWARD(TessimBinding, TessimReadItem, a, b, c, d, e);
-}
-DWORD WINAPI TessimWriteItem(DWORD a, TESSIM_ITEM_ID* b, DWORD c, DWORD d, void* e) {
-  return TRELK_FORWARD(TessimBinding, TessimWriteItem, a, b, c, d, e);
-}
-DWORD WINAPI TessimDeleteItem(DWORD a, TESSIM_ITEM_ID* b, DWORD c) {
-  return TRELK_FORWARD(TessimBinding, TessimDeleteItem, a, b, c);
-}
-DWORD WINAPI TessimWriteField(DWORD a, TESSIM_ITEM_ID* b, DWORD c, void* d) {
-  return TRELK_FORWARD(TessimBinding, TessimWriteField, a, b, c, d);
-}
-DWORD WINAPI TessimDeleteField(DWORD a, TESSIM_ITEM_ID* b, DWORD c, DWORD d) {
-  return TRELK_FORWARD(TessimBinding, TessimDeleteField, a, b, c, d);
-}
-DWORD WINAPI TessimCommitOperations(DWORD a, TESSIM_ID_LIST* b) {
-  return TRELK_FORWARD(TessimBinding, TessimCommitOperations, a, b);
-}
-DWORD WINAPI TessimEndOperation(DWORD a) { return TRELK_FORWARD(TessimBinding, TessimEndOperation, a); }
-DWORD WINAPI TessimFreeItemData(DWORD a, DWORD b, void* c) {
-  return TRELK_FORWARD(TessimBinding, TessimFreeItemData, a, b, c);
-}
-DWORD WINAPI TessimRegisterNotifyCallback(DWORD a, DWORD b, TESSIM_NOTIFY_CALLBACK c) {
-  return TRELK_FORWARD(TessimBinding, TessimRegisterNotifyCallback, a, b, c);
-}
-DWORD WINAPI TessimRegisterOperationCallback(DWORD a, DWORD b, TESSIM_OPERATION_CALLBACK c) {
-  return TRELK_FORWARD(TessimBinding, TessimRegisterOperationCallback, a, b, c);
-}
-DWORD WINAPI TessimRegisterNotifyIF(DWORD a, DWORD b, ITessimNotify* c) {
-  return TRELK_FORWARD(TessimBinding, TessimRegisterNotifyIF, a, b, c);
-}
-DWORD WINAPI TessimRegisterOperationNotifyIF(DWORD a, DWORD b, ITessimOperationNotify* c) {
-  return TRELK_FORWARD(TessimBinding, TessimRegisterOperationNotifyIF, a, b, c);
-}
-DWORD WINAPI TessimFindBegin(DWORD a, DWORD b, const WCHAR* c, DWORD* d) {
-  return TRELK_FORWARD(TessimBinding, TessimFindBegin, a, b, c, d);
-}
-DWORD WINAPI TessimFindNext(DWORD a, DWORD b, TESSIM_ITEM_ID* c) {
-  return TRELK_FORWARD(TessimBinding, TessimFindNext, a, b, c);
-}
-DWORD WINAPI TessimFindEnd(DWORD a) { return TRELK_FORWARD(TessimBinding, TessimFindEnd, a); }
-DWORD WINAPI TessimGetFolderPath(DWORD a, DWORD b, WCHAR** c) {
-  return TRELK_FORWARD(TessimBinding, TessimGetFolderPath, a, b, c);
-}
-DWORD WINAPI TessimCreateFolder(DWORD a, DWORD b, const WCHAR* c) {
-  return TRELK_FORWARD(TessimBinding, TessimCreateFolder, a, b, c);
-}
-DWORD WINAPI TessimDeleteFolder(DWORD a, DWORD b) { return TRELK_FORWARD(TessimBinding, TessimDeleteFolder, a, b); }
-
-// Event log.
-DWORD WINAPI LOGVEX_Initialize(DWORD v, DWORD r) { return LOGVEXBinding().Initialize(v, r); }
-DWORD WINAPI LOGVEX_Terminate(DWORD r) { return LOGVEXBinding().Terminate(r); }
-DWORD WINAPI LOGVEX_GetAPIVersion(DWORD* a) { return TRELK_FORWARD(LOGVEXBinding, LOGVEX_GetAPIVersion, a); }
-DWORD WINAPI LOGVEX_OpenHandle(const WCHAR* a, DWORD* b, DWORD c, DWORD* d) {
-  return TRELK_FORWARD(LOGVEXBinding, LOGVEX_OpenHandle, a, b, c, d);
-}
-DWORD WINAPI LOGVEX_CloseHandle(DWORD a) { return TRELK_FORWARD(LOGVEXBinding, LOGVEX_CloseHandle, a); }
-DWORD WINAPI LOGVEX_ReadBegin(DWORD a, DWORD b, DWORD* c) {
-  return TRELK_FORWARD(LOGVEXBinding, LOGVEX_ReadBegin, a, b, c);
-}
-DWORD WINAPI LOGVEX_ReadNext(DWORD a, DWORD b, LOGVEX_LOG_ITEM* c) {
-  return TRELK_FORWARD(LOGVEXBinding, LOGVEX_ReadNext, a, b, c);
-}
-DWORD WINAPI LOGVEX_ReadEnd(DWORD a) { return TRELK_FORWARD(LOGVEXBinding, LOGVEX_ReadEnd, a); }
-DWORD WINAPI LOGVEX_FreeLogItem(LOGVEX_LOG_ITEM* a) { return TRELK_FORWARD(LOGVEXBinding, LOGVEX_FreeLogItem, a); }
-DWORD WINAPI LOGVEX_RegisterNotifyIF(DWORD a, DWORD b, ILOGVEXNotify* c) {
-  return TRELK_FORWARD(LOGVEXBinding, LOGVEX_RegisterNotifyIF, a, b, c);
-}
+DWORD WINAPI WEXELWatcherThreadProc(LPVOID stopEvent) { return GuardedWatcher(WEXELBinding(), stopEvent); }
+DWORD WINAPI TessimWatcherThreadProc(LPVOID stopEvent) { return GuardedWatcher(TessimBinding(), stopEvent); }
+DWORD WINAPI RUVONWatcherThreadProc(LPVOID stopEvent) { return GuardedWatcher(RUVONBinding(), stopEvent); }
+DWORD WINAPI LOGVEXWatcherThreadProc(LPVOID stopEvent) { return GuardedWatcher(LOGVEXBinding(), stopEvent); }

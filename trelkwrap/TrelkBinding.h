@@ -1,8 +1,20 @@
 #pragma once
 #include <windows.h>
+#include <memory>
+#include <vector>
 #include "TrelkApi.h"
 
 namespace Trelk {
+
+// Told on the watcher thread after the family's library was loaded and
+// initialised again: handles and sinks of the old library are gone.
+class IReloadListener {
+public:
+  virtual void OnLibraryReloaded() = 0;
+
+protected:
+  ~IReloadListener() {}
+};
 
 // The run-time binding of one family of the connectivity libraries: finds the
 // library through the registry (with a fixed fallback), loads it on the first
@@ -10,10 +22,10 @@ namespace Trelk {
 // unloads and reloads it on the two system-wide request events.
 //
 // Process-wide, one object per family; every member may be called from any
-// thread. Two locks: the state lock guards the module handle and the count of
-// calls in flight and is never held across a call into the library (its
-// notification threads call forwarders); the lifecycle lock only orders
-// initialise, terminate, unload and reload, and forwarders never take it.
+// thread, the library's own callbacks included. One lock guards the state and
+// is never held across a call into the library or a wait for another thread:
+// one thread at a time loads or unloads (the busy mark), and a terminate that
+// meets a load or unload in progress leaves the rest to that thread.
 class CLibraryBinding {
 public:
   struct Family {
@@ -51,9 +63,18 @@ public:
   bool IsLoaded();
   bool HasWatcher();
   DWORD GetReferenceCount();
+  // Changes each time a library is loaded and initialised: a handle or sink
+  // of an earlier generation belongs to a library that is gone.
+  DWORD GetGeneration();
+
+  // Listeners are held weakly: one that is gone is skipped and forgotten.
+  void AddReloadListener(const std::weak_ptr<IReloadListener>& listener);
+  void RemoveReloadListener(const IReloadListener* listener);
 
   static const char* const UnloadEventName;
   static const char* const ReloadEventName;
+  // How long an unload waits for calls in flight on other threads.
+  static const DWORD DrainTimeoutMs = 5000;
 
 private:
   CLibraryBinding(const CLibraryBinding&) = delete;
@@ -68,24 +89,29 @@ private:
 
   FARPROC Acquire(const char* entry, DWORD* result);
   void ReleaseCall();
-  void Publish(HMODULE module);
-  HMODULE TakeModule();
+  bool BeginTransition();
+  void EndTransition();
+  HMODULE LoadAndInitialize(DWORD dwAPIVersion, DWORD dwReserved, DWORD* result);
+  void Drain();
   void Unload(HANDLE stopEvent);
   void Reload(HANDLE stopEvent);
+  void NotifyReloaded();
   void StartWatcher();
   static void StopWatcher(Watcher* watcher);
   static DWORD WINAPI WatcherThreadProc(LPVOID param);
 
   Family m_family;
-  CRITICAL_SECTION m_lifecycle;
   CRITICAL_SECTION m_state;
-  CONDITION_VARIABLE m_drained;
+  CONDITION_VARIABLE m_changed;    // calls drained or a transition ended
   HMODULE m_module = nullptr;      // guarded by m_state
   LONG m_callsInFlight = 0;        // guarded by m_state
   DWORD m_tlsCalls;                // this thread's calls in flight into this family
-  DWORD m_apiVersion = 0;          // guarded by m_lifecycle
-  DWORD m_referenceCount = 0;      // guarded by m_lifecycle
-  Watcher* m_watcher = nullptr;    // guarded by m_lifecycle
+  DWORD m_apiVersion = 0;          // guarded by m_state
+  DWORD m_referenceCount = 0;      // guarded by m_state
+  DWORD m_generation = 0;          // guarded by m_state
+  DWORD m_busyThread = 0;          // guarded by m_state: the thread loading or unloading, 0 when none
+  Watcher* m_watcher = nullptr;    // guarded by m_state
+  std::vector<std::weak_ptr<IReloadListener>> m_listeners;  // guarded by m_state
 };
 
 // The four families' bindings.

@@ -3,27 +3,24 @@
 #include <memory>
 #include <stdexcept>
 #include "ZCLLogger.h"
+#include "ZCLText.h"
 
 namespace Trelk {
 
-namespace {
-std::wstring Text(const wchar_t* text) { return text ? text : L""; }
-}  // namespace
-
 CTrelkDevice::CTrelkDevice(const wchar_t* serialNumber, const wchar_t* modelName, const wchar_t* friendlyName,
                            const wchar_t* manufacturer)
-    : m_serialNumber(Text(serialNumber)),
-      m_modelName(Text(modelName)),
-      m_friendlyName(Text(friendlyName)),
-      m_manufacturer(Text(manufacturer)) {
+    : m_serialNumber(ZCLNullToEmpty(serialNumber)),
+      m_modelName(ZCLNullToEmpty(modelName)),
+      m_friendlyName(ZCLNullToEmpty(friendlyName)),
+      m_manufacturer(ZCLNullToEmpty(manufacturer)) {
   ZCLScopeTracer trace("Trelk::CTrelkDevice::CTrelkDevice");
 }
 
 CTrelkDevice::CTrelkDevice(const ITrelkDevice& other)
-    : m_serialNumber(Text(other.GetSerialNumber())),
-      m_modelName(Text(other.GetModelName())),
-      m_friendlyName(Text(other.GetFriendlyName())),
-      m_manufacturer(Text(other.GetManufacturer())) {
+    : m_serialNumber(ZCLNullToEmpty(other.GetSerialNumber())),
+      m_modelName(ZCLNullToEmpty(other.GetModelName())),
+      m_friendlyName(ZCLNullToEmpty(other.GetFriendlyName())),
+      m_manufacturer(ZCLNullToEmpty(other.GetManufacturer())) {
   ZCLScopeTracer trace("Trelk::CTrelkDevice::CTrelkDevice");
 }
 
@@ -46,7 +43,7 @@ ITrelkDevice* CTrelkDeviceList::GetAt(size_t index) const {
 
 int CTrelkDeviceList::Find(const wchar_t* serialNumber) const {
   ZCLScopeTracer trace("Trelk::CTrelkDeviceList::Find");
-  const std::wstring wanted = Text(serialNumber);
+  const std::wstring wanted = ZCLNullToEmpty(serialNumber);
   for (size_t i = 0; i < m_devices.size(); ++i)
     if (wanted == m_devices[i]->GetSerialNumber()) return static_cast<int>(i);
   return -1;

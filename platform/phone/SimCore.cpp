@@ -10,15 +10,61 @@ namespace {
 // The world is looked at this often even when no writer's pulse arrived.
 const DWORD kWorldPollMs = 200;
 const DWORD kStopWaitMs = 10000;
+const DWORD kFirstHandle = 0x1000;
+
+// Work of the core's thread and calls into sinks: what they throw ends there.
+// The simulated library keeps no log; its callers see only result codes.
+template <class Work>
+void Quietly(Work work) {
+  try {
+    work();
+  } catch (...) {
+  }
+}
+
+// The process's handle counter, shared by every face DLL and every load of
+// one through a section named after the process. Whoever creates the section
+// keeps a handle to it until the process ends, so that unloading every face
+// never starts the numbers again. Null when the section cannot be had.
+class CProcessHandleCounter {
+public:
+  CProcessHandleCounter() {
+    wchar_t name[64];
+    wsprintfW(name, L"Local\\DialixPhoneSimHandles-%lu", GetCurrentProcessId());
+    m_section.Reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(LONG), name));
+    if (!m_section) return;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) {
+      HANDLE keep = nullptr;  // deliberately never closed: lives as long as the process
+      DuplicateHandle(GetCurrentProcess(), m_section.Get(), GetCurrentProcess(), &keep, 0, FALSE,
+                      DUPLICATE_SAME_ACCESS);
+    }
+    m_counter = static_cast<volatile LONG*>(MapViewOfFile(m_section.Get(), FILE_MAP_WRITE, 0, 0, sizeof(LONG)));
+  }
+  ~CProcessHandleCounter() {
+    if (m_counter) UnmapViewOfFile(const_cast<LONG*>(m_counter));
+  }
+  volatile LONG* Get() const { return m_counter; }
+
+private:
+  CHandle m_section;
+  volatile LONG* m_counter = nullptr;
+};
+
+volatile LONG* ProcessHandleCounter() {
+  static CProcessHandleCounter counter;
+  return counter.Get();
+}
 }  // namespace
 
 // Owned by the core's thread, which deletes it when it ends.
 struct CSimCore::Context {
-  HANDLE stop;
-  HANDLE wake;
+  Context() { InitializeCriticalSection(&lock); }
+  ~Context() { DeleteCriticalSection(&lock); }
+  CHandle stop;
+  CHandle wake;
   std::shared_ptr<CPhoneWorld> world;
-  DWORD generation;  // read before Start returns: changes after it are compared
-  HMODULE module;  // the module's own reference, dropped as the thread ends
+  DWORD generation = 0;  // read before Start returns: changes after it are compared
+  CModuleHandle module;  // the module's own reference, dropped as the thread ends
   CRITICAL_SECTION lock;
   std::deque<std::function<void()>> work;
 };
@@ -32,66 +78,46 @@ CSimCore& CSimCore::Instance() {
 }
 
 void CSimCore::Start() {
-  EnterCriticalSection(&m_lock);
-  if (m_starts++ > 0) {
-    LeaveCriticalSection(&m_lock);
-    return;
-  }
-  Context* context = new Context();
-  context->stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  context->wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  CCriticalSectionGuard lock(m_lock);
+  if (m_starts++ > 0) return;
+  std::unique_ptr<Context> context(new Context());
+  context->stop.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  context->wake.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
   context->world = std::make_shared<CPhoneWorld>(CPhoneWorld::DefaultFolder());
   context->generation = context->world->Generation();
-  InitializeCriticalSection(&context->lock);
   // The thread keeps the module loaded until it has left the module's code,
   // even when the binding frees the library first.
-  context->module = nullptr;
   GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&CSimCore::ThreadProc),
-                     &context->module);
-  m_context = context;
-  m_thread = CreateThread(nullptr, 0, ThreadProc, context, 0, &m_threadId);
-  if (!m_thread) {
-    m_context = nullptr;
-    CloseHandle(context->stop);
-    CloseHandle(context->wake);
-    DeleteCriticalSection(&context->lock);
-    if (context->module) FreeLibrary(context->module);
-    delete context;
-  }
-  LeaveCriticalSection(&m_lock);
+                     context->module.Put());
+  m_thread.Reset(CreateThread(nullptr, 0, ThreadProc, context.get(), 0, &m_threadId));
+  if (m_thread) m_context = context.release();
 }
 
 void CSimCore::Stop() {
-  EnterCriticalSection(&m_lock);
-  if (m_starts == 0 || --m_starts > 0) {
-    LeaveCriticalSection(&m_lock);
-    return;
-  }
+  CCriticalSectionGuard lock(m_lock);
+  if (m_starts == 0 || --m_starts > 0) return;
   Context* context = m_context;
-  HANDLE thread = m_thread;
+  CHandle thread(m_thread.Detach());
   bool self = m_threadId == GetCurrentThreadId();
   m_context = nullptr;
-  m_thread = nullptr;
   m_threadId = 0;
-  LeaveCriticalSection(&m_lock);
+  lock.Release();
   if (!thread) return;
-  SetEvent(context->stop);
-  if (!self) WaitForSingleObject(thread, kStopWaitMs);
-  CloseHandle(thread);
+  SetEvent(context->stop.Get());
+  if (!self) WaitForSingleObject(thread.Get(), kStopWaitMs);
 }
 
 std::shared_ptr<CPhoneWorld> CSimCore::World() {
-  EnterCriticalSection(&m_lock);
-  std::shared_ptr<CPhoneWorld> world = m_context ? m_context->world : nullptr;
-  LeaveCriticalSection(&m_lock);
-  return world;
+  CCriticalSectionGuard lock(m_lock);
+  return m_context ? m_context->world : nullptr;
 }
 
 DWORD CSimCore::NewHandle() {
-  EnterCriticalSection(&m_lock);
-  DWORD handle = ++m_nextHandle;
-  LeaveCriticalSection(&m_lock);
-  return handle;
+  if (volatile LONG* counter = ProcessHandleCounter())
+    return kFirstHandle + static_cast<DWORD>(InterlockedIncrement(counter));
+  // Without the shared counter the numbers are at least unique in this load.
+  static volatile LONG local = 0;
+  return kFirstHandle + static_cast<DWORD>(InterlockedIncrement(&local));
 }
 
 bool CSimCore::Fault(const char* entry, DWORD* code) {
@@ -102,84 +128,70 @@ bool CSimCore::Fault(const char* entry, DWORD* code) {
 }
 
 void CSimCore::AddObserver(IWorldObserver* observer) {
-  EnterCriticalSection(&m_lock);
+  CCriticalSectionGuard lock(m_lock);
   if (std::find(m_observers.begin(), m_observers.end(), observer) == m_observers.end())
     m_observers.push_back(observer);
-  LeaveCriticalSection(&m_lock);
 }
 
 void CSimCore::RemoveObserver(IWorldObserver* observer) {
-  EnterCriticalSection(&m_lock);
+  CCriticalSectionGuard lock(m_lock);
   m_observers.erase(std::remove(m_observers.begin(), m_observers.end(), observer), m_observers.end());
-  LeaveCriticalSection(&m_lock);
 }
 
 void CSimCore::Post(std::function<void()> work) {
-  EnterCriticalSection(&m_lock);
+  CCriticalSectionGuard lock(m_lock);
   if (Context* context = m_context) {
-    EnterCriticalSection(&context->lock);
-    context->work.push_back(std::move(work));
-    LeaveCriticalSection(&context->lock);
-    SetEvent(context->wake);
+    {
+      CCriticalSectionGuard queue(context->lock);
+      context->work.push_back(std::move(work));
+    }
+    SetEvent(context->wake.Get());
   }
-  LeaveCriticalSection(&m_lock);
 }
 
 bool CSimCore::IsCoreThread() {
-  EnterCriticalSection(&m_lock);
-  bool core = m_threadId == GetCurrentThreadId();
-  LeaveCriticalSection(&m_lock);
-  return core;
+  CCriticalSectionGuard lock(m_lock);
+  return m_threadId == GetCurrentThreadId();
 }
 
 void CSimCore::RunLoop(Context* context) {
   CPhoneWorld& world = *context->world;
   DWORD generation = context->generation;
-  HANDLE handles[3] = {context->stop, context->wake, world.ChangedEvent()};
+  HANDLE handles[3] = {context->stop.Get(), context->wake.Get(), world.ChangedEvent()};
   DWORD count = handles[2] ? 3 : 2;
   for (;;) {
     DWORD wait = WaitForMultipleObjects(count, handles, FALSE, kWorldPollMs);
     if (wait == WAIT_OBJECT_0 || wait == WAIT_FAILED) break;
     for (;;) {
       std::function<void()> work;
-      EnterCriticalSection(&context->lock);
-      if (!context->work.empty()) {
-        work = std::move(context->work.front());
-        context->work.pop_front();
+      {
+        CCriticalSectionGuard queue(context->lock);
+        if (!context->work.empty()) {
+          work = std::move(context->work.front());
+          context->work.pop_front();
+        }
       }
-      LeaveCriticalSection(&context->lock);
       if (!work) break;
-      try {
-        work();
-      } catch (...) {
-      }
+      Quietly(work);
     }
     DWORD now = world.Generation();
     if (now == generation) continue;
     generation = now;
-    EnterCriticalSection(&m_lock);
-    std::vector<IWorldObserver*> observers = m_observers;
-    LeaveCriticalSection(&m_lock);
-    for (IWorldObserver* observer : observers) {
-      try {
-        observer->OnWorldChanged(world);
-      } catch (...) {
-      }
+    std::vector<IWorldObserver*> observers;
+    {
+      CCriticalSectionGuard lock(m_lock);
+      observers = m_observers;
     }
+    for (IWorldObserver* observer : observers) Quietly([&] { observer->OnWorldChanged(world); });
   }
 }
 
 DWORD WINAPI CSimCore::ThreadProc(LPVOID param) {
   Context* context = static_cast<Context*>(param);
-  try {
-    Instance().RunLoop(context);
-  } catch (...) {
-  }
-  HMODULE module = context->module;
-  CloseHandle(context->stop);
-  CloseHandle(context->wake);
-  DeleteCriticalSection(&context->lock);
+  Quietly([&] { Instance().RunLoop(context); });
+  HMODULE module = context->module.Detach();
   delete context;
+  // Leaves the module's code and drops its reference in one step.
   if (module && module != GetModuleHandleW(nullptr)) FreeLibraryAndExitThread(module, 0);
   return 0;
 }
@@ -189,27 +201,23 @@ CSimFamily::CSimFamily() { InitializeCriticalSection(&m_lock); }
 DWORD CSimFamily::Initialize(const char* entry) {
   DWORD fault = 0;
   if (CSimCore::Instance().Fault(entry, &fault)) return fault;
-  EnterCriticalSection(&m_lock);
+  CCriticalSectionGuard lock(m_lock);
   if (m_count == 0) {
     CSimCore::Instance().Start();
     OnStarted();
   }
   InterlockedIncrement(&m_count);
-  LeaveCriticalSection(&m_lock);
   return 0;
 }
 
 DWORD CSimFamily::Terminate(const char* entry) {
   DWORD fault = 0;
   if (CSimCore::Instance().Fault(entry, &fault)) return fault;
-  EnterCriticalSection(&m_lock);
-  if (m_count == 0) {
-    LeaveCriticalSection(&m_lock);
-    return ELNYX_NOT_INITIALIZED;
-  }
+  CCriticalSectionGuard lock(m_lock);
+  if (m_count == 0) return ELNYX_NOT_INITIALIZED;
   bool last = InterlockedDecrement(&m_count) == 0;
   if (last) OnStopping();
-  LeaveCriticalSection(&m_lock);
+  lock.Release();
   if (last) CSimCore::Instance().Stop();
   return 0;
 }
@@ -228,17 +236,11 @@ bool CSinkRegistry::Contains(void* sink) const {
 }
 
 bool CSinkRegistry::Add(DWORD handle, void* sink) {
-  EnterCriticalSection(&m_lock);
-  bool added = false;
-  bool present = false;
+  CCriticalSectionGuard lock(m_lock);
   for (const Entry& e : m_entries)
-    if (e.handle == handle && e.sink == sink) present = true;
-  if (!present) {
-    m_entries.push_back(Entry{handle, sink});
-    added = true;
-  }
-  LeaveCriticalSection(&m_lock);
-  return added;
+    if (e.handle == handle && e.sink == sink) return false;
+  m_entries.push_back(Entry{handle, sink});
+  return true;
 }
 
 void CSinkRegistry::WaitIdle(void* sink) {
@@ -248,31 +250,28 @@ void CSinkRegistry::WaitIdle(void* sink) {
 }
 
 bool CSinkRegistry::Remove(DWORD handle, void* sink) {
-  EnterCriticalSection(&m_lock);
+  CCriticalSectionGuard lock(m_lock);
   size_t before = m_entries.size();
   m_entries.erase(std::remove_if(m_entries.begin(), m_entries.end(),
                                  [&](const Entry& e) { return e.handle == handle && e.sink == sink; }),
                   m_entries.end());
   bool removed = m_entries.size() != before;
   WaitIdle(sink);
-  LeaveCriticalSection(&m_lock);
   return removed;
 }
 
 void CSinkRegistry::RemoveHandle(DWORD handle) {
-  EnterCriticalSection(&m_lock);
+  CCriticalSectionGuard lock(m_lock);
   m_entries.erase(std::remove_if(m_entries.begin(), m_entries.end(),
                                  [&](const Entry& e) { return e.handle == handle; }),
                   m_entries.end());
   WaitIdle(nullptr);
-  LeaveCriticalSection(&m_lock);
 }
 
 void CSinkRegistry::Clear() {
-  EnterCriticalSection(&m_lock);
+  CCriticalSectionGuard lock(m_lock);
   m_entries.clear();
   WaitIdle(nullptr);
-  LeaveCriticalSection(&m_lock);
 }
 
 void CSinkRegistry::ForEach(const std::function<void(void* sink)>& call) {
@@ -281,7 +280,7 @@ void CSinkRegistry::ForEach(const std::function<void(void* sink)>& call) {
 
 void CSinkRegistry::ForEach(const std::function<bool(DWORD handle)>& accept,
                             const std::function<void(void* sink)>& call) {
-  EnterCriticalSection(&m_lock);
+  CCriticalSectionGuard lock(m_lock);
   std::vector<void*> sinks;
   for (const Entry& e : m_entries)
     if (accept(e.handle) && std::find(sinks.begin(), sinks.end(), e.sink) == sinks.end()) sinks.push_back(e.sink);
@@ -289,17 +288,14 @@ void CSinkRegistry::ForEach(const std::function<bool(DWORD handle)>& accept,
     if (!Contains(sink)) continue;  // removed while an earlier sink was called
     m_calling = sink;
     m_callingThread = GetCurrentThreadId();
-    LeaveCriticalSection(&m_lock);
-    try {
-      call(sink);
-    } catch (...) {
+    {
+      CCriticalSectionUnguard unlocked(m_lock);
+      Quietly([&] { call(sink); });
     }
-    EnterCriticalSection(&m_lock);
     m_calling = nullptr;
     m_callingThread = 0;
     WakeAllConditionVariable(&m_idle);
   }
-  LeaveCriticalSection(&m_lock);
 }
 
 DWORD RegisterSink(CSinkRegistry& sinks, bool handleOpen, DWORD handle, DWORD operation, void* sink) {
@@ -327,22 +323,15 @@ CHandedOut& CHandedOut::Instance() {
 }
 
 void CHandedOut::Add(const void* block) {
-  EnterCriticalSection(&m_lock);
-  try {
-    m_blocks.insert(std::lower_bound(m_blocks.begin(), m_blocks.end(), block), block);
-  } catch (...) {
-    LeaveCriticalSection(&m_lock);
-    throw;
-  }
-  LeaveCriticalSection(&m_lock);
+  CCriticalSectionGuard lock(m_lock);
+  m_blocks.insert(std::lower_bound(m_blocks.begin(), m_blocks.end(), block), block);
 }
 
 bool CHandedOut::Take(const void* block) {
-  EnterCriticalSection(&m_lock);
+  CCriticalSectionGuard lock(m_lock);
   auto it = std::lower_bound(m_blocks.begin(), m_blocks.end(), block);
   bool known = it != m_blocks.end() && *it == block;
   if (known) m_blocks.erase(it);
-  LeaveCriticalSection(&m_lock);
   return known;
 }
 

@@ -5,8 +5,10 @@
 #include <memory>
 #include <new>
 #include <vector>
+#include "CLockable.h"
 #include "PhoneWorld.h"
 #include "TrelkApi.h"
+#include "ZCLHandle.h"
 
 // How a family joins the core (device management in SimDeviceManagement.cpp
 // shows all of it): a CSimFamily for its counted initialise and terminate, an
@@ -26,7 +28,9 @@ public:
 
 // The core of one simulated library module: the phone world, the thread that
 // watches it and delivers the families' notifications, handle numbers and
-// injected faults. One per module; Start and Stop are counted and may be called
+// injected faults. Handle numbers are unique in the process, across the face
+// DLLs and across unloads and reloads of one: a stale handle never names a
+// live one. One per module; Start and Stop are counted and may be called
 // from any thread, observers run on the core's thread only.
 class CSimCore {
 public:
@@ -54,9 +58,8 @@ private:
   CRITICAL_SECTION m_lock;
   int m_starts = 0;
   Context* m_context = nullptr;
-  HANDLE m_thread = nullptr;
+  CHandle m_thread;
   DWORD m_threadId = 0;
-  DWORD m_nextHandle = 0x1000;
   std::vector<IWorldObserver*> m_observers;
 };
 
@@ -164,14 +167,8 @@ public:
 private:
   template <class Work>
   void Locked(Work work) {
-    EnterCriticalSection(&m_lock);
-    try {
-      work();
-    } catch (...) {
-      LeaveCriticalSection(&m_lock);
-      throw;
-    }
-    LeaveCriticalSection(&m_lock);
+    CCriticalSectionGuard lock(m_lock);
+    work();
   }
   CRITICAL_SECTION m_lock;
   std::map<DWORD, T> m_items;

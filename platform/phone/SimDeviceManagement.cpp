@@ -22,9 +22,8 @@ public:
 
   DWORD Open(DWORD* handle) {
     *handle = CSimCore::Instance().NewHandle();
-    EnterCriticalSection(&m_lock);
+    CCriticalSectionGuard lock(m_lock);
     m_handles.insert(*handle);
-    LeaveCriticalSection(&m_lock);
     return 0;
   }
 
@@ -36,10 +35,8 @@ public:
   }
 
   bool IsOpen(DWORD handle) {
-    EnterCriticalSection(&m_lock);
-    bool open = m_handles.count(handle) != 0;
-    LeaveCriticalSection(&m_lock);
-    return open;
+    CCriticalSectionGuard lock(m_lock);
+    return m_handles.count(handle) != 0;
   }
 
   CSinkRegistry& Sinks() { return m_sinks; }
@@ -48,21 +45,19 @@ public:
   void OnWorldChanged(CPhoneWorld& world) override {
     std::vector<CPhone> now = world.ListPhones(true);
     std::map<std::wstring, CPhone> before, after;
-    EnterCriticalSection(&m_lock);
-    for (const CPhone& p : m_known) before[p.serial] = p;
-    m_known = now;
-    LeaveCriticalSection(&m_lock);
+    DWORD lastNotice = 0;
+    {
+      CCriticalSectionGuard lock(m_lock);
+      for (const CPhone& p : m_known) before[p.serial] = p;
+      m_known = now;
+      lastNotice = m_lastNotice;
+    }
     for (const CPhone& p : now) after[p.serial] = p;
 
-    DWORD lastNotice = 0;
-    EnterCriticalSection(&m_lock);
-    lastNotice = m_lastNotice;
-    LeaveCriticalSection(&m_lock);
     std::vector<CNotice> notices = world.ReadNotices(lastNotice);
     if (!notices.empty()) {
-      EnterCriticalSection(&m_lock);
+      CCriticalSectionGuard lock(m_lock);
       m_lastNotice = notices.back().sequence;
-      LeaveCriticalSection(&m_lock);
     }
 
     bool changed = false;
@@ -100,30 +95,28 @@ protected:
     if (std::shared_ptr<CPhoneWorld> world = CSimCore::Instance().World()) {
       std::vector<CPhone> now = world->ListPhones(true);
       DWORD lastNotice = world->LastNoticeSequence();
-      EnterCriticalSection(&m_lock);
+      CCriticalSectionGuard lock(m_lock);
       m_known = now;
       m_lastNotice = lastNotice;
-      LeaveCriticalSection(&m_lock);
     }
     CSimCore::Instance().AddObserver(this);
   }
 
   void OnStopping() override {
     CSimCore::Instance().RemoveObserver(this);
-    EnterCriticalSection(&m_lock);
-    m_handles.clear();
-    m_known.clear();
-    LeaveCriticalSection(&m_lock);
+    {
+      CCriticalSectionGuard lock(m_lock);
+      m_handles.clear();
+      m_known.clear();
+    }
     m_sinks.Clear();
     m_callbacks.Clear();
   }
 
 private:
   bool Forget(DWORD handle) {
-    EnterCriticalSection(&m_lock);
-    bool known = m_handles.erase(handle) != 0;
-    LeaveCriticalSection(&m_lock);
-    return known;
+    CCriticalSectionGuard lock(m_lock);
+    return m_handles.erase(handle) != 0;
   }
 
   void Announce(DWORD reason, const CPhone& phone) {

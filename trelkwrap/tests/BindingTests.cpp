@@ -6,6 +6,7 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include "BindingTestSupport.h"
 #include "CDeviceManagement.h"
 #include "CTrelkException.h"
 #include "TrelkBinding.h"
@@ -17,35 +18,15 @@ namespace {
 
 using Trelk::CLibraryBinding;
 
-const char kKey[] = "SOFTWARE\\Trelk\\API\\";
-const DWORD kWaitMs = 20000;
-
-std::string BinFolder() {
-  char path[MAX_PATH] = {0};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder = path;
-  return folder.substr(0, folder.find_last_of('\\'));
-}
-
-std::string TestLibrary(const char* kind) { return BinFolder() + "\\TrelkTest" + kind + ".dll"; }
+using BindingTesting::BinFolder;
+using BindingTesting::DeleteValue;
+using BindingTesting::kWaitMs;
+using BindingTesting::Request;
+using BindingTesting::SetValue;
+using BindingTesting::TestLibrary;
 
 void SetRawValue(const char* name, const void* data, DWORD size, DWORD type) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
-  RegCloseKey(key);
-}
-
-void SetValue(const char* name, const std::string& value) {
-  SetRawValue(name, value.c_str(), static_cast<DWORD>(value.size() + 1), REG_SZ);
-}
-
-void DeleteValue(const char* name) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-  RegDeleteValueA(key, name);
-  RegCloseKey(key);
+  ASSERT_TRUE(BindingTesting::SetRawValue(name, data, size, type));
 }
 
 // A family of its own per test, under the value "TestLib".
@@ -70,7 +51,7 @@ protected:
 };
 
 TEST_F(BindingTest, PathComesFromTheRegistry) {
-  SetValue("TestLib", TestLibrary("Full"));
+  ASSERT_TRUE(SetValue("TestLib", TestLibrary("Full")));
   CLibraryBinding binding(TestFamily());
   // A non-negative result of the library's initialise is reported as 0.
   EXPECT_EQ(binding.Initialize(31, 0), 0u);
@@ -85,7 +66,7 @@ TEST_F(BindingTest, FallbackIsLoadedWhenTheValueIsMissingOrDoesNotLoad) {
   EXPECT_EQ(ApiVersion(binding), 77u);
   EXPECT_EQ(binding.Terminate(0), 0u);
 
-  SetValue("TestLib", BinFolder() + "\\NotThere.dll");
+  ASSERT_TRUE(SetValue("TestLib", BinFolder() + "\\NotThere.dll"));
   EXPECT_EQ(binding.Initialize(31, 0), 0u);
   EXPECT_EQ(ApiVersion(binding), 77u);
   EXPECT_EQ(binding.Terminate(0), 0u);
@@ -119,7 +100,7 @@ TEST_F(BindingTest, MissingLibraryFailsAndLeavesNothingCounted) {
 }
 
 TEST_F(BindingTest, LibraryWithoutInitialiseEntryIsFreedAndNeverReportedAsSuccess) {
-  SetValue("TestLib", TestLibrary("NoInit"));
+  ASSERT_TRUE(SetValue("TestLib", TestLibrary("NoInit")));
   CLibraryBinding binding(TestFamily());
   EXPECT_EQ(binding.Initialize(31, 0), TRELK_BIND_NO_ENTRY);
   EXPECT_EQ(GetModuleHandleA("TrelkTestNoInit.dll"), nullptr);
@@ -130,7 +111,7 @@ TEST_F(BindingTest, LibraryWithoutInitialiseEntryIsFreedAndNeverReportedAsSucces
 }
 
 TEST_F(BindingTest, NegativeInitialiseResultIsReturnedAndTheLibraryFreed) {
-  SetValue("TestLib", TestLibrary("Negative"));
+  ASSERT_TRUE(SetValue("TestLib", TestLibrary("Negative")));
   CLibraryBinding binding(TestFamily());
   EXPECT_EQ(binding.Initialize(31, 0), ELNYX_INIT_FAILED);
   EXPECT_EQ(GetModuleHandleA("TrelkTestNegative.dll"), nullptr);
@@ -139,7 +120,7 @@ TEST_F(BindingTest, NegativeInitialiseResultIsReturnedAndTheLibraryFreed) {
 }
 
 TEST_F(BindingTest, CountedInitialiseAndTerminate) {
-  SetValue("TestLib", TestLibrary("Full"));
+  ASSERT_TRUE(SetValue("TestLib", TestLibrary("Full")));
   // The test's own reference keeps the library's counters across the binding's frees.
   HMODULE own = LoadLibraryA(TestLibrary("Full").c_str());
   ASSERT_NE(own, nullptr);
@@ -164,7 +145,7 @@ TEST_F(BindingTest, CountedInitialiseAndTerminate) {
 }
 
 TEST_F(BindingTest, OptionsBitZeroSuppressesTheWatcher) {
-  SetValue("TestLib", TestLibrary("Full"));
+  ASSERT_TRUE(SetValue("TestLib", TestLibrary("Full")));
   CLibraryBinding binding(TestFamily());
   DWORD options = 1;
   SetRawValue("Options", &options, sizeof(options), REG_DWORD);
@@ -182,23 +163,8 @@ TEST_F(BindingTest, OptionsBitZeroSuppressesTheWatcher) {
   EXPECT_EQ(binding.ReadOptions(), 0u);
 }
 
-// Signals a request until the binding shows its effect: a request that comes
-// before the watcher waits is reset by it.
-bool Request(const char* eventName, const std::function<bool()>& done) {
-  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, eventName);
-  if (!event) return false;
-  bool ok = false;
-  for (DWORD waited = 0; waited < kWaitMs && !ok; waited += 100) {
-    SetEvent(event);
-    for (int i = 0; i < 10 && !(ok = done()); ++i) Sleep(10);
-  }
-  ResetEvent(event);
-  CloseHandle(event);
-  return ok;
-}
-
 TEST_F(BindingTest, UnloadAndReloadWhileFourThreadsCall) {
-  SetValue("TestLib", TestLibrary("Full"));
+  ASSERT_TRUE(SetValue("TestLib", TestLibrary("Full")));
   CLibraryBinding binding(TestFamily());
   ASSERT_EQ(binding.Initialize(29, 0), 0u);
 
@@ -236,7 +202,7 @@ TEST_F(BindingTest, UnloadAndReloadWhileFourThreadsCall) {
 }
 
 TEST_F(BindingTest, ReloadAfterTheLastTerminateLoadsNothing) {
-  SetValue("TestLib", TestLibrary("Full"));
+  ASSERT_TRUE(SetValue("TestLib", TestLibrary("Full")));
   CLibraryBinding binding(TestFamily());
   ASSERT_EQ(binding.Initialize(31, 0), 0u);
   ASSERT_TRUE(Request(CLibraryBinding::UnloadEventName, [&] { return !binding.IsLoaded(); }));
@@ -254,7 +220,7 @@ TEST_F(BindingTest, ReloadAfterTheLastTerminateLoadsNothing) {
 TEST_F(BindingTest, DeviceManagementOverAMisbehavingLibrary) {
   EXPECT_EQ(RUVON_Terminate(0), ELNYX_NOT_INITIALIZED);
   EXPECT_EQ(LNYXOpenDM(nullptr), ELNYX_NOT_INITIALIZED);
-  SetValue("RUVON", TestLibrary("Full"));
+  ASSERT_TRUE(SetValue("RUVON", TestLibrary("Full")));
   {
     Trelk::CDeviceManagement dm;
     dm.Initialize();

@@ -454,6 +454,17 @@ TEST_F(ContentAccessTest, LibraryCallsAreBracketedByCallingAndCalledLines) {
   EXPECT_NE(text.find("Trelk: Calling TessimBeginOperation(SMS)..."), std::string::npos);
 }
 
+TEST_F(ContentAccessTest, UidsAndIdListsTraceTheirOperations) {
+  const BYTE bytes[] = {0x0A, 0xFF, 0x00};
+  Trelk::CUid uid(bytes, sizeof(bytes));
+  EXPECT_STREQ(uid.ToString(), L"0aff00");
+  Trelk::CIdList list;
+  EXPECT_EQ(list.Count(), 0u);
+  std::string text = NewText();
+  for (const char* name : {"Trelk::CUid::CUid", "Trelk::CUid::ToString", "Trelk::CIdList::Count"})
+    EXPECT_NE(text.find(name), std::string::npos) << name;
+}
+
 TEST(SMSMessageTest, NumberLosesItsBlanksAndTheRecordPointsAtTheMessage) {
   SMSMessage message;
   message.SetNumber(L" +358 40\t123 ");

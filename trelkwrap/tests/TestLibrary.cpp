@@ -2,7 +2,8 @@
 #include "TrelkApi.h"
 
 // The odd libraries the binding tests load in place of the maker's:
-// TRELK_TEST_FULL    counts its initialisations and answers a few entries;
+// TRELK_TEST_FULL    counts its initialisations and answers a few entries,
+//                    of the device management and of the content access;
 // TRELK_TEST_NEGATIVE its initialise fails;
 // (neither)          it lacks its initialise entry.
 
@@ -75,4 +76,58 @@ TEST_EXPORT DWORD WINAPI LNYXGetDeviceInfo(DWORD, const WCHAR*, DWORD, LNYX_DEVI
   return 0;
 }
 TEST_EXPORT DWORD WINAPI LNYXFreeDeviceInfoStructure(DWORD, LNYX_DEVICE_INFO*) { return 0; }
+
+// Blocks until the test sets the named event (at most a minute): a call that
+// does not come back while the library is unloaded.
+volatile LONG g_blocked = 0;
+TEST_EXPORT LONG WINAPI TestBlockedCount() { return g_blocked; }
+TEST_EXPORT DWORD WINAPI TestBlock() {
+  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, "TrelkTestRelease");
+  InterlockedIncrement(&g_blocked);
+  if (release) {
+    WaitForSingleObject(release, 60000);
+    CloseHandle(release);
+  }
+  InterlockedDecrement(&g_blocked);
+  return 0;
+}
+
+// A content access whose message record claims a text longer than the text
+// before its terminator, which ends just before memory that cannot be read.
+TEST_EXPORT DWORD WINAPI Tessim_Initialize(DWORD, DWORD) { return 0; }
+TEST_EXPORT DWORD WINAPI Tessim_Terminate(DWORD) { return 0; }
+TEST_EXPORT DWORD WINAPI DorraxOpenTessim(const WCHAR*, DWORD*, DWORD, DWORD* phConnection) {
+  *phConnection = 7;
+  return 0;
+}
+TEST_EXPORT DWORD WINAPI DorraxCloseTessim(DWORD) { return 0; }
+TEST_EXPORT DWORD WINAPI TessimBeginOperation(DWORD, DWORD, DWORD* phOperation) {
+  *phOperation = 9;
+  return 0;
+}
+TEST_EXPORT DWORD WINAPI TessimEndOperation(DWORD) { return 0; }
+TEST_EXPORT DWORD WINAPI TessimReadItem(DWORD, TESSIM_ITEM_ID*, DWORD, DWORD, void* pItem) {
+  static WCHAR* text = nullptr;
+  if (!text) {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    BYTE* pages = static_cast<BYTE*>(VirtualAlloc(nullptr, 2 * info.dwPageSize, MEM_COMMIT, PAGE_READWRITE));
+    if (!pages) return ELNYX_NOT_ENOUGH_MEMORY;
+    DWORD old = 0;
+    VirtualProtect(pages + info.dwPageSize, info.dwPageSize, PAGE_NOACCESS, &old);
+    text = reinterpret_cast<WCHAR*>(pages + info.dwPageSize) - 3;
+    text[0] = L'h';
+    text[1] = L'i';
+    text[2] = 0;
+  }
+  static WCHAR number[] = L"+358 1";
+  static TESSIM_SMS_ADDRESS address = {sizeof(TESSIM_SMS_ADDRESS), 2, number};
+  TESSIM_SMS_ITEM* item = static_cast<TESSIM_SMS_ITEM*>(pItem);
+  item->pstrText = text;
+  item->dwTextLength = 64;
+  item->bNumOfAddresses = 1;
+  item->pAddresses = &address;
+  return 0;
+}
+TEST_EXPORT DWORD WINAPI TessimFreeItemData(DWORD, DWORD, void*) { return 0; }
 #endif
