@@ -63,6 +63,12 @@ CZembraDeviceImpl& CZembraDevice::RequireImpl() {
   return *m_impl;
 }
 
+void CZembraDevice::Forward(const char* name, void (IZembraDevice::*sync)()) {
+  ZCLScopeTracer trace(name);
+  CLockGuard lock(&m_lock);
+  (RequireImpl().*sync)();
+}
+
 // An insert reports failure as -1 and raises nothing: raise here, so no
 // operation completes with a contact that was never stored.
 void CZembraDevice::UpdateContact(CZembraContact* contact) {
@@ -122,17 +128,9 @@ void CZembraDevice::SendMessage(const wchar_t* number, const wchar_t* text) {
   RequireImpl().SendMessage(number, text);
 }
 
-void CZembraDevice::SyncContactsFromPhone() {
-  ZCLScopeTracer trace("CZembraDevice::SyncContactsFromPhone");
-  CLockGuard lock(&m_lock);
-  RequireImpl().SyncContactsFromPhone();
-}
+void CZembraDevice::SyncContactsFromPhone() { Forward("CZembraDevice::SyncContactsFromPhone", &IZembraDevice::SyncContactsFromPhone); }
 
-void CZembraDevice::SyncContactsToPhone() {
-  ZCLScopeTracer trace("CZembraDevice::SyncContactsToPhone");
-  CLockGuard lock(&m_lock);
-  RequireImpl().SyncContactsToPhone();
-}
+void CZembraDevice::SyncContactsToPhone() { Forward("CZembraDevice::SyncContactsToPhone", &IZembraDevice::SyncContactsToPhone); }
 
 void CZembraDevice::SelectContacts(IZembraDbCB* callback) {
   ZCLScopeTracer trace("CZembraDevice::SelectContacts");
@@ -140,17 +138,9 @@ void CZembraDevice::SelectContacts(IZembraDbCB* callback) {
   m_db.SelectContacts(callback);
 }
 
-void CZembraDevice::SyncSmsFromPhone() {
-  ZCLScopeTracer trace("CZembraDevice::SyncSmsFromPhone");
-  CLockGuard lock(&m_lock);
-  RequireImpl().SyncSmsFromPhone();
-}
+void CZembraDevice::SyncSmsFromPhone() { Forward("CZembraDevice::SyncSmsFromPhone", &IZembraDevice::SyncSmsFromPhone); }
 
-void CZembraDevice::SyncSmsToPhone() {
-  ZCLScopeTracer trace("CZembraDevice::SyncSmsToPhone");
-  CLockGuard lock(&m_lock);
-  RequireImpl().SyncSmsToPhone();
-}
+void CZembraDevice::SyncSmsToPhone() { Forward("CZembraDevice::SyncSmsToPhone", &IZembraDevice::SyncSmsToPhone); }
 
 void CZembraDevice::SelectSms(IZembraDbCB* callback) {
   ZCLScopeTracer trace("CZembraDevice::SelectSms");
@@ -160,11 +150,7 @@ void CZembraDevice::SelectSms(IZembraDbCB* callback) {
 
 void CZembraDevice::MarkSmsAsRead(Trelk::CUid) { ZCLScopeTracer trace("CZembraDevice::MarkSmsAsRead"); }
 
-void CZembraDevice::SyncEvents() {
-  ZCLScopeTracer trace("CZembraDevice::SyncEvents");
-  CLockGuard lock(&m_lock);
-  RequireImpl().SyncEvents();
-}
+void CZembraDevice::SyncEvents() { Forward("CZembraDevice::SyncEvents", &IZembraDevice::SyncEvents); }
 
 void CZembraDevice::SelectEvents(IZembraDbCB* callback) {
   ZCLScopeTracer trace("CZembraDevice::SelectEvents");

@@ -72,6 +72,8 @@ private:
   CZembraDevice& operator=(const CZembraDevice&) = delete;
   // The implementation, or "Not implemented!" when the phone is offline.
   CZembraDeviceImpl& RequireImpl();
+  // One of the synchronisations, under the device's lock.
+  void Forward(const char* name, void (IZembraDevice::*sync)());
 
   ZCLObjectTracer<CZembraDevice> m_tracer;
   CLockable m_lock;
