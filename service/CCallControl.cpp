@@ -1,13 +1,11 @@
 #include <windows.h>
 #include "CCallControl.h"
+#include "ZCLFrame.h"
 
 HRESULT CCallControl::FinalConstruct() {
-  try {
-    ZCLScopeTracer trace("CCallControl::FinalConstruct");
+  return ZCLComMethod("CCallControl::FinalConstruct", ZCL_SITE, [&]() -> HRESULT {
     return AtlAggregateFreeThreadedMarshaler(GetUnknown(), m_marshaler);
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
+  });
 }
 
 void CCallControl::FinalRelease() { m_marshaler.Release(); }
@@ -17,31 +15,27 @@ HRESULT CCallControl::Initialize(CZembra* owner) {
   return S_OK;
 }
 
-namespace {
-
 // The phones' call handling and the call windows come with the per-device
 // call state machines; until then every request answers E_NOTIMPL.
-HRESULT NotBuiltYet(const char* method) {
-  try {
-    ZCLScopeTracer trace(method);
-    return E_NOTIMPL;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
+STDMETHODIMP CCallControl::AddDevice(BSTR) {
+  return ZCLComMethod("CCallControl::AddDevice", ZCL_SITE, []() -> HRESULT { return E_NOTIMPL; });
 }
 
-}  // namespace
+STDMETHODIMP CCallControl::RemoveDevice(BSTR) {
+  return ZCLComMethod("CCallControl::RemoveDevice", ZCL_SITE,
+                      []() -> HRESULT { return E_NOTIMPL; });
+}
 
-STDMETHODIMP CCallControl::AddDevice(BSTR) { return NotBuiltYet("CCallControl::AddDevice"); }
-
-STDMETHODIMP CCallControl::RemoveDevice(BSTR) { return NotBuiltYet("CCallControl::RemoveDevice"); }
-
-STDMETHODIMP CCallControl::Call(BSTR, BSTR) { return NotBuiltYet("CCallControl::Call"); }
+STDMETHODIMP CCallControl::Call(BSTR, BSTR) {
+  return ZCLComMethod("CCallControl::Call", ZCL_SITE, []() -> HRESULT { return E_NOTIMPL; });
+}
 
 STDMETHODIMP CCallControl::ComposeMessage(BSTR, BSTR, BSTR, BSTR) {
-  return NotBuiltYet("CCallControl::ComposeMessage");
+  return ZCLComMethod("CCallControl::ComposeMessage", ZCL_SITE,
+                      []() -> HRESULT { return E_NOTIMPL; });
 }
 
 STDMETHODIMP CCallControl::NewMessageReceived(IMessageReceivedNotification*) {
-  return NotBuiltYet("CCallControl::NewMessageReceived");
+  return ZCLComMethod("CCallControl::NewMessageReceived", ZCL_SITE,
+                      []() -> HRESULT { return E_NOTIMPL; });
 }

@@ -4,6 +4,7 @@
 #include "COperationTask.h"
 #include "ComTL.h"
 #include "SZembra.h"
+#include "ZCLFrame.h"
 
 // A new BSTR copy of text: E_POINTER, E_OUTOFMEMORY or S_OK.
 HRESULT CopyOperationText(const std::wstring& text, BSTR* copy);
@@ -11,9 +12,10 @@ HRESULT CopyOperationText(const std::wstring& text, BSTR* copy);
 void StoreOperationText(BSTR text, std::wstring& stored);
 
 // The COM side shared by the operation classes: IOperation over the task
-// side, and the private query through which the main object recognises its
-// own operations. I is the operation's own interface. Objects are
-// CComObject<T>: one module lock for their life, atomic reference counts.
+// side. I is the operation's own interface. Objects are CComObject<T>: one
+// module lock for their life, atomic reference counts. Each object is in the
+// registry of live operations from its final construction to its tear-down,
+// which is how the main object knows it for one of its own.
 template <class T, class I>
 class COperation : public COperationTask,
                    public CComObjectRootEx<CComMultiThreadModel>,
@@ -24,48 +26,59 @@ public:
   COM_INTERFACE_ENTRY(IOperation)
   COM_INTERFACE_ENTRY_IID(__uuidof(I), I)
   COM_INTERFACE_ENTRY(IDispatch)
-  {&IID_IZembraOperationTask, 0, &COperation::QueryTask},
   END_COM_MAP()
 
+  HRESULT FinalConstruct() {
+    return ZCLComMethod("COperation::FinalConstruct", ZCL_SITE, [&]() -> HRESULT {
+      m_live.Add(this->GetUnknown(), this);
+      return S_OK;
+    });
+  }
+  void FinalRelease() { m_live.Remove(); }
+
   STDMETHOD(get_ClientId)(BSTR* pbstrClientId) override {
-    return CopyOperationText(GetClientId(), pbstrClientId);
+    return ZCLComMethod("COperation::get_ClientId", ZCL_SITE, [&]() -> HRESULT {
+      return CopyOperationText(GetClientId(), pbstrClientId);
+    });
   }
   STDMETHOD(get_OperationId)(BSTR* pbstrOperationId) override {
-    return CopyOperationText(GetOperationId(), pbstrOperationId);
+    return ZCLComMethod("COperation::get_OperationId", ZCL_SITE, [&]() -> HRESULT {
+      return CopyOperationText(GetOperationId(), pbstrOperationId);
+    });
   }
   STDMETHOD(get_OperationState)(EOperationState* pState) override {
-    if (!pState) return E_POINTER;
-    *pState = GetState();
-    return S_OK;
+    return ZCLComMethod("COperation::get_OperationState", ZCL_SITE, [&]() -> HRESULT {
+      if (!pState) return E_POINTER;
+      *pState = GetState();
+      return S_OK;
+    });
   }
   STDMETHOD(get_OperationData)(IUnknown** ppData) override {
-    if (!ppData) return E_POINTER;
-    *ppData = nullptr;
-    return S_OK;
+    return ZCLComMethod("COperation::get_OperationData", ZCL_SITE, [&]() -> HRESULT {
+      if (!ppData) return E_POINTER;
+      *ppData = nullptr;
+      return S_OK;
+    });
   }
 
 protected:
   IOperation* GetOperationInterface() override { return static_cast<I*>(this); }
 
 private:
-  // Never marshalled: only code of this process asks, and the answer is the
-  // task side itself, without a reference.
-  static HRESULT WINAPI QueryTask(void* pThis, REFIID, void** ppv, DWORD_PTR) {
-    *ppv = static_cast<COperationTask*>(static_cast<COperation*>(pThis));
-    return S_OK;
-  }
+  COperationRegistry::CRegistration m_live;
 };
 
 // A text property of an operation over a std::wstring member.
-#define OPERATION_TEXT_PROPERTY(Name, member)                                         \
-  STDMETHOD(get_##Name)(BSTR* pbstr) override { return CopyOperationText(member, pbstr); } \
-  STDMETHOD(put_##Name)(BSTR bstr) override {                                         \
-    try {                                                                             \
-      StoreOperationText(bstr, member);                                               \
-    } catch (...) {                                                                   \
-      return E_OUTOFMEMORY;                                                           \
-    }                                                                                 \
-    return S_OK;                                                                      \
+#define OPERATION_TEXT_PROPERTY(Name, member)                                        \
+  STDMETHOD(get_##Name)(BSTR* pbstr) override {                                      \
+    return ZCLComMethod("COperation::get_" #Name, ZCL_SITE,                          \
+                        [&]() -> HRESULT { return CopyOperationText(member, pbstr); }); \
+  }                                                                                  \
+  STDMETHOD(put_##Name)(BSTR bstr) override {                                        \
+    return ZCLComMethod("COperation::put_" #Name, ZCL_SITE, [&]() -> HRESULT {       \
+      StoreOperationText(bstr, member);                                              \
+      return S_OK;                                                                   \
+    });                                                                              \
   }
 
 // The SerialNumber property of the operations that name a phone.
@@ -86,19 +99,26 @@ template <class T, class I, class Item>
 class CAssignedObjectOperation : public COperation<T, I> {
 public:
   STDMETHOD(get_OperationData)(IUnknown** ppData) override {
-    if (!ppData) return E_POINTER;
-    *ppData = m_assigned;
-    if (*ppData) (*ppData)->AddRef();
-    return S_OK;
+    return ZCLComMethod("COperation::get_OperationData", ZCL_SITE, [&]() -> HRESULT {
+      if (!ppData) return E_POINTER;
+      *ppData = m_assigned;
+      if (*ppData) (*ppData)->AddRef();
+      return S_OK;
+    });
   }
 
 protected:
-  HRESULT GetAssigned(Item** pp) {
-    if (!m_assigned) return E_FAIL;
-    if (!pp) return E_POINTER;
-    return m_assigned.CopyTo(pp);
+  HRESULT GetAssigned(const char* name, Item** pp) {
+    return ZCLComMethod(name, ZCL_SITE, [&]() -> HRESULT {
+      if (!m_assigned) return E_FAIL;
+      if (!pp) return E_POINTER;
+      return m_assigned.CopyTo(pp);
+    });
   }
-  HRESULT PutAssigned(Item* item) { return item ? E_INVALIDARG : E_POINTER; }
+  HRESULT PutAssigned(const char* name, Item* item) {
+    return ZCLComMethod(name, ZCL_SITE,
+                        [&]() -> HRESULT { return item ? E_INVALIDARG : E_POINTER; });
+  }
   bool HasAssignedObject() override { return m_assigned != nullptr; }
 
   CComPtr<Item> m_assigned;

@@ -2,23 +2,9 @@
 #include "COperationTask.h"
 #include "CZembra.h"
 #include "ZCLException.h"
-
-// {0A3F7C52-61D4-4E1B-9B6E-5C2D8F4A7E19}: known only inside the service.
-const IID IID_IZembraOperationTask = {
-    0x0a3f7c52, 0x61d4, 0x4e1b, {0x9b, 0x6e, 0x5c, 0x2d, 0x8f, 0x4a, 0x7e, 0x19}};
+#include "ZCLText.h"
 
 namespace {
-
-std::wstring FromAnsi(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                     nullptr, 0);
-  std::wstring wide(length > 0 ? length : 0, L'\0');
-  if (length > 0)
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
-                          length);
-  return wide;
-}
 
 void LogClientNotFound(const std::wstring& clientId) {
   ZCLLogMessage(2, nullptr, "Client with ID \"%ls\" not found, cannot send response!",
@@ -32,13 +18,6 @@ void COperationTask::SetIds(CZembra* zembra, const std::wstring& clientId,
   m_zembra = zembra;
   m_clientId = clientId;
   m_operationId = operationId;
-}
-
-COperationTask* COperationTask::FromOperation(IUnknown* operation) {
-  if (!operation) return nullptr;
-  void* task = nullptr;
-  if (operation->QueryInterface(IID_IZembraOperationTask, &task) != S_OK) return nullptr;
-  return static_cast<COperationTask*>(task);
 }
 
 CComPtr<IErrorInfo> COperationTask::MakeErrorInfo(const wchar_t* text) {
@@ -81,9 +60,9 @@ void COperationTask::Execute() {
     m_state = OperationCompleted;
     client->OperationCompleted(m_operationId, GetOperationInterface());
   } catch (const ZCLComException& e) {
-    Fail(*client, e.GetHResult(), FromAnsi(e.GetMessageText()));
+    Fail(*client, e.GetHResult(), ZCLAnsiToWide(e.GetMessageText().c_str()));
   } catch (const ZCLException& e) {
-    Fail(*client, E_FAIL, FromAnsi(e.GetMessageText()));
+    Fail(*client, E_FAIL, ZCLAnsiToWide(e.GetMessageText().c_str()));
   } catch (...) {
     Fail(*client, E_UNEXPECTED, GetCatchAllText());
   }

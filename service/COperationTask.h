@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <string>
 #include "CClient.h"
+#include "CLiveObjectRegistry.h"
 #include "ComTL.h"
 #include "ServiceTasks.h"
 #include "SZembra.h"
@@ -22,11 +23,6 @@ public:
 
   bool IsAutoDelete() override { return true; }
   void Execute() override;
-
-  // The service's own operation behind an IOperation, found through a private
-  // interface id that is never marshalled: null for a client's own object or
-  // a proxy. The pointer is borrowed: valid while the caller holds operation.
-  static COperationTask* FromOperation(IUnknown* operation);
 
   // The error-information object of OperationFailed: a description only.
   static CComPtr<IErrorInfo> MakeErrorInfo(const wchar_t* text);
@@ -52,6 +48,7 @@ private:
   volatile EOperationState m_state = OperationNotStarted;
 };
 
-// The never-marshalled interface id through which an operation object hands
-// back its task side.
-extern const IID IID_IZembraOperationTask;
+// The service's own operations alive in this process. An operation found here
+// comes with a reference on its COM identity; a client's own object or a
+// proxy is not found.
+typedef CLiveObjectRegistry<COperationTask> COperationRegistry;

@@ -7,6 +7,9 @@
 #include "ServiceTasks.h"
 #include "SmsOperations.h"
 #include "ZCLException.h"
+#include "ZCLFrame.h"
+#include "ZCLText.h"
+#include "CTrelkException.h"
 
 namespace {
 
@@ -48,14 +51,30 @@ const OperationKind kOperationKinds[] = {
     {&IID_IGetEventsOperation, &CreateOperationObject<CGetEventsOperation>},
 };
 
-const wchar_t* Text(BSTR text) { return text ? text : L""; }
+// A callback's registration in the GIT, revoked unless a client record took
+// it over.
+class CGitRegistration {
+public:
+  CGitRegistration(IGlobalInterfaceTable* git, DWORD cookie) : m_git(git), m_cookie(cookie) {}
+  ~CGitRegistration() {
+    if (m_cookie) m_git->RevokeInterfaceFromGlobal(m_cookie);
+  }
+  DWORD Get() const { return m_cookie; }
+  void HandOver() { m_cookie = 0; }
+
+private:
+  CGitRegistration(const CGitRegistration&) = delete;
+  CGitRegistration& operator=(const CGitRegistration&) = delete;
+  CComPtr<IGlobalInterfaceTable> m_git;
+  DWORD m_cookie;
+};
 
 }  // namespace
 
 CZembra::TrelkData::TrelkData(CZembra* zembra)
     : taskQueue(L"TaskQueue"), deviceManager(zembra) {}
 
-CZembra::CZembra() : m_data(this) {}
+CZembra::CZembra() {}
 
 CComPtr<IGlobalInterfaceTable> CZembra::GetGIT() {
   CComPtr<IGlobalInterfaceTable> git;
@@ -70,79 +89,82 @@ CComPtr<IGlobalInterfaceTable> CZembra::GetGIT() {
 }
 
 void CZembra::CreateCallControl(IGlobalInterfaceTable* git) {
-  CComObjectWithoutLock<CCallControl>* callControl = nullptr;
-  ZCLComThrowOnFail(CComObjectWithoutLock<CCallControl>::CreateInstance(&callControl),
+  CComObjectWithoutLock<CCallControl>* raw = nullptr;
+  ZCLComThrowOnFail(CComObjectWithoutLock<CCallControl>::CreateInstance(&raw),
                     ZCL_POS + " Creation of CallControl failed!");
-  HRESULT hr = callControl->Initialize(this);
-  if (FAILED(hr)) {
-    delete callControl;
-    throw ZCLComException(hr, ZCL_POS + " Failed to initialize CallControl.");
-  }
+  // Owned from here: a failure below lets the new object go.
+  CComPtr<ICallControl> callControl(raw);
+  HRESULT hr = raw->Initialize(this);
+  if (FAILED(hr)) throw ZCLComException(hr, ZCL_POS + " Failed to initialize CallControl.");
   ZCLComQIThrowOnFail(callControl->QueryInterface(IID_IUnknown,
-                                                  reinterpret_cast<void**>(&m_data.callControl)),
+                                                  reinterpret_cast<void**>(&m_data->callControl)),
                       IID_IUnknown, ZCL_POS);
-  ZCLComThrowOnFail(git->RegisterInterfaceInGlobal(static_cast<ICallControl*>(callControl),
-                                                   IID_ICallControl, &m_data.callControlCookie),
+  ZCLComThrowOnFail(git->RegisterInterfaceInGlobal(callControl, IID_ICallControl,
+                                                   &m_data->callControlCookie),
                     ZCL_POS + " Failed to register CallControl in GIT.");
 }
 
 // Call control is registered before the connectivity start is queued: the
 // start brings up the device manager, whose first phone needs call control.
 HRESULT CZembra::FinalConstruct() {
-  try {
-    ZCLScopeTracer trace("CZembra::FinalConstruct");
-    try {
-      CComPtr<IGlobalInterfaceTable> git = GetGIT();
-      ZCLThrowOnFalse(m_data.taskQueue.StartThread(), ZCL_POS + " Failed to start task queue.");
-      CreateCallControl(git);
-      AddTask(new CInitializeTrelkTask(this));
-      return S_OK;
-    } catch (const ZCLComException& e) {
-      ZCLLogCaught(3, e);
-      return e.GetHResult();
-    }
-  } catch (...) {
-    ZCLLogUnknownException(3, ZCL_POS);
-    return E_UNEXPECTED;
-  }
+  return ZCLComMethod("CZembra::FinalConstruct", ZCL_SITE, [&]() -> HRESULT {
+    m_data.reset(new TrelkData(this));
+    CComPtr<IGlobalInterfaceTable> git = GetGIT();
+    ZCLThrowOnFalse(m_data->taskQueue.StartThread(), ZCL_POS + " Failed to start task queue.");
+    CreateCallControl(git);
+    std::unique_ptr<CInitializeTrelkTask> start(new CInitializeTrelkTask(this));
+    AddTask(start.get());
+    start.release();
+    return S_OK;
+  });
 }
 
 // In the reverse order of the start: call control out of the GIT, the task
 // queue stopped (its waiting tasks go with it), call control released, the
 // device manager stopped. The destructor then lets go of the members.
 void CZembra::FinalRelease() {
-  try {
+  ZCLGuarded(3, ZCL_SITE, [&] {
     ZCLScopeTracer trace("CZembra::FinalRelease");
+    if (!m_data) return;  // the final construction failed before making it
     CComPtr<IGlobalInterfaceTable> git;
     try {
       git.Attach(GetGIT().Detach());
     } catch (const ZCLException&) {
     }
-    if (git && m_data.callControlCookie) {
-      git->RevokeInterfaceFromGlobal(m_data.callControlCookie);
-      m_data.callControlCookie = 0;
+    if (git && m_data->callControlCookie) {
+      git->RevokeInterfaceFromGlobal(m_data->callControlCookie);
+      m_data->callControlCookie = 0;
     }
-    m_data.taskQueue.StopThread();
-    m_data.callControl.Release();
-    m_data.deviceManager.StopThread();
-  } catch (...) {
-    ZCLLogUnknownException(3, ZCL_POS);
-  }
+    m_data->taskQueue.StopThread();
+    m_data->callControl.Release();
+    m_data->deviceManager.StopThread();
+  });
 }
 
-CClientManager& CZembra::GetClientManager() { return m_data.clientManager; }
+CClientManager& CZembra::GetClientManager() {
+  ZCLScopeTracer trace("CZembra::GetClientManager");
+  return m_data->clientManager;
+}
 
-CDeviceManager& CZembra::GetDeviceManager() { return m_data.deviceManager; }
+CDeviceManager& CZembra::GetDeviceManager() {
+  ZCLScopeTracer trace("CZembra::GetDeviceManager");
+  return m_data->deviceManager;
+}
 
+// A failure leaves the task with the caller.
 void CZembra::AddTask(CTaskBase* task) {
   ZCLScopeTracer trace("CZembra::AddTask");
-  m_data.taskQueue.AddTask(task);
+  LONG faults = m_queueFaults.load();
+  while (faults > 0 && !m_queueFaults.compare_exchange_weak(faults, faults - 1)) {
+  }
+  if (faults > 0) throw std::bad_alloc();
+  m_data->taskQueue.AddTask(task);
 }
 
 void CZembra::AddTaskRemoveEarlier(CTaskBase* task, CheckRemoval* predicate) {
   ZCLScopeTracer trace("CZembra::AddTaskRemoveEarlier");
-  m_data.taskQueue.RemoveTask(predicate);
-  m_data.taskQueue.AddTask(task);
+  m_data->taskQueue.RemoveTask(predicate);
+  m_data->taskQueue.AddTask(task);
 }
 
 CComPtr<ICallControl> CZembra::GetCallControl() {
@@ -150,7 +172,7 @@ CComPtr<ICallControl> CZembra::GetCallControl() {
   CComPtr<ICallControl> callControl;
   try {
     CComPtr<IGlobalInterfaceTable> git = GetGIT();
-    if (FAILED(git->GetInterfaceFromGlobal(m_data.callControlCookie, IID_ICallControl,
+    if (FAILED(git->GetInterfaceFromGlobal(m_data->callControlCookie, IID_ICallControl,
                                            reinterpret_cast<void**>(&callControl))))
       callControl.Release();
   } catch (...) {
@@ -169,74 +191,85 @@ CComPtr<IMessageComposer> CZembra::GetMessageComposer() {
   return composer;
 }
 
+// The queue drops a ZCLException without a line of its own, and the library's
+// failure is logged only at level 5 where it is thrown: a connectivity side
+// that never came up must show in an ordinary log.
 void CZembra::InitializeTrelk() {
   ZCLScopeTracer trace("CZembra::InitializeTrelk");
-  if (m_data.trelkInitialized) return;
-  m_data.deviceManagement.Initialize();
-  m_data.deviceManager.SetDeviceManagement(&m_data.deviceManagement);
-  ZCLThrowOnFalse(m_data.deviceManager.StartThread(), ZCL_POS + " Failed to start device manager.");
-  m_data.trelkInitialized = true;
+  if (m_data->trelkInitialized) return;
+  try {
+    m_data->deviceManagement.Initialize();
+  } catch (const Trelk::CTrelkException& e) {
+    Trelk::LogCaught(1, e);
+    throw;
+  }
+  m_data->deviceManager.SetDeviceManagement(&m_data->deviceManagement);
+  ZCLThrowOnFalse(m_data->deviceManager.StartThread(), ZCL_POS + " Failed to start device manager.");
+  m_data->trelkInitialized = true;
 }
 
 HRESULT CZembra::Refuse(const wchar_t* text, HRESULT hr) { return Error(text, GUID_NULL, hr); }
 
 HRESULT CZembra::CheckClient(const wchar_t* clientId, bool enabledToo) {
-  CClientManager& clients = m_data.clientManager;
+  CClientManager& clients = m_data->clientManager;
   if (!clients.IsValidClientId(clientId)) return Refuse(kInvalidClientId, E_INVALIDARG);
   if (enabledToo && !clients.IsClientEnabled(clientId)) return Refuse(kClientDisconnecting, E_FAIL);
   return S_OK;
 }
 
 STDMETHODIMP CZembra::Connect(IZembraCallback* pICallback) {
-  try {
-    ZCLScopeTracer trace("CZembra::Connect");
+  return ZCLComMethod("CZembra::Connect", ZCL_SITE, [&]() -> HRESULT {
     if (!pICallback) return Refuse(L"Argument pICallback is NULL", E_POINTER);
     CComPtr<IGlobalInterfaceTable> git = GetGIT();
     DWORD cookie = 0;
     ZCLComThrowOnFail(git->RegisterInterfaceInGlobal(pICallback, IID_IZembraCallback, &cookie),
                       ZCL_POS + " Failed to register Callback in GIT.");
-    std::wstring clientId;
+    CGitRegistration registration(git, cookie);
+    std::wstring clientId = m_data->clientManager.AddClient(registration.Get(), this);
+    registration.HandOver();  // the client's record revokes it
     try {
-      clientId = m_data.clientManager.AddClient(cookie, this);
+      std::unique_ptr<CConnectTask> task(new CConnectTask(this, clientId));
+      AddTask(task.get());
+      task.release();
     } catch (...) {
-      git->RevokeInterfaceFromGlobal(cookie);
+      // Nobody would ever tell this client its id: its record goes.
+      m_data->clientManager.RemoveClient(clientId.c_str());
       throw;
     }
-    AddTask(new CConnectTask(this, clientId));
     return S_OK;
-  } catch (...) {
-    ZCLLogUnknownException(3, ZCL_POS);
-    return E_UNEXPECTED;
-  }
+  });
 }
 
 STDMETHODIMP CZembra::Disconnect(BSTR bstrClientId) {
-  try {
-    ZCLScopeTracer trace("CZembra::Disconnect");
-    const wchar_t* clientId = Text(bstrClientId);
+  return ZCLComMethod("CZembra::Disconnect", ZCL_SITE, [&]() -> HRESULT {
+    const wchar_t* clientId = ZCLNullToEmpty(bstrClientId);
     HRESULT hr = CheckClient(clientId, true);
     if (hr != S_OK) return hr;
-    m_data.clientManager.EnableClient(clientId, false);
-    AddTask(new CDisconnectTask(this, clientId));
+    std::unique_ptr<CDisconnectTask> task(new CDisconnectTask(this, clientId));
+    m_data->clientManager.EnableClient(clientId, false);
+    try {
+      AddTask(task.get());
+    } catch (...) {
+      // Without its task the client would stay disabled and never removed.
+      m_data->clientManager.EnableClient(clientId, true);
+      throw;
+    }
+    task.release();
     return S_OK;
-  } catch (...) {
-    ZCLLogUnknownException(3, ZCL_POS);
-    return E_UNEXPECTED;
-  }
+  });
 }
 
 STDMETHODIMP CZembra::CreateOperation(BSTR bstrClientId, REFIID riid, IOperation** ppOperation) {
-  try {
-    ZCLScopeTracer trace("CZembra::CreateOperation");
+  return ZCLComMethod("CZembra::CreateOperation", ZCL_SITE, [&]() -> HRESULT {
     if (!ppOperation) return Refuse(L"Argument ppOperation is NULL.", E_POINTER);
     *ppOperation = nullptr;
     ULONG number;
     {
       CComObjectLock<CZembra> lock(this);
-      number = ++m_data.operationCounter;
+      number = ++m_data->operationCounter;
     }
     std::wstring operationId = MakeZembraId(number);
-    const wchar_t* clientId = Text(bstrClientId);
+    const wchar_t* clientId = ZCLNullToEmpty(bstrClientId);
     HRESULT hr = CheckClient(clientId, true);
     if (hr != S_OK) return hr;
     for (const OperationKind& kind : kOperationKinds) {
@@ -248,10 +281,7 @@ STDMETHODIMP CZembra::CreateOperation(BSTR bstrClientId, REFIID riid, IOperation
       return object->QueryInterface(IID_IOperation, reinterpret_cast<void**>(ppOperation));
     }
     return Refuse(L"Invalid operation type", E_INVALIDARG);
-  } catch (...) {
-    ZCLLogUnknownException(3, ZCL_POS);
-    return E_UNEXPECTED;
-  }
+  });
 }
 
 HRESULT CZembra::ReadOperationIds(IOperation* operation, CComBSTR& clientId,
@@ -262,75 +292,53 @@ HRESULT CZembra::ReadOperationIds(IOperation* operation, CComBSTR& clientId,
 }
 
 STDMETHODIMP CZembra::BeginOperation(IOperation* pIOperation) {
-  try {
-    ZCLScopeTracer trace("CZembra::BeginOperation");
+  return ZCLComMethod("CZembra::BeginOperation", ZCL_SITE, [&]() -> HRESULT {
     if (!pIOperation) return Refuse(kNullOperation, E_POINTER);
     CComBSTR clientId, operationId;
     HRESULT hr = ReadOperationIds(pIOperation, clientId, operationId);
     if (FAILED(hr)) return hr;
-    hr = CheckClient(Text(clientId), true);
+    hr = CheckClient(ZCLNullToEmpty(clientId.m_str), true);
     if (hr != S_OK) return hr;
-    // Never dynamic_cast: the object may be a proxy or another module's.
-    COperationTask* task = COperationTask::FromOperation(pIOperation);
-    if (!task) return Refuse(L"Task Query failed", E_UNEXPECTED);
-    pIOperation->AddRef();  // released by the queue once the task has run
-    try {
-      AddTask(task);
-    } catch (...) {
-      pIOperation->Release();
-      throw;
-    }
+    COperationRegistry::CLiveRef operation = COperationRegistry::Find(pIOperation);
+    if (!operation) return Refuse(L"Task Query failed", E_UNEXPECTED);
+    AddTask(operation.Get());
+    operation.DetachIdentity();  // released by the queue once the task has run
     return S_OK;
-  } catch (...) {
-    ZCLLogUnknownException(3, ZCL_POS);
-    return E_UNEXPECTED;
-  }
+  });
 }
 
 STDMETHODIMP CZembra::CancelOperation(IOperation* pIOperation) {
-  try {
-    ZCLScopeTracer trace("CZembra::CancelOperation");
+  return ZCLComMethod("CZembra::CancelOperation", ZCL_SITE, [&]() -> HRESULT {
     if (!pIOperation) return Refuse(kNullOperation, E_POINTER);
     CComBSTR clientId, operationId;
     HRESULT hr = ReadOperationIds(pIOperation, clientId, operationId);
     if (FAILED(hr)) return hr;
-    COperationTask* task = COperationTask::FromOperation(pIOperation);
-    if (!m_data.clientManager.IsValidClientId(Text(clientId)) || !task)
+    COperationRegistry::CLiveRef operation = COperationRegistry::Find(pIOperation);
+    if (!m_data->clientManager.IsValidClientId(ZCLNullToEmpty(clientId.m_str)) || !operation)
       return Refuse(kInvalidClientId, E_INVALIDARG);
-    task->SetCancelled(true);
+    operation->SetCancelled(true);
     return S_OK;
-  } catch (...) {
-    ZCLLogUnknownException(3, ZCL_POS);
-    return E_UNEXPECTED;
-  }
+  });
 }
 
 STDMETHODIMP CZembra::SubscribeNotification(BSTR bstrClientId, REFIID riid) {
-  try {
-    ZCLScopeTracer trace("CZembra::SubscribeNotification");
-    const wchar_t* clientId = Text(bstrClientId);
+  return ZCLComMethod("CZembra::SubscribeNotification", ZCL_SITE, [&]() -> HRESULT {
+    const wchar_t* clientId = ZCLNullToEmpty(bstrClientId);
     HRESULT hr = CheckClient(clientId, true);
     if (hr != S_OK) return hr;
-    if (!m_data.clientManager.AddNotificationSubscriber(clientId, riid))
+    if (!m_data->clientManager.AddNotificationSubscriber(clientId, riid))
       return Refuse(L"Subscription failed!", E_FAIL);
     return S_OK;
-  } catch (...) {
-    ZCLLogUnknownException(3, ZCL_POS);
-    return E_UNEXPECTED;
-  }
+  });
 }
 
 STDMETHODIMP CZembra::UnsubscribeNotification(BSTR bstrClientId, REFIID riid) {
-  try {
-    ZCLScopeTracer trace("CZembra::UnsubscribeNotification");
-    const wchar_t* clientId = Text(bstrClientId);
+  return ZCLComMethod("CZembra::UnsubscribeNotification", ZCL_SITE, [&]() -> HRESULT {
+    const wchar_t* clientId = ZCLNullToEmpty(bstrClientId);
     HRESULT hr = CheckClient(clientId, false);
     if (hr != S_OK) return hr;
-    if (!m_data.clientManager.RemoveNotificationSubscriber(clientId, riid))
+    if (!m_data->clientManager.RemoveNotificationSubscriber(clientId, riid))
       return Refuse(L"Unsubscription failed!", E_FAIL);
     return S_OK;
-  } catch (...) {
-    ZCLLogUnknownException(3, ZCL_POS);
-    return E_UNEXPECTED;
-  }
+  });
 }

@@ -1,5 +1,7 @@
 #pragma once
 #include <windows.h>
+#include <atomic>
+#include <memory>
 #include "CClientManager.h"
 #include "CDeviceManager.h"
 #include "CDeviceManagement.h"
@@ -49,11 +51,16 @@ public:
   CComPtr<IMessageComposer> GetMessageComposer();
   // Task-queue thread: starts the connectivity side once.
   void InitializeTrelk();
+  // Any thread: whether the connectivity side has started.
+  bool IsTrelkInitialized() const { return m_data && m_data->trelkInitialized; }
+
+  // Test seam: the next count queueings fail as a queue out of memory would.
+  void FailNextQueueing(LONG count) { m_queueFaults = count; }
 
   // Everything the main object owns, in order of construction.
   struct TrelkData : public CLockable {
     explicit TrelkData(CZembra* zembra);
-    bool trelkInitialized = false;
+    std::atomic<bool> trelkInitialized{false};
     CClientManager clientManager;
     CGlobalQueue taskQueue;
     CDeviceManager deviceManager;
@@ -72,5 +79,8 @@ private:
   HRESULT ReadOperationIds(IOperation* operation, CComBSTR& clientId, CComBSTR& operationId);
 
   ZCLObjectTracer<CZembra> m_tracer;
-  TrelkData m_data;
+  // Made by FinalConstruct: its queues' events can fail to be created, and a
+  // failure must reach the client as a result, not as a throw from new.
+  std::unique_ptr<TrelkData> m_data;
+  std::atomic<LONG> m_queueFaults{0};
 };

@@ -15,8 +15,8 @@ private:
 template <class T, class I>
 class CContactOperation : public CAssignedObjectOperation<T, I, IContact> {
 public:
-  STDMETHOD(get_Contact)(IContact** ppContact) override { return this->GetAssigned(ppContact); }
-  STDMETHOD(put_Contact)(IContact* pContact) override { return this->PutAssigned(pContact); }
+  STDMETHOD(get_Contact)(IContact** ppContact) override { return this->GetAssigned("COperation::get_Contact", ppContact); }
+  STDMETHOD(put_Contact)(IContact* pContact) override { return this->PutAssigned("COperation::put_Contact", pContact); }
 
 protected:
   const wchar_t* GetMissingObjectText() override { return L"No Contact!"; }

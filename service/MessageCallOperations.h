@@ -7,8 +7,10 @@ template <class T, class I>
 class CTextOperation : public CSerialNumberOperation<T, I> {
 public:
   STDMETHOD(get_OperationData)(IUnknown** ppData) override {
-    if (ppData) *ppData = nullptr;
-    return E_NOTIMPL;
+    return ZCLComMethod("COperation::get_OperationData", ZCL_SITE, [&]() -> HRESULT {
+      if (ppData) *ppData = nullptr;
+      return E_NOTIMPL;
+    });
   }
 };
 

@@ -14,8 +14,8 @@ private:
 template <class T, class I>
 class CSmsOperation : public CAssignedObjectOperation<T, I, ISms> {
 public:
-  STDMETHOD(get_Sms)(ISms** ppSms) override { return this->GetAssigned(ppSms); }
-  STDMETHOD(put_Sms)(ISms* pSms) override { return this->PutAssigned(pSms); }
+  STDMETHOD(get_Sms)(ISms** ppSms) override { return this->GetAssigned("COperation::get_Sms", ppSms); }
+  STDMETHOD(put_Sms)(ISms* pSms) override { return this->PutAssigned("COperation::put_Sms", pSms); }
 
 protected:
   const wchar_t* GetMissingObjectText() override { return L"No Message!"; }
@@ -32,13 +32,17 @@ private:
 class CDeleteSmsOperation : public CSmsOperation<CDeleteSmsOperation, IDeleteSmsOperation> {
 public:
   STDMETHOD(get_DeleteFlags)(long* pFlags) override {
-    if (!pFlags) return E_POINTER;
-    *pFlags = m_deleteFlags;
-    return S_OK;
+    return ZCLComMethod("CDeleteSmsOperation::get_DeleteFlags", ZCL_SITE, [&]() -> HRESULT {
+      if (!pFlags) return E_POINTER;
+      *pFlags = m_deleteFlags;
+      return S_OK;
+    });
   }
   STDMETHOD(put_DeleteFlags)(long flags) override {
-    m_deleteFlags = flags;
-    return S_OK;
+    return ZCLComMethod("CDeleteSmsOperation::put_DeleteFlags", ZCL_SITE, [&]() -> HRESULT {
+      m_deleteFlags = flags;
+      return S_OK;
+    });
   }
 
 protected:

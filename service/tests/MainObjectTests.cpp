@@ -3,9 +3,14 @@
 #include <regex>
 #include <thread>
 #include "CSZembraModule.h"
+#include "COperationTask.h"
 #include "CZembra.h"
 #include "TestModule.h"
+#include "TrelkBinding.h"
+#include "ZCLWait.h"
 #include "ZembraTestSupport.h"
+#include "../../common/tests/LogFileTest.h"
+#include "../../platform/phone/tests/SimTestSupport.h"
 
 namespace {
 
@@ -390,6 +395,79 @@ TEST_F(MainObjectTest, AnOperationWhoseWorkIsNotBuiltFailsWithNotImplemented) {
   EXPECT_EQ(S_OK, m_zembra->CancelOperation(op));
 }
 
+ULONG References(IUnknown* object) {
+  object->AddRef();
+  return object->Release();
+}
+
+// The id through which operations once handed out their task side, a pointer
+// that is no interface: a proxy asking for it broke the service.
+const IID kOldTaskQueryId = {
+    0x0a3f7c52, 0x61d4, 0x4e1b, {0x9b, 0x6e, 0x5c, 0x2d, 0x8f, 0x4a, 0x7e, 0x19}};
+
+TEST_F(MainObjectTest, OperationsAreKnownByIdentityOnlyWhileTheyLive) {
+  CRecordingCallback* recorder = nullptr;
+  CComPtr<IZembraCallback> callback;
+  std::wstring id = Connect(&recorder, callback);
+  CComPtr<IOperation> op;
+  ASSERT_EQ(S_OK, CreateOperation(id, IID_IGetContactsOperation, op));
+  void* odd = reinterpret_cast<void*>(1);
+  EXPECT_EQ(E_NOINTERFACE, op->QueryInterface(kOldTaskQueryId, &odd));
+  EXPECT_EQ(nullptr, odd);
+
+  const ULONG held = References(op);
+  {
+    CComQIPtr<IGetContactsOperation> own(op.p);
+    COperationRegistry::CLiveRef found = COperationRegistry::Find(own);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(held + 2, References(op));  // the query's and the registry's
+    CComBSTR operationId;
+    op->get_OperationId(&operationId);
+    EXPECT_EQ(std::wstring(operationId.m_str), found->GetOperationId());
+  }
+  EXPECT_EQ(held, References(op));
+  const size_t live = COperationRegistry::Count();
+  op.Release();
+  EXPECT_EQ(live - 1, COperationRegistry::Count());
+}
+
+// Queueing fails as a queue out of memory would: nothing is left behind, no
+// reference is dropped twice, and the next call works.
+TEST_F(MainObjectTest, AQueueingThatFailsLeavesNeitherARecordNorAReference) {
+  CRecordingCallback* lost = nullptr;
+  CComPtr<IZembraCallback> lostCallback = CRecordingCallback::Create(&lost);
+  const ULONG callbackHeld = References(lostCallback);
+  Main()->FailNextQueueing(1);
+  EXPECT_EQ(E_OUTOFMEMORY, m_zembra->Connect(lostCallback));
+  EXPECT_EQ(callbackHeld, References(lostCallback));  // out of the GIT again
+  Main()->GetClientManager().NewDevice(nullptr);
+  EXPECT_EQ(0, lost->Count("NewDevice"));  // no record of it
+
+  CRecordingCallback* recorder = nullptr;
+  CComPtr<IZembraCallback> callback;
+  std::wstring id = Connect(&recorder, callback);
+  EXPECT_TRUE(IsZembraId(id, 2)) << Narrow(id);
+  CComPtr<IOperation> op;
+  ASSERT_EQ(S_OK, CreateOperation(id, IID_IGetEventsOperation, op));
+  const ULONG held = References(op);
+  const LONG locks = m_module.GetLockCount();
+  Main()->FailNextQueueing(1);
+  EXPECT_EQ(E_OUTOFMEMORY, m_zembra->BeginOperation(op));
+  EXPECT_EQ(held, References(op));
+  ASSERT_EQ(S_OK, m_zembra->BeginOperation(op));
+  ASSERT_TRUE(recorder->WaitFor("OperationFailed", 1));
+  EXPECT_TRUE(ZCLWaitUntil([&] { return References(op) == held; }, 10000));
+  op.Release();
+  EXPECT_EQ(locks - 1, m_module.GetLockCount());  // the operation is gone
+
+  Main()->FailNextQueueing(1);
+  CComBSTR bstrId(id.c_str());
+  EXPECT_EQ(E_OUTOFMEMORY, m_zembra->Disconnect(bstrId));
+  EXPECT_TRUE(Main()->GetClientManager().IsClientEnabled(bstrId));
+  ASSERT_EQ(S_OK, m_zembra->Disconnect(bstrId));  // not left half disconnected
+  EXPECT_TRUE(recorder->WaitFor("DisconnectCompleted", 1));
+}
+
 // The client's own object: no cast is tried on it, and it is refused.
 class CForeignOperation : public CComObjectRootEx<CComMultiThreadModel>,
                           public IDispatchImpl<IOperation, &IID_IOperation, &LIBID_SZembraLib, 1, 0> {
@@ -456,31 +534,76 @@ TEST(ClientIds, CounterThenGuidFieldsInLowerCaseHex) {
 
 namespace {
 
-// With the simulated phone's libraries beside the program, the connectivity
-// start queued by the main object brings up the device-manager thread.
-TEST(MainObjectStart, TheConnectivityStartRunsTheDeviceManagerThread) {
-  wchar_t temp[MAX_PATH];
-  ::GetTempPathW(MAX_PATH, temp);
-  std::wstring world = std::wstring(temp) + L"dialix-main-object-world";
-  ::CreateDirectoryW(world.c_str(), nullptr);
-  ::SetEnvironmentVariableW(L"TRELKSIM_WORLD", world.c_str());
-  ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-  {
-    CTestModule module;
-    CComPtr<IClassFactory> factory;
-    ASSERT_EQ(S_OK, CZembra::_ClassFactoryCreatorClass::CreateInstance(
-                        reinterpret_cast<void*>(CZembra::_CreatorClass::CreateInstance),
-                        IID_IClassFactory, reinterpret_cast<void**>(&factory)));
-    CComPtr<IZembra> zembra;
-    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IZembra, reinterpret_cast<void**>(&zembra)));
-    CDeviceManager& deviceManager = static_cast<CZembra*>(zembra.p)->GetDeviceManager();
-    EXPECT_TRUE(WaitFor([&] { return deviceManager.GetThreadHandle().GetHandle() != nullptr; }));
-    EXPECT_NE(nullptr, deviceManager.GetDeviceManagement());
-    zembra.Release();
-    factory.Release();  // stops both threads
+// The main object over a world of the simulated phone of the test's own,
+// reading what it writes to the log file.
+class MainObjectStartTest : public LogFileTest {
+protected:
+  void SetUp() override {
+    LogFileTest::SetUp();
+    ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    m_world.reset(new PhoneSim::CPhoneWorld(m_scratch.Folder()));
   }
-  ::CoUninitialize();
-  ::SetEnvironmentVariableW(L"TRELKSIM_WORLD", nullptr);
+  void TearDown() override {
+    m_zembra.Release();
+    m_factory.Release();  // stops both threads
+    ::CoUninitialize();
+    LogFileTest::TearDown();
+  }
+  CZembra* Start() {
+    EXPECT_EQ(S_OK, CZembra::_ClassFactoryCreatorClass::CreateInstance(
+                        reinterpret_cast<void*>(CZembra::_CreatorClass::CreateInstance),
+                        IID_IClassFactory, reinterpret_cast<void**>(&m_factory)));
+    EXPECT_EQ(S_OK, m_factory->CreateInstance(nullptr, IID_IZembra,
+                                              reinterpret_cast<void**>(&m_zembra)));
+    return static_cast<CZembra*>(m_zembra.p);
+  }
+  void Stop() {
+    m_zembra.Release();
+    m_factory.Release();
+  }
+
+  PhoneSim::Testing::CScratchWorld m_scratch;
+  std::unique_ptr<PhoneSim::CPhoneWorld> m_world;
+  CTestModule m_module;
+  CComPtr<IClassFactory> m_factory;
+  CComPtr<IZembra> m_zembra;
+};
+
+TEST_F(MainObjectStartTest, TheConnectivityStartOpensDeviceManagementAndTheDeviceManagerThread) {
+  PhoneSim::CPhone phone;
+  phone.serial = L"SERIAL-1";
+  ASSERT_TRUE(m_world->PlugPhone(phone));
+  CZembra* zembra = Start();
+  ASSERT_TRUE(ZCLWaitUntil([&] { return zembra->IsTrelkInitialized(); }, 20000));
+  EXPECT_EQ(1u, Trelk::RUVONBinding().GetReferenceCount());
+  EXPECT_NE(nullptr, zembra->GetDeviceManager().GetDeviceManagement());
+  DWORD dm = 0, count = 0;
+  ASSERT_EQ(0u, LNYXOpenDM(&dm));
+  EXPECT_EQ(0u, LNYXGetDeviceCount(dm, &count));
+  EXPECT_EQ(1u, count);
+  LNYXCloseDM(dm);
+  Stop();
+  EXPECT_EQ(0u, Trelk::RUVONBinding().GetReferenceCount());
+}
+
+TEST_F(MainObjectStartTest, AConnectivityStartThatFailsIsLoggedAtLevelOneWithTheLibrarysText) {
+  m_world->InjectFault("RUVON_Initialize", 0x80100000, 1);
+  ZCLLogger::Instance().SetLevel(1);
+  CZembra* zembra = Start();
+  const std::string line = AsFileText("[TrelkException\n0x80100000\nELNYX_INIT_FAILED: DLL initialization failed]");
+  EXPECT_TRUE(ZCLWaitUntil([&] { return NewText().find(line) != std::string::npos; }, 20000))
+      << NewText();
+  EXPECT_FALSE(zembra->IsTrelkInitialized());
+  EXPECT_EQ(0u, Trelk::RUVONBinding().GetReferenceCount());
+}
+
+TEST_F(MainObjectStartTest, TheManagersAreHandedOutUnderTheirTraces) {
+  CZembra* zembra = Start();
+  zembra->GetClientManager();
+  zembra->GetDeviceManager();
+  std::string text = NewText();
+  EXPECT_NE(std::string::npos, text.find(">> CZembra::GetClientManager"));
+  EXPECT_NE(std::string::npos, text.find(">> CZembra::GetDeviceManager"));
 }
 
 }  // namespace

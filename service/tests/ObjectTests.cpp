@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 #include <utility>
 #include <thread>
+#include <atomic>
+#include <vector>
+#include "CLiveObjectRegistry.h"
 #include "TestModule.h"
 
 const CLSID CLSID_TestObject = {
@@ -188,6 +191,95 @@ TEST_F(ObjectTest, AnObjectWithTheFreeThreadedMarshalerCrossesApartmentsDirectly
   other.join();
   EXPECT_EQ(object.p, seen);
   EXPECT_EQ(S_OK, git->RevokeInterfaceFromGlobal(cookie));
+}
+
+// An object of a kind that is in its registry while it lives.
+class CRegisteredObject : public CComObjectRootEx<CComMultiThreadModel>,
+                          public IPersist,
+                          public ISupportErrorInfo {
+public:
+  BEGIN_COM_MAP(CRegisteredObject)
+  COM_INTERFACE_ENTRY(IPersist)
+  COM_INTERFACE_ENTRY(ISupportErrorInfo)
+  END_COM_MAP()
+  HRESULT FinalConstruct() {
+    m_live.Add(GetUnknown(), this);
+    return S_OK;
+  }
+  void FinalRelease() {
+    m_live.Remove();
+    ++s_destroyed;
+  }
+  STDMETHOD(GetClassID)(CLSID* clsid) override {
+    *clsid = CLSID_NULL;
+    return S_OK;
+  }
+  STDMETHOD(InterfaceSupportsErrorInfo)(REFIID) override { return S_FALSE; }
+
+  CLiveObjectRegistry<CRegisteredObject>::CRegistration m_live;
+  static std::atomic<int> s_destroyed;
+};
+std::atomic<int> CRegisteredObject::s_destroyed{0};
+typedef CLiveObjectRegistry<CRegisteredObject> CRegisteredObjects;
+
+CComPtr<IPersist> NewRegistered(CRegisteredObject** raw = nullptr) {
+  CComObject<CRegisteredObject>* p = nullptr;
+  EXPECT_EQ(S_OK, CComObject<CRegisteredObject>::CreateInstance(&p));
+  if (raw) *raw = p;
+  return CComPtr<IPersist>(p);
+}
+
+TEST_F(ObjectTest, ALiveObjectIsFoundThroughAnyInterfaceAndKeptAliveByTheFind) {
+  const size_t before = CRegisteredObjects::Count();
+  CRegisteredObject* raw = nullptr;
+  CComPtr<IPersist> object = NewRegistered(&raw);
+  CComQIPtr<ISupportErrorInfo> other(object.p);
+  EXPECT_EQ(raw, CRegisteredObjects::Find(object).Get());
+  CRegisteredObjects::CLiveRef found = CRegisteredObjects::Find(other);
+  ASSERT_EQ(raw, found.Get());
+  const int destroyed = CRegisteredObject::s_destroyed;
+  other.Release();
+  object.Release();
+  EXPECT_EQ(destroyed, CRegisteredObject::s_destroyed);  // the find's reference holds it
+  EXPECT_EQ(before + 1, CRegisteredObjects::Count());
+  found = CRegisteredObjects::CLiveRef();
+  EXPECT_EQ(destroyed + 1, CRegisteredObject::s_destroyed);
+  EXPECT_EQ(before, CRegisteredObjects::Count());
+}
+
+TEST_F(ObjectTest, AnObjectOfAnotherKindOrNoObjectIsNotFound) {
+  CComPtr<IPersist> foreign;
+  ASSERT_EQ(S_OK, CTestObject::CreateInstance(&foreign.p));
+  EXPECT_FALSE(CRegisteredObjects::Find(foreign));
+  EXPECT_FALSE(CRegisteredObjects::Find(nullptr));
+  const ULONG held = (foreign.p->AddRef(), foreign.p->Release());
+  EXPECT_EQ(1u, held);  // the lookup kept nothing of it
+}
+
+TEST_F(ObjectTest, ObjectsComeAndGoOnManyThreadsWhileOthersAreLookedUp) {
+  const size_t before = CRegisteredObjects::Count();
+  CComPtr<IPersist> steady = NewRegistered();
+  std::atomic<bool> stop{false};
+  std::atomic<int> misses{0};
+  std::thread finder([&] {
+    while (!stop)
+      if (!CRegisteredObjects::Find(steady)) ++misses;
+  });
+  std::vector<std::thread> makers;
+  for (int t = 0; t < 4; ++t)
+    makers.emplace_back([] {
+      for (int i = 0; i < 200; ++i) {
+        CComPtr<IPersist> object = NewRegistered();
+        CRegisteredObjects::CLiveRef found = CRegisteredObjects::Find(object);
+        EXPECT_TRUE(found);
+      }
+    });
+  for (std::thread& maker : makers) maker.join();
+  stop = true;
+  finder.join();
+  EXPECT_EQ(0, misses);
+  steady.Release();
+  EXPECT_EQ(before, CRegisteredObjects::Count());
 }
 
 TEST(ComHolders, StringsAndVariantsOwnTheirValues) {

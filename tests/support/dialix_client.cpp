@@ -144,6 +144,9 @@ public:
       } else if (command == L"operation" && argument) {
         ++i;
         status = Operation(argument);
+      } else if (command == L"operation-probe" && argument) {
+        ++i;
+        status = OperationProbe(argument);
       } else if (command == L"wait-operation" && argument) {
         ++i;
         status = WaitOperation(_wtoi(argument));
@@ -349,6 +352,32 @@ private:
     std::printf("operation: %ls create=0x%08lX begin=0x%08lX id=%ls\n", kindName,
                 static_cast<unsigned long>(created), static_cast<unsigned long>(begun),
                 m_operationId.c_str());
+    return 0;
+  }
+
+  // Asks a new operation for an interface id that no proxy can carry, which
+  // the service once answered with a pointer that was no interface; then
+  // begins it as "operation" does.
+  int OperationProbe(const wchar_t* kindName) {
+    const IID* kind = OperationKind(kindName);
+    if (!HasObject("operation-probe") || !kind) return 1;
+    const IID unmarshallable = {
+        0x0a3f7c52, 0x61d4, 0x4e1b, {0x9b, 0x6e, 0x5c, 0x2d, 0x8f, 0x4a, 0x7e, 0x19}};
+    m_operation.Release();
+    CComBSTR id(m_clientId.c_str());
+    HRESULT created = m_zembra->CreateOperation(id, *kind, &m_operation);
+    HRESULT queried = E_POINTER, begun = E_POINTER;
+    CComBSTR operationId;
+    if (SUCCEEDED(created)) {
+      CComPtr<IUnknown> odd;
+      queried = m_operation->QueryInterface(unmarshallable, reinterpret_cast<void**>(&odd));
+      m_operation->get_OperationId(&operationId);
+      begun = m_zembra->BeginOperation(m_operation);
+    }
+    m_operationId = operationId ? operationId.m_str : L"";
+    std::printf("operation-probe: %ls create=0x%08lX query=0x%08lX begin=0x%08lX id=%ls\n", kindName,
+                static_cast<unsigned long>(created), static_cast<unsigned long>(queried),
+                static_cast<unsigned long>(begun), m_operationId.c_str());
     return 0;
   }
 
