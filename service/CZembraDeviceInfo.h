@@ -2,9 +2,8 @@
 #include <windows.h>
 #include <atomic>
 #include <string>
+#include "SZembra.h"  // EDeviceState
 #include "ZCLLogger.h"
-
-enum EDeviceState { DeviceConnecting = 1, DeviceConnected = 2, DeviceDisconnected = 3 };
 
 // A phone's identity and state. A value: copied freely between the device
 // object, the device manager and the data objects handed to clients. The
