@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 #include "CZembraDb.h"
+#include "ZCLText.h"
+#include "ZembraSqliteHandles.h"
 
 // Rows per second of the local store against a bare SQLite loop that does
 // the same inserts in one transaction. Run by tools/bench.
@@ -51,26 +53,28 @@ struct Counter : IZembraDbCB {
   size_t contacts = 0, messages = 0, addresses = 0;
 };
 
-std::string Utf8(const std::wstring& w) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string s(n > 0 ? n - 1 : 0, '\0');
-  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
-  return s;
-}
-
 // The same rows through SQLite alone: one transaction, prepared statements.
 double BareInserts(const std::wstring& path, const std::vector<std::string>& cards) {
-  sqlite3* db = nullptr;
-  sqlite3_open(Utf8(path).c_str(), &db);
+  CSqliteConnection connection;
+  sqlite3_open(ZCLWideToUtf8(path).c_str(), connection.Put());
+  sqlite3* db = connection.Get();
   for (int i = 0; i < 5; ++i) sqlite3_exec(db, CZembraDb::GetSchemaText(i), nullptr, nullptr, nullptr);
-  sqlite3_stmt *local, *phone, *sms, *address;
-  sqlite3_prepare_v2(db, "INSERT INTO contacts_local (phone_id, given_name, family_name, vcard_data, updated, top) "
-                         "VALUES (?,?,?,?,0,0)", -1, &local, nullptr);
-  sqlite3_prepare_v2(db, "INSERT INTO contacts_phone (id, phone_id, vcard_data, existing) VALUES (?,?,?,1)", -1,
-                     &phone, nullptr);
-  sqlite3_prepare_v2(db, "INSERT INTO sms (phone_id, message_data, status, folder, timestamp) VALUES (?,?,?,?,?)",
-                     -1, &sms, nullptr);
-  sqlite3_prepare_v2(db, "INSERT INTO sms_address (sms_id, type, address) VALUES (?,?,?)", -1, &address, nullptr);
+  auto prepare = [db](const char* sql) {
+    CSqliteStatement statement;
+    sqlite3_prepare_v2(db, sql, -1, statement.Put(), nullptr);
+    return statement;
+  };
+  CSqliteStatement localInsert = prepare(
+      "INSERT INTO contacts_local (phone_id, given_name, family_name, vcard_data, updated, top) VALUES (?,?,?,?,0,0)");
+  CSqliteStatement phoneInsert =
+      prepare("INSERT INTO contacts_phone (id, phone_id, vcard_data, existing) VALUES (?,?,?,1)");
+  CSqliteStatement smsInsert =
+      prepare("INSERT INTO sms (phone_id, message_data, status, folder, timestamp) VALUES (?,?,?,?,?)");
+  CSqliteStatement addressInsert = prepare("INSERT INTO sms_address (sms_id, type, address) VALUES (?,?,?)");
+  sqlite3_stmt* local = localInsert.Get();
+  sqlite3_stmt* phone = phoneInsert.Get();
+  sqlite3_stmt* sms = smsInsert.Get();
+  sqlite3_stmt* address = addressInsert.Get();
   double start = Now();
   sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
   for (int i = 0; i < kContacts; ++i) {
@@ -107,10 +111,7 @@ double BareInserts(const std::wstring& path, const std::vector<std::string>& car
     }
   }
   sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-  double seconds = Now() - start;
-  for (sqlite3_stmt* s : {local, phone, sms, address}) sqlite3_finalize(s);
-  sqlite3_close(db);
-  return seconds;
+  return Now() - start;
 }
 
 }  // namespace

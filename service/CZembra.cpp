@@ -175,8 +175,8 @@ CComPtr<ICallControl> CZembra::GetCallControl() {
     if (FAILED(git->GetInterfaceFromGlobal(m_data->callControlCookie, IID_ICallControl,
                                            reinterpret_cast<void**>(&callControl))))
       callControl.Release();
-  } catch (...) {
-    callControl.Release();
+  } catch (const ZCLException&) {
+    callControl.Release();  // no table: the callers log and go on
   }
   return callControl;
 }

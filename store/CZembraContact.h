@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 #include "CUid.h"
+#include "ZCLText.h"
 
 // One contact as the service holds it: the vCard bytes exactly as supplied,
 // plus what the rest of the service needs without parsing again (name parts,
@@ -24,11 +25,12 @@ public:
   const wchar_t* GetHonorificSuffix() const { return m_honorificSuffix.c_str(); }
 
   const wchar_t* GetPhotoPath() const { return m_photoPath.c_str(); }
-  void SetPhotoPath(const wchar_t* path) { m_photoPath = path ? path : L""; }
+  void SetPhotoPath(const wchar_t* path) { m_photoPath = ZCLNullToEmpty(path); }
 
   const BYTE* GetVCardData() const { return m_vcard.empty() ? nullptr : m_vcard.data(); }
   size_t GetVCardSize() const { return m_vcard.size(); }
-  // Replaces the bytes with a copy and parses the names again.
+  // Replaces the bytes with a copy and parses the names again. The copy ends
+  // with the first zero byte, when one comes before the count.
   void SetVCard(const BYTE* data, size_t count);
 
   int GetTopContact() const { return m_topContact; }
@@ -39,11 +41,12 @@ public:
   void SetPhoneId(const Trelk::CUid& id) { m_phoneId = id; }
 
   // Prefix, then given, additional, family names and suffix, each non-empty
-  // one after a blank; rebuilt on every call.
+  // one after a blank; the card's FN when that is empty. Rebuilt on every call.
   const wchar_t* GetFormattedName();
   // The decoded PHOTO data: null without vCard bytes, empty without a photo.
   std::unique_ptr<std::vector<BYTE>> GetPhoto() const;
-  // Fills the name parts from the "N" property; the vCard is not changed.
+  // Fills the name parts from the "N" property and the full name from "FN";
+  // the vCard is not changed.
   void ParseVCard();
 
 private:
@@ -57,5 +60,6 @@ private:
   Trelk::CUid m_phoneId;
   int m_topContact = 0;
   int m_dbId = -1;
+  std::wstring m_fullName;  // the FN property, shown when N gives no name
   std::wstring m_formattedName;
 };

@@ -1,6 +1,7 @@
 #include <windows.h>
 #include "CZembraEventLog.h"
 #include "TrelkApi.h"
+#include "ZembraPhoneText.h"
 #include "ZembraTimeStamp.h"
 
 namespace {
@@ -31,8 +32,8 @@ CZembraEventLog::CZembraEventLog(const CZembraPhoneLogItem& item)
       m_duration(item.duration),
       m_bytesSent(item.bytesSent),
       m_bytesReceived(item.bytesReceived),
-      m_number(item.number ? item.number : L"Unknown number"),
-      m_name(item.name ? item.name : L"") {
+      m_number(item.number ? ZembraPhoneText(item.number) : L"Unknown number"),
+      m_name(ZembraPhoneText(item.name)) {
   long long zone = (item.zone1 == -1 || item.zone2 == -1)
                        ? ZembraPlatformZoneMinutes()
                        : static_cast<long long>(item.zone1) + item.zone2;

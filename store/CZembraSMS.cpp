@@ -1,6 +1,7 @@
 #include <windows.h>
 #include "CZembraSMS.h"
 #include "TrelkApi.h"
+#include "ZembraPhoneText.h"
 #include "ZembraTimeStamp.h"
 
 namespace {
@@ -37,9 +38,10 @@ CZembraSMS::CZembraSMS(const TESSIM_ITEM_ID* id, const TESSIM_SMS_ITEM* item) {
 CZembraSMS::CZembraSMS(const CZembraPhoneSmsItem& item)
     : m_phoneId(item.uid), m_status(static_cast<int>((item.flags >> 8) & 15)), m_folder(item.folderId) {
   // A failed read leaves null pointers behind non-zero counts: read as empty.
-  if (item.text && item.textBytes >= 2) m_message.assign(item.text, item.textBytes / 2);
+  m_message = ZembraPhoneText(item.text, item.textBytes / 2);
   if (item.addresses) {
-    for (size_t i = 0; i < item.addressCount; ++i) AddAddress(item.addresses[i].type, item.addresses[i].address);
+    for (size_t i = 0; i < item.addressCount; ++i)
+      AddAddress(item.addresses[i].type, ZembraPhoneText(item.addresses[i].address).c_str());
   }
   m_timeStamp = ZembraFormatTimeStamp(item.year, item.month, item.day, item.hour, item.minute, item.second,
                                       static_cast<long long>(item.zone1) + item.zone2);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 #include "CUid.h"
+#include "ZCLText.h"
 
 struct TESSIM_ITEM_ID;
 struct TESSIM_SMS_ITEM;
@@ -12,7 +13,7 @@ struct TESSIM_SMS_ITEM;
 class CZembraSMSAddress {
 public:
   CZembraSMSAddress() {}
-  CZembraSMSAddress(int type, const wchar_t* address) : m_type(type), m_address(address ? address : L"") {}
+  CZembraSMSAddress(int type, const wchar_t* address) : m_type(type), m_address(ZCLNullToEmpty(address)) {}
 
   int GetType() const { return m_type; }
   const wchar_t* GetAddress() const { return m_address.c_str(); }
@@ -33,7 +34,7 @@ struct CZembraPhoneSmsItem {
   Trelk::CUid uid;
   int folderId = 0;
   DWORD flags = 0;
-  const wchar_t* text = nullptr;  // UTF-16, not terminated
+  const wchar_t* text = nullptr;  // UTF-16, not terminated; a zero before the count ends it
   DWORD textBytes = 0;
   const Address* addresses = nullptr;
   size_t addressCount = 0;
@@ -58,9 +59,9 @@ public:
   Trelk::CUid GetPhoneId() const { return m_phoneId; }
   void SetPhoneId(Trelk::CUid id) { m_phoneId = std::move(id); }
   const wchar_t* GetMessage() const { return m_message.c_str(); }
-  void SetMessage(const wchar_t* text) { m_message = text ? text : L""; }
+  void SetMessage(const wchar_t* text) { m_message = ZCLNullToEmpty(text); }
   const wchar_t* GetTimeStamp() const { return m_timeStamp.c_str(); }
-  void SetTimeStamp(const wchar_t* text) { m_timeStamp = text ? text : L""; }
+  void SetTimeStamp(const wchar_t* text) { m_timeStamp = ZCLNullToEmpty(text); }
   int GetStatus() const { return m_status; }
   void SetStatus(int status) { m_status = status; }
   int GetFolder() const { return m_folder; }

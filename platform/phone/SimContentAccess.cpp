@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include "CLockable.h"
 #include "SimCore.h"
 
 // The content-access family of the simulated library (Dorrax.dll): a phone's
@@ -27,9 +28,19 @@ struct CPendingChange {
   CMessage message;   // messages
 };
 
+// An item of an id list handed out: (folder, uid, status).
+struct CListedId {
+  DWORD folder;
+  std::wstring uid;
+  DWORD status;
+};
+
 struct COperationState {
   DWORD content;
-  std::vector<CPendingChange> changes;
+  std::vector<CPendingChange> changes;  // not yet applied, in order
+  // What a commit applied before the world failed it: reported with the rest
+  // by the commit that completes.
+  std::vector<CListedId> written, deleted;
 };
 
 std::wstring UidText(const TESSIM_ITEM_ID* id) {
@@ -65,12 +76,6 @@ void FreeItemIds(DWORD count, TESSIM_ITEM_ID*& items) {
   items = nullptr;
 }
 
-// Fills an id list from (folder, uid, status) triples.
-struct CListedId {
-  DWORD folder;
-  std::wstring uid;
-  DWORD status;
-};
 
 void FillIdList(TESSIM_ID_LIST* list, const std::vector<CListedId>& ids) {
   list->dwNumOfItems = 0;
@@ -159,16 +164,15 @@ void FillSmsItem(const CMessage& m, TESSIM_SMS_ITEM* item) {
 // m_lock guards the received messages last seen, the tables lock themselves.
 class CContentAccessFamily : public CSimFamily, public IWorldObserver {
 public:
-  CContentAccessFamily() { InitializeCriticalSection(&m_lock); }
-
   DWORD Open(CPhoneWorld& world, const std::wstring& serial, DWORD type, DWORD* handle) {
     // Read before the lock: the world's files are not ours to hold it over.
     std::set<std::wstring> inbox;
     if (type == TESSIM_CONTENT_SMS) inbox = InboxUids(world, serial);
-    EnterCriticalSection(&m_lock);
-    // Messages already received when the first handle opened are not new.
-    if (type == TESSIM_CONTENT_SMS && !m_seen.count(serial)) m_seen[serial] = inbox;
-    LeaveCriticalSection(&m_lock);
+    {
+      CLockGuard guard(&m_lock);
+      // Messages already received when the first handle opened are not new.
+      if (type == TESSIM_CONTENT_SMS && !m_seen.count(serial)) m_seen[serial] = inbox;
+    }
     *handle = m_contents.Add(CContentHandle{serial, type});
     return 0;
   }
@@ -184,9 +188,8 @@ public:
     for (const auto& c : m_contents.Items())
       more = more || (c.second.serial == closed.serial && c.second.type == TESSIM_CONTENT_SMS);
     if (!more) {
-      EnterCriticalSection(&m_lock);
+      CLockGuard guard(&m_lock);
       m_seen.erase(closed.serial);
-      LeaveCriticalSection(&m_lock);
     }
     return 0;
   }
@@ -200,7 +203,7 @@ public:
   }
 
   DWORD BeginOperation(DWORD content, DWORD* operation) {
-    *operation = m_operations.Add(COperationState{content, {}});
+    *operation = m_operations.Add(COperationState{content, {}, {}, {}});
     return 0;
   }
 
@@ -215,10 +218,33 @@ public:
     return m_operations.Update(operation, [&](COperationState& op) { op.changes.push_back(change); });
   }
 
-  std::vector<CPendingChange> TakeChanges(DWORD operation) {
-    std::vector<CPendingChange> changes;
-    m_operations.Update(operation, [&](COperationState& op) { changes.swap(op.changes); });
-    return changes;
+  // The first change the operation has not applied yet; false when none is left.
+  bool NextChange(DWORD operation, CPendingChange* change) {
+    bool pending = false;
+    m_operations.Update(operation, [&](COperationState& op) {
+      pending = !op.changes.empty();
+      if (pending) *change = op.changes.front();
+    });
+    return pending;
+  }
+
+  // Records the outcome of the change NextChange gave and drops it.
+  void ChangeApplied(DWORD operation, bool removed, const CListedId& outcome) {
+    m_operations.Update(operation, [&](COperationState& op) {
+      op.changes.erase(op.changes.begin());
+      (removed ? op.deleted : op.written).push_back(outcome);
+    });
+  }
+
+  // The outcomes of the applied changes, the written items first.
+  std::vector<CListedId> TakeOutcomes(DWORD operation) {
+    std::vector<CListedId> outcomes;
+    m_operations.Update(operation, [&](COperationState& op) {
+      outcomes.swap(op.written);
+      outcomes.insert(outcomes.end(), op.deleted.begin(), op.deleted.end());
+      op.deleted.clear();
+    });
+    return outcomes;
   }
 
   bool EndOperation(DWORD operation) { return m_operations.Remove(operation); }
@@ -238,10 +264,11 @@ public:
       std::set<std::wstring> now;
       for (const CMessage& m : inbox) now.insert(m.uid);
       std::set<std::wstring> before;
-      EnterCriticalSection(&m_lock);
-      before = m_seen[phone.first];
-      m_seen[phone.first] = now;
-      LeaveCriticalSection(&m_lock);
+      {
+        CLockGuard guard(&m_lock);
+        before = m_seen[phone.first];
+        m_seen[phone.first] = now;
+      }
       for (const CMessage& m : inbox) {
         if (before.count(m.uid)) continue;
         TESSIM_ITEM_ID id;
@@ -272,14 +299,15 @@ protected:
     CSimCore::Instance().RemoveObserver(this);
     m_contents.Clear();
     m_operations.Clear();
-    EnterCriticalSection(&m_lock);
-    m_seen.clear();
-    LeaveCriticalSection(&m_lock);
+    {
+      CLockGuard guard(&m_lock);
+      m_seen.clear();
+    }
     m_sinks.Clear();
   }
 
 private:
-  CRITICAL_SECTION m_lock;
+  CLockable m_lock;
   CHandleTable<CContentHandle> m_contents;
   CHandleTable<COperationState> m_operations;
   std::map<std::wstring, std::set<std::wstring>> m_seen;  // received messages by phone
@@ -325,7 +353,7 @@ DWORD WINAPI DorraxOpenTessim(const WCHAR* pstrSerialNumber, DWORD*, DWORD dwCon
       return ELNYX_DEVICE_NOT_FOUND;
     return ContentAccess().Open(*world, pstrSerialNumber, dwContentType, phContent);
   }
-  SIM_CATCH_ALL
+  SIM_WORLD_CATCH_ALL
 }
 
 DWORD WINAPI DorraxCloseTessim(DWORD hContent) {
@@ -333,7 +361,7 @@ DWORD WINAPI DorraxCloseTessim(DWORD hContent) {
     CA_ENTRY("DorraxCloseTessim");
     return ContentAccess().Close(hContent);
   }
-  SIM_CATCH_ALL
+  SIM_WORLD_CATCH_ALL
 }
 
 DWORD WINAPI TessimGetFolderInfo(DWORD hContent, TESSIM_FOLDER_INFO* pFolder) {
@@ -368,7 +396,7 @@ DWORD WINAPI TessimGetFolderInfo(DWORD hContent, TESSIM_FOLDER_INFO* pFolder) {
     *pFolder = root;
     return 0;
   }
-  SIM_CATCH_ALL
+  SIM_WORLD_CATCH_ALL
 }
 
 DWORD WINAPI TessimFreeFolderInfoStructure(TESSIM_FOLDER_INFO* pFolder) {
@@ -378,7 +406,7 @@ DWORD WINAPI TessimFreeFolderInfoStructure(TESSIM_FOLDER_INFO* pFolder) {
     FreeFolder(pFolder);
     return 0;
   }
-  SIM_CATCH_ALL
+  SIM_WORLD_CATCH_ALL
 }
 
 // The option names the folder to list; the root lists every item.
@@ -403,7 +431,7 @@ DWORD WINAPI TessimGetIDList(DWORD hContent, DWORD dwFolderId, DWORD, TESSIM_ID_
     FillIdList(pList, ids);
     return 0;
   }
-  SIM_CATCH_ALL
+  SIM_WORLD_CATCH_ALL
 }
 
 DWORD WINAPI TessimFreeIdListStructure(TESSIM_ID_LIST* pList) {
@@ -414,7 +442,7 @@ DWORD WINAPI TessimFreeIdListStructure(TESSIM_ID_LIST* pList) {
     pList->dwNumOfItems = 0;
     return 0;
   }
-  SIM_CATCH_ALL
+  SIM_WORLD_CATCH_ALL
 }
 
 DWORD WINAPI TessimBeginOperation(DWORD hContent, DWORD, DWORD* phOperation) {
@@ -425,7 +453,7 @@ DWORD WINAPI TessimBeginOperation(DWORD hContent, DWORD, DWORD* phOperation) {
     if (!phOperation) return ELNYX_INVALID_POINTER;
     return ContentAccess().BeginOperation(hContent, phOperation);
   }
-  SIM_CATCH_ALL
+  SIM_WORLD_CATCH_ALL
 }
 
 DWORD WINAPI TessimReadItem(DWORD hOperation, TESSIM_ITEM_ID* pItemId, DWORD dwOption, DWORD dwFormat, void* pItem) {
@@ -463,7 +491,7 @@ DWORD WINAPI TessimReadItem(DWORD hOperation, TESSIM_ITEM_ID* pItemId, DWORD dwO
     pItemId->dwStatus = 0;
     return 0;
   }
-  SIM_CATCH_ALL
+  SIM_WORLD_CATCH_ALL
 }
 
 DWORD WINAPI TessimWriteItem(DWORD hOperation, TESSIM_ITEM_ID* pItemId, DWORD, DWORD dwFormat, void* pItem) {
@@ -496,7 +524,7 @@ DWORD WINAPI TessimWriteItem(DWORD hOperation, TESSIM_ITEM_ID* pItemId, DWORD, D
     pItemId->dwStatus = 0;
     return 0;
   }
-  SIM_CATCH_ALL
+  SIM_WORLD_CATCH_ALL
 }
 
 DWORD WINAPI TessimDeleteItem(DWORD hOperation, TESSIM_ITEM_ID* pItemId, DWORD) {
@@ -513,7 +541,7 @@ DWORD WINAPI TessimDeleteItem(DWORD hOperation, TESSIM_ITEM_ID* pItemId, DWORD) 
     change.message.uid = uid;
     return ContentAccess().AddChange(hOperation, change) ? 0 : ELNYX_INVALID_HANDLE;
   }
-  SIM_CATCH_ALL
+  SIM_WORLD_CATCH_ALL
 }
 
 DWORD WINAPI TessimWriteField(DWORD, TESSIM_ITEM_ID*, DWORD, void*)
@@ -522,36 +550,38 @@ DWORD WINAPI TessimDeleteField(DWORD, TESSIM_ITEM_ID*, DWORD, DWORD)
     SIM_NOT_IMPLEMENTED(ContentAccess(), "TessimDeleteField")
 
 // Applies the operation's writes and deletes in their order and lists them,
-// the written items first, each with its outcome as status.
+// the written items first, each with its outcome as status. A change the world
+// fails to store stops the commit with the failure's code; it and the changes
+// after it stay for the next commit.
 DWORD WINAPI TessimCommitOperations(DWORD hOperation, TESSIM_ID_LIST* pWritten) {
   try {
     CA_ENTRY("TessimCommitOperations");
     CContentHandle content;
     if (DWORD rc = ContentAccess().Operation(*world, hOperation, &content)) return rc;
     if (pWritten && pWritten->dwSize != sizeof(TESSIM_ID_LIST)) return ELNYX_INVALID_PARAMETER;
-    std::vector<CListedId> written, deleted;
-    for (const CPendingChange& change : ContentAccess().TakeChanges(hOperation)) {
-      bool contacts = content.type == TESSIM_CONTENT_CONTACTS;
+    bool contacts = content.type == TESSIM_CONTENT_CONTACTS;
+    CPendingChange change;
+    while (ContentAccess().NextChange(hOperation, &change)) {
+      CListedId outcome;
       if (change.remove) {
         bool gone = contacts ? world->DeleteContact(content.serial, change.contact.uid)
                              : world->DeleteMessage(content.serial, change.message.uid);
-        deleted.push_back(CListedId{TESSIM_FOLDER_ROOT, change.contact.uid, gone ? 0 : ELNYX_FILE_NOT_FOUND});
+        outcome = CListedId{TESSIM_FOLDER_ROOT, change.contact.uid, gone ? 0 : ELNYX_FILE_NOT_FOUND};
       } else if (contacts) {
         std::wstring uid = world->WriteContact(content.serial, change.contact);
-        written.push_back(CListedId{TESSIM_FOLDER_ROOT, uid, uid.empty() ? ELNYX_INVALID_PARAMETER : 0});
+        outcome = CListedId{TESSIM_FOLDER_ROOT, uid, uid.empty() ? ELNYX_INVALID_PARAMETER : 0};
       } else {
         std::wstring uid;
         DWORD status = CommitMessage(*world, content.serial, change.message, &uid);
-        written.push_back(CListedId{change.message.folder, uid, status});
+        outcome = CListedId{change.message.folder, uid, status};
       }
+      ContentAccess().ChangeApplied(hOperation, change.remove, outcome);
     }
-    if (pWritten) {
-      written.insert(written.end(), deleted.begin(), deleted.end());
-      FillIdList(pWritten, written);
-    }
+    std::vector<CListedId> outcomes = ContentAccess().TakeOutcomes(hOperation);
+    if (pWritten) FillIdList(pWritten, outcomes);
     return 0;
   }
-  SIM_CATCH_ALL
+  SIM_WORLD_CATCH_ALL
 }
 
 DWORD WINAPI TessimEndOperation(DWORD hOperation) {
@@ -559,7 +589,7 @@ DWORD WINAPI TessimEndOperation(DWORD hOperation) {
     CA_ENTRY("TessimEndOperation");
     return ContentAccess().EndOperation(hOperation) ? 0 : ELNYX_INVALID_HANDLE;
   }
-  SIM_CATCH_ALL
+  SIM_WORLD_CATCH_ALL
 }
 
 DWORD WINAPI TessimFreeItemData(DWORD, DWORD dwFormat, void* pItem) {
@@ -577,7 +607,7 @@ DWORD WINAPI TessimFreeItemData(DWORD, DWORD dwFormat, void* pItem) {
     }
     return 0;
   }
-  SIM_CATCH_ALL
+  SIM_WORLD_CATCH_ALL
 }
 
 DWORD WINAPI TessimRegisterNotifyCallback(DWORD, DWORD, TESSIM_NOTIFY_CALLBACK)
@@ -590,7 +620,7 @@ DWORD WINAPI TessimRegisterNotifyIF(DWORD hContent, DWORD dwOperation, ITessimNo
     CA_ENTRY("TessimRegisterNotifyIF");
     return RegisterSink(ContentAccess().Sinks(), ContentAccess().IsOpen(hContent), hContent, dwOperation, pSink);
   }
-  SIM_CATCH_ALL
+  SIM_WORLD_CATCH_ALL
 }
 
 DWORD WINAPI TessimRegisterOperationNotifyIF(DWORD, DWORD, ITessimOperationNotify*)

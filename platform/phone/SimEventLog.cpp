@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <map>
 #include <set>
+#include "CLockable.h"
 #include "SimCore.h"
 
 // The event-log family of the simulated library (Trelk_Fandor.dll): a phone's
@@ -50,14 +51,13 @@ void FillLogItem(const CCallLogEntry& e, LOGVEX_LOG_ITEM* item) {
 // m_lock guards what was seen last, the tables lock themselves.
 class CEventLogFamily : public CSimFamily, public IWorldObserver {
 public:
-  CEventLogFamily() { InitializeCriticalSection(&m_lock); }
-
   DWORD Open(CPhoneWorld& world, const std::wstring& serial, DWORD* handle) {
     CLogSeen seen;
     seen.entries = world.ReadCallLog(serial);
-    EnterCriticalSection(&m_lock);
-    if (!m_seen.count(serial)) m_seen[serial] = seen;
-    LeaveCriticalSection(&m_lock);
+    {
+      CLockGuard guard(&m_lock);
+      if (!m_seen.count(serial)) m_seen[serial] = seen;
+    }
     *handle = m_logs.Add(serial);
     return 0;
   }
@@ -109,12 +109,14 @@ public:
       CLogSeen now;
       now.connected = world.ReadPhone(phone.first, &identity) && identity.connected;
       if (now.connected) now.entries = world.ReadCallLog(phone.first);
-      EnterCriticalSection(&m_lock);
-      CLogSeen before = m_seen[phone.first];
-      // A phone away keeps its last log: a change is told when it is back.
-      if (!now.connected) now.entries = before.entries;
-      m_seen[phone.first] = now;
-      LeaveCriticalSection(&m_lock);
+      CLogSeen before;
+      {
+        CLockGuard guard(&m_lock);
+        before = m_seen[phone.first];
+        // A phone away keeps its last log: a change is told when it is back.
+        if (!now.connected) now.entries = before.entries;
+        m_seen[phone.first] = now;
+      }
       const std::set<DWORD>& on = phone.second;
       auto accept = [&](DWORD h) { return on.count(h) != 0; };
       if (before.connected && !now.connected) {
@@ -134,14 +136,15 @@ protected:
     CSimCore::Instance().RemoveObserver(this);
     m_logs.Clear();
     m_reads.Clear();
-    EnterCriticalSection(&m_lock);
-    m_seen.clear();
-    LeaveCriticalSection(&m_lock);
+    {
+      CLockGuard guard(&m_lock);
+      m_seen.clear();
+    }
     m_sinks.Clear();
   }
 
 private:
-  CRITICAL_SECTION m_lock;
+  CLockable m_lock;
   CHandleTable<std::wstring> m_logs;  // the phone's serial number by handle
   CHandleTable<CLogRead> m_reads;
   std::map<std::wstring, CLogSeen> m_seen;
@@ -177,7 +180,7 @@ DWORD WINAPI LOGVEX_OpenHandle(const WCHAR* pstrSerialNumber, DWORD*, DWORD, DWO
       return ELNYX_DEVICE_NOT_FOUND;
     return EventLog().Open(*world, pstrSerialNumber, phLog);
   }
-  SIM_CATCH_ALL
+  SIM_WORLD_CATCH_ALL
 }
 
 DWORD WINAPI LOGVEX_CloseHandle(DWORD hLog) {
@@ -185,7 +188,7 @@ DWORD WINAPI LOGVEX_CloseHandle(DWORD hLog) {
     EL_ENTRY("LOGVEX_CloseHandle");
     return EventLog().Close(hLog);
   }
-  SIM_CATCH_ALL
+  SIM_WORLD_CATCH_ALL
 }
 
 DWORD WINAPI LOGVEX_ReadBegin(DWORD hLog, DWORD, DWORD* phRead) {
@@ -196,7 +199,7 @@ DWORD WINAPI LOGVEX_ReadBegin(DWORD hLog, DWORD, DWORD* phRead) {
     if (!phRead) return ELNYX_INVALID_POINTER;
     return EventLog().BeginRead(hLog, world->ReadCallLog(serial), phRead);
   }
-  SIM_CATCH_ALL
+  SIM_WORLD_CATCH_ALL
 }
 
 DWORD WINAPI LOGVEX_ReadNext(DWORD hRead, DWORD, LOGVEX_LOG_ITEM* pItem) {
@@ -209,7 +212,7 @@ DWORD WINAPI LOGVEX_ReadNext(DWORD hRead, DWORD, LOGVEX_LOG_ITEM* pItem) {
     FillLogItem(entry, pItem);
     return 0;
   }
-  SIM_CATCH_ALL
+  SIM_WORLD_CATCH_ALL
 }
 
 DWORD WINAPI LOGVEX_ReadEnd(DWORD hRead) {
@@ -217,7 +220,7 @@ DWORD WINAPI LOGVEX_ReadEnd(DWORD hRead) {
     EL_ENTRY("LOGVEX_ReadEnd");
     return EventLog().EndRead(hRead) ? 0 : ELNYX_INVALID_HANDLE;
   }
-  SIM_CATCH_ALL
+  SIM_WORLD_CATCH_ALL
 }
 
 DWORD WINAPI LOGVEX_FreeLogItem(LOGVEX_LOG_ITEM* pItem) {
@@ -228,7 +231,7 @@ DWORD WINAPI LOGVEX_FreeLogItem(LOGVEX_LOG_ITEM* pItem) {
     FreeHandedOut(pItem->pstrName);
     return 0;
   }
-  SIM_CATCH_ALL
+  SIM_WORLD_CATCH_ALL
 }
 
 DWORD WINAPI LOGVEX_RegisterNotifyIF(DWORD hLog, DWORD dwOperation, ILOGVEXNotify* pSink) {
@@ -236,5 +239,5 @@ DWORD WINAPI LOGVEX_RegisterNotifyIF(DWORD hLog, DWORD dwOperation, ILOGVEXNotif
     EL_ENTRY("LOGVEX_RegisterNotifyIF");
     return RegisterSink(EventLog().Sinks(), EventLog().IsOpen(hLog), hLog, dwOperation, pSink);
   }
-  SIM_CATCH_ALL
+  SIM_WORLD_CATCH_ALL
 }

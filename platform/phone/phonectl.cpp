@@ -3,8 +3,11 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
+#include <exception>
 #include "PhoneWorld.h"
 #include "TrelkApi.h"
+#include "ZCLHandle.h"
+#include "ZCLText.h"
 
 // Edits the simulated phones' world from the command line.
 
@@ -103,17 +106,19 @@ void Print(const CPhone& p, bool full) {
             c.name.c_str(), c.address.c_str());
 }
 
-std::wstring Text(const wchar_t* arg) { return UnescapeValue(ToUtf8(arg)); }
+std::wstring Text(const wchar_t* arg) { return UnescapeValue(ZCLWideToUtf8(arg)); }
 
 bool ReadFileBytes(const std::wstring& path, std::string* bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  CHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return false;
   char buffer[4096];
-  DWORD read = 0;
   bytes->clear();
-  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes->append(buffer, read);
-  CloseHandle(file);
-  return true;
+  for (;;) {
+    DWORD read = 0;
+    if (!ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr)) return false;
+    if (read == 0) return true;
+    bytes->append(buffer, read);
+  }
 }
 
 // Options "--name value" after the positional arguments; false on a stray one.
@@ -158,7 +163,7 @@ int Content(CPhoneWorld& world, const std::wstring& command, const std::wstring&
       return kBadUsage;
     CContact contact;
     contact.uid = o[2];
-    if (!o[0].empty()) contact.vcard = ToUtf8(Text(o[0].c_str()));
+    if (!o[0].empty()) contact.vcard = ZCLWideToUtf8(Text(o[0].c_str()));
     if (!o[1].empty() && !ReadFileBytes(o[1], &contact.vcard)) {
       fwprintf(stderr, L"phonectl: cannot read \"%ls\"\n", o[1].c_str());
       return 1;
@@ -171,7 +176,7 @@ int Content(CPhoneWorld& world, const std::wstring& command, const std::wstring&
   if (command == L"contacts") {
     if (argc != 0) return kBadUsage;
     for (const CContact& c : world.ListContacts(serial))
-      wprintf(L"%ls\t%hs\n", c.uid.c_str(), EscapeValue(FromUtf8(c.vcard)).c_str());
+      wprintf(L"%ls\t%hs\n", c.uid.c_str(), EscapeValue(ZCLUtf8ToWide(c.vcard)).c_str());
     return 0;
   }
   if (command == L"delete-contact" || command == L"delete-message") {
@@ -218,7 +223,7 @@ int Content(CPhoneWorld& world, const std::wstring& command, const std::wstring&
     e.number = Text(o[4].c_str());
     e.name = Text(o[5].c_str());
     e.time = CPhoneTime::Now();
-    if (!o[6].empty() && !CPhoneTime::Parse(ToUtf8(o[6]), &e.time)) return kBadUsage;
+    if (!o[6].empty() && !CPhoneTime::Parse(ZCLWideToUtf8(o[6]), &e.time)) return kBadUsage;
     e.zone1 = o[7].empty() ? LocalZoneMinutes() : wcstol(o[7].c_str(), nullptr, 10);
     e.zone2 = 0;
     e.bytesSent = _wcstoui64(o[8].c_str(), nullptr, 10);
@@ -243,9 +248,7 @@ int Content(CPhoneWorld& world, const std::wstring& command, const std::wstring&
   return 0;
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
+int Run(int argc, wchar_t** argv) {
   int i = 1;
   std::wstring folder = CPhoneWorld::DefaultFolder();
   if (i + 1 < argc && std::wstring(argv[i]) == L"--world") {
@@ -270,7 +273,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (command == L"fault") {
     if (argc - i != 3) return Usage();
-    world.InjectFault(ToUtf8(argv[i]), Number(argv[i + 1]), Number(argv[i + 2]));
+    world.InjectFault(ZCLWideToUtf8(argv[i]), Number(argv[i + 1]), Number(argv[i + 2]));
     return 0;
   }
   if (command == L"notify") {
@@ -314,8 +317,7 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"plug") phone.connected = true;
     phone.serial = serial;
     if (!ApplyOptions(argc, argv, i, &phone)) return Usage();
-    world.PlugPhone(phone);
-    return 0;
+    return world.PlugPhone(phone) ? 0 : 1;
   }
   bool ok = false;
   if (command == L"unplug") {
@@ -331,4 +333,18 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (!ok) fwprintf(stderr, L"phonectl: no phone \"%ls\"\n", serial.c_str());
   return ok ? 0 : 1;
+}
+
+}  // namespace
+
+// Whatever the world could not do ends the command with its reason.
+int wmain(int argc, wchar_t** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const ZCLException& failure) {
+    fwprintf(stderr, L"phonectl: %hs\n", FailureText(failure).c_str());
+  } catch (const std::exception& failure) {
+    fwprintf(stderr, L"phonectl: %hs\n", failure.what());
+  }
+  return 1;
 }

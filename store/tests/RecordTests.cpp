@@ -1,6 +1,8 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <climits>
+#include <cstring>
+#include <memory>
 #include <string>
 #include "CUid.h"
 #include "CZembraContact.h"
@@ -8,6 +10,8 @@
 #include "CZembraSMS.h"
 #include "TrelkApi.h"
 #include "ZCLException.h"
+#include "ZCLText.h"
+#include "ZembraPhoneText.h"
 
 namespace {
 
@@ -66,7 +70,10 @@ TEST(VCardTest, CharsetAndEncodingOfTheNameLine) {
   EXPECT_STREQ(anna.GetFamilyName(), L"");
   EXPECT_STREQ(anna.GetFormattedName(), L" Anna");
 
-  EXPECT_STREQ(ContactOf("FN:Ann Lee\r\nX-N:Lee\r\n").GetFormattedName(), L"");
+  // Only "N" gives name parts; a card without them shows its FN.
+  CZembraContact fn = ContactOf("FN:Ann Lee\r\nX-N:Lee\r\n");
+  EXPECT_STREQ(fn.GetFamilyName(), L"");
+  EXPECT_STREQ(fn.GetFormattedName(), L"Ann Lee");
 }
 
 TEST(VCardTest, LinesThatDoNotSplitInTwoAreSkippedNotFatal) {
@@ -96,7 +103,8 @@ TEST(VCardTest, ComponentsOfAnyLengthParse) {
 TEST(VCardTest, MalformedQuotedPrintableKeepsItsRawTextAndStaysInsideTheComponent) {
   CZembraContact tail = ContactOf("N;ENCODING=QUOTED-PRINTABLE:Lee=A;Ann=\r\n");
   EXPECT_STREQ(tail.GetFamilyName(), L"Lee=A");
-  EXPECT_STREQ(tail.GetGivenName(), L"Ann=");
+  // "=" before the line break is a soft break, not text.
+  EXPECT_STREQ(tail.GetGivenName(), L"Ann");
   EXPECT_STREQ(ContactOf("N;ENCODING=QUOTED-PRINTABLE:=G1x=41").GetFamilyName(), L"=G1xA");
   // "=A;" must not read the delimiter or the next component as hex.
   EXPECT_STREQ(ContactOf("N;ENCODING=QUOTED-PRINTABLE:=A;B").GetGivenName(), L"B");
@@ -120,7 +128,7 @@ TEST(VCardTest, SetVCardReplacesTheNamesAndCopyKeepsEverythingButTheCache) {
   std::string other = "FN:nobody\r\n";
   copy.SetVCard(reinterpret_cast<const BYTE*>(other.data()), other.size());
   EXPECT_STREQ(copy.GetFamilyName(), L"");
-  EXPECT_STREQ(copy.GetFormattedName(), L"");
+  EXPECT_STREQ(copy.GetFormattedName(), L"nobody");
   EXPECT_STREQ(original.GetFamilyName(), L"Lee");
 }
 
@@ -136,6 +144,116 @@ TEST(VCardTest, PhotoIsBase64OverFoldedLines) {
   ASSERT_TRUE(none);
   EXPECT_TRUE(none->empty());
   EXPECT_FALSE(CZembraContact().GetPhoto());
+}
+
+// Cards as phones of several makers export them.
+TEST(VCardTest, CardsAsPhonesExportThem) {
+  // 2.1, quoted-printable names broken across lines with "=": joined before
+  // decoding, also where the break splits one UTF-8 character.
+  CZembraContact latin = ContactOf(
+      "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:M=\r\n=FCller;Hans\r\n"
+      "TEL;CELL:+491701234567\r\nEND:VCARD\r\n");
+  EXPECT_STREQ(latin.GetFamilyName(), L"M\u00fcller");
+  EXPECT_STREQ(latin.GetGivenName(), L"Hans");
+  CZembraContact utf8 = ContactOf(
+      "BEGIN:VCARD\nVERSION:2.1\nN;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:M=C3=\n=BCller;J=C3=B6rg;;;\nEND:VCARD\n");
+  EXPECT_STREQ(utf8.GetFamilyName(), L"M\u00fcller");
+  EXPECT_STREQ(utf8.GetGivenName(), L"J\u00f6rg");
+  // Without a CHARSET a 2.1 card is in the system's code page.
+  CZembraContact system = ContactOf("BEGIN:VCARD\r\nVERSION:2.1\r\nN;ENCODING=QUOTED-PRINTABLE:M=\r\n=FCller;Hans\r\n");
+  EXPECT_EQ(std::wstring(system.GetFamilyName()), ZCLAnsiToWide("M\xFCller"));
+  EXPECT_STREQ(system.GetGivenName(), L"Hans");
+
+  // 3.0 with LF line ends: UTF-8 without a CHARSET, a folded name line, a
+  // base64 picture folded over lines before it.
+  CZembraContact v3 = ContactOf(
+      "BEGIN:VCARD\nVERSION:3.0\nPHOTO;ENCODING=b;TYPE=JPEG:TWFu\n TWFu\nN:Gonz\xC3\xA1lez;Mar\n \xC3\xAD" "a;;;\n"
+      "FN:Mar\xC3\xAD" "a Gonz\xC3\xA1lez\nEND:VCARD\n");
+  EXPECT_STREQ(v3.GetFamilyName(), L"Gonz\u00e1lez");
+  EXPECT_STREQ(v3.GetGivenName(), L"Mar\u00eda");
+  auto v3Photo = v3.GetPhoto();
+  ASSERT_TRUE(v3Photo);
+  EXPECT_EQ(std::string(v3Photo->begin(), v3Photo->end()), "ManMan");
+
+  // 4.0: UTF-8 by definition, the picture inline as a data URI.
+  CZembraContact v4 = ContactOf(
+      "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:\xE5\xB1\xB1\xE7\x94\xB0\xE5\xA4\xAA\xE9\x83\x8E\r\n"
+      "N:\xE5\xB1\xB1\xE7\x94\xB0;\xE5\xA4\xAA\xE9\x83\x8E;;;\r\nPHOTO:data:image/jpeg;base64,TWFu\r\n TQ==\r\n"
+      "END:VCARD\r\n");
+  EXPECT_STREQ(v4.GetFamilyName(), L"\u5c71\u7530");
+  EXPECT_STREQ(v4.GetGivenName(), L"\u592a\u90ce");
+  auto v4Photo = v4.GetPhoto();
+  ASSERT_TRUE(v4Photo);
+  EXPECT_EQ(std::string(v4Photo->begin(), v4Photo->end()), "ManM");
+  // A picture given as a link holds no picture bytes.
+  auto link = ContactOf("BEGIN:VCARD\r\nVERSION:3.0\r\nPHOTO;VALUE=uri:http://example.org/a.jpg\r\nEND:VCARD\r\n");
+  EXPECT_TRUE(link.GetPhoto()->empty());
+
+  // A card that names its contact by FN alone, or with an empty N.
+  EXPECT_STREQ(ContactOf("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Pizza Roma\r\nTEL:+390612345\r\nEND:VCARD\r\n")
+                   .GetFormattedName(),
+               L"Pizza Roma");
+  CZembraContact emptyN = ContactOf("BEGIN:VCARD\r\nVERSION:2.1\r\nN:;;;;\r\nFN:Front Desk\r\nEND:VCARD\r\n");
+  EXPECT_STREQ(emptyN.GetFormattedName(), L"Front Desk");
+  EXPECT_STREQ(CZembraContact(emptyN).GetFormattedName(), L"Front Desk");
+}
+
+// Two pages, the second unreadable: a text placed at the end of the first
+// one shows whether a reader stops at its terminator or runs on past it.
+class GuardedPage {
+public:
+  GuardedPage() {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    m_size = info.dwPageSize;
+    m_base = static_cast<BYTE*>(VirtualAlloc(nullptr, m_size * 2, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    DWORD old = 0;
+    VirtualProtect(m_base + m_size, m_size, PAGE_NOACCESS, &old);
+  }
+  ~GuardedPage() { VirtualFree(m_base, 0, MEM_RELEASE); }
+  // Copies the bytes so that they end where the readable page ends.
+  void* AtEnd(const void* data, size_t size) {
+    BYTE* at = m_base + m_size - size;
+    memcpy(at, data, size);
+    return at;
+  }
+
+private:
+  BYTE* m_base = nullptr;
+  size_t m_size = 0;
+};
+
+TEST(PhoneRecordTest, TextsEndAtTheirTerminatorAsWellAsTheirCount) {
+  GuardedPage page;
+  const char card[] = "BEGIN:VCARD\r\nN:Lee;Ann\r\nEND:VCARD\r\n";  // with its terminator
+  const BYTE* bytes = static_cast<const BYTE*>(page.AtEnd(card, sizeof card));
+  CZembraContact contact(-1, Trelk::CUid(), bytes, sizeof card + 4096);
+  EXPECT_EQ(contact.GetVCardSize(), sizeof card);
+  EXPECT_STREQ(contact.GetGivenName(), L"Ann");
+  // What follows the terminator inside the count is not part of the card.
+  const char padded[] = "N:Lee;Ann\r\n\0\r\nN:Evil;Mallory\r\n";
+  contact.SetVCard(reinterpret_cast<const BYTE*>(padded), sizeof padded - 1);
+  EXPECT_EQ(contact.GetVCardSize(), 12u);
+  EXPECT_STREQ(contact.GetFamilyName(), L"Lee");
+
+  const wchar_t text[] = L"hi";
+  CZembraPhoneSmsItem item;
+  item.text = static_cast<const wchar_t*>(page.AtEnd(text, sizeof text));
+  item.textBytes = 400;
+  EXPECT_EQ(std::wstring(CZembraSMS(item).GetMessage()), L"hi");
+
+  // Bare pointers have no count: a text that lost its terminator is cut.
+  std::wstring endless(kZembraPhoneTextMax + 500, L'7');
+  CZembraPhoneSmsItem::Address address = {2, endless.c_str()};
+  item.addresses = &address;
+  item.addressCount = 1;
+  EXPECT_EQ(wcslen(CZembraSMS(item).GetAddresses()[0]->GetAddress()), kZembraPhoneTextMax);
+  CZembraPhoneLogItem log;
+  log.number = endless.c_str();
+  log.name = endless.c_str();
+  CZembraEventLog entry(log);
+  EXPECT_EQ(entry.GetNumber().size(), kZembraPhoneTextMax);
+  EXPECT_EQ(entry.GetName().size(), kZembraPhoneTextMax);
 }
 
 TEST(TimeStampTest, MessageFromAZeroedRecord) {
@@ -208,14 +326,14 @@ TEST(SmsRecordTest, FieldsFromThePhoneAndIndependentCopies) {
   item.textBytes = 10;
   item.addresses = addresses;
   item.addressCount = 2;
-  CZembraSMS* original = new CZembraSMS(item);
+  std::unique_ptr<CZembraSMS> original(new CZembraSMS(item));
   EXPECT_STREQ(original->GetMessage(), L"hello");
   EXPECT_EQ(original->GetStatus(), 6);
   EXPECT_EQ(original->GetFolder(), 4);
   EXPECT_STREQ(original->GetPhoneId().ToString(), L"ab");
 
   CZembraSMS copy(*original);
-  delete original;
+  original.reset();
   auto list = copy.GetAddresses();
   ASSERT_EQ(list.size(), 2u);
   EXPECT_EQ(list[0]->GetType(), 2);

@@ -5,15 +5,10 @@
 #include <string>
 #include <vector>
 #include "CZembraContact.h"
+#include "ZCLText.h"
+#include "ZembraSqliteHandles.h"
 
 namespace storetest {
-
-inline std::string Utf8(const std::wstring& w) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string s(n > 0 ? n - 1 : 0, '\0');
-  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
-  return s;
-}
 
 // A fresh folder under the temporary folder, removed with everything in it.
 class TempFolder {
@@ -44,19 +39,17 @@ private:
 // A second connection to the same file, for injecting faults and reading back.
 class SideConnection {
 public:
-  explicit SideConnection(const std::wstring& path) { sqlite3_open(Utf8(path).c_str(), &m_db); }
-  ~SideConnection() { sqlite3_close(m_db); }
-  int Exec(const std::string& sql) { return sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, nullptr); }
+  explicit SideConnection(const std::wstring& path) { sqlite3_open(ZCLWideToUtf8(path).c_str(), m_db.Put()); }
+  int Exec(const std::string& sql) { return sqlite3_exec(m_db.Get(), sql.c_str(), nullptr, nullptr, nullptr); }
   // The first column of every row, as text ("NULL" for NULL).
   std::vector<std::string> Column(const std::string& sql) {
     std::vector<std::string> values;
-    sqlite3_stmt* s = nullptr;
-    if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) return values;
-    while (sqlite3_step(s) == SQLITE_ROW) {
-      const unsigned char* t = sqlite3_column_text(s, 0);
+    CSqliteStatement s;
+    if (sqlite3_prepare_v2(m_db.Get(), sql.c_str(), -1, s.Put(), nullptr) != SQLITE_OK) return values;
+    while (sqlite3_step(s.Get()) == SQLITE_ROW) {
+      const unsigned char* t = sqlite3_column_text(s.Get(), 0);
       values.push_back(t ? reinterpret_cast<const char*>(t) : "NULL");
     }
-    sqlite3_finalize(s);
     return values;
   }
   std::string Value(const std::string& sql) {
@@ -65,7 +58,7 @@ public:
   }
 
 private:
-  sqlite3* m_db = nullptr;
+  CSqliteConnection m_db;
 };
 
 inline CZembraContact Contact(const std::string& vcard, const char* phoneId = nullptr, int dbId = -1) {

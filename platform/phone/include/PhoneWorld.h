@@ -2,6 +2,8 @@
 #include <windows.h>
 #include <string>
 #include <vector>
+#include "ZCLException.h"
+#include "ZCLHandle.h"
 
 // The simulated phones' world: a folder shared by every process that has the
 // simulated libraries loaded and by the tools that edit it (phonectl, tests).
@@ -9,12 +11,17 @@
 //   <world>\generation           counter, raised by every write
 //   <world>\faults.txt           "<entry> <code> <count>" lines
 //   <world>\notices.txt          device notifications asked for as such (the last 100)
-//   <world>\phones\<serial>\phone.txt       identity, connections, device information
-//   <world>\phones\<serial>\contacts\<uid>.vcf     (one vCard per uid, its bytes)
-//   <world>\phones\<serial>\messages\<folder>\<uid>.txt  (one message per file)
-//   <world>\phones\<serial>\calllog.txt   (one entry per line, tab-separated)
-//   <world>\phones\<serial>\nextuid       (the counter that gives new uids)
-//   <world>\phones\<serial>\calls.txt, packages.txt
+//   <world>\phones\<folder>\phone.txt       identity (the serial number itself), connections, device information
+//   <world>\phones\<folder>\contacts\<uid>.vcf     (one vCard per uid, its bytes)
+//   <world>\phones\<folder>\messages\<folder>\<uid>.txt  (one message per file)
+//   <world>\phones\<folder>\calllog.txt   (one entry per line, tab-separated)
+//   <world>\phones\<folder>\nextuid       (the counter that gives new uids)
+//   <world>\phones\<folder>\calls.txt, packages.txt
+//
+// A phone's folder is its serial number through EscapeFileName, so that no
+// serial number can leave the world or meet another phone's folder; a folder
+// whose identity names another serial number (the file system ignores case)
+// is never written for this one.
 //
 // A message file holds "info=<flags>", "time=YYYY-MM-DDThh:mm:ss",
 // "zone=<minutes> <minutes>", one "address=<type> <text>" per address and
@@ -24,8 +31,14 @@
 // is one the phone does not know.
 //
 // Files are replaced atomically (temporary file, then rename) under a named
-// mutex, which readers hold too; after each write the world's named event is
-// pulsed so that every process notices and compares.
+// mutex, which readers hold too; each write raises the generation before it
+// changes anything, and afterwards the world's named event is pulsed so that
+// every process notices and compares.
+//
+// What the world cannot do is thrown as ZCLException, its code the Win32
+// error (WAIT_TIMEOUT when the mutex stays held by another process); nothing
+// that failed is reported as done. Results below that say "false" or "empty"
+// are for what is not there or not valid, never for a failed write.
 namespace PhoneSim {
 
 struct CConnection {
@@ -126,6 +139,8 @@ struct CNotice {
   std::wstring serial;  // may be empty
 };
 
+// Any thread of any process may call every member: the world's named mutex
+// orders them, and the object's own members do not change after construction.
 class CPhoneWorld {
 public:
   // The world of this process: the environment variable "TRELKSIM_WORLD", else
@@ -137,15 +152,16 @@ public:
 
   const std::wstring& Folder() const { return m_folder; }
   // The named event writers pulse; each CPhoneWorld opens its own handle.
-  HANDLE ChangedEvent() const { return m_changed; }
+  HANDLE ChangedEvent() const { return m_changed.Get(); }
   // Raised by every write; readers compare it before reading the world again.
   DWORD Generation();
 
-  // A serial number names a folder: no path characters, not "." or "..".
+  // Any text but the empty one is a serial number.
   static bool IsValidSerial(const std::wstring& serial);
 
   // Creates the phone or replaces its identity (its other data stays); false
-  // for an invalid serial number.
+  // for an invalid serial number. Throws ERROR_ALREADY_EXISTS when the
+  // phone's folder belongs to another serial number.
   bool PlugPhone(const CPhone& phone);
   // Marks a known phone disconnected; false when it is not known.
   bool UnplugPhone(const std::wstring& serial);
@@ -200,16 +216,16 @@ public:
   bool DeleteWorldFile(const std::wstring& relative);
   std::wstring PhoneFolder(const std::wstring& serial) const;
 
-  // Holds the world's mutex for a sequence of reads and writes.
+  // Holds the world's mutex for a sequence of reads and writes; throws when
+  // the world has no mutex or another process keeps it too long.
   class CLock {
   public:
     explicit CLock(CPhoneWorld& world);
-    ~CLock();
 
   private:
     CLock(const CLock&) = delete;
     CLock& operator=(const CLock&) = delete;
-    HANDLE m_mutex;
+    CMutexGuard m_guard;
   };
 
 private:
@@ -219,22 +235,40 @@ private:
   bool ReadLocked(const std::wstring& path, std::string* text);
   void Changed();  // raises the generation; the caller holds the lock
   void Notify();   // pulses the event; after the lock is released
-  std::wstring NewUidUnlocked(const std::wstring& serial);
-  std::wstring MessagePathUnlocked(const std::wstring& serial, const std::wstring& uid);
+  // The phone's folder when no other serial number's identity holds it.
+  bool OwnFolderUnlocked(const std::wstring& serial, std::wstring* folder);
+  // The same for a write: another phone's folder is thrown as ERROR_ALREADY_EXISTS.
+  std::wstring WritableFolderUnlocked(const std::wstring& serial);
+  std::wstring NewUidUnlocked(const std::wstring& phoneFolder);
+  std::wstring MessagePathUnlocked(const std::wstring& phoneFolder, const std::wstring& uid);
 
   std::wstring m_folder;
-  HANDLE m_mutex = nullptr;
-  HANDLE m_changed = nullptr;
+  CHandle m_mutex;
+  CHandle m_changed;
+  DWORD m_openError = 0;  // why the mutex or the event is missing
 };
 
-// Deletes a folder with everything below it.
-void DeleteFolderTree(const std::wstring& folder);
+// Deletes a folder with everything below it; false when something stayed.
+bool DeleteFolderTree(const std::wstring& folder);
 
 // Values of the world's line-based files: one line each.
 std::string EscapeValue(const std::wstring& value);
 std::wstring UnescapeValue(const std::string& value);
 
-std::string ToUtf8(const std::wstring& text);
-std::wstring FromUtf8(const std::string& text);
+// The library result code that answers a failure of the world: a code of
+// the libraries' own space as it is, a Win32 error as the nearest library code.
+DWORD LibraryResultOf(const ZCLException& failure);
+
+// The text of a failure for a person: its message without the source position.
+std::string FailureText(const ZCLException& failure);
+
 
 }  // namespace PhoneSim
+
+// The catch clauses of a library face's entry: a failure of the world answers
+// its library code, anything else as every simulated entry does.
+#define SIM_WORLD_CATCH_ALL                                \
+  catch (const ZCLException& simFailure_) {                \
+    return PhoneSim::LibraryResultOf(simFailure_);         \
+  }                                                        \
+  SIM_CATCH_ALL

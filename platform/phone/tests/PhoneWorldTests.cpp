@@ -5,6 +5,7 @@
 #include "PhoneWorld.h"
 #include "SimTestSupport.h"
 #include "TrelkApi.h"
+#include "ZCLException.h"
 
 namespace PhoneSim {
 namespace {
@@ -97,14 +98,96 @@ TEST_F(PhoneWorldTest, PhonectlPlugsAKnownPhoneInAgainWithItsIdentity) {
   EXPECT_EQ(Testing::RunPhonectl(L"update Q --name X"), 1u);
 }
 
-TEST_F(PhoneWorldTest, SerialNumbersThatAreNoFolderNameAreRefused) {
-  for (const wchar_t* serial : {L"", L".", L"..", L"..\\x", L"a/b", L"c:d"}) {
+// The file system drops a trailing dot or blank, keeps device names for
+// itself, limits a name's length and ignores case: none of that may make one
+// phone another's, nor put a phone outside the world.
+TEST_F(PhoneWorldTest, EverySerialNumberIsAPhoneOfItsOwn) {
+  const std::wstring serials[] = {L"a",   L"a.",     L"a ",   L"NUL",    L"COM1", L"nul.txt",    std::wstring(300, L's'),
+                                  L"t\tab", L"..",     L"..\\x", L"a/b",    L"c:d",  L"100%2E",     std::wstring(299, L's')};
+  for (size_t i = 0; i < sizeof(serials) / sizeof(serials[0]); ++i) {
     CPhone phone;
-    phone.serial = serial;
-    EXPECT_FALSE(m_world->PlugPhone(phone)) << serial;
+    phone.serial = serials[i];
+    phone.model = L"model " + std::to_wstring(i);
+    ASSERT_TRUE(m_world->PlugPhone(phone)) << i;
+    ASSERT_FALSE(m_world->WriteContact(serials[i], CContact{L"", "card " + std::to_string(i)}).empty()) << i;
   }
-  EXPECT_TRUE(m_world->ListPhones(false).empty());
-  EXPECT_EQ(FinishProgram(StartProgram(L"phonectl.exe", L"plug ..\\..\\x")), 1u);
+  std::vector<CPhone> listed = m_world->ListPhones(false);
+  ASSERT_EQ(listed.size(), sizeof(serials) / sizeof(serials[0]));
+  for (size_t i = 0; i < sizeof(serials) / sizeof(serials[0]); ++i) {
+    CPhone phone;
+    ASSERT_TRUE(m_world->ReadPhone(serials[i], &phone)) << i;
+    EXPECT_EQ(phone.serial, serials[i]);
+    EXPECT_EQ(phone.model, L"model " + std::to_wstring(i));
+    std::vector<CContact> contacts = m_world->ListContacts(serials[i]);
+    ASSERT_EQ(contacts.size(), 1u) << i;
+    EXPECT_EQ(contacts[0].vcard, "card " + std::to_string(i));
+  }
+  // Nothing was made beside the world's own folder.
+  EXPECT_EQ(GetFileAttributesW((m_scratch.Folder() + L"\\x").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesW((m_scratch.Folder() + L"\\phones\\x").c_str()), INVALID_FILE_ATTRIBUTES);
+
+  ASSERT_TRUE(m_world->RemovePhone(L"a."));
+  CPhone a;
+  ASSERT_TRUE(m_world->ReadPhone(L"a", &a));
+  EXPECT_EQ(a.model, L"model 0");
+  EXPECT_EQ(m_world->ListContacts(L"a").size(), 1u);
+  EXPECT_FALSE(m_world->ReadPhone(L"a.", &a));
+
+  CPhone empty;
+  EXPECT_FALSE(m_world->PlugPhone(empty));
+}
+
+// The file system sees "a" and "A" as one name; the phone world does not, and
+// refuses the second rather than overwrite the first.
+TEST_F(PhoneWorldTest, ASerialNumberDifferingOnlyInCaseNeverTakesAnotherPhone) {
+  CPhone lower, upper;
+  lower.serial = L"sn-a";
+  lower.model = L"lower";
+  upper.serial = L"SN-A";
+  upper.model = L"upper";
+  ASSERT_TRUE(m_world->PlugPhone(lower));
+  ASSERT_FALSE(m_world->WriteContact(L"sn-a", CContact{L"", "mine"}).empty());
+  try {
+    m_world->PlugPhone(upper);
+    ADD_FAILURE() << "plugged over another phone";
+  } catch (const ZCLException& e) {
+    EXPECT_EQ(e.GetCode(), ERROR_ALREADY_EXISTS);
+  }
+  EXPECT_THROW(m_world->WriteContact(L"SN-A", CContact{L"", "theirs"}), ZCLException);
+  EXPECT_TRUE(m_world->ListContacts(L"SN-A").empty());
+  EXPECT_FALSE(m_world->RemovePhone(L"SN-A"));
+  EXPECT_FALSE(m_world->UnplugPhone(L"SN-A"));
+  CPhone read;
+  ASSERT_TRUE(m_world->ReadPhone(L"sn-a", &read));
+  EXPECT_EQ(read.model, L"lower");
+  EXPECT_TRUE(read.connected);
+  EXPECT_EQ(m_world->ListContacts(L"sn-a").size(), 1u);
+}
+
+// As a person at the command line meets it.
+TEST_F(PhoneWorldTest, PhonectlKeepsEveryPluggedSerialNumberAPhoneOfItsOwn) {
+  ASSERT_EQ(Testing::RunPhonectl(L"plug a --model first"), 0u);
+  ASSERT_EQ(Testing::RunPhonectl(L"add-contact a --vcard BEGIN:VCARD"), 0u);
+  ASSERT_EQ(Testing::RunPhonectl(L"plug \"a.\" --model second"), 0u);
+  const std::wstring awkward[] = {L"NUL", L"COM1", std::wstring(300, L'9'), L"x\ty"};
+  for (const std::wstring& serial : awkward) ASSERT_EQ(Testing::RunPhonectl(L"plug \"" + serial + L"\""), 0u);
+  std::vector<CPhone> listed = m_world->ListPhones(false);
+  ASSERT_EQ(listed.size(), 6u);
+  for (const std::wstring& serial : awkward) {
+    CPhone phone;
+    EXPECT_TRUE(m_world->ReadPhone(serial, &phone)) << serial.size();
+  }
+  ASSERT_EQ(Testing::RunPhonectl(L"remove \"a.\""), 0u);
+  CPhone a;
+  ASSERT_TRUE(m_world->ReadPhone(L"a", &a));
+  EXPECT_EQ(a.model, L"first");
+  EXPECT_EQ(m_world->ListContacts(L"a").size(), 1u);
+
+  std::string output;
+  EXPECT_EQ(Testing::RunPhonectl(L"plug A", &output), 1u);
+  EXPECT_NE(output.find("phonectl: "), std::string::npos) << output;
+  EXPECT_EQ(Testing::RunPhonectl(L"plug \"\"", &output), 1u);
+  EXPECT_NE(output.find("invalid serial number"), std::string::npos) << output;
 }
 
 TEST_F(PhoneWorldTest, EveryWriteRaisesTheGeneration) {
@@ -139,14 +222,14 @@ TEST_F(PhoneWorldTest, FaultsCountDownPerEntryAcrossProcesses) {
 // Every process with the library loaded announces the arrival from its own thread.
 TEST_F(PhoneWorldTest, ArrivalReachesEveryProcessWithTheLibraryLoaded) {
   const wchar_t* names[2] = {L"phone_tests.ready.1", L"phone_tests.ready.2"};
-  HANDLE ready[2], watchers[2];
+  CHandle ready[2], watchers[2];
   for (int i = 0; i < 2; ++i) {
-    ready[i] = CreateEventW(nullptr, TRUE, FALSE, names[i]);
+    ready[i].Reset(CreateEventW(nullptr, TRUE, FALSE, names[i]));
     watchers[i] = StartProgram(L"simwatch.exe", std::wstring(names[i]) + L" SN-W 0x08050001");
-    ASSERT_NE(watchers[i], nullptr);
+    ASSERT_TRUE(watchers[i].IsValid());
   }
   for (int i = 0; i < 2; ++i) {
-    HANDLE either[2] = {ready[i], watchers[i]};
+    HANDLE either[2] = {ready[i].Get(), watchers[i].Get()};
     ASSERT_EQ(WaitForMultipleObjects(2, either, FALSE, 60000), WAIT_OBJECT_0) << "watcher " << i << " not ready";
   }
   CPhone phone;
@@ -157,8 +240,7 @@ TEST_F(PhoneWorldTest, ArrivalReachesEveryProcessWithTheLibraryLoaded) {
   phone.connections.push_back(bluetooth);
   m_world->PlugPhone(phone);
   for (int i = 0; i < 2; ++i) {
-    EXPECT_EQ(FinishProgram(watchers[i]), 0u) << "watcher " << i;
-    CloseHandle(ready[i]);
+    EXPECT_EQ(FinishProgram(std::move(watchers[i])), 0u) << "watcher " << i;
   }
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include <utility>
 #include "PhoneWorld.h"
+#include "ZCLHandle.h"
 
 // Test helpers for code that drives the simulated phone: a scratch world of
 // the test's own and the programs beside the test (phonectl, simwatch).
@@ -16,24 +18,61 @@ inline std::wstring BinFolder() {
 }
 
 // A program of the bin folder, started with the test's environment.
-inline HANDLE StartProgram(const std::wstring& program, const std::wstring& args) {
+inline CHandle StartProgram(const std::wstring& program, const std::wstring& args) {
   std::wstring command = L"\"" + BinFolder() + L"\\" + program + L"\" " + args;
   STARTUPINFOW si = {sizeof(si)};
   PROCESS_INFORMATION pi = {};
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return nullptr;
-  CloseHandle(pi.hThread);
-  return pi.hProcess;
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return CHandle();
+  CHandle thread(pi.hThread);
+  return CHandle(pi.hProcess);
 }
 
 // Its exit code, waited for with a bound; ~0 when it did not end.
-inline DWORD FinishProgram(HANDLE process) {
+inline DWORD FinishProgram(CHandle process) {
   DWORD code = ~0u;
-  if (process && WaitForSingleObject(process, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
-  if (process) CloseHandle(process);
+  if (process && WaitForSingleObject(process.Get(), 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process.Get(), &code);
   return code;
 }
 
 inline DWORD RunPhonectl(const std::wstring& args) { return FinishProgram(StartProgram(L"phonectl.exe", args)); }
+
+// phonectl's exit code, with what it wrote to its output and error output.
+inline DWORD RunPhonectl(const std::wstring& args, std::string* output) {
+  output->clear();
+  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+  CHandle read, write;
+  if (!CreatePipe(read.Put(), write.Put(), &inherit, 0)) return ~0u;
+  SetHandleInformation(read.Get(), HANDLE_FLAG_INHERIT, 0);
+  std::wstring command = L"\"" + BinFolder() + L"\\phonectl.exe\" " + args;
+  STARTUPINFOW si = {sizeof(si)};
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  si.hStdOutput = write.Get();
+  si.hStdError = write.Get();
+  PROCESS_INFORMATION pi = {};
+  BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  write.Reset();  // the pipe ends when phonectl does
+  if (!started) return ~0u;
+  CHandle thread(pi.hThread), process(pi.hProcess);
+  char buffer[512];
+  DWORD n = 0;
+  while (ReadFile(read.Get(), buffer, sizeof(buffer), &n, nullptr) && n > 0) output->append(buffer, n);
+  return FinishProgram(std::move(process));
+}
+
+// Holds a file of the world open so that it can be read but neither replaced
+// nor deleted: a write of it fails as on a locked or read-only file.
+class CFileLock {
+public:
+  // With share 0 the file cannot be read either.
+  explicit CFileLock(const std::wstring& path, DWORD share = FILE_SHARE_READ)
+      : m_file(CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_ALWAYS, 0, nullptr)) {}
+  bool IsHeld() const { return m_file.IsValid(); }
+  void Release() { m_file.Reset(); }
+
+private:
+  CHandle m_file;
+};
 
 // An empty world in the temporary folder, made this process's world (and its
 // children's) through "TRELKSIM_WORLD"; deleted at the end.

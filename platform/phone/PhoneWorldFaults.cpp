@@ -1,0 +1,100 @@
+#include <windows.h>
+#include "PhoneWorld.h"
+#include <cstdio>
+#include <sstream>
+#include "PhoneWorldStore.h"
+#include "TrelkApi.h"
+#include "ZCLText.h"
+
+// Injected failures ("<entry> <code> <count>" lines, counted down across
+// processes), and the library codes that answer the world's own failures.
+
+namespace PhoneSim {
+
+using namespace WorldStore;
+
+namespace {
+
+const wchar_t kFaultsFile[] = L"faults.txt";
+
+}  // namespace
+
+void CPhoneWorld::InjectFault(const std::string& entry, DWORD code, DWORD count) {
+  {
+    // One line a fault: an entry name with a blank in it would not be read back.
+    if (entry.empty() || entry.find_first_of(" \t\r\n") != std::string::npos)
+      ThrowWorldError(ZCL_POS, ERROR_INVALID_PARAMETER, "No entry has such a name:", ZCLUtf8ToWide(entry));
+    CLock lock(*this);
+    std::string text;
+    ReadWhole(Join(m_folder, kFaultsFile), &text);
+    char line[160];
+    snprintf(line, sizeof(line), " 0x%08lX %lu\n", static_cast<unsigned long>(code), static_cast<unsigned long>(count));
+    Changed();
+    WriteUnlocked(Join(m_folder, kFaultsFile), text + entry + line);
+  }
+  Notify();
+}
+
+void CPhoneWorld::ClearFaults() {
+  {
+    CLock lock(*this);
+    Changed();
+    std::wstring path = Join(m_folder, kFaultsFile);
+    if (!DeleteFileW(path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
+      ThrowWorldError(ZCL_POS, GetLastError(), "The faults cannot be cleared:", path);
+  }
+  Notify();
+}
+
+bool CPhoneWorld::TakeFault(const char* entry, DWORD* code) {
+  std::wstring path = Join(m_folder, kFaultsFile);
+  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+  CLock lock(*this);
+  std::string text;
+  if (!ReadWhole(path, &text)) return false;
+  std::istringstream in(text);
+  std::string name, rest, line;
+  std::ostringstream out;
+  bool taken = false;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::string codeText;
+    unsigned long count = 0;
+    if (!(fields >> name >> codeText >> count) || count == 0) continue;
+    if (!taken && name == entry) {
+      taken = true;
+      *code = ToNumber(codeText);
+      --count;
+    }
+    if (count > 0) out << name << " " << codeText << " " << count << "\n";
+  }
+  if (taken) WriteUnlocked(path, out.str());
+  return taken;
+}
+
+DWORD LibraryResultOf(const ZCLException& failure) {
+  DWORD code = static_cast<DWORD>(failure.GetCode());
+  if ((code & 0xFF000000u) == 0x80000000u) return code;  // a library code already
+  switch (code) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+      return ELNYX_FILE_NO_PERMISSION_ON_PC;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return ELNYX_FILE_BUSY;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return ELNYX_MEMORY_FULL;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_DIRECTORY:
+      return ELNYX_FOLDER_NO_PERMISSION_ON_PC;
+    case ERROR_FILENAME_EXCED_RANGE:
+      return ELNYX_FILE_NAME_TOO_LONG;
+    case WAIT_TIMEOUT:
+      return ELNYX_FAILED_TIMEOUT;
+    default:
+      return ELNYX_UNKNOWN_ERROR;
+  }
+}
+
+}  // namespace PhoneSim

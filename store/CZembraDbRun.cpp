@@ -1,0 +1,37 @@
+#include <windows.h>
+#include "CZembraDbRun.h"
+#include "ZCLLogger.h"
+#include "ZCLText.h"
+
+namespace ZembraDb {
+
+std::wstring ColumnText16(sqlite3_stmt* s, int column) {
+  const void* text = sqlite3_column_text16(s, column);
+  return ZCLNullToEmpty(static_cast<const wchar_t*>(text));
+}
+
+std::vector<BYTE> ColumnBlob(sqlite3_stmt* s, int column) {
+  const BYTE* data = static_cast<const BYTE*>(sqlite3_column_blob(s, column));
+  int size = sqlite3_column_bytes(s, column);
+  if (!data || size <= 0) return std::vector<BYTE>();
+  return std::vector<BYTE>(data, data + size);
+}
+
+PhoneIdText ColumnPhoneId(sqlite3_stmt* s, int column) {
+  PhoneIdText id;
+  const unsigned char* text = sqlite3_column_text(s, column);
+  if (text) {
+    id.null = false;
+    id.text = reinterpret_cast<const char*>(text);
+  }
+  return id;
+}
+
+Trelk::CUid ParsePhoneId(const PhoneIdText& id) { return Trelk::CUid::Parse(id.null ? nullptr : id.text.c_str()); }
+
+void ThrowClosed() {
+  ZCLLogMessage(5, nullptr).Print("[ZCLSqlException %i: %s]", SQLITE_MISUSE, "database is not open");
+  throw ZCLSqlException("database is not open", SQLITE_MISUSE);
+}
+
+}  // namespace ZembraDb
