@@ -2,12 +2,11 @@
 #include <windows.h>
 #include <string>
 #include "COperationTask.h"
+#include "ComText.h"
 #include "ComTL.h"
 #include "SZembra.h"
 #include "ZCLFrame.h"
 
-// A new BSTR copy of text: E_POINTER, E_OUTOFMEMORY or S_OK.
-HRESULT CopyOperationText(const std::wstring& text, BSTR* copy);
 // Stores text up to its first zero character; null stores the empty text.
 void StoreOperationText(BSTR text, std::wstring& stored);
 
@@ -38,12 +37,12 @@ public:
 
   STDMETHOD(get_ClientId)(BSTR* pbstrClientId) override {
     return ZCLComMethod("COperation::get_ClientId", ZCL_SITE, [&]() -> HRESULT {
-      return CopyOperationText(GetClientId(), pbstrClientId);
+      return CopyComText(GetClientId(), pbstrClientId);
     });
   }
   STDMETHOD(get_OperationId)(BSTR* pbstrOperationId) override {
     return ZCLComMethod("COperation::get_OperationId", ZCL_SITE, [&]() -> HRESULT {
-      return CopyOperationText(GetOperationId(), pbstrOperationId);
+      return CopyComText(GetOperationId(), pbstrOperationId);
     });
   }
   STDMETHOD(get_OperationState)(EOperationState* pState) override {
@@ -72,7 +71,7 @@ private:
 #define OPERATION_TEXT_PROPERTY(Name, member)                                        \
   STDMETHOD(get_##Name)(BSTR* pbstr) override {                                      \
     return ZCLComMethod("COperation::get_" #Name, ZCL_SITE,                          \
-                        [&]() -> HRESULT { return CopyOperationText(member, pbstr); }); \
+                        [&]() -> HRESULT { return CopyComText(member, pbstr); }); \
   }                                                                                  \
   STDMETHOD(put_##Name)(BSTR bstr) override {                                        \
     return ZCLComMethod("COperation::put_" #Name, ZCL_SITE, [&]() -> HRESULT {       \

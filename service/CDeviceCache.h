@@ -1,0 +1,32 @@
+#pragma once
+#include <windows.h>
+#include <string>
+#include "CZembraDevice.h"
+#include "ZCLLogger.h"
+
+class CZembraDeviceList;
+
+// The phones the service has seen, kept across restarts: one folder per
+// phone under the user's "Orvex Dialix\data", holding "DeviceInfo.xml" and
+// the phone's database. Written only on the device manager's thread.
+class CDeviceCache {
+public:
+  virtual ~CDeviceCache() {}
+
+  // The cache folder, created when missing; throws ZCLComException.
+  std::wstring GetCacheFolder();
+  // A device read from its folder, with its database open.
+  CZembraDevicePtr LoadDevice(const std::wstring& folder);
+  // Creates the device's folder, opens its database there, writes its file.
+  void SaveDevice(CZembraDevice& device);
+  // Every device folder into the list; a folder that cannot be read is
+  // skipped and left as it is.
+  void LoadDevices(CZembraDeviceList& list);
+
+  // Tests point the cache at a folder of their own; empty restores the
+  // user's application-data folder. Process-wide.
+  static void SetCacheFolderForTests(const std::wstring& folder);
+
+private:
+  ZCLObjectTracer<CDeviceCache> m_tracer;
+};
