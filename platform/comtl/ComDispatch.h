@@ -6,6 +6,7 @@
 // Type information of one interface, loaded on first use from the registered
 // type library, or from the module's own TYPELIB resource when the library is
 // not registered (in-process tests, a server run before /RegServer).
+// Any thread may dispatch through it; loading and the module's end are guarded.
 class CComTypeInfoHolder {
 public:
   constexpr CComTypeInfoHolder(const IID* piid, const GUID* plibid, WORD major, WORD minor)

@@ -5,6 +5,7 @@
 #include "ZCLFrame.h"
 
 // Class factory over a creator function (the object map hands it over).
+// Called from any thread of any apartment; holds no state clients change.
 class CComClassFactory : public IClassFactory, public CComObjectRootEx<CComMultiThreadModel> {
 public:
   BEGIN_COM_MAP(CComClassFactory)

@@ -95,6 +95,8 @@ HRESULT CAtlExeModule::RevokeClassObjects() { return AtlRevokeClassObjects(m_pOb
 HRESULT CAtlExeModule::Run(int) {
   HRESULT hr = RegisterClassObjects(CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE);
   if (FAILED(hr)) return hr;
+  // A failed start leaves the event to Term: a client that got in once the
+  // class objects were registered may still unlock and signal it.
   if (m_bDelayShutdown && FAILED(StartMonitor())) {
     RevokeClassObjects();
     return E_FAIL;

@@ -245,6 +245,13 @@ protected:
     CTestObject::Reset();
     CTestSingleton::Reset();
   }
+  // One creation through the factory; the object must be empty on failure.
+  static HRESULT Create(IClassFactory* factory) {
+    CComPtr<IPersist> object;
+    HRESULT hr = factory->CreateInstance(nullptr, IID_IPersist, reinterpret_cast<void**>(&object));
+    EXPECT_EQ(SUCCEEDED(hr), object.p != nullptr);
+    return hr;
+  }
   CTestModule m_module;
 };
 
@@ -253,37 +260,28 @@ TEST_F(ComCreationTest, AThrowingClassFailsItsCreationWithAResult) {
   ASSERT_TRUE(factory);
 
   CTestObject::s_throw = CTestObject::ThrowInConstructor;
-  CComPtr<IPersist> object;
-  EXPECT_EQ(E_ACCESSDENIED, factory->CreateInstance(nullptr, IID_IPersist,
-                                                    reinterpret_cast<void**>(&object)));
-  EXPECT_FALSE(object);
+  EXPECT_EQ(E_ACCESSDENIED, Create(factory));
   EXPECT_NE(std::wstring::npos, ErrorDescription().find(L"no object today"));
   EXPECT_EQ(0, CTestObject::s_constructs);
   EXPECT_EQ(0, m_module.GetLockCount());
 
   CTestObject::s_throw = CTestObject::ThrowInFinalConstruct;
-  EXPECT_EQ(E_UNEXPECTED, factory->CreateInstance(nullptr, IID_IPersist,
-                                                  reinterpret_cast<void**>(&object)));
-  EXPECT_FALSE(object);
+  EXPECT_EQ(E_UNEXPECTED, Create(factory));
   EXPECT_EQ(1, CTestObject::s_constructs);
   EXPECT_EQ(1, CTestObject::s_releases);  // the half-made object went
   EXPECT_EQ(0, m_module.GetLockCount());
 
   CTestObject::s_throw = CTestObject::ThrowNowhere;
-  EXPECT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IPersist, reinterpret_cast<void**>(&object)));
+  EXPECT_EQ(S_OK, Create(factory));
 }
 
 TEST_F(ComCreationTest, ASingletonRemembersAThrownFailure) {
   CComPtr<IClassFactory> factory = MakeFactory<CTestSingleton>();
   ASSERT_TRUE(factory);
   CTestSingleton::s_throw = CTestSingleton::ThrowInConstructor;
-  CComPtr<IPersist> object;
-  EXPECT_EQ(E_ACCESSDENIED, factory->CreateInstance(nullptr, IID_IPersist,
-                                                    reinterpret_cast<void**>(&object)));
+  EXPECT_EQ(E_ACCESSDENIED, Create(factory));
   CTestSingleton::s_throw = CTestSingleton::ThrowNowhere;
-  EXPECT_EQ(E_ACCESSDENIED, factory->CreateInstance(nullptr, IID_IPersist,
-                                                    reinterpret_cast<void**>(&object)));
-  EXPECT_FALSE(object);
+  EXPECT_EQ(E_ACCESSDENIED, Create(factory));
   EXPECT_EQ(0, m_module.GetLockCount());
 }
 
