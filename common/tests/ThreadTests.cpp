@@ -10,16 +10,22 @@ namespace {
 
 typedef HRESULT(WINAPI* GetThreadDescriptionFn)(HANDLE, PWSTR*);
 
-// The name the system keeps for a thread; null when the call is missing
-// (Windows 7 keeps names only in the debugger).
-const wchar_t* ThreadDescription(HANDLE thread, std::wstring& name) {
-  auto get = reinterpret_cast<GetThreadDescriptionFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetThreadDescription")));
+GetThreadDescriptionFn GetThreadDescriptionCall() {
+  return reinterpret_cast<GetThreadDescriptionFn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetThreadDescription")));
+}
+
+// The name the system keeps for a thread. Windows 7 lacks the call (names
+// live only in an attached debugger there): the caller then checks what it
+// can observe instead.
+bool ReadThreadName(HANDLE thread, std::wstring& name) {
+  GetThreadDescriptionFn get = GetThreadDescriptionCall();
+  if (!get) return false;
   PWSTR text = nullptr;
-  if (!get) return nullptr;
-  if (SUCCEEDED(get(thread, &text)) && text) name = text;
+  HRESULT hr = get(thread, &text);
+  name = (SUCCEEDED(hr) && text) ? text : L"";
   LocalFree(text);
-  return name.c_str();
+  return SUCCEEDED(hr);
 }
 
 class Scripted : public CThreadImpl<Scripted> {
@@ -117,30 +123,65 @@ TEST(ThreadTest, PriorityIsSetBeforeTheThreadRuns) {
   }
 }
 
-unsigned __stdcall NameMyself(void* seen) {
-  ZCLSetThreadName(0xFFFFFFFF, "WorkerSelf");  // returns: nothing else catches it
-  const wchar_t* name = ThreadDescription(GetCurrentThread(), *static_cast<std::wstring*>(seen));
-  return name ? 1 : 2;
+struct SelfNaming {
+  DWORD id;  // what the thread passes to name itself
+  bool readable = false;
+  std::wstring name;
+};
+
+unsigned __stdcall NameMyself(void* argument) {
+  auto* self = static_cast<SelfNaming*>(argument);
+  ZCLSetThreadName(self->id ? self->id : GetCurrentThreadId(), "WorkerSelf");
+  self->readable = ReadThreadName(GetCurrentThread(), self->name);
+  return 5;  // reached only when the naming call returned
 }
 
-TEST(ThreadTest, ThreadsAreNamedWithNoDebuggerAttached) {
+// Wine swallows the debugger's naming exception itself when no debugger is
+// attached, so what is checked here is the name the system keeps.
+TEST(ThreadNameTest, AThreadNamesItselfByEitherIdAndRunsOn) {
   ASSERT_FALSE(IsDebuggerPresent());
-  std::wstring seen;
-  CThreadHandle handle;
-  ASSERT_TRUE(handle.Create(&NameMyself, &seen));
-  DWORD code = 0;
-  ASSERT_TRUE(handle.Wait(&code));
-  if (code == 1) {
-    EXPECT_EQ(seen, L"WorkerSelf");
+  for (DWORD id : {0xFFFFFFFFu, 0u}) {  // 0: the thread's own id, filled in by itself
+    SelfNaming self{id};
+    CThreadHandle handle;
+    ASSERT_TRUE(handle.Create(&NameMyself, &self));
+    DWORD code = 0;
+    ASSERT_TRUE(handle.Wait(&code));
+    EXPECT_EQ(code, 5u) << id;
+    if (GetThreadDescriptionCall()) {
+      EXPECT_TRUE(self.readable) << id;
+      EXPECT_EQ(self.name, L"WorkerSelf") << id;
+    }
   }
+}
 
-  Looper other;  // named from outside, by id
+TEST(ThreadNameTest, AnotherThreadIsNamedByItsId) {
+  Looper other;
   ASSERT_TRUE(other.StartThread());
   ASSERT_TRUE(other.m_started.Wait(10000));
   ZCLSetThreadName(other.GetThreadHandle().GetThreadId(), "WorkerOther");
   std::wstring name;
-  if (ThreadDescription(other.GetThreadHandle().GetHandle(), name)) {
+  if (ReadThreadName(other.GetThreadHandle().GetHandle(), name)) {
     EXPECT_EQ(name, L"WorkerOther");
+  } else {
+    EXPECT_EQ(GetThreadDescriptionCall(), nullptr) << "the system keeps names but gave none back";
+  }
+  // Naming another thread leaves the caller's own name alone.
+  std::wstring mine;
+  if (ReadThreadName(GetCurrentThread(), mine)) {
+    EXPECT_NE(mine, L"WorkerOther");
+  }
+}
+
+TEST(ThreadNameTest, AThreadThatIsGoneOrANullNameChangesNothing) {
+  std::wstring before, after;
+  bool readable = ReadThreadName(GetCurrentThread(), before);
+  EXPECT_EQ(readable, GetThreadDescriptionCall() != nullptr);
+  // Thread ids are multiples of four: this one names no thread.
+  ZCLSetThreadName(0xFFFFFFF3u, "Nobody");
+  ZCLSetThreadName(0xFFFFFFFF, nullptr);
+  if (readable) {
+    ASSERT_TRUE(ReadThreadName(GetCurrentThread(), after));
+    EXPECT_EQ(after, before);
   }
 }
 

@@ -1,13 +1,17 @@
 #include <windows.h>
+#include <utility>
 #include <vector>
+#include "CLockable.h"
 #include "ComDispatch.h"
 #include "ComModule.h"
 #include "ComPtr.h"
+#include "ZCLFrame.h"
 
 namespace {
 
 // Guards loading and the list of loaded type information (any thread may
-// make the first dispatch call).
+// make the first dispatch call). Never destroyed: dispatch calls may come
+// while statics are being torn down.
 CRITICAL_SECTION& TypeInfoLock() {
   static CRITICAL_SECTION* lock = [] {
     auto* section = new CRITICAL_SECTION;
@@ -17,8 +21,14 @@ CRITICAL_SECTION& TypeInfoLock() {
   return *lock;
 }
 
-std::vector<ITypeInfo**>& LoadedTypeInfos() {
-  static auto* loaded = new std::vector<ITypeInfo**>;
+// The holders' caches and the references that keep them valid.
+struct LoadedTypeInfo {
+  ITypeInfo** cache;
+  CComPtr<ITypeInfo> owner;
+};
+
+std::vector<LoadedTypeInfo>& LoadedTypeInfos() {
+  static auto* loaded = new std::vector<LoadedTypeInfo>;
   return *loaded;
 }
 
@@ -40,52 +50,64 @@ HRESULT LoadLibraryOf(const GUID& libid, WORD major, WORD minor, LCID lcid, ITyp
 
 }  // namespace
 
-HRESULT CComTypeInfoHolder::EnsureLoaded() {
-  ::EnterCriticalSection(&TypeInfoLock());
-  HRESULT hr = S_OK;
+// Hands out a reference of its own, so that the module's end cannot take the
+// type information from under a call in progress.
+HRESULT CComTypeInfoHolder::Loaded(CComPtr<ITypeInfo>& info) {
+  CCriticalSectionGuard guard(TypeInfoLock());
   if (!m_pInfo) {
     CComPtr<ITypeLib> lib;
-    hr = LoadLibraryOf(*m_plibid, m_wMajor, m_wMinor, LOCALE_USER_DEFAULT, &lib);
-    if (SUCCEEDED(hr)) hr = lib->GetTypeInfoOfGuid(*m_pguid, &m_pInfo);
-    if (SUCCEEDED(hr)) LoadedTypeInfos().push_back(&m_pInfo);
+    HRESULT hr = LoadLibraryOf(*m_plibid, m_wMajor, m_wMinor, LOCALE_USER_DEFAULT, &lib);
+    CComPtr<ITypeInfo> loaded;
+    if (SUCCEEDED(hr)) hr = lib->GetTypeInfoOfGuid(*m_pguid, &loaded);
+    if (FAILED(hr)) return hr;
+    LoadedTypeInfos().push_back({&m_pInfo, loaded});
+    m_pInfo = loaded;
   }
-  ::LeaveCriticalSection(&TypeInfoLock());
-  return hr;
+  info = m_pInfo;
+  return S_OK;
 }
 
 HRESULT CComTypeInfoHolder::GetTypeInfo(UINT index, LCID, ITypeInfo** ppInfo) {
-  if (!ppInfo) return E_POINTER;
-  *ppInfo = nullptr;
-  if (index != 0) return DISP_E_BADINDEX;
-  HRESULT hr = EnsureLoaded();
-  if (FAILED(hr)) return hr;
-  m_pInfo->AddRef();
-  *ppInfo = m_pInfo;
-  return S_OK;
+  return ZCLComMethod("IDispatchImpl::GetTypeInfo", ZCL_SITE, [&]() -> HRESULT {
+    if (!ppInfo) return E_POINTER;
+    *ppInfo = nullptr;
+    if (index != 0) return DISP_E_BADINDEX;
+    CComPtr<ITypeInfo> info;
+    HRESULT hr = Loaded(info);
+    if (FAILED(hr)) return hr;
+    *ppInfo = info.Detach();
+    return S_OK;
+  });
 }
 
 HRESULT CComTypeInfoHolder::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                           DISPID* dispids) {
-  HRESULT hr = EnsureLoaded();
-  if (FAILED(hr)) return hr;
-  return ::DispGetIDsOfNames(m_pInfo, names, count, dispids);
+  return ZCLComMethod("IDispatchImpl::GetIDsOfNames", ZCL_SITE, [&]() -> HRESULT {
+    CComPtr<ITypeInfo> info;
+    HRESULT hr = Loaded(info);
+    if (FAILED(hr)) return hr;
+    return ::DispGetIDsOfNames(info, names, count, dispids);
+  });
 }
 
 HRESULT CComTypeInfoHolder::Invoke(IDispatch* self, DISPID dispid, REFIID riid, LCID,
                                    WORD flags, DISPPARAMS* params, VARIANT* result,
                                    EXCEPINFO* excepinfo, UINT* argErr) {
-  if (!::InlineIsEqualGUID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-  HRESULT hr = EnsureLoaded();
-  if (FAILED(hr)) return hr;
-  return m_pInfo->Invoke(self, dispid, flags, params, result, excepinfo, argErr);
+  return ZCLComMethod("IDispatchImpl::Invoke", ZCL_SITE, [&]() -> HRESULT {
+    if (!::InlineIsEqualGUID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    CComPtr<ITypeInfo> info;
+    HRESULT hr = Loaded(info);
+    if (FAILED(hr)) return hr;
+    return info->Invoke(self, dispid, flags, params, result, excepinfo, argErr);
+  });
 }
 
+// The references go outside the lock.
 void AtlReleaseTypeInfos() {
-  ::EnterCriticalSection(&TypeInfoLock());
-  for (ITypeInfo** info : LoadedTypeInfos()) {
-    if (*info) (*info)->Release();
-    *info = nullptr;
+  std::vector<LoadedTypeInfo> released;
+  {
+    CCriticalSectionGuard guard(TypeInfoLock());
+    released.swap(LoadedTypeInfos());
+    for (LoadedTypeInfo& loaded : released) *loaded.cache = nullptr;
   }
-  LoadedTypeInfos().clear();
-  ::LeaveCriticalSection(&TypeInfoLock());
 }

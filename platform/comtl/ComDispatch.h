@@ -1,10 +1,12 @@
 #pragma once
 #include <windows.h>
 #include <oaidl.h>
+#include "ComPtr.h"
 
 // Type information of one interface, loaded on first use from the registered
 // type library, or from the module's own TYPELIB resource when the library is
 // not registered (in-process tests, a server run before /RegServer).
+// Any thread may dispatch through it; loading and the module's end are guarded.
 class CComTypeInfoHolder {
 public:
   constexpr CComTypeInfoHolder(const IID* piid, const GUID* plibid, WORD major, WORD minor)
@@ -16,13 +18,13 @@ public:
                  DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepinfo, UINT* argErr);
 
 private:
-  HRESULT EnsureLoaded();
+  HRESULT Loaded(CComPtr<ITypeInfo>& info);
 
   const IID* m_pguid;
   const GUID* m_plibid;
   WORD m_wMajor;
   WORD m_wMinor;
-  ITypeInfo* m_pInfo = nullptr;  // released by AtlReleaseTypeInfos
+  ITypeInfo* m_pInfo = nullptr;  // a cache; its reference is kept with the loaded list
 };
 
 // Dual interface T dispatched through its type information.

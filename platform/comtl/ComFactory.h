@@ -2,8 +2,10 @@
 #include <windows.h>
 #include "ComError.h"
 #include "ComObject.h"
+#include "ZCLFrame.h"
 
 // Class factory over a creator function (the object map hands it over).
+// Called from any thread of any apartment; holds no state clients change.
 class CComClassFactory : public IClassFactory, public CComObjectRootEx<CComMultiThreadModel> {
 public:
   BEGIN_COM_MAP(CComClassFactory)
@@ -13,20 +15,24 @@ public:
   void SetVoid(void* pv) { m_pfnCreateInstance = reinterpret_cast<_ATL_CREATORFUNC>(pv); }
 
   STDMETHOD(CreateInstance)(IUnknown* outer, REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (outer) return CLASS_E_NOAGGREGATION;
-    if (!m_pfnCreateInstance) return E_UNEXPECTED;
-    return m_pfnCreateInstance(nullptr, riid, ppv);
+    return ZCLComMethod("CComClassFactory::CreateInstance", ZCL_SITE, [&]() -> HRESULT {
+      if (!ppv) return E_POINTER;
+      *ppv = nullptr;
+      if (outer) return CLASS_E_NOAGGREGATION;
+      if (!m_pfnCreateInstance) return E_UNEXPECTED;
+      return m_pfnCreateInstance(nullptr, riid, ppv);
+    });
   }
   STDMETHOD(LockServer)(BOOL lock) override {
-    if (_pAtlModule) {
-      if (lock)
-        _pAtlModule->Lock();
-      else
-        _pAtlModule->Unlock();
-    }
-    return S_OK;
+    return ZCLComMethod("CComClassFactory::LockServer", ZCL_SITE, [&]() -> HRESULT {
+      if (_pAtlModule) {
+        if (lock)
+          _pAtlModule->Lock();
+        else
+          _pAtlModule->Unlock();
+      }
+      return S_OK;
+    });
   }
 
 protected:
@@ -40,23 +46,28 @@ protected:
 template <class T>
 class CComClassFactorySingleton : public CComClassFactory {
 public:
+  // The creation runs under the factory's lock, so that two first requests
+  // make one object; it calls no client.
   STDMETHOD(CreateInstance)(IUnknown* outer, REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (outer) return CLASS_E_NOAGGREGATION;
-    CComPtr<IUnknown> object;
-    HRESULT hr;
-    Lock();
-    if (m_hrCreate == S_OK && !m_spObj) {
-      m_hrCreate = CComCreator<CComObjectCached<T>>::CreateInstance(
-          nullptr, IID_IUnknown, reinterpret_cast<void**>(&m_spObj));
-      if (SUCCEEDED(m_hrCreate)) m_hrCreate = S_OK;
-    }
-    hr = m_hrCreate;
-    object = m_spObj;
-    Unlock();
-    if (FAILED(hr)) return hr;
-    return object->QueryInterface(riid, ppv);
+    return ZCLComMethod("CComClassFactorySingleton::CreateInstance", ZCL_SITE, [&]() -> HRESULT {
+      if (!ppv) return E_POINTER;
+      *ppv = nullptr;
+      if (outer) return CLASS_E_NOAGGREGATION;
+      CComPtr<IUnknown> object;
+      HRESULT hr;
+      {
+        CComObjectLock<CComClassFactorySingleton> guard(this);
+        if (m_hrCreate == S_OK && !m_spObj) {
+          m_hrCreate = CComCreator<CComObjectCached<T>>::CreateInstance(
+              nullptr, IID_IUnknown, reinterpret_cast<void**>(&m_spObj));
+          if (SUCCEEDED(m_hrCreate)) m_hrCreate = S_OK;
+        }
+        hr = m_hrCreate;
+        object = m_spObj;
+      }
+      if (FAILED(hr)) return hr;
+      return object->QueryInterface(riid, ppv);
+    });
   }
 
   // The instance goes with the factory, when the module releases it.

@@ -1,7 +1,7 @@
 #include <windows.h>
 #include <oleauto.h>
+#include <utility>
 #include "ComModule.h"
-#include "ComPtr.h"
 #include "Registrar.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
@@ -28,15 +28,11 @@ HRESULT AtlHresultFromLastError() {
   return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
 }
 
-CAtlModule::CAtlModule() : m_hInstResource(AtlGetThisModule()) {
-  ::InitializeCriticalSection(&m_csGIT);
-  _pAtlModule = this;
-}
+CAtlModule::CAtlModule() : m_hInstResource(AtlGetThisModule()) { _pAtlModule = this; }
 
 CAtlModule::~CAtlModule() {
   ReleaseGIT();
   if (_pAtlModule == this) _pAtlModule = nullptr;
-  ::DeleteCriticalSection(&m_csGIT);
 }
 
 LONG CAtlModule::Lock() { return ::InterlockedIncrement(&m_nLockCnt); }
@@ -46,25 +42,24 @@ LONG CAtlModule::GetLockCount() { return m_nLockCnt; }
 HRESULT CAtlModule::GetGITPtr(IGlobalInterfaceTable** ppGIT) {
   if (!ppGIT) return E_POINTER;
   *ppGIT = nullptr;
-  HRESULT hr = S_OK;
-  ::EnterCriticalSection(&m_csGIT);
-  if (!m_pGIT)
-    hr = ::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                            IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&m_pGIT));
-  if (SUCCEEDED(hr)) {
-    m_pGIT->AddRef();
-    *ppGIT = m_pGIT;
+  // Creating the table is the one call made under the lock: it is the
+  // platform's own in-process object, not a client.
+  CLockGuard guard(&m_gitLock);
+  if (!m_pGIT) {
+    HRESULT hr = ::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
+                                    IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&m_pGIT));
+    if (FAILED(hr)) return hr;
   }
-  ::LeaveCriticalSection(&m_csGIT);
-  return hr;
+  return m_pGIT.CopyTo(ppGIT);
 }
 
+// The last reference goes outside the lock.
 void CAtlModule::ReleaseGIT() {
-  ::EnterCriticalSection(&m_csGIT);
-  IGlobalInterfaceTable* git = m_pGIT;
-  m_pGIT = nullptr;
-  ::LeaveCriticalSection(&m_csGIT);
-  if (git) git->Release();
+  CComPtr<IGlobalInterfaceTable> git;
+  {
+    CLockGuard guard(&m_gitLock);
+    git = std::move(m_pGIT);
+  }
 }
 
 HRESULT CAtlModule::AddCommonRGSReplacements(IRegistrarBase*) { return S_OK; }
@@ -117,9 +112,9 @@ HRESULT AtlRevokeClassObjects(_ATL_OBJMAP_ENTRY* map) {
 
 void AtlReleaseClassFactories(_ATL_OBJMAP_ENTRY* map) {
   for (_ATL_OBJMAP_ENTRY* entry = map; entry && entry->pclsid; ++entry) {
-    IUnknown* factory = entry->pCF;
+    CComPtr<IUnknown> factory;
+    factory.Attach(entry->pCF);  // the map's reference, given up here
     entry->pCF = nullptr;
-    if (factory) factory->Release();
   }
 }
 

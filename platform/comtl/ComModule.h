@@ -3,6 +3,8 @@
 #include <objbase.h>
 #include <objidl.h>
 #include <string>
+#include "CLockable.h"
+#include "ComPtr.h"
 
 struct IRegistrarBase;
 
@@ -73,8 +75,8 @@ protected:
 private:
   CAtlModule(const CAtlModule&) = delete;
   CAtlModule& operator=(const CAtlModule&) = delete;
-  CRITICAL_SECTION m_csGIT;
-  IGlobalInterfaceTable* m_pGIT = nullptr;
+  CLockable m_gitLock;  // guards m_pGIT only; never held across a call out
+  CComPtr<IGlobalInterfaceTable> m_pGIT;
 };
 
 extern CAtlModule* _pAtlModule;

@@ -2,9 +2,11 @@
 #include <windows.h>
 #include <objbase.h>
 #include <climits>
+#include <memory>
 #include <new>
 #include "ComModule.h"
 #include "ComPtr.h"
+#include "ZCLFrame.h"
 
 // --- Threading models: how a reference count changes and what a lock is.
 
@@ -154,21 +156,23 @@ inline HRESULT AtlAggregateFreeThreadedMarshaler(IUnknown* controlling, CComPtr<
 
 // Final construction runs between a temporary reference and its release, so
 // an object that hands itself out during FinalConstruct is not destroyed by it.
+// A constructor or FinalConstruct that throws fails the creation with the
+// frame's HRESULT; a half-made object is deleted.
 template <class Wrapper>
 HRESULT AtlCreateWrapped(Wrapper** pp, void* pv = nullptr) {
   if (!pp) return E_POINTER;
   *pp = nullptr;
-  Wrapper* p = new (std::nothrow) Wrapper(pv);
-  if (!p) return E_OUTOFMEMORY;
-  p->SetVoid(pv);
-  p->InternalAddRef();
-  HRESULT hr = p->FinalConstruct();
-  p->InternalRelease();
-  if (FAILED(hr)) {
-    delete p;
-    return hr;
-  }
-  *pp = p;
+  std::unique_ptr<Wrapper> made;
+  HRESULT hr = ZCLComMethod("AtlCreateWrapped", ZCL_SITE, [&]() -> HRESULT {
+    made.reset(new Wrapper(pv));
+    made->SetVoid(pv);
+    made->InternalAddRef();
+    HRESULT constructed = made->FinalConstruct();
+    made->InternalRelease();
+    return constructed;
+  });
+  if (FAILED(hr)) return hr;  // made deletes the object
+  *pp = made.release();
   return hr;
 }
 
@@ -179,9 +183,10 @@ class CComObjectWrapper : public Base {
 public:
   typedef Base _BaseClass;
   explicit CComObjectWrapper(void* = nullptr) { LockPolicy::Constructed(); }
+  // Runs inside the last Release: nothing thrown by FinalRelease leaves it.
   virtual ~CComObjectWrapper() {
     this->m_dwRef = -(LONG_MAX / 2);  // references taken in FinalRelease do not re-delete
-    this->FinalRelease();
+    ZCLGuarded(3, ZCL_SITE, [this] { this->FinalRelease(); });
     LockPolicy::Destroyed();
   }
   STDMETHOD_(ULONG, AddRef)() override {
@@ -255,10 +260,8 @@ public:
     Wrapper* p = nullptr;
     HRESULT hr = AtlCreateWrapped(&p, pv);
     if (FAILED(hr)) return hr;
-    p->AddRef();  // the query below must not leave it at zero on failure
-    hr = p->QueryInterface(riid, ppv);
-    p->Release();
-    return hr;
+    CComPtr<Wrapper> hold(p);  // a failed query below must not leave it at zero
+    return p->QueryInterface(riid, ppv);
   }
 };
 

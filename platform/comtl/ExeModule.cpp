@@ -2,6 +2,7 @@
 #include <cwctype>
 #include "ExeModule.h"
 #include "Registrar.h"
+#include "ZCLFrame.h"
 
 bool CAtlExeModule::m_bInitFailed = false;
 
@@ -26,8 +27,7 @@ LONG CAtlExeModule::Unlock() {
   if (count == 0) {
     if (m_bDelayShutdown) {
       m_bActivity = true;
-      HANDLE event = m_hEventShutdown;
-      if (event) ::SetEvent(event);
+      if (m_shutdownEvent.IsCreated()) ::SetEvent(m_shutdownEvent.Handle());
     } else {
       ::PostThreadMessageW(m_dwMainThreadID, WM_QUIT, 0, 0);
     }
@@ -95,11 +95,14 @@ HRESULT CAtlExeModule::RevokeClassObjects() { return AtlRevokeClassObjects(m_pOb
 HRESULT CAtlExeModule::Run(int) {
   HRESULT hr = RegisterClassObjects(CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE);
   if (FAILED(hr)) return hr;
+  // A failed start leaves the event to Term: a client that got in once the
+  // class objects were registered may still unlock and signal it.
   if (m_bDelayShutdown && FAILED(StartMonitor())) {
     RevokeClassObjects();
     return E_FAIL;
   }
   for (;;) {
+    StartCountdown();
     RunMessageLoop();
     // Once the class objects are revoked no new activation reaches this
     // process. One that got in before (its client already holds the class
@@ -113,6 +116,17 @@ HRESULT CAtlExeModule::Run(int) {
     if (FAILED(hr)) break;
   }
   return hr;
+}
+
+// An instance nobody ever uses must end too (Wine starts a server for each of
+// two clients that ask at the same moment; one registration serves both), so
+// the idle countdown starts with the loop and not only at the last unlock.
+// The thread's queue exists before the monitor can post the quit to it.
+void CAtlExeModule::StartCountdown() {
+  if (!m_bDelayShutdown || !m_monitor) return;
+  MSG msg;
+  ::PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+  ::SetEvent(m_shutdownEvent.Handle());
 }
 
 void CAtlExeModule::RunMessageLoop() {
@@ -139,33 +153,28 @@ void CAtlExeModule::PumpMessagesFor(DWORD milliseconds) {
 }
 
 HRESULT CAtlExeModule::StartMonitor() {
-  if (m_hMonitor) return S_OK;
-  if (!m_hEventShutdown) {
-    m_hEventShutdown = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if (!m_hEventShutdown) return E_FAIL;
-  }
-  m_bStopMonitor = false;
-  m_hMonitor = ::CreateThread(nullptr, 0, MonitorProc, this, 0, nullptr);
-  if (!m_hMonitor) {
-    HANDLE event = m_hEventShutdown;
-    m_hEventShutdown = nullptr;
-    ::CloseHandle(event);
+  if (m_monitor) return S_OK;
+  if (!ZCLGuarded(3, ZCL_SITE, [&] {
+        if (!m_shutdownEvent.IsCreated()) m_shutdownEvent.Create();
+      }))
     return E_FAIL;
-  }
-  return S_OK;
+  m_bStopMonitor = false;
+  m_monitor.Reset(::CreateThread(nullptr, 0, MonitorProc, this, 0, nullptr));
+  return m_monitor ? S_OK : E_FAIL;
 }
 
+// The monitor only waits on the event and posts, so waiting for it to end
+// cannot hang.
 void CAtlExeModule::StopMonitor() {
-  if (!m_hMonitor) return;
+  if (!m_monitor) return;
   m_bStopMonitor = true;
-  ::SetEvent(m_hEventShutdown);
-  ::WaitForSingleObject(m_hMonitor, INFINITE);
-  ::CloseHandle(m_hMonitor);
-  m_hMonitor = nullptr;
+  ::SetEvent(m_shutdownEvent.Handle());
+  ::WaitForSingleObject(m_monitor.Get(), INFINITE);
+  m_monitor.Reset();
 }
 
 DWORD WINAPI CAtlExeModule::MonitorProc(void* module) {
-  static_cast<CAtlExeModule*>(module)->MonitorShutdown();
+  ZCLGuarded(1, ZCL_SITE, [module] { static_cast<CAtlExeModule*>(module)->MonitorShutdown(); });
   return 0;
 }
 
@@ -175,16 +184,17 @@ DWORD WINAPI CAtlExeModule::MonitorProc(void* module) {
 // late client and serves on.
 void CAtlExeModule::MonitorShutdown() {
   for (;;) {
-    ::WaitForSingleObject(m_hEventShutdown, INFINITE);
-    DWORD wait;
+    m_shutdownEvent.Wait(INFINITE);
+    bool signalled;
     do {
       if (m_bStopMonitor) return;
       m_bActivity = false;
-      wait = ::WaitForSingleObject(m_hEventShutdown, m_dwTimeOut);
-    } while (wait == WAIT_OBJECT_0);
+      signalled = m_shutdownEvent.Wait(m_dwTimeOut);
+    } while (signalled);
     if (m_bStopMonitor) return;
     if (!m_bActivity && GetLockCount() == 0)
       ::PostThreadMessageW(m_dwMainThreadID, WM_QUIT, 0, 0);
+    ++m_nCountdownsEnded;
   }
 }
 
@@ -200,7 +210,5 @@ void CAtlExeModule::Term() {
     ::CoUninitialize();
     m_bComInitialized = false;
   }
-  HANDLE event = m_hEventShutdown;
-  m_hEventShutdown = nullptr;
-  if (event) ::CloseHandle(event);
+  m_shutdownEvent.Close();
 }

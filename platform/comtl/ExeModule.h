@@ -1,7 +1,9 @@
 #pragma once
 #include <windows.h>
 #include <atomic>
+#include "CSyncEvent.h"
 #include "ComModule.h"
+#include "ZCLHandle.h"
 
 // The module of a local-server program. Built on the program's main thread,
 // which becomes a single-threaded apartment and runs the message loop; Lock and
@@ -49,6 +51,8 @@ public:
   // Times a shutdown was called off because a client came in while the
   // class objects were being revoked.
   std::atomic<LONG> m_nShutdownsCancelled{0};
+  // Idle countdowns the monitor ran to their end and then decided on.
+  std::atomic<LONG> m_nCountdownsEnded{0};
 
 protected:
   _ATL_OBJMAP_ENTRY* GetObjectMap() const { return m_pObjMap; }
@@ -58,12 +62,16 @@ private:
   void StopMonitor();
   void MonitorShutdown();
   static DWORD WINAPI MonitorProc(void* module);
+  void StartCountdown();
   void RunMessageLoop();
   void PumpMessagesFor(DWORD milliseconds);
 
   _ATL_OBJMAP_ENTRY* m_pObjMap;
-  HANDLE m_hEventShutdown = nullptr;
-  HANDLE m_hMonitor = nullptr;
+  // Made before the monitor starts and closed only at Term, after the
+  // monitor has ended and the objects that unlock have gone: an unlock from
+  // any thread may signal it meanwhile.
+  CSyncEvent m_shutdownEvent;
+  CHandle m_monitor;
   std::atomic<bool> m_bStopMonitor{false};
   bool m_bTermed = false;
 };

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 #include "ComTL.h"
+#include "ZCLException.h"
+#include "ZCLWait.h"
 
 // A module of the template layer for tests: short time-outs, and the
 // registration switches recorded instead of run when asked to.
@@ -35,7 +37,7 @@ public:
 };
 
 // A test object: counts its final constructions and releases; the result of
-// FinalConstruct is chosen by the test.
+// FinalConstruct, and where the object throws, are chosen by the test.
 extern const CLSID CLSID_TestObject;
 extern const CLSID CLSID_TestSingleton;
 
@@ -47,6 +49,11 @@ public:
   END_COM_MAP()
   DECLARE_NO_REGISTRY()
 
+  enum Throw { ThrowNowhere, ThrowInConstructor, ThrowInFinalConstruct, ThrowInFinalRelease };
+  CCountedObject() {
+    if (s_throw == ThrowInConstructor) throw ZCLComException(E_ACCESSDENIED, "no object today");
+  }
+
   STDMETHOD(GetClassID)(CLSID* clsid) override {
     *clsid = T::GetObjectCLSID();
     return S_OK;
@@ -56,18 +63,24 @@ public:
     // Handing itself out during construction must not destroy it.
     AddRef();
     Release();
+    if (s_throw == ThrowInFinalConstruct) throw 42;
     return s_hrConstruct;
   }
-  void FinalRelease() { ++s_releases; }
+  void FinalRelease() {
+    ++s_releases;
+    if (s_throw == ThrowInFinalRelease) throw ZCLException("release failed");
+  }
 
   static void Reset() {
     s_constructs = 0;
     s_releases = 0;
     s_hrConstruct = S_OK;
+    s_throw = ThrowNowhere;
   }
   static inline int s_constructs = 0;
   static inline int s_releases = 0;
   static inline HRESULT s_hrConstruct = S_OK;
+  static inline Throw s_throw = ThrowNowhere;
 };
 
 class CTestObject : public CCountedObject<CTestObject>,
@@ -82,10 +95,5 @@ public:
 // Waits for a condition, polling, for at most the given time.
 template <class Predicate>
 bool WaitFor(Predicate done, DWORD milliseconds = 10000) {
-  const ULONGLONG end = ::GetTickCount64() + milliseconds;
-  while (!done()) {
-    if (::GetTickCount64() >= end) return false;
-    ::Sleep(10);
-  }
-  return true;
+  return ZCLWaitUntil(done, milliseconds);
 }
