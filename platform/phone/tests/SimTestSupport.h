@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include "PhoneWorld.h"
@@ -17,14 +18,22 @@ inline std::wstring BinFolder() {
   return folder.substr(0, folder.find_last_of(L'\\'));
 }
 
-// A program of the bin folder, started with the test's environment.
+// A program of the bin folder, started with the test's environment. Wine
+// now and then refuses a start while many processes come and go in the
+// prefix: that is tried again, a few times, before the test fails on it.
 inline CHandle StartProgram(const std::wstring& program, const std::wstring& args) {
-  std::wstring command = L"\"" + BinFolder() + L"\\" + program + L"\" " + args;
-  STARTUPINFOW si = {sizeof(si)};
-  PROCESS_INFORMATION pi = {};
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return CHandle();
-  CHandle thread(pi.hThread);
-  return CHandle(pi.hProcess);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    std::wstring command = L"\"" + BinFolder() + L"\\" + program + L"\" " + args;
+    STARTUPINFOW si = {sizeof(si)};
+    PROCESS_INFORMATION pi = {};
+    if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+      CHandle thread(pi.hThread);
+      return CHandle(pi.hProcess);
+    }
+    fwprintf(stderr, L"%ls could not be started (error %lu)\n", program.c_str(), GetLastError());
+    Sleep(200);
+  }
+  return CHandle();
 }
 
 // Its exit code, waited for with a bound; ~0 when it did not end.
