@@ -1,5 +1,43 @@
 #include <windows.h>
+#include <memory>
 #include "CDeviceManager.h"
+#include "CDevice.h"
+#include "CStandInDeviceImpl.h"
+#include "CZembra.h"
+#include "ComText.h"
+#include "DeviceTasks.h"
+#include "TrelkDevice.h"
+#include "ZCLException.h"
+#include "ZCLFrame.h"
+
+namespace {
+
+const DWORD kBluetoothMedia = 8;
+
+CLockable& FactoryLock() {
+  static CLockable* lock = new CLockable;
+  return *lock;
+}
+
+DeviceImplFactory& TestFactory() {
+  static DeviceImplFactory* factory = new DeviceImplFactory;
+  return *factory;
+}
+
+DeviceImplFactory CurrentFactory() {
+  CLockGuard guard(&FactoryLock());
+  return TestFactory() ? TestFactory() : DeviceImplFactory(&CreateDeviceImpl);
+}
+
+bool HasSerial(const WCHAR* serialNumber) { return serialNumber && *serialNumber; }
+
+void LogEvent(const char* name, const WCHAR* serialNumber, DWORD status) {
+  ZCLLogMessage(5, nullptr, "%s: Serial:%ls, Media:0x%02X, Info:0x%02X, Reason:0x%04X", name,
+                serialNumber ? serialNumber : L"", static_cast<unsigned>((status >> 24) & 0xFF),
+                static_cast<unsigned>((status >> 16) & 0xFF), static_cast<unsigned>(status & 0xFFFF));
+}
+
+}  // namespace
 
 CDeviceManager::CDeviceManager(CZembra* zembra) : CGlobalQueue(L"DeviceManager"), m_zembra(zembra) {
   ZCLScopeTracer trace("CDeviceManager::CDeviceManager");
@@ -13,4 +51,206 @@ CDeviceManager::~CDeviceManager() {
 void CDeviceManager::SetDeviceManagement(Trelk::CDeviceManagement* deviceManagement) {
   ZCLScopeTracer trace("CDeviceManager::SetDeviceManagement");
   m_deviceManagement = deviceManagement;
+}
+
+void CDeviceManager::SetDeviceImplFactoryForTests(DeviceImplFactory factory) {
+  CLockGuard guard(&FactoryLock());
+  TestFactory() = std::move(factory);
+}
+
+void CDeviceManager::Queue(CTaskBase* task) {
+  std::unique_ptr<CTaskBase> owned(task);
+  AddTask(task);
+  owned.release();
+}
+
+// A failure of the library leaves the rest of the start-up undone; the
+// thread serves its queue all the same.
+void CDeviceManager::OnThreadStart() {
+  CGlobalQueue::OnThreadStart();
+  ZCLGuarded(1, ZCL_SITE, [&] { StartUp(); });
+}
+
+// The sink is registered before the phones are listed, so a phone that
+// arrives in between is both listed and announced: its second online task
+// finds it up and leaves it alone.
+void CDeviceManager::StartUp() {
+  ZCLScopeTracer trace("CDeviceManager::StartUp");
+  if (!m_deviceManagement) return;
+  m_deviceManagement->OpenDM();
+  m_deviceManagement->RegisterDeviceNotify(this);
+  m_devices.Load();
+  Trelk::CTrelkDeviceList connected;
+  m_deviceManagement->GetDevices(connected);
+  for (size_t i = 0; i < connected.Count(); ++i) {
+    Trelk::ITrelkDevice* entry = connected.GetAt(i);
+    if (!entry) continue;
+    if (m_devices.Find(entry->GetSerialNumber()))
+      InitializeDevice(entry->GetSerialNumber());
+    else
+      Queue(new CDeviceOnlineTask(m_zembra, entry->GetSerialNumber()));
+  }
+  m_deviceManagement->RefreshDeviceList();
+}
+
+// Implementations are taken down here, on the thread that brought them up;
+// clients are not told.
+void CDeviceManager::OnThreadExit(DWORD exitCode) {
+  ZCLGuarded(1, ZCL_SITE, [&] {
+    ZCLScopeTracer trace("CDeviceManager::OnThreadExit");
+    for (int i = 0; i < m_devices.Count(); ++i) {
+      CZembraDevicePtr device = m_devices.GetAt(i);
+      if (device) ZCLGuarded(1, ZCL_SITE, [&] { device->SetDeviceImpl(nullptr); });
+    }
+    m_devices.RemoveAll();
+  });
+  CGlobalQueue::OnThreadExit(exitCode);
+}
+
+void CDeviceManager::OnDeviceListUpdated() { ZCLScopeTracer trace("CDeviceManager::OnDeviceListUpdated"); }
+
+void CDeviceManager::OnDeviceAdded(const WCHAR* serialNumber, DWORD status) {
+  ZCLGuarded(3, ZCL_SITE, [&] {
+    ZCLScopeTracer trace("CDeviceManager::OnDeviceAdded");
+    LogEvent("OnDeviceAdded", serialNumber, status);
+    if (HasSerial(serialNumber))
+      Queue(new CDeviceOnlineTask(m_zembra, serialNumber));
+    else
+      ZCLLogMessage(2, nullptr, "OnDeviceAdded: No Serial number, device ignored!");
+  });
+}
+
+void CDeviceManager::OnDeviceRemoved(const WCHAR* serialNumber, DWORD status) {
+  ZCLGuarded(1, ZCL_SITE, [&] {
+    ZCLScopeTracer trace("CDeviceManager::OnDeviceRemoved");
+    LogEvent("OnDeviceRemoved", serialNumber, status);
+    if (HasSerial(serialNumber))
+      Queue(new CDeviceOfflineTask(m_zembra, serialNumber));
+    else
+      ZCLLogMessage(1, nullptr, "OnDeviceRemoved: No Serial number, ignored!");
+  });
+}
+
+// Call control is reached from the device manager's thread, not from the
+// library's: the phone's initialisation registers it there too, and two
+// registrations racing would give one phone two call state machines.
+void CDeviceManager::OnDeviceUpdated(const WCHAR* serialNumber, DWORD status) {
+  ZCLGuarded(1, ZCL_SITE, [&] {
+    ZCLScopeTracer trace("CDeviceManager::OnDeviceUpdated");
+    LogEvent("OnDeviceUpdated", serialNumber, status);
+    if (HasSerial(serialNumber))
+      Queue(new CDeviceUpdatedTask(m_zembra, serialNumber));
+    else
+      ZCLLogMessage(1, nullptr, "OnDeviceUpdated: No Serial number, ignored!");
+  });
+}
+
+void CDeviceManager::AddDeviceToCallControl(const wchar_t* serialNumber) {
+  ZCLScopeTracer trace("CDeviceManager::AddDeviceToCallControl");
+  CComPtr<ICallControl> callControl = m_zembra->GetCallControl();
+  if (!callControl) {
+    ZCLLogMessage(2, nullptr, "Call control not available, device %ls not added!", serialNumber);
+    return;
+  }
+  CComBSTR serial(serialNumber);
+  if (!serial) throw std::bad_alloc();
+  callControl->AddDevice(serial);
+}
+
+CZembraDeviceInfo CDeviceManager::FreshIdentity(const wchar_t* serialNumber) {
+  Trelk::CDevice phone = m_deviceManagement->GetConnectionInfo(serialNumber);
+  CZembraDeviceInfo info;
+  info.SetSerialNumber(phone.GetSerialNumber());
+  info.SetModelName(phone.GetModelName());
+  info.SetFriendlyName(phone.GetFriendlyName());
+  info.SetManufacturer(phone.GetManufacturer());
+  info.SetState(DeviceConnecting);
+  if (const Trelk::CConnectionInfo* bluetooth = phone.FindConnectionInfo(kBluetoothMedia))
+    info.SetBluetoothName(bluetooth->GetDeviceName());
+  return info;
+}
+
+void CDeviceManager::ReadDetails(CZembraDevice& device) {
+  Trelk::CDeviceInfo details = m_deviceManagement->GetDeviceInfo(device.GetSerialNumber());
+  device.SetDetailText2(details.GetSecondText());
+  device.SetDetailText3(details.GetThirdText());
+}
+
+void CDeviceManager::Tell(CZembraDevice& device, bool isNew) {
+  CComPtr<CComObject<CDevice>> data = NewComObject<CDevice>();
+  if (!data) return;
+  CZembraDeviceInfo info;
+  data->SetDeviceInfo(device.DeviceInfo(info));
+  CClientManager& clients = m_zembra->GetClientManager();
+  if (isNew)
+    clients.NewDevice(data);
+  else
+    clients.DeviceStateChanged(data);
+}
+
+void CDeviceManager::Attach(CZembraDevice& device, const char* failure) {
+  bool up = device.SetDeviceImpl(CurrentFactory()(device, m_zembra));
+  if (!up) ZCLLogMessage(1, nullptr, "%s", failure);
+  device.SetState(up ? DeviceConnected : DeviceDisconnected);
+}
+
+void CDeviceManager::SettleFailed(const CZembraDevicePtr& device) {
+  ZCLGuarded(1, ZCL_SITE, [&] {
+    if (!device || device->GetState() != DeviceConnecting) return;
+    device->SetState(DeviceDisconnected);
+    Tell(*device, false);
+  });
+}
+
+void CDeviceManager::InitializeDevice(const wchar_t* serialNumber) {
+  ZCLScopeTracer trace("CDeviceManager::InitializeDevice");
+  CZembraDevicePtr device;
+  bool done = ZCLGuarded(1, ZCL_SITE, [&] {
+    device = m_devices.Find(serialNumber);
+    if (!device) return;
+    if (device->GetState() == DeviceConnected && device->HasDeviceImpl()) {
+      ZCLLogMessage(4, nullptr, "Device %ls is up already.", serialNumber);
+      return;
+    }
+    device->SetDeviceInfo(FreshIdentity(serialNumber));
+    Tell(*device, false);
+    ReadDetails(*device);
+    Attach(*device, "SetDeviceImpl failed!!!! .\\devicemanager(392)");
+    Tell(*device, false);
+  });
+  if (!done) SettleFailed(device);
+}
+
+void CDeviceManager::InitializeNewDevice(const wchar_t* serialNumber) {
+  ZCLScopeTracer trace("CDeviceManager::InitializeNewDevice");
+  if (m_devices.Find(serialNumber)) {
+    InitializeDevice(serialNumber);  // announced twice before the first was handled
+    return;
+  }
+  CZembraDevicePtr device;
+  bool done = ZCLGuarded(1, ZCL_SITE, [&] {
+    CZembraDeviceInfo info = FreshIdentity(serialNumber);
+    CZembraDevicePtr fresh = std::make_shared<CZembraDevice>();
+    fresh->SetDeviceInfo(info);
+    device = fresh;
+    device = m_devices.Add(fresh, true);
+    Tell(*device, true);
+    ReadDetails(*device);
+    Attach(*device, "SetDeviceImpl failed!!!! .\\devicemanager(294)");
+    Tell(*device, false);
+  });
+  if (!done) SettleFailed(device);
+}
+
+void CDeviceManager::UninitializeDevice(const wchar_t* serialNumber) {
+  ZCLScopeTracer trace("CDeviceManager::UninitializeDevice");
+  ZCLGuarded(1, ZCL_SITE, [&] {
+    CZembraDevicePtr device = m_devices.Find(serialNumber);
+    if (!device) return;
+    if (device->GetState() != DeviceDisconnected) {
+      device->SetState(DeviceDisconnected);
+      Tell(*device, false);
+    }
+    device->SetDeviceImpl(nullptr);
+  });
 }

@@ -75,6 +75,17 @@ public:
     return CLiveRef(std::move(identity), object);
   }
 
+  // The object registered at that address, if any, with a reference added
+  // on its identity under the lock; for an address a caller only claims.
+  static CLiveRef FindObject(const T* object) {
+    if (!object) return CLiveRef();
+    CLiveObjectRegistry& registry = Instance();
+    CLockGuard guard(&registry.m_lock);
+    for (const auto& entry : registry.m_objects)
+      if (entry.second == object) return CLiveRef(CComPtr<IUnknown>(entry.first), entry.second);
+    return CLiveRef();
+  }
+
   static size_t Count() {
     CLiveObjectRegistry& registry = Instance();
     CLockGuard guard(&registry.m_lock);

@@ -52,10 +52,11 @@ public:
       return S_OK;
     });
   }
+  // The result of the last run that got as far as storing one.
   STDMETHOD(get_OperationData)(IUnknown** ppData) override {
     return ZCLComMethod("COperation::get_OperationData", ZCL_SITE, [&]() -> HRESULT {
       if (!ppData) return E_POINTER;
-      *ppData = nullptr;
+      *ppData = GetData().Detach();
       return S_OK;
     });
   }
@@ -74,7 +75,7 @@ private:
                         [&]() -> HRESULT { return CopyComText(member, pbstr); }); \
   }                                                                                  \
   STDMETHOD(put_##Name)(BSTR bstr) override {                                        \
-    return ZCLComMethod("COperation::put_" #Name, ZCL_SITE, [&]() -> HRESULT {       \
+    return this->Put("COperation::put_" #Name, [&]() -> HRESULT {                    \
       StoreOperationText(bstr, member);                                              \
       return S_OK;                                                                   \
     });                                                                              \
@@ -87,14 +88,20 @@ public:
   OPERATION_TEXT_PROPERTY(SerialNumber, m_serialNumber)
 
 protected:
+  bool GetDeviceSerial(std::wstring& serial) override {
+    serial = m_serialNumber;
+    return true;
+  }
+
   std::wstring m_serialNumber;
 };
 
 // The update and delete operations of contacts and messages: one assigned
-// object of the service's own. The service has no contact or message objects
-// of its own yet, so nothing can be assigned: every object is refused as
-// foreign.
-template <class T, class I, class Item>
+// object, which must be one of the service's own (Object, found through its
+// registry of live objects). A proxy of one of them, passed back by a client
+// in another process, is found through the address it gives, which counts
+// only when it names a live object of the registry.
+template <class T, class I, class Item, class Object>
 class CAssignedObjectOperation : public COperation<T, I> {
 public:
   STDMETHOD(get_OperationData)(IUnknown** ppData) override {
@@ -107,6 +114,8 @@ public:
   }
 
 protected:
+  typedef CLiveObjectRegistry<Object> Registry;
+
   HRESULT GetAssigned(const char* name, Item** pp) {
     return ZCLComMethod(name, ZCL_SITE, [&]() -> HRESULT {
       if (!m_assigned) return E_FAIL;
@@ -114,11 +123,39 @@ protected:
       return m_assigned.CopyTo(pp);
     });
   }
-  HRESULT PutAssigned(const char* name, Item* item) {
-    return ZCLComMethod(name, ZCL_SITE,
-                        [&]() -> HRESULT { return item ? E_INVALIDARG : E_POINTER; });
+  // A failure while assigning is logged with failureText and answers
+  // failureResult; the held object stays.
+  HRESULT PutAssigned(const char* name, Item* item, const char* failureText, HRESULT failureResult) {
+    return this->Put(name, [&]() -> HRESULT {
+      if (!item) return E_POINTER;
+      HRESULT hr = S_OK;
+      bool done = ZCLGuarded(1, ZCL_SITE, [&] {
+        typename Registry::CLiveRef own = FindOwn(item);
+        if (!own) {
+          hr = E_INVALIDARG;
+          return;
+        }
+        m_assigned = item;
+        m_object = std::move(own);
+      });
+      if (done) return hr;
+      ZCLLogMessage(1, nullptr, "%s", failureText);
+      return failureResult;
+    });
   }
   bool HasAssignedObject() override { return m_assigned != nullptr; }
+  Object* GetAssignedObject() const { return m_object.Get(); }
 
   CComPtr<Item> m_assigned;
+
+private:
+  static typename Registry::CLiveRef FindOwn(Item* item) {
+    typename Registry::CLiveRef own = Registry::Find(item);
+    if (own) return own;
+    hyper address = 0;
+    if (FAILED(item->_GetInternalPointer(&address)) || !address) return own;
+    return Registry::FindObject(reinterpret_cast<const Object*>(static_cast<intptr_t>(address)));
+  }
+
+  typename Registry::CLiveRef m_object;  // keeps the object itself alive
 };

@@ -2,14 +2,16 @@
 #include "COperationTask.h"
 #include "CZembra.h"
 #include "ZCLException.h"
+#include "ZCLFrame.h"
 #include "ZCLText.h"
 
 namespace {
 
-void LogClientNotFound(const std::wstring& clientId) {
-  ZCLLogMessage(2, nullptr, "Client with ID \"%ls\" not found, cannot send response!",
-                clientId.c_str());
-}
+const char kNotReady[] = "Device is not yet ready, please retry after a while";
+
+CLockable g_faultLock;
+LONG g_dataFaults = 0;
+LONG g_dataFaultsAfter = 0;
 
 }  // namespace
 
@@ -27,43 +29,136 @@ CComPtr<IErrorInfo> COperationTask::MakeErrorInfo(const wchar_t* text) {
   return info;
 }
 
-void COperationTask::DoWork() {
+void COperationTask::FailDataObjectsForTests(LONG count, LONG after) {
+  CLockGuard guard(&g_faultLock);
+  g_dataFaults = count;
+  g_dataFaultsAfter = after;
+}
+
+bool COperationTask::TakeDataFault() {
+  CLockGuard guard(&g_faultLock);
+  if (g_dataFaults == 0) return false;
+  if (g_dataFaultsAfter > 0) {
+    --g_dataFaultsAfter;
+    return false;
+  }
+  --g_dataFaults;
+  return true;
+}
+
+void COperationTask::Queued() {
+  CLockGuard guard(&m_propertyLock);
+  ++m_pending;
+}
+
+void COperationTask::Unqueued() {
+  CLockGuard guard(&m_propertyLock);
+  if (m_pending > 0) --m_pending;
+}
+
+void COperationTask::EndRun() {
+  if (m_runEnded) return;
+  m_runEnded = true;
+  Unqueued();
+}
+
+CComPtr<IUnknown> COperationTask::GetData() {
+  CLockGuard guard(&m_propertyLock);
+  return m_data;
+}
+
+void COperationTask::SetData(IUnknown* data) {
+  CComPtr<IUnknown> old;
+  {
+    CLockGuard guard(&m_propertyLock);
+    old = m_data;  // released outside the lock
+    m_data = data;
+  }
+}
+
+void COperationTask::DoWork(CZembraDevice*) {
   ZCLComThrowOnFail(E_NOTIMPL, ZCL_POS + " Not implemented!");
 }
 
-void COperationTask::Fail(CClient& client, HRESULT hr, const std::wstring& text) {
-  m_state = OperationFailed;
+CClientManager::ClientPtr COperationTask::FindClient() {
+  return m_zembra->GetClientManager().GetClient(m_clientId.c_str());
+}
+
+void COperationTask::LogClientNotFound() {
+  ZCLLogMessage(2, nullptr, "Client with ID \"%ls\" not found, cannot send response!",
+                m_clientId.c_str());
+}
+
+void COperationTask::Fail(CClient& client, EOperationState state, HRESULT hr,
+                          const std::wstring& text) {
+  m_state = state;
+  EndRun();
   CComPtr<IErrorInfo> info = MakeErrorInfo(text.c_str());
   client.OperationFailed(m_operationId, hr, info);
 }
 
+void COperationTask::Complete(CClient& client) {
+  EndRun();
+  ZCLGuarded(1, ZCL_SITE, [&] {
+    CComPtr<IUnknown> self(GetOperationInterface());  // alive while the client looks at it
+    client.OperationCompleted(m_operationId, GetOperationInterface());
+  });
+}
+
+void COperationTask::FailOrLog(const wchar_t* text) {
+  CClientManager::ClientPtr client = FindClient();
+  if (client) {
+    Fail(*client, OperationFailed, E_FAIL, text);
+  } else {
+    m_state = OperationFailed;
+    LogClientNotFound();
+  }
+}
+
+// Whatever way the run ends, its queueing ends with it.
+void COperationTask::Execute() {
+  m_runEnded = false;
+  struct CEnd {
+    COperationTask* task;
+    ~CEnd() { task->EndRun(); }
+  } end{this};
+  Run();
+}
+
 // The skeleton every operation shares; what escapes it (a failing
 // OperationFailed of a client that is gone) goes to the queue's handler.
-void COperationTask::Execute() {
+void COperationTask::Run() {
   m_state = OperationStarted;
-  CClientManager::ClientPtr client = m_zembra->GetClientManager().GetClient(m_clientId.c_str());
   if (!HasAssignedObject()) {
-    m_state = OperationFailed;
-    if (client)
-      Fail(*client, E_FAIL, GetMissingObjectText());
-    else
-      LogClientNotFound(m_clientId);
+    FailOrLog(ZCLNullToEmpty(GetMissingObjectText()));
     return;
   }
+  CZembraDevicePtr device;
+  std::wstring serial;
+  if (GetDeviceSerial(serial)) {
+    device = m_zembra->GetDeviceManager().GetDeviceList().Find(serial.c_str());
+    if (!device) {
+      FailOrLog(L"Invalid device.");
+      return;
+    }
+  }
+  CClientManager::ClientPtr client = FindClient();
   if (!client) {
     m_state = OperationFailed;
-    LogClientNotFound(m_clientId);
+    LogClientNotFound();
     return;
   }
   try {
-    DoWork();
+    // A disconnected phone is served from its local database.
+    if (device) ZCLComThrowOnFalse(device->GetState() != DeviceConnecting, E_ACCESSDENIED, kNotReady);
+    DoWork(device.get());
     m_state = OperationCompleted;
-    client->OperationCompleted(m_operationId, GetOperationInterface());
   } catch (const ZCLComException& e) {
-    Fail(*client, e.GetHResult(), ZCLAnsiToWide(e.GetMessageText().c_str()));
+    Fail(*client, OperationFailed, e.GetHResult(), ZCLAnsiToWide(e.GetMessageText().c_str()));
   } catch (const ZCLException& e) {
-    Fail(*client, E_FAIL, ZCLAnsiToWide(e.GetMessageText().c_str()));
+    Fail(*client, OperationFailed, E_FAIL, ZCLAnsiToWide(e.GetMessageText().c_str()));
   } catch (...) {
-    Fail(*client, E_UNEXPECTED, GetCatchAllText());
+    Fail(*client, OperationFailed, E_UNEXPECTED, GetCatchAllText());
   }
+  if (m_state == OperationCompleted) Complete(*client);
 }

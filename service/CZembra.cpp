@@ -301,7 +301,13 @@ STDMETHODIMP CZembra::BeginOperation(IOperation* pIOperation) {
     if (hr != S_OK) return hr;
     COperationRegistry::CLiveRef operation = COperationRegistry::Find(pIOperation);
     if (!operation) return Refuse(L"Task Query failed", E_UNEXPECTED);
-    AddTask(operation.Get());
+    operation->Queued();  // puts are refused from here to the end of its run
+    try {
+      AddTask(operation.Get());
+    } catch (...) {
+      operation->Unqueued();
+      throw;
+    }
     operation.DetachIdentity();  // released by the queue once the task has run
     return S_OK;
   });

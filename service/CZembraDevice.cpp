@@ -41,6 +41,11 @@ bool CZembraDevice::SetDeviceImpl(CZembraDeviceImpl* impl) {
   return m_impl ? m_impl->Initialize() : true;
 }
 
+bool CZembraDevice::HasDeviceImpl() {
+  CLockGuard lock(&m_lock);
+  return m_impl != nullptr;
+}
+
 std::wstring CZembraDevice::GetDataFolder() {
   CLockGuard lock(&m_lock);
   return m_dataFolder;

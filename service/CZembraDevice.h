@@ -39,6 +39,7 @@ public:
   // deleted unless it is the same object. Returns the new one's Initialize,
   // or true for null.
   bool SetDeviceImpl(CZembraDeviceImpl* impl);
+  bool HasDeviceImpl();
 
   std::wstring GetDataFolder();
   // Opens (or creates) "OrvexDialix.db" in the folder.

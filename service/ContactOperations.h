@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include "CContact.h"
 #include "COperation.h"
 
 // The contact operations.
@@ -13,10 +14,12 @@ private:
 };
 
 template <class T, class I>
-class CContactOperation : public CAssignedObjectOperation<T, I, IContact> {
+class CContactOperation : public CAssignedObjectOperation<T, I, IContact, CContact> {
 public:
   STDMETHOD(get_Contact)(IContact** ppContact) override { return this->GetAssigned("COperation::get_Contact", ppContact); }
-  STDMETHOD(put_Contact)(IContact* pContact) override { return this->PutAssigned("COperation::put_Contact", pContact); }
+  STDMETHOD(put_Contact)(IContact* pContact) override {
+    return this->PutAssigned("COperation::put_Contact", pContact, T::kAssignFailure, T::kAssignFailureResult);
+  }
 
 protected:
   const wchar_t* GetMissingObjectText() override { return L"No Contact!"; }
@@ -24,6 +27,10 @@ protected:
 
 class CUpdateContactOperation
     : public CContactOperation<CUpdateContactOperation, IUpdateContactOperation> {
+public:
+  static constexpr const char* kAssignFailure = "Failed to assign Contact to operation: ";
+  static const HRESULT kAssignFailureResult = E_UNEXPECTED;
+
 protected:
   const wchar_t* GetCatchAllText() override { return L"Unknown error while updating contact!"; }
 
@@ -33,6 +40,10 @@ private:
 
 class CDeleteContactOperation
     : public CContactOperation<CDeleteContactOperation, IDeleteContactOperation> {
+public:
+  static constexpr const char* kAssignFailure = "Exception thrown in put_Contact!";
+  static const HRESULT kAssignFailureResult = E_INVALIDARG;
+
 protected:
   const wchar_t* GetCatchAllText() override { return L"Unknown error while deleting contact!"; }
 

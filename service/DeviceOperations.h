@@ -2,18 +2,22 @@
 #include <windows.h>
 #include "COperation.h"
 
-// The device-list and call-log operations.
+// Lists the phones the service knows, with their states; may be cancelled.
 class CGetDevicesOperation : public COperation<CGetDevicesOperation, IGetDevicesOperation> {
 protected:
+  void Run() override;
   const wchar_t* GetCatchAllText() override { return L"Unknown error while getting devices!"; }
 
 private:
   ZCLObjectTracer<CGetDevicesOperation> m_tracer;
 };
 
+// A phone's call log as its local database holds it; the phone is not read.
 class CGetEventsOperation
     : public CSerialNumberOperation<CGetEventsOperation, IGetEventsOperation> {
 protected:
+  void Run() override;
+  void DoWork(CZembraDevice* device) override;
   const wchar_t* GetCatchAllText() override { return L"Unknown error while getting event log!"; }
 
 private:

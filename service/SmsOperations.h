@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 #include "COperation.h"
+#include "CSms.h"
 
 // The message operations.
 class CGetSmsOperation : public CSerialNumberOperation<CGetSmsOperation, IGetSmsOperation> {
@@ -12,16 +13,22 @@ private:
 };
 
 template <class T, class I>
-class CSmsOperation : public CAssignedObjectOperation<T, I, ISms> {
+class CSmsOperation : public CAssignedObjectOperation<T, I, ISms, CSms> {
 public:
   STDMETHOD(get_Sms)(ISms** ppSms) override { return this->GetAssigned("COperation::get_Sms", ppSms); }
-  STDMETHOD(put_Sms)(ISms* pSms) override { return this->PutAssigned("COperation::put_Sms", pSms); }
+  STDMETHOD(put_Sms)(ISms* pSms) override {
+    return this->PutAssigned("COperation::put_Sms", pSms, T::kAssignFailure, T::kAssignFailureResult);
+  }
 
 protected:
   const wchar_t* GetMissingObjectText() override { return L"No Message!"; }
 };
 
 class CUpdateSmsOperation : public CSmsOperation<CUpdateSmsOperation, IUpdateSmsOperation> {
+public:
+  static constexpr const char* kAssignFailure = "Failed to assign SMS to operation: ";
+  static const HRESULT kAssignFailureResult = E_UNEXPECTED;
+
 protected:
   const wchar_t* GetCatchAllText() override { return L"Unknown error while updating sms!"; }
 
@@ -31,6 +38,9 @@ private:
 
 class CDeleteSmsOperation : public CSmsOperation<CDeleteSmsOperation, IDeleteSmsOperation> {
 public:
+  static constexpr const char* kAssignFailure = "Exception thrown in put_Sms!";
+  static const HRESULT kAssignFailureResult = E_INVALIDARG;
+
   STDMETHOD(get_DeleteFlags)(long* pFlags) override {
     return ZCLComMethod("CDeleteSmsOperation::get_DeleteFlags", ZCL_SITE, [&]() -> HRESULT {
       if (!pFlags) return E_POINTER;
@@ -39,7 +49,7 @@ public:
     });
   }
   STDMETHOD(put_DeleteFlags)(long flags) override {
-    return ZCLComMethod("CDeleteSmsOperation::put_DeleteFlags", ZCL_SITE, [&]() -> HRESULT {
+    return Put("CDeleteSmsOperation::put_DeleteFlags", [&]() -> HRESULT {
       m_deleteFlags = flags;
       return S_OK;
     });

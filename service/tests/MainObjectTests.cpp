@@ -369,8 +369,14 @@ TEST_F(MainObjectTest, AnOperationWhoseWorkIsNotBuiltFailsWithNotImplemented) {
   CRecordingCallback* recorder = nullptr;
   CComPtr<IZembraCallback> callback;
   std::wstring id = Connect(&recorder, callback);
+  CZembraDevicePtr phone = std::make_shared<CZembraDevice>();
+  phone->SetSerialNumber(L"NOT-BUILT");
+  phone->SetState(DeviceConnected);
+  Main()->GetDeviceManager().GetDeviceList().Add(phone, false);
   CComPtr<IOperation> op;
-  ASSERT_EQ(S_OK, CreateOperation(id, IID_IGetEventsOperation, op));
+  ASSERT_EQ(S_OK, CreateOperation(id, IID_IGetContactsOperation, op));
+  CComQIPtr<IGetContactsOperation> contacts(op.p);
+  ASSERT_EQ(S_OK, contacts->put_SerialNumber(CComBSTR(L"NOT-BUILT")));
   CComBSTR operationId;
   op->get_OperationId(&operationId);
   ASSERT_EQ(S_OK, m_zembra->BeginOperation(op));

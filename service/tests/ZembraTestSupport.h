@@ -24,6 +24,7 @@ public:
   ~CManualEvent() { ::CloseHandle(m_handle); }
   HANDLE Get() const { return m_handle; }
   void Set() { ::SetEvent(m_handle); }
+  void Reset() { ::ResetEvent(m_handle); }
 
 private:
   HANDLE m_handle;

@@ -1,0 +1,7 @@
+#include <windows.h>
+#include "CStandInDeviceImpl.h"
+#include "ZCLException.h"
+
+void CStandInDeviceImpl::NotImplemented() { ZCLThrowOnFalse(false, "Not implemented!"); }
+
+CZembraDeviceImpl* CreateDeviceImpl(CZembraDevice&, CZembra*) { return new CStandInDeviceImpl(); }
