@@ -288,14 +288,24 @@ TEST_F(OperationFrameTest, AClientMayCreateOperationsInsideTheGetDevicesCallback
   std::wstring clientId = m_clientId;
   m_recorder->m_inside = [&](const CallbackCall& call) {
     if (call.method != "OperationCompleted") return;
-    std::thread other([&] {
+    // Bounded: a lock held across this callback would block the other
+    // thread for good; it is then left behind and the test fails.
+    std::shared_ptr<CManualEvent> done = std::make_shared<CManualEvent>();
+    std::shared_ptr<HRESULT> result = std::make_shared<HRESULT>(E_PENDING);
+    std::thread other([zembra, clientId, done, result] {
       ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
       CComPtr<IOperation> created;
-      inside = zembra->CreateOperation(CComBSTR(clientId.c_str()), IID_IGetDevicesOperation, &created);
+      *result = zembra->CreateOperation(CComBSTR(clientId.c_str()), IID_IGetDevicesOperation, &created);
       created.Release();
       ::CoUninitialize();
+      done->Set();
     });
-    other.join();
+    if (::WaitForSingleObject(done->Get(), 10000) == WAIT_OBJECT_0) {
+      other.join();
+      inside = *result;
+    } else {
+      other.detach();
+    }
   };
   CComPtr<IGetDevicesOperation> op = Create<IGetDevicesOperation>(IID_IGetDevicesOperation);
   Run(op);

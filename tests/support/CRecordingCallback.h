@@ -29,6 +29,8 @@ struct CallbackCall {
   IID kind = GUID_NULL;
   DWORD thread = 0;
   ULONGLONG milliseconds = 0;  // since the callback was made
+  std::wstring serial;         // NewDevice and DeviceStateChanged: the phone
+  int state = 0;               // and its state
 };
 
 // A client's callback that records every call with its thread and time,
@@ -76,9 +78,11 @@ public:
   STDMETHOD(OperationData)(BSTR id, BSTR op, IOperation*) override {
     return Add(Make("OperationData", id, op));
   }
-  STDMETHOD(NewDevice)(BSTR id, IDevice*) override { return Add(Make("NewDevice", id)); }
-  STDMETHOD(DeviceStateChanged)(BSTR id, IDevice*) override {
-    return Add(Make("DeviceStateChanged", id));
+  STDMETHOD(NewDevice)(BSTR id, IDevice* device) override {
+    return Add(WithDevice(Make("NewDevice", id), device));
+  }
+  STDMETHOD(DeviceStateChanged)(BSTR id, IDevice* device) override {
+    return Add(WithDevice(Make("DeviceStateChanged", id), device));
   }
   STDMETHOD(Notification)(BSTR id, REFIID kind, ISNotification*) override {
     CallbackCall call = Make("Notification", id);
@@ -130,6 +134,16 @@ private:
     call.operationId = op ? op : L"";
     call.thread = ::GetCurrentThreadId();
     call.milliseconds = ::GetTickCount64() - m_start;
+    return call;
+  }
+  static CallbackCall WithDevice(CallbackCall call, IDevice* device) {
+    if (!device) return call;
+    CComBSTR serial;
+    EDeviceState state = DeviceDisconnected;
+    device->get_SerialNumber(&serial);
+    device->get_State(&state);
+    call.serial = serial ? serial.m_str : L"";
+    call.state = state;
     return call;
   }
   HRESULT Add(const CallbackCall& call) {
