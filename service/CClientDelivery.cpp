@@ -187,6 +187,11 @@ bool CClientDelivery::WaitOrAbandon(ULONGLONG deadline) {
   return false;
 }
 
+size_t CClientDelivery::GetPending() {
+  CLockGuard guard(&m_lock);
+  return m_items.size() + (m_inFlight ? 1 : 0);
+}
+
 bool CClientDelivery::IsEnded() const { return !m_thread.GetHandle() || !m_thread.IsRunning(); }
 
 CComPtr<IZembraCallback> CClientDelivery::GetCallback() {

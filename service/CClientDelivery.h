@@ -70,6 +70,8 @@ public:
   // is left to end with the process.
   bool WaitOrAbandon(ULONGLONG deadline);
   bool IsEnded() const;
+  // Calls queued or being made.
+  size_t GetPending();
 
   bool IsEnabled() const { return m_enabled; }
   void Enable(bool enabled) { m_enabled = enabled; }

@@ -60,6 +60,17 @@ size_t CClientManager::StopDeliveries() {
   return abandoned;
 }
 
+size_t CClientManager::GetPendingDeliveries() {
+  std::vector<std::shared_ptr<CClientDelivery>> deliveries;
+  {
+    CLockGuard guard(this);
+    deliveries = m_deliveries;
+  }
+  size_t pending = 0;
+  for (auto& delivery : deliveries) pending += delivery->GetPending();
+  return pending;
+}
+
 CClientManager::ClientPtr CClientManager::RemoveClient(const wchar_t* clientId) {
   ZCLScopeTracer trace("CClientManager::RemoveClient");
   CLockGuard guard(this);

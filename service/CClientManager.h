@@ -35,6 +35,8 @@ public:
   // object's tear-down while its task queue still exists; the destructor
   // calls it again.
   size_t StopDeliveries();
+  // Calls queued for, or being made on, all clients together.
+  size_t GetPendingDeliveries();
 
   bool IsValidClientId(const wchar_t* clientId);
   bool IsClientEnabled(const wchar_t* clientId);
