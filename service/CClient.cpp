@@ -2,18 +2,7 @@
 #include "CClient.h"
 #include <algorithm>
 #include "ComBSTR.h"
-#include "ZCLException.h"
 #include "ZCLFrame.h"
-
-namespace {
-
-CComBSTR NewBSTR(const std::wstring& text) {
-  CComBSTR copy(static_cast<UINT>(text.size()), text.c_str());
-  if (!copy) ZCLComThrowOnFail(E_OUTOFMEMORY, ZCL_POS);
-  return copy;
-}
-
-}  // namespace
 
 CClient::CClient(const std::wstring& clientId, DWORD cookie, CZembra* zembra)
     : m_clientId(clientId), m_delivery(std::make_shared<CClientDelivery>(clientId, cookie, zembra)) {
@@ -76,21 +65,21 @@ void CClient::ConnectCompleted() {
 
 void CClient::OperationCompleted(const std::wstring& operationId, IOperation* operation) {
   ZCLScopeTracer trace("CClient::OperationCompleted");
-  CComBSTR opId = NewBSTR(operationId);
   CComPtr<IOperation> op(operation);
   m_delivery->Post(CClientDelivery::kPlain, "OperationCompleted",
-                   [opId, op](IZembraCallback* cb, BSTR id) {
-                     return cb->OperationCompleted(id, opId, op);
+                   [operationId, op](IZembraCallback* cb, BSTR id) {
+                     CComBSTR opId(static_cast<UINT>(operationId.size()), operationId.c_str());
+                     return opId ? cb->OperationCompleted(id, opId, op) : E_OUTOFMEMORY;
                    });
 }
 
 void CClient::OperationFailed(const std::wstring& operationId, HRESULT hr, IErrorInfo* errorInfo) {
   ZCLScopeTracer trace("CClient::OperationFailed");
-  CComBSTR opId = NewBSTR(operationId);
   CComPtr<IErrorInfo> info(errorInfo);
   m_delivery->Post(CClientDelivery::kPlain, "OperationFailed",
-                   [opId, hr, info](IZembraCallback* cb, BSTR id) {
-                     return cb->OperationFailed(id, opId, hr, info);
+                   [operationId, hr, info](IZembraCallback* cb, BSTR id) {
+                     CComBSTR opId(static_cast<UINT>(operationId.size()), operationId.c_str());
+                     return opId ? cb->OperationFailed(id, opId, hr, info) : E_OUTOFMEMORY;
                    });
 }
 

@@ -52,27 +52,15 @@ echo "fan-outs: $rounds"
 dialix_client signal $phase >/dev/null
 wait
 
-in_order() {  # file: the first call is ConnectCompleted, the last DisconnectCompleted, once each
-  local calls
-  calls=$(sed -n 's/^call: \([A-Za-z]*\) .*/\1/p' "$1")
-  [ "$(echo "$calls" | head -n 1)" == ConnectCompleted ] &&
-    [ "$(echo "$calls" | tail -n 1)" == DisconnectCompleted ] &&
-    [ "$(echo "$calls" | grep -c '^ConnectCompleted$')" == 1 ] &&
-    [ "$(echo "$calls" | grep -c '^DisconnectCompleted$')" == 1 ]
-}
 ids=$(cat "$work"/steady* "$work"/churn* | sed -n 's/^connected: id=//p' | sort -u | wc -l)
 [ "$ids" == $((steady + churning)) ] || fail "expected $((steady + churning)) distinct client ids, got $ids"
 for i in $(seq 1 $steady); do
   f=$work/steady$i
-  in_order "$f" || { cat "$f"; fail "steady client $i: connect and disconnect not once each, in order"; }
-  for method in NewDevice DeviceStateChanged Notification; do
-    n=$(dialix_count "$f" "^call: $method ")
-    [ "$n" == "$rounds" ] || fail "steady client $i got $n $method calls in $rounds fan-outs"
-  done
+  dialix_check_fanned_client "$f" "$rounds" "steady client $i" || failures=$((failures + 1))
 done
 for i in $(seq 1 $churning); do
   f=$work/churn$i
-  in_order "$f" || { cat "$f"; fail "churning client $i: connect and disconnect not once each, in order"; }
+  dialix_calls_in_order "$f" || { cat "$f"; fail "churning client $i: connect and disconnect not once each, in order"; }
   grep -q '^calls: NewDevice=[1-9]' "$f" || fail "churning client $i heard no fan-out while connected"
 done
 

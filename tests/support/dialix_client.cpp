@@ -146,7 +146,7 @@ public:
         status = Connect(command == L"connect-create");
       } else if (command == L"connect-hang" && argument) {
         ++i;
-        status = ConnectHang(ZCLWideToUtf8(argument));
+        status = Connect(false, ZCLWideToUtf8(argument));
       } else if (command == L"wait-hung" && argument) {
         ++i;
         status = WaitHung(_wtoi(argument));
@@ -299,8 +299,16 @@ private:
     return false;
   }
 
-  int Connect(bool createInside) {
+  // With a method to hang in, the callback never returns from its first
+  // call of it: the stuck call holds a thread of this process for good, and
+  // the other threads go on, so the client can still release the service.
+  int Connect(bool createInside, const std::string& hangIn = std::string()) {
     if (!HasObject("connect")) return 1;
+    if (!hangIn.empty()) {
+      m_hung.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+      m_never.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+      if (!m_hung || !m_never) return 1;
+    }
     m_callback.Release();
     CComObject<CRecordingCallback>* callback = nullptr;
     HRESULT hr = CComObject<CRecordingCallback>::CreateInstance(&callback);
@@ -308,37 +316,21 @@ private:
       m_callback = callback;
       m_recorder = callback;
       if (createInside) callback->CreateInsideConnect(m_zembra);
+      if (!hangIn.empty()) {
+        HANDLE hung = m_hung.Get(), never = m_never.Get();
+        std::string* hungId = &m_hungId;
+        callback->m_inside = [hangIn, hung, never, hungId](const CallbackCall& call) {
+          if (call.method != hangIn || ::WaitForSingleObject(hung, 0) == WAIT_OBJECT_0) return;
+          *hungId = call.method + " id=" + ZCLWideToUtf8(call.clientId);
+          ::SetEvent(hung);
+          ::WaitForSingleObject(never, INFINITE);
+        };
+      }
       hr = m_zembra->Connect(m_callback);
     }
     // Connect returns first; the id comes later, through ConnectCompleted.
     std::printf("connect: hr=0x%08lX completed-before-return=%d\n", static_cast<unsigned long>(hr),
                 m_recorder ? m_recorder->Count("ConnectCompleted") : 0);
-    return SUCCEEDED(hr) ? 0 : 1;
-  }
-
-  // The stuck call holds a thread of this process for good; the other
-  // threads go on, so the client can still release the service.
-  int ConnectHang(const std::string& method) {
-    m_hung.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    m_never.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!m_hung || !m_never || !HasObject("connect-hang")) return 1;
-    m_callback.Release();
-    CComObject<CRecordingCallback>* callback = nullptr;
-    HRESULT hr = CComObject<CRecordingCallback>::CreateInstance(&callback);
-    if (SUCCEEDED(hr)) {
-      m_callback = callback;
-      m_recorder = callback;
-      HANDLE hung = m_hung.Get(), never = m_never.Get();
-      std::string* hungId = &m_hungId;
-      callback->m_inside = [method, hung, never, hungId](const CallbackCall& call) {
-        if (call.method != method || ::WaitForSingleObject(hung, 0) == WAIT_OBJECT_0) return;
-        *hungId = call.method + " id=" + ZCLWideToUtf8(call.clientId);
-        ::SetEvent(hung);
-        ::WaitForSingleObject(never, INFINITE);
-      };
-      hr = m_zembra->Connect(m_callback);
-    }
-    std::printf("connect-hang: hr=0x%08lX\n", static_cast<unsigned long>(hr));
     return SUCCEEDED(hr) ? 0 : 1;
   }
 
