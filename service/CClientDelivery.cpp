@@ -64,11 +64,13 @@ void CClientDelivery::Run() {
     item.call = nullptr;
   }
   bool abandoned;
+  std::deque<Item> dropped;  // let go outside the lock
   {
     CLockGuard guard(&m_lock);
     abandoned = m_abandoned;
-    m_items.clear();
+    dropped.swap(m_items);
   }
+  dropped.clear();
   // Abandoned, the process may already be leaving COM: touch nothing.
   if (!abandoned) ZCLGuarded(3, ZCL_SITE, [&] { RevokeCookie(); });
   if (SUCCEEDED(joined) && !abandoned) ::CoUninitialize();

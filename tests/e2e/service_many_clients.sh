@@ -26,9 +26,11 @@ run_steady() {
 }
 # The first client starts the server alone: Wine may start two servers for
 # clients that create the class at the same moment.
+steadies=()
 run_steady 1 &
+steadies+=($!)
 dialix_wait_for_line "$work/steady1" '^subscribe:' 60000 || fail "the first client did not connect"
-for i in $(seq 2 $steady); do run_steady "$i" & done
+for i in $(seq 2 $steady); do run_steady "$i" & steadies+=($!); done
 for i in $(seq 1 $steady); do
   dialix_wait_for_line "$work/steady$i" '^subscribe:' 120000 || fail "client $i did not connect"
 done
@@ -50,7 +52,13 @@ rounds=${rounds:-0}
 echo "fan-outs: $rounds"
 [ "$rounds" -ge 1 ] || fail "no fan-out completed"
 dialix_client signal $phase >/dev/null
-wait
+# Each client's own commands are bounded; a client still running after that
+# hangs in a call into the service.
+bound=150
+for i in $(seq 1 $steady); do
+  timeout $bound tail --pid="${steadies[$((i - 1))]}" -f /dev/null ||
+    { fail "steady client $i still runs"; cat "$work/steady$i"; bound=5; }
+done
 
 ids=$(cat "$work"/steady* "$work"/churn* | sed -n 's/^connected: id=//p' | sort -u | wc -l)
 [ "$ids" == $((steady + churning)) ] || fail "expected $((steady + churning)) distinct client ids, got $ids"
