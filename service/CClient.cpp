@@ -1,55 +1,38 @@
 #include <windows.h>
 #include "CClient.h"
 #include <algorithm>
-#include "CZembra.h"
 #include "ComBSTR.h"
-#include "ServiceTasks.h"
-#include "ZCLException.h"
-
-namespace {
-
-// A GIT object of the caller's own, not the module's: records outlive the
-// main object's table in tear-down and are reached from threads that never
-// asked the module for it.
-CComPtr<IGlobalInterfaceTable> OwnGIT() {
-  CComPtr<IGlobalInterfaceTable> git;
-  HRESULT hr = ::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                                  IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&git));
-  ZCLComCoCreateThrowOnFail(hr, CLSID_StdGlobalInterfaceTable, ZCL_POS);
-  return git;
-}
-
-CComBSTR NewBSTR(const std::wstring& text) {
-  CComBSTR copy(static_cast<int>(text.size()), text.c_str());
-  if (!copy) ZCLComThrowOnFail(E_OUTOFMEMORY, ZCL_POS);
-  return copy;
-}
-
-}  // namespace
+#include "ZCLFrame.h"
 
 CClient::CClient(const std::wstring& clientId, DWORD cookie, CZembra* zembra)
-    : m_clientId(clientId), m_cookie(cookie), m_zembra(zembra) {}
+    : m_clientId(clientId), m_delivery(std::make_shared<CClientDelivery>(clientId, cookie, zembra)) {
+  ZCLScopeTracer trace("CClient::CClient");
+  m_delivery->Start();
+}
 
 CClient::~CClient() {
   ZCLScopeTracer trace("CClient::~CClient");
-  try {
+  ZCLGuarded(3, ZCL_SITE, [&] {
     {
       CLockGuard guard(&m_subscriptionsLock);
       m_subscriptions.clear();
     }
-    if (m_cookie) {
-      CComPtr<IGlobalInterfaceTable> git = OwnGIT();
-      ZCLComThrowOnFail(git->RevokeInterfaceFromGlobal(m_cookie), ZCL_POS);
-      m_cookie = 0;
-    }
-  } catch (const ZCLComException& e) {
-    ZCLLogCaught(3, e);
-  } catch (...) {
-    ZCLLogUnknownException(3, ZCL_POS);
-  }
+    m_delivery->Close();
+  });
+}
+
+bool CClient::IsEnabled() const {
+  ZCLScopeTracer trace("CClient::IsEnabled");
+  return m_delivery->IsEnabled();
+}
+
+void CClient::Enable(bool enabled) {
+  ZCLScopeTracer trace("CClient::Enable");
+  m_delivery->Enable(enabled);
 }
 
 bool CClient::Subscribe(REFIID kind) {
+  ZCLScopeTracer trace("CClient::Subscribe");
   CLockGuard guard(&m_subscriptionsLock);
   if (std::find(m_subscriptions.begin(), m_subscriptions.end(), kind) != m_subscriptions.end())
     return false;
@@ -58,6 +41,7 @@ bool CClient::Subscribe(REFIID kind) {
 }
 
 bool CClient::Unsubscribe(REFIID kind) {
+  ZCLScopeTracer trace("CClient::Unsubscribe");
   CLockGuard guard(&m_subscriptionsLock);
   m_subscriptions.erase(std::remove(m_subscriptions.begin(), m_subscriptions.end(), kind),
                         m_subscriptions.end());
@@ -69,106 +53,66 @@ bool CClient::IsSubscribed(REFIID kind) {
   return std::find(m_subscriptions.begin(), m_subscriptions.end(), kind) != m_subscriptions.end();
 }
 
-CComPtr<IZembraCallback> CClient::GetCallback() {
-  ZCLScopeTracer trace("CClient::GetCallback");
-  try {
-    CComPtr<IGlobalInterfaceTable> git = OwnGIT();
-    CComPtr<IZembraCallback> callback;
-    ZCLComThrowOnFail(git->GetInterfaceFromGlobal(m_cookie, IID_IZembraCallback,
-                                                  reinterpret_cast<void**>(&callback)),
-                      ZCL_POS);
-    return callback;
-  } catch (const ZCLComException& e) {
-    ZCLLogCaught(3, e);
-    throw;
-  } catch (...) {
-    ZCLLogUnknownException(3, ZCL_POS);
-    ZCLComThrowOnFail(E_UNEXPECTED, ZCL_POS);
-  }
-  return nullptr;
-}
+CComPtr<IZembraCallback> CClient::GetCallback() { return m_delivery->GetCallback(); }
 
-// The client's process is gone: no more events, and a disconnect task
-// behind whatever runs now takes the record out.
-void CClient::ClientGone() {
-  m_enabled = false;
-  if (m_zembra) m_zembra->AddTask(new CDisconnectTask(m_zembra, m_clientId));
-}
-
-template <class Call>
-void CClient::Forward(const char* position, Call call) {
-  try {
-    CComPtr<IZembraCallback> callback = GetCallback();
-    CComBSTR id = NewBSTR(m_clientId);
-    ZCLComThrowOnFail(call(callback.p, id.m_str), position);
-  } catch (const ZCLComException& e) {
-    if (e.IsDisconnected()) ClientGone();
-    throw;
-  } catch (...) {
-    ZCLComThrowOnFail(E_UNEXPECTED, position);
-  }
-}
-
+// The arguments travel with the call: the queued call holds its own
+// references and copies until it has been made.
 void CClient::ConnectCompleted() {
   ZCLScopeTracer trace("CClient::ConnectCompleted");
-  Forward(ZCL_POS.c_str(), [](IZembraCallback* cb, BSTR id) { return cb->ConnectCompleted(id); });
+  m_delivery->Post(CClientDelivery::kFirst, "ConnectCompleted",
+                   [](IZembraCallback* cb, BSTR id) { return cb->ConnectCompleted(id); });
 }
 
 void CClient::OperationCompleted(const std::wstring& operationId, IOperation* operation) {
   ZCLScopeTracer trace("CClient::OperationCompleted");
-  CComBSTR opId = NewBSTR(operationId);
-  Forward(ZCL_POS.c_str(), [&](IZembraCallback* cb, BSTR id) {
-    return cb->OperationCompleted(id, opId, operation);
-  });
+  CComPtr<IOperation> op(operation);
+  m_delivery->Post(CClientDelivery::kPlain, "OperationCompleted",
+                   [operationId, op](IZembraCallback* cb, BSTR id) {
+                     CComBSTR opId(static_cast<UINT>(operationId.size()), operationId.c_str());
+                     return opId ? cb->OperationCompleted(id, opId, op) : E_OUTOFMEMORY;
+                   });
 }
 
 void CClient::OperationFailed(const std::wstring& operationId, HRESULT hr, IErrorInfo* errorInfo) {
   ZCLScopeTracer trace("CClient::OperationFailed");
-  CComBSTR opId = NewBSTR(operationId);
-  Forward(ZCL_POS.c_str(), [&](IZembraCallback* cb, BSTR id) {
-    return cb->OperationFailed(id, opId, hr, errorInfo);
-  });
+  CComPtr<IErrorInfo> info(errorInfo);
+  m_delivery->Post(CClientDelivery::kPlain, "OperationFailed",
+                   [operationId, hr, info](IZembraCallback* cb, BSTR id) {
+                     CComBSTR opId(static_cast<UINT>(operationId.size()), operationId.c_str());
+                     return opId ? cb->OperationFailed(id, opId, hr, info) : E_OUTOFMEMORY;
+                   });
 }
 
 void CClient::NewDevice(IDevice* device) {
   ZCLScopeTracer trace("CClient::NewDevice");
-  Forward(ZCL_POS.c_str(), [&](IZembraCallback* cb, BSTR id) { return cb->NewDevice(id, device); });
+  CComPtr<IDevice> held(device);
+  m_delivery->Post(CClientDelivery::kPlain, "NewDevice",
+                   [held](IZembraCallback* cb, BSTR id) { return cb->NewDevice(id, held); });
 }
 
 void CClient::DeviceStateChanged(IDevice* device) {
   ZCLScopeTracer trace("CClient::DeviceStateChanged");
-  Forward(ZCL_POS.c_str(),
-          [&](IZembraCallback* cb, BSTR id) { return cb->DeviceStateChanged(id, device); });
+  CComPtr<IDevice> held(device);
+  m_delivery->Post(CClientDelivery::kPlain, "DeviceStateChanged",
+                   [held](IZembraCallback* cb, BSTR id) { return cb->DeviceStateChanged(id, held); });
 }
 
 void CClient::DisconnectCompleted() {
   ZCLScopeTracer trace("CClient::DisconnectCompleted");
-  try {
-    CComPtr<IZembraCallback> callback = GetCallback();
-    CComBSTR id = NewBSTR(m_clientId);
-    ZCLComThrowOnFail(callback->DisconnectCompleted(id), ZCL_POS);
-  } catch (const ZCLComException& e) {
-    if (e.IsDisconnected()) return;
-    throw;
-  } catch (...) {
-    ZCLComThrowOnFail(E_UNEXPECTED, ZCL_POS);
-  }
+  m_delivery->Post(CClientDelivery::kLast, "DisconnectCompleted",
+                   [](IZembraCallback* cb, BSTR id) { return cb->DisconnectCompleted(id); });
 }
 
+// Never fails its sender: a notification that cannot be queued is logged.
 void CClient::Notify(REFIID kind, ISNotification* notification) {
   ZCLScopeTracer trace("CClient::Notify");
-  try {
+  ZCLGuarded(5, ZCL_SITE, [&] {
     if (!IsSubscribed(kind)) return;
-    CComPtr<IZembraCallback> callback = GetCallback();
-    if (!callback) ZCLComThrowOnFail(E_FAIL, "GetCallback() Failed " + ZCL_POS);
-    CComBSTR id = NewBSTR(m_clientId);
-    ZCLComThrowOnFail(callback->Notification(id, kind, notification), ZCL_POS);
-  } catch (const ZCLComException& e) {
-    if (e.IsDisconnected()) ClientGone();
-    ZCLLogMessage(5, nullptr, "[ZCLComException\n0x%08X\n%s\n]",
-                  static_cast<unsigned>(e.GetHResult()), e.GetMessageText().c_str());
-  } catch (...) {
-    ZCLLogMessage(5, nullptr, "[Unexpected exception!\n0x%08X\n%s\n]",
-                  static_cast<unsigned>(E_UNEXPECTED), ZCL_POS.c_str());
-  }
+    const IID iid = kind;
+    CComPtr<ISNotification> held(notification);
+    m_delivery->Post(CClientDelivery::kNotification, "Notification",
+                     [iid, held](IZembraCallback* cb, BSTR id) {
+                       return cb->Notification(id, iid, held);
+                     });
+  });
 }

@@ -1,13 +1,10 @@
 #include <windows.h>
 #include "CClientManager.h"
 #include <cstdio>
+#include <algorithm>
 #include "ZCLException.h"
-
-namespace {
-
-std::wstring Key(const wchar_t* clientId) { return clientId ? clientId : L""; }
-
-}  // namespace
+#include "ZCLFrame.h"
+#include "ZCLText.h"
 
 std::wstring MakeZembraId(ULONG counter) {
   GUID guid;
@@ -24,20 +21,60 @@ std::wstring MakeZembraId(ULONG counter) {
 
 CClientManager::CClientManager() {}
 
-CClientManager::~CClientManager() { RemoveAllClients(); }
+CClientManager::~CClientManager() {
+  ZCLGuarded(3, ZCL_SITE, [&] {
+    RemoveAllClients();
+    StopDeliveries();
+  });
+}
 
 std::wstring CClientManager::AddClient(DWORD cookie, CZembra* zembra) {
   ZCLScopeTracer trace("CClientManager::AddClient");
   CLockGuard guard(this);
   std::wstring id = MakeZembraId(++m_counter);
-  m_clients[id] = std::make_shared<CClient>(id, cookie, zembra);
+  ClientPtr client = std::make_shared<CClient>(id, cookie, zembra);
+  m_deliveries.erase(std::remove_if(m_deliveries.begin(), m_deliveries.end(),
+                                    [](const std::shared_ptr<CClientDelivery>& delivery) {
+                                      return delivery->IsEnded();
+                                    }),
+                     m_deliveries.end());
+  m_deliveries.push_back(client->GetDelivery());
+  m_clients[id] = client;
+  if (m_stopped) client->GetDelivery()->Stop();
   return id;
+}
+
+size_t CClientManager::StopDeliveries() {
+  ZCLScopeTracer trace("CClientManager::StopDeliveries");
+  std::vector<std::shared_ptr<CClientDelivery>> deliveries;
+  {
+    CLockGuard guard(this);
+    m_stopped = true;
+    deliveries.swap(m_deliveries);
+  }
+  for (auto& delivery : deliveries) delivery->Stop();
+  // One wait for all: the process must end however many clients hang.
+  const ULONGLONG deadline = ::GetTickCount64() + kDeliveryShutdownWait;
+  size_t abandoned = 0;
+  for (auto& delivery : deliveries) abandoned += delivery->WaitOrAbandon(deadline) ? 0 : 1;
+  return abandoned;
+}
+
+size_t CClientManager::GetPendingDeliveries() {
+  std::vector<std::shared_ptr<CClientDelivery>> deliveries;
+  {
+    CLockGuard guard(this);
+    deliveries = m_deliveries;
+  }
+  size_t pending = 0;
+  for (auto& delivery : deliveries) pending += delivery->GetPending();
+  return pending;
 }
 
 CClientManager::ClientPtr CClientManager::RemoveClient(const wchar_t* clientId) {
   ZCLScopeTracer trace("CClientManager::RemoveClient");
   CLockGuard guard(this);
-  auto found = m_clients.find(Key(clientId));
+  auto found = m_clients.find(ZCLNullToEmpty(clientId));
   if (found == m_clients.end()) return nullptr;
   ClientPtr client = found->second;
   m_clients.erase(found);
@@ -58,7 +95,7 @@ void CClientManager::RemoveAllClients() {
 CClientManager::ClientPtr CClientManager::GetClient(const wchar_t* clientId) {
   ZCLScopeTracer trace("CClientManager::GetClient");
   CLockGuard guard(this);
-  auto found = m_clients.find(Key(clientId));
+  auto found = m_clients.find(ZCLNullToEmpty(clientId));
   return found == m_clients.end() ? nullptr : found->second;
 }
 
@@ -68,25 +105,22 @@ bool CClientManager::IsValidClientId(const wchar_t* clientId) {
 }
 
 template <class Call>
-bool CClientManager::WithClient(const wchar_t* clientId, const char* position, Call call) {
+bool CClientManager::WithClient(const wchar_t* clientId, const char* file, int line, Call call) {
   ClientPtr client = GetClient(clientId);
   if (!client) return false;
-  try {
-    return call(*client);
-  } catch (...) {
-    ZCLLogMessage(1, nullptr, "%s", position);
-    return false;
-  }
+  bool result = false;
+  ZCLGuarded(1, file, line, [&] { result = call(*client); });
+  return result;
 }
 
 bool CClientManager::IsClientEnabled(const wchar_t* clientId) {
   ZCLScopeTracer trace("CClientManager::IsClientEnabled");
-  return WithClient(clientId, ZCL_POS.c_str(), [](CClient& c) { return c.IsEnabled(); });
+  return WithClient(clientId, ZCL_SITE, [](CClient& c) { return c.IsEnabled(); });
 }
 
 bool CClientManager::EnableClient(const wchar_t* clientId, bool enabled) {
   ZCLScopeTracer trace("CClientManager::EnableClient");
-  return WithClient(clientId, ZCL_POS.c_str(), [enabled](CClient& c) {
+  return WithClient(clientId, ZCL_SITE, [enabled](CClient& c) {
     c.Enable(enabled);
     return true;
   });
@@ -94,12 +128,12 @@ bool CClientManager::EnableClient(const wchar_t* clientId, bool enabled) {
 
 bool CClientManager::AddNotificationSubscriber(const wchar_t* clientId, REFIID kind) {
   ZCLScopeTracer trace("CClientManager::AddNotificationSubscriber");
-  return WithClient(clientId, ZCL_POS.c_str(), [&kind](CClient& c) { return c.Subscribe(kind); });
+  return WithClient(clientId, ZCL_SITE, [&kind](CClient& c) { return c.Subscribe(kind); });
 }
 
 bool CClientManager::RemoveNotificationSubscriber(const wchar_t* clientId, REFIID kind) {
   ZCLScopeTracer trace("CClientManager::RemoveNotificationSubscriber");
-  return WithClient(clientId, ZCL_POS.c_str(),
+  return WithClient(clientId, ZCL_SITE,
                     [&kind](CClient& c) { return c.Unsubscribe(kind); });
 }
 
@@ -113,10 +147,9 @@ std::vector<CClientManager::ClientPtr> CClientManager::Snapshot() {
 
 void CClientManager::ToEnabledClients(IDevice* device, void (CClient::*forwarder)(IDevice*)) {
   for (ClientPtr& client : Snapshot()) {
-    try {
+    ZCLGuarded(5, ZCL_SITE, [&] {
       if (client->IsEnabled()) (client.get()->*forwarder)(device);
-    } catch (...) {
-    }
+    });
   }
 }
 

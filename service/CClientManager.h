@@ -8,12 +8,13 @@
 #include "CLockable.h"
 #include "ZCLLogger.h"
 
-// The connected clients, keyed by client id.
+// The connected clients, keyed by client id, and the deliveries of every
+// client not yet ended.
 //
 // Every operation may be called from any thread: the manager's lock guards
-// the counter and the map only. Fan-outs take a snapshot of the records under
-// the lock and call the clients outside it, so a client that calls the
-// service back from inside a callback never meets a held lock.
+// the counter, the map and the deliveries only. Fan-outs take a snapshot of
+// the records under the lock and queue their calls outside it; the clients
+// are called on their own delivery threads.
 class CClientManager : public CLockable {
 public:
   typedef std::shared_ptr<CClient> ClientPtr;
@@ -28,6 +29,14 @@ public:
   ClientPtr RemoveClient(const wchar_t* clientId);
   void RemoveAllClients();
   ClientPtr GetClient(const wchar_t* clientId);
+  // The end of the service: every delivery makes what it has queued within
+  // one bounded wait (kDeliveryShutdownWait); those of clients that do not
+  // return are abandoned. Returns how many were. Called from the main
+  // object's tear-down while its task queue still exists; the destructor
+  // calls it again.
+  size_t StopDeliveries();
+  // Calls queued for, or being made on, all clients together.
+  size_t GetPendingDeliveries();
 
   bool IsValidClientId(const wchar_t* clientId);
   bool IsClientEnabled(const wchar_t* clientId);
@@ -46,11 +55,14 @@ private:
   // A failing client does not stop the others.
   void ToEnabledClients(IDevice* device, void (CClient::*forwarder)(IDevice*));
   template <class Call>
-  bool WithClient(const wchar_t* clientId, const char* position, Call call);
+  bool WithClient(const wchar_t* clientId, const char* file, int line, Call call);
 
   ZCLObjectTracer<CClientManager> m_tracer;
   ULONG m_counter = 0;
   std::map<std::wstring, ClientPtr> m_clients;
+  // Kept past their records, so the end can wait for calls still on their way.
+  std::vector<std::shared_ptr<CClientDelivery>> m_deliveries;
+  bool m_stopped = false;
 };
 
 // The text form of client and operation ids: the counter, then a new GUID's

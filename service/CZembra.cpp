@@ -136,6 +136,7 @@ void CZembra::FinalRelease() {
       m_data->callControlCookie = 0;
     }
     m_data->taskQueue.StopThread();
+    m_data->clientManager.StopDeliveries();
     m_data->callControl.Release();
     m_data->deviceManager.StopThread();
   });

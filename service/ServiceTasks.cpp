@@ -2,26 +2,23 @@
 #include "ServiceTasks.h"
 #include "CZembra.h"
 #include "ZCLException.h"
+#include "ZCLFrame.h"
 
 namespace {
 
-// The main object's lock covers taking the client's record only, never the
-// call into the client: a client that calls CreateOperation from inside
-// ConnectCompleted (the browser plug-ins do) would otherwise wait on the main
-// thread for a lock that this thread holds while it waits for the client.
-// The record lives while the call runs; anything thrown is logged here.
+// The main object's lock covers taking the client's record only, not the
+// forwarder, which queues the call for the client's own delivery thread.
+// The record lives while the forwarder runs; anything thrown is logged here.
 template <class Take, class Call>
 void RunOnClient(CZembra* zembra, Take take, Call call) {
-  try {
+  ZCLGuarded(3, ZCL_SITE, [&] {
     CClientManager::ClientPtr client;
     {
       CComObjectLock<CZembra> lock(zembra);
       client = take(zembra->GetClientManager());
     }
     if (client) call(*client);
-  } catch (...) {
-    ZCLLogUnknownException(3, ZCL_POS);
-  }
+  });
 }
 
 }  // namespace

@@ -36,8 +36,9 @@ private:
   ZCLObjectTracer<CConnectTask> m_tracer;
 };
 
-// Takes a client's record out, tells the client (DisconnectCompleted) and
-// lets the record go, which revokes its callback from the GIT.
+// Takes a client's record out, tells the client (DisconnectCompleted, the
+// last call its delivery takes) and lets the record go; the delivery revokes
+// the callback from the GIT once that call was made.
 class CDisconnectTask : public CTask {
 public:
   CDisconnectTask(CZembra* zembra, const std::wstring& clientId);

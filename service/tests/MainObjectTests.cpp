@@ -316,6 +316,11 @@ TEST_F(MainObjectTest, SubscriptionsChooseWhichNotificationsAClientGets) {
   clients.Notify(IID_ICallNotification, nullptr);
   clients.Notify(IID_IEventsUpdatedNotification, nullptr);
   clients.Notify(IID_IMessageReceivedNotification, nullptr);
+  // Each client's calls come in order: a device event behind the
+  // notifications shows that they have all arrived.
+  clients.DeviceStateChanged(nullptr);
+  ASSERT_TRUE(calls->WaitFor("DeviceStateChanged", 1) && events->WaitFor("DeviceStateChanged", 1) &&
+              none->WaitFor("DeviceStateChanged", 1));
   ASSERT_EQ(1, calls->Count("Notification"));
   EXPECT_EQ(IID_ICallNotification, calls->Last("Notification").kind);
   ASSERT_EQ(1, events->Count("Notification"));
@@ -328,13 +333,18 @@ TEST_F(MainObjectTest, SubscriptionsChooseWhichNotificationsAClientGets) {
   clients.Notify(IID_ICallNotification, nullptr);
   clients.NewDevice(nullptr);
   clients.DeviceStateChanged(nullptr);
-  EXPECT_EQ(2, calls->Count("Notification"));
+  EXPECT_TRUE(calls->WaitFor("Notification", 2));
+  EXPECT_TRUE(events->WaitFor("NewDevice", 1));
+  EXPECT_TRUE(none->WaitFor("DeviceStateChanged", 2));
+  OpenQueue();
+  ASSERT_TRUE(calls->WaitFor("DisconnectCompleted", 1));  // its last call
   EXPECT_EQ(0, calls->Count("NewDevice"));
-  EXPECT_EQ(1, events->Count("NewDevice"));
-  EXPECT_EQ(1, none->Count("DeviceStateChanged"));
+  EXPECT_EQ(1, calls->Count("DeviceStateChanged"));
 
   EXPECT_EQ(S_OK, m_zembra->UnsubscribeNotification(idEvents, IID_IEventsUpdatedNotification));
   clients.Notify(IID_IEventsUpdatedNotification, nullptr);
+  clients.NewDevice(nullptr);
+  ASSERT_TRUE(events->WaitFor("NewDevice", 2));
   EXPECT_EQ(1, events->Count("Notification"));
 }
 
@@ -349,8 +359,8 @@ TEST_F(MainObjectTest, AClientWhoseProcessIsGoneIsDisabledAtItsNextEventAndRemov
   HoldQueue();
   CClientManager& clients = Main()->GetClientManager();
   clients.NewDevice(nullptr);
-  EXPECT_EQ(1, other->Count("NewDevice"));
-  EXPECT_FALSE(clients.IsClientEnabled(bstrGone));
+  EXPECT_TRUE(other->WaitFor("NewDevice", 1));
+  EXPECT_TRUE(WaitFor([&] { return !clients.IsClientEnabled(bstrGone); }));
   EXPECT_EQ(E_FAIL, m_zembra->Disconnect(bstrGone));
   clients.DeviceStateChanged(nullptr);
   EXPECT_EQ(1, gone->Count("NewDevice"));
@@ -361,7 +371,7 @@ TEST_F(MainObjectTest, AClientWhoseProcessIsGoneIsDisabledAtItsNextEventAndRemov
   ASSERT_TRUE(gone->WaitFor("DisconnectCompleted", 1));
   EXPECT_EQ(E_INVALIDARG, m_zembra->Disconnect(bstrGone));
   clients.NewDevice(nullptr);
-  EXPECT_EQ(2, other->Count("NewDevice"));
+  EXPECT_TRUE(other->WaitFor("NewDevice", 2));
   EXPECT_EQ(1, gone->Count("NewDevice"));
 }
 

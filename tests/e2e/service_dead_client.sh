@@ -6,9 +6,8 @@
 # later creations the dead server (0x800706BA) until its wineserver ends. So
 # this test runs in a prefix of its own and ends that prefix's wineserver.
 set -uo pipefail
-export WINEPREFIX=$WINEPREFIX-dead-client
-"$DIALIX_SOURCE/tools/wine-prefix" "$WINEPREFIX"
 source "$DIALIX_SOURCE/tests/support/service.sh"
+dialix_own_prefix dead-client
 export DIALIX_SERVICE_EXE=dialix_test_service.exe
 
 failures=0

@@ -26,9 +26,11 @@ run_steady() {
 }
 # The first client starts the server alone: Wine may start two servers for
 # clients that create the class at the same moment.
+steadies=()
 run_steady 1 &
+steadies+=($!)
 dialix_wait_for_line "$work/steady1" '^subscribe:' 60000 || fail "the first client did not connect"
-for i in $(seq 2 $steady); do run_steady "$i" & done
+for i in $(seq 2 $steady); do run_steady "$i" & steadies+=($!); done
 for i in $(seq 1 $steady); do
   dialix_wait_for_line "$work/steady$i" '^subscribe:' 120000 || fail "client $i did not connect"
 done
@@ -50,29 +52,23 @@ rounds=${rounds:-0}
 echo "fan-outs: $rounds"
 [ "$rounds" -ge 1 ] || fail "no fan-out completed"
 dialix_client signal $phase >/dev/null
-wait
+# Each client's own commands are bounded; a client still running after that
+# hangs in a call into the service.
+bound=150
+for i in $(seq 1 $steady); do
+  timeout $bound tail --pid="${steadies[$((i - 1))]}" -f /dev/null ||
+    { fail "steady client $i still runs"; cat "$work/steady$i"; bound=5; }
+done
 
-in_order() {  # file: the first call is ConnectCompleted, the last DisconnectCompleted, once each
-  local calls
-  calls=$(sed -n 's/^call: \([A-Za-z]*\) .*/\1/p' "$1")
-  [ "$(echo "$calls" | head -n 1)" == ConnectCompleted ] &&
-    [ "$(echo "$calls" | tail -n 1)" == DisconnectCompleted ] &&
-    [ "$(echo "$calls" | grep -c '^ConnectCompleted$')" == 1 ] &&
-    [ "$(echo "$calls" | grep -c '^DisconnectCompleted$')" == 1 ]
-}
 ids=$(cat "$work"/steady* "$work"/churn* | sed -n 's/^connected: id=//p' | sort -u | wc -l)
 [ "$ids" == $((steady + churning)) ] || fail "expected $((steady + churning)) distinct client ids, got $ids"
 for i in $(seq 1 $steady); do
   f=$work/steady$i
-  in_order "$f" || { cat "$f"; fail "steady client $i: connect and disconnect not once each, in order"; }
-  for method in NewDevice DeviceStateChanged Notification; do
-    n=$(dialix_count "$f" "^call: $method ")
-    [ "$n" == "$rounds" ] || fail "steady client $i got $n $method calls in $rounds fan-outs"
-  done
+  dialix_check_fanned_client "$f" "$rounds" "steady client $i" || failures=$((failures + 1))
 done
 for i in $(seq 1 $churning); do
   f=$work/churn$i
-  in_order "$f" || { cat "$f"; fail "churning client $i: connect and disconnect not once each, in order"; }
+  dialix_calls_in_order "$f" || { cat "$f"; fail "churning client $i: connect and disconnect not once each, in order"; }
   grep -q '^calls: NewDevice=[1-9]' "$f" || fail "churning client $i heard no fan-out while connected"
 done
 

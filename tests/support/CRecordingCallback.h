@@ -6,17 +6,8 @@
 #include "CLockable.h"
 #include "ComTL.h"
 #include "SZembra.h"
-
-// Polls a condition every 10 ms for at most the given time.
-template <class Predicate>
-bool PollUntil(Predicate done, DWORD milliseconds) {
-  const ULONGLONG end = ::GetTickCount64() + milliseconds;
-  while (!done()) {
-    if (::GetTickCount64() >= end) return false;
-    ::Sleep(10);
-  }
-  return true;
-}
+#include "ZCLText.h"
+#include "ZCLWait.h"
 
 // One call the service made on a client's callback.
 struct CallbackCall {
@@ -67,8 +58,8 @@ public:
       CComBSTR text, source;
       info->GetDescription(&text);
       info->GetSource(&source);
-      call.description = text ? text.m_str : L"";
-      call.source = source ? source.m_str : L"";
+      call.description = ZCLNullToEmpty(text.m_str);
+      call.source = ZCLNullToEmpty(source.m_str);
     }
     return Add(call);
   }
@@ -100,7 +91,7 @@ public:
     return count;
   }
   bool WaitFor(const std::string& method, int count, DWORD milliseconds = 10000) {
-    return PollUntil([&] { return Count(method) >= count; }, milliseconds);
+    return ZCLWaitUntil([&] { return Count(method) >= count; }, milliseconds);
   }
   CallbackCall Last(const std::string& method) {
     CallbackCall last;
@@ -130,8 +121,8 @@ private:
   CallbackCall Make(const char* method, BSTR id, BSTR op = nullptr) {
     CallbackCall call;
     call.method = method;
-    call.clientId = id ? id : L"";
-    call.operationId = op ? op : L"";
+    call.clientId = ZCLNullToEmpty(id);
+    call.operationId = ZCLNullToEmpty(op);
     call.thread = ::GetCurrentThreadId();
     call.milliseconds = ::GetTickCount64() - m_start;
     return call;

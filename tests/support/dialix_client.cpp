@@ -10,6 +10,10 @@
 //   wait-exit <ms>         waits until no service program runs
 //   connect                calls IZembra::Connect with a callback that records every call
 //   connect-create         the same; inside ConnectCompleted the callback creates an operation
+//   connect-hang <method>  the same, but the callback never returns from the first call of
+//                          the method (a client that stops answering); the process then ends
+//                          without leaving COM
+//   wait-hung <ms>         waits until the callback is stuck, prints the method and client id
 //   wait-connected <ms>    waits for ConnectCompleted, prints the client id
 //   subscribe <kind>       subscribes to call, message or events notifications
 //   unsubscribe <kind>
@@ -38,6 +42,9 @@
 #include "CRecordingCallback.h"
 #include "ComTL.h"
 #include "SZembra.h"
+#include "ZCLHandle.h"
+#include "ZCLText.h"
+#include "ZCLWait.h"
 
 namespace {
 
@@ -102,6 +109,8 @@ const IID* OperationKind(const wchar_t* name) {
 
 class CClient {
 public:
+  bool IsHung() const { return m_hung && ::WaitForSingleObject(m_hung.Get(), 0) == WAIT_OBJECT_0; }
+
   int Run(int argc, wchar_t** argv) {
     for (int i = 1; i < argc; ++i) {
       std::wstring command = argv[i];
@@ -135,6 +144,12 @@ public:
         status = WaitExit(_wtoi(argument));
       } else if (command == L"connect" || command == L"connect-create") {
         status = Connect(command == L"connect-create");
+      } else if (command == L"connect-hang" && argument) {
+        ++i;
+        status = Connect(false, ZCLWideToUtf8(argument));
+      } else if (command == L"wait-hung" && argument) {
+        ++i;
+        status = WaitHung(_wtoi(argument));
       } else if (command == L"wait-connected" && argument) {
         ++i;
         status = WaitConnected(_wtoi(argument));
@@ -160,7 +175,7 @@ public:
         int count = _wtoi(argv[i + 2]);
         int milliseconds = _wtoi(argv[i + 3]);
         i += 3;
-        status = WaitCalls(std::string(method.begin(), method.end()), count, milliseconds);
+        status = WaitCalls(ZCLWideToUtf8(method), count, milliseconds);
       } else if (command == L"fanout" && argument) {
         ++i;
         status = FanOut(_wtoi(argument));
@@ -287,8 +302,16 @@ private:
     return false;
   }
 
-  int Connect(bool createInside) {
+  // With a method to hang in, the callback never returns from its first
+  // call of it: the stuck call holds a thread of this process for good, and
+  // the other threads go on, so the client can still release the service.
+  int Connect(bool createInside, const std::string& hangIn = std::string()) {
     if (!HasObject("connect")) return 1;
+    if (!hangIn.empty()) {
+      m_hung.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+      m_never.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+      if (!m_hung || !m_never) return 1;
+    }
     m_callback.Release();
     CComObject<CRecordingCallback>* callback = nullptr;
     HRESULT hr = CComObject<CRecordingCallback>::CreateInstance(&callback);
@@ -296,12 +319,31 @@ private:
       m_callback = callback;
       m_recorder = callback;
       if (createInside) callback->CreateInsideConnect(m_zembra);
+      if (!hangIn.empty()) {
+        HANDLE hung = m_hung.Get(), never = m_never.Get();
+        std::string* hungId = &m_hungId;
+        callback->m_inside = [hangIn, hung, never, hungId](const CallbackCall& call) {
+          if (call.method != hangIn || ::WaitForSingleObject(hung, 0) == WAIT_OBJECT_0) return;
+          *hungId = call.method + " id=" + ZCLWideToUtf8(call.clientId);
+          ::SetEvent(hung);
+          ::WaitForSingleObject(never, INFINITE);
+        };
+      }
       hr = m_zembra->Connect(m_callback);
     }
     // Connect returns first; the id comes later, through ConnectCompleted.
     std::printf("connect: hr=0x%08lX completed-before-return=%d\n", static_cast<unsigned long>(hr),
                 m_recorder ? m_recorder->Count("ConnectCompleted") : 0);
     return SUCCEEDED(hr) ? 0 : 1;
+  }
+
+  int WaitHung(int milliseconds) {
+    if (!m_hung || ::WaitForSingleObject(m_hung.Get(), milliseconds) != WAIT_OBJECT_0) {
+      std::printf("hung: timeout\n");
+      return 2;
+    }
+    std::printf("hung: %s\n", m_hungId.c_str());
+    return 0;
   }
 
   int WaitConnected(int milliseconds) {
@@ -348,7 +390,7 @@ private:
       m_operation->get_OperationId(&operationId);
       begun = m_zembra->BeginOperation(m_operation);
     }
-    m_operationId = operationId ? operationId.m_str : L"";
+    m_operationId = ZCLNullToEmpty(operationId.m_str);
     std::printf("operation: %ls create=0x%08lX begin=0x%08lX id=%ls\n", kindName,
                 static_cast<unsigned long>(created), static_cast<unsigned long>(begun),
                 m_operationId.c_str());
@@ -383,7 +425,7 @@ private:
 
   int WaitOperation(int milliseconds) {
     CallbackCall end;
-    bool ended = m_recorder && PollUntil([&] {
+    bool ended = m_recorder && ZCLWaitUntil([&] {
       for (const CallbackCall& call : m_recorder->Calls())
         if ((call.method == "OperationCompleted" || call.method == "OperationFailed") &&
             call.operationId == m_operationId) {
@@ -490,6 +532,9 @@ private:
   std::wstring m_clientId;
   CComPtr<IOperation> m_operation;
   std::wstring m_operationId;
+  CHandle m_hung;   // set once the callback is stuck
+  CHandle m_never;  // never set: what the stuck callback waits for
+  std::string m_hungId;
 };
 
 }  // namespace
@@ -502,8 +547,9 @@ int wmain(int argc, wchar_t** argv) {
     CClient client;
     status = client.Run(argc, argv);
     // After a time-out a call into the service may still be stuck (a hung
-    // service): leaving COM would wait for it, so the process ends here.
-    if (status == 2) {
+    // service), or the callback is stuck on purpose: leaving COM would wait
+    // for it, so the process ends here.
+    if (status == 2 || client.IsHung()) {
       std::fflush(stdout);
       ::TerminateProcess(::GetCurrentProcess(), status);
     }

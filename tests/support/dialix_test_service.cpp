@@ -5,7 +5,10 @@
 #include <windows.h>
 #include "CSZembraModule.h"
 #include "CZembra.h"
+#include "ZCLFrame.h"
+#include "ZCLHandle.h"
 #include "ZCLLogger.h"
+#include "ZCLWait.h"
 
 CSZembraModule _AtlModule;
 
@@ -24,19 +27,20 @@ void FanOut() {
   clients.NewDevice(nullptr);
   clients.DeviceStateChanged(nullptr);
   clients.Notify(IID_ICallNotification, nullptr);
+  // The calls are made on the clients' own threads: done means made, so that
+  // a test that fans out over and over goes no faster than its clients. A
+  // client that does not return holds this up for a moment only.
+  ZCLWaitUntil([&] { return clients.GetPendingDeliveries() == 0; }, 2000);
 }
 
 DWORD WINAPI FanOutThread(void*) {
   ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-  HANDLE request = ::CreateEventW(nullptr, FALSE, FALSE, L"DialixTestFanOut");
-  HANDLE done = ::CreateEventW(nullptr, FALSE, FALSE, L"DialixTestFanOutDone");
+  CHandle request(::CreateEventW(nullptr, FALSE, FALSE, L"DialixTestFanOut"));
+  CHandle done(::CreateEventW(nullptr, FALSE, FALSE, L"DialixTestFanOutDone"));
   if (!request || !done) return 1;
-  while (::WaitForSingleObject(request, INFINITE) == WAIT_OBJECT_0) {
-    try {
-      FanOut();
-    } catch (...) {
-    }
-    ::SetEvent(done);
+  while (::WaitForSingleObject(request.Get(), INFINITE) == WAIT_OBJECT_0) {
+    ZCLGuarded(3, ZCL_SITE, [] { FanOut(); });
+    ::SetEvent(done.Get());
   }
   return 0;
 }
@@ -48,8 +52,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int nShowCmd) {
   {
     ZCLScopeTracer trace("wWinMain");
     ApplyLogLevelSetting();
-    HANDLE hook = ::CreateThread(nullptr, 0, FanOutThread, nullptr, 0, nullptr);
-    if (hook) ::CloseHandle(hook);
+    CHandle hook(::CreateThread(nullptr, 0, FanOutThread, nullptr, 0, nullptr));
     result = _AtlModule.WinMain(nShowCmd);
   }
   _AtlModule.Term();

@@ -58,3 +58,36 @@ dialix_wait_for_line() {  # file pattern ms
 
 # How many lines of a file match a pattern.
 dialix_count() { grep -cE "$2" "$1" 2>/dev/null || true; }
+
+# A prefix of the test's own, for tests that kill processes or may leave a
+# server behind: Wine hands later creations in a prefix a dead server until
+# its wineserver ends. The test ends that wineserver itself.
+dialix_own_prefix() {  # name
+  export WINEPREFIX=$WINEPREFIX-$1
+  "$DIALIX_SOURCE/tools/wine-prefix" "$WINEPREFIX"
+}
+
+# A client's `log` output: its first call is ConnectCompleted, its last
+# DisconnectCompleted, each once.
+dialix_calls_in_order() {  # file
+  local calls
+  calls=$(sed -n 's/^call: \([A-Za-z]*\) .*/\1/p' "$1")
+  [ "$(echo "$calls" | head -n 1)" == ConnectCompleted ] &&
+    [ "$(echo "$calls" | tail -n 1)" == DisconnectCompleted ] &&
+    [ "$(echo "$calls" | grep -c '^ConnectCompleted$')" == 1 ] &&
+    [ "$(echo "$calls" | grep -c '^DisconnectCompleted$')" == 1 ]
+}
+
+# A client's `log` output after fan-outs of the test service: connect and
+# disconnect once each, in order, and every kind of the fan-out exactly
+# `rounds` times. Prints what is wrong; false when anything is.
+dialix_check_fanned_client() {  # file rounds label
+  local wrong=0 n method
+  dialix_calls_in_order "$1" ||
+    { cat "$1"; echo "FAIL: $3: connect and disconnect not once each, in order"; wrong=1; }
+  for method in NewDevice DeviceStateChanged Notification; do
+    n=$(dialix_count "$1" "^call: $method ")
+    [ "$n" == "$2" ] || { echo "FAIL: $3 got $n $method calls in $2 fan-outs"; wrong=1; }
+  done
+  return $wrong
+}

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# A client whose callback never returns holds up nobody: ten more connect,
+# run an operation, hear fan-outs and disconnect meanwhile, each getting
+# every call once and in order; and the service still ends soon after the
+# last client has let it go, abandoning the stuck call. The stuck client is
+# ended from outside afterwards, and a service that failed to end would stay
+# behind, so this test runs in a prefix of its own and ends its wineserver.
+set -uo pipefail
+source "$DIALIX_SOURCE/tests/support/service.sh"
+dialix_own_prefix stuck-client
+export DIALIX_SERVICE_EXE=dialix_test_service.exe
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+work=$(mktemp -d)
+log=$DIALIX_BIN/dialix_test_service.log
+phase=DialixTestStuckPhase$$
+cleanup() {
+  dialix_client signal $phase >/dev/null
+  dialix_clear_loglevel
+  /usr/lib/wine/wineserver -k 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+others=10
+rounds=3
+
+dialix_client wait-exit 30000 >/dev/null
+dialix_register_test_service || fail "registration failed"
+dialix_set_loglevel REG_DWORD 5
+rm -f "$log"
+
+# The stuck client starts the server alone: Wine may start two servers for
+# clients that create the class at the same moment.
+dialix_client create connect-hang ConnectCompleted wait-hung 30000 self \
+  wait-event $phase 180000 release hold 120000 >"$work/stuck" &
+dialix_wait_for_line "$work/stuck" '^self:' 60000 || fail "the stuck client's callback was not called"
+
+pids=()
+for i in $(seq 1 $others); do
+  dialix_client create connect wait-connected 30000 subscribe call unsubscribe message \
+    operation devices wait-operation 30000 wait-event $phase 120000 \
+    wait-calls Notification $rounds 30000 disconnect wait-disconnected 30000 log release \
+    >"$work/other$i" &
+  pids+=($!)
+done
+# Once one wait has failed the service is held up: the rest get a moment only.
+bound=60000
+for i in $(seq 1 $others); do
+  dialix_wait_for_line "$work/other$i" '^operation-result:' $bound ||
+    { fail "client $i got no operation result"; bound=1000; }
+done
+for r in $(seq 1 $rounds); do
+  dialix_client fanout 30000 >/dev/null || { fail "fan-out $r did not complete"; break; }
+done
+dialix_client signal $phase >/dev/null
+for pid in "${pids[@]}"; do timeout 120 tail --pid="$pid" -f /dev/null; done
+dialix_wait_for_line "$work/stuck" '^release: done' 30000 || fail "the stuck client could not let the service go"
+
+# Every client has let go: the service must end within its idle time-out
+# and the bounded wait for the stuck call.
+started=$(date +%s%N)
+out=$(dialix_client wait-exit 10000)
+echo "service ended $(( ($(date +%s%N) - started) / 1000000 )) ms after the last release"
+echo "$out" | grep -q '^wait-exit: exited$' || fail "the service did not end after its clients left"
+grep -q '^hold:' "$work/stuck" || fail "the stuck client was not alive when the service ended"
+stuck_pid=$(sed -n 's/^self: pid=//p' "$work/stuck")
+[ -n "$stuck_pid" ] && dialix_client terminate "$stuck_pid" >/dev/null
+
+ids=$(cat "$work"/other* | sed -n 's/^connected: id=//p' | sort -u | wc -l)
+[ "$ids" == $others ] || fail "expected $others distinct client ids, got $ids"
+for i in $(seq 1 $others); do
+  f=$work/other$i
+  dialix_check_fanned_client "$f" "$rounds" "client $i" || failures=$((failures + 1))
+  n=$(dialix_count "$f" '^call: Operation(Completed|Failed) ')
+  [ "$n" == 1 ] || fail "client $i got $n operation results"
+done
+grep -q 'has not returned from ConnectCompleted' "$log" || fail "the stuck call was not abandoned"
+for trace in CClient::CClient CClient::IsEnabled CClient::Enable CClient::Subscribe CClient::Unsubscribe; do
+  grep -qF "$trace" "$log" || fail "no trace of $trace"
+done
+
+[ $failures -eq 0 ] && echo "all stuck-client checks passed"
+exit $((failures > 0))
