@@ -455,7 +455,9 @@ TEST_F(MainObjectTest, AQueueingThatFailsLeavesNeitherARecordNorAReference) {
   const ULONG callbackHeld = References(lostCallback);
   Main()->FailNextQueueing(1);
   EXPECT_EQ(E_OUTOFMEMORY, m_zembra->Connect(lostCallback));
-  EXPECT_EQ(callbackHeld, References(lostCallback));  // out of the GIT again
+  // Out of the GIT again once the client's delivery thread has let go.
+  EXPECT_TRUE(ZCLWaitUntil([&] { return References(lostCallback) == callbackHeld; }, 10000))
+      << References(lostCallback);
   Main()->GetClientManager().NewDevice(nullptr);
   EXPECT_EQ(0, lost->Count("NewDevice"));  // no record of it
 
