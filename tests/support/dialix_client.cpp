@@ -30,6 +30,9 @@
 //   self                   prints this process's id
 //   terminate <pid>        ends a process at once (a client that dies)
 //   hold <ms>              stays alive (to be ended from outside)
+//   wait-device <serial> <state> <ms>  waits for NewDevice or DeviceStateChanged of the
+//                          phone with that state (1 connecting, 2 connected, 3 disconnected)
+//   devices                prints the device list the last operation returned
 //   log                    prints every callback call with its thread and time
 // Exit code 0 when every command did what it names, 1 otherwise, 2 on a time-out.
 // DIALIX_SERVICE_EXE names the service program pid and wait-* look for.
@@ -170,6 +173,11 @@ public:
       } else if (command == L"wait-disconnected" && argument) {
         ++i;
         status = WaitCalls("DisconnectCompleted", 1, _wtoi(argument));
+      } else if (command == L"wait-device" && i + 3 < argc) {
+        status = WaitDevice(argv[i + 1], _wtoi(argv[i + 2]), _wtoi(argv[i + 3]));
+        i += 3;
+      } else if (command == L"devices") {
+        status = PrintDevices();
       } else if (command == L"wait-calls" && i + 3 < argc) {
         std::wstring method = argv[i + 1];
         int count = _wtoi(argv[i + 2]);
@@ -454,6 +462,56 @@ private:
     return 0;
   }
 
+  int WaitDevice(const std::wstring& serial, int state, int milliseconds) {
+    CallbackCall change;
+    bool seen = m_recorder && ZCLWaitUntil([&] {
+      for (const CallbackCall& call : m_recorder->Calls())
+        if ((call.method == "NewDevice" || call.method == "DeviceStateChanged") &&
+            call.serial == serial && call.state == state) {
+          change = call;
+          return true;
+        }
+      return false;
+    }, milliseconds);
+    if (!seen) {
+      std::printf("device-change: timeout %ls state=%d\n", serial.c_str(), state);
+      return 2;
+    }
+    std::printf("device-change: %s serial=%ls state=%d\n", change.method.c_str(),
+                change.serial.c_str(), change.state);
+    return 0;
+  }
+
+  int PrintDevices() {
+    CComPtr<IUnknown> data;
+    if (!m_operation || FAILED(m_operation->get_OperationData(&data)) || !data) {
+      std::printf("devices: none\n");
+      return 1;
+    }
+    CComQIPtr<IDeviceList> list(data.p);
+    long count = 0;
+    if (!list || FAILED(list->get_Count(&count))) {
+      std::printf("devices: not a device list\n");
+      return 1;
+    }
+    std::printf("devices: count=%ld\n", count);
+    for (long i = 1; i <= count; ++i) {
+      CComPtr<IDevice> device;
+      if (FAILED(list->get_Item(i, &device)) || !device) continue;
+      CComBSTR serial, model, name, bluetooth;
+      EDeviceState state = DeviceDisconnected;
+      device->get_SerialNumber(&serial);
+      device->get_ModelName(&model);
+      device->get_FriendlyName(&name);
+      device->get_BluetoothName(&bluetooth);
+      device->get_State(&state);
+      std::printf("device: serial=%ls model=%ls name=%ls bluetooth=%ls state=%d\n",
+                  ZCLNullToEmpty(serial.m_str), ZCLNullToEmpty(model.m_str), ZCLNullToEmpty(name.m_str),
+                  ZCLNullToEmpty(bluetooth.m_str), static_cast<int>(state));
+    }
+    return 0;
+  }
+
   int WaitCalls(const std::string& method, int count, int milliseconds) {
     bool reached = m_recorder && m_recorder->WaitFor(method, count, milliseconds);
     int seen = m_recorder ? m_recorder->Count(method) : 0;
@@ -520,10 +578,13 @@ private:
   void PrintLog() {
     if (!m_recorder) return;
     for (const CallbackCall& call : m_recorder->Calls())
-      std::printf("call: %s client=%ls op=%ls hr=0x%08lX thread=%lu ms=%llu\n", call.method.c_str(),
+      std::printf("call: %s client=%ls op=%ls hr=0x%08lX thread=%lu ms=%llu%s\n", call.method.c_str(),
                   call.clientId.c_str(), call.operationId.c_str(),
                   static_cast<unsigned long>(call.hr), static_cast<unsigned long>(call.thread),
-                  static_cast<unsigned long long>(call.milliseconds));
+                  static_cast<unsigned long long>(call.milliseconds),
+                  call.serial.empty() ? ""
+                                      : (" serial=" + ZCLWideToUtf8(call.serial) + " state=" +
+                                         std::to_string(call.state)).c_str());
   }
 
   CComPtr<IZembra> m_zembra;
