@@ -109,25 +109,29 @@ void CDeviceManager::OnThreadExit(DWORD exitCode) {
 
 void CDeviceManager::OnDeviceListUpdated() { ZCLScopeTracer trace("CDeviceManager::OnDeviceListUpdated"); }
 
+template <class Task>
+void CDeviceManager::QueueFor(const char* name, const WCHAR* serialNumber, DWORD status,
+                              int missingLevel, const char* missingText) {
+  LogEvent(name, serialNumber, status);
+  if (HasSerial(serialNumber))
+    Queue(new Task(m_zembra, serialNumber));
+  else
+    ZCLLogMessage(missingLevel, nullptr, "%s", missingText);
+}
+
 void CDeviceManager::OnDeviceAdded(const WCHAR* serialNumber, DWORD status) {
   ZCLGuarded(3, ZCL_SITE, [&] {
     ZCLScopeTracer trace("CDeviceManager::OnDeviceAdded");
-    LogEvent("OnDeviceAdded", serialNumber, status);
-    if (HasSerial(serialNumber))
-      Queue(new CDeviceOnlineTask(m_zembra, serialNumber));
-    else
-      ZCLLogMessage(2, nullptr, "OnDeviceAdded: No Serial number, device ignored!");
+    QueueFor<CDeviceOnlineTask>("OnDeviceAdded", serialNumber, status, 2,
+                                "OnDeviceAdded: No Serial number, device ignored!");
   });
 }
 
 void CDeviceManager::OnDeviceRemoved(const WCHAR* serialNumber, DWORD status) {
   ZCLGuarded(1, ZCL_SITE, [&] {
     ZCLScopeTracer trace("CDeviceManager::OnDeviceRemoved");
-    LogEvent("OnDeviceRemoved", serialNumber, status);
-    if (HasSerial(serialNumber))
-      Queue(new CDeviceOfflineTask(m_zembra, serialNumber));
-    else
-      ZCLLogMessage(1, nullptr, "OnDeviceRemoved: No Serial number, ignored!");
+    QueueFor<CDeviceOfflineTask>("OnDeviceRemoved", serialNumber, status, 1,
+                                 "OnDeviceRemoved: No Serial number, ignored!");
   });
 }
 
@@ -137,11 +141,8 @@ void CDeviceManager::OnDeviceRemoved(const WCHAR* serialNumber, DWORD status) {
 void CDeviceManager::OnDeviceUpdated(const WCHAR* serialNumber, DWORD status) {
   ZCLGuarded(1, ZCL_SITE, [&] {
     ZCLScopeTracer trace("CDeviceManager::OnDeviceUpdated");
-    LogEvent("OnDeviceUpdated", serialNumber, status);
-    if (HasSerial(serialNumber))
-      Queue(new CDeviceUpdatedTask(m_zembra, serialNumber));
-    else
-      ZCLLogMessage(1, nullptr, "OnDeviceUpdated: No Serial number, ignored!");
+    QueueFor<CDeviceUpdatedTask>("OnDeviceUpdated", serialNumber, status, 1,
+                                 "OnDeviceUpdated: No Serial number, ignored!");
   });
 }
 

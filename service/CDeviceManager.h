@@ -61,6 +61,10 @@ private:
   // After a throw: a device left connecting is marked gone, and clients told.
   void SettleFailed(const CZembraDevicePtr& device);
   void Queue(CTaskBase* task);
+  // Logs a library event; queues its task, or logs the missing serial number.
+  template <class Task>
+  void QueueFor(const char* name, const WCHAR* serialNumber, DWORD status, int missingLevel,
+                const char* missingText);
 
   ZCLObjectTracer<CDeviceManager> m_tracer;
   CZembraDeviceList m_devices;

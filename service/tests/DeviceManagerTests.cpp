@@ -181,3 +181,21 @@ TEST_F(DeviceManagerTest, APhoneWhoseInitialisationFailsOrThrowsEndsDisconnected
 }
 
 }  // namespace
+
+namespace {
+
+// The library's update event reaches call control through a task of the
+// device manager's own queue, not from the library's thread.
+TEST_F(DeviceManagerTest, AnUpdatedPhoneIsAddedToCallControlFromTheDeviceManagersQueue) {
+  StartAndConnect();
+  ZCLLogger::Instance().SetLevel(5);
+  m_world->AnnounceDevice(4, L"UPDATED-1", 8, 0);
+  ASSERT_TRUE(WaitForLog(">> CCallControl::AddDevice"));
+  std::string text = NewText();
+  size_t task = text.find(">> CDeviceUpdatedTask::Execute");
+  ASSERT_NE(std::string::npos, task);
+  EXPECT_LT(task, text.find(">> CCallControl::AddDevice"));
+  EXPECT_LT(text.find("OnDeviceUpdated: Serial:UPDATED-1, Media:0x08, Info:0x00, Reason:0x0004"), task);
+}
+
+}  // namespace

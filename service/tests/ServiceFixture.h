@@ -19,6 +19,9 @@ protected:
   void SetUp() override {
     LogFileTest::SetUp();
     ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    // Wine hands out process ids again: a run that was killed may have left
+    // a cache under this one's name.
+    PhoneSim::DeleteFolderTree(m_cache.Path() + L"\\data");
     CDeviceCache::SetCacheFolderForTests(m_cache.Path() + L"\\data");
     m_world.reset(new PhoneSim::CPhoneWorld(m_scratch.Folder()));
   }
