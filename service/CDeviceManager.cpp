@@ -173,8 +173,16 @@ CZembraDeviceInfo CDeviceManager::FreshIdentity(const wchar_t* serialNumber) {
 
 void CDeviceManager::ReadDetails(CZembraDevice& device) {
   Trelk::CDeviceInfo details = m_deviceManagement->GetDeviceInfo(device.GetSerialNumber());
+  CLockGuard guard(&m_devices);
   device.SetDetailText2(details.GetSecondText());
   device.SetDetailText3(details.GetThirdText());
+}
+
+// A listed device's texts change under the list's lock: the walks and
+// look-ups of the other threads read them under it.
+void CDeviceManager::SetIdentity(CZembraDevice& device, const CZembraDeviceInfo& info) {
+  CLockGuard guard(&m_devices);
+  device.SetDeviceInfo(info);
 }
 
 void CDeviceManager::Tell(CZembraDevice& device, bool isNew) {
@@ -213,7 +221,7 @@ void CDeviceManager::InitializeDevice(const wchar_t* serialNumber) {
       ZCLLogMessage(4, nullptr, "Device %ls is up already.", serialNumber);
       return;
     }
-    device->SetDeviceInfo(FreshIdentity(serialNumber));
+    SetIdentity(*device, FreshIdentity(serialNumber));
     Tell(*device, false);
     ReadDetails(*device);
     Attach(*device, "SetDeviceImpl failed!!!! .\\devicemanager(392)");

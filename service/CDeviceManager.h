@@ -54,6 +54,7 @@ private:
   void StartUp();
   CZembraDeviceInfo FreshIdentity(const wchar_t* serialNumber);
   void ReadDetails(CZembraDevice& device);
+  void SetIdentity(CZembraDevice& device, const CZembraDeviceInfo& info);
   // Attaches a new implementation and stores the resulting state.
   void Attach(CZembraDevice& device, const char* failure);
   // Tells every client the device's identity and state.

@@ -44,11 +44,11 @@ CZembraDevicePtr CZembraDeviceList::Add(const CZembraDevicePtr& device, bool sav
     if (!listed) {
       m_devices.push_back(device);
       listed = device;
+    } else if (listed != device) {
+      // Readers of a listed device's texts hold the list's lock.
+      CZembraDeviceInfo info;
+      listed->SetDeviceInfo(device->DeviceInfo(info));
     }
-  }
-  if (listed != device) {
-    CZembraDeviceInfo info;
-    listed->SetDeviceInfo(device->DeviceInfo(info));
   }
   if (save) SaveDevice(*device);
   return listed;
