@@ -1,63 +1,25 @@
 #include <windows.h>
 #include "CContact.h"
 #include "ComText.h"
-#include "ZCLFrame.h"
-#include "ZCLText.h"
-
-typedef CComObjectLock<CContact> CContactLock;
-
-HRESULT CContact::FinalConstruct() {
-  return ZCLComMethod("CContact::FinalConstruct", ZCL_SITE, [&]() -> HRESULT {
-    m_live.Add(GetUnknown(), this);
-    return S_OK;
-  });
-}
-
-void CContact::FinalRelease() { m_live.Remove(); }
-
-void CContact::Init(const CZembraContact* record, const wchar_t* serialNumber) {
-  CContactLock lock(this);
-  m_record.reset(record ? new CZembraContact(*record) : new CZembraContact());
-  m_serialNumber = ZCLNullToEmpty(serialNumber);
-}
-
-CZembraContact CContact::CopyRecord() {
-  CContactLock lock(this);
-  return m_record ? *m_record : CZembraContact();
-}
-
-std::wstring CContact::GetSerialNumber() {
-  CContactLock lock(this);
-  return m_serialNumber;
-}
 
 STDMETHODIMP CContact::get_DbId(BSTR* pbstrId) {
-  return ZCLComMethod("CContact::get_DbId", ZCL_SITE, [&]() -> HRESULT {
-    if (!pbstrId) return E_POINTER;
-    CContactLock lock(this);
-    return CopyComText(std::to_wstring(m_record ? m_record->GetDbId() : -1), pbstrId);
+  return Read("CContact::get_DbId", pbstrId, [](CZembraContact& r, BSTR* out) {
+    return CopyComText(std::to_wstring(r.GetDbId()), out);
   });
 }
 
 STDMETHODIMP CContact::get_PhoneId(BSTR* pbstrId) {
-  return ZCLComMethod("CContact::get_PhoneId", ZCL_SITE, [&]() -> HRESULT {
-    if (!pbstrId) return E_POINTER;
-    CContactLock lock(this);
-    return CopyComText(m_record ? m_record->GetPhoneId().ToString() : L"", pbstrId);
-  });
+  return Read("CContact::get_PhoneId", pbstrId,
+              [](CZembraContact& r, BSTR* out) { return CopyComText(r.GetPhoneId().ToString(), out); });
 }
 
 // The stored bytes are in the ANSI code page up to their first zero byte.
 STDMETHODIMP CContact::get_VCard(BSTR* pbstrVCard) {
-  return ZCLComMethod("CContact::get_VCard", ZCL_SITE, [&]() -> HRESULT {
-    if (!pbstrVCard) return E_POINTER;
-    CContactLock lock(this);
+  return Read("CContact::get_VCard", pbstrVCard, [](CZembraContact& r, BSTR* out) {
     std::string bytes;
-    if (m_record && m_record->GetVCardData()) {
-      const char* data = reinterpret_cast<const char*>(m_record->GetVCardData());
-      bytes.assign(data, strnlen(data, m_record->GetVCardSize()));
-    }
-    return CopyComText(ZCLAnsiToWide(bytes.c_str()), pbstrVCard);
+    if (const char* data = reinterpret_cast<const char*>(r.GetVCardData()))
+      bytes.assign(data, strnlen(data, r.GetVCardSize()));
+    return CopyComText(ZCLAnsiToWide(bytes.c_str()), out);
   });
 }
 
@@ -74,51 +36,39 @@ STDMETHODIMP CContact::put_VCard(BSTR bstrVCard) {
       if (n <= 0 || lossy) return E_INVALIDARG;
       bytes.resize(n);
       WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, length, &bytes[0], n, nullptr, &lossy);
-      if (lossy) return E_INVALIDARG;
     }
-    CContactLock lock(this);
-    if (m_record)
-      m_record->SetVCard(reinterpret_cast<const BYTE*>(bytes.c_str()), bytes.size() + 1);
+    Guard lock(this);
+    if (m_record) m_record->SetVCard(reinterpret_cast<const BYTE*>(bytes.c_str()), bytes.size() + 1);
     return S_OK;
   });
 }
 
 STDMETHODIMP CContact::get_TopContact(VARIANT_BOOL* pTop) {
-  return ZCLComMethod("CContact::get_TopContact", ZCL_SITE, [&]() -> HRESULT {
-    if (!pTop) return E_POINTER;
-    CContactLock lock(this);
-    *pTop = (m_record && m_record->GetTopContact() == 1) ? VARIANT_TRUE : VARIANT_FALSE;
+  return Read("CContact::get_TopContact", pTop, [](CZembraContact& r, VARIANT_BOOL* out) {
+    *out = r.GetTopContact() == 1 ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
   });
 }
 
 STDMETHODIMP CContact::put_TopContact(VARIANT_BOOL top) {
-  return ZCLComMethod("CContact::put_TopContact", ZCL_SITE, [&]() -> HRESULT {
-    CContactLock lock(this);
-    if (m_record) m_record->SetTopContact(top == VARIANT_TRUE ? 1 : 0);
+  return Write("CContact::put_TopContact", [&](CZembraContact& r) {
+    r.SetTopContact(top == VARIANT_TRUE ? 1 : 0);
     return S_OK;
   });
 }
 
 STDMETHODIMP CContact::get_PhotoPath(BSTR* pbstrPath) {
-  return ZCLComMethod("CContact::get_PhotoPath", ZCL_SITE, [&]() -> HRESULT {
-    CContactLock lock(this);
-    return CopyComText(m_record ? m_record->GetPhotoPath() : L"", pbstrPath);
-  });
+  return Read("CContact::get_PhotoPath", pbstrPath,
+              [](CZembraContact& r, BSTR* out) { return CopyComText(r.GetPhotoPath(), out); });
 }
 
-// The name is built and copied under the lock: another thread may be
-// writing the card meanwhile.
+// Built and copied under the lock: another thread may be writing the card.
 STDMETHODIMP CContact::get_FormattedName(BSTR* pbstrName) {
-  return ZCLComMethod("CContact::get_FormattedName", ZCL_SITE, [&]() -> HRESULT {
-    CContactLock lock(this);
-    return CopyComText(m_record ? m_record->GetFormattedName() : L"", pbstrName);
-  });
+  return Read("CContact::get_FormattedName", pbstrName,
+              [](CZembraContact& r, BSTR* out) { return CopyComText(r.GetFormattedName(), out); });
 }
 
 STDMETHODIMP CContact::_GetInternalPointer(hyper* pPointer) {
-  return ZCLComMethod("CContact::_GetInternalPointer", ZCL_SITE, [&]() -> HRESULT {
-    if (pPointer) *pPointer = static_cast<hyper>(reinterpret_cast<INT_PTR>(this));
-    return S_OK;
-  });
+  if (pPointer) *pPointer = static_cast<hyper>(reinterpret_cast<INT_PTR>(this));
+  return S_OK;
 }

@@ -1,25 +1,17 @@
 #pragma once
 #include <windows.h>
-#include <memory>
-#include <string>
-#include "CLiveObjectRegistry.h"
+#include "CDataItem.h"
 #include "CZembraEventLog.h"
-#include "ComTL.h"
-#include "SZembra.h"
 #include "ZCLLogger.h"
 
 // A call-log entry as clients see it: its own copy of the record and the
-// serial of its phone. Read-only for clients; the lock guards the record.
-class CEvent : public CComObjectRootEx<CComMultiThreadModel>,
-               public IDispatchImpl<IEvent, &IID_IEvent, &LIBID_SZembraLib, 1, 0> {
+// serial of its phone (threading as for every CDataItem). Read-only.
+class CEvent : public CDataItem<CEvent, CZembraEventLog, IEvent, &IID_IEvent> {
 public:
   BEGIN_COM_MAP(CEvent)
   COM_INTERFACE_ENTRY(IEvent)
   COM_INTERFACE_ENTRY(IDispatch)
   END_COM_MAP()
-
-  HRESULT FinalConstruct();
-  void FinalRelease();
 
   STDMETHOD(get_Id)(BSTR* pbstrId) override;
   STDMETHOD(get_Type)(long* pType) override;
@@ -31,18 +23,8 @@ public:
   STDMETHOD(get_Name)(BSTR* pbstrName) override;
   STDMETHOD(get_TimeStamp)(BSTR* pbstrTimeStamp) override;
 
-  void Init(const CZembraEventLog* record, const wchar_t* serialNumber);
-  std::wstring GetSerialNumber();
-
 private:
-  // Runs the getter on the record under the lock; E_POINTER for a null out.
-  template <class Out, class Getter>
-  HRESULT Read(const char* name, Out* out, Getter read);
-
   ZCLObjectTracer<CEvent> m_tracer;
-  std::unique_ptr<CZembraEventLog> m_record;
-  std::wstring m_serialNumber;
-  CLiveObjectRegistry<CEvent>::CRegistration m_live;
 };
 
 typedef CLiveObjectRegistry<CEvent> CEventRegistry;

@@ -1,90 +1,47 @@
 #include <windows.h>
+#include <vector>
 #include "CSms.h"
 #include "CAddress.h"
 #include "CAddressList.h"
 #include "ComText.h"
-#include "ZCLFrame.h"
-#include "ZCLText.h"
-
-typedef CComObjectLock<CSms> CSmsLock;
-
-HRESULT CSms::FinalConstruct() {
-  return ZCLComMethod("CSms::FinalConstruct", ZCL_SITE, [&]() -> HRESULT {
-    m_live.Add(GetUnknown(), this);
-    return S_OK;
-  });
-}
-
-void CSms::FinalRelease() { m_live.Remove(); }
-
-void CSms::Init(const CZembraSMS* record, const wchar_t* serialNumber) {
-  CSmsLock lock(this);
-  m_record.reset(record ? new CZembraSMS(*record) : new CZembraSMS());
-  m_serialNumber = ZCLNullToEmpty(serialNumber);
-}
-
-CZembraSMS CSms::CopyRecord() {
-  CSmsLock lock(this);
-  return m_record ? *m_record : CZembraSMS();
-}
-
-std::wstring CSms::GetSerialNumber() {
-  CSmsLock lock(this);
-  return m_serialNumber;
-}
 
 STDMETHODIMP CSms::get_DbId(BSTR* pbstrId) {
-  return ZCLComMethod("CSms::get_DbId", ZCL_SITE, [&]() -> HRESULT {
-    if (!pbstrId) return E_POINTER;
-    CSmsLock lock(this);
-    return CopyComText(std::to_wstring(m_record ? m_record->GetId() : -1), pbstrId);
-  });
+  return Read("CSms::get_DbId", pbstrId,
+              [](CZembraSMS& r, BSTR* out) { return CopyComText(std::to_wstring(r.GetId()), out); });
 }
 
 STDMETHODIMP CSms::get_PhoneId(BSTR* pbstrId) {
-  return ZCLComMethod("CSms::get_PhoneId", ZCL_SITE, [&]() -> HRESULT {
-    if (!pbstrId) return E_POINTER;
-    CSmsLock lock(this);
-    return CopyComText(m_record ? m_record->GetPhoneId().ToString() : L"", pbstrId);
-  });
+  return Read("CSms::get_PhoneId", pbstrId,
+              [](CZembraSMS& r, BSTR* out) { return CopyComText(r.GetPhoneId().ToString(), out); });
 }
 
 STDMETHODIMP CSms::get_Message(BSTR* pbstrMessage) {
-  return ZCLComMethod("CSms::get_Message", ZCL_SITE, [&]() -> HRESULT {
-    CSmsLock lock(this);
-    return CopyComText(m_record ? m_record->GetMessage() : L"", pbstrMessage);
-  });
+  return Read("CSms::get_Message", pbstrMessage,
+              [](CZembraSMS& r, BSTR* out) { return CopyComText(r.GetMessage(), out); });
 }
 
 STDMETHODIMP CSms::get_TimeStamp(BSTR* pbstrTimeStamp) {
-  return ZCLComMethod("CSms::get_TimeStamp", ZCL_SITE, [&]() -> HRESULT {
-    CSmsLock lock(this);
-    return CopyComText(m_record ? m_record->GetTimeStamp() : L"", pbstrTimeStamp);
-  });
+  return Read("CSms::get_TimeStamp", pbstrTimeStamp,
+              [](CZembraSMS& r, BSTR* out) { return CopyComText(r.GetTimeStamp(), out); });
 }
 
 STDMETHODIMP CSms::get_Status(long* pStatus) {
-  return ZCLComMethod("CSms::get_Status", ZCL_SITE, [&]() -> HRESULT {
-    if (!pStatus) return E_POINTER;
-    CSmsLock lock(this);
-    *pStatus = m_record ? m_record->GetStatus() : 0;
+  return Read("CSms::get_Status", pStatus, [](CZembraSMS& r, long* out) {
+    *out = r.GetStatus();
     return S_OK;
   });
 }
 
 STDMETHODIMP CSms::put_Status(long status) {
-  return ZCLComMethod("CSms::put_Status", ZCL_SITE, [&]() -> HRESULT {
-    CSmsLock lock(this);
-    if (m_record) m_record->SetStatus(status);
+  return Write("CSms::put_Status", [&](CZembraSMS& r) {
+    r.SetStatus(status);
     return S_OK;
   });
 }
 
 STDMETHODIMP CSms::get_Folder(long* pFolder) {
-  return ZCLComMethod("CSms::get_Folder", ZCL_SITE, [&]() -> HRESULT {
-    if (!pFolder) return E_POINTER;
-    CSmsLock lock(this);
-    *pFolder = m_record ? m_record->GetFolder() : 0;
+  return Read("CSms::get_Folder", pFolder, [](CZembraSMS& r, long* out) {
+    *out = r.GetFolder();
     return S_OK;
   });
 }
@@ -92,15 +49,14 @@ STDMETHODIMP CSms::get_Folder(long* pFolder) {
 // A new list over a copy of the addresses; an address object that cannot be
 // made is left out.
 STDMETHODIMP CSms::get_Addresses(IAddressList** ppAddresses) {
+  std::vector<CZembraSMSAddress> addresses;
+  HRESULT hr = Read("CSms::get_Addresses", ppAddresses, [&](CZembraSMS& r, IAddressList** out) {
+    *out = nullptr;
+    for (const CZembraSMSAddress* address : r.GetAddresses()) addresses.push_back(*address);
+    return S_OK;
+  });
+  if (FAILED(hr)) return hr;
   return ZCLComMethod("CSms::get_Addresses", ZCL_SITE, [&]() -> HRESULT {
-    if (!ppAddresses) return E_POINTER;
-    *ppAddresses = nullptr;
-    std::vector<CZembraSMSAddress> addresses;
-    {
-      CSmsLock lock(this);
-      if (m_record)
-        for (const CZembraSMSAddress* address : m_record->GetAddresses()) addresses.push_back(*address);
-    }
     CComPtr<CComObject<CAddressList>> list = NewComObject<CAddressList>();
     if (!list) return E_FAIL;
     for (const CZembraSMSAddress& address : addresses) {
@@ -115,8 +71,6 @@ STDMETHODIMP CSms::get_Addresses(IAddressList** ppAddresses) {
 }
 
 STDMETHODIMP CSms::_GetInternalPointer(hyper* pPointer) {
-  return ZCLComMethod("CSms::_GetInternalPointer", ZCL_SITE, [&]() -> HRESULT {
-    if (pPointer) *pPointer = static_cast<hyper>(reinterpret_cast<INT_PTR>(this));
-    return S_OK;
-  });
+  if (pPointer) *pPointer = static_cast<hyper>(reinterpret_cast<INT_PTR>(this));
+  return S_OK;
 }

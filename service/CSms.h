@@ -1,26 +1,17 @@
 #pragma once
 #include <windows.h>
-#include <memory>
-#include <string>
-#include "CLiveObjectRegistry.h"
+#include "CDataItem.h"
 #include "CZembraSMS.h"
-#include "ComTL.h"
-#include "SZembra.h"
 #include "ZCLLogger.h"
 
 // A text message as clients see it: its own copy of the record and the
-// serial of its phone. The object's lock guards the record; the service's
-// own code works on a copy (CopyRecord).
-class CSms : public CComObjectRootEx<CComMultiThreadModel>,
-             public IDispatchImpl<ISms, &IID_ISms, &LIBID_SZembraLib, 1, 0> {
+// serial of its phone (threading as for every CDataItem).
+class CSms : public CDataItem<CSms, CZembraSMS, ISms, &IID_ISms> {
 public:
   BEGIN_COM_MAP(CSms)
   COM_INTERFACE_ENTRY(ISms)
   COM_INTERFACE_ENTRY(IDispatch)
   END_COM_MAP()
-
-  HRESULT FinalConstruct();
-  void FinalRelease();
 
   STDMETHOD(get_DbId)(BSTR* pbstrId) override;
   STDMETHOD(get_PhoneId)(BSTR* pbstrId) override;
@@ -32,15 +23,8 @@ public:
   STDMETHOD(get_Addresses)(IAddressList** ppAddresses) override;
   STDMETHOD(_GetInternalPointer)(hyper* pPointer) override;
 
-  void Init(const CZembraSMS* record, const wchar_t* serialNumber);
-  CZembraSMS CopyRecord();
-  std::wstring GetSerialNumber();
-
 private:
   ZCLObjectTracer<CSms> m_tracer;
-  std::unique_ptr<CZembraSMS> m_record;
-  std::wstring m_serialNumber;
-  CLiveObjectRegistry<CSms>::CRegistration m_live;
 };
 
 typedef CLiveObjectRegistry<CSms> CSmsRegistry;

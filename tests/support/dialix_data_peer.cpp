@@ -142,8 +142,9 @@ int Client(const std::wstring& file, ULONG batch) {
   LARGE_INTEGER start = {};
   stream->Seek(start, STREAM_SEEK_SET, nullptr);
   CComPtr<IContactList> list;
-  if (FAILED(CoUnmarshalInterface(stream, IID_IContactList, reinterpret_cast<void**>(&list)))) {
-    wprintf(L"client: the list could not be taken over\n");
+  HRESULT hr = CoUnmarshalInterface(stream, IID_IContactList, reinterpret_cast<void**>(&list));
+  if (FAILED(hr)) {
+    wprintf(L"client: the list could not be taken over (0x%08lX)\n", static_cast<unsigned long>(hr));
     return 1;
   }
   long count = 0;
@@ -156,6 +157,7 @@ int Client(const std::wstring& file, ULONG batch) {
   HRESULT zero = list->get_Item(0, &none), past = list->get_Item(count + 1, &none);
   wprintf(L"item-range: zero=0x%08lX past=0x%08lX\n", static_cast<unsigned long>(zero),
           static_cast<unsigned long>(past));
+  fflush(stdout);
 
   int read = 0;
   LARGE_INTEGER t2 = Now();
@@ -165,6 +167,7 @@ int Client(const std::wstring& file, ULONG batch) {
   }
   LARGE_INTEGER t3 = Now();
   wprintf(L"item: read=%d\n", read);
+  fflush(stdout);
 
   CComPtr<IUnknown> unknown;
   list->get__NewEnum(&unknown);
