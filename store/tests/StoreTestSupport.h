@@ -17,8 +17,10 @@ public:
     wchar_t base[MAX_PATH];
     GetTempPathW(MAX_PATH, base);
     static LONG counter = 0;
+    // Wine reuses process ids, and its clean-up leaves folders whose names
+    // begin with "%" or "." behind: the time keeps a folder of its own.
     m_path = std::wstring(base) + L"dialix-" + leaf + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-             std::to_wstring(InterlockedIncrement(&counter));
+             std::to_wstring(InterlockedIncrement(&counter)) + L"-" + std::to_wstring(GetTickCount64());
     CreateDirectoryW(m_path.c_str(), nullptr);
   }
   ~TempFolder() {
