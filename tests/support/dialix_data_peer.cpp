@@ -94,7 +94,7 @@ int Serve(int count, const std::wstring& file) {
     return 1;
   CHandle thread(process.hThread), child(process.hProcess);
   // This process serves the list's calls from its own threads meanwhile.
-  if (WaitForSingleObject(child.Get(), 600000) != WAIT_OBJECT_0) {
+  if (WaitForSingleObject(child.Get(), 1500000) != WAIT_OBJECT_0) {
     TerminateProcess(child.Get(), 2);
     return 1;
   }
