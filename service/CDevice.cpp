@@ -37,10 +37,5 @@ void CDevice::SetState(int state) { m_state = state; }
 
 void CDevice::SetDeviceInfo(const CZembraDeviceInfo& info) {
   CComObjectLock<CDevice> lock(this);
-  SetSerialNumber(info.GetSerialNumber());
-  SetModelName(info.GetModelName());
-  SetFriendlyName(info.GetFriendlyName());
-  SetManufacturer(info.GetManufacturer());
-  SetBluetoothName(info.GetBluetoothName());
-  SetState(info.GetState());
+  CopyDeviceIdentity(info, *this);
 }

@@ -14,12 +14,7 @@ CZembraDevice::~CZembraDevice() {
 
 void CZembraDevice::SetDeviceInfo(const CZembraDeviceInfo& info) {
   ZCLScopeTracer trace("CZembraDevice::SetDeviceInfo");
-  SetSerialNumber(info.GetSerialNumber());
-  SetModelName(info.GetModelName());
-  SetFriendlyName(info.GetFriendlyName());
-  SetManufacturer(info.GetManufacturer());
-  SetBluetoothName(info.GetBluetoothName());
-  SetState(info.GetState());
+  CopyDeviceIdentity(info, *this);
 }
 
 CZembraDeviceInfo& CZembraDevice::DeviceInfo(CZembraDeviceInfo& out) {

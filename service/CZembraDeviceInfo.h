@@ -51,3 +51,16 @@ private:
   std::wstring m_detailText2;
   std::wstring m_detailText3;
 };
+
+// Copies serial number, model name, friendly name, manufacturer, Bluetooth
+// name and state through the target's setters (a device object, or the data
+// object a client is shown); the detail texts stay.
+template <class Target>
+void CopyDeviceIdentity(const CZembraDeviceInfo& info, Target& target) {
+  target.SetSerialNumber(info.GetSerialNumber());
+  target.SetModelName(info.GetModelName());
+  target.SetFriendlyName(info.GetFriendlyName());
+  target.SetManufacturer(info.GetManufacturer());
+  target.SetBluetoothName(info.GetBluetoothName());
+  target.SetState(info.GetState());
+}
