@@ -39,6 +39,11 @@ int Usage() {
            L"  add-call <serial> [call options] add a call-log entry; prints its id\n"
            L"  calllog <serial>                 the call log, one entry a line\n"
            L"  clear-calllog <serial>\n"
+           L"  packages <serial>                the installed packages: name, size, options\n"
+           L"  phonedata version <serial> <component> <text>...  the component's version, one text per refresh\n"
+           L"  phonedata category <word> <model>    list the model under the word\n"
+           L"  phonedata absent|present         the phone-data server cannot or can be created\n"
+           L"  phonedata show <serial>          the server's answers for the phone\n"
            L"call options: --id N --type N --direction N --duration SECONDS --number T --name T\n"
            L"  --time YYYY-MM-DDThh:mm:ss (default now) --zone MINUTES (default the PC's) --sent N --received N\n"
            L"texts take the escapes \\n \\r \\t and \\\\\n"
@@ -136,6 +141,12 @@ bool Options(int argc, wchar_t** argv, int first, const std::vector<std::wstring
 }
 
 const int kOtherCommand = -1;
+}  // namespace
+namespace PhoneSim {
+int PhonectlPackages(CPhoneWorld& world, const std::wstring& serial, int argc);
+int PhonectlPhoneData(CPhoneWorld& world, int argc, wchar_t** argv);
+}  // namespace PhoneSim
+namespace {
 const int kBadUsage = 2;
 
 void PrintMessage(const CMessage& m) {
@@ -276,6 +287,10 @@ int Run(int argc, wchar_t** argv) {
     world.InjectFault(ZCLWideToUtf8(argv[i]), Number(argv[i + 1]), Number(argv[i + 2]));
     return 0;
   }
+  if (command == L"phonedata") {
+    int result = PhonectlPhoneData(world, argc - i, argv + i);
+    return result == kBadUsage ? Usage() : result;
+  }
   if (command == L"notify") {
     if (i >= argc) return Usage();
     std::wstring kind = argv[i++];
@@ -306,6 +321,10 @@ int Run(int argc, wchar_t** argv) {
   int handled = Content(world, command, serial, argc - i, argv + i);
   if (handled == kBadUsage) return Usage();
   if (handled != kOtherCommand) return handled;
+  if (command == L"packages") {
+    int result = PhonectlPackages(world, serial, argc - i);
+    return result == kBadUsage ? Usage() : result;
+  }
   if (command == L"plug" || command == L"update") {
     CPhone phone;
     bool known = world.ReadPhone(serial, &phone);

@@ -210,6 +210,36 @@ public:
   DWORD AddCallLogEntry(const std::wstring& serial, const CCallLogEntry& entry);
   void ClearCallLog(const std::wstring& serial);
 
+  // Packages installed on the phone (packages\<name> and a "name, size,
+  // options" line each in packages.txt), in the order installed. Installing
+  // a name again replaces the file and its line; false for an unknown phone.
+  struct CPackage {
+    std::wstring name;
+    DWORD size = 0;
+    DWORD options = 0;
+  };
+  bool InstallPackage(const std::wstring& serial, const std::wstring& name, const std::string& bytes, DWORD options);
+  std::vector<CPackage> ListPackages(const std::wstring& serial);
+  // The bytes of an installed package; false when there is none of the name.
+  bool ReadPackage(const std::wstring& serial, const std::wstring& name, std::string* bytes);
+
+  // The phone-data server's answers. A component's version is a list of
+  // texts: the phone's refreshes move it one step along, the last one stays.
+  // Category lists hold model names by word. While marked absent the server
+  // cannot be created. Registered applications are remembered, last first.
+  void SetComponentVersions(const std::wstring& serial, const std::wstring& component,
+                            const std::vector<std::wstring>& versions);
+  // False when the phone has no such component.
+  bool ReadComponentVersion(const std::wstring& serial, const std::wstring& component, std::wstring* version);
+  void RefreshPhoneData(const std::wstring& serial);
+  DWORD PhoneDataRefreshes(const std::wstring& serial);
+  void AddToCategory(const std::wstring& word, const std::wstring& model);
+  std::vector<std::wstring> ReadCategory(const std::wstring& word);
+  void SetPhoneDataAbsent(bool absent);
+  bool IsPhoneDataAbsent();
+  void RecordPhoneDataApplication(const std::wstring& name);
+  std::vector<std::wstring> PhoneDataApplications();
+
   // Files below the world folder, by relative path, for the families' data.
   bool ReadFileText(const std::wstring& relative, std::string* text);
   void WriteFileText(const std::wstring& relative, const std::string& text);
