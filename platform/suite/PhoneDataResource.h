@@ -1,0 +1,3 @@
+#pragma once
+// Resource ids of the phone-data server.
+#define IDR_PHONEDATASERVER 101
