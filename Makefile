@@ -31,7 +31,7 @@ check: build
 # The demo needs the service, its proxy/stub library and the test client only.
 demo: setup $(X64)/CMakeCache.txt
 	cmake $(X64) >/dev/null
-	cmake --build $(X64) -j $(JOBS) --target OrvexDialixService SZembraPS dialix_client
+	cmake --build $(X64) -j $(JOBS) --target OrvexDialixService SZembraPS dialix_client sutrel_host
 	tools/demo $(X64)
 
 bench: build-x64
