@@ -4,12 +4,11 @@
 #include "AppFx.h"
 #include "CLockable.h"
 
-// The chain is reached from the loader (library entries, under the loader
-// lock) and from any thread looking resources up: a critical section guards
-// it, held only to copy or change the list, never across a resource call.
-
 namespace {
 
+// Changed from the loader (library entries, under the loader lock), read
+// from any thread: the lock is held only to copy or change the list, never
+// across a resource call.
 class CResourceChain {
 public:
   CResourceChain() { InitializeCriticalSection(&m_lock); }

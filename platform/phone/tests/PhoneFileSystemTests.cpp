@@ -36,6 +36,17 @@ protected:
   F* Named(const char* name) {
     return reinterpret_cast<F*>(reinterpret_cast<void*>(Entry(name)));
   }
+  // The family's lifetime and handle entries, looked up by name.
+  struct FileSystem {
+    decltype(&FSKOR_Initialize) init;
+    decltype(&FSKOR_Terminate) term;
+    decltype(&LNYXOpenFS) open;
+    decltype(&LNYXCloseFS) close;
+  };
+  FileSystem Family() {
+    return {Named<decltype(FSKOR_Initialize)>("FSKOR_Initialize"), Named<decltype(FSKOR_Terminate)>("FSKOR_Terminate"),
+            Named<decltype(LNYXOpenFS)>("LNYXOpenFS"), Named<decltype(LNYXCloseFS)>("LNYXCloseFS")};
+  }
   std::wstring WriteTempFile(const std::wstring& name, const std::string& bytes) {
     wchar_t folder[MAX_PATH + 1] = {0};
     GetTempPathW(MAX_PATH, folder);
@@ -118,10 +129,11 @@ TEST_F(PhoneFileSystemTest, TheSuiteOrdinalsInitialiseAndTerminateBothFamilies) 
 }
 
 TEST_F(PhoneFileSystemTest, TheFileSystemOpensOnlyForAConnectedPhone) {
-  auto init = Named<decltype(FSKOR_Initialize)>("FSKOR_Initialize");
-  auto term = Named<decltype(FSKOR_Terminate)>("FSKOR_Terminate");
-  auto open = Named<decltype(LNYXOpenFS)>("LNYXOpenFS");
-  auto close = Named<decltype(LNYXCloseFS)>("LNYXCloseFS");
+  FileSystem fs = Family();
+  auto init = fs.init;
+  auto term = fs.term;
+  auto open = fs.open;
+  auto close = fs.close;
   auto apiVersion = Named<decltype(FSKOR_GetAPIVersion)>("FSKOR_GetAPIVersion");
   EXPECT_EQ(apiVersion(), 31u);
   EXPECT_EQ(init(29, 0), ELNYX_UNSUPPORTED_API_VERSION);
@@ -144,10 +156,11 @@ TEST_F(PhoneFileSystemTest, TheFileSystemOpensOnlyForAConnectedPhone) {
 }
 
 TEST_F(PhoneFileSystemTest, TheInstallerKeepsEachFileInThePhonesPackages) {
-  auto init = Named<decltype(FSKOR_Initialize)>("FSKOR_Initialize");
-  auto term = Named<decltype(FSKOR_Terminate)>("FSKOR_Terminate");
-  auto open = Named<decltype(LNYXOpenFS)>("LNYXOpenFS");
-  auto close = Named<decltype(LNYXCloseFS)>("LNYXCloseFS");
+  FileSystem fs = Family();
+  auto init = fs.init;
+  auto term = fs.term;
+  auto open = fs.open;
+  auto close = fs.close;
   auto install = Named<decltype(LNYXInstallApplication)>("LNYXInstallApplication");
   auto copyFile = Named<DWORD WINAPI(DWORD_PTR, DWORD_PTR, DWORD_PTR, DWORD_PTR, DWORD_PTR)>("LNYXCopyFile");
   auto alloc = Named<decltype(LNYXAllocFileDataMemory)>("LNYXAllocFileDataMemory");
