@@ -130,43 +130,35 @@ TEST_F(PhoneFileSystemTest, TheSuiteOrdinalsInitialiseAndTerminateBothFamilies) 
 
 TEST_F(PhoneFileSystemTest, TheFileSystemOpensOnlyForAConnectedPhone) {
   FileSystem fs = Family();
-  auto init = fs.init;
-  auto term = fs.term;
-  auto open = fs.open;
-  auto close = fs.close;
   auto apiVersion = Named<decltype(FSKOR_GetAPIVersion)>("FSKOR_GetAPIVersion");
   EXPECT_EQ(apiVersion(), 31u);
-  EXPECT_EQ(init(29, 0), ELNYX_UNSUPPORTED_API_VERSION);
-  EXPECT_EQ(init(32, 0), ELNYX_UNSUPPORTED_API_VERSION);
-  ASSERT_EQ(init(30, 0), 0u);
+  EXPECT_EQ(fs.init(29, 0), ELNYX_UNSUPPORTED_API_VERSION);
+  EXPECT_EQ(fs.init(32, 0), ELNYX_UNSUPPORTED_API_VERSION);
+  ASSERT_EQ(fs.init(30, 0), 0u);
   DWORD handle = 0, number = 0;
-  EXPECT_EQ(open(L"nobody", 1, &handle, &number), ELNYX_DEVICE_NOT_FOUND);
-  EXPECT_EQ(open(L"P", 1, nullptr, &number), ELNYX_INVALID_POINTER);
+  EXPECT_EQ(fs.open(L"nobody", 1, &handle, &number), ELNYX_DEVICE_NOT_FOUND);
+  EXPECT_EQ(fs.open(L"P", 1, nullptr, &number), ELNYX_INVALID_POINTER);
   ASSERT_TRUE(m_world->UnplugPhone(L"P"));
-  EXPECT_EQ(open(L"P", 1, &handle, &number), ELNYX_DEVICE_NOT_FOUND);
+  EXPECT_EQ(fs.open(L"P", 1, &handle, &number), ELNYX_DEVICE_NOT_FOUND);
   CPhone phone;
   ASSERT_TRUE(m_world->ReadPhone(L"P", &phone));
   phone.connected = true;
   ASSERT_TRUE(m_world->PlugPhone(phone));
-  ASSERT_EQ(open(L"P", 1, &handle, &number), 0u);
-  EXPECT_EQ(close(handle), 0u);
-  EXPECT_EQ(close(handle), ELNYX_INVALID_HANDLE);
-  EXPECT_EQ(term(0), 0u);
-  EXPECT_EQ(term(0), ELNYX_NOT_INITIALIZED);
+  ASSERT_EQ(fs.open(L"P", 1, &handle, &number), 0u);
+  EXPECT_EQ(fs.close(handle), 0u);
+  EXPECT_EQ(fs.close(handle), ELNYX_INVALID_HANDLE);
+  EXPECT_EQ(fs.term(0), 0u);
+  EXPECT_EQ(fs.term(0), ELNYX_NOT_INITIALIZED);
 }
 
 TEST_F(PhoneFileSystemTest, TheInstallerKeepsEachFileInThePhonesPackages) {
   FileSystem fs = Family();
-  auto init = fs.init;
-  auto term = fs.term;
-  auto open = fs.open;
-  auto close = fs.close;
   auto install = Named<decltype(LNYXInstallApplication)>("LNYXInstallApplication");
   auto copyFile = Named<DWORD WINAPI(DWORD_PTR, DWORD_PTR, DWORD_PTR, DWORD_PTR, DWORD_PTR)>("LNYXCopyFile");
   auto alloc = Named<decltype(LNYXAllocFileDataMemory)>("LNYXAllocFileDataMemory");
-  ASSERT_EQ(init(31, 0), 0u);
+  ASSERT_EQ(fs.init(31, 0), 0u);
   DWORD handle = 0, number = 0;
-  ASSERT_EQ(open(L"P", 1, &handle, &number), 0u);
+  ASSERT_EQ(fs.open(L"P", 1, &handle, &number), 0u);
 
   std::string first(3000, 'a'), second = "second";
   first[10] = '\0';
@@ -198,8 +190,8 @@ TEST_F(PhoneFileSystemTest, TheInstallerKeepsEachFileInThePhonesPackages) {
 
   ASSERT_TRUE(m_world->UnplugPhone(L"P"));
   EXPECT_EQ(install(handle, 1, again, 0, 0, 0), ELNYX_CONNECTION_LOST);
-  EXPECT_EQ(close(handle), 0u);
-  EXPECT_EQ(term(0), 0u);
+  EXPECT_EQ(fs.close(handle), 0u);
+  EXPECT_EQ(fs.term(0), 0u);
   DeleteFileW(firstPath.c_str());
   DeleteFileW(secondPath.c_str());
 }
