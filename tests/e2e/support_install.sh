@@ -53,7 +53,11 @@ cmp -s "$package" "$DIALIX_BIN/../supportsetup/packages/Kalvosync.SIS" || fail "
 phonectl packages E2E-TAVO
 temp=$(dialix_wine cmd /c echo %TEMP% | tr -d '\r')
 unix_temp=$(dialix_wine winepath -u "$temp" 2>/dev/null | tr -d '\r')
-[ -e "$unix_temp/Kalvosync.SIS" ] && fail "a temporary package was left in $unix_temp"
+if [ -d "$unix_temp" ]; then
+  [ -e "$unix_temp/Kalvosync.SIS" ] && fail "a temporary package was left in $unix_temp"
+else
+  fail "the temporary folder [$temp] cannot be found"
+fi
 
 echo "== An unknown phone: E_FAIL"
 out=$(host install NOBODY 0x80)
