@@ -9,21 +9,6 @@
 
 namespace {
 
-// The library's notification kinds and the statuses of kind 5.
-const DWORD kTerminated = 1;
-const DWORD kWaiting = 2;
-const DWORD kRejected = 3;
-const DWORD kStatusChanged = 5;
-const DWORD kIncoming = 6;
-const BYTE kStatusEnded = 0;
-const BYTE kStatusDialling = 1;
-const BYTE kStatusActive = 8;
-
-// Address types.
-const BYTE kDialledNumber = 1;
-const BYTE kName = 4;
-const BYTE kCallerNumber = 5;
-
 CComBSTR Bstr(const std::wstring& text) {
   CComBSTR bstr(text.c_str());
   if (!bstr) throw std::bad_alloc();
@@ -66,24 +51,24 @@ bool CDeviceCallControl::Apply(DWORD kind, DWORD cause, const Trelk::CCallInfo& 
   BYTE numberType = 0;
   bool reset = false;
   switch (kind) {
-    case kTerminated: target = CallStateTerminated; break;
-    case kWaiting: target = CallStateWaiting; break;
-    case kRejected: target = CallStateRejected; break;
-    case kIncoming:
+    case WEXEL_NTF_TERMINATED: target = CallStateTerminated; break;
+    case WEXEL_NTF_WAITING: target = CallStateWaiting; break;
+    case WEXEL_NTF_REJECTED: target = CallStateRejected; break;
+    case WEXEL_NTF_INCOMING:
       target = CallStateIncoming;
       reset = true;
-      numberType = kCallerNumber;
+      numberType = WEXEL_ADDRESS_CALLER;
       break;
-    case kStatusChanged:
-      if (call.Status() == kStatusEnded) return Apply(kTerminated, cause, call, after);
-      if (call.Status() == kStatusActive) {
+    case WEXEL_NTF_STATUS:
+      if (call.Status() == WEXEL_STATUS_ENDED) return Apply(WEXEL_NTF_TERMINATED, cause, call, after);
+      if (call.Status() == WEXEL_STATUS_ACTIVE) {
         target = CallStateActive;
         break;
       }
-      if (call.Status() != kStatusDialling) return false;
+      if (call.Status() != WEXEL_STATUS_DIALLING) return false;
       target = CallStateCalling;
       reset = true;
-      numberType = kDialledNumber;
+      numberType = WEXEL_ADDRESS_DIALLED;
       break;
     default:
       return false;
@@ -98,7 +83,7 @@ bool CDeviceCallControl::Apply(DWORD kind, DWORD cause, const Trelk::CCallInfo& 
     for (size_t i = 0; i < call.GetAddressCount(); ++i) {
       Trelk::CAddressInfo address = call.GetAddressAt(i);
       if (address.GetAddressType() == numberType) record.SetNumber(address.GetAddress());
-      else if (address.GetAddressType() == kName) record.SetName(address.GetAddress());
+      else if (address.GetAddressType() == WEXEL_ADDRESS_NAME) record.SetName(address.GetAddress());
     }
   } else {
     record.SetState(target);

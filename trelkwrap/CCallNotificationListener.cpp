@@ -5,11 +5,6 @@
 
 namespace Trelk {
 
-namespace {
-const DWORD kCallStatusChanged = 5;
-const BYTE kStatusUnknown = 0xFF;
-}  // namespace
-
 CCallNotificationListener::CCallNotificationListener(ICallNotify* sink)
     : m_connection(0, false), m_sink(sink), m_started(false) {
   ZCLScopeTracer trace("Trelk::CCallNotificationListener::CCallNotificationListener");
@@ -63,14 +58,14 @@ void CCallNotificationListener::Deliver(DWORD notificationId, DWORD cause, WEXEL
     case 6:
       if (m_sink) m_sink->OnCallNotify(notificationId, cause, CCallInfo(record));
       return;
-    case kCallStatusChanged:
+    case WEXEL_NTF_STATUS:
       break;
     default:
       return;
   }
   // The library's record is its own: a status learnt by asking goes into a copy.
   WEXEL_CALL_INFO patched = *record;
-  if (patched.bStatus == kStatusUnknown) {
+  if (patched.bStatus == WEXEL_STATUS_UNKNOWN) {
     WEXEL_CALL_INFO asked = {};
     asked.dwSize = sizeof(asked);
     asked.bCallId = patched.bCallId;
@@ -78,7 +73,7 @@ void CCallNotificationListener::Deliver(DWORD notificationId, DWORD cause, WEXEL
     if (WEXEL_GetCallStatus(m_connection.GetHandle(), 0, &asked, &unused) == 0) patched.bStatus = asked.bStatus;
     WEXEL_FreeCallInfoStruct(&asked);
   }
-  if (m_sink) m_sink->OnCallNotify(kCallStatusChanged, cause, CCallInfo(&patched));
+  if (m_sink) m_sink->OnCallNotify(WEXEL_NTF_STATUS, cause, CCallInfo(&patched));
 }
 
 DWORD CCallNotificationListener::OnWEXELConnectionLostNtf() {

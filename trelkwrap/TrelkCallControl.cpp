@@ -10,7 +10,6 @@ namespace Trelk {
 namespace {
 const DWORD kWEXELVersion = 10;
 const DWORD kVoiceCall = 1;
-const BYTE kDialledNumber = 1;
 
 std::shared_ptr<CFamilyHandle> NewCallHandle() {
   return CFamilyHandle::Create(WEXELBinding(), [](DWORD handle) { return WEXEL_CloseHandle(handle); });
@@ -73,7 +72,7 @@ BYTE CCallConnection::Call(const wchar_t* number) {
   }
   WEXEL_ADDRESS address = {};
   address.dwSize = sizeof(address);
-  address.bAddressType = kDialledNumber;
+  address.bAddressType = WEXEL_ADDRESS_DIALLED;
   address.pstrAddress = const_cast<WCHAR*>(dialled);
   address.bFlag1 = 0;
   address.bFlag2 = 4;

@@ -17,31 +17,14 @@ namespace {
 
 const DWORD kWEXELVersion = 10;
 
-// Notification ids and the status bytes of id 5.
-const DWORD kTerminated = 1;
-const DWORD kWaiting = 2;
-const DWORD kRejected = 3;
-const DWORD kStatusChanged = 5;
-const DWORD kIncoming = 6;
-const BYTE kStatusEnded = 0;
-const BYTE kStatusDialling = 1;
-const BYTE kStatusRinging = 4;
-const BYTE kStatusHeld = 2;
-const BYTE kStatusActive = 8;
-
-// Address types.
-const BYTE kDialledAddress = 1;
-const BYTE kNameAddress = 4;
-const BYTE kCallerAddress = 5;
-
 BYTE StatusOf(const CPhoneCall& call) {
   switch (call.state) {
-    case kCallDialling: return kStatusDialling;
-    case kCallRinging: return kStatusRinging;
-    case kCallActive: return kStatusActive;
-    case kCallHeld: return kStatusHeld;
+    case kCallDialling: return WEXEL_STATUS_DIALLING;
+    case kCallRinging: return WEXEL_STATUS_RINGING;
+    case kCallActive: return WEXEL_STATUS_ACTIVE;
+    case kCallHeld: return WEXEL_STATUS_HELD;
   }
-  return kStatusEnded;
+  return WEXEL_STATUS_ENDED;
 }
 
 struct CCallHandle {
@@ -171,12 +154,12 @@ private:
         CCallEvent created;
         created.call = call;
         if (call.direction == kCallIncoming) {
-          created.id = kIncoming;
-          created.status = kStatusRinging;
+          created.id = WEXEL_NTF_INCOMING;
+          created.status = WEXEL_STATUS_RINGING;
           fromState = kCallRinging;
         } else {
-          created.id = kStatusChanged;
-          created.status = kStatusDialling;
+          created.id = WEXEL_NTF_STATUS;
+          created.status = WEXEL_STATUS_DIALLING;
           fromState = kCallDialling;
         }
         events.push_back(created);
@@ -189,17 +172,17 @@ private:
       changed.status = StatusOf(call);
       switch (call.state) {
         case kCallActive:
-          changed.id = kStatusChanged;
+          changed.id = WEXEL_NTF_STATUS;
           break;
         case kCallHeld:
-          changed.id = kWaiting;
+          changed.id = WEXEL_NTF_WAITING;
           break;
         case kCallRejected:
-          changed.id = kRejected;
+          changed.id = WEXEL_NTF_REJECTED;
           changed.cause = call.cause;
           break;
         case kCallEnded:
-          changed.id = call.endedByPc ? kStatusChanged : kTerminated;
+          changed.id = call.endedByPc ? WEXEL_NTF_STATUS : WEXEL_NTF_TERMINATED;
           changed.cause = call.cause;
           break;
         default:
@@ -220,8 +203,8 @@ private:
       a.pstrAddress = const_cast<WCHAR*>(text.c_str());
       addresses.push_back(a);
     };
-    add(e.call.direction == kCallIncoming ? kCallerAddress : kDialledAddress, e.call.number);
-    add(kNameAddress, e.call.name);
+    add(e.call.direction == kCallIncoming ? WEXEL_ADDRESS_CALLER : WEXEL_ADDRESS_DIALLED, e.call.number);
+    add(WEXEL_ADDRESS_NAME, e.call.name);
     WEXEL_CALL_INFO record = {};
     record.dwSize = sizeof(record);
     record.bCallId = static_cast<BYTE>(e.call.id);
@@ -376,8 +359,8 @@ DWORD WINAPI WEXEL_GetCallStatus(DWORD hCall, DWORD, WEXEL_CALL_INFO* pCallInfo,
     pCallInfo->pAddresses = nullptr;
     std::vector<std::pair<BYTE, std::wstring>> texts;
     if (!call->number.empty())
-      texts.push_back({call->direction == kCallIncoming ? kCallerAddress : kDialledAddress, call->number});
-    if (!call->name.empty()) texts.push_back({kNameAddress, call->name});
+      texts.push_back({call->direction == kCallIncoming ? WEXEL_ADDRESS_CALLER : WEXEL_ADDRESS_DIALLED, call->number});
+    if (!call->name.empty()) texts.push_back({WEXEL_ADDRESS_NAME, call->name});
     WEXEL_ADDRESS* addresses = HandOutArray<WEXEL_ADDRESS>(texts.size());
     try {
       for (size_t i = 0; i < texts.size(); ++i) {

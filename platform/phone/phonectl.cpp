@@ -256,19 +256,28 @@ int Content(CPhoneWorld& world, const std::wstring& command, const std::wstring&
   return 0;
 }
 
+template <size_t N>
+bool IsOneOf(const std::wstring& command, const wchar_t* const (&commands)[N]) {
+  for (const wchar_t* c : commands)
+    if (command == c) return true;
+  return false;
+}
+
+// False, with the reason on the error output, for a phone the world does not know.
+bool KnownPhone(CPhoneWorld& world, const std::wstring& serial) {
+  CPhone phone;
+  if (world.ReadPhone(serial, &phone)) return true;
+  fwprintf(stderr, L"phonectl: no phone \"%ls\"\n", serial.c_str());
+  return false;
+}
+
 // The far side of the phone's calls: 0 done, 1 failed, kBadUsage, or
 // kOtherCommand for a command of another kind.
 int Calls(CPhoneWorld& world, const std::wstring& command, const std::wstring& serial, int argc, wchar_t** argv) {
   static const wchar_t* const commands[] = {L"ring",       L"answer", L"hangup",      L"reject",
                                             L"drop-calls", L"calls",  L"call-handles"};
-  bool mine = false;
-  for (const wchar_t* c : commands) mine = mine || command == c;
-  if (!mine) return kOtherCommand;
-  CPhone phone;
-  if (!world.ReadPhone(serial, &phone)) {
-    fwprintf(stderr, L"phonectl: no phone \"%ls\"\n", serial.c_str());
-    return 1;
-  }
+  if (!IsOneOf(command, commands)) return kOtherCommand;
+  if (!KnownPhone(world, serial)) return 1;
   std::vector<std::wstring> o;
   // An optional call id first, then the options.
   int first = argc > 0 && argv[0][0] != L'-' ? 1 : 0;

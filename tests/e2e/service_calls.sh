@@ -84,6 +84,7 @@ states=$(echo "$out" | grep -E '^call-state: ' | awk '{print $2}' | tr '\n' ' ')
 expect "^call-state: 1 $serial 0405550101$" "calling without its number"
 expect "^call-state: 6 $serial \+358 40 1234567$" "incoming without its number"
 phonectl messages "$serial" 2 | grep -qE "	0405550202	See you at 8$" || fail "the message is not in folder 2"
+grep -q "wrong apartment" "$ui_log" && fail "the window was called outside its apartment"
 grep -qE "^ComposeMessage	$serial	0405550303		Draft$" "$ui_log" || fail "the window was not asked to compose"
 
 dialix_client wait-exit 60000 >/dev/null || fail "the service did not end"

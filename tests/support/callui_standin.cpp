@@ -6,6 +6,8 @@
 // Call dials at once through the handler's ICallHandler::Call. OnIncoming looks
 // the caller up through FindContactByNumber, then does what the first line of
 // "<log>.action" says: "answer" (Activate), "reject" (Reject) or nothing.
+// An apartment-model object is called on the thread that made it: a call
+// that arrives on any other thread is marked "\twrong apartment".
 #include <windows.h>
 #include <olectl.h>
 #include <cstdio>
@@ -74,7 +76,7 @@ std::wstring Hex(HRESULT hr) {
 
 class CStandInCallUI : public ICallUI, public ICallHandlerNotify {
 public:
-  CStandInCallUI() { ::InterlockedIncrement(&g_objects); }
+  CStandInCallUI() : m_thread(::GetCurrentThreadId()) { ::InterlockedIncrement(&g_objects); }
   virtual ~CStandInCallUI() { ::InterlockedDecrement(&g_objects); }
 
   STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override {
@@ -153,7 +155,11 @@ public:
   }
 
 private:
+  void Record(const std::wstring& line) {
+    ::Record(::GetCurrentThreadId() == m_thread ? line : line + L"\twrong apartment");
+  }
   LONG m_refs = 0;
+  DWORD m_thread;
 };
 
 class CFactory : public IClassFactory {
