@@ -34,6 +34,8 @@
 //                          phone with that state (1 connecting, 2 connected, 3 disconnected)
 //   devices                prints the device list the last operation returned
 //   log                    prints every callback call with its thread and time
+//   set <property> <value> sets a property of the next send, compose or call operation
+//   call-states            prints the call notifications received: state, serial, number
 // Exit code 0 when every command did what it names, 1 otherwise, 2 on a time-out.
 // DIALIX_SERVICE_EXE names the service program pid and wait-* look for.
 #include <windows.h>
@@ -211,6 +213,12 @@ public:
       } else if (command == L"log") {
         PrintLog();
         status = 0;
+      } else if (command == L"set" && i + 2 < argc) {
+        m_properties.emplace_back(argv[i + 1], argv[i + 2]);
+        i += 2;
+        status = 0;
+      } else if (command == L"call-states") {
+        status = PrintCallStates();
       } else {
         std::printf("unknown command: %ls\n", command.c_str());
         status = 1;
@@ -396,6 +404,7 @@ private:
     CComBSTR operationId;
     if (SUCCEEDED(created)) {
       m_operation->get_OperationId(&operationId);
+      if (!SetProperties()) return 1;
       begun = m_zembra->BeginOperation(m_operation);
     }
     m_operationId = ZCLNullToEmpty(operationId.m_str);
@@ -428,6 +437,41 @@ private:
     std::printf("operation-probe: %ls create=0x%08lX query=0x%08lX begin=0x%08lX id=%ls\n", kindName,
                 static_cast<unsigned long>(created), static_cast<unsigned long>(queried),
                 static_cast<unsigned long>(begun), m_operationId.c_str());
+    return 0;
+  }
+
+  // The staged properties of the text operations (send, compose, call).
+  bool SetProperties() {
+    std::vector<std::pair<std::wstring, std::wstring>> properties;
+    properties.swap(m_properties);
+    CComQIPtr<ICreateCallOperation> call(m_operation.p);
+    CComQIPtr<ISendMessageOperation> send(m_operation.p);
+    CComQIPtr<IComposeMessageOperation> compose(m_operation.p);
+    for (const auto& p : properties) {
+      CComBSTR value(p.second.c_str());
+      HRESULT hr = E_INVALIDARG;
+      const std::wstring& name = p.first;
+      if (call && name == L"SerialNumber") hr = call->put_SerialNumber(value);
+      else if (call && name == L"Number") hr = call->put_Number(value);
+      else if (send && name == L"SerialNumber") hr = send->put_SerialNumber(value);
+      else if (send && name == L"Recipient") hr = send->put_Recipient(value);
+      else if (send && name == L"Message") hr = send->put_Message(value);
+      else if (compose && name == L"SerialNumber") hr = compose->put_SerialNumber(value);
+      else if (compose && name == L"Number") hr = compose->put_Number(value);
+      else if (compose && name == L"Message") hr = compose->put_Message(value);
+      if (FAILED(hr)) {
+        std::printf("set: %ls hr=0x%08lX\n", name.c_str(), static_cast<unsigned long>(hr));
+        return false;
+      }
+    }
+    return true;
+  }
+
+  int PrintCallStates() {
+    if (!m_recorder) return 1;
+    for (const CallbackCall& call : m_recorder->Calls())
+      if (call.method == "Notification" && call.kind == IID_ICallNotification)
+        std::printf("call-state: %d %ls %ls\n", call.state, call.serial.c_str(), call.number.c_str());
     return 0;
   }
 
@@ -593,6 +637,7 @@ private:
   std::wstring m_clientId;
   CComPtr<IOperation> m_operation;
   std::wstring m_operationId;
+  std::vector<std::pair<std::wstring, std::wstring>> m_properties;  // for the next operation
   CHandle m_hung;   // set once the callback is stuck
   CHandle m_never;  // never set: what the stuck callback waits for
   std::string m_hungId;

@@ -1,8 +1,12 @@
 // The service program as the product builds it, plus a test hook that fans
 // events out to the connected clients on request from another process, so
 // that cross-process tests can raise device events and notifications before
-// the phones' own events reach the clients.
+// the phones' own events reach the clients. With DIALIX_TEST_CALLING_PHONES=1
+// in its environment, phones come up registered with call control
+// (tests/support/CCallingDeviceImpl.h).
 #include <windows.h>
+#include "CCallingDeviceImpl.h"
+#include "CDeviceManager.h"
 #include "CSZembraModule.h"
 #include "CZembra.h"
 #include "ZCLFrame.h"
@@ -52,6 +56,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int nShowCmd) {
   {
     ZCLScopeTracer trace("wWinMain");
     ApplyLogLevelSetting();
+    // The call tests' phones: registered with call control as they come and go.
+    wchar_t calling[8] = L"";
+    if (::GetEnvironmentVariableW(L"DIALIX_TEST_CALLING_PHONES", calling, 8) > 0 && calling[0] == L'1')
+      CDeviceManager::SetDeviceImplFactoryForTests(
+          [](CZembraDevice& device, CZembra* zembra) { return new CCallingDeviceImpl(device, zembra); });
     CHandle hook(::CreateThread(nullptr, 0, FanOutThread, nullptr, 0, nullptr));
     result = _AtlModule.WinMain(nShowCmd);
   }

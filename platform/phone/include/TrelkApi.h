@@ -145,6 +145,23 @@ constexpr DWORD TESSIM_REASON_ITEM_ADDED = 2;
 // Parameter of an event-log notification: the call log changed.
 constexpr DWORD LOGVEX_NTF_LOG_CHANGED = 1;
 
+// Call-control notification ids, the call status bytes of id 5 and the
+// address types of a call record.
+constexpr DWORD WEXEL_NTF_TERMINATED = 1;
+constexpr DWORD WEXEL_NTF_WAITING = 2;
+constexpr DWORD WEXEL_NTF_REJECTED = 3;
+constexpr DWORD WEXEL_NTF_STATUS = 5;
+constexpr DWORD WEXEL_NTF_INCOMING = 6;
+constexpr BYTE WEXEL_STATUS_ENDED = 0;
+constexpr BYTE WEXEL_STATUS_DIALLING = 1;
+constexpr BYTE WEXEL_STATUS_HELD = 2;
+constexpr BYTE WEXEL_STATUS_RINGING = 4;
+constexpr BYTE WEXEL_STATUS_ACTIVE = 8;
+constexpr BYTE WEXEL_STATUS_UNKNOWN = 0xFF;  // ask the library
+constexpr BYTE WEXEL_ADDRESS_DIALLED = 1;
+constexpr BYTE WEXEL_ADDRESS_NAME = 4;
+constexpr BYTE WEXEL_ADDRESS_CALLER = 5;
+
 // ---------------------------------------------------------------- device management
 struct LNYX_CONNECTION_INFO {
   DWORD dwDeviceId;
