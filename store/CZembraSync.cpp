@@ -441,6 +441,7 @@ void CZembraSync::WriteContactToPhone(CZembraContact& contact) {
     Log5("Updating/writing contact to phone");
     CheckContactConnection();
     CIdList written;
+    Trelk::CUid uid;
     {
       COperation operation(m_contacts, "Trelk: Calling TessimBeginOperation...",
                            "Trelk: Called TessimBeginOperation...");
@@ -458,15 +459,17 @@ void CZembraSync::WriteContactToPhone(CZembraContact& contact) {
       Log5("Trelk: Calling TessimCommitOperations...");
       Guard(TessimCommitOperations(operation.Get(), written.Get()), "TessimCommitOperations");
       Log5("Trelk: Called TessimCommitOperations...");
+      // The write is good only with a written item of status 0. Its phone id
+      // is recorded at once, before anything else can fail, so that the
+      // contact is never written a second time (a duplicate on the phone).
+      ZCLThrowOnFalse(written.Count() > 0, ZCL_POS + " The commit named no written item");
+      Guard(written[0].dwStatus, "Commit status");
+      uid = UidOf(written[0]);
+      ZCLThrowOnFalse(!uid.IsEmpty(), ZCL_POS + " The commit named no uid for the written item");
+      if (m_db)
+        m_db->UpdatePhoneId(CZembraContact(contact.GetDbId(), uid, contact.GetVCardData(), contact.GetVCardSize()));
       operation.End("Trelk: Calling TessimEndOperation...", "Trelk: Called TessimEndOperation...");
     }
-    // The write is good only with a written item of status 0; its phone id
-    // is recorded at once, so a failed read-back cannot have it written again.
-    ZCLThrowOnFalse(written.Count() > 0, ZCL_POS + " The commit named no written item");
-    Guard(written[0].dwStatus, "Commit status");
-    Trelk::CUid uid = UidOf(written[0]);
-    ZCLThrowOnFalse(!uid.IsEmpty(), ZCL_POS + " The commit named no uid for the written item");
-    if (m_db) m_db->UpdatePhoneId(CZembraContact(contact.GetDbId(), uid, contact.GetVCardData(), contact.GetVCardSize()));
 
     COperation operation(m_contacts, "Trelk: Calling TessimBegingOperation...", "Trelk: Called TessimBegingOperation...");
     Log5("  Reading updated contact from phone...");
