@@ -256,7 +256,7 @@ int main() {
   double ourSeconds = contactSeconds + smsSeconds;
   Report("bare SQLite, same inserts, one transaction", contactRows + messageRows, bareSeconds);
   Report("CZembraDb, all inserts", contactRows + messageRows, ourSeconds);
-  printf("ratio bare/CZembraDb insert rate (same commit policy): %.2f\n", ourSeconds / bareSeconds);
+  printf("CZembraDb time / bare time, same commit policy: %.2f\n", ourSeconds / bareSeconds);
 
   DeleteFileW(ours.c_str());
   DeleteFileW(bare.c_str());
