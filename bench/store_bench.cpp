@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+#include "BenchClock.h"
 #include "CZembraDb.h"
 #include "ZCLText.h"
 #include "ZembraSqliteHandles.h"
@@ -31,17 +32,6 @@ struct SmsRow {
   std::wstring uid;
   std::wstring numbers[2];
 };
-
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 std::string Number(int i) {
   char text[32];

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 #include <vector>
+#include "BenchClock.h"
 #include "CZembraContact.h"
 #include "CZembraDb.h"
 #include "CZembraEventLog.h"
@@ -27,17 +28,6 @@ const wchar_t kSerial[] = L"SN-BENCH";
 const int kContacts = 5000;
 const int kMessages = 20000;
 const int kCalls = 1000;
-
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 int g_failures = 0;
 void Check(bool ok, const char* what) {

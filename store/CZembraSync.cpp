@@ -260,38 +260,33 @@ void CZembraSync::ReadFolderInfo(DWORD handle, FolderInfo* info, const char* cal
 
 // A handle whose folder information cannot be read is closed again, so the
 // next sync opens it and reads the information anew.
-void CZembraSync::CheckContactConnection() {
-  ZCLScopeTracer trace("CZembraSync::CheckContactConnection");
-  if (m_contacts) return;
-  DWORD media = TRELK_OPEN_MEDIA, handle = 0;
-  Log5("Trelk: Calling DorraxOpenTessim...");
-  Guard(DorraxOpenTessim(m_deviceId.c_str(), &media, TESSIM_CONTENT_CONTACTS, &handle), "DorraxOpenTessim");
-  Log5("Trelk: Called DorraxOpenTessim...");
+void CZembraSync::OpenContent(DWORD type, DWORD* handle, FolderInfo* info, const char* const lines[4]) {
+  DWORD media = TRELK_OPEN_MEDIA, opened = 0;
+  Log5(lines[0]);
+  Guard(DorraxOpenTessim(m_deviceId.c_str(), &media, type, &opened), "DorraxOpenTessim");
+  Log5(lines[1]);
   try {
-    ReadFolderInfo(handle, &m_contactsFolder, "Trelk: Calling TessimGetFolderInfo...",
-                   "Trelk: Called TessimGetFolderInfo...");
+    ReadFolderInfo(opened, info, lines[2], lines[3]);
   } catch (...) {
-    DorraxCloseTessim(handle);
+    DorraxCloseTessim(opened);
     throw;
   }
-  m_contacts = handle;
+  *handle = opened;
+}
+
+void CZembraSync::CheckContactConnection() {
+  ZCLScopeTracer trace("CZembraSync::CheckContactConnection");
+  static const char* const lines[4] = {"Trelk: Calling DorraxOpenTessim...", "Trelk: Called DorraxOpenTessim...",
+                                       "Trelk: Calling TessimGetFolderInfo...", "Trelk: Called TessimGetFolderInfo..."};
+  if (!m_contacts) OpenContent(TESSIM_CONTENT_CONTACTS, &m_contacts, &m_contactsFolder, lines);
 }
 
 void CZembraSync::CheckSmsConnection() {
   ZCLScopeTracer trace("CZembraSync::CheckSmsConnection");
-  if (m_messages) return;
-  DWORD media = TRELK_OPEN_MEDIA, handle = 0;
-  Log5("Trelk: Calling DorraxOpenTessim(SMS)...");
-  Guard(DorraxOpenTessim(m_deviceId.c_str(), &media, TESSIM_CONTENT_SMS, &handle), "DorraxOpenTessim");
-  Log5("Trelk: Called DorraxOpenTessim(SMS)...");
-  try {
-    ReadFolderInfo(handle, &m_messagesFolder, "Trelk: Calling TessimGetFolderInfo(SMS)...",
-                   "Trelk: Called TessimGetFolderInfo(SMS)...");
-  } catch (...) {
-    DorraxCloseTessim(handle);
-    throw;
-  }
-  m_messages = handle;
+  static const char* const lines[4] = {"Trelk: Calling DorraxOpenTessim(SMS)...", "Trelk: Called DorraxOpenTessim(SMS)...",
+                                       "Trelk: Calling TessimGetFolderInfo(SMS)...",
+                                       "Trelk: Called TessimGetFolderInfo(SMS)..."};
+  if (!m_messages) OpenContent(TESSIM_CONTENT_SMS, &m_messages, &m_messagesFolder, lines);
 }
 
 void CZembraSync::CheckEventsConnection() {

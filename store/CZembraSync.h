@@ -58,6 +58,9 @@ private:
   void CheckContactConnection();
   void CheckSmsConnection();
   void CheckEventsConnection();
+  // Opens a content handle and reads its folder information; lines: the
+  // progress lines before and after the open and the information read.
+  void OpenContent(DWORD type, DWORD* handle, FolderInfo* info, const char* const lines[4]);
   void ReadFolderInfo(DWORD handle, FolderInfo* info, const char* callingLine, const char* calledLine);
 
   // What the pass already knows of the contact's phone copy, read once for
