@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 #include <vector>
-#include "BenchClock.h"
+#include "BenchSupport.h"
 #include "CZembraDb.h"
 #include "ZCLText.h"
 #include "ZembraSqliteHandles.h"
@@ -20,13 +20,6 @@ const int kContacts = 10000;
 const int kMessages = 50000;
 const int kSearches = 200;
 const int kRowsPerCommit = 256;
-
-int g_failures = 0;
-void Check(bool ok, const char* what) {
-  if (ok) return;
-  ++g_failures;
-  printf("FAILED: %s\n", what);
-}
 
 struct SmsRow {
   std::wstring uid;
@@ -60,24 +53,13 @@ struct Counter : IZembraDbCB {
 };
 
 // The same rows through SQLite alone: one transaction, prepared statements.
-int Step(sqlite3_stmt* s) {
-  int rc = sqlite3_step(s);
-  sqlite3_reset(s);
-  return rc;
-}
 
 double BareInserts(const std::wstring& path, const std::vector<std::string>& cards,
                    const std::vector<std::wstring>& contactUids, const std::vector<SmsRow>& messages) {
   CSqliteConnection connection;
-  Check(sqlite3_open(ZCLWideToUtf8(path).c_str(), connection.Put()) == SQLITE_OK, "open");
+  OpenBareDatabase(path, &connection);
   sqlite3* db = connection.Get();
-  for (int i = 0; i < 5; ++i)
-    Check(sqlite3_exec(db, CZembraDb::GetSchemaText(i), nullptr, nullptr, nullptr) == SQLITE_OK, "schema");
-  auto prepare = [db](const char* sql) {
-    CSqliteStatement statement;
-    Check(sqlite3_prepare_v2(db, sql, -1, statement.Put(), nullptr) == SQLITE_OK, sql);
-    return statement;
-  };
+  auto prepare = [db](const char* sql) { return PrepareBare(db, sql); };
   int items = 0;
   auto itemDone = [&] {
     if (++items % kRowsPerCommit == 0)

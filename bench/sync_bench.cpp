@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 #include <vector>
-#include "BenchClock.h"
+#include "BenchSupport.h"
 #include "CZembraContact.h"
 #include "CZembraDb.h"
 #include "CZembraEventLog.h"
@@ -29,12 +29,6 @@ const int kContacts = 5000;
 const int kMessages = 20000;
 const int kCalls = 1000;
 
-int g_failures = 0;
-void Check(bool ok, const char* what) {
-  if (ok) return;
-  ++g_failures;
-  printf("FAILED: %s\n", what);
-}
 void CheckCall(DWORD result, const char* what) {
   if (result == 0) return;
   ++g_failures;
@@ -199,24 +193,12 @@ struct Rows {
   std::vector<CZembraEventLog> calls;
 };
 
-int Step(sqlite3_stmt* s) {
-  int rc = sqlite3_step(s);
-  sqlite3_reset(s);
-  return rc;
-}
-
 // The same rows through SQLite alone: one transaction, prepared statements.
 double BareInserts(const std::wstring& path, const Rows& rows) {
   CSqliteConnection connection;
-  Check(sqlite3_open(ZCLWideToUtf8(path).c_str(), connection.Put()) == SQLITE_OK, "open");
+  OpenBareDatabase(path, &connection);
   sqlite3* db = connection.Get();
-  for (int i = 0; i < 5; ++i)
-    Check(sqlite3_exec(db, CZembraDb::GetSchemaText(i), nullptr, nullptr, nullptr) == SQLITE_OK, "schema");
-  auto prepare = [db](const char* sql) {
-    CSqliteStatement statement;
-    Check(sqlite3_prepare_v2(db, sql, -1, statement.Put(), nullptr) == SQLITE_OK, sql);
-    return statement;
-  };
+  auto prepare = [db](const char* sql) { return PrepareBare(db, sql); };
   CSqliteStatement local = prepare(
       "INSERT INTO contacts_local (phone_id, given_name, family_name, vcard_data, updated, top) VALUES (?,?,?,?,0,0)");
   CSqliteStatement phone = prepare("INSERT INTO contacts_phone (id, phone_id, vcard_data, existing) VALUES (?,?,?,1)");
