@@ -226,7 +226,7 @@ int main() {
   Check(RowCounts(ours) == expected, "CZembraDb stored every row");
   Check(RowCounts(bare) == expected, "the bare loop stored every row");
   double ourSeconds = contactSeconds + smsSeconds;
-  Report("bare SQLite, same inserts, one transaction", contactRows + messageRows, bareSeconds);
+  Report("bare SQLite, same inserts, same commits", contactRows + messageRows, bareSeconds);
   Report("CZembraDb, all inserts", contactRows + messageRows, ourSeconds);
   printf("CZembraDb time / bare time, same commit policy: %.2f\n", ourSeconds / bareSeconds);
 
