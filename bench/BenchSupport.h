@@ -1,0 +1,52 @@
+#pragma once
+#include <windows.h>
+#include <sqlite3.h>
+#include <cstdio>
+#include <string>
+#include "CZembraDb.h"
+#include "ZCLText.h"
+#include "ZembraSqliteHandles.h"
+
+// What the benchmarks share: the clock, the checks that count failures, and
+// the bare SQLite database each compares against.
+
+// Seconds from the performance counter, for the benchmarks' timers.
+inline double Now() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// Failed checks of the run; a benchmark with any exits with 1.
+inline int g_failures = 0;
+inline void Check(bool ok, const char* what) {
+  if (ok) return;
+  ++g_failures;
+  printf("FAILED: %s\n", what);
+}
+
+// One step of a change, the statement reset for the next.
+inline int Step(sqlite3_stmt* s) {
+  int rc = sqlite3_step(s);
+  sqlite3_reset(s);
+  return rc;
+}
+
+// A new database file with the store's five tables, for the bare loops.
+inline void OpenBareDatabase(const std::wstring& path, CSqliteConnection* connection) {
+  Check(sqlite3_open(ZCLWideToUtf8(path).c_str(), connection->Put()) == SQLITE_OK, "open");
+  for (int i = 0; i < 5; ++i)
+    Check(sqlite3_exec(connection->Get(), CZembraDb::GetSchemaText(i), nullptr, nullptr, nullptr) == SQLITE_OK,
+          "schema");
+}
+
+inline CSqliteStatement PrepareBare(sqlite3* db, const char* sql) {
+  CSqliteStatement statement;
+  Check(sqlite3_prepare_v2(db, sql, -1, statement.Put(), nullptr) == SQLITE_OK, sql);
+  return statement;
+}
