@@ -187,14 +187,20 @@ TEST_F(SmsWindowTest, MessagesThatOpenNoWindow) {
 }
 
 TEST_F(SmsWindowTest, ATextWindowOutlivesTheServicesReference) {
-  ASSERT_EQ(E_NOTIMPL, Compose(L"SN1", L"555", L"", L""));
-  HWND window = Dialog(kCompose);
+  ASSERT_EQ(E_NOTIMPL, Received(1, L"call me", {{2, L"333"}}));
+  HWND window = Dialog(kReceived);
   ASSERT_TRUE(window);
   m_notify.Release();
   m_ui.Release();
   m_object = nullptr;
-  // The window holds the object and the module.
+  // The window holds the object and the module: its reply still opens a window.
   EXPECT_EQ(S_FALSE, DllCanUnloadNow());
+  Click(window, IDC_SHOWMESSAGE);
+  Click(window, IDC_SEND);
+  HWND reply = Dialog(kCompose);
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(L"New text message to:\r\n333", Item(reply, IDC_HEADER));
+  Close(reply);
   Close(window);
   EXPECT_TRUE(ZCLWaitUntil([] { return ModuleLockCount() == 0; }, 10000));
   EXPECT_EQ(S_OK, DllCanUnloadNow());
