@@ -61,8 +61,8 @@ std::wstring GuiDllPath() {
 }
 
 // regsvr32 in this prefix; its exit code.
-DWORD Regsvr32(const std::wstring& arguments) {
-  std::wstring command = L"regsvr32.exe /s " + arguments + L" \"" + GuiDllPath() + L"\"";
+DWORD Regsvr32(const std::wstring& arguments, const std::wstring& dll = GuiDllPath()) {
+  std::wstring command = L"regsvr32.exe /s " + arguments + L" \"" + dll + L"\"";
   STARTUPINFOW startup = {sizeof(startup)};
   PROCESS_INFORMATION info = {};
   if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
@@ -92,7 +92,23 @@ const std::wstring kAppId = L"AppID\\{2940CA7D-35B4-416D-9898-6BF57ADAB7C0}";
 
 }  // namespace
 
-TEST(RegistrationTest, Regsvr32WritesTheKeysAndUnregistrationLeavesTheRoots) {
+// The prefix is shared: whichever library served the class before (the tests'
+// stand-in or this one) serves it again afterwards. The test runs under the
+// service tests' lock, so nobody creates the class meanwhile.
+class RegistrationTest : public ::testing::Test {
+protected:
+  void SetUp() override { m_previous = Value(kClass + L"\\InprocServer32", nullptr); }
+  void TearDown() override {
+    std::wstring previous = m_previous;
+    if (previous.size() > 1 && previous.front() == L'"') previous = previous.substr(1, previous.size() - 2);
+    if (!previous.empty()) {
+      EXPECT_EQ(0u, Regsvr32(L"", previous));
+    }
+  }
+  std::wstring m_previous;
+};
+
+TEST_F(RegistrationTest, Regsvr32WritesTheKeysAndUnregistrationLeavesTheRoots) {
   ASSERT_EQ(0u, Regsvr32(L""));
   EXPECT_EQ(L"SZembraGUI", Value(kAppId, nullptr));
   EXPECT_EQ(L"{2940CA7D-35B4-416D-9898-6BF57ADAB7C0}", Value(L"AppID\\SZembraGUI.DLL", L"AppID"));
@@ -125,7 +141,4 @@ TEST(RegistrationTest, Regsvr32WritesTheKeysAndUnregistrationLeavesTheRoots) {
   EXPECT_FALSE(KeyExists(kAppId));
   EXPECT_TRUE(KeyExists(L"AppID"));
   EXPECT_TRUE(KeyExists(L"CLSID"));
-
-  // Registered again: the other tests of this prefix use the library.
-  EXPECT_EQ(0u, Regsvr32(L""));
 }
