@@ -49,14 +49,8 @@ BOOL CCallDialog::PreTranslateMessage(MSG* pMsg) {
 
 LRESULT CCallDialog::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
   GuiSetDialogIcons(m_hWnd, &m_bigIcon, &m_smallIcon);
-  m_answer.SetImageList(m_images.Get());
-  m_answer.SetImages(0, 1, 2, 3);
-  m_answer.SetBitmapButtonExtendedStyle(BMPBTN_HOVER | BMPBTN_AUTOSIZE);
-  m_answer.SubclassWindow(GetDlgItem(IDC_ANSWER));
-  m_hangUp.SetImageList(m_images.Get());
-  m_hangUp.SetImages(4, 5, 6, 7);
-  m_hangUp.SetBitmapButtonExtendedStyle(BMPBTN_HOVER | BMPBTN_AUTOSIZE);
-  m_hangUp.SubclassWindow(GetDlgItem(IDC_HANGUP));
+  GuiAttachButton(&m_answer, m_images.Get(), m_hWnd, IDC_ANSWER, 0);
+  GuiAttachButton(&m_hangUp, m_images.Get(), m_hWnd, IDC_HANGUP, 4);
   WtlEnableItem(m_hWnd, IDC_ANSWER, false);
   WtlEnableItem(m_hWnd, IDC_HANGUP, false);
   ::SendDlgItemMessageW(m_hWnd, IDC_PICTURE, STM_SETIMAGE, IMAGE_BITMAP,

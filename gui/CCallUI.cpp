@@ -177,25 +177,25 @@ STDMETHODIMP CCallUI::NewMessageReceived(IUnknown* pIMsgNotification, IUnknown* 
   });
 }
 
+void CCallUI::SendToCallWindow(BSTR serial, LONG callId, LONG code, LONG reason) {
+  CallEvent event;
+  event.serial = FromBSTR(serial);
+  event.callId = callId;
+  event.reason = reason;
+  event.event = code;
+  SendCallEvent(FindCallWindow(event.serial, callId), event);
+}
+
 STDMETHODIMP CCallUI::OnActivated(BSTR bstrSerial, LONG callId) {
   return ZCLComMethod("CCallUI::OnActivated", ZCL_SITE, [&]() -> HRESULT {
-    CallEvent event;
-    event.serial = FromBSTR(bstrSerial);
-    event.callId = callId;
-    event.event = CallActivated;
-    SendCallEvent(FindCallWindow(event.serial, callId), event);
+    SendToCallWindow(bstrSerial, callId, CallActivated, 0);
     return S_OK;
   });
 }
 
 STDMETHODIMP CCallUI::OnTerminated(BSTR bstrSerial, LONG callId, LONG cause) {
   return ZCLComMethod("CCallUI::OnTerminated", ZCL_SITE, [&]() -> HRESULT {
-    CallEvent event;
-    event.serial = FromBSTR(bstrSerial);
-    event.callId = callId;
-    event.reason = cause;
-    event.event = CallTerminated;
-    SendCallEvent(FindCallWindow(event.serial, callId), event);
+    SendToCallWindow(bstrSerial, callId, CallTerminated, cause);
     return S_OK;
   });
 }
@@ -220,11 +220,7 @@ STDMETHODIMP CCallUI::OnCreated(BSTR bstrSerial, BSTR bstrNumber, BSTR bstrName,
 
 STDMETHODIMP CCallUI::OnWaiting(BSTR bstrSerial, LONG callId) {
   return ZCLComMethod("CCallUI::OnWaiting", ZCL_SITE, [&]() -> HRESULT {
-    CallEvent event;
-    event.serial = FromBSTR(bstrSerial);
-    event.callId = callId;
-    event.event = CallWaiting;
-    SendCallEvent(FindCallWindow(event.serial, callId), event);
+    SendToCallWindow(bstrSerial, callId, CallWaiting, 0);
     return S_OK;
   });
 }

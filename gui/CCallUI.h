@@ -75,6 +75,8 @@ private:
   // The phone's prepared outgoing window that has no call id yet.
   HWND FindUnplacedOutgoingWindow(const std::wstring& serial);
   void SendCallEvent(HWND window, const CallEvent& event);
+  // An event for the window of (serial, call id); dropped when there is none.
+  void SendToCallWindow(BSTR serial, LONG callId, LONG code, LONG reason);
 
   ZCLObjectTracer<CCallUI> m_tracer;
   CLockable m_registryLock;  // guards the two registries below

@@ -51,10 +51,7 @@ BOOL CSmsDialog::PreTranslateMessage(MSG* pMsg) {
 LRESULT CSmsDialog::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
   DoDataExchange(FALSE);
   GuiSetDialogIcons(m_hWnd, &m_bigIcon, &m_smallIcon);
-  m_callButton.SetImageList(m_images.Get());
-  m_callButton.SetImages(0, 1, 2, 3);
-  m_callButton.SetBitmapButtonExtendedStyle(BMPBTN_HOVER | BMPBTN_AUTOSIZE);
-  m_callButton.SubclassWindow(GetDlgItem(IDC_CALLSENDER));
+  GuiAttachButton(&m_callButton, m_images.Get(), m_hWnd, IDC_CALLSENDER, 0);
   DlgResize_Init();
 
   GuiContact contact = GuiFindContact(m_handler, m_serial, m_number);
@@ -77,9 +74,7 @@ LRESULT CSmsDialog::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
     WtlShowItem(m_hWnd, IDC_CALLSENDER, false);
     WtlShowItem(m_hWnd, IDC_SEND, false);
     WtlShowItem(m_hWnd, IDC_MESSAGE, false);
-    RECT client;
-    ::GetClientRect(m_hWnd, &client);
-    GuiSetClientHeight(m_hWnd, client.bottom - client.top - RevealHeight, false);
+    GuiGrowClientArea(m_hWnd, -RevealHeight, false);
   } else {
     SetWindowText(L"Orvex Dialix - Send text message");
     m_headerText = GuiFormat(L"New text message to:\r\n%ls", m_displayName.c_str());
@@ -132,9 +127,7 @@ LRESULT CSmsDialog::OnShowMessage(WORD, WORD, HWND, BOOL&) {
   WtlShowItem(m_hWnd, IDC_CALLSENDER, true);
   WtlShowItem(m_hWnd, IDC_SEND, true);
   WtlShowItem(m_hWnd, IDC_MESSAGE, true);
-  RECT client;
-  ::GetClientRect(m_hWnd, &client);
-  GuiSetClientHeight(m_hWnd, client.bottom - client.top + RevealHeight, true);
+  GuiGrowClientArea(m_hWnd, RevealHeight, true);
   return 0;
 }
 

@@ -47,47 +47,43 @@ int RunWindowLoop(Dialog& dialog) {
   return result;
 }
 
-unsigned __stdcall CallDialogThread(void* parameter) {
-  std::unique_ptr<CallDialogParams> params(static_cast<CallDialogParams*>(parameter));
+// The window thread: names itself, makes the window, runs its loop, and
+// frees the parameter record when the loop ends.
+template <class Dialog, class Params>
+unsigned RunDialogThread(Params* parameter, const char* threadName, HWND insertAfter,
+                         void (CCallUI::*removeEntry)(HWND)) {
+  std::unique_ptr<Params> params(parameter);
   CModuleLockScope moduleLock;
-  ZCLSetThreadName(0xFFFFFFFF, "CallDialogThread");
+  ZCLSetThreadName(0xFFFFFFFF, threadName);
   int result = 0;
   ZCLGuarded(1, ZCL_SITE, [&] {
-    CCallDialog dialog(*params);
+    Dialog dialog(*params);
     if (!dialog.Create(nullptr, 0, params->templateId)) {
-      ZCLLogMessage(1, nullptr, "The call window could not be created (error %lu)",
+      ZCLLogMessage(1, nullptr, "%s: the window could not be created (error %lu)", threadName,
                     static_cast<unsigned long>(::GetLastError()));
       return;
     }
-    PlaceWindow(dialog.m_hWnd, params->placementIndex, HWND_TOP);
+    PlaceWindow(dialog.m_hWnd, params->placementIndex, insertAfter);
     result = RunWindowLoop(dialog);
     // A loop ended from outside leaves the window: take it out of the registry.
-    if (dialog.m_hWnd) params->owner->RemoveCallWindow(dialog.m_hWnd);
+    if (dialog.m_hWnd) (params->owner->*removeEntry)(dialog.m_hWnd);
   });
-  // Every path signals the caller; after the window did, this is harmless.
-  params->ready->Set();
-  params.reset();
   return static_cast<unsigned>(result);
 }
 
+unsigned __stdcall CallDialogThread(void* parameter) {
+  auto* params = static_cast<CallDialogParams*>(parameter);
+  // Every path signals the caller; after the window did, this is harmless.
+  std::shared_ptr<CEventHandle> ready = params->ready;
+  unsigned result = RunDialogThread<CCallDialog>(params, "CallDialogThread", HWND_TOP,
+                                                 &CCallUI::RemoveCallWindow);
+  ready->Set();
+  return result;
+}
+
 unsigned __stdcall SmsDialogThread(void* parameter) {
-  std::unique_ptr<SmsDialogParams> params(static_cast<SmsDialogParams*>(parameter));
-  CModuleLockScope moduleLock;
-  ZCLSetThreadName(0xFFFFFFFF, "SmsDialogThread");
-  int result = 0;
-  ZCLGuarded(1, ZCL_SITE, [&] {
-    CSmsDialog dialog(*params);
-    if (!dialog.Create(nullptr, 0, params->templateId)) {
-      ZCLLogMessage(1, nullptr, "The text-message window could not be created (error %lu)",
-                    static_cast<unsigned long>(::GetLastError()));
-      return;
-    }
-    PlaceWindow(dialog.m_hWnd, params->placementIndex, HWND_TOPMOST);
-    result = RunWindowLoop(dialog);
-    if (dialog.m_hWnd) params->owner->RemoveMessageWindow(dialog.m_hWnd);
-  });
-  params.reset();
-  return static_cast<unsigned>(result);
+  return RunDialogThread<CSmsDialog>(static_cast<SmsDialogParams*>(parameter), "SmsDialogThread",
+                                     HWND_TOPMOST, &CCallUI::RemoveMessageWindow);
 }
 
 // Starts the thread and lets it go; false when it could not be started.

@@ -19,6 +19,14 @@ CImageListHandle GuiMakeButtonImages(std::initializer_list<UINT> bitmaps, int ro
   return images;
 }
 
+void GuiAttachButton(CBitmapButton* button, HIMAGELIST images, HWND dialog, int control,
+                     int firstImage) {
+  button->SetImageList(images);
+  button->SetImages(firstImage, firstImage + 1, firstImage + 2, firstImage + 3);
+  button->SetBitmapButtonExtendedStyle(BMPBTN_HOVER | BMPBTN_AUTOSIZE);
+  button->SubclassWindow(::GetDlgItem(dialog, control));
+}
+
 void GuiSetDialogIcons(HWND dialog, CIconHandle* big, CIconHandle* small) {
   HINSTANCE instance = WtlGetResourceInstance();
   big->Reset(static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_DIALIX), IMAGE_ICON,
@@ -59,12 +67,9 @@ void GuiShowPicture(HWND dialog, int control, const GuiContact& contact, CImage*
                         reinterpret_cast<LPARAM>(shown));
 }
 
-void GuiSetClientHeight(HWND window, int height, bool redraw) {
-  RECT client, outer;
-  ::GetClientRect(window, &client);
+void GuiGrowClientArea(HWND window, int delta, bool redraw) {
+  RECT outer;
   ::GetWindowRect(window, &outer);
-  int extra = height - (client.bottom - client.top);
-  ::SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left,
-                 outer.bottom - outer.top + extra,
+  ::SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top + delta,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | (redraw ? 0 : SWP_NOREDRAW));
 }

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <initializer_list>
 #include <string>
+#include "BitmapButton.h"
 #include "GdiHandles.h"
 #include "Image.h"
 #include "SZembra.h"
@@ -13,6 +14,11 @@
 // A 28 x 28 image list with room for the given bitmaps, each added with the
 // shared mask (bitmap 218).
 CImageListHandle GuiMakeButtonImages(std::initializer_list<UINT> bitmaps, int room);
+
+// Attaches a bitmap button (hover, auto-size) to a dialog's control, with
+// four images of the shared list starting at firstImage.
+void GuiAttachButton(CBitmapButton* button, HIMAGELIST images, HWND dialog, int control,
+                     int firstImage);
 
 // Large and small icons of a dialog from icon 215.
 void GuiSetDialogIcons(HWND dialog, CIconHandle* big, CIconHandle* small);
@@ -33,5 +39,5 @@ GuiContact GuiFindContact(ICallHandler* handler, const std::wstring& serial,
 void GuiShowPicture(HWND dialog, int control, const GuiContact& contact, CImage* photo,
                     const CImage& defaultPicture);
 
-// Brings the window's client area to the given height, same width.
-void GuiSetClientHeight(HWND window, int height, bool redraw);
+// Makes the window's client area taller (or shorter) by delta pixels, same width.
+void GuiGrowClientArea(HWND window, int delta, bool redraw);

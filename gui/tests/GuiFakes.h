@@ -12,15 +12,15 @@
 // Free-threaded stand-ins for what the service hands the windows. Plain
 // counted objects: the windows call them directly from their own threads.
 
-template <class I>
-class FakeDispatch : public I {
+template <class I, bool dispatch>
+class FakeUnknown : public I {
 public:
-  virtual ~FakeDispatch() {}
+  virtual ~FakeUnknown() {}
   STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override {
     if (!ppv) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(I)) {
+    if (iid == IID_IUnknown || (dispatch && iid == IID_IDispatch) || iid == __uuidof(I)) {
       *ppv = static_cast<I*>(this);
-      AddRef();
+      this->AddRef();
       return S_OK;
     }
     *ppv = nullptr;
@@ -32,15 +32,20 @@ public:
     if (!left) delete this;
     return left;
   }
+
+private:
+  std::atomic<ULONG> m_refs{0};
+};
+
+template <class I>
+class FakeDispatch : public FakeUnknown<I, true> {
+public:
   STDMETHOD(GetTypeInfoCount)(UINT*) override { return E_NOTIMPL; }
   STDMETHOD(GetTypeInfo)(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   STDMETHOD(GetIDsOfNames)(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
   STDMETHOD(Invoke)(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
     return E_NOTIMPL;
   }
-
-private:
-  std::atomic<ULONG> m_refs{0};
 };
 
 inline HRESULT GiveText(const std::wstring& text, BSTR* out) {
@@ -146,30 +151,12 @@ public:
 
 // The service's call handler as the windows see it: records every request and
 // answers as told.
-class RecordingCallHandler : public ICallHandler {
+class RecordingCallHandler : public FakeUnknown<ICallHandler, false> {
 public:
-  virtual ~RecordingCallHandler() {}
   struct Request {
     std::wstring method, serial, number, text;
     LONG callId;
   };
-
-  STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (iid == IID_IUnknown || iid == __uuidof(ICallHandler)) {
-      *ppv = static_cast<ICallHandler*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHOD_(ULONG, AddRef)() override { return ++m_refs; }
-  STDMETHOD_(ULONG, Release)() override {
-    ULONG left = --m_refs;
-    if (!left) delete this;
-    return left;
-  }
 
   STDMETHOD(Activate)(BSTR serial, LONG callId) override {
     Record({L"Activate", Str(serial), L"", L"", callId});
@@ -225,7 +212,6 @@ private:
     std::lock_guard<std::mutex> guard(m_lock);
     m_requests.push_back(r);
   }
-  std::atomic<ULONG> m_refs{0};
   std::mutex m_lock;
   std::vector<Request> m_requests;
 };
