@@ -15,6 +15,9 @@
 //   box [ms]                     waits for a message box and prints its text
 //   dismiss [ms]                 waits for a message box and presses OK
 //   snap <file.png>              saves the screen as a PNG
+// DIALIX_DESKTOP names the desktop to look at (a Wine virtual desktop that
+// the service inherited from the client that started it); the default one
+// otherwise.
 // Exit code 0 on success, 1 when what was asked for did not happen, 2 on
 // bad arguments.
 #include <windows.h>
@@ -89,8 +92,30 @@ int Usage() {
 
 }  // namespace
 
+struct ZCLDesktopTraits {
+  typedef HDESK Type;
+  static Type Empty() { return nullptr; }
+  static bool IsValid(Type h) { return h != nullptr; }
+  static void Free(Type h) { ::CloseDesktop(h); }
+};
+
+// Windows and the screen DC are those of the calling thread's desktop.
+bool UseDesktop(CUniqueHandle<ZCLDesktopTraits>* desktop) {
+  wchar_t name[256] = L"";
+  DWORD length = ::GetEnvironmentVariableW(L"DIALIX_DESKTOP", name, 256);
+  if (!length || length >= 256) return true;
+  desktop->Reset(::OpenDesktopW(name, 0, FALSE, GENERIC_ALL));
+  if (!*desktop || !::SetThreadDesktop(desktop->Get())) {
+    std::fprintf(stderr, "desktop %ls cannot be used\n", name);
+    return false;
+  }
+  return true;
+}
+
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) return Usage();
+  CUniqueHandle<ZCLDesktopTraits> desktop;
+  if (!UseDesktop(&desktop)) return 1;
   std::wstring command = argc >= 3 ? argv[2] : L"";
   if (std::wstring(argv[1]) == L"snap" && argc == 3) {
     return SaveScreen(argv[2]) ? 0 : 1;  // no process needed
