@@ -1,7 +1,6 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <string>
-#include "ComPtr.h"
 #include "FullScreen.h"
 #include "SZembraGUI.h"
 #include "ZCLHandle.h"
@@ -126,13 +125,6 @@ TEST_F(RegistrationTest, Regsvr32WritesTheKeysAndUnregistrationLeavesTheRoots) {
   // The type library marshals ICallUI (the GIT needs that).
   EXPECT_EQ(L"{00020424-0000-0000-C000-000000000046}",
             Value(L"Interface\\{97181E17-E020-4C79-BD4F-0CEF49877CA5}\\ProxyStubClsid32", nullptr));
-
-  // The registered library makes the object in-process.
-  CComPtr<ICallUI> ui;
-  EXPECT_EQ(S_OK, ::CoCreateInstance(CLSID_CallUI, nullptr, CLSCTX_INPROC_SERVER,
-                                     __uuidof(ICallUI), reinterpret_cast<void**>(&ui)));
-  ui.Release();
-  ::CoFreeUnusedLibraries();
 
   ASSERT_EQ(0u, Regsvr32(L"/u"));
   EXPECT_FALSE(KeyExists(kClass));
