@@ -39,7 +39,9 @@ void CZembraDb::OpenLocked(const std::string& path) {
     m_db = db;  // a failed open still hands out a connection to close
     ZCLSqlThrowOnFail(rc, db);
     CheckDatabase();
+    EnsureContactNumbers();
     PrepareStatements();
+    PrepareNumberStatements();
   } catch (const ZCLSqlException& e) {
     CloseHandle();
     ZCLLogMessage(2, nullptr).Print("%s", e.GetMessageText().c_str());
@@ -68,6 +70,7 @@ void CZembraDb::FinalizeStatements() {
   m_statements.clear();
   for (auto& s : m_stmt) s = nullptr;
   for (auto& s : m_own) s = nullptr;
+  for (auto& s : m_numbers) s = nullptr;
 }
 
 void CZembraDb::CloseHandle() {
