@@ -120,12 +120,12 @@ void CZembraDb::RefreshContactNumbers(int dbId) {
 namespace {
 
 // Collects the ids of the contacts_local rows one write changes, for writes
-// that match rows by phone id or by a condition. Restores the connection's
-// previous hook when it ends.
+// that match rows by phone id or by a condition. The connection has no other
+// update hook; this one is removed when the collector ends.
 class CContactRowCollector {
 public:
-  explicit CContactRowCollector(sqlite3* db) : m_db(db) { m_previousArg = sqlite3_update_hook(db, &Changed, this); }
-  ~CContactRowCollector() { sqlite3_update_hook(m_db, nullptr, m_previousArg); }
+  explicit CContactRowCollector(sqlite3* db) : m_db(db) { sqlite3_update_hook(db, &Changed, this); }
+  ~CContactRowCollector() { sqlite3_update_hook(m_db, nullptr, nullptr); }
   std::vector<int> rows;
 
 private:
@@ -133,7 +133,6 @@ private:
     if (strcmp(table, "contacts_local") == 0) static_cast<CContactRowCollector*>(self)->rows.push_back(static_cast<int>(row));
   }
   sqlite3* m_db;
-  void* m_previousArg;
 };
 
 }  // namespace
