@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <sqlite3.h>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -21,14 +22,8 @@ const int kScanLookups = 40;
 const int kInsertChunk = 500;
 
 double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
+  using Clock = std::chrono::steady_clock;
+  return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
 }
 
 // Seven subscriber digits, distinct for every contact (7919 is prime to 10^7).
@@ -132,16 +127,22 @@ size_t ScanLookup(sqlite3_stmt* s, const std::wstring& number, int& firstId) {
   return rows;
 }
 
-}  // namespace
-
-int main() {
+// The benchmark's folder under the temporary folder, made when missing.
+std::wstring BenchFolder() {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   std::wstring folder = std::wstring(temp) + L"dialix-lookup-bench";
   CreateDirectoryW(folder.c_str(), nullptr);
-  std::wstring upgraded = folder + L"\\OrvexDialix.db";
-  std::wstring withTable = folder + L"\\inserts.db";
-  std::wstring withoutTable = folder + L"\\inserts-plain.db";
+  return folder;
+}
+
+}  // namespace
+
+int main() {
+  const std::wstring folder = BenchFolder();
+  const std::wstring upgraded = folder + L"\\OrvexDialix.db", withTable = folder + L"\\inserts.db",
+                     withoutTable = folder + L"\\inserts-plain.db";
+  // Every run starts from no files, also after an interrupted one.
   for (const std::wstring* p : {&upgraded, &withTable, &withoutTable}) DeleteFileW(p->c_str());
 
   std::vector<std::string> cards;
