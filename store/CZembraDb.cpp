@@ -48,7 +48,9 @@ void CZembraDb::OpenLocked(const std::string& path) {
     // for it rather than fail the write and tear the connection down.
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     CheckDatabase();
+    EnsureContactNumbers();
     PrepareStatements();
+    PrepareNumberStatements();
   } catch (const ZCLSqlException& e) {
     CloseHandle();
     ZCLLogMessage(2, nullptr).Print("%s", e.GetMessageText().c_str());
@@ -78,6 +80,7 @@ void CZembraDb::FinalizeStatements() {
   for (auto& s : m_stmt) s = nullptr;
   for (auto& s : m_own) s = nullptr;
   for (auto& s : m_sync) s = nullptr;
+  for (auto& s : m_numbers) s = nullptr;
 }
 
 void CZembraDb::CloseHandle() {

@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <functional>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -47,6 +48,8 @@ public:
   void SelectNewLocalContacts(IZembraDbCB* callback);
   void SelectUpdatedLocalContacts(IZembraDbCB* callback);
   void SelectDeletedLocalContacts(IZembraDbCB* callback);
+  // The contacts not marked deleted with a TEL number that matches (see
+  // CPhoneNumber::Matches): top contacts first, then by database id.
   std::vector<CZembraContact> FindContactsByNumber(const wchar_t* number);
 
   // Text messages.
@@ -153,6 +156,17 @@ private:
   template <class F>
   auto Guarded(F&& body) -> decltype(body());
 
+  // The number table beside the contacts (CZembraDbNumbers.cpp). Every write
+  // of a contacts_local row calls RefreshContactNumbers for that row inside
+  // the write's savepoint, so the table never disagrees with the contacts;
+  // a write that matches rows by anything but the id collects them with
+  // ChangedContactRows.
+  void EnsureContactNumbers();
+  void PrepareNumberStatements();
+  void RefreshContactNumbers(int dbId);
+  std::vector<int> ChangedContactRows(const std::function<void()>& write);
+  std::vector<int> ContactIdsMatching(const wchar_t* number);
+
   void ForgetWritten(int dbId);
   void ConfirmWrittenOrKeep(int dbId, const std::vector<BYTE>& written);
 
@@ -163,6 +177,8 @@ private:
   sqlite3_stmt* m_own[OwnStatementCount] = {};
   sqlite3_stmt* m_sync[SyncStatementCount] = {};
   int m_batchDepth = 0;
+  enum NumberStatement { NumbersOfTail, ContactById, ForgetNumbers, CardOfContact, AddNumber, NumberStatementCount };
+  sqlite3_stmt* m_numbers[NumberStatementCount] = {};
 
   CLockable m_lock;
   int m_depth = 0;

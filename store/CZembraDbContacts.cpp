@@ -25,15 +25,21 @@ CZembraContact ContactOf(const ContactRow& row) {
 
 int CZembraDb::InsertLocalContact(const CZembraContact& c) {
   return Guarded([&] {
-    CZembraDbRun run(*this, m_stmt[1]);
-    if (c.GetPhoneId().IsEmpty())
-      run.Null(1);
-    else
-      run.PhoneId(1, c.GetPhoneId());
-    run.Text(2, c.GetGivenName()).Text(3, c.GetFamilyName()).Blob(4, c).Int(5, 0);
-    run.Int(6, c.GetTopContact() ? 1 : 0);
-    int id = static_cast<int>(run.Insert());
-    run.Done();
+    CZembraDbSavepoint change(*this);
+    int id;
+    {
+      CZembraDbRun run(*this, m_stmt[1]);
+      if (c.GetPhoneId().IsEmpty())
+        run.Null(1);
+      else
+        run.PhoneId(1, c.GetPhoneId());
+      run.Text(2, c.GetGivenName()).Text(3, c.GetFamilyName()).Blob(4, c).Int(5, 0);
+      run.Int(6, c.GetTopContact() ? 1 : 0);
+      id = static_cast<int>(run.Insert());
+      run.Done();
+    }
+    RefreshContactNumbers(id);
+    change.Release();
     return id;
   });
 }
@@ -69,11 +75,17 @@ int CZembraDb::InsertContact(CZembraContact& c) {
 
 int CZembraDb::UpdateContact(const CZembraContact& c) {
   int changed = Guarded([&] {
-    CZembraDbRun run(*this, m_own[UpdateContactById]);
-    run.Text(1, c.GetGivenName()).Text(2, c.GetFamilyName()).Blob(3, c);
-    run.Int(4, c.GetTopContact() ? 1 : 0).Int(5, c.GetDbId());
-    int n = run.Change();
-    run.Done();
+    CZembraDbSavepoint change(*this);
+    int n;
+    {
+      CZembraDbRun run(*this, m_own[UpdateContactById]);
+      run.Text(1, c.GetGivenName()).Text(2, c.GetFamilyName()).Blob(3, c);
+      run.Int(4, c.GetTopContact() ? 1 : 0).Int(5, c.GetDbId());
+      n = run.Change();
+      run.Done();
+    }
+    RefreshContactNumbers(c.GetDbId());
+    change.Release();
     return n;
   });
   ZCLThrowOnFalse(changed > 0, ZCL_POS + " The contact to update is not in the database");
@@ -82,15 +94,21 @@ int CZembraDb::UpdateContact(const CZembraContact& c) {
 
 int CZembraDb::UpdateLocalContact(const CZembraContact& c, bool updated) {
   return Guarded([&] {
-    // A change read from the phone keeps the user's top mark: the phone has none.
-    CZembraDbRun run(*this, updated ? m_stmt[3] : m_own[UpdateLocalContactKeepTop]);
-    run.Text(1, c.GetGivenName()).Text(2, c.GetFamilyName()).Blob(3, c).Int(4, updated ? 1 : 0);
-    if (updated)
-      run.Int(5, c.GetTopContact() ? 1 : 0).PhoneId(6, c.GetPhoneId());
-    else
-      run.PhoneId(5, c.GetPhoneId());
-    int n = run.Change();
-    run.Done();
+    CZembraDbSavepoint change(*this);
+    int n = 0;
+    std::vector<int> rows = ChangedContactRows([&] {
+      // A change read from the phone keeps the user's top mark: the phone has none.
+      CZembraDbRun run(*this, updated ? m_stmt[3] : m_own[UpdateLocalContactKeepTop]);
+      run.Text(1, c.GetGivenName()).Text(2, c.GetFamilyName()).Blob(3, c).Int(4, updated ? 1 : 0);
+      if (updated)
+        run.Int(5, c.GetTopContact() ? 1 : 0).PhoneId(6, c.GetPhoneId());
+      else
+        run.PhoneId(5, c.GetPhoneId());
+      n = run.Change();
+      run.Done();
+    });
+    for (int id : rows) RefreshContactNumbers(id);
+    change.Release();
     return n;
   });
 }
@@ -139,11 +157,21 @@ int CZembraDb::UpdatePhoneId(const CZembraContact& c) {
 }
 
 void CZembraDb::DeleteContact(int dbId) {
-  Guarded([&] { RunById(*this, m_stmt[19], dbId); });
+  Guarded([&] {
+    CZembraDbSavepoint change(*this);
+    RunById(*this, m_stmt[19], dbId);
+    RefreshContactNumbers(dbId);
+    change.Release();
+  });
 }
 
 void CZembraDb::DeleteLocalContactRow(int dbId) {
-  Guarded([&] { RunById(*this, m_stmt[18], dbId); });
+  Guarded([&] {
+    CZembraDbSavepoint change(*this);
+    RunById(*this, m_stmt[18], dbId);
+    RefreshContactNumbers(dbId);
+    change.Release();
+  });
 }
 
 void CZembraDb::DeletePhoneContactRow(int dbId) {
@@ -153,7 +181,8 @@ void CZembraDb::DeletePhoneContactRow(int dbId) {
 int CZembraDb::DeleteNonExistingContacts() {
   return Guarded([&] {
     CZembraDbSavepoint change(*this);
-    CZembraDbRun(*this, m_own[DeleteNonExistingLocal]).Change();
+    std::vector<int> gone = ChangedContactRows([&] { CZembraDbRun(*this, m_own[DeleteNonExistingLocal]).Change(); });
+    for (int id : gone) RefreshContactNumbers(id);
     int deleted;
     {
       CZembraDbRun run(*this, m_own[DeleteNonExistingPhone]);
@@ -259,6 +288,7 @@ void CZembraDb::SelectDeletedLocalContacts(IZembraDbCB* callback) {
     Guarded([&] {
       CZembraDbSavepoint change(*this);
       RunById(*this, m_stmt[18], row.id);
+      RefreshContactNumbers(row.id);
       RunById(*this, m_stmt[17], row.id);
       change.Release();
     });
@@ -267,22 +297,15 @@ void CZembraDb::SelectDeletedLocalContacts(IZembraDbCB* callback) {
 
 std::vector<CZembraContact> CZembraDb::FindContactsByNumber(const wchar_t* number) {
   std::vector<CZembraContact> found;
-  std::wstring digits;
-  for (const wchar_t* p = ZCLNullToEmpty(number); *p; ++p)
-    if (*p != L' ') digits += *p;
-  if (digits.size() <= 5) return found;
-
-  std::wstring tail;
-  for (wchar_t ch : digits.substr(digits.size() - 6)) {
-    if (ch == L'%' || ch == L'_' || ch == L'\\') tail += L'\\';
-    tail += ch;
-  }
-  std::wstring crlf = L"%" + tail + L"\r\n%";
-  std::wstring lf = L"%" + tail + L"\n%";
   std::vector<ContactRow> rows = Guarded([&] {
-    CZembraDbRun run(*this, m_own[FindByNumber]);
-    run.Text(1, crlf.c_str()).Text(2, lf.c_str());
-    return ReadContactRows(run);
+    std::vector<ContactRow> matched;
+    for (int id : ContactIdsMatching(number)) {
+      CZembraDbRun run(*this, m_numbers[ContactById]);
+      run.Int(1, id);
+      std::vector<ContactRow> one = ReadContactRows(run);
+      matched.insert(matched.end(), one.begin(), one.end());
+    }
+    return matched;
   });
   for (const ContactRow& row : rows) found.push_back(ContactOf(row));
   return found;
@@ -297,13 +320,14 @@ int CZembraDb::UpdatePhoneAndLocalContact(const CZembraContact& c) {
       change.Release();
       return static_cast<int>(PhoneEditUnchanged);
     }
-    int local;
-    {
+    int local = 0;
+    std::vector<int> rows = ChangedContactRows([&] {
       CZembraDbRun run(*this, SyncStmt(LocalContactFromPhone));
       run.Text(1, c.GetGivenName()).Text(2, c.GetFamilyName()).Blob(3, c).PhoneId(4, c.GetPhoneId());
       local = run.Change();
       run.Done();
-    }
+    });
+    for (int id : rows) RefreshContactNumbers(id);
     int result = PhoneEditApplied;
     if (local != 1) {
       int pending = 0;

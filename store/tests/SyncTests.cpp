@@ -176,6 +176,18 @@ TEST_F(ContactSyncTest, PcEditWinsOverAPhoneEditOfTheSameContactOnBothSides) {
   EXPECT_EQ(Local("updated", "Ann"), "0");
 }
 
+TEST_F(ContactSyncTest, ANumberChangedOnThePhoneMovesTheCallerLookupWithIt) {
+  std::wstring a = PutContact(Card("Ann", "Base", "TEL;CELL:+44 20 7946 0958\r\n"));
+  m_sync->SyncContactsFromPhone();
+  ASSERT_EQ(m_db.FindContactsByNumber(L"020 7946 0958").size(), 1u);
+
+  PutContact(Card("Ann", "Base", "TEL;CELL:(650) 555-1212\r\n"), a);
+  m_sync->SyncContactsFromPhone();
+  EXPECT_TRUE(m_db.FindContactsByNumber(L"020 7946 0958").empty());
+  ASSERT_EQ(m_db.FindContactsByNumber(L"6505551212").size(), 1u);
+  EXPECT_EQ(m_db.FindContactsByNumber(L"6505551212")[0].GetDbId(), DbId("Ann"));
+}
+
 TEST_F(ContactSyncTest, TopMarkSurvivesSyncUpdates) {
   std::wstring a = PutContact(Card("Ann", "Base"));
   m_sync->SyncContactsFromPhone();
