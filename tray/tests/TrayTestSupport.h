@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -79,3 +80,27 @@ private:
   std::vector<std::wstring> m_names;
   CRegistryKey m_key;
 };
+
+// Dispatches this thread's messages until the condition holds or the time
+// is up; true when it holds.
+template <class Predicate>
+bool PumpUntil(Predicate done, DWORD milliseconds = 10000) {
+  ULONGLONG deadline = ::GetTickCount64() + milliseconds;
+  for (;;) {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+    if (done()) return true;
+    ULONGLONG now = ::GetTickCount64();
+    if (now >= deadline) return false;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 50)),
+                                QS_ALLINPUT);
+  }
+}
+
+// Saves what the screen shows of a window as build/<arch>/screenshots/<name>.png.
+void SaveScreenshot(HWND window, const wchar_t* name);
+// The screen as a whole.
+void SaveScreenScreenshot(const wchar_t* name);
