@@ -45,7 +45,7 @@ std::wstring CAboutDlg::BuildText() {
 
 LRESULT CAboutDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
   HMODULE module = WtlGetResourceInstance();
-  LoadPngResource(IDP_ABOUT_BACKGROUND, module, m_background);
+  LoadPngResource(m_backgroundId, module, m_background);
   const UINT ids[] = {IDP_OK_NORMAL,      IDP_OK_PUSHED,      IDP_OK_DISABLED,
                       IDP_SYSINFO_NORMAL, IDP_SYSINFO_PUSHED, IDP_SYSINFO_DISABLED};
   for (int i = 0; i < 6; ++i) LoadPngResource(ids[i], module, m_pictures[i]);

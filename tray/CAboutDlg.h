@@ -39,6 +39,8 @@ public:
   // The text of the label, built from the registry and the system.
   static std::wstring BuildText();
 
+  UINT m_backgroundId = IDP_ABOUT_BACKGROUND;  // tests name a missing one
+
 private:
   LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT OnCloseCmd(WORD, WORD, HWND, BOOL&);

@@ -141,16 +141,15 @@ LRESULT CZembraLabel::OnSetText(UINT msg, WPARAM wParam, LPARAM lParam, BOOL&) {
   return result;
 }
 
-LRESULT CZembraLabel::OnEraseBackground(UINT, WPARAM wParam, LPARAM, BOOL&) {
-  m_background.Draw(m_hWnd, reinterpret_cast<HDC>(wParam));
-  return 1;
-}
+// The copy is drawn with the text in WM_PAINT: Wine may erase a transparent
+// child again after it painted, which would wipe the text.
+LRESULT CZembraLabel::OnEraseBackground(UINT, WPARAM, LPARAM, BOOL&) { return 1; }
 
 LRESULT CZembraLabel::OnPaint(UINT, WPARAM, LPARAM, BOOL&) {
   PAINTSTRUCT ps;
   HDC dc = ::BeginPaint(m_hWnd, &ps);
   if (dc) {
-    if (ps.fErase) m_background.Draw(m_hWnd, dc);
+    m_background.Draw(m_hWnd, dc);
     int length = ::GetWindowTextLengthW(m_hWnd);
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     text.resize(static_cast<size_t>(::GetWindowTextW(m_hWnd, &text[0], length + 1)));

@@ -26,8 +26,11 @@ CZembraTrayWindow::CZembraTrayWindow() { m_connectEvent.Create(); }
 CZembraTrayWindow::~CZembraTrayWindow() {
   ZCLGuarded(3, ZCL_SITE, [this] {
     m_icon.Remove();
-    HWND self = m_hWnd;
-    g_trayWindow.compare_exchange_strong(self, nullptr);
+    HWND registered = m_registeredAs;
+    g_trayWindow.compare_exchange_strong(registered, nullptr);
+    // Normally gone already (Exit); otherwise its messages would reach a
+    // destroyed object.
+    if (m_hWnd) DestroyWindow();
     if (m_sink) {
       CComBSTR clientId(m_sink->GetClientId().c_str());
       if (m_service) {
@@ -64,7 +67,7 @@ LRESULT CZembraTrayWindow::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
   m_caption = LoadResourceString(IDS_PRODUCT);
   m_icon.Create(m_hWnd, kIconId, m_caption.c_str(), m_pictures[1], kTrayNotifyMessage, IDR_TRAYMENU);
   m_icon.SetLeftClickMenu(true);
-  g_trayWindow = m_hWnd;
+  g_trayWindow = m_registeredAs = m_hWnd;
   m_connectEvent.Wait(s_connectWait);
   if (m_sink) m_sink->SetWindow(m_hWnd);
   ::PostMessageW(m_hWnd, kQueryDevicesMessage, 0, 0);

@@ -79,6 +79,7 @@ private:
   CComPtr<IZembraCallback> m_callback;
   CComPtr<IZembra> m_service;
   CSyncEvent m_connectEvent;
+  HWND m_registeredAs = nullptr;  // as the exit callback's target
 };
 
 // The window the exit callback posts to; set in WM_CREATE, cleared by the

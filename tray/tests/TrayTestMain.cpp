@@ -51,6 +51,9 @@ void Capture(const RECT& area, const wchar_t* name) {
 
 void SaveScreenshot(HWND window, const wchar_t* name) {
   ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  ::GdiFlush();
+  // The display server draws what the program sent it in its own time.
+  PumpUntil([] { return false; }, 300);
   RECT area;
   ::GetWindowRect(window, &area);
   Capture(area, name);
