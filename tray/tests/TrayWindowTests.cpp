@@ -95,6 +95,9 @@ TEST_F(TrayWindow, CallbacksAfterTheWindowWentAreHarmless) {
   m_window->DestroyWindow();
   m_window.reset();
   EXPECT_EQ((std::vector<std::wstring>{L"client-1"}), m_service.Fake().Disconnects());
+  // Likely the handle value the window's event had: a late answer must not
+  // set whatever now lives there.
+  CHandle unrelated(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   EXPECT_EQ(S_OK, callback->DeviceStateChanged(CComBSTR(L"client-1"), CFakeDevice::Make({L"A", 2, false})));
   EXPECT_EQ(S_OK, callback->ConnectCompleted(CComBSTR(L"client-2")));
   EXPECT_EQ(S_OK, callback->DisconnectCompleted(CComBSTR(L"client-2")));
@@ -102,6 +105,7 @@ TEST_F(TrayWindow, CallbacksAfterTheWindowWentAreHarmless) {
   m_service.Fake().CreateOperation(CComBSTR(L""), IID_IGetDevicesOperation, &operation);
   EXPECT_EQ(S_OK, callback->OperationCompleted(CComBSTR(L"client-2"), CComBSTR(L"op"), operation));
   PumpUntil([] { return false; }, 100);
+  EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), ::WaitForSingleObject(unrelated.Get(), 0));
 }
 
 TEST_F(TrayWindow, ALateConnectCompletedQueriesAgainWithTheClientId) {
