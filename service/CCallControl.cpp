@@ -1,41 +1,530 @@
 #include <windows.h>
 #include "CCallControl.h"
+#include <new>
+#include "CCallNotification.h"
+#include "CContact.h"
+#include "CContentAccess.h"
+#include "CDeviceCallControl.h"
+#include "CTrelkException.h"
+#include "CZembra.h"
 #include "ZCLFrame.h"
+#include "ZCLHandle.h"
+#include "ZCLText.h"
 
-HRESULT CCallControl::FinalConstruct() {
-  return ZCLComMethod("CCallControl::FinalConstruct", ZCL_SITE, [&]() -> HRESULT {
-    return AtlAggregateFreeThreadedMarshaler(GetUnknown(), m_marshaler);
-  });
+// {6C3F2B0E-8A51-4F0B-9C57-2D3E41A7B9C1}
+extern "C" const IID IID_ICallControlSelf = {
+    0x6c3f2b0e, 0x8a51, 0x4f0b, {0x9c, 0x57, 0x2d, 0x3e, 0x41, 0xa7, 0xb9, 0xc1}};
+
+namespace {
+
+const DWORD kOutbox = 2;
+// How long a shutdown on an apartment thread waits for its phones to stop.
+const DWORD kStopWaitMs = 30000;
+
+std::wstring Text(BSTR text) { return ZCLNullToEmpty(text); }
+
+std::wstring WithoutBlanks(const std::wstring& text) {
+  std::wstring out;
+  for (wchar_t c : text)
+    if (c != L' ') out += c;
+  return out;
 }
 
-void CCallControl::FinalRelease() { m_marshaler.Release(); }
+bool IsApartmentThread() {
+  APTTYPE type = APTTYPE_CURRENT;
+  APTTYPEQUALIFIER qualifier = APTTYPEQUALIFIER_NONE;
+  return SUCCEEDED(CoGetApartmentType(&type, &qualifier)) && (type == APTTYPE_STA || type == APTTYPE_MAINSTA);
+}
+
+}  // namespace
+
+CCallControl::CCallControl() {}
+
+CCallControl::~CCallControl() {}
 
 HRESULT CCallControl::Initialize(CZembra* owner) {
   m_owner = owner;
   return S_OK;
 }
 
-// The phones' call handling and the call windows come with the per-device
-// call state machines; until then every request answers E_NOTIMPL.
-STDMETHODIMP CCallControl::AddDevice(BSTR) {
-  return ZCLComMethod("CCallControl::AddDevice", ZCL_SITE, []() -> HRESULT { return E_NOTIMPL; });
+CCallControl* CCallControl::FromUnknown(IUnknown* unknown) {
+  CComPtr<ICallControl> self;
+  if (!unknown || FAILED(unknown->QueryInterface(IID_ICallControlSelf, reinterpret_cast<void**>(&self))))
+    return nullptr;
+  return static_cast<CCallControl*>(self.p);
 }
 
-STDMETHODIMP CCallControl::RemoveDevice(BSTR) {
-  return ZCLComMethod("CCallControl::RemoveDevice", ZCL_SITE,
-                      []() -> HRESULT { return E_NOTIMPL; });
+CComPtr<IGlobalInterfaceTable> CCallControl::GetGIT() {
+  CComPtr<IGlobalInterfaceTable> git;
+  HRESULT hr;
+  if (_pAtlModule)
+    hr = _pAtlModule->GetGITPtr(&git);
+  else
+    hr = ::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER, IID_IGlobalInterfaceTable,
+                            reinterpret_cast<void**>(&git));
+  ZCLComCoCreateThrowOnFail(hr, CLSID_StdGlobalInterfaceTable, ZCL_POS);
+  return git;
 }
 
-STDMETHODIMP CCallControl::Call(BSTR, BSTR) {
-  return ZCLComMethod("CCallControl::Call", ZCL_SITE, []() -> HRESULT { return E_NOTIMPL; });
+HRESULT CCallControl::FinalConstruct() {
+  HRESULT hr = ZCLComMethod("CCallControl::FinalConstruct", ZCL_SITE, [&]() -> HRESULT {
+    ZCLComThrowOnFail(AtlAggregateFreeThreadedMarshaler(GetUnknown(), m_marshaler),
+                      ZCL_POS + " Failed to aggregate the free-threaded marshaler.");
+    try {
+      m_trelk.Initialize();
+    } catch (const Trelk::CTrelkException& e) {
+      Trelk::LogCaught(3, e);
+      return E_FAIL;
+    }
+    ZCLComCoCreateThrowOnFail(::CoCreateInstance(CLSID_CallUI, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
+                                                 IID_ICallUI, reinterpret_cast<void**>(&m_callUI)),
+                              CLSID_CallUI, ZCL_POS);
+    CComPtr<IGlobalInterfaceTable> git = GetGIT();
+    DWORD uiCookie = 0, handlerCookie = 0;
+    ZCLComThrowOnFail(git->RegisterInterfaceInGlobal(m_callUI, IID_ICallUI, &uiCookie),
+                      ZCL_POS + " Failed to register CallUI in GIT.");
+    CComPtr<ICallHandler> handler(static_cast<ICallHandler*>(this));
+    HRESULT registered = git->RegisterInterfaceInGlobal(handler, IID_ICallHandler, &handlerCookie);
+    if (FAILED(registered)) {
+      git->RevokeInterfaceFromGlobal(uiCookie);
+      throw ZCLComException(registered, ZCL_POS + " Failed To Register CallHandler in GIT");
+    }
+    CLockGuard guard(&m_lock);
+    m_callUICookie = uiCookie;
+    m_handlerCookie = handlerCookie;
+    return S_OK;
+  });
+  // A failed start leaves nothing behind to be released by a tear-down that
+  // will not run.
+  if (FAILED(hr)) {
+    m_callUI.Release();
+    m_trelk.Terminate();
+  }
+  return hr;
 }
 
-STDMETHODIMP CCallControl::ComposeMessage(BSTR, BSTR, BSTR, BSTR) {
-  return ZCLComMethod("CCallControl::ComposeMessage", ZCL_SITE,
-                      []() -> HRESULT { return E_NOTIMPL; });
+void CCallControl::FinalRelease() {
+  Shutdown();
+  m_marshaler.Release();
 }
 
-STDMETHODIMP CCallControl::NewMessageReceived(IMessageReceivedNotification*) {
-  return ZCLComMethod("CCallControl::NewMessageReceived", ZCL_SITE,
-                      []() -> HRESULT { return E_NOTIMPL; });
+// In order: no new phone; the GIT registrations revoked, so nothing reaches
+// the window from now on; every phone stopped (listener, then handle); the
+// library terminated; the window object let go.
+void CCallControl::Shutdown() {
+  ZCLGuarded(3, ZCL_SITE, [&] {
+    ZCLScopeTracer trace("CCallControl::Shutdown");
+    DWORD uiCookie = 0, handlerCookie = 0;
+    {
+      CLockGuard guard(&m_lock);
+      m_shutDown = true;
+      std::swap(uiCookie, m_callUICookie);
+      std::swap(handlerCookie, m_handlerCookie);
+    }
+    if (uiCookie || handlerCookie) {
+      CComPtr<IGlobalInterfaceTable> git = GetGIT();
+      if (handlerCookie) git->RevokeInterfaceFromGlobal(handlerCookie);
+      if (uiCookie) git->RevokeInterfaceFromGlobal(uiCookie);
+    }
+    std::unique_ptr<StoppingDevices> devices(new StoppingDevices(TakeAllDevices()));
+    if (!devices->empty() && IsApartmentThread()) {
+      // A notification in flight may wait for this apartment while the
+      // library waits for it to end: the phones stop on another thread while
+      // this one serves its apartment. The thread owns what it stops.
+      CHandle thread(::CreateThread(nullptr, 0, &StopDevicesThread, devices.get(), 0, nullptr));
+      if (thread) {
+        devices.release();
+        DWORD index = 0;
+        HANDLE handles[] = {thread.Get()};
+        if (::CoWaitForMultipleHandles(0, kStopWaitMs, 1, handles, &index) == RPC_S_CALLPENDING)
+          ZCLLogMessage(1, nullptr, "CCallControl::Shutdown: phones still stopping after %lu ms",
+                        static_cast<unsigned long>(kStopWaitMs));
+      }
+    }
+    if (devices) StopDevices(*devices);
+    m_trelk.Terminate();
+    m_callUI.Release();
+  });
+}
+
+CCallControl::StoppingDevices CCallControl::TakeAllDevices() {
+  StoppingDevices stopping;
+  CLockGuard guard(&m_lock);
+  for (auto& entry : m_devices) {
+    std::shared_ptr<CLockable>& lock = m_serialLocks[entry.first];
+    if (!lock) lock = std::make_shared<CLockable>();
+    if (entry.second) stopping.push_back(std::make_pair(entry.second, lock));
+  }
+  m_devices.clear();
+  return stopping;
+}
+
+// Each phone under its serial's lock: the listener, then the handle.
+void CCallControl::StopDevices(StoppingDevices& devices) {
+  for (auto& entry : devices) {
+    CLockGuard serialGuard(entry.second.get());
+    ZCLGuarded(3, ZCL_SITE, [&] {
+      entry.first->Stop();
+      entry.first->Close();
+      entry.first.reset();
+    });
+  }
+  devices.clear();
+}
+
+DWORD WINAPI CCallControl::StopDevicesThread(void* param) {
+  std::unique_ptr<StoppingDevices> devices(static_cast<StoppingDevices*>(param));
+  ZCLGuarded(3, ZCL_SITE, [&] { StopDevices(*devices); });
+  return 0;
+}
+
+CComPtr<ICallUI> CCallControl::GetCallUI() {
+  ZCLScopeTracer trace("CCallControl::GetCallUI");
+  CComPtr<ICallUI> ui;
+  ZCLGuarded(4, ZCL_SITE, [&] {
+    DWORD cookie;
+    {
+      CLockGuard guard(&m_lock);
+      cookie = m_callUICookie;
+    }
+    if (!cookie) return;
+    CComPtr<IGlobalInterfaceTable> git = GetGIT();
+    if (FAILED(git->GetInterfaceFromGlobal(cookie, IID_ICallUI, reinterpret_cast<void**>(&ui)))) ui.Release();
+  });
+  return ui;
+}
+
+size_t CCallControl::DeviceCount() {
+  CLockGuard guard(&m_lock);
+  return m_devices.size();
+}
+
+CDeviceCallControl* CCallControl::NewDeviceCallControl(const wchar_t* serial) {
+  return new CDeviceCallControl(m_owner, static_cast<ICallHandlerNotify*>(this), serial);
+}
+
+CCallControl::DevicePtr CCallControl::FindDevice(const std::wstring& serial, bool* known) {
+  CLockGuard guard(&m_lock);
+  auto it = m_devices.find(serial);
+  *known = it != m_devices.end();
+  return *known ? it->second : DevicePtr();
+}
+
+std::shared_ptr<CLockable> CCallControl::SerialLock(const std::wstring& serial) {
+  CLockGuard guard(&m_lock);
+  std::shared_ptr<CLockable>& lock = m_serialLocks[serial];
+  if (!lock) lock = std::make_shared<CLockable>();
+  return lock;
+}
+
+// ---------------------------------------------------------------- ICallControl
+
+HRESULT CCallControl::StartDevice(const std::wstring& serial) {
+  DevicePtr device;
+  try {
+    device.reset(NewDeviceCallControl(serial.c_str()));
+    m_trelk.OpenCallControl(serial.c_str(), *device);
+    device->Start(*device);
+  } catch (...) {
+    ZCLLogMessage(4, nullptr, "Failed to start CallControl with device %ls\n", serial.c_str());
+    ZCLGuarded(3, ZCL_SITE, [&] { device.reset(); });
+    return E_FAIL;
+  }
+  {
+    CLockGuard guard(&m_lock);
+    if (!m_shutDown) {
+      m_devices[serial] = device;
+      device.reset();
+    }
+  }
+  if (device) {
+    // Shut down meanwhile: the new phone goes again.
+    ZCLGuarded(3, ZCL_SITE, [&] { device.reset(); });
+    return E_FAIL;
+  }
+  ZCLLogMessage(4, nullptr, "CCallControl started for device %ls\n", serial.c_str());
+  return S_OK;
+}
+
+HRESULT CCallControl::RestartDevice(const std::wstring& serial, const DevicePtr& device) {
+  try {
+    device->Stop();
+    device->Close();
+    m_trelk.OpenCallControl(serial.c_str(), *device);
+    device->ConnectionRestarted();
+    device->Start(*device);
+  } catch (...) {
+    ZCLLogMessage(4, nullptr, "Failed to restart CallControl with device %ls\n", serial.c_str());
+    return E_FAIL;
+  }
+  ZCLLogMessage(4, nullptr, "CCallControl restarted for device %ls\n", serial.c_str());
+  return S_OK;
+}
+
+STDMETHODIMP CCallControl::AddDevice(BSTR bstrSerial) {
+  return ZCLComMethod("CCallControl::AddDevice", ZCL_SITE, [&]() -> HRESULT {
+    std::wstring serial = Text(bstrSerial);
+    ZCLLogMessage(4, nullptr, "CCallControl::AddDevice(%ls) called from thread %d\n", serial.c_str(),
+                  static_cast<int>(GetCurrentThreadId()));
+    std::shared_ptr<CLockable> serialLock = SerialLock(serial);
+    CLockGuard serialGuard(serialLock.get());
+    bool known = false;
+    DevicePtr device;
+    {
+      CLockGuard guard(&m_lock);
+      if (m_shutDown) {
+        ZCLLogMessage(4, nullptr, "CCallControl shut down, device %ls not started\n", serial.c_str());
+        return E_FAIL;
+      }
+      auto it = m_devices.find(serial);
+      known = it != m_devices.end();
+      if (known) device = it->second;
+    }
+    if (!known) return StartDevice(serial);
+    if (!device) return E_UNEXPECTED;
+    return RestartDevice(serial, device);
+  });
+}
+
+STDMETHODIMP CCallControl::RemoveDevice(BSTR bstrSerial) {
+  return ZCLComMethod("CCallControl::RemoveDevice", ZCL_SITE, [&]() -> HRESULT {
+    std::wstring serial = Text(bstrSerial);
+    std::shared_ptr<CLockable> serialLock = SerialLock(serial);
+    CLockGuard serialGuard(serialLock.get());
+    bool known = false;
+    DevicePtr device = FindDevice(serial, &known);
+    if (!known) return S_FALSE;
+    if (device) {
+      try {
+        // The listener first: no event arrives for a handle being closed.
+        device->Stop();
+        device->Close();
+      } catch (...) {
+        ZCLLogMessage(4, nullptr, "Failed to stop CallControl with device %ls\n", serial.c_str());
+        return E_FAIL;
+      }
+    }
+    {
+      CLockGuard guard(&m_lock);
+      m_devices.erase(serial);
+    }
+    ZCLGuarded(3, ZCL_SITE, [&] { device.reset(); });
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CCallControl::Call(BSTR bstrSerial, BSTR bstrNumber) {
+  return ZCLComMethod("CCallControl::Call", ZCL_SITE, [&]() -> HRESULT {
+    ZCLLogMessage(4, nullptr, "CCallControl::Call(%ls, %ls) called from thread %d\n", ZCLNullToEmpty(bstrSerial),
+                  ZCLNullToEmpty(bstrNumber), static_cast<int>(GetCurrentThreadId()));
+    CComPtr<ICallUI> ui = GetCallUI();
+    if (!ui) return E_FAIL;
+    return ui->Call(bstrSerial, bstrNumber, static_cast<ICallHandler*>(this));
+  });
+}
+
+// ---------------------------------------------------------------- IMessageComposer
+
+STDMETHODIMP CCallControl::ComposeMessage(BSTR bstrSerial, BSTR bstrNumber, BSTR bstrName, BSTR bstrMessage) {
+  return ZCLComMethod("CCallControl::ComposeMessage", ZCL_SITE, [&]() -> HRESULT {
+    CComPtr<ICallUI> ui = GetCallUI();
+    if (!ui) return E_FAIL;
+    return ui->ComposeMessage(bstrSerial, bstrNumber, bstrName, bstrMessage, static_cast<ICallHandler*>(this));
+  });
+}
+
+STDMETHODIMP CCallControl::NewMessageReceived(IMessageReceivedNotification* pNotification) {
+  return ZCLComMethod("CCallControl::NewMessageReceived", ZCL_SITE, [&]() -> HRESULT {
+    if (!pNotification) return E_POINTER;
+    CComPtr<IUnknown> unknown;
+    HRESULT hr = pNotification->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown));
+    if (FAILED(hr)) return hr;
+    CComPtr<ICallUI> ui = GetCallUI();
+    if (!ui) return E_FAIL;
+    return ui->NewMessageReceived(unknown, static_cast<ICallHandler*>(this));
+  });
+}
+
+// ---------------------------------------------------------------- ICallHandlerNotify
+
+void CCallControl::NotifyClients(const wchar_t* serial, const wchar_t* number, long state) {
+  if (!m_owner) return;
+  CComObject<CCallNotification>* raw = nullptr;
+  ZCLComThrowOnFail(CComObject<CCallNotification>::CreateInstance(&raw), ZCL_POS + " Failed to create notification.");
+  CComPtr<ICallNotification> notification(raw);
+  raw->Init(serial, number, static_cast<int>(state));
+  m_owner->GetClientManager().Notify(IID_ICallNotification, notification);
+}
+
+std::wstring CCallControl::NumberOf(const wchar_t* serial, long callId) {
+  bool known = false;
+  DevicePtr device = FindDevice(ZCLNullToEmpty(serial), &known);
+  return device ? device->GetCallState(callId).GetNumber() : std::wstring();
+}
+
+// The window is reached through the GIT from this (the library's) thread:
+// it lives in the apartment that made it, never called on a raw pointer.
+template <class Tell>
+HRESULT CCallControl::Relay(const wchar_t* serial, const wchar_t* number, long state, Tell tell) {
+  if (state != CallStateIdle) NotifyClients(serial, number, state);
+  CComPtr<ICallUI> ui = GetCallUI();
+  CComPtr<ICallHandlerNotify> window;
+  if (!ui || FAILED(ui->QueryInterface(IID_ICallHandlerNotify, reinterpret_cast<void**>(&window)))) return E_FAIL;
+  return tell(window.p);
+}
+
+STDMETHODIMP CCallControl::OnCreated(BSTR bstrSerial, BSTR bstrNumber, BSTR bstrName, long callId) {
+  return ZCLComMethod("CCallControl::OnCreated", ZCL_SITE, [&]() -> HRESULT {
+    return Relay(bstrSerial, ZCLNullToEmpty(bstrNumber), CallStateCalling, [&](ICallHandlerNotify* window) {
+      return window->OnCreated(bstrSerial, bstrNumber, bstrName, callId);
+    });
+  });
+}
+
+STDMETHODIMP CCallControl::OnIncoming(BSTR bstrSerial, BSTR bstrNumber, BSTR bstrName, long callId, ICallHandler*) {
+  return ZCLComMethod("CCallControl::OnIncoming", ZCL_SITE, [&]() -> HRESULT {
+    return Relay(bstrSerial, ZCLNullToEmpty(bstrNumber), CallStateIncoming, [&](ICallHandlerNotify* window) {
+      return window->OnIncoming(bstrSerial, bstrNumber, bstrName, callId, static_cast<ICallHandler*>(this));
+    });
+  });
+}
+
+STDMETHODIMP CCallControl::OnActivated(BSTR bstrSerial, long callId) {
+  return ZCLComMethod("CCallControl::OnActivated", ZCL_SITE, [&]() -> HRESULT {
+    std::wstring number = NumberOf(bstrSerial, callId);
+    return Relay(bstrSerial, number.c_str(), CallStateActive,
+                 [&](ICallHandlerNotify* window) { return window->OnActivated(bstrSerial, callId); });
+  });
+}
+
+STDMETHODIMP CCallControl::OnTerminated(BSTR bstrSerial, long callId, long cause) {
+  return ZCLComMethod("CCallControl::OnTerminated", ZCL_SITE, [&]() -> HRESULT {
+    std::wstring number = NumberOf(bstrSerial, callId);
+    return Relay(bstrSerial, number.c_str(), CallStateTerminated,
+                 [&](ICallHandlerNotify* window) { return window->OnTerminated(bstrSerial, callId, cause); });
+  });
+}
+
+STDMETHODIMP CCallControl::OnWaiting(BSTR bstrSerial, long callId) {
+  return ZCLComMethod("CCallControl::OnWaiting", ZCL_SITE, [&]() -> HRESULT {
+    return Relay(bstrSerial, nullptr, CallStateIdle,
+                 [&](ICallHandlerNotify* window) { return window->OnWaiting(bstrSerial, callId); });
+  });
+}
+
+STDMETHODIMP CCallControl::OnConnectionLost(BSTR bstrSerial) {
+  return ZCLComMethod("CCallControl::OnConnectionLost", ZCL_SITE, [&]() -> HRESULT {
+    return Relay(bstrSerial, nullptr, CallStateIdle,
+                 [&](ICallHandlerNotify* window) { return window->OnConnectionLost(bstrSerial); });
+  });
+}
+
+// ---------------------------------------------------------------- ICallHandler
+
+template <class Act>
+HRESULT CCallControl::OnCall(BSTR serial, const char* failure, long callId, Act act) {
+  bool known = false;
+  DevicePtr device = FindDevice(Text(serial), &known);
+  if (!known) return S_FALSE;
+  if (!device) return S_OK;
+  try {
+    act(*device);
+  } catch (const ZCLException&) {
+    ZCLLogMessage(4, nullptr, failure, ZCLNullToEmpty(serial), static_cast<int>(callId));
+    return E_FAIL;
+  }
+  return S_OK;
+}
+
+STDMETHODIMP CCallControl::Activate(BSTR bstrSerial, long callId) {
+  return ZCLComMethod("CCallControl::Activate", ZCL_SITE, [&]() -> HRESULT {
+    return OnCall(bstrSerial, "Failed to activate call with device %ls and callId %d\n", callId,
+                  [&](CDeviceCallControl& device) { device.Activate(static_cast<BYTE>(callId)); });
+  });
+}
+
+STDMETHODIMP CCallControl::Reject(BSTR bstrSerial, long callId) {
+  return ZCLComMethod("CCallControl::Reject", ZCL_SITE, [&]() -> HRESULT {
+    return OnCall(bstrSerial, "Failed to reject call with device %ls and callId %d\n", callId,
+                  [&](CDeviceCallControl& device) { device.Reject(static_cast<BYTE>(callId)); });
+  });
+}
+
+STDMETHODIMP CCallControl::Call(BSTR bstrSerial, BSTR bstrNumber, long* pCallId) {
+  return ZCLComMethod("CCallControl::Call", ZCL_SITE, [&]() -> HRESULT {
+    if (pCallId) *pCallId = -1;
+    bool known = false;
+    DevicePtr device = FindDevice(Text(bstrSerial), &known);
+    if (!known) return S_FALSE;
+    ZCLLogMessage(4, nullptr, "CCallControl::Call(%ls, %ls, XXX) called from thread %d\n",
+                  ZCLNullToEmpty(bstrSerial), ZCLNullToEmpty(bstrNumber), static_cast<int>(GetCurrentThreadId()));
+    if (!device) return S_OK;
+    try {
+      BYTE callId = device->Trelk::CCallConnection::Call(ZCLNullToEmpty(bstrNumber));
+      if (pCallId) *pCallId = callId;
+    } catch (const ZCLException&) {
+      ZCLLogMessage(4, nullptr, "Failed to Call with device %ls and number %ls\n", ZCLNullToEmpty(bstrSerial),
+                    ZCLNullToEmpty(bstrNumber));
+      return E_FAIL;
+    }
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CCallControl::SendSMS(BSTR bstrSerial, BSTR bstrNumber, BSTR bstrText) {
+  return ZCLComMethod("CCallControl::SendSMS", ZCL_SITE, [&]() -> HRESULT {
+    if (!m_owner) return E_INVALIDARG;
+    std::wstring serial = Text(bstrSerial);
+    CZembraDevicePtr device = m_owner->GetDeviceManager().GetDeviceList().Find(serial.c_str());
+    if (!device || device->GetState() != DeviceConnected) return E_INVALIDARG;
+    try {
+      Trelk::SMSMessage message;
+      message.SetText(ZCLNullToEmpty(bstrText));
+      message.SetNumber(WithoutBlanks(Text(bstrNumber)).c_str());
+      Trelk::CContentAccess access;
+      access.Initialize();
+      Trelk::CSMSConnection connection;
+      access.OpenSMS(serial.c_str(), connection);
+      Trelk::COperation operation;
+      connection.BeginOperation(operation);
+      connection.WriteItem(operation, kOutbox, message);
+      operation.Commit();
+      operation.End();
+      return S_OK;
+    } catch (const Trelk::CTrelkException& e) {
+      Trelk::LogCaught(4, e);
+      return E_FAIL;
+    } catch (const ZCLException& e) {
+      ZCLLogCaught(4, e);
+      return E_UNEXPECTED;
+    }
+  });
+}
+
+STDMETHODIMP CCallControl::FindContactByNumber(BSTR bstrSerial, BSTR bstrNumber, IContact** ppContact) {
+  return ZCLComMethod("CCallControl::FindContactByNumber", ZCL_SITE, [&]() -> HRESULT {
+    if (ppContact) *ppContact = nullptr;
+    if (!m_owner) return E_FAIL;
+    std::wstring number = Text(bstrNumber);
+    if (number.empty() || !ppContact) return E_INVALIDARG;
+    CZembraDevicePtr device = m_owner->GetDeviceManager().GetDeviceList().Find(Text(bstrSerial).c_str());
+    if (!device) return E_INVALIDARG;
+    // Too short to tell one contact from another: no query at all.
+    if (WithoutBlanks(number).size() <= 5) return S_FALSE;
+    std::vector<CZembraContact> contacts = device->m_db.FindContactsByNumber(number.c_str());
+    if (contacts.empty()) return S_FALSE;
+    CZembraContact contact = contacts.front();
+    Trelk::CUid uid = contact.GetPhoneId();
+    if (!uid.IsEmpty()) {
+      std::wstring path = device->GetDataFolder();
+      if (!path.empty() && path.back() != L'\\') path += L'\\';
+      path += uid.ToString();
+      if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) contact.SetPhotoPath(path.c_str());
+    }
+    CComObject<CContact>* raw = nullptr;
+    ZCLComThrowOnFail(CComObject<CContact>::CreateInstance(&raw), ZCL_POS + " Failed to create contact.");
+    CComPtr<IUnknown> object(raw->GetUnknown());
+    raw->Init(&contact, Text(bstrSerial).c_str());
+    return object->QueryInterface(IID_IContact, reinterpret_cast<void**>(ppContact));
+  });
 }

@@ -1,13 +1,36 @@
 #pragma once
 #include <windows.h>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+#include "CLockable.h"
 #include "ComTL.h"
 #include "SZembra.h"
+#include "SZembraGUI.h"
+#include "TrelkCallControl.h"
 #include "ZCLLogger.h"
 
 class CZembra;
+class CDeviceCallControl;
+
+// Never marshalled: call control answers it with itself, so that its owner
+// can reach the members no interface carries.
+// {6C3F2B0E-8A51-4F0B-9C57-2D3E41A7B9C1}
+extern "C" const IID IID_ICallControlSelf;
 
 // Call control: the service's one call-control object, made by the main
 // object and reached by the other threads through the GIT only.
+//
+// Called from the device manager's thread (AddDevice, RemoveDevice), the task
+// queue (Call, IMessageComposer), the library's notification threads
+// (ICallHandlerNotify, from the state machines), the call windows' threads
+// (ICallHandler) and the main thread (Shutdown). m_lock guards the device
+// table, the GIT cookies and the shut-down flag, and is held only around
+// lookups and changes, never across a call into the library or the window;
+// add and remove of one serial are serialised by that serial's own lock,
+// which no notification path takes.
 //
 // Aggregates the free-threaded marshaler: it is a multithreaded object whose
 // callers are worker and library threads; the GIT then hands every apartment
@@ -15,32 +38,98 @@ class CZembra;
 class CCallControl : public CComObjectRootEx<CComMultiThreadModel>,
                      public CComCoClass<CCallControl>,
                      public ICallControl,
-                     public IMessageComposer {
+                     public IMessageComposer,
+                     public ICallHandlerNotify,
+                     public ICallHandler {
 public:
   BEGIN_COM_MAP(CCallControl)
   COM_INTERFACE_ENTRY(ICallControl)
   COM_INTERFACE_ENTRY(IMessageComposer)
+  COM_INTERFACE_ENTRY(ICallHandlerNotify)
+  COM_INTERFACE_ENTRY(ICallHandler)
+  COM_INTERFACE_ENTRY_IID(IID_ICallControlSelf, ICallControl)
   COM_INTERFACE_ENTRY_AGGREGATE(IID_IMarshal, m_marshaler.p)
   END_COM_MAP()
 
-  CCallControl() = default;
-  virtual ~CCallControl() {}
+  CCallControl();
+  virtual ~CCallControl();
   virtual HRESULT Initialize(CZembra* owner);
 
   HRESULT FinalConstruct();
   void FinalRelease();
+
+  // Call control behind an interface pointer of its own; null for another object.
+  static CCallControl* FromUnknown(IUnknown* unknown);
+  // Ends call control before its owner goes: the GIT registrations revoked
+  // (they would keep it alive), every phone stopped, the library terminated
+  // and the window object released. AddDevice is refused afterwards. Safe to
+  // call twice; from an apartment thread it keeps serving that apartment's
+  // calls while the phones stop.
+  void Shutdown();
+
+  // The window object for the calling thread, from the GIT; null when
+  // unreachable.
+  CComPtr<ICallUI> GetCallUI();
+  // Test seam: the number of phones in the device table.
+  size_t DeviceCount();
 
   // ICallControl
   STDMETHOD(AddDevice)(BSTR bstrSerial) override;
   STDMETHOD(RemoveDevice)(BSTR bstrSerial) override;
   STDMETHOD(Call)(BSTR bstrSerial, BSTR bstrNumber) override;
   // IMessageComposer
-  STDMETHOD(ComposeMessage)(BSTR bstrSerial, BSTR bstrNumber, BSTR bstrName,
-                            BSTR bstrMessage) override;
+  STDMETHOD(ComposeMessage)(BSTR bstrSerial, BSTR bstrNumber, BSTR bstrName, BSTR bstrMessage) override;
   STDMETHOD(NewMessageReceived)(IMessageReceivedNotification* pNotification) override;
+  // ICallHandlerNotify (the state machines)
+  STDMETHOD(OnActivated)(BSTR bstrSerial, long callId) override;
+  STDMETHOD(OnTerminated)(BSTR bstrSerial, long callId, long cause) override;
+  STDMETHOD(OnCreated)(BSTR bstrSerial, BSTR bstrNumber, BSTR bstrName, long callId) override;
+  STDMETHOD(OnIncoming)(BSTR bstrSerial, BSTR bstrNumber, BSTR bstrName, long callId,
+                        ICallHandler* pHandler) override;
+  STDMETHOD(OnWaiting)(BSTR bstrSerial, long callId) override;
+  STDMETHOD(OnConnectionLost)(BSTR bstrSerial) override;
+  // ICallHandler (the call windows)
+  STDMETHOD(Activate)(BSTR bstrSerial, long callId) override;
+  STDMETHOD(Reject)(BSTR bstrSerial, long callId) override;
+  STDMETHOD(Call)(BSTR bstrSerial, BSTR bstrNumber, long* pCallId) override;
+  STDMETHOD(SendSMS)(BSTR bstrSerial, BSTR bstrNumber, BSTR bstrText) override;
+  STDMETHOD(FindContactByNumber)(BSTR bstrSerial, BSTR bstrNumber, IContact** ppContact) override;
+
+protected:
+  // The state machine for a phone; tests replace it.
+  virtual CDeviceCallControl* NewDeviceCallControl(const wchar_t* serial);
 
 private:
+  typedef std::shared_ptr<CDeviceCallControl> DevicePtr;
+  CComPtr<IGlobalInterfaceTable> GetGIT();
+  DevicePtr FindDevice(const std::wstring& serial, bool* known);
+  std::shared_ptr<CLockable> SerialLock(const std::wstring& serial);
+  typedef std::vector<std::pair<DevicePtr, std::shared_ptr<CLockable>>> StoppingDevices;
+  // Empties the device table; each phone with its serial's lock.
+  StoppingDevices TakeAllDevices();
+  static void StopDevices(StoppingDevices& devices);
+  static DWORD WINAPI StopDevicesThread(void* param);
+  HRESULT StartDevice(const std::wstring& serial);
+  HRESULT RestartDevice(const std::wstring& serial, const DevicePtr& device);
+  // The client notification, then the window's notify interface; its result.
+  template <class Tell>
+  HRESULT Relay(const wchar_t* serial, const wchar_t* number, long state, Tell tell);
+  void NotifyClients(const wchar_t* serial, const wchar_t* number, long state);
+  std::wstring NumberOf(const wchar_t* serial, long callId);
+  // Runs a call action on the phone's state machine: S_FALSE for an unknown
+  // serial, S_OK for an entry without one.
+  template <class Act>
+  HRESULT OnCall(BSTR serial, const char* failure, long callId, Act act);
+
   ZCLObjectTracer<CCallControl> m_tracer;
   CZembra* m_owner = nullptr;
+  CComPtr<ICallUI> m_callUI;  // made on the creating thread; released by Shutdown
+  Trelk::CCallControl m_trelk;
+  CLockable m_lock;
+  std::map<std::wstring, DevicePtr> m_devices;                      // guarded by m_lock
+  std::map<std::wstring, std::shared_ptr<CLockable>> m_serialLocks;  // guarded by m_lock
+  DWORD m_handlerCookie = 0;  // guarded by m_lock
+  DWORD m_callUICookie = 0;   // guarded by m_lock
+  bool m_shutDown = false;    // guarded by m_lock
   CComPtr<IUnknown> m_marshaler;
 };

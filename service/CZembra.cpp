@@ -120,8 +120,8 @@ HRESULT CZembra::FinalConstruct() {
 }
 
 // In the reverse order of the start: call control out of the GIT, the task
-// queue stopped (its waiting tasks go with it), call control released, the
-// device manager stopped. The destructor then lets go of the members.
+// queue stopped (its waiting tasks go with it), call control shut down and
+// released, the device manager stopped. The destructor then lets go of the members.
 void CZembra::FinalRelease() {
   ZCLGuarded(3, ZCL_SITE, [&] {
     ZCLScopeTracer trace("CZembra::FinalRelease");
@@ -137,6 +137,9 @@ void CZembra::FinalRelease() {
     }
     m_data->taskQueue.StopThread();
     m_data->clientManager.StopDeliveries();
+    // Its own GIT registrations keep call control alive: they go with its
+    // phones before the device manager stops, after which no phone comes back.
+    if (CCallControl* callControl = CCallControl::FromUnknown(m_data->callControl)) callControl->Shutdown();
     m_data->callControl.Release();
     m_data->deviceManager.StopThread();
   });

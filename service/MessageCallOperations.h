@@ -1,8 +1,19 @@
 #pragma once
 #include <windows.h>
+#include <memory>
+#include <string>
 #include "COperation.h"
+#include "ZCLText.h"
 
-// Send message, compose message and create call: texts in, no data out.
+// The phone of an operation, from the main object's device list; null when unknown.
+CZembraDevicePtr FindOperationDevice(CZembra* zembra, const std::wstring& serial);
+// The catch-site lines of the send-message run, at level 3.
+void LogSendMessageFailure(const ZCLException* caught, const ZCLComException* caughtCom, const char* file, int line);
+
+// Send message, compose message and create call: texts in, no data out. Their
+// run looks the phone up before the client, refuses a phone that is not
+// connected, then does the operation's action. Only the send-message run
+// logs lines of its own.
 template <class T, class I>
 class CTextOperation : public CSerialNumberOperation<T, I> {
 public:
@@ -12,16 +23,56 @@ public:
       return E_NOTIMPL;
     });
   }
+
+protected:
+  // Checks and action on a connected phone; throws on failure.
+  virtual void Act(CZembraDevice& device) = 0;
+  // The send-message run's scope trace; null for the others, which log nothing.
+  virtual const char* TraceName() { return nullptr; }
+
+  void Run() override {
+    const char* traceName = TraceName();
+    std::unique_ptr<ZCLScopeTracer> trace(traceName ? new ZCLScopeTracer(traceName) : nullptr);
+    this->SetState(OperationStarted);
+    CZembraDevicePtr device = FindOperationDevice(this->m_zembra, this->m_serialNumber);
+    CClientManager::ClientPtr client = this->FindClient();
+    if (!client) {
+      this->SetState(OperationFailed);
+      this->LogClientNotFound();
+      return;
+    }
+    if (!device) {
+      if (traceName) ZCLLogMessage(3, nullptr, "Invalid device: %ls", this->m_serialNumber.c_str());
+      this->Fail(*client, OperationFailed, E_FAIL, L"Invalid device.");
+      return;
+    }
+    try {
+      ZCLComThrowOnFalse(device->GetState() == DeviceConnected, E_ACCESSDENIED, "Device not connected");
+      Act(*device);
+      this->SetState(OperationCompleted);
+    } catch (const ZCLComException& e) {
+      if (traceName) LogSendMessageFailure(nullptr, &e, ZCL_SITE);
+      this->Fail(*client, OperationFailed, e.GetHResult(), ZCLAnsiToWide(e.GetMessageText().c_str()));
+    } catch (const ZCLException& e) {
+      if (traceName) LogSendMessageFailure(&e, nullptr, ZCL_SITE);
+      this->Fail(*client, OperationFailed, E_FAIL, ZCLAnsiToWide(e.GetMessageText().c_str()));
+    } catch (...) {
+      if (traceName) LogSendMessageFailure(nullptr, nullptr, ZCL_SITE);
+      this->Fail(*client, OperationFailed, E_UNEXPECTED, this->GetCatchAllText());
+    }
+    if (this->GetState() == OperationCompleted) this->Complete(*client);
+  }
 };
 
-class CSendMessageOperation
-    : public CTextOperation<CSendMessageOperation, ISendMessageOperation> {
+class CSendMessageOperation : public CTextOperation<CSendMessageOperation, ISendMessageOperation> {
 public:
   OPERATION_TEXT_PROPERTY(Message, m_message)
   OPERATION_TEXT_PROPERTY(Recipient, m_recipient)
 
 protected:
-  const wchar_t* GetCatchAllText() override { return L"Unknown error while sending sms!"; }
+  const wchar_t* GetCatchAllText() override { return L"Unknown error while sending SMS!"; }
+  const char* TraceName() override { return "CSendMessageOperation::Execute"; }
+  void Act(CZembraDevice& device) override;
 
 private:
   ZCLObjectTracer<CSendMessageOperation> m_tracer;
@@ -29,14 +80,14 @@ private:
   std::wstring m_recipient;
 };
 
-class CComposeMessageOperation
-    : public CTextOperation<CComposeMessageOperation, IComposeMessageOperation> {
+class CComposeMessageOperation : public CTextOperation<CComposeMessageOperation, IComposeMessageOperation> {
 public:
   OPERATION_TEXT_PROPERTY(Number, m_number)
   OPERATION_TEXT_PROPERTY(Message, m_message)
 
 protected:
-  const wchar_t* GetCatchAllText() override { return L"Unknown error while composing sms!"; }
+  const wchar_t* GetCatchAllText() override { return L"Unknown error while starting message composer!"; }
+  void Act(CZembraDevice& device) override;
 
 private:
   ZCLObjectTracer<CComposeMessageOperation> m_tracer;
@@ -50,6 +101,7 @@ public:
 
 protected:
   const wchar_t* GetCatchAllText() override { return L"Unknown error while creating call!"; }
+  void Act(CZembraDevice& device) override;
 
 private:
   ZCLObjectTracer<CCreateCallOperation> m_tracer;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 #include <exception>
+#include "PhoneCalls.h"
 #include "PhoneWorld.h"
 #include "TrelkApi.h"
 #include "ZCLHandle.h"
@@ -39,6 +40,13 @@ int Usage() {
            L"  add-call <serial> [call options] add a call-log entry; prints its id\n"
            L"  calllog <serial>                 the call log, one entry a line\n"
            L"  clear-calllog <serial>\n"
+           L"  ring <serial> <number> [--name T]  a call rings in from the far side; prints its id\n"
+           L"  answer <serial> [<id>]           the far side answers the PC's dialled call\n"
+           L"  hangup <serial> [<id>] [--cause N]   the far side ends a call\n"
+           L"  reject <serial> [<id>] [--cause N]   the far side refuses the PC's dialled call (cause 1029: busy)\n"
+           L"  drop-calls <serial>              the call connection breaks\n"
+           L"  calls <serial>                   id, state, direction, number, name, cause\n"
+           L"  call-handles <serial>            call-control handles opened and closed\n"
            L"call options: --id N --type N --direction N --duration SECONDS --number T --name T\n"
            L"  --time YYYY-MM-DDThh:mm:ss (default now) --zone MINUTES (default the PC's) --sent N --received N\n"
            L"texts take the escapes \\n \\r \\t and \\\\\n"
@@ -248,6 +256,57 @@ int Content(CPhoneWorld& world, const std::wstring& command, const std::wstring&
   return 0;
 }
 
+// The far side of the phone's calls: 0 done, 1 failed, kBadUsage, or
+// kOtherCommand for a command of another kind.
+int Calls(CPhoneWorld& world, const std::wstring& command, const std::wstring& serial, int argc, wchar_t** argv) {
+  static const wchar_t* const commands[] = {L"ring",       L"answer", L"hangup",      L"reject",
+                                            L"drop-calls", L"calls",  L"call-handles"};
+  bool mine = false;
+  for (const wchar_t* c : commands) mine = mine || command == c;
+  if (!mine) return kOtherCommand;
+  CPhone phone;
+  if (!world.ReadPhone(serial, &phone)) {
+    fwprintf(stderr, L"phonectl: no phone \"%ls\"\n", serial.c_str());
+    return 1;
+  }
+  std::vector<std::wstring> o;
+  // An optional call id first, then the options.
+  int first = argc > 0 && argv[0][0] != L'-' ? 1 : 0;
+  DWORD id = first ? Number(argv[0]) : 0;
+  DWORD changed = 0;
+  if (command == L"ring") {
+    if (argc < 1 || !Options(argc, argv, 1, {L"--name"}, &o)) return kBadUsage;
+    changed = RingPhone(world, serial, Text(argv[0]), Text(o[0].c_str()));
+  } else if (command == L"answer") {
+    if (argc != first) return kBadUsage;
+    changed = AnswerFarSide(world, serial, id);
+  } else if (command == L"hangup" || command == L"reject") {
+    if (!Options(argc, argv, first, {L"--cause"}, &o)) return kBadUsage;
+    DWORD cause = o[0].empty() ? (command == L"reject" ? 1029 : 0) : Number(o[0].c_str());
+    changed = command == L"hangup" ? HangUpFarSide(world, serial, id, cause) : RejectFarSide(world, serial, id, cause);
+  } else if (command == L"drop-calls") {
+    if (argc != 0) return kBadUsage;
+    return DropCallConnection(world, serial) ? 0 : 1;
+  } else if (command == L"calls") {
+    if (argc != 0) return kBadUsage;
+    for (const CPhoneCall& c : ReadPhoneCalls(world, serial).calls)
+      wprintf(L"%lu\t%ls\t%ls\t%ls\t%ls\t%lu\n", c.id, CallStateName(c.state),
+              c.direction == kCallIncoming ? L"in" : L"out", c.number.c_str(), c.name.c_str(), c.cause);
+    return 0;
+  } else {
+    if (argc != 0) return kBadUsage;
+    CPhoneCalls calls = ReadPhoneCalls(world, serial);
+    wprintf(L"opened %lu closed %lu\n", calls.handlesOpened, calls.handlesClosed);
+    return 0;
+  }
+  if (!changed) {
+    fwprintf(stderr, L"phonectl: no such call on \"%ls\"\n", serial.c_str());
+    return 1;
+  }
+  wprintf(L"%lu\n", changed);
+  return 0;
+}
+
 int Run(int argc, wchar_t** argv) {
   int i = 1;
   std::wstring folder = CPhoneWorld::DefaultFolder();
@@ -304,6 +363,7 @@ int Run(int argc, wchar_t** argv) {
     return 1;
   }
   int handled = Content(world, command, serial, argc - i, argv + i);
+  if (handled == kOtherCommand) handled = Calls(world, command, serial, argc - i, argv + i);
   if (handled == kBadUsage) return Usage();
   if (handled != kOtherCommand) return handled;
   if (command == L"plug" || command == L"update") {

@@ -22,6 +22,7 @@ struct CallbackCall {
   ULONGLONG milliseconds = 0;  // since the callback was made
   std::wstring serial;         // NewDevice and DeviceStateChanged: the phone
   int state = 0;               // and its state
+  std::wstring number;         // call notifications: serial, number and state as above
 };
 
 // A client's callback that records every call with its thread and time,
@@ -75,9 +76,20 @@ public:
   STDMETHOD(DeviceStateChanged)(BSTR id, IDevice* device) override {
     return Add(WithDevice(Make("DeviceStateChanged", id), device));
   }
-  STDMETHOD(Notification)(BSTR id, REFIID kind, ISNotification*) override {
+  STDMETHOD(Notification)(BSTR id, REFIID kind, ISNotification* notification) override {
     CallbackCall call = Make("Notification", id);
     call.kind = kind;
+    CComQIPtr<ICallNotification> callNotification(notification);
+    if (callNotification) {
+      CComBSTR serial, number;
+      long state = 0;
+      callNotification->get_SerialNumber(&serial);
+      callNotification->get_Number(&number);
+      callNotification->get_State(&state);
+      call.serial = ZCLNullToEmpty(serial.m_str);
+      call.number = ZCLNullToEmpty(number.m_str);
+      call.state = static_cast<int>(state);
+    }
     return Add(call);
   }
 

@@ -1,0 +1,35 @@
+#include <windows.h>
+#include "CCallUI.h"
+#include "CSZembraGUIModule.h"
+
+BEGIN_OBJECT_MAP(GuiObjectMap)
+OBJECT_ENTRY(CLSID_CallUI, CCallUI)
+END_OBJECT_MAP()
+
+CSZembraGUIModule::CSZembraGUIModule() : CAtlDllModuleT<CSZembraGUIModule>(GuiObjectMap) {}
+
+HRESULT CSZembraGUIModule::RegisterWithSystemLocale(bool registering) {
+  LCID previous = ::GetThreadLocale();
+  ::SetThreadLocale(LOCALE_SYSTEM_DEFAULT);
+  HRESULT hr = registering ? DllRegisterServer(TRUE) : DllUnregisterServer(TRUE);
+  ::SetThreadLocale(previous);
+  return hr;
+}
+
+CSZembraGUIModule _AtlModule;
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+  if (reason == DLL_PROCESS_ATTACH && !_AtlModule.m_windows.Init(instance)) return FALSE;
+  if (reason == DLL_PROCESS_DETACH) _AtlModule.m_windows.Term();
+  return _AtlModule.DllMain(reason, reserved);
+}
+
+STDAPI DllCanUnloadNow() { return _AtlModule.DllCanUnloadNow(); }
+
+STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
+  return _AtlModule.DllGetClassObject(rclsid, riid, ppv);
+}
+
+STDAPI DllRegisterServer() { return _AtlModule.RegisterWithSystemLocale(true); }
+
+STDAPI DllUnregisterServer() { return _AtlModule.RegisterWithSystemLocale(false); }

@@ -1,0 +1,24 @@
+#pragma once
+#include <windows.h>
+#include "AppModule.h"
+#include "DllModule.h"
+#include "SZembraGUI.h"
+#include "resource.h"
+
+// The library's module: the COM side (class objects, registration, lock
+// count) and the window side (the per-thread message loops).
+class CSZembraGUIModule : public CAtlDllModuleT<CSZembraGUIModule> {
+public:
+  CSZembraGUIModule();
+  DECLARE_LIBID(LIBID_SZembraGUILib)
+  DECLARE_REGISTRY_APPID_RESOURCEID(IDR_SZEMBRAGUI, "{2940CA7D-35B4-416D-9898-6BF57ADAB7C0}")
+
+  // Registration runs with the system's default thread locale, as the
+  // registrar and the type library expect; the caller's locale comes back.
+  HRESULT RegisterWithSystemLocale(bool registering);
+
+  CAppModule m_windows;
+};
+
+extern CSZembraGUIModule _AtlModule;
+extern _ATL_OBJMAP_ENTRY GuiObjectMap[];

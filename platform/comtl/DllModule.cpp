@@ -1,0 +1,67 @@
+#include <windows.h>
+#include "DllModule.h"
+#include "ZCLFrame.h"
+
+CAtlDllModule::CAtlDllModule(_ATL_OBJMAP_ENTRY* objectMap) : m_pObjMap(objectMap) {}
+
+CAtlDllModule::~CAtlDllModule() { Term(); }
+
+BOOL CAtlDllModule::DllMain(DWORD reason, LPVOID reserved) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    ::DisableThreadLibraryCalls(m_hInstResource);
+  } else if (reason == DLL_PROCESS_DETACH && !reserved) {
+    // Unloaded by FreeLibrary: the factories are ours and hold nothing else.
+    // At process end (reserved set) nothing is released.
+    Term();
+  }
+  return TRUE;
+}
+
+HRESULT CAtlDllModule::DllCanUnloadNow() { return GetLockCount() == 0 ? S_OK : S_FALSE; }
+
+HRESULT CAtlDllModule::DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
+  return ZCLComMethod("CAtlDllModule::DllGetClassObject", ZCL_SITE, [&]() -> HRESULT {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    for (_ATL_OBJMAP_ENTRY* entry = m_pObjMap; entry && entry->pclsid; ++entry) {
+      if (!::IsEqualCLSID(*entry->pclsid, clsid) || !entry->pfnGetClassObject) continue;
+      CComPtr<IUnknown> factory;
+      {
+        CLockGuard guard(&m_factoryLock);
+        if (!entry->pCF) {
+          HRESULT hr = entry->pfnGetClassObject(reinterpret_cast<void*>(entry->pfnCreateInstance),
+                                                IID_IUnknown,
+                                                reinterpret_cast<void**>(&entry->pCF));
+          if (FAILED(hr)) return hr;
+        }
+        factory = entry->pCF;
+      }
+      return factory->QueryInterface(riid, ppv);
+    }
+    return CLASS_E_CLASSNOTAVAILABLE;
+  });
+}
+
+HRESULT CAtlDllModule::DllRegisterServer(BOOL bRegTypeLib) {
+  HRESULT hr = UpdateRegistryAppId(TRUE);
+  if (SUCCEEDED(hr)) hr = AtlRegisterObjects(m_pObjMap, TRUE);
+  if (SUCCEEDED(hr) && bRegTypeLib) hr = AtlRegisterTypeLib(m_hInstResource);
+  return hr;
+}
+
+HRESULT CAtlDllModule::DllUnregisterServer(BOOL bUnRegTypeLib) {
+  HRESULT hr = AtlRegisterObjects(m_pObjMap, FALSE);
+  if (SUCCEEDED(hr) && bUnRegTypeLib) {
+    // A library that was never registered is not a failure of unregistration.
+    HRESULT unreg = AtlUnRegisterTypeLib(GetLibID(), 1, 0);
+    if (FAILED(unreg) && unreg != TYPE_E_REGISTRYACCESS && unreg != TYPE_E_CANTLOADLIBRARY)
+      hr = unreg;
+  }
+  if (SUCCEEDED(hr)) hr = UpdateRegistryAppId(FALSE);
+  return hr;
+}
+
+void CAtlDllModule::Term() {
+  CLockGuard guard(&m_factoryLock);
+  AtlReleaseClassFactories(m_pObjMap);
+}

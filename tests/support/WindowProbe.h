@@ -1,0 +1,109 @@
+#pragma once
+#include <windows.h>
+#include <string>
+#include <vector>
+#include "GdiHandles.h"
+#include "Image.h"
+
+// Reading and driving another thread's (or process's) dialogs from a test:
+// find them by title, read titles, item texts and state, click, type, and
+// take pictures of the screen. Header-only, shared by the window tests.
+namespace WindowProbe {
+
+inline std::wstring Text(HWND window) {
+  int length = ::GetWindowTextLengthW(window);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  int got = ::GetWindowTextW(window, &text[0], length + 1);
+  text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  return text;
+}
+
+inline std::wstring ClassName(HWND window) {
+  wchar_t name[64] = L"";
+  ::GetClassNameW(window, name, 64);
+  return name;
+}
+
+// The dialogs ("#32770") of a process that are visible; pid 0 means this one.
+inline std::vector<HWND> Dialogs(DWORD pid = 0) {
+  if (!pid) pid = ::GetCurrentProcessId();
+  struct Search {
+    DWORD pid;
+    std::vector<HWND> found;
+  } search{pid, {}};
+  ::EnumWindows(
+      [](HWND window, LPARAM context) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(context);
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner == s->pid && ClassName(window) == L"#32770" && ::IsWindowVisible(window))
+          s->found.push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+inline std::vector<HWND> DialogsTitled(const std::wstring& title, DWORD pid = 0) {
+  std::vector<HWND> titled;
+  for (HWND window : Dialogs(pid))
+    if (Text(window) == title) titled.push_back(window);
+  return titled;
+}
+
+// Waits (bounded) for exactly one visible dialog with the title.
+inline HWND WaitForDialog(const std::wstring& title, DWORD milliseconds = 10000, DWORD pid = 0) {
+  ULONGLONG deadline = ::GetTickCount64() + milliseconds;
+  for (;;) {
+    std::vector<HWND> found = DialogsTitled(title, pid);
+    if (!found.empty()) return found.front();
+    if (::GetTickCount64() >= deadline) return nullptr;
+    ::Sleep(10);
+  }
+}
+
+inline std::wstring ItemText(HWND dialog, int id) { return Text(::GetDlgItem(dialog, id)); }
+inline bool ItemEnabled(HWND dialog, int id) {
+  return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE;
+}
+inline bool ItemVisible(HWND dialog, int id) {
+  return (::GetWindowLongPtrW(::GetDlgItem(dialog, id), GWL_STYLE) & WS_VISIBLE) != 0;
+}
+inline bool Topmost(HWND window) {
+  return (::GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+}
+
+inline void Click(HWND dialog, int id) {
+  ::SendMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
+// Types into an edit control character by character: a multi-line edit may
+// report no change for a text set in one piece.
+inline void Type(HWND dialog, int id, const std::wstring& text) {
+  HWND edit = ::GetDlgItem(dialog, id);
+  ::SendMessageW(edit, EM_SETSEL, 0x7FFFFFFF, 0x7FFFFFFF);  // at the end of what is there
+  for (wchar_t c : text) ::SendMessageW(edit, WM_CHAR, c, 0);
+}
+
+// A message box's text lives in its control 0xFFFF.
+inline std::wstring BoxText(HWND box) { return ItemText(box, 0xFFFF); }
+
+inline void DismissBox(HWND box) { ::PostMessageW(box, WM_COMMAND, IDOK, 0); }
+
+// The whole screen as a PNG (a window of another process prints black).
+inline bool SaveScreen(const std::wstring& path) {
+  CScreenDC screen(::GetDC(nullptr));
+  if (!screen) return false;
+  int width = ::GetSystemMetrics(SM_CXSCREEN), height = ::GetSystemMetrics(SM_CYSCREEN);
+  CMemoryDC memory(::CreateCompatibleDC(screen.Get()));
+  CImage image;
+  image.Attach(::CreateCompatibleBitmap(screen.Get(), width, height));
+  if (!memory || image.IsNull()) return false;
+  {
+    CSelectObject select(memory.Get(), static_cast<HBITMAP>(image));
+    if (!::BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), 0, 0, SRCCOPY)) return false;
+  }
+  return SUCCEEDED(image.SavePng(path.c_str()));
+}
+
+}  // namespace WindowProbe
