@@ -171,7 +171,7 @@ wintest OrvexDialixTray.exe click "About Orvex Dialix" 2
 wintest OrvexDialixTray.exe post OrvexDialixTrayWindow 0x111 32777 0 >/dev/null
 wintest OrvexDialixTray.exe wait "Orvex Dialix Settings" 20000 || fail "no settings dialog"
 [ "$(wintest OrvexDialixTray.exe enabled "Orvex Dialix Settings" 1005)" == 0 ] || fail "IE command line enabled for Firefox"
-shown=$(wintest OrvexDialixTray.exe text "Orvex Dialix Settings" 1002)
+shown=$(wintest OrvexDialixTray.exe edittext "Orvex Dialix Settings" 1002)
 [ "$shown" == '.\browser.exe' ] || fail "the Firefox path shows \"$shown\", not the file's"
 snap tray-settings-firefox-desktop
 wintest OrvexDialixTray.exe click "Orvex Dialix Settings" 1004

@@ -19,6 +19,8 @@
 //                                ones too: "OrvexDialixTrayWindow", "#32768")
 //   post <class> <msg> <wParam> <lParam>  posts a message to that window
 //   enabled <title> <id>         prints 1 or 0: whether a control is enabled
+//   edittext <title> <id>        prints an edit's text (asked with WM_GETTEXT: the
+//                                system keeps no copy of another process's edits)
 // Without a process:
 //   dialix_wintest areahash      prints a hash of the notification area's
 //                                right-hand 24 pixels (the newest icon)
@@ -218,6 +220,16 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (command == L"text") {
     Print(ItemText(found, id));
+    return 0;
+  }
+  if (command == L"edittext") {
+    HWND edit = ::GetDlgItem(found, id);
+    wchar_t text[1024] = L"";
+    DWORD_PTR got = 0;
+    if (!edit || !::SendMessageTimeoutW(edit, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                                        5000, &got))
+      return 1;
+    Print(text);
     return 0;
   }
   if (command == L"enabled") {
