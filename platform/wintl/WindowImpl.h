@@ -7,6 +7,16 @@
 // its messages going to T's message map and then to the default handling.
 // Created and used on one thread. A handler that throws is logged and the
 // message counts as handled with result 0.
+// T's message map under the one guard: a handler that throws is logged and
+// the message counts as handled with result 0.
+template <class T>
+BOOL WtlProcessGuarded(T* self, HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  BOOL handled = FALSE;
+  if (!ZCLGuarded(1, ZCL_SITE, [&] { handled = self->ProcessWindowMessage(hWnd, msg, wParam, lParam, result); }))
+    handled = TRUE;
+  return handled;
+}
+
 #define DECLARE_WND_CLASS(name) \
   static const wchar_t* GetWndClassName() { return name; }
 
@@ -54,11 +64,7 @@ private:
     }
     if (!self) return ::DefWindowProcW(hWnd, msg, wParam, lParam);
     LRESULT result = 0;
-    BOOL handled = FALSE;
-    if (!ZCLGuarded(1, ZCL_SITE, [&] {
-          handled = static_cast<T*>(self)->ProcessWindowMessage(hWnd, msg, wParam, lParam, result);
-        }))
-      handled = TRUE;
+    BOOL handled = WtlProcessGuarded(static_cast<T*>(self), hWnd, msg, wParam, lParam, result);
     if (msg == WM_NCDESTROY) {
       LRESULT final = ::DefWindowProcW(hWnd, msg, wParam, lParam);
       ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);
@@ -101,11 +107,7 @@ private:
                                        DWORD_PTR data) {
     CSubclassImpl* self = reinterpret_cast<CSubclassImpl*>(data);
     LRESULT result = 0;
-    BOOL handled = FALSE;
-    if (!ZCLGuarded(1, ZCL_SITE, [&] {
-          handled = static_cast<T*>(self)->ProcessWindowMessage(hWnd, msg, wParam, lParam, result);
-        }))
-      handled = TRUE;
+    BOOL handled = WtlProcessGuarded(static_cast<T*>(self), hWnd, msg, wParam, lParam, result);
     if (msg == WM_NCDESTROY) {
       self->UnsubclassWindow();
       return ::DefSubclassProc(hWnd, msg, wParam, lParam);

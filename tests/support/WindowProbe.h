@@ -24,23 +24,24 @@ inline std::wstring ClassName(HWND window) {
   return name;
 }
 
+struct DialogSearch {
+  DWORD pid;
+  std::vector<HWND> found;
+};
+// A named procedure: the 32-bit build needs its calling convention.
+inline BOOL CALLBACK CollectDialog(HWND window, LPARAM context) {
+  auto* s = reinterpret_cast<DialogSearch*>(context);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(window, &owner);
+  if (owner == s->pid && ClassName(window) == L"#32770" && ::IsWindowVisible(window)) s->found.push_back(window);
+  return TRUE;
+}
+
 // The dialogs ("#32770") of a process that are visible; pid 0 means this one.
 inline std::vector<HWND> Dialogs(DWORD pid = 0) {
   if (!pid) pid = ::GetCurrentProcessId();
-  struct Search {
-    DWORD pid;
-    std::vector<HWND> found;
-  } search{pid, {}};
-  ::EnumWindows(
-      [](HWND window, LPARAM context) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(context);
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(window, &owner);
-        if (owner == s->pid && ClassName(window) == L"#32770" && ::IsWindowVisible(window))
-          s->found.push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  DialogSearch search{pid, {}};
+  ::EnumWindows(&CollectDialog, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 

@@ -91,25 +91,26 @@ void Dump(HWND dialog) {
   Print(Topmost(dialog) ? L"topmost 1" : L"topmost 0");
 }
 
+struct ClassSearch {
+  DWORD pid;
+  const std::wstring* name;
+  HWND found;
+};
+BOOL CALLBACK MatchClass(HWND window, LPARAM data) {
+  auto* s = reinterpret_cast<ClassSearch*>(data);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(window, &owner);
+  if (owner != s->pid || ClassName(window) != *s->name) return TRUE;
+  s->found = window;
+  return FALSE;
+}
+
 // A top-level window of the process by class, shown or not.
 HWND FindByClass(DWORD pid, const std::wstring& className, DWORD ms) {
-  struct Search {
-    DWORD pid;
-    const std::wstring* name;
-    HWND found;
-  } search = {pid, &className, nullptr};
+  ClassSearch search = {pid, &className, nullptr};
   ULONGLONG deadline = ::GetTickCount64() + ms;
   for (;;) {
-    ::EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(data);
-          DWORD owner = 0;
-          ::GetWindowThreadProcessId(window, &owner);
-          if (owner != s->pid || ClassName(window) != *s->name) return TRUE;
-          s->found = window;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    ::EnumWindows(&MatchClass, reinterpret_cast<LPARAM>(&search));
     if (search.found || ::GetTickCount64() >= deadline) return search.found;
     ::Sleep(10);
   }
