@@ -15,6 +15,15 @@
 //   box [ms]                     waits for a message box and prints its text
 //   dismiss [ms]                 waits for a message box and presses OK
 //   snap <file.png>              saves the screen as a PNG
+//   find <class> [ms]            waits for a top-level window of the class (hidden
+//                                ones too: "OrvexDialixTrayWindow", "#32768")
+//   post <class> <msg> <wParam> <lParam>  posts a message to that window
+//   enabled <title> <id>         prints 1 or 0: whether a control is enabled
+//   edittext <title> <id>        prints an edit's text (asked with WM_GETTEXT: the
+//                                system keeps no copy of another process's edits)
+// Without a process:
+//   dialix_wintest areahash      prints a hash of the notification area's
+//                                right-hand 24 pixels (the newest icon)
 // DIALIX_DESKTOP names the desktop to look at (a Wine virtual desktop that
 // the service inherited from the client that started it); the default one
 // otherwise.
@@ -85,6 +94,60 @@ void Dump(HWND dialog) {
   Print(Topmost(dialog) ? L"topmost 1" : L"topmost 0");
 }
 
+struct ClassSearch {
+  DWORD pid;
+  const std::wstring* name;
+  HWND found;
+};
+BOOL CALLBACK MatchClass(HWND window, LPARAM data) {
+  auto* s = reinterpret_cast<ClassSearch*>(data);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(window, &owner);
+  if (owner != s->pid || ClassName(window) != *s->name) return TRUE;
+  s->found = window;
+  return FALSE;
+}
+
+// A top-level window of the process by class, shown or not.
+HWND FindByClass(DWORD pid, const std::wstring& className, DWORD ms) {
+  ClassSearch search = {pid, &className, nullptr};
+  ULONGLONG deadline = ::GetTickCount64() + ms;
+  for (;;) {
+    ::EnumWindows(&MatchClass, reinterpret_cast<LPARAM>(&search));
+    if (search.found || ::GetTickCount64() >= deadline) return search.found;
+    ::Sleep(10);
+  }
+}
+
+// FNV-1a over the pixels of the taskbar's right-hand 24 pixels, where the
+// notification area shows its newest icon.
+int AreaHash() {
+  HWND taskbar = ::FindWindowW(L"Shell_TrayWnd", nullptr);
+  RECT area;
+  if (!taskbar || !::GetWindowRect(taskbar, &area)) {
+    std::fputs("no taskbar\n", stderr);
+    return 1;
+  }
+  int width = 24, height = area.bottom - area.top;
+  CScreenDC screen(::GetDC(nullptr));
+  CMemoryDC memory(::CreateCompatibleDC(screen.Get()));
+  BITMAPINFO info = {};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
+  void* bits = nullptr;
+  CGdiObject bitmap(::CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!memory || !bitmap.IsValid() || !bits) return 1;
+  {
+    CSelectObject select(memory.Get(), bitmap.Get());
+    ::BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), area.right - width, area.top, SRCCOPY);
+  }
+  ::GdiFlush();
+  unsigned long long hash = 1469598103934665603ull;
+  const unsigned char* p = static_cast<const unsigned char*>(bits);
+  for (int i = 0; i < width * height * 4; ++i) hash = (hash ^ p[i]) * 1099511628211ull;
+  std::printf("%016llx\n", hash);
+  return 0;
+}
+
 int Usage() {
   std::fputs("usage: dialix_wintest <process> <command> [arguments]\n", stderr);
   return 2;
@@ -120,6 +183,7 @@ int wmain(int argc, wchar_t** argv) {
   if (std::wstring(argv[1]) == L"snap" && argc == 3) {
     return SaveScreen(argv[2]) ? 0 : 1;  // no process needed
   }
+  if (std::wstring(argv[1]) == L"areahash") return AreaHash();
   if (argc < 3) return Usage();
   DWORD pid = FindProcess(argv[1]);
   if (!pid) {
@@ -158,6 +222,20 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (command == L"snap") return argc >= 4 && SaveScreen(arg(3)) ? 0 : 1;
+  if (command == L"find" || command == L"post") {
+    HWND window = FindByClass(pid, arg(3), command == L"find" ? ms(4) : 10000u);
+    if (!window) {
+      std::fprintf(stderr, "no window of class %ls\n", arg(3).c_str());
+      return 1;
+    }
+    if (command == L"find") return 0;
+    if (argc < 7) return Usage();
+    auto number = [&](int i) { return static_cast<uintptr_t>(wcstoull(argv[i], nullptr, 0)); };
+    return ::PostMessageW(window, static_cast<UINT>(number(4)), static_cast<WPARAM>(number(5)),
+                          static_cast<LPARAM>(number(6)))
+               ? 0
+               : 1;
+  }
   if (argc < 4) return Usage();
   HWND found = dialog(10000);
   if (!found) return 1;
@@ -168,6 +246,21 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (command == L"text") {
     Print(ItemText(found, id));
+    return 0;
+  }
+  if (command == L"edittext") {
+    HWND edit = ::GetDlgItem(found, id);
+    wchar_t text[1024] = L"";
+    DWORD_PTR got = 0;
+    if (!edit || !::SendMessageTimeoutW(edit, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                                        5000, &got))
+      return 1;
+    Print(text);
+    return 0;
+  }
+  if (command == L"enabled") {
+    if (!::GetDlgItem(found, id)) return 1;
+    Print(ItemEnabled(found, id) ? L"1" : L"0");
     return 0;
   }
   if (command == L"click") {
