@@ -1,0 +1,278 @@
+#include <windows.h>
+#include <gtest/gtest.h>
+#include <atomic>
+#include <fstream>
+#include "CContact.h"
+#include "CContactList.h"
+#include "COperationTask.h"
+#include "CSms.h"
+#include "CStandInDeviceImpl.h"
+#include "ServiceFixture.h"
+#include "ZCLException.h"
+#include "ZCLWait.h"
+
+namespace {
+
+// What the operations asked of the phone's implementation.
+struct PhoneCalls {
+  std::atomic<int> contactsToPhone{0};
+  std::atomic<int> smsToPhone{0};
+  std::atomic<int> marked{0};
+  std::wstring markedUid;
+  std::atomic<bool> markFails{false};
+};
+
+class CRecordingImpl : public CStandInDeviceImpl {
+public:
+  explicit CRecordingImpl(PhoneCalls& calls) : m_calls(calls) {}
+  void SyncContactsToPhone() override { ++m_calls.contactsToPhone; }
+  void SyncSmsToPhone() override { ++m_calls.smsToPhone; }
+  void MarkSmsAsRead(Trelk::CUid uid) override {
+    if (m_calls.markFails) ZCLThrowOnError(0x80200007, "TessimReadItem");
+    m_calls.markedUid = uid.ToString();
+    ++m_calls.marked;
+  }
+
+private:
+  PhoneCalls& m_calls;
+};
+
+CZembraSMS Message(const char* uid, const wchar_t* text, const wchar_t* time = L"2026-01-02T03:04:05+01:00") {
+  CZembraSMS sms;
+  sms.SetPhoneId(Trelk::CUid::Parse(uid));
+  sms.SetMessage(text);
+  sms.SetTimeStamp(time);
+  sms.SetStatus(1);
+  sms.SetFolder(1);
+  sms.AddAddress(1, L"+358401234567");
+  return sms;
+}
+
+std::wstring Text(BSTR text) { return text ? std::wstring(text) : std::wstring(); }
+
+class ContactSmsOperationTest : public ServiceFixture {
+protected:
+  void SetUp() override {
+    ServiceFixture::SetUp();
+    StartAndConnect();
+  }
+  void TearDown() override {
+    COperationTask::FailDataObjectsForTests(0);
+    ServiceFixture::TearDown();
+  }
+  // A listed phone whose implementation records what reaches the phone.
+  CZembraDevicePtr Phone(const wchar_t* serial, int state) {
+    CZembraDevicePtr device = AddDevice(serial, DeviceDisconnected);
+    device->SetDeviceImpl(new CRecordingImpl(m_calls));
+    device->SetState(state);
+    return device;
+  }
+
+  CComPtr<IContactList> GetContacts(const wchar_t* serial) {
+    CComPtr<IGetContactsOperation> op = Create<IGetContactsOperation>(IID_IGetContactsOperation);
+    op->put_SerialNumber(CComBSTR(serial));
+    Run(op);
+    CComPtr<IUnknown> data;
+    op->get_OperationData(&data);
+    CComQIPtr<IContactList> list(data.p);
+    return CComPtr<IContactList>(list.p);
+  }
+  CComPtr<ISmsList> GetSms(const wchar_t* serial) {
+    CComPtr<IGetSmsOperation> op = Create<IGetSmsOperation>(IID_IGetSmsOperation);
+    op->put_SerialNumber(CComBSTR(serial));
+    Run(op);
+    CComPtr<IUnknown> data;
+    op->get_OperationData(&data);
+    CComQIPtr<ISmsList> list(data.p);
+    return CComPtr<ISmsList>(list.p);
+  }
+  // Lists count from 1; index is from 0 here.
+  template <class List, class Item>
+  static CComPtr<Item> At(List* list, long index) {
+    CComPtr<Item> item;
+    if (list) list->get_Item(index + 1, &item);
+    return item;
+  }
+  template <class List>
+  static long Count(List* list) {
+    long count = -1;
+    if (list) list->get_Count(&count);
+    return count;
+  }
+  EOperationState UpdateContact(IContact* contact) {
+    CComPtr<IUpdateContactOperation> op = Create<IUpdateContactOperation>(IID_IUpdateContactOperation);
+    EXPECT_EQ(S_OK, op->put_Contact(contact));
+    Run(op);
+    return State(op);
+  }
+  EOperationState DeleteContact(IContact* contact) {
+    CComPtr<IDeleteContactOperation> op = Create<IDeleteContactOperation>(IID_IDeleteContactOperation);
+    EXPECT_EQ(S_OK, op->put_Contact(contact));
+    Run(op);
+    return State(op);
+  }
+  EOperationState UpdateSms(ISms* sms) {
+    CComPtr<IUpdateSmsOperation> op = Create<IUpdateSmsOperation>(IID_IUpdateSmsOperation);
+    EXPECT_EQ(S_OK, op->put_Sms(sms));
+    Run(op);
+    return State(op);
+  }
+  EOperationState DeleteSms(ISms* sms, long flags) {
+    CComPtr<IDeleteSmsOperation> op = Create<IDeleteSmsOperation>(IID_IDeleteSmsOperation);
+    EXPECT_EQ(S_OK, op->put_Sms(sms));
+    EXPECT_EQ(S_OK, op->put_DeleteFlags(flags));
+    Run(op);
+    return State(op);
+  }
+  static CComPtr<IContact> NewContact(IContactList* list, const wchar_t* vcard) {
+    CComPtr<IContact> contact;
+    EXPECT_EQ(S_OK, list->CreateContact(&contact));
+    EXPECT_EQ(S_OK, contact->put_VCard(CComBSTR(vcard)));
+    return contact;
+  }
+  static std::wstring DbId(IContact* contact) {
+    CComBSTR id;
+    contact->get_DbId(&id);
+    return Text(id);
+  }
+  static std::wstring Photo(IContact* contact) {
+    CComBSTR path;
+    contact->get_PhotoPath(&path);
+    return Text(path);
+  }
+
+  PhoneCalls m_calls;
+};
+
+const wchar_t kCard[] = L"BEGIN:VCARD\r\nVERSION:2.1\r\nN:Virtanen;Aino\r\nTEL:+358401\r\nEND:VCARD\r\n";
+
+TEST_F(ContactSmsOperationTest, GetContactsListsTheDatabaseWithPicturesOnlyForRealPictureFiles) {
+  CZembraDevicePtr phone = Phone(L"C-1", DeviceDisconnected);
+  CComPtr<IContactList> list = GetContacts(L"C-1");
+  EXPECT_EQ(0, Count(list.p)) << "a phone without contacts gives an empty list";
+
+  CZembraContact pictured = storetest::Contact("BEGIN:VCARD\r\nN:A;B\r\nEND:VCARD\r\n", "0a0b");
+  CZembraContact folderNamed = storetest::Contact("BEGIN:VCARD\r\nN:C;D\r\nEND:VCARD\r\n", "0c0d");
+  CZembraContact local = storetest::Contact("BEGIN:VCARD\r\nN:E;F\r\nEND:VCARD\r\n");
+  ASSERT_NE(-1, phone->m_db.InsertContact(pictured));
+  ASSERT_NE(-1, phone->m_db.InsertContact(folderNamed));
+  ASSERT_NE(-1, phone->m_db.InsertContact(local));
+  std::wstring folder = phone->GetDataFolder() + L"\\";
+  std::ofstream(ZCLWideToUtf8(folder + L"0a0b").c_str(), std::ios::binary) << "picture";
+  ASSERT_TRUE(CreateDirectoryW((folder + L"0c0d").c_str(), nullptr));
+
+  list = GetContacts(L"C-1");
+  ASSERT_EQ(3, Count(list.p));
+  EXPECT_EQ(folder + L"0a0b", Photo(At<IContactList, IContact>(list, 0)));
+  EXPECT_EQ(L"", Photo(At<IContactList, IContact>(list, 1))) << "a folder is no picture";
+  EXPECT_EQ(L"", Photo(At<IContactList, IContact>(list, 2))) << "no uid: the data folder is no picture";
+}
+
+TEST_F(ContactSmsOperationTest, ListsThatCannotBeMadeFailWithOutOfMemoryInsteadOfCompleting) {
+  Phone(L"C-2", DeviceDisconnected);
+  ASSERT_EQ(0, Count(GetContacts(L"C-2").p));
+  ASSERT_EQ(0, Count(GetSms(L"C-2").p));
+  COperationTask::FailDataObjectsForTests(2);
+  EXPECT_EQ(nullptr, GetContacts(L"C-2").p) << "the earlier run's list is not handed out again";
+  EXPECT_EQ(E_OUTOFMEMORY, m_recorder->Last("OperationFailed").hr);
+  EXPECT_EQ(nullptr, GetSms(L"C-2").p);
+  EXPECT_EQ(E_OUTOFMEMORY, m_recorder->Last("OperationFailed").hr);
+  EXPECT_EQ(2, m_recorder->Count("OperationFailed"));
+}
+
+TEST_F(ContactSmsOperationTest, ANewContactIsStoredAndGetsItsDbIdAndAConnectedPhoneIsWrittenAtOnce) {
+  Phone(L"C-3", DeviceDisconnected);
+  CComPtr<IContactList> list = GetContacts(L"C-3");
+  CComPtr<IContact> contact = NewContact(list, kCard);
+  ASSERT_EQ(L"-1", DbId(contact));
+  EXPECT_EQ(OperationCompleted, UpdateContact(contact));
+  EXPECT_NE(L"-1", DbId(contact));
+  EXPECT_EQ(0, m_calls.contactsToPhone) << "a disconnected phone waits for its next sync";
+  ASSERT_EQ(1, Count(GetContacts(L"C-3").p));
+
+  Devices().Find(L"C-3")->SetState(DeviceConnected);
+  CComBSTR name;
+  ASSERT_EQ(S_OK, contact->put_VCard(CComBSTR(L"BEGIN:VCARD\r\nN:Virtanen;Eino\r\nEND:VCARD\r\n")));
+  EXPECT_EQ(OperationCompleted, UpdateContact(contact));
+  EXPECT_EQ(1, m_calls.contactsToPhone);
+  list = GetContacts(L"C-3");
+  ASSERT_EQ(1, Count(list.p)) << "an update of a stored contact inserts nothing";
+  At<IContactList, IContact>(list, 0)->get_FormattedName(&name);
+  EXPECT_NE(std::wstring::npos, Text(name).find(L"Eino"));
+
+  EXPECT_EQ(OperationCompleted, DeleteContact(contact));
+  EXPECT_EQ(2, m_calls.contactsToPhone);
+  EXPECT_EQ(0, Count(GetContacts(L"C-3").p)) << "deleted before the phone is reached";
+}
+
+TEST_F(ContactSmsOperationTest, AContactOrMessageWorksOnThePhoneItsListCameFrom) {
+  Phone(L"C-4A", DeviceDisconnected);
+  CZembraDevicePtr other = Phone(L"C-4B", DeviceConnected);
+  CComPtr<IContact> contact = NewContact(GetContacts(L"C-4B"), kCard);
+  EXPECT_EQ(OperationCompleted, UpdateContact(contact));
+  EXPECT_EQ(0, Count(GetContacts(L"C-4A").p));
+  EXPECT_EQ(1, Count(GetContacts(L"C-4B").p));
+  EXPECT_EQ(1, m_calls.contactsToPhone);
+
+  CZembraSMS stored = Message("51", L"hello");
+  ASSERT_NE(-1, other->m_db.InsertSms(stored));
+  CComPtr<ISms> sms = At<ISmsList, ISms>(GetSms(L"C-4B"), 0);
+  ASSERT_TRUE(sms != nullptr);
+  EXPECT_EQ(OperationCompleted, DeleteSms(sms, 1));
+  EXPECT_EQ(1, m_calls.smsToPhone);
+  EXPECT_EQ(0, Count(GetSms(L"C-4B").p));
+}
+
+TEST_F(ContactSmsOperationTest, DeleteFlagsDecideWhetherAMessageStaysListedAndOthersAreRefused) {
+  CZembraDevicePtr phone = Phone(L"C-5", DeviceDisconnected);
+  CZembraSMS first = Message("01", L"one");
+  CZembraSMS second = Message("02", L"two", L"2026-01-02T03:04:06+01:00");
+  ASSERT_NE(-1, phone->m_db.InsertSms(first));
+  ASSERT_NE(-1, phone->m_db.InsertSms(second));
+  CComPtr<ISmsList> list = GetSms(L"C-5");
+  ASSERT_EQ(2, Count(list.p));
+  CComPtr<ISms> one = At<ISmsList, ISms>(list, 0);
+  CComPtr<ISms> two = At<ISmsList, ISms>(list, 1);
+
+  for (long bad : {4L, -1L, 0x7fffffffL}) {
+    EXPECT_EQ(OperationFailed, DeleteSms(one, bad)) << bad;
+    EXPECT_EQ(E_INVALIDARG, m_recorder->Last("OperationFailed").hr);
+  }
+  EXPECT_EQ(2, Count(GetSms(L"C-5").p)) << "a refused value is never stored";
+
+  EXPECT_EQ(OperationCompleted, DeleteSms(one, 3));
+  EXPECT_EQ(2, Count(GetSms(L"C-5").p)) << "3 stays listed";
+  EXPECT_EQ(OperationCompleted, DeleteSms(two, 2));
+  EXPECT_EQ(1, Count(GetSms(L"C-5").p));
+  EXPECT_EQ(OperationCompleted, DeleteSms(two, 0));
+  EXPECT_EQ(2, Count(GetSms(L"C-5").p)) << "0 takes a deletion back";
+  EXPECT_EQ(0, m_calls.smsToPhone);
+}
+
+TEST_F(ContactSmsOperationTest, AReadMarkingReachesAConnectedPhoneAndAFailedOneIsNotReportedAsSuccess) {
+  CZembraDevicePtr phone = Phone(L"C-6", DeviceDisconnected);
+  CZembraSMS stored = Message("a1b2", L"read me");
+  ASSERT_NE(-1, phone->m_db.InsertSms(stored));
+  CComPtr<ISms> sms = At<ISmsList, ISms>(GetSms(L"C-6"), 0);
+  ASSERT_EQ(S_OK, sms->put_Status(5));
+  EXPECT_EQ(OperationCompleted, UpdateSms(sms));
+  EXPECT_EQ(0, m_calls.marked) << "a disconnected phone changes only the database";
+  long status = 0;
+  At<ISmsList, ISms>(GetSms(L"C-6"), 0)->get_Status(&status);
+  EXPECT_EQ(5, status);
+
+  phone->SetState(DeviceConnected);
+  EXPECT_EQ(OperationCompleted, UpdateSms(sms));
+  EXPECT_EQ(1, m_calls.marked);
+  EXPECT_EQ(L"a1b2", m_calls.markedUid);
+  ASSERT_EQ(S_OK, sms->put_Status(1));
+  EXPECT_EQ(OperationCompleted, UpdateSms(sms));
+  EXPECT_EQ(1, m_calls.marked) << "only status 5 is a read marking";
+
+  m_calls.markFails = true;
+  ASSERT_EQ(S_OK, sms->put_Status(5));
+  EXPECT_EQ(OperationFailed, UpdateSms(sms));
+  EXPECT_EQ(E_FAIL, m_recorder->Last("OperationFailed").hr);
+}
+
+}  // namespace
