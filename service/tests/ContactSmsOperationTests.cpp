@@ -6,36 +6,14 @@
 #include "CContactList.h"
 #include "COperationTask.h"
 #include "CSms.h"
-#include "CStandInDeviceImpl.h"
+#include "PhoneTasks.h"
+#include "RecordingDeviceImpl.h"
+#include "Selectors.h"
 #include "ServiceFixture.h"
 #include "ZCLException.h"
 #include "ZCLWait.h"
 
 namespace {
-
-// What the operations asked of the phone's implementation.
-struct PhoneCalls {
-  std::atomic<int> contactsToPhone{0};
-  std::atomic<int> smsToPhone{0};
-  std::atomic<int> marked{0};
-  std::wstring markedUid;
-  std::atomic<bool> markFails{false};
-};
-
-class CRecordingImpl : public CStandInDeviceImpl {
-public:
-  explicit CRecordingImpl(PhoneCalls& calls) : m_calls(calls) {}
-  void SyncContactsToPhone() override { ++m_calls.contactsToPhone; }
-  void SyncSmsToPhone() override { ++m_calls.smsToPhone; }
-  void MarkSmsAsRead(Trelk::CUid uid) override {
-    if (m_calls.markFails) ZCLThrowOnError(0x80200007, "TessimReadItem");
-    m_calls.markedUid = uid.ToString();
-    ++m_calls.marked;
-  }
-
-private:
-  PhoneCalls& m_calls;
-};
 
 CZembraSMS Message(const char* uid, const wchar_t* text, const wchar_t* time = L"2026-01-02T03:04:05+01:00") {
   CZembraSMS sms;
@@ -273,6 +251,104 @@ TEST_F(ContactSmsOperationTest, AReadMarkingReachesAConnectedPhoneAndAFailedOneI
   ASSERT_EQ(S_OK, sms->put_Status(5));
   EXPECT_EQ(OperationFailed, UpdateSms(sms));
   EXPECT_EQ(E_FAIL, m_recorder->Last("OperationFailed").hr);
+}
+
+class CSetEventTask : public CTaskBase {
+public:
+  explicit CSetEventTask(HANDLE event) : m_event(event) {}
+  void Execute() override { ::SetEvent(m_event); }
+  bool IsAutoDelete() override { return true; }
+
+private:
+  HANDLE m_event;
+};
+
+// The tasks the phone's notifications queue. Clients are told on their own
+// delivery threads, in order: a later notification that arrived shows that
+// an earlier one that was due would have arrived before it.
+class PhoneTaskTest : public ContactSmsOperationTest {
+protected:
+  void Subscribe(REFIID kind) {
+    ASSERT_EQ(S_OK, m_zembra->SubscribeNotification(CComBSTR(m_clientId.c_str()), kind));
+  }
+  int Notifications(REFIID kind) {
+    int count = 0;
+    for (const CallbackCall& call : m_recorder->Calls()) count += call.method == "Notification" && call.kind == kind;
+    return count;
+  }
+  bool WaitNotifications(REFIID kind, int count) {
+    return ZCLWaitUntil([&] { return Notifications(kind) >= count; }, 10000) && Notifications(kind) == count;
+  }
+  // Queues the task and waits until every task before a marker has run.
+  void RunTask(CTaskBase* task) {
+    Main()->AddTask(task);
+    Drain();
+  }
+  void Drain() {
+    CManualEvent done;
+    Main()->AddTask(new CSetEventTask(done.Get()));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(done.Get(), 20000));
+  }
+  static CZembraSMS* Received(const char* uid, int folder = 1) {
+    CZembraSMS* sms = new CZembraSMS(Message(uid, L"arrived"));
+    sms->SetFolder(folder);
+    return sms;
+  }
+  int Stored(CZembraDevice& phone) {
+    CSmsSelector all;
+    phone.m_db.SelectSms(&all);
+    return static_cast<int>(all.Records().size());
+  }
+};
+
+TEST_F(PhoneTaskTest, AReceivedMessageIsStoredAndAnnouncedOnceAndOnlyFromTheInbox) {
+  CZembraDevicePtr phone = Phone(L"T-1", DeviceConnected);
+  Subscribe(IID_IMessageReceivedNotification);
+  RunTask(new CMessageReceivedTask(Main(), L"T-1", Received("77")));
+  EXPECT_EQ(1, Stored(*phone));
+  EXPECT_TRUE(WaitNotifications(IID_IMessageReceivedNotification, 1));
+
+  // Read at start-up already, or told twice: neither stored nor announced again.
+  RunTask(new CMessageReceivedTask(Main(), L"T-1", Received("77")));
+  EXPECT_EQ(1, Stored(*phone));
+  EXPECT_EQ(1, Notifications(IID_IMessageReceivedNotification));
+
+  RunTask(new CMessageReceivedTask(Main(), L"T-1", Received("78", 2)));
+  EXPECT_EQ(2, Stored(*phone)) << "a message outside the inbox is stored";
+  EXPECT_EQ(1, Notifications(IID_IMessageReceivedNotification)) << "and not announced";
+
+  // An unknown phone or no message: nothing, and the record goes with the task.
+  RunTask(new CMessageReceivedTask(Main(), L"NOBODY", Received("79")));
+  RunTask(new CMessageReceivedTask(Main(), L"T-1", nullptr));
+  EXPECT_EQ(2, Stored(*phone));
+  RunTask(new CMessageReceivedTask(Main(), L"T-1", Received("80")));
+  EXPECT_TRUE(WaitNotifications(IID_IMessageReceivedNotification, 2)) << "only the last one was due";
+  EXPECT_EQ(3, Stored(*phone));
+}
+
+TEST_F(PhoneTaskTest, ABurstOfCallLogChangesLeavesOneRefreshPerPhoneWaiting) {
+  Phone(L"T-2A", DeviceConnected);
+  Phone(L"T-2B", DeviceConnected);
+  Subscribe(IID_IEventsUpdatedNotification);
+  HoldQueue();
+  for (int i = 0; i < 10; ++i) {
+    for (const wchar_t* serial : {L"T-2A", L"T-2B"}) {
+      CRefreshEventLogTask* task = new CRefreshEventLogTask(Main(), serial);
+      CheckTypeAndSerial same(*task);
+      Main()->AddTaskRemoveEarlier(task, &same);
+    }
+  }
+  OpenQueue();
+  Drain();
+  EXPECT_EQ(2, m_calls.events) << "one refresh for each phone";
+  EXPECT_TRUE(WaitNotifications(IID_IEventsUpdatedNotification, 2));
+
+  // A refresh whose sync fails (an offline phone) is logged and tells nobody.
+  AddDevice(L"T-2C", DeviceDisconnected);
+  RunTask(new CRefreshEventLogTask(Main(), L"T-2C"));
+  EXPECT_NE(std::string::npos, NewText().find("Not implemented!"));
+  RunTask(new CRefreshEventLogTask(Main(), L"T-2A"));
+  EXPECT_TRUE(WaitNotifications(IID_IEventsUpdatedNotification, 3));
 }
 
 }  // namespace
