@@ -8,6 +8,12 @@
 // The SQL texts are in CZembraDbStatements.cpp; the operations in
 // CZembraDbContacts.cpp, CZembraDbMessages.cpp and CZembraDbCallLog.cpp.
 
+namespace {
+
+const int kBusyTimeoutMs = 5000;
+
+}  // namespace
+
 CZembraDb::CZembraDb() {}
 
 CZembraDb::~CZembraDb() { Close(); }
@@ -38,6 +44,9 @@ void CZembraDb::OpenLocked(const std::string& path) {
     int rc = sqlite3_open(m_path.c_str(), &db);
     m_db = db;  // a failed open still hands out a connection to close
     ZCLSqlThrowOnFail(rc, db);
+    // A reader such as the sqlite3 tool holds its lock for a moment: wait
+    // for it rather than fail the write and tear the connection down.
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
     CheckDatabase();
     PrepareStatements();
   } catch (const ZCLSqlException& e) {
@@ -68,6 +77,7 @@ void CZembraDb::FinalizeStatements() {
   m_statements.clear();
   for (auto& s : m_stmt) s = nullptr;
   for (auto& s : m_own) s = nullptr;
+  for (auto& s : m_sync) s = nullptr;
 }
 
 void CZembraDb::CloseHandle() {

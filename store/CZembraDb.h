@@ -62,6 +62,23 @@ public:
   int InsertEvent(const CZembraEventLog& entry);
   void SelectEvents(IZembraDbCB* callback);
 
+  // What the sync engine and the message-received task need
+  // (CZembraDbSync.cpp; the contact write in CZembraDbContacts.cpp).
+  enum PhoneEdit { PhoneEditUnchanged = 0, PhoneEditApplied = 1, PhoneEditKeptPcEdit = 2 };
+  // A contact as the phone holds it, into the phone copy and the local row
+  // together (both or neither). A local row with a pending PC edit is left
+  // as it is (PhoneEditKeptPcEdit): the edit goes to the phone next. Throws
+  // when the phone copy changed but no local row of that phone id exists.
+  int UpdatePhoneAndLocalContact(const CZembraContact& contact);
+  // Marks the stored message of that uid as still on the phone.
+  bool MarkSmsExisting(const Trelk::CUid& uid);
+  // Inserts the message unless one of its uid is stored: the new id, or -1.
+  int InsertSmsIfAbsent(CZembraSMS& sms);
+  // InsertEvent that keeps stored history: a stored entry of the same id but
+  // of another call (another time, type or direction: the phone reused the
+  // id after its log was cleared) moves to a free id below every other.
+  int StoreEvent(const CZembraEventLog& entry);
+
   // The SQL of prepared statement 1 to 35 as SQLite holds it; null when closed.
   const char* GetStatementText(int number);
   static const char* GetSchemaText(int index);  // 0 to 4
@@ -85,6 +102,21 @@ private:
   };
   friend class CZembraDbRun;
   friend class CZembraDbSavepoint;
+  friend class CZembraDbBatch;
+
+  enum SyncStatement {
+    LocalContactFromPhone,
+    PendingLocalEdits,
+    SmsExistingByPhoneId,
+    EventById,
+    EventMoveAside,
+    SyncStatementCount
+  };
+  // Prepared on first use; finalized with the others.
+  sqlite3_stmt* SyncStmt(SyncStatement which);
+  void BeginBatch();
+  void EndBatch();
+  void CommitBatch();
 
   bool CheckDatabase();
   bool CreateTables();
@@ -109,6 +141,8 @@ private:
   sqlite3* m_db = nullptr;
   sqlite3_stmt* m_stmt[36] = {};
   sqlite3_stmt* m_own[OwnStatementCount] = {};
+  sqlite3_stmt* m_sync[SyncStatementCount] = {};
+  int m_batchDepth = 0;
 
   CLockable m_lock;
   int m_depth = 0;
@@ -116,4 +150,23 @@ private:
   // Contacts whose phone id was recorded since their write began: the
   // sync engine records it only after a good commit.
   std::set<int> m_writtenToPhone;
+};
+
+// Groups the rows of a sync pass into transactions of a few hundred rows:
+// one commit per row made a first sync many times slower. What was committed
+// before a failure stays; the scope's end commits the rest, and never rolls
+// back (other threads' changes may share the transaction). Null: no database.
+// Used by one thread; the database it groups is shared as ever.
+class CZembraDbBatch {
+public:
+  explicit CZembraDbBatch(CZembraDb* db, int rowsPerCommit = 256);
+  ~CZembraDbBatch();
+  void RowDone();
+
+private:
+  CZembraDbBatch(const CZembraDbBatch&) = delete;
+  CZembraDbBatch& operator=(const CZembraDbBatch&) = delete;
+  CZembraDb* m_db;
+  int m_rowsPerCommit;
+  int m_rows = 0;
 };

@@ -287,3 +287,37 @@ std::vector<CZembraContact> CZembraDb::FindContactsByNumber(const wchar_t* numbe
   for (const ContactRow& row : rows) found.push_back(ContactOf(row));
   return found;
 }
+
+int CZembraDb::UpdatePhoneAndLocalContact(const CZembraContact& c) {
+  return Guarded([&] {
+    // One change: a failure halfway leaves the phone copy as it was, so the
+    // next read from the phone finds the edit again.
+    CZembraDbSavepoint change(*this);
+    if (UpdatePhoneContactVCard(c) <= 0) {
+      change.Release();
+      return static_cast<int>(PhoneEditUnchanged);
+    }
+    int local;
+    {
+      CZembraDbRun run(*this, SyncStmt(LocalContactFromPhone));
+      run.Text(1, c.GetGivenName()).Text(2, c.GetFamilyName()).Blob(3, c).PhoneId(4, c.GetPhoneId());
+      local = run.Change();
+      run.Done();
+    }
+    int result = PhoneEditApplied;
+    if (local != 1) {
+      int pending = 0;
+      {
+        CZembraDbRun run(*this, SyncStmt(PendingLocalEdits));
+        run.PhoneId(1, c.GetPhoneId());
+        if (run.Next()) pending = sqlite3_column_int(run.Statement(), 0);
+        run.Done();
+      }
+      if (local != 0 || pending == 0)
+        ZCLThrowOnFalse(false, ZCL_POS + " Local contact update returned wrong number of rows!");
+      result = PhoneEditKeptPcEdit;
+    }
+    change.Release();
+    return result;
+  });
+}
