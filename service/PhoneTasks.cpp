@@ -14,13 +14,6 @@ namespace {
 // The received folder: only a message that arrived there is announced.
 const int kReceivedFolder = 1;
 
-// True when the message was stored now, false when it was there already.
-bool StoreIfAbsent(CZembraDb& db, CZembraSMS& sms) {
-  if (db.SmsExists(sms.GetPhoneId())) return false;
-  db.InsertSms(sms);
-  return true;
-}
-
 }  // namespace
 
 CMessageReceivedTask::CMessageReceivedTask(CZembra* zembra, const wchar_t* serialNumber,
@@ -36,7 +29,7 @@ void CMessageReceivedTask::Execute() {
   CZembraDevicePtr device = m_zembra->GetDeviceManager().GetDeviceList().Find(m_serialNumber.c_str());
   if (!device || !m_message) return;
   try {
-    if (!StoreIfAbsent(device->m_db, *m_message)) return;
+    if (device->m_db.InsertSmsIfAbsent(*m_message) == -1) return;
   } catch (const ZCLException&) {
     ZCLLogMessage(2, nullptr, "%s", "Failed to insert SMS into db\n");
   }
