@@ -46,23 +46,22 @@ protected:
     return device;
   }
 
-  CComPtr<IContactList> GetContacts(const wchar_t* serial) {
-    CComPtr<IGetContactsOperation> op = Create<IGetContactsOperation>(IID_IGetContactsOperation);
+  // The list a get operation of the kind returns for the phone.
+  template <class Op, class List>
+  CComPtr<List> GetList(REFIID kind, const wchar_t* serial) {
+    CComPtr<Op> op = Create<Op>(kind);
     op->put_SerialNumber(CComBSTR(serial));
     Run(op);
     CComPtr<IUnknown> data;
     op->get_OperationData(&data);
-    CComQIPtr<IContactList> list(data.p);
-    return CComPtr<IContactList>(list.p);
+    CComQIPtr<List> list(data.p);
+    return CComPtr<List>(list.p);
+  }
+  CComPtr<IContactList> GetContacts(const wchar_t* serial) {
+    return GetList<IGetContactsOperation, IContactList>(IID_IGetContactsOperation, serial);
   }
   CComPtr<ISmsList> GetSms(const wchar_t* serial) {
-    CComPtr<IGetSmsOperation> op = Create<IGetSmsOperation>(IID_IGetSmsOperation);
-    op->put_SerialNumber(CComBSTR(serial));
-    Run(op);
-    CComPtr<IUnknown> data;
-    op->get_OperationData(&data);
-    CComQIPtr<ISmsList> list(data.p);
-    return CComPtr<ISmsList>(list.p);
+    return GetList<IGetSmsOperation, ISmsList>(IID_IGetSmsOperation, serial);
   }
   // Lists count from 1; index is from 0 here.
   template <class List, class Item>
