@@ -8,13 +8,29 @@
 #include "ZembraSqliteHandles.h"
 
 // Rows per second of the local store against a bare SQLite loop that does
-// the same inserts in one transaction. Run by tools/bench.
+// the same inserts under the same transaction policy (a commit every
+// kRowsPerCommit items, as the sync groups them). Records are built before
+// the timers start; every result is checked and the rows are counted
+// afterwards on both sides. Run by tools/bench.
 
 namespace {
 
 const int kContacts = 10000;
 const int kMessages = 50000;
 const int kSearches = 200;
+const int kRowsPerCommit = 256;
+
+int g_failures = 0;
+void Check(bool ok, const char* what) {
+  if (ok) return;
+  ++g_failures;
+  printf("FAILED: %s\n", what);
+}
+
+struct SmsRow {
+  std::wstring uid;
+  std::wstring numbers[2];
+};
 
 double Now() {
   static LARGE_INTEGER frequency = [] {
@@ -54,15 +70,28 @@ struct Counter : IZembraDbCB {
 };
 
 // The same rows through SQLite alone: one transaction, prepared statements.
-double BareInserts(const std::wstring& path, const std::vector<std::string>& cards) {
+int Step(sqlite3_stmt* s) {
+  int rc = sqlite3_step(s);
+  sqlite3_reset(s);
+  return rc;
+}
+
+double BareInserts(const std::wstring& path, const std::vector<std::string>& cards,
+                   const std::vector<std::wstring>& contactUids, const std::vector<SmsRow>& messages) {
   CSqliteConnection connection;
-  sqlite3_open(ZCLWideToUtf8(path).c_str(), connection.Put());
+  Check(sqlite3_open(ZCLWideToUtf8(path).c_str(), connection.Put()) == SQLITE_OK, "open");
   sqlite3* db = connection.Get();
-  for (int i = 0; i < 5; ++i) sqlite3_exec(db, CZembraDb::GetSchemaText(i), nullptr, nullptr, nullptr);
+  for (int i = 0; i < 5; ++i)
+    Check(sqlite3_exec(db, CZembraDb::GetSchemaText(i), nullptr, nullptr, nullptr) == SQLITE_OK, "schema");
   auto prepare = [db](const char* sql) {
     CSqliteStatement statement;
-    sqlite3_prepare_v2(db, sql, -1, statement.Put(), nullptr);
+    Check(sqlite3_prepare_v2(db, sql, -1, statement.Put(), nullptr) == SQLITE_OK, sql);
     return statement;
+  };
+  int items = 0;
+  auto itemDone = [&] {
+    if (++items % kRowsPerCommit == 0)
+      Check(sqlite3_exec(db, "COMMIT; BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK, "COMMIT");
   };
   CSqliteStatement localInsert = prepare(
       "INSERT INTO contacts_local (phone_id, given_name, family_name, vcard_data, updated, top) VALUES (?,?,?,?,0,0)");
@@ -76,42 +105,55 @@ double BareInserts(const std::wstring& path, const std::vector<std::string>& car
   sqlite3_stmt* sms = smsInsert.Get();
   sqlite3_stmt* address = addressInsert.Get();
   double start = Now();
-  sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+  Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK, "BEGIN");
   for (int i = 0; i < kContacts; ++i) {
-    std::wstring uid = Wide(std::to_string(100000 + i));
+    const std::wstring& uid = contactUids[i];
     sqlite3_bind_text16(local, 1, uid.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_text16(local, 2, L"Given", -1, SQLITE_TRANSIENT);
     sqlite3_bind_text16(local, 3, L"Family", -1, SQLITE_TRANSIENT);
     sqlite3_bind_blob(local, 4, cards[i].data(), static_cast<int>(cards[i].size()), SQLITE_STATIC);
-    sqlite3_step(local);
-    sqlite3_reset(local);
+    Check(Step(local) == SQLITE_DONE, "contact insert");
     sqlite3_bind_int(phone, 1, static_cast<int>(sqlite3_last_insert_rowid(db)));
     sqlite3_bind_text16(phone, 2, uid.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_blob(phone, 3, cards[i].data(), static_cast<int>(cards[i].size()), SQLITE_STATIC);
-    sqlite3_step(phone);
-    sqlite3_reset(phone);
+    Check(Step(phone) == SQLITE_DONE, "phone copy insert");
+    itemDone();
   }
   for (int i = 0; i < kMessages; ++i) {
-    std::wstring uid = Wide(std::to_string(200000 + i));
-    sqlite3_bind_text16(sms, 1, uid.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text16(sms, 1, messages[i].uid.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_text16(sms, 2, L"A message of a typical length, a line or two of text.", -1, SQLITE_TRANSIENT);
     sqlite3_bind_int(sms, 3, 5);
     sqlite3_bind_int(sms, 4, 1);
     sqlite3_bind_text16(sms, 5, L"2007-05-14T10:22:05+02:00", -1, SQLITE_TRANSIENT);
-    sqlite3_step(sms);
-    sqlite3_reset(sms);
+    Check(Step(sms) == SQLITE_DONE, "message insert");
     int id = static_cast<int>(sqlite3_last_insert_rowid(db));
     for (int a = 0; a < 2; ++a) {
-      std::wstring number = Wide(Number(i + a));
       sqlite3_bind_int(address, 1, id);
       sqlite3_bind_int(address, 2, 2);
-      sqlite3_bind_text16(address, 3, number.c_str(), -1, SQLITE_TRANSIENT);
-      sqlite3_step(address);
-      sqlite3_reset(address);
+      sqlite3_bind_text16(address, 3, messages[i].numbers[a].c_str(), -1, SQLITE_TRANSIENT);
+      Check(Step(address) == SQLITE_DONE, "address insert");
     }
+    itemDone();
   }
-  sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+  Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK, "COMMIT");
   return Now() - start;
+}
+
+// The rows a database holds, table by table.
+std::vector<long long> RowCounts(const std::wstring& path) {
+  std::vector<long long> counts;
+  CSqliteConnection connection;
+  sqlite3_open(ZCLWideToUtf8(path).c_str(), connection.Put());
+  for (const char* table : {"contacts_local", "contacts_phone", "sms", "sms_address"}) {
+    CSqliteStatement s;
+    std::string sql = std::string("SELECT COUNT(*) FROM ") + table;
+    long long n = -1;
+    if (sqlite3_prepare_v2(connection.Get(), sql.c_str(), -1, s.Put(), nullptr) == SQLITE_OK &&
+        sqlite3_step(s.Get()) == SQLITE_ROW)
+      n = sqlite3_column_int64(s.Get(), 0);
+    counts.push_back(n);
+  }
+  return counts;
 }
 
 }  // namespace
@@ -127,8 +169,31 @@ int main() {
   DeleteFileW(ours.c_str());
   DeleteFileW(bare.c_str());
 
+  // Every record and text of both sides, made before any timer starts.
   std::vector<std::string> cards;
-  for (int i = 0; i < kContacts; ++i) cards.push_back(VCard(i));
+  std::vector<std::wstring> contactUids;
+  std::vector<CZembraContact> contacts;
+  for (int i = 0; i < kContacts; ++i) {
+    cards.push_back(VCard(i));
+    std::string uid = std::to_string(100000 + i);
+    contactUids.push_back(Wide(uid));
+    contacts.emplace_back(-1, Trelk::CUid::Parse(uid.c_str()), reinterpret_cast<const BYTE*>(cards[i].data()),
+                          cards[i].size());
+  }
+  std::vector<SmsRow> smsRows;
+  std::vector<CZembraSMS> messages(kMessages);
+  for (int i = 0; i < kMessages; ++i) {
+    std::string uid = std::to_string(200000 + i);
+    smsRows.push_back(SmsRow{Wide(uid), {Wide(Number(i)), Wide(Number(i + 1))}});
+    CZembraSMS& sms = messages[i];
+    sms.SetPhoneId(Trelk::CUid::Parse(uid.c_str()));
+    sms.SetMessage(L"A message of a typical length, a line or two of text.");
+    sms.SetTimeStamp(L"2007-05-14T10:22:05+02:00");
+    sms.SetStatus(5);
+    sms.SetFolder(1);
+    sms.AddAddress(2, smsRows[i].numbers[0].c_str());
+    sms.AddAddress(2, smsRows[i].numbers[1].c_str());
+  }
   // Contact rows and message rows with their address rows, as both sides count them.
   const double contactRows = kContacts * 2.0, messageRows = kMessages * 3.0;
 
@@ -142,27 +207,27 @@ int main() {
          static_cast<unsigned>(cards[0].size()), kMessages);
 
   double start = Now();
-  for (int i = 0; i < kContacts; ++i) {
-    std::string uid = std::to_string(100000 + i);
-    CZembraContact c(-1, Trelk::CUid::Parse(uid.c_str()), reinterpret_cast<const BYTE*>(cards[i].data()),
-                     cards[i].size());
-    db.InsertContact(c);
+  {
+    CZembraDbBatch batch(&db, kRowsPerCommit);
+    for (CZembraContact& c : contacts) {
+      Check(db.InsertContact(c) > 0, "InsertContact");
+      batch.RowDone();
+    }
   }
   double contactSeconds = Now() - start;
   Report("CZembraDb::InsertContact (2 rows each)", contactRows, contactSeconds);
 
   start = Now();
-  for (int i = 0; i < kMessages; ++i) {
-    CZembraSMS sms;
-    std::string uid = std::to_string(200000 + i);
-    sms.SetPhoneId(Trelk::CUid::Parse(uid.c_str()));
-    sms.SetMessage(L"A message of a typical length, a line or two of text.");
-    sms.SetTimeStamp(L"2007-05-14T10:22:05+02:00");
-    sms.SetStatus(5);
-    sms.SetFolder(1);
-    sms.AddAddress(2, Wide(Number(i)).c_str());
-    sms.AddAddress(2, Wide(Number(i + 1)).c_str());
-    db.InsertSms(sms);
+  {
+    CZembraDbBatch batch(&db, kRowsPerCommit);
+    for (CZembraSMS& sms : messages) {
+      try {
+        Check(db.InsertSms(sms) > 0, "InsertSms");
+      } catch (const ZCLException&) {
+        Check(false, "InsertSms");
+      }
+      batch.RowDone();
+    }
   }
   double smsSeconds = Now() - start;
   Report("CZembraDb::InsertSms (3 rows each)", messageRows, smsSeconds);
@@ -184,14 +249,18 @@ int main() {
          kSearches, searchSeconds, kSearches / searchSeconds, static_cast<unsigned>(hits));
   db.Close();
 
-  double bareSeconds = BareInserts(bare, cards);
+  double bareSeconds = BareInserts(bare, cards, contactUids, smsRows);
+  std::vector<long long> expected = {kContacts, kContacts, kMessages, kMessages * 2LL};
+  Check(RowCounts(ours) == expected, "CZembraDb stored every row");
+  Check(RowCounts(bare) == expected, "the bare loop stored every row");
   double ourSeconds = contactSeconds + smsSeconds;
   Report("bare SQLite, same inserts, one transaction", contactRows + messageRows, bareSeconds);
   Report("CZembraDb, all inserts", contactRows + messageRows, ourSeconds);
-  printf("ratio bare/CZembraDb insert rate: %.1f\n", ourSeconds / bareSeconds);
+  printf("CZembraDb time / bare time, same commit policy: %.2f\n", ourSeconds / bareSeconds);
 
   DeleteFileW(ours.c_str());
   DeleteFileW(bare.c_str());
   RemoveDirectoryW(folder.c_str());
-  return 0;
+  if (g_failures) printf("%d checks failed\n", g_failures);
+  return g_failures ? 1 : 0;
 }

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 #include "CLockable.h"
 #include "CZembraContact.h"
@@ -74,6 +75,21 @@ public:
   bool MarkSmsExisting(const Trelk::CUid& uid);
   // Inserts the message unless one of its uid is stored: the new id, or -1.
   int InsertSmsIfAbsent(CZembraSMS& sms);
+  // The same for many, under one lock and one look at the stored uids; the
+  // number inserted. Each message that was stored gets its id.
+  int InsertSmsIfAbsent(std::vector<CZembraSMS>& messages);
+
+  // What a sync pass reads once instead of asking row by row (the tables
+  // have no index on phone_id). By uid text.
+  struct PhoneCopy {
+    int id = -1;
+    std::vector<BYTE> vcard;
+  };
+  std::unordered_map<std::wstring, PhoneCopy> SelectPhoneCopies();
+  std::unordered_map<std::wstring, int> SelectSmsIds();
+  // Marks by row id, as found in the maps above.
+  void MarkPhoneContactExistingById(int id);
+  void MarkSmsExistingById(int id);
   // InsertEvent that keeps stored history: a stored entry of the same id but
   // of another call (another time, type or direction: the phone reused the
   // id after its log was cleared) moves to a free id below every other.
@@ -110,6 +126,10 @@ private:
     SmsExistingByPhoneId,
     EventById,
     EventMoveAside,
+    PhoneCopies,
+    PhoneCopyExistingById,
+    SmsIds,
+    SmsExistingById,
     SyncStatementCount
   };
   // Prepared on first use; finalized with the others.
@@ -161,7 +181,7 @@ class CZembraDbBatch {
 public:
   explicit CZembraDbBatch(CZembraDb* db, int rowsPerCommit = 256);
   ~CZembraDbBatch();
-  void RowDone();
+  void RowDone(int rows = 1);
 
 private:
   CZembraDbBatch(const CZembraDbBatch&) = delete;

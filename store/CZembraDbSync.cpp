@@ -26,6 +26,14 @@ const char* const kSyncTexts[] = {
     "\tSELECT type, direction, timestamp \tFROM events \tWHERE id=?",
     // EventMoveAside: below every id in use and below 0, which no phone entry has.
     "\tUPDATE events \tSET id=(SELECT MIN(MIN(id), 0) - 1 FROM events) \tWHERE id=?",
+    // PhoneCopies
+    "\tSELECT id, phone_id, vcard_data \tFROM contacts_phone \tWHERE phone_id IS NOT NULL",
+    // PhoneCopyExistingById
+    "\tUPDATE contacts_phone \tSET existing=1 \tWHERE id=? AND existing<>1",
+    // SmsIds
+    "\tSELECT id, phone_id \tFROM sms \tWHERE phone_id IS NOT NULL",
+    // SmsExistingById
+    "\tUPDATE sms \tSET existing=1 \tWHERE id=? AND existing<>1",
 };
 
 }  // namespace
@@ -51,6 +59,56 @@ int CZembraDb::InsertSmsIfAbsent(CZembraSMS& sms) {
   // Under the one lock: the message sink and a start-up read of the same
   // message cannot both find it missing.
   return Guarded([&] { return SmsExists(sms.GetPhoneId()) ? -1 : InsertSms(sms); });
+}
+
+int CZembraDb::InsertSmsIfAbsent(std::vector<CZembraSMS>& messages) {
+  return Guarded([&] {
+    std::unordered_map<std::wstring, int> stored = SelectSmsIds();
+    int inserted = 0;
+    for (CZembraSMS& sms : messages) {
+      auto found = stored.find(sms.GetPhoneId().ToString());
+      if (found != stored.end()) {
+        sms.SetId(found->second);
+        continue;
+      }
+      stored[sms.GetPhoneId().ToString()] = InsertSms(sms);
+      ++inserted;
+    }
+    return inserted;
+  });
+}
+
+std::unordered_map<std::wstring, CZembraDb::PhoneCopy> CZembraDb::SelectPhoneCopies() {
+  return Guarded([&] {
+    std::unordered_map<std::wstring, PhoneCopy> copies;
+    CZembraDbRun run(*this, SyncStmt(PhoneCopies));
+    while (run.Next()) {
+      PhoneCopy copy;
+      copy.id = sqlite3_column_int(run.Statement(), 0);
+      copy.vcard = ColumnBlob(run.Statement(), 2);
+      copies[ColumnText16(run.Statement(), 1)] = std::move(copy);
+    }
+    run.Done();
+    return copies;
+  });
+}
+
+std::unordered_map<std::wstring, int> CZembraDb::SelectSmsIds() {
+  return Guarded([&] {
+    std::unordered_map<std::wstring, int> ids;
+    CZembraDbRun run(*this, SyncStmt(SmsIds));
+    while (run.Next()) ids[ColumnText16(run.Statement(), 1)] = sqlite3_column_int(run.Statement(), 0);
+    run.Done();
+    return ids;
+  });
+}
+
+void CZembraDb::MarkPhoneContactExistingById(int id) {
+  Guarded([&] { RunById(*this, SyncStmt(PhoneCopyExistingById), id); });
+}
+
+void CZembraDb::MarkSmsExistingById(int id) {
+  Guarded([&] { RunById(*this, SyncStmt(SmsExistingById), id); });
 }
 
 int CZembraDb::StoreEvent(const CZembraEventLog& e) {
@@ -111,6 +169,8 @@ CZembraDbBatch::~CZembraDbBatch() {
   if (m_db) ZCLGuarded(2, ZCL_SITE, [&] { m_db->EndBatch(); });
 }
 
-void CZembraDbBatch::RowDone() {
-  if (m_db && ++m_rows % m_rowsPerCommit == 0) m_db->CommitBatch();
+void CZembraDbBatch::RowDone(int rows) {
+  int before = m_rows / m_rowsPerCommit;
+  m_rows += rows;
+  if (m_db && m_rows / m_rowsPerCommit != before) m_db->CommitBatch();
 }

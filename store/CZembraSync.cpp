@@ -1,6 +1,8 @@
 #include <windows.h>
 #include "CZembraSync.h"
+#include <cstring>
 #include <string>
+#include <unordered_map>
 #include "CTrelkException.h"
 #include "TrelkApi.h"
 #include "ZCLFrame.h"
@@ -13,6 +15,7 @@ namespace {
 
 const DWORD kTessimApiVersion = 31;
 const DWORD kLogvexApiVersion = 10;
+const size_t kMessagesPerStore = 256;
 
 void Log5(const char* text) { ZCLLogMessage(5, nullptr).Print("%s", text); }
 
@@ -314,6 +317,8 @@ void CZembraSync::SyncContactsFromPhone() {
     Log5("Trelk: Called TessimGetIDList...");
     COperation operation(m_contacts, "Trelk: Calling TessimBeginOperation...", "Trelk: Called TessimBeginOperation...");
     m_contactFailed = false;
+    std::unordered_map<std::wstring, CZembraDb::PhoneCopy> copies;
+    if (m_db) copies = m_db->SelectPhoneCopies();
     {
       CZembraDbBatch batch(m_db);
       for (DWORD i = 0; i < ids.Count(); ++i) {
@@ -323,7 +328,15 @@ void CZembraSync::SyncContactsFromPhone() {
         Log5("Trelk: Called TessimReeadItem...");
         CZembraContact contact = ContactOf(-1, UidOf(ids[i]), *item);
         item.Free("Trelk: Calling TessimFreeItemData...", "Trelk: Called TessimFreeItemData...", nullptr);
-        SyncContactFromPhone(contact);
+        auto copy = copies.find(contact.GetPhoneId().ToString());
+        if (copy == copies.end()) {
+          SyncContactFromPhone(contact, KnownCopy::Absent);
+        } else {
+          const std::vector<BYTE>& stored = copy->second.vcard;
+          bool same = stored.size() == contact.GetVCardSize() &&
+                      (stored.empty() || memcmp(stored.data(), contact.GetVCardData(), stored.size()) == 0);
+          SyncContactFromPhone(contact, same ? KnownCopy::Unchanged : KnownCopy::Changed, copy->second.id);
+        }
         batch.RowDone();
       }
     }
@@ -344,15 +357,23 @@ void CZembraSync::SyncContactsFromPhone() {
   Log5("Contact sync FROM phone finished");
 }
 
-void CZembraSync::SyncContactFromPhone(CZembraContact& contact) {
+void CZembraSync::SyncContactFromPhone(CZembraContact& contact, KnownCopy known, int copyId) {
   try {
     ZCLLogMessage(5, nullptr).Print("Syncing contactId: %ls from phone", contact.GetPhoneId().ToString());
     if (!m_db) return;
     Log5("  Checking if contact already exists in phone contacts");
-    if (m_db->MarkPhoneContactExisting(contact)) {
+    bool exists;
+    if (known == KnownCopy::Unknown) {
+      exists = m_db->MarkPhoneContactExisting(contact);
+    } else {
+      exists = known != KnownCopy::Absent;
+      if (exists) m_db->MarkPhoneContactExistingById(copyId);
+    }
+    if (exists) {
       Log5("  Contact was found and updated as existing");
       Log5("  Updating contact if vCard is modified");
-      int edit = m_db->UpdatePhoneAndLocalContact(contact);
+      int edit = known == KnownCopy::Unchanged ? CZembraDb::PhoneEditUnchanged
+                                               : m_db->UpdatePhoneAndLocalContact(contact);
       if (edit == CZembraDb::PhoneEditUnchanged) {
         Log5("  Contact vCard was unmodified, no updates done");
         return;
@@ -441,6 +462,7 @@ void CZembraSync::WriteContactToPhone(CZembraContact& contact) {
     Log5("Updating/writing contact to phone");
     CheckContactConnection();
     CIdList written;
+    Trelk::CUid uid;
     {
       COperation operation(m_contacts, "Trelk: Calling TessimBeginOperation...",
                            "Trelk: Called TessimBeginOperation...");
@@ -458,15 +480,17 @@ void CZembraSync::WriteContactToPhone(CZembraContact& contact) {
       Log5("Trelk: Calling TessimCommitOperations...");
       Guard(TessimCommitOperations(operation.Get(), written.Get()), "TessimCommitOperations");
       Log5("Trelk: Called TessimCommitOperations...");
+      // The write is good only with a written item of status 0. Its phone id
+      // is recorded at once, before anything else can fail, so that the
+      // contact is never written a second time (a duplicate on the phone).
+      ZCLThrowOnFalse(written.Count() > 0, ZCL_POS + " The commit named no written item");
+      Guard(written[0].dwStatus, "Commit status");
+      uid = UidOf(written[0]);
+      ZCLThrowOnFalse(!uid.IsEmpty(), ZCL_POS + " The commit named no uid for the written item");
+      if (m_db)
+        m_db->UpdatePhoneId(CZembraContact(contact.GetDbId(), uid, contact.GetVCardData(), contact.GetVCardSize()));
       operation.End("Trelk: Calling TessimEndOperation...", "Trelk: Called TessimEndOperation...");
     }
-    // The write is good only with a written item of status 0; its phone id
-    // is recorded at once, so a failed read-back cannot have it written again.
-    ZCLThrowOnFalse(written.Count() > 0, ZCL_POS + " The commit named no written item");
-    Guard(written[0].dwStatus, "Commit status");
-    Trelk::CUid uid = UidOf(written[0]);
-    ZCLThrowOnFalse(!uid.IsEmpty(), ZCL_POS + " The commit named no uid for the written item");
-    if (m_db) m_db->UpdatePhoneId(CZembraContact(contact.GetDbId(), uid, contact.GetVCardData(), contact.GetVCardSize()));
 
     COperation operation(m_contacts, "Trelk: Calling TessimBegingOperation...", "Trelk: Called TessimBegingOperation...");
     Log5("  Reading updated contact from phone...");
@@ -536,49 +560,67 @@ void CZembraSync::ReadSmsFromPhone() {
   try {
     CheckSmsConnection();
     CZembraDbBatch batch(m_db);
-    for (DWORD folder : m_messagesFolder.subFolders) {
-      CIdList ids;
-      Log5("Trelk: Calling TessimGetIDList(SMS)...");
-      DWORD result = TessimGetIDList(m_messages, folder, 0, ids.Get());
-      Log5("Trelk: Called TessimGetIDList(SMS)...");
-      if (result == TESSIM_FOLDER_NOT_LISTED) {
-        m_smsFolderSkipped = true;
-        continue;
-      }
-      Guard(result, LNYXError2String(result));
-      ZCLLogMessage(5, nullptr).Print("  Folder %u: %u SMSes", static_cast<unsigned>(folder),
-                                      static_cast<unsigned>(ids.Count()));
-      COperation operation(m_messages, "Trelk: Calling TessimBeginOperation(SMS)...",
-                           "Trelk: Called TessimBeginOperation(SMS)...");
-      for (DWORD i = 0; i < ids.Count(); ++i) {
-        Trelk::CUid uid = UidOf(ids[i]);
-        // A stored message is marked as still on the phone, so that the
-        // purge keeps it even when it was deleted on the PC only.
-        if (m_db && m_db->MarkSmsExisting(uid)) {
-          ZCLLogMessage(5, nullptr).Print("   SMS <%ls> already in db, discarding", uid.ToString());
-          batch.RowDone();
+    std::unordered_map<std::wstring, int> stored;
+    if (m_db) stored = m_db->SelectSmsIds();
+    // Read messages are stored a few hundred at a time; those read before a
+    // failure are stored all the same.
+    std::vector<CZembraSMS> pending;
+    auto store = [&] {
+      if (m_db && !pending.empty()) m_db->InsertSmsIfAbsent(pending);
+      batch.RowDone(static_cast<int>(pending.size()));
+      pending.clear();
+    };
+    try {
+      for (DWORD folder : m_messagesFolder.subFolders) {
+        CIdList ids;
+        Log5("Trelk: Calling TessimGetIDList(SMS)...");
+        DWORD result = TessimGetIDList(m_messages, folder, 0, ids.Get());
+        Log5("Trelk: Called TessimGetIDList(SMS)...");
+        if (result == TESSIM_FOLDER_NOT_LISTED) {
+          m_smsFolderSkipped = true;
           continue;
         }
-        CSmsItem item(m_messages);
-        Log5("Trelk: Calling TessimReadItem(SMS)...");
-        Guard(TessimReadItem(operation.Get(), &ids[i], 0, TESSIM_FORMAT_SMS, item.Get()), "TessimReadItem");
-        Log5("Trelk: Called TessimReadItem(SMS)...");
-        if ((*item).dwTextLength != 0) {
-          if (((*item).dwInfo & 15) == TESSIM_SMS_KIND_TEXT && (*item).pstrText) {
-            CZembraSMS sms(&ids[i], &*item);
-            ZCLLogMessage(5, nullptr).Print("   Read new unicode SMS <%ls>", sms.GetPhoneId().ToString());
-            if (m_db) m_db->InsertSmsIfAbsent(sms);
+        Guard(result, LNYXError2String(result));
+        ZCLLogMessage(5, nullptr).Print("  Folder %u: %u SMSes", static_cast<unsigned>(folder),
+                                        static_cast<unsigned>(ids.Count()));
+        COperation operation(m_messages, "Trelk: Calling TessimBeginOperation(SMS)...",
+                             "Trelk: Called TessimBeginOperation(SMS)...");
+        for (DWORD i = 0; i < ids.Count(); ++i) {
+          Trelk::CUid uid = UidOf(ids[i]);
+          // A stored message is marked as still on the phone, so that the
+          // purge keeps it even when it was deleted on the PC only.
+          auto known = stored.find(uid.ToString());
+          if (known != stored.end()) {
+            ZCLLogMessage(5, nullptr).Print("   SMS <%ls> already in db, discarding", uid.ToString());
+            m_db->MarkSmsExistingById(known->second);
             batch.RowDone();
-          } else {
-            Log5("   Unknown message type in SMS");
+            continue;
           }
+          CSmsItem item(m_messages);
+          Log5("Trelk: Calling TessimReadItem(SMS)...");
+          Guard(TessimReadItem(operation.Get(), &ids[i], 0, TESSIM_FORMAT_SMS, item.Get()), "TessimReadItem");
+          Log5("Trelk: Called TessimReadItem(SMS)...");
+          if ((*item).dwTextLength != 0) {
+            if (((*item).dwInfo & 15) == TESSIM_SMS_KIND_TEXT && (*item).pstrText) {
+              CZembraSMS sms(&ids[i], &*item);
+              ZCLLogMessage(5, nullptr).Print("   Read new unicode SMS <%ls>", sms.GetPhoneId().ToString());
+              pending.push_back(sms);
+              if (pending.size() >= kMessagesPerStore) store();
+            } else {
+              Log5("   Unknown message type in SMS");
+            }
+          }
+          item.Free("Trelk: Calling TessimFreeItemData(SMS)...", "Trelk: Called TessimFreeItemData(SMS)...",
+                    "TessimFreeItemData");
         }
-        item.Free("Trelk: Calling TessimFreeItemData(SMS)...", "Trelk: Called TessimFreeItemData(SMS)...",
-                  "TessimFreeItemData");
+        store();
+        ids.Free("Trelk: Calling TessimFreeIdListStructure(SMS)...", "Trelk: Called TessimFreeIdListStructure(SMS)...",
+                 "TessimFreeIdListStructure");
+        operation.End("Trelk: Calling TessimEndOperation(SMS)...", "Trelk: Called TessimEndOperation(SMS)...");
       }
-      ids.Free("Trelk: Calling TessimFreeIdListStructure(SMS)...", "Trelk: Called TessimFreeIdListStructure(SMS)...",
-               "TessimFreeIdListStructure");
-      operation.End("Trelk: Calling TessimEndOperation(SMS)...", "Trelk: Called TessimEndOperation(SMS)...");
+    } catch (...) {
+      ZCLGuarded(2, ZCL_SITE, store);
+      throw;
     }
   } catch (const ZCLException& e) {
     LogFailure(e);

@@ -60,7 +60,10 @@ private:
   void CheckEventsConnection();
   void ReadFolderInfo(DWORD handle, FolderInfo* info, const char* callingLine, const char* calledLine);
 
-  void SyncContactFromPhone(CZembraContact& contact);
+  // What the pass already knows of the contact's phone copy, read once for
+  // the pass: the rows have no index on phone_id to ask row by row.
+  enum class KnownCopy { Unknown, Absent, Unchanged, Changed };
+  void SyncContactFromPhone(CZembraContact& contact, KnownCopy known = KnownCopy::Unknown, int copyId = -1);
   void WriteImageFile(CZembraContact& contact);
   void WriteContactToPhone(CZembraContact& contact);
   bool DeleteContactFromPhone(CZembraContact& contact);

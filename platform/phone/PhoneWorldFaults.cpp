@@ -6,8 +6,8 @@
 #include "TrelkApi.h"
 #include "ZCLText.h"
 
-// Injected failures ("<entry> <code> <count>" lines, counted down across
-// processes), and the library codes that answer the world's own failures.
+// Injected failures ("<entry> <code> <count> [<skip>]" lines, counted down
+// across processes), and the library codes that answer the world's own failures.
 
 namespace PhoneSim {
 
@@ -19,7 +19,7 @@ const wchar_t kFaultsFile[] = L"faults.txt";
 
 }  // namespace
 
-void CPhoneWorld::InjectFault(const std::string& entry, DWORD code, DWORD count) {
+void CPhoneWorld::InjectFault(const std::string& entry, DWORD code, DWORD count, DWORD skip) {
   {
     // One line a fault: an entry name with a blank in it would not be read back.
     if (entry.empty() || entry.find_first_of(" \t\r\n") != std::string::npos)
@@ -28,7 +28,8 @@ void CPhoneWorld::InjectFault(const std::string& entry, DWORD code, DWORD count)
     std::string text;
     ReadWhole(Join(m_folder, kFaultsFile), &text);
     char line[160];
-    snprintf(line, sizeof(line), " 0x%08lX %lu\n", static_cast<unsigned long>(code), static_cast<unsigned long>(count));
+    snprintf(line, sizeof(line), " 0x%08lX %lu %lu\n", static_cast<unsigned long>(code),
+             static_cast<unsigned long>(count), static_cast<unsigned long>(skip));
     Changed();
     WriteUnlocked(Join(m_folder, kFaultsFile), text + entry + line);
   }
@@ -56,19 +57,31 @@ bool CPhoneWorld::TakeFault(const char* entry, DWORD* code) {
   std::string name, rest, line;
   std::ostringstream out;
   bool taken = false;
+  bool changed = false;
   while (std::getline(in, line)) {
     std::istringstream fields(line);
     std::string codeText;
-    unsigned long count = 0;
+    unsigned long count = 0, skip = 0;
     if (!(fields >> name >> codeText >> count) || count == 0) continue;
-    if (!taken && name == entry) {
-      taken = true;
-      *code = ToNumber(codeText);
-      --count;
+    fields >> skip;  // absent: 0
+    if (name == entry) {
+      // Every line of the entry counts this call; the first one due fails it.
+      if (skip > 0) {
+        --skip;
+        changed = true;
+      } else if (!taken) {
+        taken = changed = true;
+        *code = ToNumber(codeText);
+        --count;
+      }
     }
-    if (count > 0) out << name << " " << codeText << " " << count << "\n";
+    if (count > 0) {
+      out << name << " " << codeText << " " << count;
+      if (skip > 0) out << " " << skip;
+      out << "\n";
+    }
   }
-  if (taken) WriteUnlocked(path, out.str());
+  if (changed) WriteUnlocked(path, out.str());
   return taken;
 }
 

@@ -26,7 +26,8 @@ int Usage() {
            L"  show <serial>                    one phone in full\n"
            L"  notify <added|removed|updated|list> [<serial>] [--media N] [--info N]\n"
            L"                                   a device notification as such (the serial may be \"\")\n"
-           L"  fault <entry> <code> <count>     the next <count> calls of <entry> fail with <code>\n"
+           L"  fault <entry> <code> <count> [skip]  after <skip> calls that pass (default 0), the next\n"
+           L"                                   <count> calls of <entry> fail with <code>\n"
            L"  clear-faults                     drop every pending failure\n"
            L"  world                            print the world folder\n"
            L"  add-contact <serial> --vcard TEXT|--file F [--uid U]   put a contact on the phone; prints its uid\n"
@@ -272,8 +273,9 @@ int Run(int argc, wchar_t** argv) {
     return 0;
   }
   if (command == L"fault") {
-    if (argc - i != 3) return Usage();
-    world.InjectFault(ZCLWideToUtf8(argv[i]), Number(argv[i + 1]), Number(argv[i + 2]));
+    if (argc - i != 3 && argc - i != 4) return Usage();
+    world.InjectFault(ZCLWideToUtf8(argv[i]), Number(argv[i + 1]), Number(argv[i + 2]),
+                      argc - i == 4 ? Number(argv[i + 3]) : 0);
     return 0;
   }
   if (command == L"notify") {

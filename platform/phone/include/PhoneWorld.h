@@ -9,7 +9,7 @@
 // simulated libraries loaded and by the tools that edit it (phonectl, tests).
 //
 //   <world>\generation           counter, raised by every write
-//   <world>\faults.txt           "<entry> <code> <count>" lines
+//   <world>\faults.txt           "<entry> <code> <count> [<skip>]" lines
 //   <world>\notices.txt          device notifications asked for as such (the last 100)
 //   <world>\phones\<folder>\phone.txt       identity (the serial number itself), connections, device information
 //   <world>\phones\<folder>\contacts\<uid>.vcf     (one vCard per uid, its bytes)
@@ -177,8 +177,9 @@ public:
   std::vector<CNotice> ReadNotices(DWORD afterSequence);
   DWORD LastNoticeSequence();
 
-  // The next count calls of the named entry fail with code.
-  void InjectFault(const std::string& entry, DWORD code, DWORD count);
+  // After skip calls of the named entry that pass, the next count calls fail
+  // with code (skip k-1, count 1: only the k-th call fails).
+  void InjectFault(const std::string& entry, DWORD code, DWORD count, DWORD skip = 0);
   void ClearFaults();
   // Consumes one pending failure of the entry, across processes.
   bool TakeFault(const char* entry, DWORD* code);

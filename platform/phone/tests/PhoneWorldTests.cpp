@@ -219,6 +219,32 @@ TEST_F(PhoneWorldTest, FaultsCountDownPerEntryAcrossProcesses) {
   EXPECT_FALSE(m_world->TakeFault("LNYXGetDevices", &code));
 }
 
+// The sweep of the sync tests fails one call at a time, by its position.
+TEST_F(PhoneWorldTest, AFaultCanHitOnlyTheKthCall) {
+  ASSERT_EQ(FinishProgram(StartProgram(L"phonectl.exe", L"fault TessimReadItem 0x80100010 1 2")), 0u);
+  m_world->InjectFault("TessimWriteItem", ELNYX_MEMORY_FULL, 2, 1);
+  DWORD code = 0;
+  EXPECT_FALSE(m_world->TakeFault("TessimReadItem", &code));
+  EXPECT_FALSE(m_world->TakeFault("TessimWriteItem", &code));
+  EXPECT_FALSE(m_world->TakeFault("TessimReadItem", &code));
+  EXPECT_TRUE(m_world->TakeFault("TessimReadItem", &code));
+  EXPECT_EQ(code, ELNYX_UNKNOWN_ERROR);
+  EXPECT_FALSE(m_world->TakeFault("TessimReadItem", &code));
+  EXPECT_TRUE(m_world->TakeFault("TessimWriteItem", &code));
+  EXPECT_EQ(code, ELNYX_MEMORY_FULL);
+  EXPECT_TRUE(m_world->TakeFault("TessimWriteItem", &code));
+  EXPECT_FALSE(m_world->TakeFault("TessimWriteItem", &code));
+
+  // A waiting fault does not hold back one due now on the same entry.
+  m_world->InjectFault("TessimEndOperation", 1, 1, 5);
+  m_world->InjectFault("TessimEndOperation", 2, 1);
+  EXPECT_TRUE(m_world->TakeFault("TessimEndOperation", &code));
+  EXPECT_EQ(code, 2u);
+  for (int i = 0; i < 4; ++i) EXPECT_FALSE(m_world->TakeFault("TessimEndOperation", &code));
+  EXPECT_TRUE(m_world->TakeFault("TessimEndOperation", &code));
+  EXPECT_EQ(code, 1u);
+}
+
 // Every process with the library loaded announces the arrival from its own thread.
 TEST_F(PhoneWorldTest, ArrivalReachesEveryProcessWithTheLibraryLoaded) {
   const wchar_t* names[2] = {L"phone_tests.ready.1", L"phone_tests.ready.2"};
