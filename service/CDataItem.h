@@ -39,6 +39,13 @@ public:
     Guard lock(this);
     return m_record ? *m_record : Record();
   }
+  // Changes the object's own record under its lock (what a run learnt about
+  // the item, such as the database id of its first store).
+  template <class Edit>
+  void EditRecord(Edit edit) {
+    Guard lock(this);
+    if (m_record) edit(*m_record);
+  }
   std::wstring GetSerialNumber() {
     Guard lock(this);
     return m_serialNumber;

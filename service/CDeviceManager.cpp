@@ -2,8 +2,8 @@
 #include <memory>
 #include "CDeviceManager.h"
 #include "CDevice.h"
-#include "CStandInDeviceImpl.h"
 #include "CZembra.h"
+#include "CZembraGenericDeviceImpl.h"
 #include "ComText.h"
 #include "DeviceTasks.h"
 #include "TrelkDevice.h"

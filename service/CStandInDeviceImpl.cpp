@@ -3,5 +3,3 @@
 #include "ZCLException.h"
 
 void CStandInDeviceImpl::NotImplemented() { ZCLThrowOnFalse(false, "Not implemented!"); }
-
-CZembraDeviceImpl* CreateDeviceImpl(CZembraDevice&, CZembra*) { return new CStandInDeviceImpl(); }

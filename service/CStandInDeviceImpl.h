@@ -5,10 +5,10 @@
 class CZembra;
 class CZembraDevice;
 
-// The implementation attached to a connected phone until the phone's own
-// one exists: it comes up at once and reaches nothing on the phone. Every
-// synchronisation and sending answers "Not implemented!"; selections are the
-// device object's own, from its database.
+// An implementation that comes up at once and reaches nothing on the phone,
+// for tests that replace the phone's own: every synchronisation and sending
+// answers "Not implemented!"; selections are the device object's own, from
+// its database.
 class CStandInDeviceImpl : public CZembraDeviceImpl {
 public:
   bool Initialize() override { return true; }
@@ -30,8 +30,3 @@ private:
   static void NotImplemented();
   ZCLObjectTracer<CStandInDeviceImpl> m_tracer;
 };
-
-// The implementation the device manager attaches to a phone that came
-// online. The phone's own implementation, over content access, event log
-// and call control, plugs in here.
-CZembraDeviceImpl* CreateDeviceImpl(CZembraDevice& device, CZembra* zembra);

@@ -7,6 +7,8 @@
 class CGetContactsOperation
     : public CSerialNumberOperation<CGetContactsOperation, IGetContactsOperation> {
 protected:
+  void Run() override;
+  void DoWork(CZembraDevice* device) override;
   const wchar_t* GetCatchAllText() override { return L"Unknown error while getting contacts!"; }
 
 private:
@@ -23,6 +25,11 @@ public:
 
 protected:
   const wchar_t* GetMissingObjectText() override { return L"No Contact!"; }
+  // The phone is the one the contact object belongs to.
+  bool GetDeviceSerial(std::wstring& serial) override {
+    serial = this->GetAssignedObject()->GetSerialNumber();
+    return true;
+  }
 };
 
 class CUpdateContactOperation
@@ -32,6 +39,7 @@ public:
   static const HRESULT kAssignFailureResult = E_UNEXPECTED;
 
 protected:
+  void DoWork(CZembraDevice* device) override;
   const wchar_t* GetCatchAllText() override { return L"Unknown error while updating contact!"; }
 
 private:
@@ -45,6 +53,7 @@ public:
   static const HRESULT kAssignFailureResult = E_INVALIDARG;
 
 protected:
+  void DoWork(CZembraDevice* device) override;
   const wchar_t* GetCatchAllText() override { return L"Unknown error while deleting contact!"; }
 
 private:

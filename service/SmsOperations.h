@@ -6,6 +6,7 @@
 // The message operations.
 class CGetSmsOperation : public CSerialNumberOperation<CGetSmsOperation, IGetSmsOperation> {
 protected:
+  void DoWork(CZembraDevice* device) override;
   const wchar_t* GetCatchAllText() override { return L"Unknown error while getting sms!"; }
 
 private:
@@ -22,6 +23,11 @@ public:
 
 protected:
   const wchar_t* GetMissingObjectText() override { return L"No Message!"; }
+  // The phone is the one the message object belongs to.
+  bool GetDeviceSerial(std::wstring& serial) override {
+    serial = this->GetAssignedObject()->GetSerialNumber();
+    return true;
+  }
 };
 
 class CUpdateSmsOperation : public CSmsOperation<CUpdateSmsOperation, IUpdateSmsOperation> {
@@ -30,6 +36,7 @@ public:
   static const HRESULT kAssignFailureResult = E_UNEXPECTED;
 
 protected:
+  void DoWork(CZembraDevice* device) override;
   const wchar_t* GetCatchAllText() override { return L"Unknown error while updating sms!"; }
 
 private:
@@ -56,6 +63,7 @@ public:
   }
 
 protected:
+  void DoWork(CZembraDevice* device) override;
   const wchar_t* GetCatchAllText() override { return L"Unknown error while deleting sms!"; }
 
 private:

@@ -3,9 +3,12 @@
 #include <regex>
 #include <thread>
 #include "CSZembraModule.h"
+#include "CContact.h"
 #include "COperationTask.h"
+#include "CStandInDeviceImpl.h"
 #include "CZembra.h"
 #include "TestModule.h"
+#include "StoreTestSupport.h"
 #include "TrelkBinding.h"
 #include "ZCLWait.h"
 #include "ZembraTestSupport.h"
@@ -375,24 +378,29 @@ TEST_F(MainObjectTest, AClientWhoseProcessIsGoneIsDisabledAtItsNextEventAndRemov
   EXPECT_EQ(1, gone->Count("NewDevice"));
 }
 
-TEST_F(MainObjectTest, AnOperationWhoseWorkIsNotBuiltFailsWithNotImplemented) {
+TEST_F(MainObjectTest, AnOperationThePhoneCannotDoFailsWithTheDevicesReason) {
   CRecordingCallback* recorder = nullptr;
   CComPtr<IZembraCallback> callback;
   std::wstring id = Connect(&recorder, callback);
+  storetest::TempFolder folder(L"not-built");
   CZembraDevicePtr phone = std::make_shared<CZembraDevice>();
   phone->SetSerialNumber(L"NOT-BUILT");
+  phone->SetDataFolder(folder.Path().c_str());
+  phone->SetDeviceImpl(new CStandInDeviceImpl());
   phone->SetState(DeviceConnected);
   Main()->GetDeviceManager().GetDeviceList().Add(phone, false);
   CComPtr<IOperation> op;
-  ASSERT_EQ(S_OK, CreateOperation(id, IID_IGetContactsOperation, op));
-  CComQIPtr<IGetContactsOperation> contacts(op.p);
-  ASSERT_EQ(S_OK, contacts->put_SerialNumber(CComBSTR(L"NOT-BUILT")));
+  ASSERT_EQ(S_OK, CreateOperation(id, IID_IUpdateContactOperation, op));
+  CComQIPtr<IUpdateContactOperation> update(op.p);
+  CComPtr<CComObject<CContact>> contact = NewComObject<CContact>();
+  contact->Init(nullptr, L"NOT-BUILT");
+  ASSERT_EQ(S_OK, update->put_Contact(contact));
   CComBSTR operationId;
   op->get_OperationId(&operationId);
   ASSERT_EQ(S_OK, m_zembra->BeginOperation(op));
   ASSERT_TRUE(recorder->WaitFor("OperationFailed", 1));
   CallbackCall failed = recorder->Last("OperationFailed");
-  EXPECT_EQ(E_NOTIMPL, failed.hr);
+  EXPECT_EQ(E_FAIL, failed.hr);
   EXPECT_EQ(std::wstring(operationId.m_str), failed.operationId);
   EXPECT_NE(std::wstring::npos, failed.description.find(L"Not implemented!"));
   EXPECT_EQ(L"", failed.source);
@@ -409,6 +417,7 @@ TEST_F(MainObjectTest, AnOperationWhoseWorkIsNotBuiltFailsWithNotImplemented) {
   EXPECT_EQ(E_FAIL, recorder->Last("OperationFailed").hr);
   EXPECT_EQ(L"No Contact!", recorder->Last("OperationFailed").description);
   EXPECT_EQ(S_OK, m_zembra->CancelOperation(op));
+  phone->m_db.Close();  // the folder goes before the device list does
 }
 
 ULONG References(IUnknown* object) {

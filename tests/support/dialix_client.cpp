@@ -36,6 +36,17 @@
 //   log                    prints every callback call with its thread and time
 //   set <property> <value> sets a property of the next send, compose or call operation
 //   call-states            prints the call notifications received: state, serial, number
+//   serial <serial>        the phone the next contacts, sms and events operations name
+//   contact-new <vcard>    a new contact of the last contact list, with that vCard
+//   contact-pick <n>       the last contact list's n-th contact (from 1)
+//   contact-vcard <vcard>  sets the picked contact's vCard (\n in the text becomes CRLF)
+//   sms-pick <n>           the last message list's n-th message (from 1)
+//   sms-status <n>         sets the picked message's status
+//   delete-flags <n>       the DeleteFlags of the next delete-sms operation
+//                          (update-/delete- operations take the picked contact or message)
+//   contacts-print, sms-print, events-print  print the list the last operation returned
+//   Notifications are printed as they arrive: "notification: message serial=.. text=.."
+//   and "notification: events serial=..".
 // Exit code 0 when every command did what it names, 1 otherwise, 2 on a time-out.
 // DIALIX_SERVICE_EXE names the service program pid and wait-* look for.
 #include <windows.h>
@@ -110,6 +121,45 @@ const IID* OperationKind(const wchar_t* name) {
       {L"compose", &IID_IComposeMessageOperation}, {L"call", &IID_ICreateCallOperation},
       {L"events", &IID_IGetEventsOperation}};
   return FindKind(kinds, sizeof(kinds) / sizeof(kinds[0]), name);
+}
+
+std::wstring Text(const CComBSTR& text) { return text ? std::wstring(text.m_str) : std::wstring(); }
+
+// Prints each message-received and events-updated notification as it
+// arrives, then records it as the recording callback does.
+class CPrintingCallback : public CRecordingCallback {
+public:
+  STDMETHOD(Notification)(BSTR id, REFIID kind, ISNotification* notification) override {
+    CComQIPtr<IMessageReceivedNotification> message(notification);
+    CComQIPtr<IEventsUpdatedNotification> events(notification);
+    CComBSTR serial;
+    if (message) {
+      CComPtr<ISms> sms;
+      CComBSTR text;
+      message->get_SerialNumber(&serial);
+      if (SUCCEEDED(message->get_Message(&sms)) && sms) sms->get_Message(&text);
+      std::printf("notification: message serial=%ls text=%ls\n", Text(serial).c_str(), Text(text).c_str());
+    } else if (events) {
+      events->get_SerialNumber(&serial);
+      std::printf("notification: events serial=%ls\n", Text(serial).c_str());
+    }
+    std::fflush(stdout);
+    return CRecordingCallback::Notification(id, kind, notification);
+  }
+};
+
+// "\n" in a command-line text is a line break of the vCard (CRLF).
+CComBSTR VCardArgument(const wchar_t* text) {
+  std::wstring card;
+  for (const wchar_t* p = text; *p; ++p) {
+    if (p[0] == L'\\' && p[1] == L'n') {
+      card += L"\r\n";
+      ++p;
+    } else {
+      card += *p;
+    }
+  }
+  return CComBSTR(card.c_str());
 }
 
 class CClient {
@@ -219,6 +269,39 @@ public:
         status = 0;
       } else if (command == L"call-states") {
         status = PrintCallStates();
+      } else if (command == L"serial" && argument) {
+        ++i;
+        m_serial = argument;
+        status = 0;
+      } else if (command == L"contact-new" && argument) {
+        ++i;
+        status = NewContact(argument);
+      } else if (command == L"contact-pick" && argument) {
+        ++i;
+        status = PickContact(_wtoi(argument));
+      } else if (command == L"contact-vcard" && argument) {
+        ++i;
+        HRESULT hr = m_contact ? m_contact->put_VCard(VCardArgument(argument)) : E_POINTER;
+        std::printf("contact-vcard: hr=0x%08lX\n", static_cast<unsigned long>(hr));
+        status = SUCCEEDED(hr) ? 0 : 1;
+      } else if (command == L"sms-pick" && argument) {
+        ++i;
+        status = PickSms(_wtoi(argument));
+      } else if (command == L"sms-status" && argument) {
+        ++i;
+        HRESULT hr = m_sms ? m_sms->put_Status(_wtoi(argument)) : E_POINTER;
+        std::printf("sms-status: hr=0x%08lX\n", static_cast<unsigned long>(hr));
+        status = SUCCEEDED(hr) ? 0 : 1;
+      } else if (command == L"delete-flags" && argument) {
+        ++i;
+        m_deleteFlags = _wtoi(argument);
+        status = 0;
+      } else if (command == L"contacts-print") {
+        status = PrintContacts();
+      } else if (command == L"sms-print") {
+        status = PrintSms();
+      } else if (command == L"events-print") {
+        status = PrintEvents();
       } else {
         std::printf("unknown command: %ls\n", command.c_str());
         status = 1;
@@ -329,8 +412,8 @@ private:
       if (!m_hung || !m_never) return 1;
     }
     m_callback.Release();
-    CComObject<CRecordingCallback>* callback = nullptr;
-    HRESULT hr = CComObject<CRecordingCallback>::CreateInstance(&callback);
+    CComObject<CPrintingCallback>* callback = nullptr;
+    HRESULT hr = CComObject<CPrintingCallback>::CreateInstance(&callback);
     if (SUCCEEDED(hr)) {
       m_callback = callback;
       m_recorder = callback;
@@ -404,6 +487,7 @@ private:
     CComBSTR operationId;
     if (SUCCEEDED(created)) {
       m_operation->get_OperationId(&operationId);
+      SetItemProperties(m_operation);
       if (!SetProperties()) return 1;
       begun = m_zembra->BeginOperation(m_operation);
     }
@@ -630,6 +714,150 @@ private:
                                       : (" serial=" + ZCLWideToUtf8(call.serial) + " state=" +
                                          std::to_string(call.state)).c_str());
   }
+
+  // What serial, contact-*, sms-* and delete-flags chose, for the operation
+  // about to begin; an operation without such a property is left alone.
+  void SetItemProperties(IOperation* op) {
+    CComBSTR serial(m_serial.c_str());
+    if (!m_serial.empty()) {
+      if (CComQIPtr<IGetContactsOperation> contacts = op) contacts->put_SerialNumber(serial);
+      if (CComQIPtr<IGetSmsOperation> sms = op) sms->put_SerialNumber(serial);
+      if (CComQIPtr<IGetEventsOperation> events = op) events->put_SerialNumber(serial);
+    }
+    if (m_contact) {
+      if (CComQIPtr<IUpdateContactOperation> update = op) update->put_Contact(m_contact);
+      if (CComQIPtr<IDeleteContactOperation> remove = op) remove->put_Contact(m_contact);
+    }
+    if (m_sms) {
+      if (CComQIPtr<IUpdateSmsOperation> update = op) update->put_Sms(m_sms);
+      if (CComQIPtr<IDeleteSmsOperation> remove = op) remove->put_Sms(m_sms);
+    }
+    if (CComQIPtr<IDeleteSmsOperation> remove = op) remove->put_DeleteFlags(m_deleteFlags);
+  }
+
+  template <class List>
+  CComPtr<List> LastList() {
+    CComPtr<IUnknown> data;
+    if (m_operation) m_operation->get_OperationData(&data);
+    CComQIPtr<List> list(data.p);
+    return CComPtr<List>(list.p);
+  }
+
+  int NewContact(const wchar_t* vcard) {
+    CComPtr<IContactList> list = LastList<IContactList>();
+    m_contact.Release();
+    HRESULT hr = list ? list->CreateContact(&m_contact) : E_POINTER;
+    if (SUCCEEDED(hr)) hr = m_contact->put_VCard(VCardArgument(vcard));
+    std::printf("contact-new: hr=0x%08lX\n", static_cast<unsigned long>(hr));
+    return SUCCEEDED(hr) ? 0 : 1;
+  }
+
+  int PickContact(long index) {
+    CComPtr<IContactList> list = LastList<IContactList>();
+    m_contact.Release();
+    HRESULT hr = list ? list->get_Item(index, &m_contact) : E_POINTER;
+    std::printf("contact-pick: %ld hr=0x%08lX\n", index, static_cast<unsigned long>(hr));
+    return SUCCEEDED(hr) ? 0 : 1;
+  }
+
+  int PickSms(long index) {
+    CComPtr<ISmsList> list = LastList<ISmsList>();
+    m_sms.Release();
+    HRESULT hr = list ? list->get_Item(index, &m_sms) : E_POINTER;
+    std::printf("sms-pick: %ld hr=0x%08lX\n", index, static_cast<unsigned long>(hr));
+    return SUCCEEDED(hr) ? 0 : 1;
+  }
+
+  // The picked item when the last operation was an update or delete,
+  // otherwise the list's.
+  int PrintContacts() {
+    CComPtr<IContactList> list = LastList<IContactList>();
+    CComPtr<IUnknown> data;
+    if (m_operation) m_operation->get_OperationData(&data);
+    CComQIPtr<IContact> single(data.p);
+    long count = 0;
+    if (!list && !single) {
+      std::printf("contacts: none\n");
+      return 1;
+    }
+    if (list) list->get_Count(&count);
+    if (list) std::printf("contacts: count=%ld\n", count);
+    for (long i = 1; single || i <= count; ++i) {
+      CComPtr<IContact> contact = single ? CComPtr<IContact>(single.p) : CComPtr<IContact>();
+      if (!single && (FAILED(list->get_Item(i, &contact)) || !contact)) continue;
+      CComBSTR dbId, uid, name, photo;
+      contact->get_DbId(&dbId);
+      contact->get_PhoneId(&uid);
+      contact->get_FormattedName(&name);
+      contact->get_PhotoPath(&photo);
+      std::printf("contact: dbid=%ls uid=%ls name=%ls photo=%ls\n", Text(dbId).c_str(), Text(uid).c_str(),
+                  Text(name).c_str(), Text(photo).c_str());
+      if (single) break;
+    }
+    return 0;
+  }
+
+  int PrintSms() {
+    CComPtr<ISmsList> list = LastList<ISmsList>();
+    long count = 0;
+    if (!list || FAILED(list->get_Count(&count))) {
+      std::printf("sms: none\n");
+      return 1;
+    }
+    std::printf("sms: count=%ld\n", count);
+    for (long i = 1; i <= count; ++i) {
+      CComPtr<ISms> sms;
+      if (FAILED(list->get_Item(i, &sms)) || !sms) continue;
+      CComBSTR dbId, uid, text, time, number;
+      long status = 0, folder = 0, addresses = 0;
+      sms->get_DbId(&dbId);
+      sms->get_PhoneId(&uid);
+      sms->get_Message(&text);
+      sms->get_TimeStamp(&time);
+      sms->get_Status(&status);
+      sms->get_Folder(&folder);
+      CComPtr<IAddressList> list;
+      if (SUCCEEDED(sms->get_Addresses(&list)) && list && SUCCEEDED(list->get_Count(&addresses)) &&
+          addresses > 0) {
+        CComPtr<IAddress> first;
+        if (SUCCEEDED(list->get_Item(1, &first)) && first) first->get_Address(&number);
+      }
+      std::printf("sms: dbid=%ls uid=%ls status=%ld folder=%ld time=%ls number=%ls text=%ls\n",
+                  Text(dbId).c_str(), Text(uid).c_str(), status, folder, Text(time).c_str(),
+                  Text(number).c_str(), Text(text).c_str());
+    }
+    return 0;
+  }
+
+  int PrintEvents() {
+    CComPtr<IEventList> list = LastList<IEventList>();
+    long count = 0;
+    if (!list || FAILED(list->get_Count(&count))) {
+      std::printf("events: none\n");
+      return 1;
+    }
+    std::printf("events: count=%ld\n", count);
+    for (long i = 1; i <= count; ++i) {
+      CComPtr<IEvent> event;
+      if (FAILED(list->get_Item(i, &event)) || !event) continue;
+      CComBSTR id, number, name, time;
+      long type = 0, direction = 0;
+      event->get_Id(&id);
+      event->get_Type(&type);
+      event->get_Direction(&direction);
+      event->get_Number(&number);
+      event->get_Name(&name);
+      event->get_TimeStamp(&time);
+      std::printf("event: id=%ls type=%ld direction=%ld number=%ls name=%ls time=%ls\n", Text(id).c_str(), type,
+                  direction, Text(number).c_str(), Text(name).c_str(), Text(time).c_str());
+    }
+    return 0;
+  }
+
+  std::wstring m_serial;
+  CComPtr<IContact> m_contact;
+  CComPtr<ISms> m_sms;
+  long m_deleteFlags = 0;
 
   CComPtr<IZembra> m_zembra;
   CComPtr<IZembraCallback> m_callback;

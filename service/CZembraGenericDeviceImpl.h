@@ -1,0 +1,83 @@
+#pragma once
+#include <windows.h>
+#include <memory>
+#include "CContentAccess.h"
+#include "CEventLog.h"
+#include "CSMSNotificationListener.h"
+#include "CZembraDeviceInfo.h"
+#include "IZembraDevice.h"
+#include "TrelkApi.h"
+#include "ZCLLogger.h"
+
+class CZembra;
+class CZembraDevice;
+class CZembraSync;
+
+// The connection to one online phone over the content-access and event-log
+// libraries, with the phone's sync engine.
+// Initialize and Uninitialize run on the device manager's thread; the sync
+// slots, SendMessage and MarkSmsAsRead on the task-queue thread, under the
+// device object's lock, which also orders them against the two. The sinks
+// run on the libraries' notification threads: they read only the identity,
+// the message connection's handle and the main object, and queue tasks.
+class CZembraGenericDeviceImpl : public CZembraDeviceImpl, public ITessimNotify, public ILOGVEXNotify {
+public:
+  CZembraGenericDeviceImpl(CZembraDevice& device, CZembra* zembra);
+  ~CZembraGenericDeviceImpl() override;
+
+  bool CallControlEnabled() override;
+  bool EventLogEnabled() override;
+  void SendMessage(const wchar_t* number, const wchar_t* text) override;
+  void SyncContactsFromPhone() override;
+  void SyncContactsToPhone() override;
+  void SelectContacts(IZembraDbCB*) override {}
+  void SyncSmsFromPhone() override;
+  void SyncSmsToPhone() override;
+  void SelectSms(IZembraDbCB*) override {}
+  void MarkSmsAsRead(Trelk::CUid uid) override;
+  void SyncEvents() override;
+  void SelectEvents(IZembraDbCB*) override {}
+  bool Initialize() override;
+  void Uninitialize() override;
+
+  DWORD OnTessimNotify(DWORD dwReason, DWORD dwStatus, TESSIM_ITEM_ID* pItemId) override;
+  DWORD OnLOGVEXNtf(DWORD dwParam, void* pIndicationData) override;
+  DWORD OnLOGVEXConnectionLostNtf() override;
+
+  // Test seam: step `step` (1 to 8) of the next Uninitialize throws.
+  static void FailUninitializeStepForTests(int step);
+
+private:
+  CZembraGenericDeviceImpl(const CZembraGenericDeviceImpl&) = delete;
+  CZembraGenericDeviceImpl& operator=(const CZembraGenericDeviceImpl&) = delete;
+
+  const wchar_t* Serial() const { return m_identity.GetSerialNumber(); }
+  // One step of Initialize: a failure is logged with the text and the
+  // handler's position; a connection-group code makes it fatal.
+  template <class Step>
+  void RunStep(const char* text, const std::string& position, Step step);
+  void Forward(const char* name, void (CZembraSync::*sync)());
+  void RegisterWithCallControl();
+  void UnregisterFromCallControl();
+
+  ZCLObjectTracer<CZembraGenericDeviceImpl> m_tracer;
+  bool m_callControl = false;
+  bool m_eventLog = false;
+  bool m_smsConnected = false;
+  bool m_smsNotifications = false;
+  CZembraDeviceInfo m_identity;
+  CZembraDevice& m_device;
+  CZembra* m_zembra;
+  Trelk::CSMSConnection m_smsConnection;
+  Trelk::CContentAccess m_contentAccess;
+  Trelk::CSMSNotificationListener m_smsListener;
+  Trelk::CEventLog m_eventLogLibrary;
+  Trelk::CEventLogConnection m_eventLogConnection;
+  Trelk::CEventLogNotificationListener m_eventLogListener;
+  bool m_eventLogNotifications = false;
+  std::unique_ptr<CZembraSync> m_sync;
+  bool m_fatal = false;  // Initialize only
+};
+
+// The implementation the device manager attaches to a phone that came online.
+CZembraDeviceImpl* CreateDeviceImpl(CZembraDevice& device, CZembra* zembra);
