@@ -9,7 +9,7 @@
 set -uo pipefail
 source "$DIALIX_SOURCE/tests/support/service.sh"
 export DIALIX_SERVICE_EXE=dialix_test_service.exe
-export DIALIX_TEST_CALLING_PHONES=1
+export DIALIX_TEST_CALLING_PHONES=1 DIALIX_TEST_CALLUI_RECORDER=1
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
