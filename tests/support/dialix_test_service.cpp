@@ -69,8 +69,11 @@ public:
         FAILED(::CoRegisterClassObject(CLSID_CallUI, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &m_cookie)))
       ZCLLogMessage(1, nullptr, "The call-window recorder could not be registered\n");
   }
+  // The library stays loaded: its window-queue thread may still be ending,
+  // and unloading under it would hang the process at exit.
   ~CRecorderRegistration() {
     if (m_cookie) ::CoRevokeClassObject(m_cookie);
+    m_library.Detach();
   }
 
 private:
