@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <objbase.h>
 #include <process.h>
 #include "CThreadHandle.h"
 
@@ -14,15 +15,25 @@ bool CThreadHandle::Create(ZCLThreadProcedure procedure, void* parameter, int pr
   return Resume();
 }
 
+// A thread of a single-threaded apartment keeps serving calls into it while it
+// waits: the thread it waits for may be inside such a call.
+DWORD ZCLWaitServingApartment(HANDLE handle, DWORD milliseconds) {
+  DWORD index = 0;
+  HRESULT hr = ::CoWaitForMultipleHandles(0, milliseconds, 1, &handle, &index);
+  if (hr == S_OK) return WAIT_OBJECT_0;
+  if (hr == RPC_S_CALLPENDING) return WAIT_TIMEOUT;
+  return ::WaitForSingleObject(handle, milliseconds);  // no apartment here
+}
+
 bool CThreadHandle::Wait(DWORD* exitCode) {
   if (!m_handle) return false;
   DWORD local = 0;
-  WaitForSingleObject(m_handle, INFINITE);
+  ZCLWaitServingApartment(m_handle, INFINITE);
   return GetExitCodeThread(m_handle, exitCode ? exitCode : &local) != FALSE;
 }
 
 bool CThreadHandle::WaitFor(DWORD milliseconds) {
-  return m_handle && WaitForSingleObject(m_handle, milliseconds) == WAIT_OBJECT_0;
+  return m_handle && ZCLWaitServingApartment(m_handle, milliseconds) == WAIT_OBJECT_0;
 }
 
 bool CThreadHandle::Resume() {

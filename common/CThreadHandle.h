@@ -1,6 +1,10 @@
 #pragma once
 #include <windows.h>
 
+// Waits for one handle at most the given time (WAIT_OBJECT_0 or WAIT_TIMEOUT);
+// a thread of a single-threaded apartment serves calls into it meanwhile.
+DWORD ZCLWaitServingApartment(HANDLE handle, DWORD milliseconds);
+
 // The procedure a thread runs: the run-time library's thread start signature.
 typedef unsigned(__stdcall* ZCLThreadProcedure)(void* parameter);
 
@@ -16,6 +20,7 @@ public:
   // handle, when the thread cannot be started; false with the handle kept
   // when it started but could not be resumed (Resume tries again).
   bool Create(ZCLThreadProcedure procedure, void* parameter, int priority = 0);
+  // Both waits serve the caller's apartment (ZCLWaitServingApartment).
   // Waits without time-out, then reads the exit code into the place given
   // (or nowhere); true when the exit code could be read.
   bool Wait(DWORD* exitCode = nullptr);

@@ -134,9 +134,7 @@ void CCallControl::Shutdown() {
       CHandle thread(::CreateThread(nullptr, 0, &StopDevicesThread, devices.get(), 0, nullptr));
       if (thread) {
         devices.release();
-        DWORD index = 0;
-        HANDLE handles[] = {thread.Get()};
-        if (::CoWaitForMultipleHandles(0, kStopWaitMs, 1, handles, &index) == RPC_S_CALLPENDING)
+        if (ZCLWaitServingApartment(thread.Get(), kStopWaitMs) == WAIT_TIMEOUT)
           ZCLLogMessage(1, nullptr, "CCallControl::Shutdown: phones still stopping after %lu ms",
                         static_cast<unsigned long>(kStopWaitMs));
       }

@@ -33,13 +33,11 @@ bool CZembraDevice::SetDeviceImpl(CZembraDeviceImpl* impl) {
   } else {
     m_impl = std::move(incoming);
   }
+  m_hasImpl = m_impl != nullptr;
   return m_impl ? m_impl->Initialize() : true;
 }
 
-bool CZembraDevice::HasDeviceImpl() {
-  CLockGuard lock(&m_lock);
-  return m_impl != nullptr;
-}
+bool CZembraDevice::HasDeviceImpl() { return m_hasImpl; }
 
 std::wstring CZembraDevice::GetDataFolder() {
   CLockGuard lock(&m_lock);

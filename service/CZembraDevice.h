@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <atomic>
 #include <memory>
 #include <string>
 #include "CLockable.h"
@@ -39,6 +40,8 @@ public:
   // deleted unless it is the same object. Returns the new one's Initialize,
   // or true for null.
   bool SetDeviceImpl(CZembraDeviceImpl* impl);
+  // Without the lock: an apartment thread that asks must not wait out a
+  // start-up or tear-down that calls into its apartment.
   bool HasDeviceImpl();
 
   std::wstring GetDataFolder();
@@ -79,6 +82,7 @@ private:
   ZCLObjectTracer<CZembraDevice> m_tracer;
   CLockable m_lock;
   std::unique_ptr<CZembraDeviceImpl> m_impl;
+  std::atomic<bool> m_hasImpl{false};
   std::wstring m_dataFolder;
 };
 

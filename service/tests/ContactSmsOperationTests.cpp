@@ -6,6 +6,7 @@
 #include "CContactList.h"
 #include "COperationTask.h"
 #include "CSms.h"
+#include "CThreadHandle.h"
 #include "PhoneTasks.h"
 #include "RecordingDeviceImpl.h"
 #include "Selectors.h"
@@ -286,7 +287,8 @@ protected:
   void Drain() {
     CManualEvent done;
     Main()->AddTask(new CSetEventTask(done.Get()));
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(done.Get(), 20000));
+    // The test thread is the apartment the call-window object lives in.
+    ASSERT_EQ(WAIT_OBJECT_0, ZCLWaitServingApartment(done.Get(), 20000));
   }
   static CZembraSMS* Received(const char* uid, int folder = 1) {
     CZembraSMS* sms = new CZembraSMS(Message(uid, L"arrived"));

@@ -13,12 +13,15 @@
 
 // The main object in this process over a simulated phone world and a device
 // cache of the test's own, with one client connected through a recording
-// callback. The task queue can be held shut.
+// callback. The task queue can be held shut. As in the service, the test
+// thread is the module's single-threaded apartment, where call control makes
+// the call-window object: its waits serve the apartment (ZCLWaitUntil,
+// ZCLWaitServingApartment), or a call into that object never returns.
 class ServiceFixture : public LogFileTest {
 protected:
   void SetUp() override {
     LogFileTest::SetUp();
-    ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);  // RPC_E_CHANGED_MODE under the module
     // Wine hands out process ids again: a run that was killed may have left
     // a cache under this one's name.
     PhoneSim::DeleteFolderTree(m_cache.Path() + L"\\data");
