@@ -62,6 +62,18 @@ protected:
         changes.emplace_back(call.method, call.state);
     return changes;
   }
+  // A failing phone is told connecting, then disconnected; the start's listing
+  // and the phone's arrival can both announce it, and each announcement tries
+  // again, so more such pairs may follow.
+  void ExpectOnlyFailedTries(const wchar_t* serial) {
+    std::vector<std::pair<std::string, int>> changes = Changes(serial);
+    ASSERT_GE(changes.size(), 2u);
+    EXPECT_EQ(std::make_pair(std::string("NewDevice"), static_cast<int>(DeviceConnecting)), changes[0]);
+    for (size_t i = 1; i < changes.size(); ++i) {
+      EXPECT_EQ("DeviceStateChanged", changes[i].first);
+      EXPECT_EQ(i % 2 ? DeviceDisconnected : DeviceConnecting, changes[i].second) << "change " << i;
+    }
+  }
   bool WaitForChanges(const wchar_t* serial, size_t count) {
     return ZCLWaitUntil([&] { return Changes(serial).size() >= count; }, 10000);
   }
@@ -163,21 +175,18 @@ TEST_F(DeviceManagerTest, APhoneWhoseInitialisationFailsOrThrowsEndsDisconnected
   m_counts.mode = 1;
   ASSERT_TRUE(Plug(L"FAIL-1"));
   ASSERT_TRUE(WaitForChanges(L"FAIL-1", 2));
-  EXPECT_EQ((ChangeList{{"NewDevice", DeviceConnecting}, {"DeviceStateChanged", DeviceDisconnected}}),
-            Changes(L"FAIL-1"));
+  ExpectOnlyFailedTries(L"FAIL-1");
 
   m_counts.mode = 2;
   ASSERT_TRUE(Plug(L"THROW-1"));
   ASSERT_TRUE(WaitForChanges(L"THROW-1", 2));
-  EXPECT_EQ((ChangeList{{"NewDevice", DeviceConnecting}, {"DeviceStateChanged", DeviceDisconnected}}),
-            Changes(L"THROW-1"));
-  EXPECT_EQ(DeviceDisconnected, Devices().Find(L"THROW-1")->GetState());
+  ExpectOnlyFailedTries(L"THROW-1");
+  EXPECT_TRUE(ZCLWaitUntil([&] { return Devices().Find(L"THROW-1")->GetState() == DeviceDisconnected; }, 10000));
 
   // Announced again once it works, the listed phone comes up.
   m_counts.mode = 0;
   m_world->AnnounceDevice(1, L"THROW-1", 8, 0);
-  ASSERT_TRUE(WaitForChanges(L"THROW-1", 4));
-  EXPECT_EQ(DeviceConnected, Changes(L"THROW-1").back().second);
+  EXPECT_TRUE(ZCLWaitUntil([&] { return Changes(L"THROW-1").back().second == DeviceConnected; }, 10000));
 }
 
 }  // namespace
