@@ -5,6 +5,7 @@
 #include "ZCLException.h"
 #include "CThread.h"
 #include "ZCLThreadName.h"
+#include "../../platform/comtl/ComPtr.h"
 
 namespace {
 
@@ -103,6 +104,58 @@ TEST(ThreadTest, DestructionStopsAndJoinsARunningThread) {
   EXPECT_TRUE(GetExitCodeThread(copy, &code));
   EXPECT_EQ(code, 3u);
   CloseHandle(copy);
+}
+
+// A worker that calls into an object of the joining thread's apartment.
+struct CallIntoApartment {
+  IStream* marshaled = nullptr;
+  HRESULT hr = E_PENDING;
+};
+
+unsigned __stdcall WriteThroughProxy(void* parameter) {
+  CallIntoApartment* call = static_cast<CallIntoApartment*>(parameter);
+  ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  {
+    CComPtr<IStream> stream;
+    call->hr = ::CoGetInterfaceAndReleaseStream(call->marshaled, IID_IStream, reinterpret_cast<void**>(&stream));
+    ULONG written = 0;
+    if (SUCCEEDED(call->hr)) call->hr = stream->Write("x", 1, &written);
+  }
+  ::CoUninitialize();
+  return 0;
+}
+
+unsigned __stdcall JoinFromAnApartment(void* parameter) {
+  bool* joined = static_cast<bool*>(parameter);
+  ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  {
+    CComPtr<IStream> stream;
+    CallIntoApartment call;
+    if (SUCCEEDED(::CreateStreamOnHGlobal(nullptr, TRUE, &stream)) &&
+        SUCCEEDED(::CoMarshalInterThreadInterfaceInStream(IID_IStream, stream, &call.marshaled))) {
+      CThreadHandle worker;
+      if (worker.Create(&WriteThroughProxy, &call)) {
+        *joined = worker.WaitFor(10000) && call.hr == S_OK;
+        // A join that did not serve the apartment leaves the worker blocked:
+        // serve it here so the test ends either way.
+        MSG msg;
+        while (!worker.WaitFor(0) && ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT) != WAIT_FAILED)
+          while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+      }
+    }
+  }
+  ::CoUninitialize();
+  return 0;
+}
+
+// The service joins its queue from its main apartment while a task may be in
+// a call into an object of that apartment: the join must serve it.
+TEST(ThreadTest, AJoinOnAnApartmentThreadServesCallsIntoItsApartment) {
+  bool joined = false;
+  CThreadHandle apartment;
+  ASSERT_TRUE(apartment.Create(&JoinFromAnApartment, &joined));
+  ASSERT_TRUE(apartment.WaitFor(60000));
+  EXPECT_TRUE(joined);
 }
 
 int g_firstPriority;
