@@ -269,7 +269,7 @@ void CZembraGenericDeviceImpl::Uninitialize() {
 DWORD CZembraGenericDeviceImpl::OnTessimNotify(DWORD dwReason, DWORD, TESSIM_ITEM_ID* pItemId) {
   ZCLScopeTracer trace("CZembraGenericDeviceImpl::OnTessimNotify");
   if (dwReason != kNewMessageReason) return 0;
-  try {
+  ZCLGuarded(1, ZCL_SITE, [&] {
     Trelk::COperation operation;
     m_smsConnection.BeginOperation(operation);
     TESSIM_SMS_ITEM record;
@@ -279,7 +279,7 @@ DWORD CZembraGenericDeviceImpl::OnTessimNotify(DWORD dwReason, DWORD, TESSIM_ITE
     if (result != 0) {
       ZCLLogMessage(1, nullptr, "TessimReadItem failed (0x%08X), message skipped %s",
                     static_cast<unsigned>(result), ZCL_POS.c_str());
-      return 0;
+      return;
     }
     std::unique_ptr<CZembraSMS> message;
     {
@@ -295,22 +295,18 @@ DWORD CZembraGenericDeviceImpl::OnTessimNotify(DWORD dwReason, DWORD, TESSIM_ITE
     std::unique_ptr<CMessageReceivedTask> task(new CMessageReceivedTask(m_zembra, Serial(), message.release()));
     m_zembra->AddTask(task.get());
     task.release();
-  } catch (...) {
-    ZCLLogMessage(1, nullptr, "%s", ZCL_POS.c_str());
-  }
+  });
   return 0;
 }
 
 DWORD CZembraGenericDeviceImpl::OnLOGVEXNtf(DWORD, void*) {
   ZCLScopeTracer trace("CZembraGenericDeviceImpl::OnLOGVEXNtf");
-  try {
+  ZCLGuarded(1, ZCL_SITE, [&] {
     std::unique_ptr<CRefreshEventLogTask> task(new CRefreshEventLogTask(m_zembra, Serial()));
     CheckTypeAndSerial sameRefresh(*task);
     m_zembra->AddTaskRemoveEarlier(task.get(), &sameRefresh);
     task.release();
-  } catch (...) {
-    ZCLLogMessage(1, nullptr, "%s", ZCL_POS.c_str());
-  }
+  });
   return 0;
 }
 
