@@ -22,8 +22,8 @@ std::wstring MissedAt(time_t when) {
 }
 }  // namespace
 
-CCallDialog::CCallDialog(const CallDialogParams& params)
-    : m_handler(params.handler),
+CCallDialog::CCallDialog(CallDialogParams& params)
+    : m_handler(params.handler.Take()),
       m_ui(params.ui),
       m_serial(params.serial),
       m_number(params.number),

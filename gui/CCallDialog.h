@@ -25,7 +25,7 @@ class CCallDialog : public CDialogImpl<CCallDialog>,
 public:
   enum { IDD = IDD_CALLDIALOG };
 
-  explicit CCallDialog(const CallDialogParams& params);
+  explicit CCallDialog(CallDialogParams& params);  // on the window thread
   ~CCallDialog();
 
   BOOL PreTranslateMessage(MSG* pMsg) override;

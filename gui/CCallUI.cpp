@@ -62,7 +62,7 @@ HRESULT CCallUI::ShowCallWindow(const CallEvent& event, LONG newCallId, ICallHan
     params->state = StateIdle;
     params->callId = newCallId;
     params->owner = this;
-    params->handler = handler;
+    params->handler.Put(handler);
     params->ui = static_cast<ICallUI*>(this);
     params->ready = ready;
     params->templateId = m_callTemplate;
@@ -117,7 +117,7 @@ void CCallUI::QueueSmsWindow(const std::wstring& serial, const std::wstring& num
   params->number = number;
   params->name = name;
   params->message = message;
-  params->handler = handler;
+  params->handler.Put(handler);
   params->owner = this;
   params->ui = static_cast<ICallUI*>(this);
   params->incoming = incoming;

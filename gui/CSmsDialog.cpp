@@ -26,8 +26,8 @@ std::wstring SmsCounterText(int characters) {
   return GuiFormat(L"%.1d characters, %.1d messages", characters, messages);
 }
 
-CSmsDialog::CSmsDialog(const SmsDialogParams& params)
-    : m_handler(params.handler),
+CSmsDialog::CSmsDialog(SmsDialogParams& params)
+    : m_handler(params.handler.Take()),
       m_ui(params.ui),
       m_owner(params.owner),
       m_serial(params.serial),

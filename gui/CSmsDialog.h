@@ -29,7 +29,7 @@ class CSmsDialog : public CDialogImpl<CSmsDialog>,
 public:
   enum { IDD = IDD_SMSDIALOG };
 
-  explicit CSmsDialog(const SmsDialogParams& params);
+  explicit CSmsDialog(SmsDialogParams& params);  // on the window thread
   ~CSmsDialog();
 
   BOOL PreTranslateMessage(MSG* pMsg) override;

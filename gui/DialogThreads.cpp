@@ -12,6 +12,19 @@
 
 namespace {
 
+// A window thread is a single-threaded apartment of its own: the handler it
+// takes out of the global interface table is valid there.
+class CApartmentScope {
+public:
+  CApartmentScope() : m_joined(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+  ~CApartmentScope() {
+    if (m_joined) ::CoUninitialize();
+  }
+
+private:
+  bool m_joined;
+};
+
 // A window thread keeps the module loaded and busy (DllCanUnloadNow answers
 // S_FALSE) for as long as its window lives.
 class CModuleLockScope {
@@ -52,8 +65,9 @@ int RunWindowLoop(Dialog& dialog) {
 template <class Dialog, class Params>
 unsigned RunDialogThread(Params* parameter, const char* threadName, HWND insertAfter,
                          void (CCallUI::*removeEntry)(HWND)) {
-  std::unique_ptr<Params> params(parameter);
   CModuleLockScope moduleLock;
+  CApartmentScope apartment;
+  std::unique_ptr<Params> params(parameter);  // released before the apartment ends
   ZCLSetThreadName(0xFFFFFFFF, threadName);
   int result = 0;
   ZCLGuarded(1, ZCL_SITE, [&] {
@@ -95,6 +109,38 @@ bool StartWindowThread(ZCLThreadProcedure procedure, void* parameter) {
 }
 
 }  // namespace
+
+CHandlerPassage::~CHandlerPassage() {
+  ZCLGuarded(3, ZCL_SITE, [&] { Revoke(); });
+}
+
+void CHandlerPassage::Put(ICallHandler* handler) {
+  Revoke();
+  CComPtr<IGlobalInterfaceTable> git;
+  if (!handler || !_pAtlModule || FAILED(_pAtlModule->GetGITPtr(&git))) return;
+  HRESULT hr = git->RegisterInterfaceInGlobal(handler, __uuidof(ICallHandler), &m_cookie);
+  if (FAILED(hr)) {
+    m_cookie = 0;
+    ZCLLogMessage(1, nullptr, "The call handler cannot reach the window (0x%08lX)", static_cast<unsigned long>(hr));
+  }
+}
+
+CComPtr<ICallHandler> CHandlerPassage::Take() {
+  CComPtr<ICallHandler> handler;
+  CComPtr<IGlobalInterfaceTable> git;
+  if (m_cookie && _pAtlModule && SUCCEEDED(_pAtlModule->GetGITPtr(&git)) &&
+      FAILED(git->GetInterfaceFromGlobal(m_cookie, __uuidof(ICallHandler), reinterpret_cast<void**>(&handler))))
+    handler.Release();
+  Revoke();
+  return handler;
+}
+
+void CHandlerPassage::Revoke() {
+  if (!m_cookie) return;
+  CComPtr<IGlobalInterfaceTable> git;
+  if (_pAtlModule && SUCCEEDED(_pAtlModule->GetGITPtr(&git))) git->RevokeInterfaceFromGlobal(m_cookie);
+  m_cookie = 0;
+}
 
 CCallDialogTask::~CCallDialogTask() {
   if (!m_params) return;

@@ -11,6 +11,27 @@
 
 class CCallUI;
 
+// A call handler on its way from the COM caller to a window's thread. An
+// interface pointer is valid only in the apartment that received it (one that
+// came through a proxy is a proxy of that apartment), so it travels through
+// the process's global interface table: put there on the caller's thread,
+// taken out once on the window's thread, which has joined an apartment of its
+// own. Revoked by Take or, if the window never came, by the destructor.
+class CHandlerPassage {
+public:
+  CHandlerPassage() = default;
+  CHandlerPassage(const CHandlerPassage&) = delete;
+  CHandlerPassage& operator=(const CHandlerPassage&) = delete;
+  ~CHandlerPassage();
+  // A null handler stays null; one the table refuses is logged and dropped.
+  void Put(ICallHandler* handler);
+  CComPtr<ICallHandler> Take();
+
+private:
+  void Revoke();
+  DWORD m_cookie = 0;
+};
+
 // What a new call window is made from. Made by the COM caller, owned by the
 // task and then by the window's thread, which deletes it when its loop ends.
 struct CallDialogParams {
@@ -20,7 +41,7 @@ struct CallDialogParams {
   LONG state = StateIdle;
   LONG callId = -1;
   CCallUI* owner = nullptr;          // kept alive by ui
-  CComPtr<ICallHandler> handler;     // may be null
+  CHandlerPassage handler;           // may carry null
   CComPtr<ICallUI> ui;               // the owner, counted
   // Shared with the waiting caller, so that a Set after its wait gave up
   // touches a live event.
@@ -35,7 +56,7 @@ struct SmsDialogParams {
   std::wstring number;
   std::wstring name;
   std::wstring message;
-  CComPtr<ICallHandler> handler;  // may be null
+  CHandlerPassage handler;        // may carry null
   CCallUI* owner = nullptr;       // kept alive by ui
   CComPtr<ICallUI> ui;            // the owner, counted: the window may outlive the service's use
   LONG incoming = 0;

@@ -9,12 +9,14 @@
 #include "ComPtr.h"
 #include "SZembra.h"
 
-// Free-threaded stand-ins for what the service hands the windows. Plain
-// counted objects: the windows call them directly from their own threads.
+// Free-threaded stand-ins for what the service hands the windows: counted
+// objects with the free-threaded marshaler, as the service's call control
+// has, so a window's thread reaches them directly in its own apartment.
 
 template <class I, bool dispatch>
 class FakeUnknown : public I {
 public:
+  FakeUnknown() { ::CoCreateFreeThreadedMarshaler(static_cast<I*>(this), &m_marshaler); }
   virtual ~FakeUnknown() {}
   STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override {
     if (!ppv) return E_POINTER;
@@ -23,6 +25,7 @@ public:
       this->AddRef();
       return S_OK;
     }
+    if (iid == IID_IMarshal && m_marshaler) return m_marshaler->QueryInterface(iid, ppv);
     *ppv = nullptr;
     return E_NOINTERFACE;
   }
@@ -35,6 +38,7 @@ public:
 
 private:
   std::atomic<ULONG> m_refs{0};
+  CComPtr<IUnknown> m_marshaler;
 };
 
 template <class I>

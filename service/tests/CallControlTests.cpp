@@ -294,6 +294,7 @@ protected:
   void SetUp() override {
     ServiceFixture::SetUp();
     CFakeCallUI::Reset();
+    m_callUIRecorder.Revoke();  // these tests' own window object serves CallUI
     ASSERT_EQ(S_OK, ::CoRegisterClassObject(CLSID_CallUI, &g_callUIFactory, CLSCTX_INPROC_SERVER,
                                             REGCLS_MULTIPLEUSE, &m_factoryCookie));
     CDeviceManager::SetDeviceImplFactoryForTests([](CZembraDevice& device, CZembra* zembra) -> CZembraDeviceImpl* {

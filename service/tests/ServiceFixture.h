@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include "CCallUIRecorder.h"
 #include "CDeviceCache.h"
 #include "CZembra.h"
 #include "PhoneWorld.h"
@@ -16,12 +17,15 @@
 // callback. The task queue can be held shut. As in the service, the test
 // thread is the module's single-threaded apartment, where call control makes
 // the call-window object: its waits serve the apartment (ZCLWaitUntil,
-// ZCLWaitServingApartment), or a call into that object never returns.
+// ZCLWaitServingApartment), or a call into that object never returns. That
+// object is the recording stand-in, served to this apartment: the library the
+// prefix registers would open windows the tests leave behind.
 class ServiceFixture : public LogFileTest {
 protected:
   void SetUp() override {
     LogFileTest::SetUp();
     ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);  // RPC_E_CHANGED_MODE under the module
+    ASSERT_EQ(S_OK, m_callUIRecorder.Register());
     // Wine hands out process ids again: a run that was killed may have left
     // a cache under this one's name.
     PhoneSim::DeleteFolderTree(m_cache.Path() + L"\\data");
@@ -31,6 +35,7 @@ protected:
   void TearDown() override {
     m_gate.Set();
     Stop();
+    m_callUIRecorder.Revoke();
     CDeviceCache::SetCacheFolderForTests(L"");
     ::CoUninitialize();
     LogFileTest::TearDown();
@@ -102,6 +107,7 @@ protected:
   std::unique_ptr<PhoneSim::CPhoneWorld> m_world;
   storetest::TempFolder m_cache{L"service"};
   CTestModule m_module;
+  CCallUIRecorder m_callUIRecorder;
   CComPtr<IClassFactory> m_factory;
   CComPtr<IZembra> m_zembra;
   CRecordingCallback* m_recorder = nullptr;

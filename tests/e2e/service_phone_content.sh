@@ -25,16 +25,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Lets the client past its next wait-event: the event exists only while the
-# client waits on it, so the signal is repeated until the client says so.
-release() {  # name
-  local n
-  for n in $(seq 1 100); do
-    dialix_client signal "$1" >/dev/null
-    dialix_wait_for_line "$out_file" "^wait-event: $1 set" 300 && return 0
-  done
-  return 1
-}
+# Lets the client past its next wait-event.
+release() { dialix_release_client "$1" "$out_file"; }
 
 dialix_register_service || fail "registration failed"
 dialix_client wait-exit 30000 >/dev/null

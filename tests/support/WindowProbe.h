@@ -80,11 +80,18 @@ inline void Click(HWND dialog, int id) {
 }
 
 // Types into an edit control character by character: a multi-line edit may
-// report no change for a text set in one piece.
-inline void Type(HWND dialog, int id, const std::wstring& text) {
+// report no change for a text set in one piece. Each message is bounded: the
+// edit may belong to another process that stops answering.
+inline bool Type(HWND dialog, int id, const std::wstring& text) {
   HWND edit = ::GetDlgItem(dialog, id);
-  ::SendMessageW(edit, EM_SETSEL, 0x7FFFFFFF, 0x7FFFFFFF);  // at the end of what is there
-  for (wchar_t c : text) ::SendMessageW(edit, WM_CHAR, c, 0);
+  DWORD_PTR ignored = 0;
+  auto send = [&](UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::SendMessageTimeoutW(edit, message, wParam, lParam, SMTO_NORMAL, 10000, &ignored) != 0;
+  };
+  if (!send(EM_SETSEL, 0x7FFFFFFF, 0x7FFFFFFF)) return false;  // at the end of what is there
+  for (wchar_t c : text)
+    if (!send(WM_CHAR, c, 0)) return false;
+  return true;
 }
 
 // A message box's text lives in its control 0xFFFF.

@@ -7,6 +7,7 @@
 // the stand-in call window (CallUIStandIn.dll, which records what it is told)
 // serves CallUI in this process in place of the registered call-window library.
 #include <windows.h>
+#include "CCallUIRecorder.h"
 #include "CCallingDeviceImpl.h"
 #include "CDeviceManager.h"
 #include "CSZembraModule.h"
@@ -52,35 +53,6 @@ DWORD WINAPI FanOutThread(void*) {
   return 0;
 }
 
-// Registers the recorder's class object on the main thread, where call
-// control creates CallUI; the registry is left as the prefix has it.
-class CRecorderRegistration {
-public:
-  CRecorderRegistration() {
-    wchar_t flag[8] = L"";
-    if (::GetEnvironmentVariableW(L"DIALIX_TEST_CALLUI_RECORDER", flag, 8) == 0 || flag[0] != L'1') return;
-    m_library.Reset(::LoadLibraryW(L"CallUIStandIn.dll"));
-    using GetClassObject = HRESULT(__stdcall*)(REFCLSID, REFIID, void**);
-    auto get = m_library ? reinterpret_cast<GetClassObject>(
-                               reinterpret_cast<void*>(::GetProcAddress(m_library.Get(), "DllGetClassObject")))
-                         : nullptr;
-    CComPtr<IClassFactory> factory;
-    if (!get || FAILED(get(CLSID_CallUI, IID_IClassFactory, reinterpret_cast<void**>(&factory))) ||
-        FAILED(::CoRegisterClassObject(CLSID_CallUI, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &m_cookie)))
-      ZCLLogMessage(1, nullptr, "The call-window recorder could not be registered\n");
-  }
-  // The library stays loaded: its window-queue thread may still be ending,
-  // and unloading under it would hang the process at exit.
-  ~CRecorderRegistration() {
-    if (m_cookie) ::CoRevokeClassObject(m_cookie);
-    m_library.Detach();
-  }
-
-private:
-  CModuleHandle m_library;
-  DWORD m_cookie = 0;
-};
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int nShowCmd) {
@@ -94,7 +66,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int nShowCmd) {
       CDeviceManager::SetDeviceImplFactoryForTests(
           [](CZembraDevice& device, CZembra* zembra) { return new CCallingDeviceImpl(device, zembra); });
     CHandle hook(::CreateThread(nullptr, 0, FanOutThread, nullptr, 0, nullptr));
-    CRecorderRegistration recorder;
+    // The recorder is registered on the main thread, where call control
+    // creates CallUI.
+    CCallUIRecorder recorder;
+    wchar_t flag[8] = L"";
+    if (::GetEnvironmentVariableW(L"DIALIX_TEST_CALLUI_RECORDER", flag, 8) > 0 && flag[0] == L'1' &&
+        FAILED(recorder.Register()))
+      ZCLLogMessage(1, nullptr, "The call-window recorder could not be registered\n");
     result = _AtlModule.WinMain(nShowCmd);
   }
   _AtlModule.Term();

@@ -9,8 +9,13 @@
 //   titles                       prints the titles of the process's dialogs
 //   dump <title>                 prints the title, then "id<TAB>enabled visible<TAB>text"
 //                                for every control, then "topmost 0|1"
-//   text <title> <id>            prints a control's text
-//   click <title> <id>           presses a button (BM_CLICK)
+//   text <title> <id>            prints a control's text (edits too, asked with
+//                                WM_GETTEXT: the system keeps no copy of another
+//                                process's edits)
+//   click <title> <id>           presses a button (BM_CLICK) and waits for its handler
+//   push <title> <id>            presses a button without waiting: for a handler that
+//                                opens a modal box, which would hold the sender
+//   close <title>                closes the dialog as its close box does (WM_CLOSE)
 //   type <title> <id> <text>     types into an edit, one WM_CHAR per character
 //   box [ms]                     waits for a message box and prints its text
 //   dismiss [ms]                 waits for a message box and presses OK
@@ -19,8 +24,7 @@
 //                                ones too: "OrvexDialixTrayWindow", "#32768")
 //   post <class> <msg> <wParam> <lParam>  posts a message to that window
 //   enabled <title> <id>         prints 1 or 0: whether a control is enabled
-//   edittext <title> <id>        prints an edit's text (asked with WM_GETTEXT: the
-//                                system keeps no copy of another process's edits)
+//   edittext <title> <id>        the same as text
 // Without a process:
 //   dialix_wintest areahash      prints a hash of the notification area's
 //                                right-hand 24 pixels (the newest icon)
@@ -82,6 +86,23 @@ HWND WaitForBox(DWORD pid, DWORD ms) {
   }
 }
 
+// A control's text asked of its own thread: the system keeps no copy of
+// another process's edits. A picture's "text" is its resource id: none.
+bool AskText(HWND control, std::wstring* text) {
+  text->clear();
+  LONG_PTR style = ::GetWindowLongPtrW(control, GWL_STYLE);
+  if (ClassName(control) == L"Static" &&
+      ((style & SS_TYPEMASK) == SS_BITMAP || (style & SS_TYPEMASK) == SS_ICON))
+    return true;
+  wchar_t buffer[1024] = L"";
+  DWORD_PTR got = 0;
+  if (!::SendMessageTimeoutW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000,
+                             &got))
+    return false;
+  *text = buffer;
+  return true;
+}
+
 void Dump(HWND dialog) {
   Print(L"title\t" + Text(dialog));
   for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
@@ -89,7 +110,11 @@ void Dump(HWND dialog) {
     bool visible = (::GetWindowLongPtrW(child, GWL_STYLE) & WS_VISIBLE) != 0;
     wchar_t line[64];
     swprintf(line, 64, L"%d\t%d %d\t", id, ::IsWindowEnabled(child) ? 1 : 0, visible ? 1 : 0);
-    Print(line + Text(child));
+    std::wstring text;
+    AskText(child, &text);
+    for (wchar_t& c : text)
+      if (c == L'\r' || c == L'\n') c = L' ';  // one line per control
+    Print(line + text);
   }
   Print(Topmost(dialog) ? L"topmost 1" : L"topmost 0");
 }
@@ -244,17 +269,10 @@ int wmain(int argc, wchar_t** argv) {
     Dump(found);
     return 0;
   }
-  if (command == L"text") {
-    Print(ItemText(found, id));
-    return 0;
-  }
-  if (command == L"edittext") {
-    HWND edit = ::GetDlgItem(found, id);
-    wchar_t text[1024] = L"";
-    DWORD_PTR got = 0;
-    if (!edit || !::SendMessageTimeoutW(edit, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                                        5000, &got))
-      return 1;
+  if (command == L"text" || command == L"edittext") {
+    HWND control = ::GetDlgItem(found, id);
+    std::wstring text;
+    if (!control || !AskText(control, &text)) return 1;
     Print(text);
     return 0;
   }
@@ -263,15 +281,17 @@ int wmain(int argc, wchar_t** argv) {
     Print(ItemEnabled(found, id) ? L"1" : L"0");
     return 0;
   }
-  if (command == L"click") {
-    if (!::GetDlgItem(found, id)) return 1;
-    Click(found, id);
-    return 0;
+  if (command == L"click" || command == L"push") {
+    HWND button = ::GetDlgItem(found, id);
+    if (!button) return 1;
+    if (command == L"push") return ::PostMessageW(button, BM_CLICK, 0, 0) ? 0 : 1;
+    DWORD_PTR ignored = 0;
+    return ::SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 30000, &ignored) ? 0 : 1;
   }
+  if (command == L"close") return ::PostMessageW(found, WM_CLOSE, 0, 0) ? 0 : 1;
   if (command == L"type") {
     if (!::GetDlgItem(found, id) || argc < 6) return Usage();
-    Type(found, id, arg(5));
-    return 0;
+    return Type(found, id, arg(5)) ? 0 : 1;
   }
   return Usage();
 }

@@ -56,6 +56,18 @@ dialix_wait_for_line() {  # file pattern ms
   done
 }
 
+# Lets a client past its next wait-event: the event exists only while the
+# client waits on it, so the signal is repeated until the client's output
+# (a file) says it was set.
+dialix_release_client() {  # event-name output-file
+  local n
+  for n in $(seq 1 100); do
+    dialix_client signal "$1" >/dev/null
+    dialix_wait_for_line "$2" "^wait-event: $1 set" 300 && return 0
+  done
+  return 1
+}
+
 # How many lines of a file match a pattern.
 dialix_count() { grep -cE "$2" "$1" 2>/dev/null || true; }
 
