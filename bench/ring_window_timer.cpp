@@ -1,5 +1,4 @@
 #include <windows.h>
-#include <tlhelp32.h>
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -11,6 +10,7 @@
 #include "PhoneCalls.h"
 #include "PhoneWorld.h"
 #include "SZembra.h"
+#include "ProcessProbe.h"
 #include "WindowProbe.h"
 #include "ZCLHandle.h"
 #include "ZCLText.h"
@@ -59,23 +59,9 @@ private:
   std::vector<std::pair<int, double>> m_heard;
 };
 
-// The processes running the program; nothing shared reads another process's
-// image name, so this stays here.
-struct SnapshotTraits {
-  typedef HANDLE Type;
-  static Type Empty() { return INVALID_HANDLE_VALUE; }
-  static bool IsValid(Type h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
-  static void Free(Type h) { ::CloseHandle(h); }
-};
-
 DWORD ServicePid() {
-  CUniqueHandle<SnapshotTraits> processes(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!processes) return 0;
-  PROCESSENTRY32W process = {sizeof(process)};
-  for (BOOL more = ::Process32FirstW(processes.Get(), &process); more;
-       more = ::Process32NextW(processes.Get(), &process))
-    if (_wcsicmp(process.szExeFile, kServiceProgram) == 0) return process.th32ProcessID;
-  return 0;
+  std::vector<DWORD> ids = ProcessesNamed(kServiceProgram);
+  return ids.empty() ? 0 : ids.front();
 }
 
 HWND IncomingWindow(DWORD pid) {

@@ -54,18 +54,6 @@ CCallControl* CCallControl::FromUnknown(IUnknown* unknown) {
   return static_cast<CCallControl*>(self.p);
 }
 
-CComPtr<IGlobalInterfaceTable> CCallControl::GetGIT() {
-  CComPtr<IGlobalInterfaceTable> git;
-  HRESULT hr;
-  if (_pAtlModule)
-    hr = _pAtlModule->GetGITPtr(&git);
-  else
-    hr = ::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER, IID_IGlobalInterfaceTable,
-                            reinterpret_cast<void**>(&git));
-  ZCLComCoCreateThrowOnFail(hr, CLSID_StdGlobalInterfaceTable, ZCL_POS);
-  return git;
-}
-
 HRESULT CCallControl::FinalConstruct() {
   HRESULT hr = ZCLComMethod("CCallControl::FinalConstruct", ZCL_SITE, [&]() -> HRESULT {
     ZCLComThrowOnFail(AtlAggregateFreeThreadedMarshaler(GetUnknown(), m_marshaler),
@@ -79,7 +67,7 @@ HRESULT CCallControl::FinalConstruct() {
     ZCLComCoCreateThrowOnFail(::CoCreateInstance(CLSID_CallUI, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
                                                  IID_ICallUI, reinterpret_cast<void**>(&m_callUI)),
                               CLSID_CallUI, ZCL_POS);
-    CComPtr<IGlobalInterfaceTable> git = GetGIT();
+    CComPtr<IGlobalInterfaceTable> git = CZembra::GetGIT();
     DWORD uiCookie = 0, handlerCookie = 0;
     ZCLComThrowOnFail(git->RegisterInterfaceInGlobal(m_callUI, IID_ICallUI, &uiCookie),
                       ZCL_POS + " Failed to register CallUI in GIT.");
@@ -122,7 +110,7 @@ void CCallControl::Shutdown() {
       std::swap(handlerCookie, m_handlerCookie);
     }
     if (uiCookie || handlerCookie) {
-      CComPtr<IGlobalInterfaceTable> git = GetGIT();
+      CComPtr<IGlobalInterfaceTable> git = CZembra::GetGIT();
       if (handlerCookie) git->RevokeInterfaceFromGlobal(handlerCookie);
       if (uiCookie) git->RevokeInterfaceFromGlobal(uiCookie);
     }
@@ -186,7 +174,7 @@ CComPtr<ICallUI> CCallControl::GetCallUI() {
       cookie = m_callUICookie;
     }
     if (!cookie) return;
-    CComPtr<IGlobalInterfaceTable> git = GetGIT();
+    CComPtr<IGlobalInterfaceTable> git = CZembra::GetGIT();
     if (FAILED(git->GetInterfaceFromGlobal(cookie, IID_ICallUI, reinterpret_cast<void**>(&ui)))) ui.Release();
   });
   return ui;

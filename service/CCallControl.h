@@ -101,7 +101,6 @@ protected:
 
 private:
   typedef std::shared_ptr<CDeviceCallControl> DevicePtr;
-  CComPtr<IGlobalInterfaceTable> GetGIT();
   DevicePtr FindDevice(const std::wstring& serial, bool* known);
   std::shared_ptr<CLockable> SerialLock(const std::wstring& serial);
   typedef std::vector<std::pair<DevicePtr, std::shared_ptr<CLockable>>> StoppingDevices;

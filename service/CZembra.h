@@ -70,8 +70,10 @@ public:
     DWORD callControlCookie = 0;
   };
 
+  // The module's GIT (a new one without a module); throws when there is none.
+  static CComPtr<IGlobalInterfaceTable> GetGIT();
+
 private:
-  CComPtr<IGlobalInterfaceTable> GetGIT();
   void CreateCallControl(IGlobalInterfaceTable* git);
   HRESULT Refuse(const wchar_t* text, HRESULT hr);
   // Invalid client id, then a disabled client: the refusal, or S_OK.

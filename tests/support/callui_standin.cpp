@@ -15,6 +15,7 @@
 #include "ComTL.h"
 #include "SZembra.h"
 #include "SZembraGUI.h"
+#include "ZCLHandle.h"
 #include "ZCLText.h"
 
 namespace {
@@ -45,24 +46,22 @@ std::wstring Field(const wchar_t* text) {
 
 void Record(const std::wstring& line) {
   // Every process and thread appends whole lines.
-  HANDLE file = ::CreateFileW(LogPath().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
+  CHandle file(::CreateFileW(LogPath().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_ALWAYS, 0, nullptr));
+  if (!file) return;
   std::string text = ZCLWideToUtf8(line) + "\n";
   DWORD written = 0;
-  ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  ::CloseHandle(file);
+  ::WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
 std::string Action() {
   std::wstring path = LogPath() + L".action";
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "";
+  CHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return "";
   char buffer[64] = {0};
   DWORD read = 0;
-  ::ReadFile(file, buffer, sizeof(buffer) - 1, &read, nullptr);
-  ::CloseHandle(file);
+  ::ReadFile(file.Get(), buffer, sizeof(buffer) - 1, &read, nullptr);
   std::string action(buffer, read);
   size_t end = action.find_first_of("\r\n ");
   return end == std::string::npos ? action : action.substr(0, end);
@@ -177,11 +176,9 @@ public:
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    CStandInCallUI* ui = new (std::nothrow) CStandInCallUI();
+    CComPtr<ICallUI> ui(new (std::nothrow) CStandInCallUI());
     if (!ui) return E_OUTOFMEMORY;
-    ui->AddRef();
     HRESULT hr = ui->QueryInterface(iid, ppv);
-    ui->Release();
     if (SUCCEEDED(hr)) Record(L"Created");
     return hr;
   }
@@ -201,13 +198,13 @@ const wchar_t kInterfaceKey[] = L"Interface\\{97181E17-E020-4C79-BD4F-0CEF49877C
 const wchar_t kTypeLib[] = L"{3BE78D29-32B3-4122-814E-03FCBBC80E26}";
 
 bool SetValue(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
-  HKEY hkey = nullptr;
-  if (::RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hkey, nullptr) !=
+  HKEY raw = nullptr;
+  if (::RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &raw, nullptr) !=
       ERROR_SUCCESS)
     return false;
-  LONG rc = ::RegSetValueExW(hkey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+  CRegistryKey hkey(raw);
+  LONG rc = ::RegSetValueExW(hkey.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                              static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-  ::RegCloseKey(hkey);
   return rc == ERROR_SUCCESS;
 }
 

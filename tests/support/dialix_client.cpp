@@ -50,7 +50,6 @@
 // Exit code 0 when every command did what it names, 1 otherwise, 2 on a time-out.
 // DIALIX_SERVICE_EXE names the service program pid and wait-* look for.
 #include <windows.h>
-#include <tlhelp32.h>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -58,6 +57,7 @@
 #include "CRecordingCallback.h"
 #include "ComTL.h"
 #include "SZembra.h"
+#include "ProcessProbe.h"
 #include "ZCLHandle.h"
 #include "ZCLText.h"
 #include "ZCLWait.h"
@@ -72,16 +72,7 @@ std::wstring ServiceProgram() {
 
 std::vector<DWORD> ServerProcesses() {
   static const std::wstring program = ServiceProgram();
-  std::vector<DWORD> ids;
-  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return ids;
-  PROCESSENTRY32W entry = {};
-  entry.dwSize = sizeof(entry);
-  for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
-       more = ::Process32NextW(snapshot, &entry))
-    if (_wcsicmp(entry.szExeFile, program.c_str()) == 0) ids.push_back(entry.th32ProcessID);
-  ::CloseHandle(snapshot);
-  return ids;
+  return ProcessesNamed(program);
 }
 
 std::string ProcessList() {
@@ -380,16 +371,17 @@ private:
   }
 
   int WaitExit(int milliseconds) {
-    std::vector<HANDLE> processes;
+    std::vector<CHandle> processes;
+    std::vector<HANDLE> handles;
     for (DWORD id : ServerProcesses()) {
-      HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, id);
-      if (process) processes.push_back(process);
+      CHandle process(::OpenProcess(SYNCHRONIZE, FALSE, id));
+      if (!process) continue;
+      handles.push_back(process.Get());
+      processes.push_back(std::move(process));
     }
     DWORD wait = WAIT_OBJECT_0;
-    if (!processes.empty())
-      wait = ::WaitForMultipleObjects(static_cast<DWORD>(processes.size()), processes.data(),
-                                      TRUE, milliseconds);
-    for (HANDLE process : processes) ::CloseHandle(process);
+    if (!handles.empty())
+      wait = ::WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), TRUE, milliseconds);
     bool exited = wait != WAIT_TIMEOUT && wait != WAIT_FAILED;
     std::printf("wait-exit: %s\n", exited ? "exited" : "timeout");
     return exited ? 0 : 2;
@@ -650,54 +642,47 @@ private:
   // The test service fans out when its request event is set, and sets the
   // done event once every client was called.
   int FanOut(int milliseconds) {
-    HANDLE request = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, L"DialixTestFanOut");
-    HANDLE done = ::OpenEventW(SYNCHRONIZE, FALSE, L"DialixTestFanOutDone");
-    bool ok = request && done && ::SetEvent(request) &&
-              ::WaitForSingleObject(done, milliseconds) == WAIT_OBJECT_0;
-    if (request) ::CloseHandle(request);
-    if (done) ::CloseHandle(done);
+    CHandle request(::OpenEventW(EVENT_MODIFY_STATE, FALSE, L"DialixTestFanOut"));
+    CHandle done(::OpenEventW(SYNCHRONIZE, FALSE, L"DialixTestFanOutDone"));
+    bool ok = request && done && ::SetEvent(request.Get()) &&
+              ::WaitForSingleObject(done.Get(), milliseconds) == WAIT_OBJECT_0;
     std::printf("fanout: %s\n", ok ? "done" : "failed");
     return ok ? 0 : 2;
   }
 
   int FanOutUntil(const wchar_t* name, int milliseconds) {
-    HANDLE stop = ::CreateEventW(nullptr, TRUE, FALSE, name);
-    HANDLE request = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, L"DialixTestFanOut");
-    HANDLE done = ::OpenEventW(SYNCHRONIZE, FALSE, L"DialixTestFanOutDone");
+    CHandle stop(::CreateEventW(nullptr, TRUE, FALSE, name));
+    CHandle request(::OpenEventW(EVENT_MODIFY_STATE, FALSE, L"DialixTestFanOut"));
+    CHandle done(::OpenEventW(SYNCHRONIZE, FALSE, L"DialixTestFanOutDone"));
     int rounds = 0;
     bool ok = stop && request && done;
-    while (ok && ::WaitForSingleObject(stop, 0) == WAIT_TIMEOUT) {
-      ok = ::SetEvent(request) && ::WaitForSingleObject(done, milliseconds) == WAIT_OBJECT_0;
+    while (ok && ::WaitForSingleObject(stop.Get(), 0) == WAIT_TIMEOUT) {
+      ok = ::SetEvent(request.Get()) && ::WaitForSingleObject(done.Get(), milliseconds) == WAIT_OBJECT_0;
       if (ok) ++rounds;
     }
-    for (HANDLE handle : {stop, request, done})
-      if (handle) ::CloseHandle(handle);
     std::printf("fanout-until: rounds=%d%s\n", rounds, ok ? "" : " failed");
     return ok ? 0 : 2;
   }
 
   // Whichever side comes first makes the event.
   int Signal(const wchar_t* name) {
-    HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, name);
-    bool ok = event && ::SetEvent(event);
-    if (event) ::CloseHandle(event);
+    CHandle event(::CreateEventW(nullptr, TRUE, FALSE, name));
+    bool ok = event && ::SetEvent(event.Get());
     std::printf("signal: %ls %s\n", name, ok ? "set" : "failed");
     return ok ? 0 : 1;
   }
 
   int WaitEvent(const wchar_t* name, int milliseconds) {
-    HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, name);
-    bool ok = event && ::WaitForSingleObject(event, milliseconds) == WAIT_OBJECT_0;
-    if (event) ::CloseHandle(event);
+    CHandle event(::CreateEventW(nullptr, TRUE, FALSE, name));
+    bool ok = event && ::WaitForSingleObject(event.Get(), milliseconds) == WAIT_OBJECT_0;
     std::printf("wait-event: %ls %s\n", name, ok ? "set" : "timeout");
     return ok ? 0 : 2;
   }
 
   int Terminate(DWORD processId) {
-    HANDLE process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
-    bool ok = process && ::TerminateProcess(process, 9) &&
-              ::WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
-    if (process) ::CloseHandle(process);
+    CHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId));
+    bool ok = process && ::TerminateProcess(process.Get(), 9) &&
+              ::WaitForSingleObject(process.Get(), 10000) == WAIT_OBJECT_0;
     std::printf("terminate: %lu %s\n", static_cast<unsigned long>(processId),
                 ok ? "ended" : "failed");
     return ok ? 0 : 1;

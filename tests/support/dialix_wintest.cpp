@@ -34,11 +34,11 @@
 // Exit code 0 on success, 1 when what was asked for did not happen, 2 on
 // bad arguments.
 #include <windows.h>
-#include <tlhelp32.h>
 #include <cstdio>
 #include <cwchar>
 #include <string>
 #include "GdiHandles.h"
+#include "ProcessProbe.h"
 #include "WindowProbe.h"
 #include "ZCLHandle.h"
 #include "ZCLText.h"
@@ -47,25 +47,12 @@ using namespace WindowProbe;
 
 namespace {
 
-struct ZCLSnapshotTraits {
-  typedef HANDLE Type;
-  static Type Empty() { return INVALID_HANDLE_VALUE; }
-  static bool IsValid(Type h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
-  static void Free(Type h) { ::CloseHandle(h); }
-};
-
 DWORD FindProcess(const std::wstring& nameOrId) {
   wchar_t* end = nullptr;
   unsigned long id = wcstoul(nameOrId.c_str(), &end, 10);
   if (end && *end == L'\0' && !nameOrId.empty()) return static_cast<DWORD>(id);
-  CUniqueHandle<ZCLSnapshotTraits> snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return 0;
-  PROCESSENTRY32W entry = {sizeof(entry)};
-  for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
-       more = ::Process32NextW(snapshot.Get(), &entry)) {
-    if (_wcsicmp(entry.szExeFile, nameOrId.c_str()) == 0) return entry.th32ProcessID;
-  }
-  return 0;
+  std::vector<DWORD> ids = ProcessesNamed(nameOrId);
+  return ids.empty() ? 0 : ids.front();
 }
 
 void Print(const std::wstring& text) {
