@@ -13,7 +13,7 @@
 //   operation <kind>          creates and begins devices, contacts, sms, events, send, call
 //   wait-operation <ms>       waits for the last operation's completion or failure
 //   read <path>               reads along a path from the last operation:
-//                             OperationData.Item(1).SerialNumber
+//                             OperationData.Item(1).SerialNumber (a failed read is printed)
 //   subscribe <kind>          call, message or events notifications of the last connection
 //   wait-calls <method> <n> <ms>  waits until n callbacks of the method arrived
 //   disconnect                disconnects the last connection
@@ -518,9 +518,9 @@ private:
       rv = value.object ? Step(value.object, step, index, &next) : NS_ERROR_NULL_POINTER;
       value = next;
     }
-    if (NS_FAILED(rv)) {
+    if (NS_FAILED(rv)) {  // a result of its own, not a failure of the command
       std::printf("read: %ls failed rv=0x%08lX\n", path.c_str(), static_cast<unsigned long>(rv));
-      return 1;
+      return 0;
     }
     std::printf("read: %ls = %ls\n", path.c_str(), value.text.c_str());
     return 0;
