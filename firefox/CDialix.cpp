@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <new>
 #include "CDialix.h"
+#include "CDialixWrapper.h"
 #include "CDialixOperation.h"
 #include "CZembraClient.h"
 #include "ZCLLogger.h"
@@ -29,11 +30,7 @@ nsresult NS_STDCALL CDialix::Construct(nsISupports* outer, const nsIID& iid, voi
   if (!result) return NS_ERROR_NULL_POINTER;
   *result = nullptr;
   if (outer) return NS_ERROR_NO_AGGREGATION;
-  CDialix* made = new (std::nothrow) CDialix();
-  if (!made) return NS_ERROR_OUT_OF_MEMORY;
-  nsCOMPtr<IOrvexDialix> hold(made);
-  nsresult rv = made->Initialize();
-  return NS_FAILED(rv) ? rv : made->QueryInterface(iid, result);
+  return DialixCreate<CDialix>([](CDialix* made) { return made->Initialize(); }, iid, result);
 }
 
 nsresult CDialix::Initialize() {
@@ -68,13 +65,6 @@ NS_IMETHODIMP CDialix::QueryInterface(const nsIID& iid, void** result) {
   *result = static_cast<IOrvexDialix*>(this);
   AddRef();
   return NS_OK;
-}
-
-NS_IMETHODIMP_(nsrefcnt) CDialix::Release() {
-  if (--m_refs != 0) return m_refs;
-  m_refs = 1;
-  delete this;
-  return 0;
 }
 
 template <class Call>

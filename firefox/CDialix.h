@@ -14,13 +14,11 @@ extern nsIClassInfo* g_dialixClassInfo;
 // service pointer is fetched from the global interface table for each call,
 // so it is valid in the calling thread's apartment.
 class CDialix final : public IOrvexDialix {
-public:
+  NS_DECL_PLAIN_REFCOUNT
   // The component constructor the generic factory calls.
   static nsresult NS_STDCALL Construct(nsISupports* outer, const nsIID& iid, void** result);
 
   NS_IMETHOD QueryInterface(const nsIID& iid, void** result) override;
-  NS_IMETHOD_(nsrefcnt) AddRef() override { return ++m_refs; }
-  NS_IMETHOD_(nsrefcnt) Release() override;
 
   NS_IMETHOD Connect(IOrvexDialixCallback* callback) override;
   NS_IMETHOD Disconnect(const nsAString& clientId) override;
@@ -30,8 +28,9 @@ public:
   NS_IMETHOD SubscribeNotification(const nsAString& clientId, const nsIID& kind) override;
   NS_IMETHOD UnsubscribeNotification(const nsAString& clientId, const nsIID& kind) override;
 
-private:
   CDialix() {}
+
+private:
   ~CDialix();
   nsresult Initialize();
   // One call on the service pointer fetched for this thread; a failed fetch
@@ -41,7 +40,6 @@ private:
   // Subscribe or unsubscribe: unknown kinds E_NOTIMPL, success 0.
   nsresult Subscription(const char* name, const nsAString& clientId, const nsIID& kind, bool subscribe);
 
-  nsrefcnt m_refs = 0;
   nsCOMPtr<CDialixCallback> m_holder;  // the current connection's
   CComPtr<IZembra> m_service;          // kept for the registration only
   DWORD m_cookie = 0;

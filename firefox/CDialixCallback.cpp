@@ -12,13 +12,6 @@ NS_IMETHODIMP CDialixCallback::QueryInterface(const nsIID& iid, void** result) {
   return NS_OK;
 }
 
-NS_IMETHODIMP_(nsrefcnt) CDialixCallback::Release() {
-  if (--m_refs != 0) return m_refs;
-  m_refs = 1;
-  delete this;
-  return 0;
-}
-
 HRESULT CDialixCallback::SetScriptCallback(IOrvexDialixCallback* script, CComPtr<IZembraCallback>& sink) {
   sink.Release();
   m_script = script;

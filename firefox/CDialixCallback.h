@@ -12,10 +12,8 @@ class CZembraClient;
 // one); its link to the sink is weak and cleared when the sink goes.
 // Created, called and released on the script's thread only.
 class CDialixCallback final : public IOrvexDialixCallback {
-public:
+  NS_DECL_PLAIN_REFCOUNT
   NS_IMETHOD QueryInterface(const nsIID& iid, void** result) override;
-  NS_IMETHOD_(nsrefcnt) AddRef() override { return ++m_refs; }
-  NS_IMETHOD_(nsrefcnt) Release() override;
 
   NS_IMETHOD ConnectCompleted(const nsAString& clientId) override;
   NS_IMETHOD DisconnectCompleted(const nsAString& clientId) override;
@@ -38,7 +36,6 @@ public:
 
 private:
   ~CDialixCallback() {}
-  nsrefcnt m_refs = 0;
   CZembraClient* m_sink = nullptr;
   nsCOMPtr<IOrvexDialixCallback> m_script;
 };

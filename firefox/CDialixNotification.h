@@ -13,18 +13,13 @@ public:
 // empty when the service object does not answer it.
 template <class Derived, class FaceT, class ServiceT>
 class CDialixNotificationT : public FaceT, public CDialixNotification {
-  DIALIX_REFCOUNT
+  NS_DECL_PLAIN_REFCOUNT
   typedef FaceT Face;
   typedef ServiceT Service;
 
   static nsresult Create(ISNotification* notification, const nsIID& iid, void** result) {
-    if (!result) return NS_ERROR_NULL_POINTER;
-    *result = nullptr;
-    Derived* made = new (std::nothrow) Derived();
-    if (!made) return NS_ERROR_OUT_OF_MEMORY;
-    nsCOMPtr<Derived> hold(made);
-    made->Initialize(notification);
-    return made->QueryInterface(iid, result);
+    return DialixCreate<Derived>([notification](Derived* made) { return made->Initialize(notification); }, iid,
+                                 result);
   }
 
   NS_IMETHOD QueryInterface(const nsIID& iid, void** result) override {

@@ -18,17 +18,11 @@ protected:
 // Derived::Data() says what OperationData yields.
 template <class Derived, class Specific, class ServiceSpecific>
 class CDialixOperationT : public IOrvexDialixOperation, public Specific, public CDialixOperation {
-  DIALIX_REFCOUNT
+  NS_DECL_PLAIN_REFCOUNT
   typedef ServiceSpecific Service;
 
   static nsresult Create(IOperation* operation, const nsIID& iid, void** result) {
-    if (!result) return NS_ERROR_NULL_POINTER;
-    *result = nullptr;
-    Derived* made = new (std::nothrow) Derived();
-    if (!made) return NS_ERROR_OUT_OF_MEMORY;
-    nsCOMPtr<IOrvexDialixOperation> hold(made);
-    nsresult rv = made->Initialize(operation);
-    return NS_FAILED(rv) ? rv : made->QueryInterface(iid, result);
+    return DialixCreate<Derived>([operation](Derived* made) { return made->Initialize(operation); }, iid, result);
   }
 
   NS_IMETHOD QueryInterface(const nsIID& iid, void** result) override {
@@ -188,8 +182,10 @@ DIALIX_OPERATION_CLASS(CDialixComposeMessage, IOrvexDialixComposeMessageOperatio
 #undef DIALIX_SERIAL_DECLS
 #undef DIALIX_OPERATION_CLASS
 
+// The service's operation id for the scriptable one; null for an id that
+// names no operation.
+const IID* DialixServiceOperationKind(const nsIID& kind);
 // The wrapper of the operation kind whose scriptable id is given, over the
 // service operation, answering IOrvexDialixOperation. E_NOTIMPL for an id
-// that names no operation; *serviceKind (when given) receives the service's id.
-const IID* DialixServiceOperationKind(const nsIID& kind);
+// that names no operation.
 nsresult DialixWrapOperation(const nsIID& kind, IOperation* operation, IOrvexDialixOperation** result);

@@ -21,40 +21,34 @@ T* DialixOwnObject(nsISupports* object) {
   return static_cast<T*>(self);
 }
 
-// The reference count and deletion shared by every wrapper class.
-#define DIALIX_REFCOUNT                                  \
-public:                                                  \
-  NS_IMETHOD_(nsrefcnt) AddRef() override { return ++m_refs; } \
-  NS_IMETHOD_(nsrefcnt) Release() override {             \
-    if (--m_refs != 0) return m_refs;                    \
-    m_refs = 1;                                          \
-    delete this;                                         \
-    return 0;                                            \
-  }                                                      \
-                                                         \
-private:                                                 \
-  nsrefcnt m_refs = 0;                                   \
-                                                         \
-public:
+// Makes an object of class T, runs init on it under a construction
+// reference and asks it for iid; the object goes when a step fails.
+template <class T, class Init>
+nsresult DialixCreate(Init init, const nsIID& iid, void** result) {
+  if (!result) return NS_ERROR_NULL_POINTER;
+  *result = nullptr;
+  T* made = new (std::nothrow) T();
+  if (!made) return NS_ERROR_OUT_OF_MEMORY;
+  nsCOMPtr<T> hold(made);
+  nsresult rv = init(made);
+  return NS_FAILED(rv) ? rv : made->QueryInterface(iid, result);
+}
 
 // A data or error wrapper: Face is its scriptable interface, Service the
 // service interface it wraps.
 template <class Derived, class FaceT, class ServiceT>
 class CDialixData : public FaceT {
-  DIALIX_REFCOUNT
+  NS_DECL_PLAIN_REFCOUNT
   typedef FaceT Face;
   typedef ServiceT Service;
 
   // The wrapper's factory: E_POINTER for no service object.
   static nsresult Create(Service* service, const nsIID& iid, void** result) {
-    if (!result) return NS_ERROR_NULL_POINTER;
-    *result = nullptr;
-    Derived* made = new (std::nothrow) Derived();
-    if (!made) return NS_ERROR_OUT_OF_MEMORY;
-    nsCOMPtr<Derived> hold(made);
-    if (!service) return NS_ERROR_NULL_POINTER;
-    made->m_service = service;
-    return made->QueryInterface(iid, result);
+    return DialixCreate<Derived>([service](Derived* made) -> nsresult {
+      if (!service) return NS_ERROR_NULL_POINTER;
+      made->m_service = service;
+      return NS_OK;
+    }, iid, result);
   }
   template <class Out>
   static nsresult Wrap(Service* service, Out** result) {

@@ -154,23 +154,25 @@ void RunStress(CFakeZembra* fake, CTestCallback& callback, int count, StressResu
   nsCOMPtr<IOrvexDialix> dialix;
   ASSERT_EQ(NewDialix(dialix), NS_OK);
   ASSERT_EQ(dialix->Connect(&callback), S_OK);
-  std::atomic<int> reported(0);
+  std::atomic<int> claimed(0);
   std::atomic<bool> stuck(false);
+  std::atomic<int> finished(0);
   auto worker = [&] {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     {
       CComPtr<IZembraCallback> sink = fake->Sink(0);
-      while (sink && reported < count) {
+      // Each report is claimed first, so no worker waits for one that never comes.
+      while (sink && claimed++ < count) {
         if (WaitForSingleObject(fake->begunSignal.Get(), 30000) != WAIT_OBJECT_0) {
           stuck = true;
           break;
         }
         std::wstring id = fake->TakeBegun();
         sink->OperationCompleted(CComBSTR(L"client-1"), CComBSTR(id.c_str()), nullptr);
-        ++reported;
       }
     }
     CoUninitialize();
+    ++finished;
   };
   std::thread first(worker), second(worker);
   std::map<std::wstring, IOrvexDialixOperation*> begun;
@@ -189,6 +191,9 @@ void RunStress(CFakeZembra* fake, CTestCallback& callback, int count, StressResu
   }
   EXPECT_TRUE(ZCLWaitUntil([&] { return callback.Count("OperationCompleted") >= static_cast<size_t>(count); },
                            60000));
+  // A worker's last release of its proxy calls into an apartment script
+  // thread, which must serve it while it waits.
+  EXPECT_TRUE(ZCLWaitUntil([&] { return finished == 2; }, 60000));
   first.join();
   second.join();
   EXPECT_FALSE(stuck);

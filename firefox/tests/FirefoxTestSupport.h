@@ -311,3 +311,21 @@ protected:
   nsCOMPtr<IOrvexDialix> dialix;
 };
 
+
+// The sink is an ordinary apartment object: the fake's global interface
+// table marshals it, which needs the service's proxy/stub library registered.
+class CProxyRegistration : public ::testing::Environment {
+public:
+  void SetUp() override {
+    m_library = LoadLibraryW(L"SZembraPS.dll");
+    ASSERT_NE(m_library, nullptr);
+    typedef HRESULT(STDAPICALLTYPE * Register)();
+    auto registerServer =
+        reinterpret_cast<Register>(reinterpret_cast<void*>(GetProcAddress(m_library, "DllRegisterServer")));
+    ASSERT_NE(registerServer, nullptr);
+    ASSERT_EQ(registerServer(), S_OK);
+  }
+
+private:
+  HMODULE m_library = nullptr;  // stays loaded: proxies of it live to the end
+};

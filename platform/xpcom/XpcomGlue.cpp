@@ -25,7 +25,7 @@ char* CloneText(const char* text) {
 // component's class-information slot for as long as it lives.
 // Used on the browser thread only.
 class CGenericFactory final : public nsIFactory, public nsIClassInfo {
-public:
+  NS_DECL_PLAIN_REFCOUNT
   explicit CGenericFactory(const nsModuleComponentInfo* info) : m_info(info) {
     if (m_info->mClassInfoGlobal) *m_info->mClassInfoGlobal = static_cast<nsIClassInfo*>(this);
   }
@@ -41,13 +41,6 @@ public:
       return NS_ERROR_NO_INTERFACE;
     AddRef();
     return NS_OK;
-  }
-  NS_IMETHOD_(nsrefcnt) AddRef() override { return ++m_refs; }
-  NS_IMETHOD_(nsrefcnt) Release() override {
-    if (--m_refs != 0) return m_refs;
-    m_refs = 1;
-    delete this;
-    return 0;
   }
 
   NS_IMETHOD CreateInstance(nsISupports* outer, const nsIID& iid, void** result) override {
@@ -108,13 +101,12 @@ private:
   }
 
   const nsModuleComponentInfo* m_info;
-  nsrefcnt m_refs = 0;
 };
 
 // The module: one factory per component, made on first use and kept for the
 // module's life. Used on the browser thread only.
 class CGenericModule final : public nsIModule {
-public:
+  NS_DECL_PLAIN_REFCOUNT
   explicit CGenericModule(const nsModuleInfo* info) : m_info(info), m_factories(info->mCount) {}
 
   NS_IMETHOD QueryInterface(const nsIID& iid, void** result) override {
@@ -125,13 +117,6 @@ public:
     *result = static_cast<nsIModule*>(this);
     AddRef();
     return NS_OK;
-  }
-  NS_IMETHOD_(nsrefcnt) AddRef() override { return ++m_refs; }
-  NS_IMETHOD_(nsrefcnt) Release() override {
-    if (--m_refs != 0) return m_refs;
-    m_refs = 1;
-    delete this;
-    return 0;
   }
 
   NS_IMETHOD GetClassObject(nsIComponentManager*, const nsCID& cid, const nsIID& iid,
@@ -200,7 +185,6 @@ private:
   const nsModuleInfo* m_info;
   std::vector<nsCOMPtr<nsIFactory>> m_factories;
   bool m_initialized = false;
-  nsrefcnt m_refs = 0;
 };
 
 }  // namespace

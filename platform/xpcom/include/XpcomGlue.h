@@ -47,6 +47,23 @@ struct nsModuleInfo {
 // A module over the record, which must outlive it. Used on the browser thread only.
 nsresult NS_NewGenericModule2(const nsModuleInfo* info, nsIModule** result);
 
+// A plain reference count, for objects of one thread; the last Release
+// deletes the object (its class is final or has a virtual destructor).
+#define NS_DECL_PLAIN_REFCOUNT                                   \
+public:                                                          \
+  NS_IMETHOD_(nsrefcnt) AddRef() override { return ++mRefCnt; }  \
+  NS_IMETHOD_(nsrefcnt) Release() override {                    \
+    if (--mRefCnt != 0) return mRefCnt;                          \
+    mRefCnt = 1;                                                 \
+    delete this;                                                 \
+    return 0;                                                    \
+  }                                                              \
+                                                                 \
+private:                                                         \
+  nsrefcnt mRefCnt = 0;                                          \
+                                                                 \
+public:
+
 template <class T>
 class nsCOMPtr {
 public:
