@@ -1,7 +1,6 @@
 #include <windows.h>
 #include "ZCLException.h"
 #include "ZCLLogger.h"
-#include <sqlite3.h>
 
 bool ZCLComException::IsDisconnected() const {
   return m_hr == static_cast<HRESULT>(0x800706BA) || m_hr == static_cast<HRESULT>(0x800706BE) ||
@@ -47,14 +46,6 @@ void ZCLComQIThrowOnFail(HRESULT hr, REFIID iid, const std::string& message) {
   ZCLLogMessage(5, nullptr).Print("[ZCLComQIException\n0x%08X\n%s\n]", static_cast<unsigned>(hr),
                                   message.c_str());
   throw ZCLComQIException(hr, message, iid);
-}
-
-void ZCLSqlThrowOnFail(int result, sqlite3* db) {
-  if (result == SQLITE_OK || result == SQLITE_ROW || result == SQLITE_DONE) return;
-  const char* text = db ? sqlite3_errmsg(db) : sqlite3_errstr(result);
-  std::string message = text ? text : "";
-  ZCLLogMessage(5, nullptr).Print("[ZCLSqlException %i: %s]", result, message.c_str());
-  throw ZCLSqlException(message, result);
 }
 
 std::string ZCLSourcePosition(const char* file, int line) {

@@ -1,0 +1,154 @@
+#include <windows.h>
+#include <new>
+#include "CDialix.h"
+#include "CDialixWrapper.h"
+#include "CDialixOperation.h"
+#include "CZembraClient.h"
+#include "ZCLLogger.h"
+
+nsIClassInfo* g_dialixClassInfo = nullptr;
+
+namespace {
+
+CComPtr<IGlobalInterfaceTable> NewGlobalInterfaceTable(HRESULT* hr) {
+  CComPtr<IGlobalInterfaceTable> git;
+  *hr = ::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
+                           IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&git));
+  return git;
+}
+
+const IID* NotificationKind(const nsIID& kind) {
+  if (kind.Equals(NS_GET_IID(IOrvexDialixMessageReceivedNotification))) return &IID_IMessageReceivedNotification;
+  if (kind.Equals(NS_GET_IID(IOrvexDialixCallNotification))) return &IID_ICallNotification;
+  if (kind.Equals(NS_GET_IID(IOrvexDialixEventsUpdatedNotification))) return &IID_IEventsUpdatedNotification;
+  return nullptr;
+}
+
+}  // namespace
+
+nsresult NS_STDCALL CDialix::Construct(nsISupports* outer, const nsIID& iid, void** result) {
+  if (!result) return NS_ERROR_NULL_POINTER;
+  *result = nullptr;
+  if (outer) return NS_ERROR_NO_AGGREGATION;
+  return DialixCreate<CDialix>([](CDialix* made) { return made->Initialize(); }, iid, result);
+}
+
+nsresult CDialix::Initialize() {
+  return ZCLComMethod("CDialix::Initialize", ZCL_SITE, [&]() -> HRESULT {
+    HRESULT hr = ::CoCreateInstance(CLSID_Zembra, nullptr, CLSCTX_LOCAL_SERVER, IID_IZembra,
+                                    reinterpret_cast<void**>(&m_service));
+    CComPtr<IGlobalInterfaceTable> git;
+    if (SUCCEEDED(hr)) git = NewGlobalInterfaceTable(&hr);
+    if (SUCCEEDED(hr)) hr = git->RegisterInterfaceInGlobal(m_service, IID_IZembra, &m_cookie);
+    return FAILED(hr) ? CLASS_E_CLASSNOTAVAILABLE : S_OK;
+  });
+}
+
+CDialix::~CDialix() {
+  ZCLGuarded(3, ZCL_SITE, [&] {
+    HRESULT hr;
+    CComPtr<IGlobalInterfaceTable> git = NewGlobalInterfaceTable(&hr);
+    if (git && m_cookie && SUCCEEDED(git->RevokeInterfaceFromGlobal(m_cookie))) m_cookie = 0;
+  });
+}
+
+NS_IMETHODIMP CDialix::QueryInterface(const nsIID& iid, void** result) {
+  if (!result) return NS_ERROR_NULL_POINTER;
+  *result = nullptr;
+  if (iid.Equals(NS_GET_IID(nsIClassInfo))) {
+    if (!g_dialixClassInfo) return NS_ERROR_NO_INTERFACE;
+    g_dialixClassInfo->AddRef();
+    *result = g_dialixClassInfo;
+    return NS_OK;
+  }
+  if (!iid.Equals(NS_GET_IID(nsISupports)) && !iid.Equals(NS_GET_IID(IOrvexDialix))) return NS_ERROR_NO_INTERFACE;
+  *result = static_cast<IOrvexDialix*>(this);
+  AddRef();
+  return NS_OK;
+}
+
+template <class Call>
+HRESULT CDialix::WithService(Call call) {
+  HRESULT hr;
+  CComPtr<IGlobalInterfaceTable> git = NewGlobalInterfaceTable(&hr);
+  if (FAILED(hr)) return hr;
+  CComPtr<IZembra> service;
+  hr = git->GetInterfaceFromGlobal(m_cookie, IID_IZembra, reinterpret_cast<void**>(&service));
+  if (FAILED(hr)) return hr;
+  if (!service) return E_UNEXPECTED;
+  git.Release();
+  return call(service.p);
+}
+
+NS_IMETHODIMP CDialix::Connect(IOrvexDialixCallback* callback) {
+  return ZCLComMethod("CDialix::Connect", ZCL_SITE, [&]() -> HRESULT {
+    CDialixCallback* holder = new CDialixCallback();
+    m_holder = holder;  // the previous one lives on with its sink
+    CComPtr<IZembraCallback> sink;
+    HRESULT hr = holder->SetScriptCallback(callback, sink);
+    if (FAILED(hr)) return hr;
+    return WithService([&](IZembra* service) { return service->Connect(sink); });
+  });
+}
+
+NS_IMETHODIMP CDialix::Disconnect(const nsAString& clientId) {
+  return ZCLComMethod("CDialix::Disconnect", ZCL_SITE, [&]() -> HRESULT {
+    CComBSTR id = DialixToBstr(clientId);
+    if (!id) return E_OUTOFMEMORY;
+    return WithService([&](IZembra* service) { return service->Disconnect(id); });
+  });
+}
+
+NS_IMETHODIMP CDialix::CreateOperation(const nsAString& clientId, const nsIID& kind,
+                                       IOrvexDialixOperation** operation) {
+  return ZCLComMethod("CDialix::CreateOperation", ZCL_SITE, [&]() -> HRESULT {
+    if (!operation) return NS_ERROR_INVALID_ARG;
+    *operation = nullptr;
+    const IID* serviceKind = DialixServiceOperationKind(kind);
+    if (!serviceKind) return E_NOTIMPL;
+    CComBSTR id = DialixToBstr(clientId);
+    if (!id) return E_OUTOFMEMORY;
+    CComPtr<IOperation> made;
+    HRESULT hr = WithService([&](IZembra* service) { return service->CreateOperation(id, *serviceKind, &made); });
+    if (FAILED(hr)) return hr;
+    return DialixWrapOperation(kind, made, operation);
+  });
+}
+
+NS_IMETHODIMP CDialix::BeginOperation(IOrvexDialixOperation* operation) {
+  return ZCLComMethod("CDialix::BeginOperation", ZCL_SITE, [&]() -> HRESULT {
+    CDialixOperation* ours = DialixOwnObject<CDialixOperation>(operation);
+    if (!ours || !ours->Wrapped()) return E_POINTER;
+    CZembraClient* sink = m_holder ? m_holder->GetSink() : nullptr;
+    if (!sink) return NS_ERROR_NOT_INITIALIZED;
+    CComPtr<IOperation> wrapped(ours->Wrapped());
+    sink->AddPending(operation);  // before the call: the completion may come first
+    HRESULT hr = WithService([&](IZembra* service) { return service->BeginOperation(wrapped); });
+    // The sink may have gone during the call (its window runs while COM waits).
+    sink = m_holder ? m_holder->GetSink() : nullptr;
+    if (FAILED(hr) && sink) sink->RemovePending(operation);
+    return hr;
+  });
+}
+
+nsresult CDialix::Subscription(const char* name, const nsAString& clientId, const nsIID& kind, bool subscribe) {
+  return ZCLComMethod(name, ZCL_SITE, [&]() -> HRESULT {
+    const IID* serviceKind = NotificationKind(kind);
+    if (!serviceKind) return E_NOTIMPL;
+    CComBSTR id = DialixToBstr(clientId);
+    if (!id) return E_OUTOFMEMORY;
+    HRESULT hr = WithService([&](IZembra* service) {
+      return subscribe ? service->SubscribeNotification(id, *serviceKind)
+                       : service->UnsubscribeNotification(id, *serviceKind);
+    });
+    return FAILED(hr) ? hr : S_OK;
+  });
+}
+
+NS_IMETHODIMP CDialix::SubscribeNotification(const nsAString& clientId, const nsIID& kind) {
+  return Subscription("CDialix::SubscribeNotification", clientId, kind, true);
+}
+
+NS_IMETHODIMP CDialix::UnsubscribeNotification(const nsAString& clientId, const nsIID& kind) {
+  return Subscription("CDialix::UnsubscribeNotification", clientId, kind, false);
+}

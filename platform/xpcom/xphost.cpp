@@ -1,0 +1,612 @@
+// xphost.exe: stands in for the browser. Its main thread is the browser
+// thread: it joins a single-threaded apartment with OleInitialize (not with
+// --no-com), pumps messages while it waits, loads the component through
+// NSGetModule, registers it, creates it by its contract id and runs the
+// commands in order, as script would. One line per command and per callback;
+// each callback line says on which thread it ran (thread=browser|other).
+//   xphost.exe [--no-com] <component.dll> commands...
+//   create                    registers the module and creates the component by contract id
+//   connect                   connects with a new recording callback (numbered cb=1, 2, ...)
+//   wait-connected <ms>       waits for the last callback's ConnectCompleted
+//   serial <serial>           the phone of the next contacts, sms, events, send, call operations
+//   set <name> <value>        Recipient, Message or Number of the next operation
+//   operation <kind>          creates and begins devices, contacts, sms, events, send, call
+//   wait-operation <ms>       waits for the last operation's completion or failure
+//   read <path>               reads along a path from the last operation:
+//                             OperationData.Item(1).SerialNumber (a failed read is printed)
+//   subscribe <kind>          call, message or events notifications of the last connection
+//   wait-calls <method> <n> <ms>  waits until n callbacks of the method arrived
+//   disconnect                disconnects the last connection
+//   wait-disconnected <ms>    waits for its DisconnectCompleted
+//   signal <name>, wait-event <name> <ms>  named manual-reset events, for the test script
+//   release                   lets go of the component and the operation
+// Exit code 0 when every command did what it names, 1 otherwise, 2 on a time-out.
+#include <windows.h>
+#include <objbase.h>
+#include <ole2.h>
+#include <cstdio>
+#include <cwchar>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+#include "XpcomGlue.h"
+#include "ZCLWait.h"
+#include "xpOrvexDialix.h"
+
+namespace {
+
+DWORD g_browserThread = 0;
+
+const char* ThreadName() { return ::GetCurrentThreadId() == g_browserThread ? "browser" : "other"; }
+
+std::wstring Text(const nsAString& text) {
+  const PRUnichar* data = nullptr;
+  PRUint32 length = NS_StringGetData(text, &data, nullptr);
+  return std::wstring(data, length);
+}
+
+std::wstring IdText(const nsIID& id) {
+  wchar_t text[40];
+  swprintf(text, 40, L"{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", static_cast<unsigned long>(id.m0),
+           id.m1, id.m2, id.m3[0], id.m3[1], id.m3[2], id.m3[3], id.m3[4], id.m3[5], id.m3[6], id.m3[7]);
+  return text;
+}
+
+// The host's component manager: remembers what a module registers.
+class CComponentManager final : public nsIComponentManager, public nsIComponentRegistrar {
+public:
+  NS_IMETHOD QueryInterface(const nsIID& iid, void** result) override {
+    *result = nullptr;
+    if (iid.Equals(NS_GET_IID(nsIComponentRegistrar))) *result = static_cast<nsIComponentRegistrar*>(this);
+    else if (iid.Equals(NS_GET_IID(nsISupports))) *result = static_cast<nsIComponentManager*>(this);
+    else return NS_ERROR_NO_INTERFACE;
+    return NS_OK;
+  }
+  NS_IMETHOD_(nsrefcnt) AddRef() override { return 2; }  // lives as long as the host
+  NS_IMETHOD_(nsrefcnt) Release() override { return 1; }
+  NS_IMETHOD RegisterFactoryLocation(const nsCID& cid, const char* className, const char* contractId, nsIFile*,
+                                     const char*, const char*) override {
+    std::printf("register: %s %s\n", className ? className : "", contractId ? contractId : "");
+    if (contractId) contracts[contractId] = cid;
+    return NS_OK;
+  }
+  std::map<std::string, nsCID> contracts;
+};
+
+struct CallRecord {
+  std::string method;
+  std::wstring clientId, operationId;
+};
+
+// The page script's callback: prints each call as it arrives, with its thread.
+class CRecordingCallback final : public IOrvexDialixCallback {
+public:
+  explicit CRecordingCallback(int number) : m_number(number) {}
+  NS_IMETHOD QueryInterface(const nsIID& iid, void** result) override {
+    *result = nullptr;
+    if (!iid.Equals(NS_GET_IID(nsISupports)) && !iid.Equals(NS_GET_IID(IOrvexDialixCallback)))
+      return NS_ERROR_NO_INTERFACE;
+    *result = static_cast<IOrvexDialixCallback*>(this);
+    AddRef();
+    return NS_OK;
+  }
+  NS_IMETHOD_(nsrefcnt) AddRef() override { return ::InterlockedIncrement(&m_refs); }
+  NS_IMETHOD_(nsrefcnt) Release() override {
+    LONG count = ::InterlockedDecrement(&m_refs);
+    if (count == 0) delete this;
+    return count;
+  }
+
+  NS_IMETHOD ConnectCompleted(const nsAString& clientId) override {
+    return Record("ConnectCompleted", clientId, L"", L"");
+  }
+  NS_IMETHOD DisconnectCompleted(const nsAString& clientId) override {
+    return Record("DisconnectCompleted", clientId, L"", L"");
+  }
+  NS_IMETHOD OperationCompleted(const nsAString& clientId, const nsAString& operationId,
+                                IOrvexDialixOperation* operation) override {
+    nsString state;
+    PRInt32 value = -1;
+    if (operation) operation->GetOperationState(&value);
+    return Record("OperationCompleted", clientId, Text(operationId), L"state=" + std::to_wstring(value));
+  }
+  NS_IMETHOD OperationFailed(const nsAString& clientId, const nsAString& operationId, PRInt32 result,
+                             IOrvexDialixErrorInfo* error) override {
+    nsString description;
+    if (error) error->GetDescription(description);
+    wchar_t code[16];
+    swprintf(code, 16, L"0x%08lX", static_cast<unsigned long>(result));
+    return Record("OperationFailed", clientId, Text(operationId),
+                  std::wstring(L"hr=") + code + L" text=" + Text(description));
+  }
+  NS_IMETHOD NewDevice(const nsAString& clientId, IOrvexDialixDevice* device) override {
+    return Record("NewDevice", clientId, L"", Device(device));
+  }
+  NS_IMETHOD DeviceStateChanged(const nsAString& clientId, IOrvexDialixDevice* device) override {
+    return Record("DeviceStateChanged", clientId, L"", Device(device));
+  }
+  NS_IMETHOD Notification(const nsAString& clientId, const nsIID* kind, nsISupports* notification) override {
+    std::wstring detail = L"kind=" + (kind ? IdText(*kind) : std::wstring(L"none"));
+    nsCOMPtr<IOrvexDialixNotification> any = do_QueryInterface<IOrvexDialixNotification>(notification);
+    nsString serial;
+    if (any) any->GetSerialNumber(serial);
+    detail += L" serial=" + Text(serial);
+    nsCOMPtr<IOrvexDialixCallNotification> call = do_QueryInterface<IOrvexDialixCallNotification>(notification);
+    nsCOMPtr<IOrvexDialixMessageReceivedNotification> message =
+        do_QueryInterface<IOrvexDialixMessageReceivedNotification>(notification);
+    if (call) {
+      nsString number;
+      PRInt32 state = -1;
+      call->GetNumber(number);
+      call->GetState(&state);
+      detail += L" number=" + Text(number) + L" state=" + std::to_wstring(state);
+    } else if (message) {
+      detail += L" " + Message(message);
+    }
+    return Record("Notification", clientId, L"", detail);
+  }
+
+  size_t Count(const std::string& method) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    size_t n = 0;
+    for (const CallRecord& r : m_calls) n += r.method == method;
+    return n;
+  }
+  bool Find(const std::string& method, const std::wstring& operationId, CallRecord* found) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    for (const CallRecord& r : m_calls)
+      if (r.method == method && (operationId.empty() || r.operationId == operationId)) {
+        *found = r;
+        return true;
+      }
+    return false;
+  }
+
+private:
+  ~CRecordingCallback() {}
+  nsresult Record(const char* method, const nsAString& clientId, const std::wstring& operationId,
+                  const std::wstring& detail) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_calls.push_back({method, Text(clientId), operationId});
+    std::printf("callback: %s cb=%d client=%ls%ls%ls %ls thread=%s\n", method, m_number, Text(clientId).c_str(),
+                operationId.empty() ? L"" : L" operation=", operationId.c_str(), detail.c_str(), ThreadName());
+    std::fflush(stdout);
+    return NS_OK;
+  }
+  static std::wstring Device(IOrvexDialixDevice* device) {
+    nsString serial;
+    PRInt32 state = -1;
+    if (device) {
+      device->GetSerialNumber(serial);
+      device->GetState(&state);
+    }
+    return L"serial=" + Text(serial) + L" state=" + std::to_wstring(state);
+  }
+  static std::wstring Message(IOrvexDialixMessageReceivedNotification* notification) {
+    nsCOMPtr<IOrvexDialixSms> sms;
+    nsString text, sender;
+    if (NS_SUCCEEDED(notification->GetMessage(getter_AddRefs(sms))) && sms) {
+      sms->GetMessage(text);
+      nsCOMPtr<IOrvexDialixAddressList> addresses;
+      PRInt32 count = 0;
+      if (NS_SUCCEEDED(sms->GetAddresses(getter_AddRefs(addresses))) && addresses) addresses->GetCount(&count);
+      for (PRInt32 i = 1; i <= count; ++i) {
+        nsCOMPtr<IOrvexDialixAddress> address;
+        PRInt32 type = 0;
+        if (NS_SUCCEEDED(addresses->Item(i, getter_AddRefs(address))) && address &&
+            NS_SUCCEEDED(address->GetType(&type)) && type == 2)
+          address->GetAddress(sender);
+      }
+    }
+    return L"sender=" + Text(sender) + L" text=" + Text(text);
+  }
+
+  volatile LONG m_refs = 0;
+  int m_number;
+  std::mutex m_lock;
+  std::vector<CallRecord> m_calls;
+};
+
+// One value read along a path: an object, or a text.
+struct Value {
+  nsCOMPtr<nsISupports> object;
+  std::wstring text;
+};
+
+template <class I>
+nsCOMPtr<I> As(nsISupports* object) {
+  return do_QueryInterface<I>(object);
+}
+
+template <class I, class Get>
+bool ReadText(nsISupports* from, Get get, Value* out, nsresult* rv) {
+  nsCOMPtr<I> face = As<I>(from);
+  if (!face) return false;
+  nsString text;
+  *rv = (face.get()->*get)(text);
+  out->text = Text(text);
+  return true;
+}
+
+template <class I, class V, class Get>
+bool ReadNumber(nsISupports* from, Get get, Value* out, nsresult* rv) {
+  nsCOMPtr<I> face = As<I>(from);
+  if (!face) return false;
+  V value = 0;
+  *rv = (face.get()->*get)(&value);
+  out->text = std::to_wstring(value);
+  return true;
+}
+
+template <class I, class O, class Get>
+bool ReadObject(nsISupports* from, Get get, Value* out, nsresult* rv) {
+  nsCOMPtr<I> face = As<I>(from);
+  if (!face) return false;
+  nsCOMPtr<O> object;
+  *rv = (face.get()->*get)(getter_AddRefs(object));
+  out->object = object.get();
+  return true;
+}
+
+template <class I, class O>
+bool ReadItem(nsISupports* from, PRInt32 index, Value* out, nsresult* rv) {
+  nsCOMPtr<I> face = As<I>(from);
+  if (!face) return false;
+  nsCOMPtr<O> object;
+  *rv = face->Item(index, getter_AddRefs(object));
+  out->object = object.get();
+  return true;
+}
+
+// One step of a path on whichever of our interfaces the object answers.
+nsresult Step(nsISupports* from, const std::wstring& name, PRInt32 index, Value* out) {
+  nsresult rv = NS_ERROR_NO_INTERFACE;
+  bool done = false;
+  if (name == L"OperationData") {
+    done = ReadObject<IOrvexDialixOperation, nsISupports>(from, &IOrvexDialixOperation::GetOperationData, out, &rv);
+  } else if (name == L"Item") {
+    done = ReadItem<IOrvexDialixDeviceList, IOrvexDialixDevice>(from, index, out, &rv) ||
+           ReadItem<IOrvexDialixContactList, IOrvexDialixContact>(from, index, out, &rv) ||
+           ReadItem<IOrvexDialixSmsList, IOrvexDialixSms>(from, index, out, &rv) ||
+           ReadItem<IOrvexDialixEventList, IOrvexDialixEvent>(from, index, out, &rv) ||
+           ReadItem<IOrvexDialixAddressList, IOrvexDialixAddress>(from, index, out, &rv);
+  } else if (name == L"Count") {
+    done = ReadNumber<IOrvexDialixDeviceList, PRInt32>(from, &IOrvexDialixDeviceList::GetCount, out, &rv) ||
+           ReadNumber<IOrvexDialixContactList, PRInt32>(from, &IOrvexDialixContactList::GetCount, out, &rv) ||
+           ReadNumber<IOrvexDialixSmsList, PRInt32>(from, &IOrvexDialixSmsList::GetCount, out, &rv) ||
+           ReadNumber<IOrvexDialixEventList, PRInt32>(from, &IOrvexDialixEventList::GetCount, out, &rv) ||
+           ReadNumber<IOrvexDialixAddressList, PRInt32>(from, &IOrvexDialixAddressList::GetCount, out, &rv);
+  } else if (name == L"SerialNumber") {
+    done = ReadText<IOrvexDialixDevice>(from, &IOrvexDialixDevice::GetSerialNumber, out, &rv);
+  } else if (name == L"ModelName") {
+    done = ReadText<IOrvexDialixDevice>(from, &IOrvexDialixDevice::GetModelName, out, &rv);
+  } else if (name == L"FriendlyName") {
+    done = ReadText<IOrvexDialixDevice>(from, &IOrvexDialixDevice::GetFriendlyName, out, &rv);
+  } else if (name == L"State") {
+    done = ReadNumber<IOrvexDialixDevice, PRInt32>(from, &IOrvexDialixDevice::GetState, out, &rv);
+  } else if (name == L"VCard") {
+    done = ReadText<IOrvexDialixContact>(from, &IOrvexDialixContact::GetVCard, out, &rv);
+  } else if (name == L"FormattedName") {
+    done = ReadText<IOrvexDialixContact>(from, &IOrvexDialixContact::GetFormattedName, out, &rv);
+  } else if (name == L"Message") {
+    done = ReadText<IOrvexDialixSms>(from, &IOrvexDialixSms::GetMessage, out, &rv);
+  } else if (name == L"Folder") {
+    done = ReadNumber<IOrvexDialixSms, PRInt32>(from, &IOrvexDialixSms::GetFolder, out, &rv);
+  } else if (name == L"Addresses") {
+    done = ReadObject<IOrvexDialixSms, IOrvexDialixAddressList>(from, &IOrvexDialixSms::GetAddresses, out, &rv);
+  } else if (name == L"Address") {
+    done = ReadText<IOrvexDialixAddress>(from, &IOrvexDialixAddress::GetAddress, out, &rv);
+  } else if (name == L"Number") {
+    done = ReadText<IOrvexDialixEvent>(from, &IOrvexDialixEvent::GetNumber, out, &rv);
+  } else if (name == L"Duration") {
+    done = ReadNumber<IOrvexDialixEvent, PRInt32>(from, &IOrvexDialixEvent::GetDuration, out, &rv);
+  }
+  return done ? rv : NS_ERROR_NO_INTERFACE;
+}
+
+struct NamedKind {
+  const wchar_t* name;
+  const nsIID& id;
+};
+
+const nsIID* FindKind(const std::vector<NamedKind>& kinds, const wchar_t* name) {
+  for (const NamedKind& k : kinds)
+    if (wcscmp(k.name, name) == 0) return &k.id;
+  return nullptr;
+}
+
+class CHost {
+public:
+  int Run(int argc, wchar_t** argv, int first) {
+    for (int i = first; i < argc; ++i) {
+      std::wstring command = argv[i];
+      auto argument = [&](int n) -> const wchar_t* { return i + n < argc ? argv[i + n] : nullptr; };
+      int status = 1;
+      if (command == L"create") {
+        status = Create();
+      } else if (command == L"connect") {
+        status = Connect();
+      } else if (command == L"wait-connected" && argument(1)) {
+        status = WaitConnected(_wtoi(argument(1)));
+        ++i;
+      } else if (command == L"serial" && argument(1)) {
+        m_serial = argument(1);
+        status = 0;
+        ++i;
+      } else if (command == L"set" && argument(2)) {
+        m_properties[argument(1)] = argument(2);
+        status = 0;
+        i += 2;
+      } else if (command == L"operation" && argument(1)) {
+        status = Operation(argument(1));
+        ++i;
+      } else if (command == L"wait-operation" && argument(1)) {
+        status = WaitOperation(_wtoi(argument(1)));
+        ++i;
+      } else if (command == L"read" && argument(1)) {
+        status = Read(argument(1));
+        ++i;
+      } else if (command == L"subscribe" && argument(1)) {
+        status = Subscribe(argument(1));
+        ++i;
+      } else if (command == L"wait-calls" && argument(3)) {
+        status = WaitCalls(argument(1), _wtoi(argument(2)), _wtoi(argument(3)));
+        i += 3;
+      } else if (command == L"disconnect") {
+        status = Disconnect();
+      } else if (command == L"wait-disconnected" && argument(1)) {
+        status = WaitCalls(L"DisconnectCompleted", 1, _wtoi(argument(1)));
+        ++i;
+      } else if (command == L"signal" && argument(1)) {
+        HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, argument(1));
+        status = event && ::SetEvent(event) ? 0 : 1;
+        std::printf("signal: %ls %s\n", argument(1), status == 0 ? "set" : "failed");
+        ++i;
+        // The event lives on with this process, so a waiter can still see it.
+      } else if (command == L"wait-event" && argument(2)) {
+        status = WaitEvent(argument(1), _wtoi(argument(2)));
+        i += 2;
+      } else if (command == L"release") {
+        m_operation = nullptr;
+        m_dialix = nullptr;
+        std::printf("release: done\n");
+        status = 0;
+      } else {
+        std::printf("unknown command: %ls\n", command.c_str());
+      }
+      std::fflush(stdout);
+      if (status != 0) return status;
+    }
+    return 0;
+  }
+
+  nsresult Load(const wchar_t* path) {
+    m_library = ::LoadLibraryW(path);
+    if (!m_library) return HRESULT_FROM_WIN32(::GetLastError());
+    typedef nsresult (*GetModule)(nsIComponentManager*, nsIFile*, nsIModule**);
+    auto getModule = reinterpret_cast<GetModule>(reinterpret_cast<void*>(::GetProcAddress(m_library, "NSGetModule")));
+    if (!getModule) return HRESULT_FROM_WIN32(::GetLastError());
+    return getModule(&m_manager, nullptr, getter_AddRefs(m_module));
+  }
+
+  // The module's final release runs its destructor on this thread.
+  void Unload() {
+    m_operation = nullptr;
+    m_dialix = nullptr;
+    m_module = nullptr;
+  }
+
+private:
+  int Create() {
+    nsresult rv = m_module->RegisterSelf(&m_manager, nullptr, "", "");
+    auto found = m_manager.contracts.find(DIALIX_XPCOM_CONTRACTID);
+    nsCOMPtr<nsIFactory> factory;
+    if (NS_SUCCEEDED(rv))
+      rv = found == m_manager.contracts.end()
+               ? NS_ERROR_FACTORY_NOT_REGISTERED
+               : m_module->GetClassObject(&m_manager, found->second, NS_GET_IID(nsIFactory),
+                                          reinterpret_cast<void**>(getter_AddRefs(factory)));
+    if (NS_SUCCEEDED(rv))
+      rv = factory->CreateInstance(nullptr, NS_GET_IID(IOrvexDialix), reinterpret_cast<void**>(getter_AddRefs(m_dialix)));
+    std::printf("create: rv=0x%08lX\n", static_cast<unsigned long>(rv));
+    return NS_SUCCEEDED(rv) ? 0 : 1;
+  }
+
+  int Connect() {
+    if (!m_dialix) return 1;
+    m_callback = new CRecordingCallback(++m_connections);
+    nsresult rv = m_dialix->Connect(m_callback);
+    std::printf("connect: rv=0x%08lX cb=%d\n", static_cast<unsigned long>(rv), m_connections);
+    return NS_SUCCEEDED(rv) ? 0 : 1;
+  }
+
+  int WaitConnected(int ms) {
+    CallRecord call;
+    if (!m_callback || !ZCLWaitUntil([&] { return m_callback->Find("ConnectCompleted", L"", &call); }, ms)) {
+      std::printf("connected: timeout\n");
+      return 2;
+    }
+    m_clientId = call.clientId;
+    std::printf("connected: id=%ls\n", m_clientId.c_str());
+    return 0;
+  }
+
+  int Operation(const wchar_t* kindName) {
+    static const std::vector<NamedKind> kinds = {
+        {L"devices", NS_GET_IID(IOrvexDialixGetDevicesOperation)},
+        {L"contacts", NS_GET_IID(IOrvexDialixGetContactsOperation)},
+        {L"sms", NS_GET_IID(IOrvexDialixGetSmsOperation)},
+        {L"events", NS_GET_IID(IOrvexDialixGetEventsOperation)},
+        {L"send", NS_GET_IID(IOrvexDialixSendMessageOperation)},
+        {L"call", NS_GET_IID(IOrvexDialixCreateCallOperation)}};
+    const nsIID* kind = FindKind(kinds, kindName);
+    if (!m_dialix || !kind) return 1;
+    nsString client(m_clientId.c_str());
+    m_operation = nullptr;
+    nsresult created = m_dialix->CreateOperation(client, *kind, getter_AddRefs(m_operation));
+    nsresult begun = NS_ERROR_NOT_INITIALIZED;
+    nsString id;
+    if (NS_SUCCEEDED(created)) {
+      Prepare(kindName);
+      m_operation->GetOperationId(id);
+      begun = m_dialix->BeginOperation(m_operation);
+    }
+    m_operationId = Text(id);
+    std::printf("operation: %ls create=0x%08lX begin=0x%08lX id=%ls\n", kindName, static_cast<unsigned long>(created),
+                static_cast<unsigned long>(begun), m_operationId.c_str());
+    return NS_SUCCEEDED(begun) ? 0 : 1;
+  }
+
+  // The serial and staged properties, through the operation's own face.
+  void Prepare(const std::wstring& kind) {
+    nsString serial(m_serial.c_str());
+    std::map<std::wstring, std::wstring> properties;
+    properties.swap(m_properties);
+    auto value = [&](const wchar_t* name) { return properties[name]; };
+    if (kind == L"contacts") {
+      As<IOrvexDialixGetContactsOperation>(m_operation)->SetSerialNumber(serial);
+    } else if (kind == L"sms") {
+      As<IOrvexDialixGetSmsOperation>(m_operation)->SetSerialNumber(serial);
+    } else if (kind == L"events") {
+      As<IOrvexDialixGetEventsOperation>(m_operation)->SetSerialNumber(serial);
+    } else if (kind == L"send") {
+      nsCOMPtr<IOrvexDialixSendMessageOperation> send = As<IOrvexDialixSendMessageOperation>(m_operation);
+      nsString recipient(value(L"Recipient").c_str()), message(value(L"Message").c_str());
+      send->SetSerialNumber(serial);
+      send->SetRecipient(recipient);
+      send->SetMessage(message);
+    } else if (kind == L"call") {
+      nsCOMPtr<IOrvexDialixCreateCallOperation> call = As<IOrvexDialixCreateCallOperation>(m_operation);
+      nsString number(value(L"Number").c_str());
+      call->SetSerialNumber(serial);
+      call->SetNumber(number);
+    }
+  }
+
+  int WaitOperation(int ms) {
+    CallRecord end;
+    bool ended = m_callback && ZCLWaitUntil([&] {
+      return m_callback->Find("OperationCompleted", m_operationId, &end) ||
+             m_callback->Find("OperationFailed", m_operationId, &end);
+    }, ms);
+    if (!ended) {
+      std::printf("operation-result: timeout\n");
+      return 2;
+    }
+    std::printf("operation-result: %s\n", end.method.c_str());
+    return 0;
+  }
+
+  int Read(const std::wstring& path) {
+    Value value;
+    value.object = m_operation.get();
+    nsresult rv = m_operation ? NS_OK : NS_ERROR_NOT_INITIALIZED;
+    size_t start = 0;
+    while (NS_SUCCEEDED(rv) && start < path.size()) {
+      size_t end = path.find(L'.', start);
+      std::wstring step = path.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+      start = end == std::wstring::npos ? path.size() : end + 1;
+      PRInt32 index = 0;
+      size_t open = step.find(L'(');
+      if (open != std::wstring::npos) {
+        index = _wtoi(step.c_str() + open + 1);
+        step.resize(open);
+      }
+      Value next;
+      rv = value.object ? Step(value.object, step, index, &next) : NS_ERROR_NULL_POINTER;
+      value = next;
+    }
+    if (NS_FAILED(rv)) {  // a result of its own, not a failure of the command
+      std::printf("read: %ls failed rv=0x%08lX\n", path.c_str(), static_cast<unsigned long>(rv));
+      return 0;
+    }
+    std::printf("read: %ls = %ls\n", path.c_str(), value.text.c_str());
+    return 0;
+  }
+
+  int Subscribe(const wchar_t* kindName) {
+    static const std::vector<NamedKind> kinds = {
+        {L"call", NS_GET_IID(IOrvexDialixCallNotification)},
+        {L"message", NS_GET_IID(IOrvexDialixMessageReceivedNotification)},
+        {L"events", NS_GET_IID(IOrvexDialixEventsUpdatedNotification)}};
+    const nsIID* kind = FindKind(kinds, kindName);
+    if (!m_dialix || !kind) return 1;
+    nsString client(m_clientId.c_str());
+    nsresult rv = m_dialix->SubscribeNotification(client, *kind);
+    std::printf("subscribe: %ls rv=0x%08lX\n", kindName, static_cast<unsigned long>(rv));
+    return NS_SUCCEEDED(rv) ? 0 : 1;
+  }
+
+  int WaitCalls(const wchar_t* methodName, int count, int ms) {
+    std::string method;
+    for (const wchar_t* p = methodName; *p; ++p) method += static_cast<char>(*p);
+    if (!m_callback || !ZCLWaitUntil([&] { return m_callback->Count(method) >= static_cast<size_t>(count); }, ms)) {
+      std::printf("wait-calls: %s timeout\n", method.c_str());
+      return 2;
+    }
+    std::printf("wait-calls: %s %d\n", method.c_str(), count);
+    return 0;
+  }
+
+  int Disconnect() {
+    if (!m_dialix) return 1;
+    nsString client(m_clientId.c_str());
+    nsresult rv = m_dialix->Disconnect(client);
+    std::printf("disconnect: rv=0x%08lX\n", static_cast<unsigned long>(rv));
+    return NS_SUCCEEDED(rv) ? 0 : 1;
+  }
+
+  int WaitEvent(const wchar_t* name, int ms) {
+    HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, name);
+    bool set = event && ZCLWaitUntil([&] { return ::WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }, ms);
+    if (event) ::CloseHandle(event);
+    std::printf("wait-event: %ls %s\n", name, set ? "set" : "timeout");
+    return set ? 0 : 2;
+  }
+
+  CComponentManager m_manager;
+  HMODULE m_library = nullptr;  // stays loaded: the process ends soon after
+  nsCOMPtr<nsIModule> m_module;
+  nsCOMPtr<IOrvexDialix> m_dialix;
+  nsCOMPtr<CRecordingCallback> m_callback;
+  nsCOMPtr<IOrvexDialixOperation> m_operation;
+  int m_connections = 0;
+  std::wstring m_clientId, m_operationId, m_serial;
+  std::map<std::wstring, std::wstring> m_properties;
+};
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  g_browserThread = ::GetCurrentThreadId();
+  int first = 1;
+  bool com = true;
+  if (first < argc && wcscmp(argv[first], L"--no-com") == 0) {
+    com = false;
+    ++first;
+  }
+  if (first >= argc) {
+    std::printf("usage: xphost [--no-com] <component.dll> commands...\n");
+    return 1;
+  }
+  HRESULT joined = com ? ::OleInitialize(nullptr) : E_FAIL;
+  std::printf("browser: %s\n", com ? "single-threaded apartment" : "no COM");
+  int status;
+  {
+    CHost host;
+    nsresult rv = host.Load(argv[first]);
+    std::printf("load: rv=0x%08lX\n", static_cast<unsigned long>(rv));
+    status = NS_SUCCEEDED(rv) ? host.Run(argc, argv, first + 1) : 1;
+    host.Unload();
+    // Whether this thread still has COM after the module's shutdown.
+    APTTYPE type;
+    APTTYPEQUALIFIER qualifier;
+    HRESULT probe = ::CoGetApartmentType(&type, &qualifier);
+    std::printf("after-unload: com=%s\n", probe == CO_E_NOTINITIALIZED ? "gone" : "kept");
+  }
+  if (SUCCEEDED(joined)) ::OleUninitialize();
+  std::fflush(stdout);
+  return status;
+}
