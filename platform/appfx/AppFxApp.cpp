@@ -71,26 +71,7 @@ BOOL AppFxPreTranslate(MSG* msg) {
 }
 
 bool AppFxRunModalLoop(HWND dialog, HWND owner, const bool* ended) {
-  bool ownerWasEnabled = owner && ::IsWindowEnabled(owner);
-  if (ownerWasEnabled) ::EnableWindow(owner, FALSE);
-  bool quit = false;
-  MSG msg;
-  while (!*ended && ::IsWindow(dialog)) {
-    BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
-    if (got == -1) break;
-    if (!got) {
-      quit = true;
-      ::PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
-    }
-    if (!AppFxPreTranslate(&msg)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-  }
-  // The owner comes back before the dialog goes, so activation returns to it.
-  if (ownerWasEnabled) ::EnableWindow(owner, TRUE);
-  return !quit;
+  return WtlRunModalLoop(dialog, owner, ended, [](HWND, MSG* msg) { return AppFxPreTranslate(msg); });
 }
 
 CAppFxApp::CAppFxApp() {

@@ -70,30 +70,28 @@ copy_program() {  # folder
   cp "$DIALIX_BIN/Pairwell.exe" "$DIALIX_BIN/Lanyx.dll" "$DIALIX_BIN/Qorsal_Dialix.dll" "$DIALIX_BIN/sqlite3.dll" "$1/"
 }
 drive_c=$WINEPREFIX/drive_c
-copy_program "$drive_c/PairwellNoLanguage"
-(cd "$drive_c/PairwellNoLanguage" && dialix_wine 'C:\PairwellNoLanguage\Pairwell.exe') &
-pid=$!
-pids+=("$pid")
-text=$(box_text)
-echo "no language: \"$text\""
-[ "$text" = "Some of the application components could not be located. Please reinstall Sutrel." ] ||
-  fail "missing language module: \"$text\""
-snap wizard_no_language
-[ -z "$(wintest Pairwell.exe titles | grep -F "$caption")" ] || fail "a wizard showed without its language"
-dismiss_and_wait "$pid" || fail "the program without its language did not end"
-
-copy_program "$drive_c/PairwellNoSkin"
-mkdir -p "$drive_c/PairwellNoSkin/Pairwell"
-cp "$DIALIX_BIN/Pairwell/Lang_ENG.OLR" "$drive_c/PairwellNoSkin/Pairwell/"
-(cd "$drive_c/PairwellNoSkin" && dialix_wine 'C:\PairwellNoSkin\Pairwell.exe') &
-pid=$!
-pids+=("$pid")
-text=$(box_text)
-echo "no skin: \"$text\""
-[ "$text" = "Some of the wizard's graphics could not be located. Please reinstall Sutrel." ] ||
-  fail "missing skin module: \"$text\""
-[ -z "$(wintest Pairwell.exe titles | grep -F "$caption")" ] || fail "a wizard showed without its skin"
-dismiss_and_wait "$pid" || fail "the program without its skin did not end"
+# Runs a copy from C:\<folder> with the given language module (or none) and
+# no skin module: a box with the expected text, no wizard, and the end.
+missing_module_case() {  # folder language-module expected screenshot
+  copy_program "$drive_c/$1"
+  if [ -n "$2" ]; then
+    mkdir -p "$drive_c/$1/Pairwell"
+    cp "$DIALIX_BIN/Pairwell/$2" "$drive_c/$1/Pairwell/"
+  fi
+  (cd "$drive_c/$1" && dialix_wine "C:\\$1\\Pairwell.exe") &
+  local pid=$! text
+  pids+=("$pid")
+  text=$(box_text)
+  echo "$1: \"$text\""
+  [ "$text" = "$3" ] || fail "$1: \"$text\""
+  snap "$4"
+  [ -z "$(wintest Pairwell.exe titles | grep -F "$caption")" ] || fail "$1: a wizard showed"
+  dismiss_and_wait "$pid" || fail "$1: the program did not end"
+}
+missing_module_case PairwellNoLanguage "" \
+  "Some of the application components could not be located. Please reinstall Sutrel." wizard_no_language
+missing_module_case PairwellNoSkin Lang_ENG.OLR \
+  "Some of the wizard's graphics could not be located. Please reinstall Sutrel." wizard_no_skin
 
 # --- One instance per mode.
 dialix_wine "$DIALIX_BIN/Pairwell.exe" &
@@ -105,7 +103,7 @@ snap wizard_plain
 wintest "$first" dump "$caption"
 
 # A guid start is another mode: a second window beside the first.
-dialix_wine "$DIALIX_BIN/Pairwell.exe" "/guid 00:11:22:33:44:55" &
+dialix_wine "$DIALIX_BIN/Pairwell.exe" /guid 00:11:22:33:44:55 &
 bluetooth=$!
 pids+=("$bluetooth")
 end=$(( $(now_ms) + 30000 ))
