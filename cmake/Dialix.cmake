@@ -59,20 +59,21 @@ function(dialix_idl prefix idl)
   set(common ${target_opt} -I${DIALIX_WINE_IDL_DIR} -I${CMAKE_CURRENT_SOURCE_DIR}
              -L${DIALIX_STDOLE_DIR})
   add_custom_command(
-    OUTPUT ${out}/${name}.h ${out}/${name}_i.c ${out}/${name}_p.c ${out}/dlldata.c ${out}/${name}.tlb
+    OUTPUT ${out}/${name}.h ${out}/${name}_i.c ${out}/${name}_p.c ${out}/${name}_dlldata.c ${out}/${name}.tlb
     COMMAND ${DIALIX_WIDL} ${common} -h -H ${out}/${name}.h ${src}
     COMMAND ${DIALIX_WIDL} ${common} -u -U ${out}/${name}_i.c ${src}
     COMMAND ${DIALIX_WIDL} ${common} -t -T ${out}/${name}.tlb ${src}
     COMMAND ${DIALIX_WIDL} ${common} -Oif -p -P ${out}/${name}_p.c ${src}
-    # widl writes the proxy list only in its dlldata-only mode.
-    COMMAND ${DIALIX_WIDL} --dlldata-only --dlldata=${out}/dlldata.c ${name}
+    # widl writes the proxy list only in its dlldata-only mode; one list per IDL
+    # file, as a folder may hold several.
+    COMMAND ${DIALIX_WIDL} --dlldata-only --dlldata=${out}/${name}_dlldata.c ${name}
     DEPENDS ${src}
     COMMENT "widl ${name}.idl")
   set(${prefix}_IDL_DIR ${out} PARENT_SCOPE)
   set(${prefix}_IDL_HEADER ${out}/${name}.h PARENT_SCOPE)
   set(${prefix}_IDL_IID ${out}/${name}_i.c PARENT_SCOPE)
   set(${prefix}_IDL_PROXY ${out}/${name}_p.c PARENT_SCOPE)
-  set(${prefix}_IDL_DLLDATA ${out}/dlldata.c PARENT_SCOPE)
+  set(${prefix}_IDL_DLLDATA ${out}/${name}_dlldata.c PARENT_SCOPE)
   set(${prefix}_IDL_TLB ${out}/${name}.tlb PARENT_SCOPE)
 endfunction()
 

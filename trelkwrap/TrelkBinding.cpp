@@ -56,7 +56,7 @@ struct CLibraryBinding::Watcher {
   LONG state;
 };
 
-CLibraryBinding::CLibraryBinding(const Family& family) : m_family(family) {
+CLibraryBinding::CLibraryBinding(const Family& family) : m_family(family), m_readOptions(family.readOptions) {
   InitializeCriticalSection(&m_state);
   InitializeConditionVariable(&m_changed);
   m_tlsCalls = TlsAlloc();
@@ -78,9 +78,14 @@ DWORD CLibraryBinding::Load(HMODULE* module) const {
   return *module ? 0 : TRELK_BIND_NO_LIBRARY;
 }
 
+void CLibraryBinding::SetReadOptions(bool read) {
+  CCriticalSectionGuard lock(m_state);
+  m_readOptions = read;
+}
+
 DWORD CLibraryBinding::ReadOptions() const {
   DWORD value = 0;
-  if (!m_family.readOptions || !ZCLReadRegistryDword(HKEY_LOCAL_MACHINE, kApiKey, L"Options", &value)) return 0;
+  if (!m_readOptions || !ZCLReadRegistryDword(HKEY_LOCAL_MACHINE, kApiKey, L"Options", &value)) return 0;
   return value;
 }
 
@@ -415,6 +420,8 @@ const CLibraryBinding::Family kTessim = {"Tessim", "Dorrax.dll", "Tessim_Initial
 const CLibraryBinding::Family kRUVON = {"RUVON", "Lanyx.dll", "RUVON_Initialize", "RUVON_Terminate", true};
 const CLibraryBinding::Family kLOGVEX = {"LOGVEX", "Trelk_Fandor.dll", "LOGVEX_Initialize", "LOGVEX_Terminate",
                                          true};
+// The file-system family has no "Options": its watcher always starts.
+const CLibraryBinding::Family kFSKOR = {"FSKOR", "Lanyx.dll", "FSKOR_Initialize", "FSKOR_Terminate", false};
 }  // namespace
 
 // Constructed on first use and never destroyed: library threads may still call
@@ -433,6 +440,10 @@ CLibraryBinding& RUVONBinding() {
 }
 CLibraryBinding& LOGVEXBinding() {
   static CLibraryBinding* binding = new CLibraryBinding(kLOGVEX);
+  return *binding;
+}
+CLibraryBinding& FSKORBinding() {
+  static CLibraryBinding* binding = new CLibraryBinding(kFSKOR);
   return *binding;
 }
 

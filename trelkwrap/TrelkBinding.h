@@ -46,6 +46,9 @@ public:
   DWORD Load(HMODULE* module) const;
   // "Options" under the key: absent, of another type or unreadable is 0.
   DWORD ReadOptions() const;
+  // A program whose copy of the binding always starts its watcher turns the
+  // reading of "Options" off before its first initialise.
+  void SetReadOptions(bool read);
 
   // Calls the entry of that name in the loaded library, looked up on every call.
   template <class Fn, class... Args>
@@ -53,6 +56,17 @@ public:
     DWORD result = 0;
     FARPROC proc = Acquire(entry, &result);
     if (!proc) return result;
+    CallGuard guard(this);
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(proc))(args...);
+  }
+
+  // As Forward, for an entry that answers something other than a code:
+  // `failure` when the library is not loaded or lacks the entry.
+  template <class Fn, class R, class... Args>
+  R ForwardOr(R failure, const char* entry, Args... args) {
+    DWORD result = 0;
+    FARPROC proc = Acquire(entry, &result);
+    if (!proc) return failure;
     CallGuard guard(this);
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(proc))(args...);
   }
@@ -109,6 +123,7 @@ private:
   DWORD m_apiVersion = 0;          // guarded by m_state
   DWORD m_referenceCount = 0;      // guarded by m_state
   DWORD m_generation = 0;          // guarded by m_state
+  bool m_readOptions;              // set before the first initialise
   DWORD m_busyThread = 0;          // guarded by m_state: the thread loading or unloading, 0 when none
   Watcher* m_watcher = nullptr;    // guarded by m_state
   std::vector<std::weak_ptr<IReloadListener>> m_listeners;  // guarded by m_state
@@ -119,6 +134,7 @@ CLibraryBinding& WEXELBinding();
 CLibraryBinding& TessimBinding();
 CLibraryBinding& RUVONBinding();
 CLibraryBinding& LOGVEXBinding();
+CLibraryBinding& FSKORBinding();
 
 }  // namespace Trelk
 

@@ -49,6 +49,7 @@ int Usage() {
            L"  phonedata version <serial> <component> <text>...  the component's version, one text per refresh\n"
            L"  phonedata category <word> <model>    list the model under the word\n"
            L"  phonedata absent|present         the phone-data server cannot or can be created\n"
+           L"  media set <id> <medium> <0|1> <name> | list | clear   the connection manager's elements\n"
            L"  phonedata show <serial>          the server's answers for the phone\n"
            L"  ring <serial> <number> [--name T]  a call rings in from the far side; prints its id\n"
            L"  answer <serial> [<id>]           the far side answers the PC's dialled call\n"
@@ -158,6 +159,7 @@ const int kOtherCommand = -1;
 namespace PhoneSim {
 int PhonectlPackages(CPhoneWorld& world, const std::wstring& serial, int argc);
 int PhonectlPhoneData(CPhoneWorld& world, int argc, wchar_t** argv);
+int PhonectlMedia(CPhoneWorld& world, int argc, wchar_t** argv);
 }  // namespace PhoneSim
 namespace {
 const int kBadUsage = 2;
@@ -370,6 +372,10 @@ int Run(int argc, wchar_t** argv) {
     world.InjectDelay(ZCLWideToUtf8(argv[i]), Number(argv[i + 1]), argc - i >= 3 ? Number(argv[i + 2]) : kEveryCall,
                       argc - i == 4 ? Number(argv[i + 3]) : 0);
     return 0;
+  }
+  if (command == L"media") {
+    int result = PhonectlMedia(world, argc - i, argv + i);
+    return result == kBadUsage ? Usage() : result;
   }
   if (command == L"phonedata") {
     int result = PhonectlPhoneData(world, argc - i, argv + i);

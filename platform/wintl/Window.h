@@ -96,6 +96,14 @@ public:
     t_creating = nullptr;
     return made;
   }
+  // The same from a template in memory.
+  HWND CreateIndirect(HWND parent, const DLGTEMPLATE* dialogTemplate, LPARAM initParam = 0) {
+    t_creating = this;
+    HWND made = ::CreateDialogIndirectParamW(WtlGetResourceInstance(), dialogTemplate, parent,
+                                             &CDialogImpl::DialogProc, initParam);
+    t_creating = nullptr;
+    return made;
+  }
   BOOL DestroyWindow() {
     if (!m_hWnd) return FALSE;
     return ::DestroyWindow(m_hWnd);

@@ -30,7 +30,7 @@ BOOL WtlReflectNotification(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& res
   return TRUE;
 }
 
-bool WtlRunModalLoop(HWND dialog, HWND owner, const bool* ended) {
+bool WtlRunModalLoop(HWND dialog, HWND owner, const bool* ended, WtlModalFilter filter) {
   bool ownerWasEnabled = owner && ::IsWindowEnabled(owner);
   if (ownerWasEnabled) ::EnableWindow(owner, FALSE);
   bool quit = false;
@@ -43,7 +43,7 @@ bool WtlRunModalLoop(HWND dialog, HWND owner, const bool* ended) {
       ::PostQuitMessage(static_cast<int>(msg.wParam));
       break;
     }
-    if (!::IsDialogMessageW(dialog, &msg)) {
+    if (filter ? !filter(dialog, &msg) : !::IsDialogMessageW(dialog, &msg)) {
       ::TranslateMessage(&msg);
       ::DispatchMessageW(&msg);
     }

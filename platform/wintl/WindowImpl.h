@@ -135,6 +135,8 @@ BOOL WtlReflectNotification(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& res
 
 // Runs a modal loop for a dialog that is already created: the owner is
 // disabled until *ended turns true (the dialog's close command sets it), and
-// the dialog's keys go through IsDialogMessage. False when WM_QUIT arrived
-// first (it is posted again for the outer loop).
-bool WtlRunModalLoop(HWND dialog, HWND owner, const bool* ended);
+// each message goes first to the filter (by default the dialog's keys
+// through IsDialogMessage). False when WM_QUIT arrived first (it is posted
+// again for the outer loop).
+typedef BOOL (*WtlModalFilter)(HWND dialog, MSG* msg);
+bool WtlRunModalLoop(HWND dialog, HWND owner, const bool* ended, WtlModalFilter filter = nullptr);

@@ -25,6 +25,8 @@
 //   post <class> <msg> <wParam> <lParam>  posts a message to that window
 //   enabled <title> <id>         prints 1 or 0: whether a control is enabled
 //   edittext <title> <id>        the same as text
+//   pids                         prints the ids of every process of the program
+//   front <title> [ms]           prints 1 when the dialog is the foreground window
 // Without a process:
 //   dialix_wintest areahash      prints a hash of the notification area's
 //                                right-hand 24 pixels (the newest icon)
@@ -221,6 +223,16 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (command == L"titles") {
     for (HWND window : Dialogs(pid)) Print(Text(window));
+    return 0;
+  }
+  if (command == L"pids") {
+    for (DWORD id : ProcessesNamed(argv[1])) Print(std::to_wstring(id));
+    return 0;
+  }
+  if (command == L"front") {
+    HWND shown = dialog(ms(4));
+    if (!shown) return 1;
+    Print(::GetForegroundWindow() == shown ? L"1" : L"0");
     return 0;
   }
   if (command == L"box" || command == L"dismiss") {

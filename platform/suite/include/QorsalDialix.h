@@ -46,3 +46,33 @@ private:
   BOOL m_hasManufacturer;
   WCHAR m_manufacturer[kCapacity];
 };
+
+// Error reporting of the suite's programs; called once at start.
+extern "C" QORSALAPI void WINAPI SutrelInitializeWER();
+
+// The suite's language and its writing direction.
+class QORSALAPI CRTLHelper {
+public:
+  // The language id text (such as "ENG") under root\keyPath\valueName, cut
+  // to the capacity and terminated; FALSE and an empty text when missing.
+  static BOOL GetLangID(HKEY root, LPCWSTR keyPath, LPCWSTR valueName, LPWSTR langId, DWORD capacity);
+
+  explicit CRTLHelper(LPCWSTR langId);
+  // True for a language written from right to left.
+  BOOL IsRTL() const;
+
+  static const DWORD kCapacity = 16;
+
+private:
+  WCHAR m_langId[kCapacity];
+};
+
+// The suite UI library's module-wide settings: the module its bitmaps come
+// from and the layout of its windows.
+class QORSALAPI CXeluLib {
+public:
+  // The skin module, or the program when it has none.
+  static void Init(HINSTANCE program, HINSTANCE skin);
+  static HINSTANCE m_hInstRes;
+  static DWORD m_dwLayout;  // 1: right to left
+};

@@ -1,0 +1,144 @@
+#!/usr/bin/env bash
+# The wizard program under Wine: a missing language module gives the fixed
+# English message and a missing skin module the language's own, each without
+# a wizard; a second plain start ends at once and brings the first to the
+# front, while a start with a guid runs beside it. The program imports the
+# connectivity library by ordinal 400 alone. Screenshots go to the build
+# tree's screenshots folder.
+set -uo pipefail
+source "$DIALIX_SOURCE/tests/support/service.sh"
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+wintest() { dialix_wine "$DIALIX_BIN/dialix_wintest.exe" "$@" | tr -d '\r'; }
+shots=$(cd "$DIALIX_BIN/.." && pwd)/screenshots
+mkdir -p "$shots"
+snap() { wintest snap "$(dialix_winpath "$shots")\\$1.png" >/dev/null || fail "no screenshot $1"; echo "screenshot: $shots/$1.png"; }
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+caption="Pairwell Connection Wizard"
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
+}
+trap cleanup EXIT
+
+# Waits, bounded, for a background program to end; its exit code, 255 when
+# it did not.
+finish() {  # pid ms
+  local end=$(( $(now_ms) + $2 ))
+  while kill -0 "$1" 2>/dev/null; do
+    [ "$(now_ms)" -ge $end ] && return 255
+    sleep 0.1
+  done
+  wait "$1"
+}
+# A box's text once it is filled in (the box may be found while it is made).
+box_text() {
+  local end=$(( $(now_ms) + 30000 )) text=""
+  while [ -z "$text" ] && [ "$(now_ms)" -lt $end ]; do
+    text=$(wintest Pairwell.exe box 1000)
+  done
+  echo "$text"
+}
+# Presses OK until the program has ended (a box not ready ignores it).
+dismiss_and_wait() {  # pid
+  local end=$(( $(now_ms) + 30000 ))
+  while kill -0 "$1" 2>/dev/null && [ "$(now_ms)" -lt $end ]; do
+    wintest Pairwell.exe dismiss 1000 >/dev/null
+    sleep 0.2
+  done
+  finish "$1" 1000
+}
+
+dialix_wine reg add 'HKLM\SOFTWARE\Orvex\Sutrel' /v 'Current Language' /d ENG /f >/dev/null
+dialix_wine reg add 'HKLM\SOFTWARE\Orvex\Sutrel' /v 'Current resource' /d Default /f >/dev/null
+
+# --- Imports: the connectivity library by ordinal 400 and nothing else.
+imports=$(x86_64-w64-mingw32-objdump -p "$DIALIX_BIN/Pairwell.exe")
+lanyx=$(echo "$imports" | awk '/DLL Name:/ {inside = ($3 == "Lanyx.dll"); next} inside && /^\t[0-9a-f]+\t/ {print}')
+echo "Lanyx.dll imports:"
+echo "$lanyx"
+[ "$(echo "$lanyx" | grep -c .)" = 1 ] || fail "Lanyx.dll imported more than once"
+# An import by ordinal shows the ordinal in hexadecimal and no name.
+echo "$lanyx" | grep -qE '^\s*[0-9a-f]+\s+0*190\s+<none>' || fail "Lanyx.dll not imported by ordinal 400"
+
+# --- Missing modules: copies of the program in folders of their own.
+copy_program() {  # folder
+  rm -rf "$1"
+  mkdir -p "$1"
+  cp "$DIALIX_BIN/Pairwell.exe" "$DIALIX_BIN/Lanyx.dll" "$DIALIX_BIN/Qorsal_Dialix.dll" "$DIALIX_BIN/sqlite3.dll" "$1/"
+}
+drive_c=$WINEPREFIX/drive_c
+# Runs a copy from C:\<folder> with the given language module (or none) and
+# no skin module: a box with the expected text, no wizard, and the end.
+missing_module_case() {  # folder language-module expected screenshot
+  copy_program "$drive_c/$1"
+  if [ -n "$2" ]; then
+    mkdir -p "$drive_c/$1/Pairwell"
+    cp "$DIALIX_BIN/Pairwell/$2" "$drive_c/$1/Pairwell/"
+  fi
+  (cd "$drive_c/$1" && dialix_wine "C:\\$1\\Pairwell.exe") &
+  local pid=$! text
+  pids+=("$pid")
+  text=$(box_text)
+  echo "$1: \"$text\""
+  [ "$text" = "$3" ] || fail "$1: \"$text\""
+  snap "$4"
+  [ -z "$(wintest Pairwell.exe titles | grep -F "$caption")" ] || fail "$1: a wizard showed"
+  dismiss_and_wait "$pid" || fail "$1: the program did not end"
+}
+missing_module_case PairwellNoLanguage "" \
+  "Some of the application components could not be located. Please reinstall Sutrel." wizard_no_language
+missing_module_case PairwellNoSkin Lang_ENG.OLR \
+  "Some of the wizard's graphics could not be located. Please reinstall Sutrel." wizard_no_skin
+
+# --- One instance per mode.
+dialix_wine "$DIALIX_BIN/Pairwell.exe" &
+plain=$!
+pids+=("$plain")
+wintest Pairwell.exe wait "$caption" 30000 >/dev/null || fail "the plain wizard did not show"
+first=$(wintest Pairwell.exe pids | head -n 1)
+snap wizard_plain
+wintest "$first" dump "$caption"
+
+# A guid start is another mode: a second window beside the first.
+dialix_wine "$DIALIX_BIN/Pairwell.exe" /guid 00:11:22:33:44:55 &
+bluetooth=$!
+pids+=("$bluetooth")
+end=$(( $(now_ms) + 30000 ))
+while [ "$(wintest Pairwell.exe pids | grep -c .)" -lt 2 ] && [ "$(now_ms)" -lt $end ]; do sleep 0.1; done
+second=$(wintest Pairwell.exe pids | grep -vx "$first" | head -n 1)
+[ -n "$second" ] || fail "the guid start did not run beside the plain one"
+if [ -n "$second" ]; then
+  wintest "$second" wait "$caption" 30000 >/dev/null || fail "the guid wizard did not show"
+fi
+kill -0 "$plain" 2>/dev/null || fail "the plain wizard ended when the guid one started"
+# The guid wizard came last; make sure it is in front before the plain start.
+end=$(( $(now_ms) + 10000 ))
+until [ "$(wintest "$second" front "$caption" 1000)" = 1 ] || [ "$(now_ms)" -ge $end ]; do sleep 0.1; done
+
+# A second plain start ends at once and the first plain one comes forward.
+dialix_wine "$DIALIX_BIN/Pairwell.exe" &
+again=$!
+finish "$again" 30000
+code=$?
+[ "$code" = 0 ] || fail "the second plain start did not end at once (code $code)"
+end=$(( $(now_ms) + 10000 ))
+front=0
+until [ "$front" = 1 ] || [ "$(now_ms)" -ge $end ]; do
+  front=$(wintest "$first" front "$caption" 1000)
+  sleep 0.1
+done
+[ "$front" = 1 ] || fail "the first plain wizard did not come to the front"
+snap wizard_plain_front
+[ "$(wintest Pairwell.exe pids | grep -c .)" = 2 ] || fail "not exactly the two wizards run"
+
+# Cancel ends the plain one, closing the guid one.
+wintest "$first" click "$caption" 1003 >/dev/null || fail "Cancel could not be pressed"
+finish "$plain" 30000 || fail "Cancel did not end the plain wizard"
+[ -n "$second" ] && { wintest "$second" close "$caption" >/dev/null || fail "the guid wizard could not be closed"; }
+finish "$bluetooth" 30000 || fail "closing did not end the guid wizard"
+
+[ $failures = 0 ] && echo "wizard start: all passed"
+exit $failures

@@ -1,0 +1,190 @@
+#include <windows.h>
+#include <objbase.h>
+#include <algorithm>
+#include "CPairwellApp.h"
+#include "CPairwellDlg.h"
+#include "QorsalDialix.h"
+#include "SuiteManufacturer.h"
+#include "TrelkBinding.h"
+#include "ZCLFrame.h"
+
+namespace {
+
+const wchar_t kMissingComponents[] =
+    L"Some of the application components could not be located. Please reinstall Sutrel.";
+const DWORD kRuvonApiVersion = 30;
+
+// The main window the activation watcher brings forward; set and cleared on
+// the main thread.
+HWND volatile g_mainWindow = nullptr;
+
+// Runs for the life of the process on its own copy of the event: an
+// auto-reset event, so each set by a second start gives one wake.
+DWORD WINAPI ActivationWatcher(LPVOID param) {
+  HANDLE event = static_cast<HANDLE>(param);
+  ZCLGuarded(1, ZCL_SITE, [&] {
+    while (WaitForSingleObject(event, INFINITE) == WAIT_OBJECT_0) {
+      HWND window = g_mainWindow;
+      if (!window || !IsWindow(window)) continue;
+      SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+      SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+      SetForegroundWindow(window);
+    }
+  });
+  CloseHandle(event);
+  return 0;
+}
+
+std::wstring ProgramPath() {
+  WCHAR path[MAX_PATH] = {0};
+  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return std::wstring(path, length < MAX_PATH ? length : 0);
+}
+
+CGdiObject MakeFont(int height, int weight) {
+  CHARSETINFO charset = {};
+  BYTE set = DEFAULT_CHARSET;
+  if (TranslateCharsetInfo(reinterpret_cast<DWORD*>(static_cast<DWORD_PTR>(GetACP())), &charset, TCI_SRCCODEPAGE))
+    set = static_cast<BYTE>(charset.ciCharset);
+  return CGdiObject(CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, set, OUT_DEFAULT_PRECIS,
+                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"MS Shell Dlg"));
+}
+
+}  // namespace
+
+bool CWizardEvents::Create() {
+  for (CHandle& event : m_events) {
+    event.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!event) return false;
+  }
+  return true;
+}
+
+void CWizardEvents::SetSelectedDeviceAddress(const std::wstring& address) {
+  CLockGuard lock(&m_lock);
+  m_selectedDeviceAddress = address;
+}
+
+std::wstring CWizardEvents::SelectedDeviceAddress() {
+  CLockGuard lock(&m_lock);
+  return m_selectedDeviceAddress;
+}
+
+void CWizardEvents::SetPairingPasscode(const std::wstring& passcode) {
+  CLockGuard lock(&m_lock);
+  m_pairingPasscode = passcode.substr(0, kPasscodeLimit);
+}
+
+std::wstring CWizardEvents::PairingPasscode() {
+  CLockGuard lock(&m_lock);
+  return m_pairingPasscode;
+}
+
+CPairwellApp::CPairwellApp() : m_com(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {
+  m_pszAppName = L"Pairwell";
+  m_suiteKey = SuiteKey(SuiteManufacturer());
+  WCHAR langId[CRTLHelper::kCapacity] = {0};
+  CRTLHelper::GetLangID(HKEY_LOCAL_MACHINE, m_suiteKey.c_str(), L"Current Language", langId, CRTLHelper::kCapacity);
+  m_rightToLeft = CRTLHelper(langId).IsRTL();
+  SutrelInitializeWER();
+  m_launchAtEnd = TRUE;
+}
+
+CPairwellApp::~CPairwellApp() {
+  g_mainWindow = nullptr;
+  m_media.reset();
+  if (SUCCEEDED(m_com)) CoUninitialize();
+}
+
+void CPairwellApp::SetMainWindow(HWND window) {
+  m_hMainWnd = window;
+  g_mainWindow = window;
+}
+
+CPairwellApp* CPairwellApp::Get() { return static_cast<CPairwellApp*>(AppFxGetApp()); }
+
+std::wstring CPairwellApp::ActivationEventName(const std::wstring& programPath, bool bluetoothMode) {
+  std::wstring name = programPath + (bluetoothMode ? L" btmode" : L"");
+  name.erase(std::remove(name.begin(), name.end(), L'\\'), name.end());
+  if (!name.empty()) CharLowerBuffW(&name[0], static_cast<DWORD>(name.size()));
+  return name;
+}
+
+// A second start of the same mode sets the running one's event (a pulse is
+// lost while its watcher is not waiting) and ends.
+bool CPairwellApp::TakeSingleInstance(bool bluetoothMode) {
+  std::wstring name = ActivationEventName(ProgramPath(), bluetoothMode);
+  m_activation.Reset(CreateEventW(nullptr, FALSE, FALSE, name.c_str()));
+  if (!m_activation) return false;
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    SetEvent(m_activation.Get());
+    return false;
+  }
+  HANDLE copy = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), m_activation.Get(), GetCurrentProcess(), &copy, SYNCHRONIZE, FALSE, 0))
+    return true;
+  m_watcher.Reset(CreateThread(nullptr, 0, ActivationWatcher, copy, 0, nullptr));
+  if (!m_watcher) CloseHandle(copy);
+  return true;
+}
+
+void CPairwellApp::CreateFonts() {
+  m_titleFont = MakeFont(16, FW_BOLD);
+  m_boldFont = MakeFont(14, FW_BOLD);
+  m_textFont = MakeFont(14, FW_NORMAL);
+}
+
+void CPairwellApp::DeleteFonts() {
+  m_titleFont.Reset();
+  m_boldFont.Reset();
+  m_textFont.Reset();
+}
+
+BOOL CPairwellApp::InitInstance() {
+  ZCLGuarded(1, ZCL_SITE, [&] {
+    // Steps 1 to 3: the suite's key and the resource modules.
+    m_suiteKey = SuiteKey(SuiteManufacturer());
+    m_locator.Initialise(m_hInstance, m_suiteKey, L"Pairwell");
+    if (!m_locator.LoadModules()) {
+      if (!m_locator.GetLanguageModule())
+        MessageBox(kMissingComponents, MB_OK | MB_ICONERROR);
+      else
+        MessageBox(GetLanguageString(IDS_NO_SKIN).c_str(), MB_OK | MB_ICONERROR);
+      return;
+    }
+    // Step 4.
+    if (m_rightToLeft) {
+      SetProcessDefaultLayout(LAYOUT_RTL);
+      CXeluLib::m_dwLayout = 1;
+    }
+    // Steps 5 and 6.
+    if (m_lpCmdLine && *m_lpCmdLine) m_commandLine = ParsePairwellCommandLine(m_lpCmdLine);
+    m_launchAtEnd = m_commandLine.launchAtEnd;
+    if (!TakeSingleInstance(!m_commandLine.guid.empty())) return;
+    // Step 7.
+    m_help.path = GetInstallFolder() + L"\\Help\\Dialix_" + GetLanguageCode() + L".chm";
+    m_help.present = GetFileAttributesW(m_help.path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    CXeluLib::Init(m_hInstance, GetSkinModule());
+    // Steps 9 to 11.
+    CreateFonts();
+    Trelk::RUVONBinding().SetReadOptions(false);
+    DWORD bound = RUVON_Initialize(kRuvonApiVersion, 0);
+    if (bound != 0) ZCLLogMessage(2, nullptr, "Pairwell: device management not bound: 0x%08lX", bound);
+    m_media.reset(new CMediaUtility(true));
+    m_media->SetTextSource([](UINT id) { return Get()->GetLanguageString(id); });
+    if (!m_media->Initialize()) ZCLLogMessage(2, nullptr, "Pairwell: the media utility did not start");
+    if (!m_events.Create()) return;
+    // Steps 12 and 13.
+    CPairwellDlg dialog;
+    if (!m_commandLine.guid.empty())
+      dialog.SetBluetoothMode(m_commandLine.guid);
+    else if (!m_commandLine.deviceId.empty())
+      dialog.SetSupportDevice(m_commandLine.deviceId);
+    dialog.DoModal();
+    SetMainWindow(nullptr);
+    DeleteFonts();
+    m_media.reset();
+    if (bound == 0) RUVON_Terminate(0);
+  });
+  return FALSE;
+}

@@ -1,0 +1,94 @@
+#pragma once
+#include <windows.h>
+#include <memory>
+#include <string>
+#include "AppFxApp.h"
+#include "CLockable.h"
+#include "CMediaUtility.h"
+#include "CResourceLocator.h"
+#include "CommandLine.h"
+#include "GdiHandles.h"
+#include "ZCLHandle.h"
+
+// The events the wizard's pages and worker threads meet through, all
+// manual-reset and unnamed, and the two texts handed along with them.
+// Made on the main thread; the events and the texts may be used from any
+// thread (the texts under their own lock).
+class CWizardEvents {
+public:
+  enum Id {
+    SearchRequest, DeviceListRequest, SearchDone, SearchFailed, SearchCancel, SearchThreadQuit,
+    UnpairRequest, UnpairDone, UnpairFailed, PairRequest, PairDone, PairFailed, WizardCancel, Count
+  };
+  bool Create();
+  HANDLE Get(Id id) const { return m_events[id].Get(); }
+
+  void SetSelectedDeviceAddress(const std::wstring& address);
+  std::wstring SelectedDeviceAddress();
+  // At most 49 characters are kept.
+  void SetPairingPasscode(const std::wstring& passcode);
+  std::wstring PairingPasscode();
+
+  static const size_t kPasscodeLimit = 49;
+
+private:
+  CHandle m_events[Count];
+  CLockable m_lock;  // guards the two texts
+  std::wstring m_selectedDeviceAddress;
+  std::wstring m_pairingPasscode;
+};
+
+// The help file and whether it is there.
+struct CPairwellHelp {
+  std::wstring path;
+  bool present = false;
+};
+
+// The wizard program. Built before the entry on the main thread, which runs
+// all of it; the activation watcher thread only brings the main window to
+// the front.
+class CPairwellApp : public CAppFxApp {
+public:
+  CPairwellApp();
+  ~CPairwellApp() override;
+
+  static CPairwellApp* Get();
+
+  BOOL InitInstance() override;
+
+  // The single-instance event's name for this program path and mode.
+  static std::wstring ActivationEventName(const std::wstring& programPath, bool bluetoothMode);
+
+  // The window the activation watcher brings forward.
+  void SetMainWindow(HWND window);
+
+  std::wstring GetLanguageString(UINT id) { return m_locator.GetString(id); }
+  std::wstring GetLanguageCode() const { return m_locator.GetLastValue(); }
+  std::wstring GetInstallFolder() const { return m_locator.GetProgramFolder(); }
+  HMODULE GetSkinModule() const { return m_locator.GetResourceModule(); }
+  HFONT GetTitleFont() const { return static_cast<HFONT>(m_titleFont.Get()); }
+  HFONT GetBoldFont() const { return static_cast<HFONT>(m_boldFont.Get()); }
+  HFONT GetTextFont() const { return static_cast<HFONT>(m_textFont.Get()); }
+  CMediaUtility& MediaUtility() { return *m_media; }
+  CWizardEvents& Events() { return m_events; }
+  const CPairwellHelp& Help() const { return m_help; }
+  BOOL m_launchAtEnd = TRUE;
+  BOOL m_rightToLeft = FALSE;
+  BOOL m_busy = FALSE;
+
+private:
+  bool TakeSingleInstance(bool bluetoothMode);
+  void CreateFonts();
+  void DeleteFonts();
+
+  HRESULT m_com;
+  std::wstring m_suiteKey;
+  CResourceLocator m_locator;
+  CPairwellHelp m_help;
+  CGdiObject m_titleFont, m_boldFont, m_textFont;
+  std::unique_ptr<CMediaUtility> m_media;
+  CWizardEvents m_events;
+  CHandle m_activation;
+  CHandle m_watcher;
+  CPairwellCommandLine m_commandLine;
+};
