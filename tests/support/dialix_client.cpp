@@ -161,6 +161,7 @@ CComBSTR VCardArgument(const wchar_t* text) {
 
 // How long a call into the service may take before the client gives up on it.
 const DWORD kCallBoundMs = 60000;
+const DWORD kLeaveComBoundMs = 5000;
 
 // Commands that bound their own waits and make no call the service could hold up.
 bool BoundsItself(const std::wstring& command) {
@@ -184,10 +185,15 @@ public:
     return *watchdog;
   }
 
-  void Arm(const std::wstring& step, DWORD milliseconds) {
+  // At the deadline the process ends with the exit code given, after a line
+  // that names the step and what became of it.
+  void Arm(const std::wstring& step, DWORD milliseconds, const char* outcome = "no answer", UINT exitCode = 2) {
     {
       CLockGuard guard(&m_lock);
       m_step = step;
+      m_outcome = outcome;
+      m_bound = milliseconds;
+      m_exitCode = exitCode;
       m_deadline = ::GetTickCount64() + milliseconds;
     }
     m_changed.Set();
@@ -210,9 +216,9 @@ private:
         CLockGuard guard(&m_lock);
         const ULONGLONG now = ::GetTickCount64();
         if (m_deadline != 0 && now >= m_deadline) {
-          std::printf("%ls: no answer within %lu ms\n", m_step.c_str(), static_cast<unsigned long>(kCallBoundMs));
+          std::printf("%ls: %s within %lu ms\n", m_step.c_str(), m_outcome, static_cast<unsigned long>(m_bound));
           std::fflush(stdout);
-          ::TerminateProcess(::GetCurrentProcess(), 2);
+          ::TerminateProcess(::GetCurrentProcess(), m_exitCode);
         }
         if (m_deadline != 0) wait = static_cast<DWORD>(m_deadline - now);
       }
@@ -222,6 +228,9 @@ private:
 
   CLockable m_lock;  // guards what follows
   std::wstring m_step;
+  const char* m_outcome = "";
+  DWORD m_bound = 0;
+  UINT m_exitCode = 0;
   ULONGLONG m_deadline = 0;  // 0: disarmed
   CEventHandle m_changed;
   CThreadHandle m_thread;
@@ -380,8 +389,11 @@ public:
   }
 
   // Lets go of every object of the service still held (after a failed command)
-  // and leaves COM, under the watchdog.
-  void End() {
+  // and leaves COM, under the watchdog. Wine's CoUninitialize can wait for
+  // ever on a call into this process's callback that has in fact ended (seen
+  // when the service let the callback go just as its last call returned):
+  // the work is done by then, so the process ends with the run's own status.
+  void End(int status) {
     CWatchdog::Instance().Arm(L"release", kCallBoundMs);
     m_contact.Release();
     m_sms.Release();
@@ -389,7 +401,7 @@ public:
     m_zembra.Release();
     m_callback.Release();
     m_recorder = nullptr;
-    CWatchdog::Instance().Arm(L"leaving COM", kCallBoundMs);
+    CWatchdog::Instance().Arm(L"leaving COM", kLeaveComBoundMs, "abandoned", static_cast<UINT>(status));
     ::CoUninitialize();
     CWatchdog::Instance().Disarm();
   }
@@ -958,6 +970,6 @@ int wmain(int argc, wchar_t** argv) {
   // A callback stuck on purpose holds a thread for good, and leaving COM
   // would wait for it: the process ends here.
   if (client.IsHung()) ::TerminateProcess(::GetCurrentProcess(), status);
-  client.End();
+  client.End(status);
   return status;
 }
