@@ -115,12 +115,20 @@ function(dialix_add_test name)
                        ENVIRONMENT "${DIALIX_TEST_ENV}")
 endfunction()
 
-# dialix_add_script_test(<name> <script> args...): a shell test across processes.
+# dialix_add_script_test(<name> <script> [TIMEOUT s] args...): a shell test
+# across processes. The script runs under a bound of its own, 30 s inside
+# ctest's: at that bound its whole process group is signalled, so its exit
+# clean-up runs and nothing it started is left holding ctest's output open.
 function(dialix_add_script_test name script)
   if(NOT DIALIX_TESTS)
     return()
   endif()
-  add_test(NAME ${name} COMMAND bash ${script} ${ARGN})
-  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300
+  cmake_parse_arguments(T "" "TIMEOUT" "" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  math(EXPR bound "${T_TIMEOUT} - 30")
+  add_test(NAME ${name} COMMAND timeout -k 15 ${bound} bash ${script} ${T_UNPARSED_ARGUMENTS})
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT ${T_TIMEOUT}
                        ENVIRONMENT "${DIALIX_TEST_ENV}")
 endfunction()

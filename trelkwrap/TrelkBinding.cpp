@@ -66,7 +66,7 @@ CLibraryBinding::CLibraryBinding(const Family& family) : m_family(family), m_rea
 // while its library is loaded or its watcher runs keeps its lock, which
 // those may still use.
 CLibraryBinding::~CLibraryBinding() {
-  if (m_module || m_watcher || m_busyThread) return;
+  if (m_module || m_watcher || m_busyThread || !m_retired.empty()) return;
   TlsFree(m_tlsCalls);
   DeleteCriticalSection(&m_state);
 }
@@ -206,23 +206,24 @@ DWORD CLibraryBinding::Terminate(DWORD dwReserved) {
     CCriticalSectionUnguard unlocked(m_state);
     Drain();
     if (TermFn term = Entry<TermFn>(module.Get(), m_family.terminateName)) term(dwReserved);
-    module.Reset();
+    ReleaseModule(module.Detach());
     if (watcher) StopWatcher(watcher);
   }
   EndTransition();
   return 0;
 }
 
-// Counts the call in before looking the entry up, so that the module cannot be
-// freed meanwhile; the lookup itself (which takes the loader's lock) runs
-// outside the state lock.
-FARPROC CLibraryBinding::Acquire(const char* entry, DWORD* result) {
+// Counts the call in, with the generation it goes to, before looking the
+// entry up, so that the module cannot be freed meanwhile; the lookup itself
+// (which takes the loader's lock) runs outside the state lock.
+FARPROC CLibraryBinding::Acquire(const char* entry, DWORD* result, DWORD* generation) {
   HMODULE module = nullptr;
   {
     CCriticalSectionGuard lock(m_state);
     module = m_module;
     if (module) {
       ++m_callsInFlight;
+      *generation = m_generation;
       TlsSetValue(m_tlsCalls, reinterpret_cast<void*>(reinterpret_cast<INT_PTR>(TlsGetValue(m_tlsCalls)) + 1));
     }
   }
@@ -232,25 +233,41 @@ FARPROC CLibraryBinding::Acquire(const char* entry, DWORD* result) {
   }
   FARPROC proc = GetProcAddress(module, entry);
   if (!proc) {
-    ReleaseCall();
+    ReleaseCall(*generation);
     *result = TRELK_BIND_NO_ENTRY;
   }
   return proc;
 }
 
-void CLibraryBinding::ReleaseCall() {
+// The last call to return from a library that was forgotten under it frees
+// it, once it is back in our own code.
+void CLibraryBinding::ReleaseCall(DWORD generation) {
+  HMODULE last = nullptr;
   {
     CCriticalSectionGuard lock(m_state);
-    --m_callsInFlight;
     TlsSetValue(m_tlsCalls, reinterpret_cast<void*>(reinterpret_cast<INT_PTR>(TlsGetValue(m_tlsCalls)) - 1));
+    auto retired = std::find_if(m_retired.begin(), m_retired.end(),
+                                [&](const Retired& r) { return r.generation == generation; });
+    if (retired == m_retired.end()) {
+      --m_callsInFlight;
+    } else if (--retired->callsInFlight == 0) {
+      last = retired->module;
+      m_retired.erase(retired);
+    }
   }
   WakeAllConditionVariable(&m_changed);
+  if (last) {
+    ZCLLogMessage(2, nullptr,
+                  "Trelk: %s: the last call into the old library returned; the old library is freed",
+                  m_family.valueName);
+    FreeLibrary(last);
+  }
 }
 
 // Waits, bounded, until no other thread is inside an entry of the module
 // just forgotten; this thread's own calls in flight (a terminate from inside
 // a library callback) are not waited for. A call that does not come back is
-// abandoned and logged: the library is freed under it.
+// logged and left inside the library, which ReleaseModule keeps loaded.
 void CLibraryBinding::Drain() {
   CCriticalSectionGuard lock(m_state);
   const LONG own = static_cast<LONG>(reinterpret_cast<INT_PTR>(TlsGetValue(m_tlsCalls)));
@@ -260,11 +277,28 @@ void CLibraryBinding::Drain() {
     if (now >= deadline ||
         (!SleepConditionVariableCS(&m_changed, &m_state, static_cast<DWORD>(deadline - now)) &&
          m_callsInFlight > own)) {
-      ZCLLogMessage(1, nullptr, "Trelk: %s: %ld calls still in the library; unloading without them",
+      ZCLLogMessage(2, nullptr,
+                    "Trelk: %s: %ld calls still in the library; it stays loaded until they return",
                     m_family.valueName, static_cast<long>(m_callsInFlight - own));
       return;
     }
   }
+}
+
+// Frees a module just forgotten and terminated, unless calls are still inside
+// it (another thread's that did not drain, or this thread's own further up
+// its stack): freeing it under them would crash them on their return.
+void CLibraryBinding::ReleaseModule(HMODULE module) {
+  if (!module) return;
+  {
+    CCriticalSectionGuard lock(m_state);
+    if (m_callsInFlight > 0) {
+      m_retired.push_back(Retired{module, m_generation, m_callsInFlight});
+      m_callsInFlight = 0;
+      return;
+    }
+  }
+  FreeLibrary(module);
 }
 
 bool CLibraryBinding::IsLoaded() {
@@ -326,7 +360,7 @@ void CLibraryBinding::Unload(HANDLE stopEvent) {
     CCriticalSectionUnguard unlocked(m_state);
     Drain();
     term(0);
-    module.Reset();
+    ReleaseModule(module.Detach());
   }
   EndTransition();
 }

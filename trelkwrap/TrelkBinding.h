@@ -54,9 +54,10 @@ public:
   template <class Fn, class... Args>
   DWORD Forward(const char* entry, Args... args) {
     DWORD result = 0;
-    FARPROC proc = Acquire(entry, &result);
+    DWORD generation = 0;
+    FARPROC proc = Acquire(entry, &result, &generation);
     if (!proc) return result;
-    CallGuard guard(this);
+    CallGuard guard(this, generation);
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(proc))(args...);
   }
 
@@ -87,7 +88,8 @@ public:
 
   static const char* const UnloadEventName;
   static const char* const ReloadEventName;
-  // How long an unload waits for calls in flight on other threads.
+  // How long an unload waits for calls in flight on other threads; a library
+  // still called after that stays loaded until its last call returns.
   static const DWORD DrainTimeoutMs = 5000;
 
 private:
@@ -95,18 +97,27 @@ private:
   CLibraryBinding& operator=(const CLibraryBinding&) = delete;
 
   struct CallGuard {
-    explicit CallGuard(CLibraryBinding* b) : binding(b) {}
-    ~CallGuard() { binding->ReleaseCall(); }
+    CallGuard(CLibraryBinding* b, DWORD g) : binding(b), generation(g) {}
+    ~CallGuard() { binding->ReleaseCall(generation); }
     CLibraryBinding* binding;
+    DWORD generation;
   };
   struct Watcher;
+  // A library forgotten while calls were still inside it: freed by the last
+  // of them to return.
+  struct Retired {
+    HMODULE module;
+    DWORD generation;
+    LONG callsInFlight;
+  };
 
-  FARPROC Acquire(const char* entry, DWORD* result);
-  void ReleaseCall();
+  FARPROC Acquire(const char* entry, DWORD* result, DWORD* generation);
+  void ReleaseCall(DWORD generation);
   bool BeginTransition();
   void EndTransition();
   HMODULE LoadAndInitialize(DWORD dwAPIVersion, DWORD dwReserved, DWORD* result);
   void Drain();
+  void ReleaseModule(HMODULE module);
   void Unload(HANDLE stopEvent);
   void Reload(HANDLE stopEvent);
   void NotifyReloaded();
@@ -118,7 +129,8 @@ private:
   CRITICAL_SECTION m_state;
   CONDITION_VARIABLE m_changed;    // calls drained or a transition ended
   HMODULE m_module = nullptr;      // guarded by m_state
-  LONG m_callsInFlight = 0;        // guarded by m_state
+  LONG m_callsInFlight = 0;        // guarded by m_state: calls into m_module's generation
+  std::vector<Retired> m_retired;  // guarded by m_state
   DWORD m_tlsCalls;                // this thread's calls in flight into this family
   DWORD m_apiVersion = 0;          // guarded by m_state
   DWORD m_referenceCount = 0;      // guarded by m_state

@@ -11,7 +11,8 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 expect() { echo "$out" | grep -qE "$1" || fail "$2"; }
 
 file=$(dialix_winpath "$(mktemp -u /tmp/dialix-peer-XXXXXX.bin)")
-out=$(timeout 240 "$DIALIX_WINE" "$DIALIX_BIN/dialix_data_peer.exe" serve 120 "$file" | tr -d '\r')
+out=$(timeout 240 "$DIALIX_WINE" "$DIALIX_BIN/dialix_data_peer.exe" serve 120 "$file" 2>>"$DIALIX_WINE_LOG" |
+  tr -d '\r')
 status=$?
 echo "$out"
 [ $status -eq 0 ] || fail "the client did not run to its end (exit $status)"

@@ -19,7 +19,7 @@ cleanup() {
   /usr/lib/wine/wineserver -k 2>/dev/null || true
   rm -rf "$work"
 }
-trap cleanup EXIT
+dialix_on_exit cleanup
 
 dialix_client wait-exit 30000 >/dev/null
 dialix_register_test_service || fail "registration failed"
@@ -28,11 +28,11 @@ rm -f "$log"
 
 # One client at a time until the server runs: Wine may start a second server
 # for two clients that create the class at the same moment.
-dialix_client create connect wait-connected 20000 subscribe call self hold 120000 >"$work/dead" &
+dialix_client create connect wait-connected 20000 subscribe call self hold 120000 >"$work/dead" 2>&1 &
 dialix_wait_for_line "$work/dead" '^hold:' 60000 || fail "the doomed client did not connect"
 dialix_client create connect wait-connected 20000 subscribe call \
   wait-calls Notification 2 60000 wait-calls NewDevice 2 10000 wait-calls DeviceStateChanged 2 10000 \
-  disconnect wait-disconnected 20000 log release >"$work/alive" &
+  disconnect wait-disconnected 20000 log release >"$work/alive" 2>&1 &
 alive=$!
 dialix_wait_for_line "$work/alive" '^subscribe:' 60000 || fail "the other client did not connect"
 dead_pid=$(sed -n 's/^self: pid=//p' "$work/dead")
@@ -45,7 +45,7 @@ dialix_client fanout 30000 || fail "the first fan-out did not complete"
 dialix_wait_for_line "$log" '\[Destructed class CClient\]' 30000 || fail "the dead client's record was not removed"
 dialix_client fanout 30000 || fail "the second fan-out did not complete"
 
-timeout 120 tail --pid="$alive" -f /dev/null
+dialix_wait_for_exit 120000 "$alive" || fail "the living client did not end"
 cat "$work/alive"
 grep -q '^calls: DeviceStateChanged=2$' "$work/alive" || fail "the living client missed events"
 [ "$(dialix_count "$work/alive" '^call: Notification ')" == 2 ] || fail "the living client's notifications were not exactly two"

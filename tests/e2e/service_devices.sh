@@ -15,7 +15,7 @@ dialix_client wait-exit 30000 >/dev/null
 phonectl remove "$serial" >/dev/null 2>&1
 
 out_file=$(mktemp)
-trap 'rm -f "$out_file"; phonectl remove "$serial" >/dev/null 2>&1' EXIT
+dialix_on_exit 'rm -f "$out_file"; phonectl remove "$serial" >/dev/null 2>&1'
 timeout 180 bash -c 'source "$DIALIX_SOURCE/tests/support/service.sh"; dialix_client create \
   connect wait-connected 20000 wait-device '"$serial"' 1 60000 wait-device '"$serial"' 2 60000 \
   wait-device '"$serial"' 3 60000 operation devices wait-operation 20000 devices log \
@@ -28,7 +28,7 @@ phonectl plug "$serial" --model "E2E Model" --manufacturer Maker --name "E2E Pho
 dialix_wait_for_line "$out_file" "^device-change: DeviceStateChanged serial=$serial state=2" 60000 ||
   fail "the phone was not announced connected"
 phonectl unplug "$serial" || fail "phonectl could not unplug the phone"
-wait "$client" || fail "the client did not run to its end"
+dialix_wait_for_exit 180000 "$client" && wait "$client" || fail "the client did not run to its end"
 
 out=$(cat "$out_file")
 echo "$out"

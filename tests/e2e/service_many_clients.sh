@@ -13,7 +13,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 work=$(mktemp -d)
 phase=DialixTestFanOutsOver$$
 stop=DialixTestStopFanOut$$
-trap 'dialix_client signal $stop signal $phase >/dev/null; rm -rf "$work"' EXIT
+dialix_on_exit 'dialix_client signal $stop signal $phase >/dev/null; rm -rf "$work"'
 steady=20
 churning=10
 
@@ -22,7 +22,7 @@ dialix_register_test_service || fail "registration failed"
 
 run_steady() {
   dialix_client create connect wait-connected 60000 subscribe call wait-event $phase 180000 \
-    disconnect wait-disconnected 60000 log release >"$work/steady$1"
+    disconnect wait-disconnected 60000 log release >"$work/steady$1" 2>&1
 }
 # The first client starts the server alone: Wine may start two servers for
 # clients that create the class at the same moment.
@@ -36,17 +36,17 @@ for i in $(seq 1 $steady); do
 done
 
 # Fan-outs until every churning client has come and gone.
-dialix_client fanout-until $stop 60000 >"$work/fanouts" &
+dialix_client fanout-until $stop 60000 >"$work/fanouts" 2>&1 &
 fanouts=$!
 churners=()
 for i in $(seq 1 $churning); do
   dialix_client create connect wait-connected 60000 wait-calls NewDevice 3 60000 \
-    disconnect wait-disconnected 60000 log release >"$work/churn$i" &
+    disconnect wait-disconnected 60000 log release >"$work/churn$i" 2>&1 &
   churners+=($!)
 done
-for pid in "${churners[@]}"; do timeout 180 tail --pid="$pid" -f /dev/null; done
+dialix_wait_for_exit 180000 "${churners[@]}" || fail "churning clients still run"
 dialix_client signal $stop >/dev/null
-timeout 120 tail --pid="$fanouts" -f /dev/null
+dialix_wait_for_exit 120000 "$fanouts" || fail "the fan-outs did not stop"
 rounds=$(sed -n 's/^fanout-until: rounds=\([0-9]*\)$/\1/p' "$work/fanouts")
 rounds=${rounds:-0}
 echo "fan-outs: $rounds"
@@ -54,10 +54,10 @@ echo "fan-outs: $rounds"
 dialix_client signal $phase >/dev/null
 # Each client's own commands are bounded; a client still running after that
 # hangs in a call into the service.
-bound=150
+bound=150000
 for i in $(seq 1 $steady); do
-  timeout $bound tail --pid="${steadies[$((i - 1))]}" -f /dev/null ||
-    { fail "steady client $i still runs"; cat "$work/steady$i"; bound=5; }
+  dialix_wait_for_exit $bound "${steadies[$((i - 1))]}" ||
+    { fail "steady client $i still runs"; cat "$work/steady$i"; bound=5000; }
 done
 
 ids=$(cat "$work"/steady* "$work"/churn* | sed -n 's/^connected: id=//p' | sort -u | wc -l)

@@ -23,7 +23,7 @@ cleanup() {
   # The service keeps what it read of a phone; a run starts from nothing.
   rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/"Orvex Dialix"/data/E2E-CONTENT-*
 }
-trap cleanup EXIT
+dialix_on_exit cleanup
 
 # Lets the client past its next wait-event.
 release() { dialix_release_client "$1" "$out_file"; }
@@ -122,7 +122,7 @@ end=$(( $(date +%s) + 120 ))
 until [ "$(on_phone 'N:Demo;Pending')" == 1 ] || [ "$(date +%s)" -ge "$end" ]; do sleep 1; done
 [ "$(on_phone 'N:Demo;Pending')" == 1 ] || fail "the pending contact did not reach the phone after the plug-in"
 release dialix-done || fail "the client did not go on to its end"
-wait "$client" || fail "the client did not run to its end"
+dialix_wait_for_exit 500000 "$client" && wait "$client" || fail "the client did not run to its end"
 
 out=$(cat "$out_file")
 echo "$out"

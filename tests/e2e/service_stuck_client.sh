@@ -21,7 +21,7 @@ cleanup() {
   /usr/lib/wine/wineserver -k 2>/dev/null || true
   rm -rf "$work"
 }
-trap cleanup EXIT
+dialix_on_exit cleanup
 others=10
 rounds=3
 
@@ -33,7 +33,7 @@ rm -f "$log"
 # The stuck client starts the server alone: Wine may start two servers for
 # clients that create the class at the same moment.
 dialix_client create connect-hang ConnectCompleted wait-hung 30000 self \
-  wait-event $phase 180000 release hold 120000 >"$work/stuck" &
+  wait-event $phase 180000 release hold 120000 >"$work/stuck" 2>&1 &
 dialix_wait_for_line "$work/stuck" '^self:' 60000 || fail "the stuck client's callback was not called"
 
 pids=()
@@ -41,7 +41,7 @@ for i in $(seq 1 $others); do
   dialix_client create connect wait-connected 30000 subscribe call unsubscribe message \
     operation devices wait-operation 30000 wait-event $phase 120000 \
     wait-calls Notification $rounds 30000 disconnect wait-disconnected 30000 log release \
-    >"$work/other$i" &
+    >"$work/other$i" 2>&1 &
   pids+=($!)
 done
 # Once one wait has failed the service is held up: the rest get a moment only.
@@ -54,7 +54,7 @@ for r in $(seq 1 $rounds); do
   dialix_client fanout 30000 >/dev/null || { fail "fan-out $r did not complete"; break; }
 done
 dialix_client signal $phase >/dev/null
-for pid in "${pids[@]}"; do timeout 120 tail --pid="$pid" -f /dev/null; done
+dialix_wait_for_exit 120000 "${pids[@]}" || fail "clients still run"
 dialix_wait_for_line "$work/stuck" '^release: done' 30000 || fail "the stuck client could not let the service go"
 
 # Every client has let go: the service must end within its idle time-out

@@ -9,7 +9,7 @@ source "$DIALIX_SOURCE/tests/support/service.sh"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+dialix_on_exit 'rm -rf "$work"'
 rounds=${DIALIX_TWIN_ROUNDS:-10}
 
 # Ends whatever service program is left, so that a hung one does not outlive
@@ -25,14 +25,15 @@ dialix_client wait-exit 30000 >/dev/null
 
 client() {
   dialix_client create connect wait-connected 60000 disconnect wait-disconnected 60000 \
-    release >"$work/client$1"
+    release >"$work/client$1" 2>&1
 }
 
 twins=0
 for round in $(seq 1 "$rounds"); do
   client 1 &
+  one=$!
   client 2 &
-  wait
+  dialix_wait_for_exit 150000 $one $! || fail "round $round: a client still runs"
   seen=""
   for c in 1 2; do
     out=$(cat "$work/client$c")

@@ -54,7 +54,7 @@ cleanup() {
   phonectl remove "$serial" >/dev/null 2>&1
   rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/"Orvex Dialix"/data/E2E-WIN-*
 }
-trap cleanup EXIT
+dialix_on_exit cleanup
 
 # Lets the client past its next wait-event.
 release() { dialix_release_client "$1" "$out_file"; }
@@ -153,7 +153,7 @@ wintest wait " Orvex Dialix - Call ended" 30000 || fail "the placed call's windo
 wintest close " Orvex Dialix - Call ended"
 
 dialix_wait_for_line "$out_file" "^release: " 60000 || fail "the client did not run to its end"
-wait "$explorer"
+dialix_wait_for_exit 60000 "$explorer" || fail "the client's desktop did not end"
 cat "$out_file"
 states=$(grep -E '^call-state: ' "$out_file" | awk '{print $2}' | tr '\n' ' ')
 [ "$states" == "6 4 5 1 4 5 " ] || fail "the client heard the call states: $states"

@@ -29,7 +29,7 @@ threading=$(dialix_reg_query 'HKCR\CLSID\{9046A0F4-D1C9-438F-AC10-4C1B550368B3}\
 expect_eq "ThreadingModel" "$threading" "Both"
 
 world=$(mktemp -d)
-trap 'rm -rf "$world"' EXIT
+dialix_on_exit 'rm -rf "$world"'
 export TRELKSIM_WORLD=$(dialix_winpath "$world")
 phonectl() { dialix_wine "$DIALIX_BIN/phonectl.exe" "$@" | tr -d '\r'; }
 host() { dialix_wine "$DIALIX_BIN/sutrel_host.exe" "$@" | tr -d '\r'; }

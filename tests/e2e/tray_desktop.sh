@@ -16,7 +16,10 @@ export WINEPREFIX=$WINEPREFIX-tray
 WINEPREFIX=$WINEPREFIX /usr/lib/wine/wineserver -k 2>/dev/null
 rm -rf "$WINEPREFIX"
 "$DIALIX_SOURCE/tools/wine-prefix" "$WINEPREFIX"
-trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
+dialix_on_exit '/usr/lib/wine/wineserver -k 2>/dev/null || true'
+# What the tray runs print, out of the test's own output.
+tray_out=$(mktemp)
+dialix_on_exit 'rm -f "$tray_out"'
 phonectl() { dialix_wine "$DIALIX_BIN/phonectl.exe" "$@" | tr -d '\r'; }
 wintest() { dialix_wine "$DIALIX_BIN/dialix_wintest.exe" "$@" | tr -d '\r'; }
 shots=$(cd "$DIALIX_BIN/.." && pwd)/screenshots
@@ -57,11 +60,12 @@ dismiss_and_wait() {  # pid
     wintest OrvexDialixTray.exe dismiss 1000 >/dev/null
     sleep 0.2
   done
+  kill -0 "$1" 2>/dev/null && return 124
   wait "$1"
 }
 
 echo "== Without the service registered: the failure box and exit code 2"
-tray & pid=$!
+tray >>"$tray_out" 2>&1 & pid=$!
 box=$(box_text)
 [ "$box" == "Failed to initialize Orvex Dialix. Try to reinstall application." ] || fail "failure box read \"$box\""
 snap tray-failure-box
@@ -69,7 +73,7 @@ dismiss_and_wait $pid; rc=$?
 [ $rc -eq 2 ] || fail "a start without the service ended with $rc, not 2"
 
 echo "== -help: the help box and exit code 1"
-tray -help & pid=$!
+tray -help >>"$tray_out" 2>&1 & pid=$!
 box=$(box_text)
 echo "$box" | grep -q '^Valid command line arguments for the Orvex Dialix are:' || fail "help box read \"$box\""
 snap tray-help-box
@@ -81,7 +85,7 @@ dialix_register_service || fail "registration failed"
 dialix_set_loglevel REG_DWORD 5
 log=$DIALIX_BIN/OrvexDialixService.log
 rm -f "$log"
-tray & tray_pid=$!
+tray >>"$tray_out" 2>&1 & tray_pid=$!
 wintest OrvexDialixTray.exe find OrvexDialixTrayWindow 60000 || fail "no tray window"
 dialix_wait_for_line "$log" 'CZembra::Connect' 60000 || fail "the service's log shows no Connect"
 grep -m1 'CZembra::Connect' "$log"
@@ -184,7 +188,7 @@ wintest OrvexDialixTray.exe gone "Orvex Dialix Settings" 10000 || fail "settings
 echo "== -stop ends the tray"
 tray -stop; rc=$?
 [ $rc -eq 1 ] || fail "-stop ended with $rc, not 1"
-wait $tray_pid; rc=$?
+dialix_wait_for_exit 30000 $tray_pid && wait $tray_pid; rc=$?
 [ $rc -eq 0 ] || fail "the tray ended with $rc, not 0"
 phonectl remove "$serial" >/dev/null 2>&1
 

@@ -48,6 +48,9 @@
 //   Notifications are printed as they arrive: "notification: message serial=.. text=.."
 //   and "notification: events serial=..".
 // Exit code 0 when every command did what it names, 1 otherwise, 2 on a time-out.
+// A command that calls the service and gets no answer within a minute ends the
+// process with 2 ("<command>: no answer"); whatever the commands left held is
+// let go before the process ends, so that the service can end too.
 // DIALIX_SERVICE_EXE names the service program pid and wait-* look for.
 #include <windows.h>
 #include <cstdio>
@@ -57,6 +60,9 @@
 #include "CRecordingCallback.h"
 #include "ComTL.h"
 #include "SZembra.h"
+#include "CLockable.h"
+#include "CSyncEvent.h"
+#include "CThreadHandle.h"
 #include "ProcessProbe.h"
 #include "ZCLHandle.h"
 #include "ZCLText.h"
@@ -153,6 +159,83 @@ CComBSTR VCardArgument(const wchar_t* text) {
   return CComBSTR(card.c_str());
 }
 
+// How long a call into the service may take before the client gives up on it.
+const DWORD kCallBoundMs = 60000;
+const DWORD kLeaveComBoundMs = 5000;
+
+// Commands that bound their own waits and make no call the service could hold up.
+bool BoundsItself(const std::wstring& command) {
+  static const wchar_t* const names[] = {L"hold", L"fanout", L"fanout-until", L"create-retry", L"signal",
+                                         L"self", L"terminate", L"pid"};
+  if (command.compare(0, 5, L"wait-") == 0) return true;
+  for (const wchar_t* name : names)
+    if (command == name) return true;
+  return false;
+}
+
+// Ends the process when the step it watches does not end in time: a service
+// that never answers a call must not keep the test that runs this client
+// waiting. Arm and Disarm are called by the main thread; the watchdog's own
+// thread only reads the deadline. One for the process, never destroyed: its
+// thread runs until the process ends.
+class CWatchdog {
+public:
+  static CWatchdog& Instance() {
+    static CWatchdog* watchdog = new CWatchdog;
+    return *watchdog;
+  }
+
+  // At the deadline the process ends with the exit code given, after a line
+  // that names the step and what became of it.
+  void Arm(const std::wstring& step, DWORD milliseconds, const char* outcome = "no answer", UINT exitCode = 2) {
+    {
+      CLockGuard guard(&m_lock);
+      m_step = step;
+      m_outcome = outcome;
+      m_bound = milliseconds;
+      m_exitCode = exitCode;
+      m_deadline = ::GetTickCount64() + milliseconds;
+    }
+    m_changed.Set();
+  }
+  void Disarm() {
+    CLockGuard guard(&m_lock);
+    m_deadline = 0;
+  }
+
+private:
+  CWatchdog() { m_thread.Create(&CWatchdog::ThreadProc, this); }
+  static unsigned __stdcall ThreadProc(void* parameter) {
+    static_cast<CWatchdog*>(parameter)->Run();
+    return 0;
+  }
+  void Run() {
+    for (;;) {
+      DWORD wait = INFINITE;
+      {
+        CLockGuard guard(&m_lock);
+        const ULONGLONG now = ::GetTickCount64();
+        if (m_deadline != 0 && now >= m_deadline) {
+          std::printf("%ls: %s within %lu ms\n", m_step.c_str(), m_outcome, static_cast<unsigned long>(m_bound));
+          std::fflush(stdout);
+          ::TerminateProcess(::GetCurrentProcess(), m_exitCode);
+        }
+        if (m_deadline != 0) wait = static_cast<DWORD>(m_deadline - now);
+      }
+      m_changed.Wait(wait);
+    }
+  }
+
+  CLockable m_lock;  // guards what follows
+  std::wstring m_step;
+  const char* m_outcome = "";
+  DWORD m_bound = 0;
+  UINT m_exitCode = 0;
+  ULONGLONG m_deadline = 0;  // 0: disarmed
+  CEventHandle m_changed;
+  CThreadHandle m_thread;
+};
+
 class CClient {
 public:
   bool IsHung() const { return m_hung && ::WaitForSingleObject(m_hung.Get(), 0) == WAIT_OBJECT_0; }
@@ -162,6 +245,7 @@ public:
       std::wstring command = argv[i];
       const wchar_t* argument = (i + 1 < argc) ? argv[i + 1] : nullptr;
       int status;
+      if (!BoundsItself(command)) CWatchdog::Instance().Arm(command, kCallBoundMs);
       if (command == L"create") {
         bool byProgId = argument && wcscmp(argument, L"progid") == 0;
         if (argument && (byProgId || wcscmp(argument, L"clsid") == 0)) ++i;
@@ -297,10 +381,29 @@ public:
         std::printf("unknown command: %ls\n", command.c_str());
         status = 1;
       }
+      CWatchdog::Instance().Disarm();
       std::fflush(stdout);
       if (status != 0) return status;
     }
     return 0;
+  }
+
+  // Lets go of every object of the service still held (after a failed command)
+  // and leaves COM, under the watchdog. Wine's CoUninitialize can wait for
+  // ever on a call into this process's callback that has in fact ended (seen
+  // when the service let the callback go just as its last call returned):
+  // the work is done by then, so the process ends with the run's own status.
+  void End(int status) {
+    CWatchdog::Instance().Arm(L"release", kCallBoundMs);
+    m_contact.Release();
+    m_sms.Release();
+    m_operation.Release();
+    m_zembra.Release();
+    m_callback.Release();
+    m_recorder = nullptr;
+    CWatchdog::Instance().Arm(L"leaving COM", kLeaveComBoundMs, "abandoned", static_cast<UINT>(status));
+    ::CoUninitialize();
+    CWatchdog::Instance().Disarm();
   }
 
 private:
@@ -861,18 +964,12 @@ private:
 
 int wmain(int argc, wchar_t** argv) {
   if (FAILED(::CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return 1;
-  int status;
-  {
-    CClient client;
-    status = client.Run(argc, argv);
-    // After a time-out a call into the service may still be stuck (a hung
-    // service), or the callback is stuck on purpose: leaving COM would wait
-    // for it, so the process ends here.
-    if (status == 2 || client.IsHung()) {
-      std::fflush(stdout);
-      ::TerminateProcess(::GetCurrentProcess(), status);
-    }
-  }
-  ::CoUninitialize();
+  CClient client;
+  int status = client.Run(argc, argv);
+  std::fflush(stdout);
+  // A callback stuck on purpose holds a thread for good, and leaving COM
+  // would wait for it: the process ends here.
+  if (client.IsHung()) ::TerminateProcess(::GetCurrentProcess(), status);
+  client.End(status);
   return status;
 }

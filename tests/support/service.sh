@@ -6,7 +6,64 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 DIALIX_WINE=${DIALIX_WINE:-/usr/lib/wine/wine64}
 
-dialix_wine() { "$DIALIX_WINE" "$@"; }
+# Every test ends what it started, on every exit path. A test registers its
+# own clean-up with dialix_on_exit (it runs first, and lets waiting clients
+# go on); then the test's background processes get a bounded moment to end by
+# themselves, and what is left of the script's descendants is killed. A
+# background process writes to a file, never to the test's own output: a
+# stray one holding that pipe open keeps ctest waiting.
+DIALIX_EXIT_ACTIONS=()
+dialix_on_exit() { DIALIX_EXIT_ACTIONS+=("$1"); }
+
+# A process's descendants, deepest first.
+dialix_descendants() {  # pid
+  local child
+  for child in $(ps -o pid= --ppid "$1" 2>/dev/null); do
+    dialix_descendants "$child"
+    echo "$child"
+  done
+}
+
+# Waits at most ms milliseconds for the script's background jobs to end,
+# then kills whatever the script started that still runs.
+dialix_end_children() {  # ms
+  local end=$(( $(date +%s%N) / 1000000 + ${1:-0} ))
+  while [ -n "$(jobs -pr)" ] && [ $(( $(date +%s%N) / 1000000 )) -lt $end ]; do sleep 0.1; done
+  local pids
+  pids=$(dialix_descendants $$)
+  [ -n "$pids" ] && kill -KILL $pids 2>/dev/null
+  return 0
+}
+
+dialix_exit() {
+  local status=$? action
+  trap - EXIT
+  for action in "${DIALIX_EXIT_ACTIONS[@]}"; do eval "$action" || true; done
+  dialix_end_children 20000
+  [ $status -eq 0 ] || { dialix_end_services; echo "(Wine's own messages: $DIALIX_WINE_LOG)"; }
+  exit $status
+}
+
+# After a failure: a service program that does not end by itself within
+# moments is ended, so that it cannot hold up the tests that follow.
+dialix_end_services() {
+  local pid
+  dialix_client wait-exit 15000 >/dev/null && return 0
+  for pid in $(dialix_client pid | sed -n 's/^pid: //p' | tr ',' ' '); do
+    [ "$pid" != none ] && dialix_client terminate "$pid" >/dev/null
+  done
+  return 0
+}
+trap dialix_exit EXIT
+# A signal (the bound of the test's runner) ends the script through the same path.
+trap 'exit 143' TERM INT HUP
+
+# Wine's own messages go to a file: a program that Wine starts in the
+# background (the wineserver and its system programs, a service started by a
+# client) keeps the stderr of the process that started it, and one that
+# outlives the test would keep ctest waiting for the end of the test's output.
+DIALIX_WINE_LOG=${DIALIX_WINE_LOG:-$(cd "$DIALIX_BIN/.." && pwd)/wine-messages.log}
+dialix_wine() { "$DIALIX_WINE" "$@" 2>>"$DIALIX_WINE_LOG"; }
 dialix_winpath() { dialix_wine winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 dialix_service() { dialix_wine "$DIALIX_BIN/OrvexDialixService.exe" "$@"; }
 # Line-buffered, so a client in the background can be followed as it runs.
@@ -51,6 +108,29 @@ dialix_register_test_service() {
 dialix_wait_for_line() {  # file pattern ms
   local end=$(( $(date +%s%N) / 1000000 + $3 ))
   until grep -qE "$2" "$1" 2>/dev/null; do
+    [ $(( $(date +%s%N) / 1000000 )) -ge $end ] && return 1
+    sleep 0.1
+  done
+}
+
+# Waits at most ms milliseconds, in all, for the script's own background
+# processes to end; false when one still runs.
+dialix_wait_for_exit() {  # ms pid...
+  local end=$(( $(date +%s%N) / 1000000 + $1 )) pid
+  shift
+  for pid in "$@"; do
+    while kill -0 "$pid" 2>/dev/null; do
+      [ $(( $(date +%s%N) / 1000000 )) -ge $end ] && return 1
+      sleep 0.1
+    done
+  done
+}
+
+# Polls a file until at least n lines match a pattern (grep -E), at most ms
+# milliseconds: for a line that an earlier step may have written once already.
+dialix_wait_for_count() {  # file pattern n ms
+  local end=$(( $(date +%s%N) / 1000000 + $4 ))
+  until [ "$(grep -cE "$2" "$1" 2>/dev/null)" -ge "$3" ]; do
     [ $(( $(date +%s%N) / 1000000 )) -ge $end ] && return 1
     sleep 0.1
   done

@@ -282,7 +282,7 @@ TEST_F(ReloadTest, TerminateFromInsideALibraryCallbackEnds) {
 TEST_F(ReloadTest, TerminateAbandonsACallThatDoesNotReturn) {
   const std::string path = TestLibrary("Full");
   ASSERT_TRUE(SetValue("TestLib", path));
-  // The test's own reference keeps the library mapped under the abandoned call.
+  // The test's own reference reads the count after the binding let the library go.
   HMODULE own = LoadLibraryA(path.c_str());
   ASSERT_NE(own, nullptr);
   typedef LONG(WINAPI * CounterFn)();
@@ -306,6 +306,50 @@ TEST_F(ReloadTest, TerminateAbandonsACallThatDoesNotReturn) {
   EXPECT_FALSE(binding.HasWatcher());
   CloseHandle(release);
   FreeLibrary(own);
+  DeleteValue("TestLib");
+}
+
+// A call still inside the library when the watcher unloads it keeps that
+// library mapped under it, while the reloaded one serves new calls; the old
+// reference goes once the call returns, so the last terminate frees it.
+TEST_F(ReloadTest, ACallAcrossAReloadKeepsItsLibraryUntilItReturns) {
+  const std::string path = TestLibrary("Full");
+  ASSERT_TRUE(SetValue("TestLib", path));
+  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, "TrelkTestRelease");
+  ASSERT_NE(release, nullptr);
+  ResetEvent(release);
+  typedef DWORD(WINAPI * CallFn)();
+  CLibraryBinding binding(
+      CLibraryBinding::Family{"TestLib", "NoSuchTrelkLibrary.dll", "RUVON_Initialize", "RUVON_Terminate", true});
+  ASSERT_EQ(binding.Initialize(31, 0), 0u);
+  DWORD callResult = ~0u;
+  std::thread caller([&] { callResult = binding.Forward<CallFn>("TestBlock"); });
+  // However the test ends, the call returns and its thread is joined.
+  struct Release {
+    HANDLE event;
+    std::thread& thread;
+    ~Release() {
+      SetEvent(event);
+      if (thread.joinable()) thread.join();
+      CloseHandle(event);
+    }
+  } cleanup{release, caller};
+  ASSERT_TRUE(ZCLWaitUntil([&] { return binding.Forward<CallFn>("TestBlockedCount") == 1; }, kWaitMs));
+
+  ASSERT_TRUE(Request(CLibraryBinding::UnloadEventName, [&] { return !binding.IsLoaded(); }));
+  ASSERT_TRUE(ZCLWaitUntil([&] { return NewText().find("stays loaded until they return") != std::string::npos; },
+                           kWaitMs));
+  EXPECT_NE(GetModuleHandleA(path.c_str()), nullptr) << "the library was freed under a call";
+  ASSERT_TRUE(Request(CLibraryBinding::ReloadEventName, [&] { return binding.IsLoaded(); }));
+  EXPECT_EQ(binding.Forward<CallFn>("TestBlockedCount"), 1u);
+
+  SetEvent(release);
+  caller.join();
+  EXPECT_EQ(callResult, 0u);
+  EXPECT_TRUE(ZCLWaitUntil([&] { return NewText().find("the old library is freed") != std::string::npos; }, kWaitMs));
+  EXPECT_EQ(binding.Forward<CallFn>("TestBlockedCount"), 0u);
+  ASSERT_EQ(binding.Terminate(0), 0u);
+  EXPECT_EQ(GetModuleHandleA(path.c_str()), nullptr) << "a reference to the library was left behind";
   DeleteValue("TestLib");
 }
 
