@@ -106,6 +106,8 @@ void CZembraDevice::MarkSmsAsRead(CZembraSMS* sms) {
   if (!sms) return;
   CLockGuard lock(&m_lock);
   RequireImpl().MarkSmsAsRead(sms->GetPhoneId());
+  // Taken: the next sync need not mark it again (a failed one it does).
+  m_db.ForgetSmsReadMark(sms->GetPhoneId());
 }
 
 bool CZembraDevice::CallControlEnabled() {

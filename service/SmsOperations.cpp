@@ -6,9 +6,6 @@
 
 namespace {
 
-// The status a message has once it was read.
-const int kStatusRead = 5;
-
 // The deleted values the database and the synchronisation know; any other
 // would hide the message for good without deleting it anywhere.
 bool IsKnownDeleteState(long flags) { return flags >= 0 && flags <= 3; }
@@ -34,11 +31,11 @@ void CGetSmsOperation::DoWork(CZembraDevice* device) {
 
 // The runs work on a copy taken under the message's lock, never on the
 // client's object in place. A read marking the phone did not take fails the
-// run; the database keeps the new status.
+// run; the database keeps the new status and the next sync marks it again.
 void CUpdateSmsOperation::DoWork(CZembraDevice* device) {
   CZembraSMS record = GetAssignedObject()->CopyRecord();
   device->UpdateSms(&record);
-  if (device->GetState() == DeviceConnected && record.GetStatus() == kStatusRead)
+  if (device->GetState() == DeviceConnected && record.GetStatus() == CZembraSMS::StatusRead)
     device->MarkSmsAsRead(&record);
 }
 

@@ -49,6 +49,7 @@ void CZembraDb::OpenLocked(const std::string& path) {
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     CheckDatabase();
     EnsureContactNumbers();
+    EnsurePendingTables();
     PrepareStatements();
     PrepareNumberStatements();
   } catch (const ZCLSqlException& e) {
@@ -85,6 +86,11 @@ void CZembraDb::FinalizeStatements() {
 
 void CZembraDb::CloseHandle() {
   if (!m_db) return;
+  if (m_batchOpen) {
+    // Closing rolls the batch's transaction back.
+    m_batchOpen = false;
+    m_batchBroken = true;
+  }
   FinalizeStatements();
   sqlite3_close(m_db);
   m_db = nullptr;

@@ -82,6 +82,33 @@ public:
   // number inserted. Each message that was stored gets its id.
   int InsertSmsIfAbsent(std::vector<CZembraSMS>& messages);
 
+  // New contacts sent to the phone and not yet confirmed: a commit may reach
+  // the phone and still answer a failure. Remembered before the commit;
+  // forgotten when the phone id is recorded, or after a complete read of the
+  // phone that did not find the card (the write did not land).
+  struct ContactWrite {
+    int dbId = -1;
+    std::vector<BYTE> vcard;
+  };
+  void RememberContactWrite(const CZembraContact& contact);
+  // Those whose local contact still has no phone id.
+  std::vector<ContactWrite> SelectContactWrites();
+  bool HasContactWrite(int dbId);
+  // The phone holds the remembered card under `uid`: the contact takes that
+  // phone id, unless it got one meanwhile (false).
+  bool AdoptContactWrite(int dbId, const Trelk::CUid& uid);
+  void ForgetContactWrites();
+
+  // Read markings (status StatusRead) the phone has not confirmed; UpdateSms
+  // records them, the sync to the phone retries them.
+  struct SmsReadMark {
+    int id = -1;
+    Trelk::CUid uid;
+  };
+  std::vector<SmsReadMark> SelectSmsReadMarks();
+  void ForgetSmsReadMark(int smsId);
+  void ForgetSmsReadMark(const Trelk::CUid& uid);  // never throws
+
   // What a sync pass reads once instead of asking row by row (the tables
   // have no index on phone_id). By uid text.
   struct PhoneCopy {
@@ -133,15 +160,35 @@ private:
     PhoneCopyExistingById,
     SmsIds,
     SmsExistingById,
+    RememberWrite,
+    ContactWrites,
+    ContactWriteOf,
+    LocalPhoneIdOf,
+    ForgetWrite,
+    ForgetAllWrites,
+    AddReadMark,
+    DropReadMark,
+    ReadMarks,
+    ForgetReadMark,
+    ForgetReadMarkOfUid,
     SyncStatementCount
   };
   // Prepared on first use; finalized with the others.
   sqlite3_stmt* SyncStmt(SyncStatement which);
-  void BeginBatch();
-  void EndBatch();
+  // A batch belongs to the thread that began it; its transaction is open
+  // only while that thread works. Another thread's operation first commits
+  // the batch's rows and then runs on its own, so it is durable when it
+  // returns and no failure of the batch can take it back.
+  bool BeginBatch();  // false: another thread's batch is open, this one runs row by row
   void CommitBatch();
+  void EndBatch();  // throws when rows of the batch were lost
+  void SettleBatch();
+  // COMMIT, tried again while busy; on a failure whatever SQLite left of the
+  // transaction is rolled back (only the batch's rows are ever in it).
+  void CommitTransaction();
 
   bool CheckDatabase();
+  void EnsurePendingTables();
   bool CreateTables();
   void PrepareStatements();
   void Prepare(const char* sql, sqlite3_stmt** statement);
@@ -177,6 +224,9 @@ private:
   sqlite3_stmt* m_own[OwnStatementCount] = {};
   sqlite3_stmt* m_sync[SyncStatementCount] = {};
   int m_batchDepth = 0;
+  DWORD m_batchThread = 0;
+  bool m_batchOpen = false;    // a transaction begun for the batch is open
+  bool m_batchBroken = false;  // rows of the batch were rolled back before its commit
   enum NumberStatement { NumbersOfTail, ContactById, ForgetNumbers, CardOfContact, AddNumber, NumberStatementCount };
   sqlite3_stmt* m_numbers[NumberStatementCount] = {};
 
@@ -190,14 +240,17 @@ private:
 
 // Groups the rows of a sync pass into transactions of a few hundred rows:
 // one commit per row made a first sync many times slower. What was committed
-// before a failure stays; the scope's end commits the rest, and never rolls
-// back (other threads' changes may share the transaction). Null: no database.
-// Used by one thread; the database it groups is shared as ever.
+// before a failure stays. Finish commits the rest and throws when any row of
+// the batch was lost (a pass must not act on marks that are gone); a scope
+// left without Finish commits what it can and logs a failure. Other threads'
+// writes never share the batch's transaction. Null: no database.
+// Used by the thread that made it; the database it groups is shared as ever.
 class CZembraDbBatch {
 public:
   explicit CZembraDbBatch(CZembraDb* db, int rowsPerCommit = 256);
   ~CZembraDbBatch();
   void RowDone(int rows = 1);
+  void Finish();
 
 private:
   CZembraDbBatch(const CZembraDbBatch&) = delete;
@@ -205,4 +258,5 @@ private:
   CZembraDb* m_db;
   int m_rowsPerCommit;
   int m_rows = 0;
+  bool m_joined = false;
 };

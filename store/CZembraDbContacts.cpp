@@ -149,6 +149,7 @@ int CZembraDb::UpdatePhoneId(const CZembraContact& c) {
       phone = run.Change();
       run.Done();
     }
+    RunById(*this, SyncStmt(ForgetWrite), c.GetDbId());
     change.Release();
     if (local != phone) ZCLLogMessage(2, nullptr).Print("UpdatePhoneId updated inconsistently, database out of sync!");
     if (local > 0) m_writtenToPhone.insert(c.GetDbId());

@@ -34,12 +34,24 @@ int CZembraDb::InsertSms(CZembraSMS& sms) {
   }
 }
 
+// A read marking is kept with the status until the phone confirms it; any
+// other status takes a pending one back.
 bool CZembraDb::UpdateSms(const CZembraSMS& sms) {
   return Guarded([&] {
-    CZembraDbRun run(*this, m_stmt[22]);
-    run.Int(1, sms.GetStatus()).Int(2, 1).PhoneId(3, sms.GetPhoneId()).Text(4, sms.GetTimeStamp());
-    int n = run.Change();
-    run.Done();
+    CZembraDbSavepoint change(*this);
+    int n;
+    {
+      CZembraDbRun run(*this, m_stmt[22]);
+      run.Int(1, sms.GetStatus()).Int(2, 1).PhoneId(3, sms.GetPhoneId()).Text(4, sms.GetTimeStamp());
+      n = run.Change();
+      run.Done();
+    }
+    {
+      CZembraDbRun run(*this, SyncStmt(sms.GetStatus() == CZembraSMS::StatusRead ? AddReadMark : DropReadMark));
+      run.PhoneId(1, sms.GetPhoneId()).Text(2, sms.GetTimeStamp()).Change();
+      run.Done();
+    }
+    change.Release();
     return n == 1;
   });
 }

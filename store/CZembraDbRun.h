@@ -141,6 +141,7 @@ auto CZembraDb::Guarded(F&& body) -> decltype(body()) {
   }
   if (m_depth > 1) return body();
   try {
+    if (m_batchDepth > 0) SettleBatch();
     return body();
   } catch (const ZCLSqlException& e) {
     OnSqlError(e);

@@ -13,6 +13,9 @@ using namespace ZembraDb;
 
 namespace {
 
+// Each try waits the busy time-out for the reader that holds the file.
+const int kCommitTries = 4;
+
 const char* const kSyncTexts[] = {
     // LocalContactFromPhone: the phone has no top mark, and a pending PC
     // edit is not overwritten.
@@ -34,6 +37,36 @@ const char* const kSyncTexts[] = {
     "\tSELECT id, phone_id \tFROM sms \tWHERE phone_id IS NOT NULL",
     // SmsExistingById
     "\tUPDATE sms \tSET existing=1 \tWHERE id=? AND existing<>1",
+    // RememberWrite
+    "INSERT OR REPLACE INTO contacts_written (contact_id, vcard_data) VALUES (?,?)",
+    // ContactWrites
+    "SELECT w.contact_id, w.vcard_data FROM contacts_written w JOIN contacts_local c ON c.id=w.contact_id "
+    "WHERE c.phone_id IS NULL ORDER BY w.contact_id",
+    // ContactWriteOf
+    "SELECT COUNT(*) FROM contacts_written WHERE contact_id=?",
+    // LocalPhoneIdOf
+    "SELECT phone_id IS NULL FROM contacts_local WHERE id=?",
+    // ForgetWrite
+    "DELETE FROM contacts_written WHERE contact_id=?",
+    // ForgetAllWrites
+    "DELETE FROM contacts_written",
+    // AddReadMark
+    "INSERT OR IGNORE INTO sms_read_marks (sms_id) SELECT id FROM sms WHERE phone_id=? AND timestamp=?",
+    // DropReadMark
+    "DELETE FROM sms_read_marks WHERE sms_id IN (SELECT id FROM sms WHERE phone_id=? AND timestamp=?)",
+    // ReadMarks: marks of messages gone meanwhile are not listed.
+    "SELECT s.id, s.phone_id FROM sms_read_marks m JOIN sms s ON s.id=m.sms_id ORDER BY s.id",
+    // ForgetReadMark: and the marks of messages that are gone.
+    "DELETE FROM sms_read_marks WHERE sms_id=? OR sms_id NOT IN (SELECT id FROM sms)",
+    // ForgetReadMarkOfUid
+    "DELETE FROM sms_read_marks WHERE sms_id IN (SELECT id FROM sms WHERE phone_id=?)",
+};
+
+// Beside the five tables and the number table: what the phone has not
+// confirmed yet. A database made before them gets them when it is opened.
+const char* const kPendingSchema[] = {
+    "CREATE TABLE IF NOT EXISTS contacts_written (contact_id INTEGER PRIMARY KEY, vcard_data BLOB)",
+    "CREATE TABLE IF NOT EXISTS sms_read_marks (sms_id INTEGER PRIMARY KEY)",
 };
 
 }  // namespace
@@ -43,6 +76,93 @@ sqlite3_stmt* CZembraDb::SyncStmt(SyncStatement which) {
   if (!m_db) ThrowClosed();
   if (!m_sync[which]) Prepare(kSyncTexts[which], &m_sync[which]);
   return m_sync[which];
+}
+
+void CZembraDb::EnsurePendingTables() {
+  for (const char* sql : kPendingSchema) ZCLSqlThrowOnFail(sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr), m_db);
+}
+
+void CZembraDb::RememberContactWrite(const CZembraContact& c) {
+  Guarded([&] {
+    CZembraDbRun run(*this, SyncStmt(RememberWrite));
+    run.Int(1, c.GetDbId()).Blob(2, c).Change();
+    run.Done();
+  });
+}
+
+std::vector<CZembraDb::ContactWrite> CZembraDb::SelectContactWrites() {
+  return Guarded([&] {
+    return CZembraDbRun(*this, SyncStmt(ContactWrites)).ReadAll([](sqlite3_stmt* s) {
+      ContactWrite write;
+      write.dbId = sqlite3_column_int(s, 0);
+      write.vcard = ColumnBlob(s, 1);
+      return write;
+    });
+  });
+}
+
+bool CZembraDb::HasContactWrite(int dbId) {
+  return Guarded([&] {
+    CZembraDbRun run(*this, SyncStmt(ContactWriteOf));
+    run.Int(1, dbId);
+    bool found = run.Next() && sqlite3_column_int(run.Statement(), 0) > 0;
+    run.Done();
+    return found;
+  });
+}
+
+bool CZembraDb::AdoptContactWrite(int dbId, const Trelk::CUid& uid) {
+  return Guarded([&] {
+    bool unwritten = false;
+    {
+      CZembraDbRun run(*this, SyncStmt(LocalPhoneIdOf));
+      run.Int(1, dbId);
+      unwritten = run.Next() && sqlite3_column_int(run.Statement(), 0) == 1;
+      run.Done();
+    }
+    if (!unwritten) return false;
+    // The card is the local one's: only the phone id is taken over.
+    return UpdatePhoneId(CZembraContact(dbId, uid, nullptr, 0)) > 0;
+  });
+}
+
+void CZembraDb::ForgetContactWrites() {
+  Guarded([&] { CZembraDbRun(*this, SyncStmt(ForgetAllWrites)).Change(); });
+}
+
+std::vector<CZembraDb::SmsReadMark> CZembraDb::SelectSmsReadMarks() {
+  std::vector<std::pair<int, PhoneIdText>> rows = Guarded([&] {
+    return CZembraDbRun(*this, SyncStmt(ReadMarks)).ReadAll([](sqlite3_stmt* s) {
+      return std::make_pair(sqlite3_column_int(s, 0), ColumnPhoneId(s, 1));
+    });
+  });
+  std::vector<SmsReadMark> marks;
+  for (const auto& row : rows) {
+    SmsReadMark mark;
+    mark.id = row.first;
+    mark.uid = ParsePhoneId(row.second);
+    marks.push_back(mark);
+  }
+  return marks;
+}
+
+void CZembraDb::ForgetSmsReadMark(int smsId) {
+  Guarded([&] { RunById(*this, SyncStmt(ForgetReadMark), smsId); });
+}
+
+// Never throws: a mark left behind costs the phone one more marking, and
+// the marking it confirms has been done.
+void CZembraDb::ForgetSmsReadMark(const Trelk::CUid& uid) {
+  try {
+    Guarded([&] {
+      if (!m_db) return;
+      CZembraDbRun run(*this, SyncStmt(ForgetReadMarkOfUid));
+      run.PhoneId(1, uid).Change();
+      run.Done();
+    });
+  } catch (const ZCLSqlException&) {
+    // logged as an SQL error
+  }
 }
 
 bool CZembraDb::MarkSmsExisting(const Trelk::CUid& uid) {
@@ -136,41 +256,104 @@ int CZembraDb::StoreEvent(const CZembraEventLog& e) {
   });
 }
 
-void CZembraDb::BeginBatch() {
-  Guarded([&] {
-    if (m_batchDepth == 0 && m_db && sqlite3_get_autocommit(m_db))
+bool CZembraDb::BeginBatch() {
+  CLockGuard guard(&m_lock);
+  DWORD me = GetCurrentThreadId();
+  if (m_batchDepth > 0 && m_batchThread != me) return false;
+  if (m_batchDepth++ == 0) {
+    m_batchThread = me;
+    m_batchOpen = false;
+    m_batchBroken = false;
+  }
+  return true;
+}
+
+void CZembraDb::SettleBatch() {
+  if (!m_db) return;
+  if (m_batchOpen && sqlite3_get_autocommit(m_db)) {
+    // SQLite ended the transaction itself (an I/O error, a full disk).
+    m_batchOpen = false;
+    m_batchBroken = true;
+    ZCLLogMessage(2, nullptr).Print("The sync batch's transaction was rolled back");
+  }
+  if (GetCurrentThreadId() == m_batchThread) {
+    if (!m_batchOpen) {
       ZCLSqlThrowOnFail(sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr), m_db);
-    ++m_batchDepth;
-  });
+      m_batchOpen = true;
+    }
+    return;
+  }
+  if (!m_batchOpen) return;
+  m_batchOpen = false;
+  try {
+    CommitTransaction();
+  } catch (const ZCLSqlException& e) {
+    // The batch's own rows are lost, and its owner hears of it; this
+    // operation goes on outside it.
+    m_batchBroken = true;
+    ZCLLogMessage(2, nullptr).Print("The sync batch could not be committed: %s", e.GetMessageText().c_str());
+  }
+}
+
+void CZembraDb::CommitTransaction() {
+  for (int attempt = 1;; ++attempt) {
+    int rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) return;
+    bool open = !sqlite3_get_autocommit(m_db);
+    // A busy COMMIT keeps its transaction: waiting longer for the reader
+    // loses nothing, where a reset would drop every row of it.
+    if (rc == SQLITE_BUSY && open && attempt < kCommitTries) {
+      ZCLLogMessage(2, nullptr).Print("The database is busy, committing again (try %d)", attempt + 1);
+      continue;
+    }
+    std::string text = sqlite3_errmsg(m_db);
+    if (open) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    ZCLLogMessage(5, nullptr).Print("[ZCLSqlException %i: %s]", rc, text.c_str());
+    throw ZCLSqlException(text, rc);
+  }
 }
 
 void CZembraDb::CommitBatch() {
   Guarded([&] {
-    if (!m_db) return;
-    if (!sqlite3_get_autocommit(m_db))
-      ZCLSqlThrowOnFail(sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr), m_db);
-    // Also after a reopen, which lost the transaction.
-    if (m_batchDepth > 0) ZCLSqlThrowOnFail(sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr), m_db);
+    if (m_batchBroken) throw ZCLSqlException("rows of the sync batch were lost", SQLITE_ABORT);
+    if (!m_batchOpen) return;
+    m_batchOpen = false;
+    try {
+      CommitTransaction();
+    } catch (...) {
+      m_batchBroken = true;
+      throw;
+    }
   });
 }
 
 void CZembraDb::EndBatch() {
   Guarded([&] {
-    if (m_batchDepth > 0 && --m_batchDepth == 0 && m_db && !sqlite3_get_autocommit(m_db))
-      ZCLSqlThrowOnFail(sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr), m_db);
+    if (m_batchDepth == 0 || --m_batchDepth > 0) return;
+    bool open = m_batchOpen, broken = m_batchBroken;
+    m_batchThread = 0;
+    m_batchOpen = m_batchBroken = false;
+    if (open) CommitTransaction();
+    if (broken) throw ZCLSqlException("rows of the sync batch were lost", SQLITE_ABORT);
   });
 }
 
 CZembraDbBatch::CZembraDbBatch(CZembraDb* db, int rowsPerCommit) : m_db(db), m_rowsPerCommit(rowsPerCommit) {
-  if (m_db) m_db->BeginBatch();
+  m_joined = m_db && m_db->BeginBatch();
 }
 
 CZembraDbBatch::~CZembraDbBatch() {
-  if (m_db) ZCLGuarded(2, ZCL_SITE, [&] { m_db->EndBatch(); });
+  if (m_joined) ZCLGuarded(2, ZCL_SITE, [&] { m_db->EndBatch(); });
 }
 
 void CZembraDbBatch::RowDone(int rows) {
   int before = m_rows / m_rowsPerCommit;
   m_rows += rows;
-  if (m_db && m_rows / m_rowsPerCommit != before) m_db->CommitBatch();
+  if (m_joined && m_rows / m_rowsPerCommit != before) m_db->CommitBatch();
+}
+
+void CZembraDbBatch::Finish() {
+  if (!m_joined) return;
+  m_joined = false;
+  m_db->EndBatch();
 }

@@ -46,6 +46,9 @@ struct CZembraPhoneSmsItem {
 // a lock: copied between the database, the sync engine, tasks and data objects.
 class CZembraSMS {
 public:
+  // The status a client gives a message it has read: the phone marks it read too.
+  static const int StatusRead = 5;
+
   CZembraSMS() {}
   explicit CZembraSMS(const CZembraPhoneSmsItem& item);
   // A message as the content-access library reads it: the item id (uid and

@@ -313,7 +313,11 @@ void CZembraSync::SyncContactsFromPhone() {
     COperation operation(m_contacts, "Trelk: Calling TessimBeginOperation...", "Trelk: Called TessimBeginOperation...");
     m_contactFailed = false;
     std::unordered_map<std::wstring, CZembraDb::PhoneCopy> copies;
-    if (m_db) copies = m_db->SelectPhoneCopies();
+    m_ownWrites.clear();
+    if (m_db) {
+      copies = m_db->SelectPhoneCopies();
+      m_ownWrites = m_db->SelectContactWrites();
+    }
     {
       CZembraDbBatch batch(m_db);
       for (DWORD i = 0; i < ids.Count(); ++i) {
@@ -334,6 +338,7 @@ void CZembraSync::SyncContactsFromPhone() {
         }
         batch.RowDone();
       }
+      batch.Finish();
     }
     if (m_db) {
       // A contact that failed may be one the purge would take for gone.
@@ -342,6 +347,8 @@ void CZembraSync::SyncContactsFromPhone() {
       } else {
         int deleted = m_db->DeleteNonExistingContacts();
         ZCLLogMessage(5, nullptr).Print("Deleted %d contacts from local db", deleted);
+        // The whole phone was read: a remembered write it does not hold never landed.
+        m_db->ForgetContactWrites();
       }
     }
     ids.Free("Trelk: Calling TessimFreeIdList...", "Trelk: Called TessimFreeIdList...");
@@ -358,6 +365,7 @@ void CZembraSync::SyncContactFromPhone(CZembraContact& contact, KnownCopy known,
     if (!m_db) return;
     Log5("  Checking if contact already exists in phone contacts");
     bool exists;
+    if (known == KnownCopy::Absent && AdoptOwnWrite(contact)) known = KnownCopy::Unknown;
     if (known == KnownCopy::Unknown) {
       exists = m_db->MarkPhoneContactExisting(contact);
     } else {
@@ -394,6 +402,25 @@ void CZembraSync::SyncContactFromPhone(CZembraContact& contact, KnownCopy known,
     LogFailure(e);
     m_contactFailed = true;
   }
+}
+
+// A phone contact the database does not know may be a new contact of the
+// PC's whose commit landed and still answered a failure: the phone holds
+// the very card that was sent, so that contact takes its uid instead of a
+// second local contact being made (and written back as a second phone one).
+bool CZembraSync::AdoptOwnWrite(const CZembraContact& contact) {
+  for (auto write = m_ownWrites.begin(); write != m_ownWrites.end(); ++write) {
+    if (write->vcard.size() != contact.GetVCardSize() ||
+        (!write->vcard.empty() && memcmp(write->vcard.data(), contact.GetVCardData(), write->vcard.size()) != 0))
+      continue;
+    int dbId = write->dbId;
+    m_ownWrites.erase(write);
+    if (!m_db->AdoptContactWrite(dbId, contact.GetPhoneId())) return false;
+    ZCLLogMessage(2, nullptr).Print("Contact %ls is the earlier write of local contact %d, whose commit failed",
+                                    contact.GetPhoneId().ToString(), dbId);
+    return true;
+  }
+  return false;
 }
 
 void CZembraSync::WriteImageFile(CZembraContact& contact) {
@@ -456,6 +483,8 @@ void CZembraSync::WriteContactToPhone(CZembraContact& contact) {
   try {
     Log5("Updating/writing contact to phone");
     CheckContactConnection();
+    // Remembered before it is sent: a commit may land and still fail.
+    if (m_db && contact.GetPhoneId().IsEmpty()) m_db->RememberContactWrite(contact);
     CIdList written;
     Trelk::CUid uid;
     {
@@ -509,6 +538,12 @@ bool CZembraSync::DeleteContactFromPhone(CZembraContact& contact) {
   try {
     Log5("Deleting contact from phone");
     if (contact.GetPhoneId().IsEmpty()) {
+      if (m_db && m_db->HasContactWrite(contact.GetDbId())) {
+        // Its failed write may have landed: the next read from the phone
+        // adopts it (then it is deleted there) or shows it never did.
+        Log5("  Contact's write to the phone is unconfirmed, deleting it later");
+        return false;
+      }
       // Never written to the phone: nothing there to delete, and the phone
       // would refuse an empty uid at every sync.
       Log5("  Contact was never on the phone, deleting it locally");
@@ -613,6 +648,7 @@ void CZembraSync::ReadSmsFromPhone() {
                  "TessimFreeIdListStructure");
         operation.End("Trelk: Calling TessimEndOperation(SMS)...", "Trelk: Called TessimEndOperation(SMS)...");
       }
+      batch.Finish();
     } catch (...) {
       ZCLGuarded(2, ZCL_SITE, store);
       throw;
@@ -637,7 +673,10 @@ void CZembraSync::SyncSmsToPhone() {
   CMutexGuard lock(m_syncLock.Get(), SyncWaitMs);
   Log5("Syncing SMSes TO phone");
   ZCLThrowOnError(lock.IsHeld() ? 0 : WAIT_TIMEOUT, ZCL_POS + " Another sync of this phone is still running");
-  if (m_db) m_db->SelectDeletedSms(this);
+  if (m_db) {
+    m_db->SelectDeletedSms(this);
+    SyncSmsReadMarks();
+  }
   Log5("SMS sync TO phone finished");
 }
 
@@ -647,6 +686,44 @@ bool CZembraSync::SelectDeletedSmsCB(CZembraSMS* sms) {
 }
 
 void CZembraSync::SelectSmsCB(CZembraSMS*) {}
+
+// Read markings made on the PC that the phone did not take (it failed, or
+// the phone was away): each is marked again until the phone confirms it.
+void CZembraSync::SyncSmsReadMarks() {
+  for (const CZembraDb::SmsReadMark& mark : m_db->SelectSmsReadMarks()) {
+    try {
+      if (MarkSmsReadOnPhone(mark.uid))
+        ZCLLogMessage(5, nullptr).Print("   SMS <%ls> marked as read", mark.uid.ToString());
+      m_db->ForgetSmsReadMark(mark.id);
+    } catch (const ZCLException& e) {
+      LogFailure(e);
+    }
+  }
+}
+
+// False when the phone no longer holds the message: nothing left to mark.
+bool CZembraSync::MarkSmsReadOnPhone(const Trelk::CUid& uid) {
+  if (uid.IsEmpty()) return false;
+  CheckSmsConnection();
+  COperation operation(m_messages, "Trelk: Calling TessimBeginOperation(SMS)...",
+                       "Trelk: Called TessimBeginOperation(SMS)...");
+  CItemId id(0, uid);
+  CSmsItem item(m_messages);
+  Log5("Trelk: Calling TessimReadItem(SMS)...");
+  DWORD result = TessimReadItem(operation.Get(), id.Get(), TESSIM_READ_MARK_AS_READ, TESSIM_FORMAT_SMS, item.Get());
+  if (result == ELNYX_FILE_NOT_FOUND) return false;
+  Guard(result, "TessimReadItem");
+  Log5("Trelk: Called TessimReadItem(SMS)...");
+  item.Free("Trelk: Calling TessimFreeItemData(SMS)...", "Trelk: Called TessimFreeItemData(SMS)...",
+            "TessimFreeItemData");
+  CIdList list;
+  Log5("Trelk: Calling TessimCommitOperations(SMS)...");
+  Guard(TessimCommitOperations(operation.Get(), list.Get()), "TessimCommitOperations");
+  Log5("Trelk: Called TessimCommitOperations(SMS)...");
+  list.Free("Trelk: Calling TessimFreeIdListStructure(SMS)...", "Trelk: Called TessimFreeIdListStructure(SMS)...");
+  operation.End("Trelk: Calling TessimEndOperation(SMS)...", "Trelk: Called TessimEndOperation(SMS)...");
+  return true;
+}
 
 bool CZembraSync::DeleteSmsFromPhone(CZembraSMS& sms) {
   bool deleted = false;
@@ -713,6 +790,7 @@ void CZembraSync::SyncEvents() {
       ++count;
       batch.RowDone();
     }
+    batch.Finish();
     read.End();
     ZCLLogMessage(5, nullptr).Print("Successfully inserted %d new log items", count);
   } catch (const ZCLException& e) {

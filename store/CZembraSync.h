@@ -70,10 +70,13 @@ private:
   void WriteImageFile(CZembraContact& contact);
   void WriteContactToPhone(CZembraContact& contact);
   bool DeleteContactFromPhone(CZembraContact& contact);
+  bool AdoptOwnWrite(const CZembraContact& contact);
 
   void ReadSmsFromPhone();
   void DeleteNonExistingSms();
   bool DeleteSmsFromPhone(CZembraSMS& sms);
+  void SyncSmsReadMarks();
+  bool MarkSmsReadOnPhone(const Trelk::CUid& uid);
 
   CZembraDb* m_db;
   std::wstring m_deviceId;
@@ -85,6 +88,9 @@ private:
   DWORD m_eventLog = 0;
   FolderInfo m_contactsFolder;
   FolderInfo m_messagesFolder;
+  // The PC's new contacts whose write is unconfirmed, as the current
+  // from-phone sync found them; each is taken by one phone contact at most.
+  std::vector<CZembraDb::ContactWrite> m_ownWrites;
   // Set by a per-contact failure of the current from-phone sync.
   bool m_contactFailed = false;
   // Set when a message folder could not be listed in the current read.

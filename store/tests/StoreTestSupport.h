@@ -58,6 +58,26 @@ public:
     auto values = Column(sql);
     return values.empty() ? "<none>" : values[0];
   }
+  // Every row of every table, as text: equal dumps, equal contents.
+  std::string Dump() {
+    std::string text;
+    for (const std::string& table : Column("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name")) {
+      CSqliteStatement s;
+      if (sqlite3_prepare_v2(m_db.Get(), ("SELECT * FROM " + table + " ORDER BY rowid").c_str(), -1, s.Put(),
+                             nullptr) != SQLITE_OK)
+        return "<" + table + " unreadable>";
+      text += table + ":\n";
+      while (sqlite3_step(s.Get()) == SQLITE_ROW) {
+        for (int i = 0; i < sqlite3_column_count(s.Get()); ++i) {
+          const unsigned char* t = sqlite3_column_text(s.Get(), i);
+          text += t ? reinterpret_cast<const char*>(t) : "NULL";
+          text += '|';
+        }
+        text += '\n';
+      }
+    }
+    return text;
+  }
 
 private:
   CSqliteConnection m_db;

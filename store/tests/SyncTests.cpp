@@ -1,6 +1,8 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <string>
+#include <thread>
+#include "FaultVfs.h"
 #include "SyncTestSupport.h"
 #include "TrelkBinding.h"
 #include "ZCLText.h"
@@ -248,6 +250,25 @@ protected:
   int SmsId(const std::wstring& uid) {
     return std::stoi(m_side->Value("SELECT id FROM sms WHERE phone_id='" + ZCLWideToUtf8(uid) + "'"));
   }
+  // A status stored as the clients' update operation stores it.
+  void SetStatusOnPc(const std::wstring& uid, int status) {
+    CZembraSMS sms = Sms(uid, L"");
+    sms.SetTimeStamp(ZCLUtf8ToWide(
+        m_side->Value("SELECT timestamp FROM sms WHERE phone_id='" + ZCLWideToUtf8(uid) + "'")).c_str());
+    sms.SetStatus(status);
+    ASSERT_TRUE(m_db.UpdateSms(sms));
+  }
+  bool ReadOnPhone(const std::wstring& uid) {
+    PhoneSim::CMessage m;
+    return m_world->FindMessage(kSerial, uid, &m) && TessimSmsStatus(m.info) == TESSIM_SMS_STATUS_READ;
+  }
+  static CZembraSMS Sms(const std::wstring& uid, const wchar_t* text) {
+    CZembraSMS sms;
+    sms.SetPhoneId(Trelk::CUid::Parse(ZCLWideToUtf8(uid).c_str()));
+    sms.SetMessage(text);
+    sms.AddAddress(2, L"+358401234567");
+    return sms;
+  }
 };
 
 TEST_F(MessageSyncTest, UnlistableFolderIsPassedOverAndTheOthersAreRead) {
@@ -327,6 +348,50 @@ TEST_F(MessageSyncTest, StoredMessageIsStoredOnceWhenTheListenerAndTheReadRace) 
   EXPECT_EQ(m_db.InsertSmsIfAbsent(again), -1);
   EXPECT_EQ(SmsCount(in), 1);
   EXPECT_EQ(Count("SELECT COUNT(*) FROM sms_address"), 1);
+}
+
+TEST_F(MessageSyncTest, AReadMarkingThePhoneDidNotTakeIsMadeAtTheNextSync) {
+  std::wstring in = PutMessage(TESSIM_FOLDER_INBOX, L"read on the PC");
+  std::wstring gone = PutMessage(TESSIM_FOLDER_INBOX, L"deleted on the phone");
+  std::wstring unread = PutMessage(TESSIM_FOLDER_INBOX, L"read, then unread again");
+  m_sync->SyncSmsFromPhone();
+  // The update operation's database step; its marking on the phone failed.
+  for (const std::wstring& uid : {in, gone, unread}) SetStatusOnPc(uid, CZembraSMS::StatusRead);
+  SetStatusOnPc(unread, 1);
+  ASSERT_TRUE(m_world->DeleteMessage(kSerial, gone));
+
+  m_world->InjectFault("TessimReadItem", ELNYX_CONNECTION_LOST, 2);
+  m_sync->SyncSmsToPhone();
+  EXPECT_FALSE(ReadOnPhone(in));
+  m_sync->SyncSmsToPhone();
+  EXPECT_TRUE(ReadOnPhone(in));
+  EXPECT_FALSE(ReadOnPhone(unread));
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM sms_read_marks"), 0) << "the one gone from the phone is not tried for ever";
+}
+
+TEST_F(MessageSyncTest, AMessageStoredDuringASyncIsCommittedAtOnceAndABusyCommitLosesNothing) {
+  storetest::CFaultVfs vfs;
+  TearDown();
+  SetUp();  // the database opens through the fault layer
+  CZembraSMS own = Sms(L"0a01", L"the sync's");
+  CZembraSMS arrived = Sms(L"0a02", L"arrived");
+  CZembraSMS later = Sms(L"0a03", L"the sync's later");
+  {
+    CZembraDbBatch batch(&m_db);
+    m_db.InsertSmsIfAbsent(own);
+    // The listener stores a message on its thread, then announces it.
+    std::thread listener([&] { m_db.InsertSmsIfAbsent(arrived); });
+    listener.join();
+    EXPECT_EQ(SmsCount(L"0a02"), 1) << "announced, so in the file";
+    m_db.InsertSmsIfAbsent(later);
+    // A reader holds the file longer than one busy wait.
+    vfs.BusyLocks(100);
+    EXPECT_NO_THROW(batch.Finish());
+    EXPECT_EQ(vfs.BusyLeft(), 0);
+  }
+  EXPECT_TRUE(Logged("The database is busy, committing again"));
+  for (const wchar_t* uid : {L"0a01", L"0a02", L"0a03"}) EXPECT_EQ(SmsCount(uid), 1) << uid;
+  EXPECT_EQ(Integrity(), "ok");
 }
 
 // ---------------------------------------------------------------- call log
