@@ -33,7 +33,7 @@ protected:
     RegDeleteTreeW(HKEY_CURRENT_USER, (L"SOFTWARE\\PairwellTest" + std::to_wstring(GetCurrentProcessId())).c_str());
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, (L"SOFTWARE\\PairwellTest" + std::to_wstring(GetCurrentProcessId())).c_str());
     for (const std::wstring& folder : {BinFolder() + L"\\" + m_subFolder, m_other}) {
-      for (const wchar_t* name : {L"Lang_ENG.OLR", L"Resource_Default.OGR", L"Resource_Blue.OGR"})
+      for (const wchar_t* name : {L"Lang_ENG.OLR", L"ENG.OLR", L"Resource_Default.OGR", L"Resource_Blue.OGR"})
         DeleteFileW((folder + L"\\" + name).c_str());
       RemoveDirectoryW(folder.c_str());
     }
@@ -126,13 +126,16 @@ TEST_F(LocatorTest, UnterminatedValueIsReadToItsEnd) {
 
 TEST_F(LocatorTest, ValuesThatReachAnotherFolderFindNothing) {
   Place(SubFolder(), L"Lang_ENG.OLR", L"Lang_ENG.OLR");
-  Place(m_other, L"Lang_ENG.OLR", L"Lang_ENG.OLR");
+  Place(m_other, L"Lang_ENG.OLR", L"ENG.OLR");
   CResourceLocator locator;
   Initialise(locator);
-  for (const wchar_t* value : {L"..", L"ENG.OLR/../../PairwellTest", L"x\\..\\ENG", L"/ENG", L""}) {
+  // The last two would reach the other folder's ENG.OLR through the sub-folder.
+  std::wstring other = m_other.substr(m_other.find_last_of(L'\\') + 1);
+  for (const std::wstring& value : {std::wstring(L".."), std::wstring(L"/ENG"), std::wstring(L""),
+                                    L"x\\..\\..\\" + other + L"\\ENG", L"x/../../" + other + L"/ENG"}) {
     SetText(HKEY_LOCAL_MACHINE, L"Current Language", value);
     EXPECT_EQ(locator.FindModuleFile(HKEY_LOCAL_MACHINE, L"Current Language", CResourceLocator::Language), L"")
-        << "value " << testing::PrintToString(std::wstring(value));
+        << "value " << testing::PrintToString(value);
   }
   EXPECT_FALSE(locator.LoadModules());
   EXPECT_EQ(locator.GetLanguageModule(), nullptr);
