@@ -483,8 +483,15 @@ void CZembraSync::WriteContactToPhone(CZembraContact& contact) {
   try {
     Log5("Updating/writing contact to phone");
     CheckContactConnection();
-    // Remembered before it is sent: a commit may land and still fail.
-    if (m_db && contact.GetPhoneId().IsEmpty()) m_db->RememberContactWrite(contact);
+    if (m_db && contact.GetPhoneId().IsEmpty()) {
+      // Its earlier write may be on the phone: the next read tells.
+      if (m_db->HasContactWrite(contact.GetDbId())) {
+        Log5("  Contact's earlier write is unconfirmed, writing it after the next read");
+        return;
+      }
+      // Remembered before it is sent: a commit may land and still fail.
+      m_db->RememberContactWrite(contact);
+    }
     CIdList written;
     Trelk::CUid uid;
     {

@@ -163,6 +163,32 @@ TEST_F(SyncFaultSweepTest, EveryCallOfAFullSyncFailingOnceLosesNothing) {
   EXPECT_GT(covered, 60);
 }
 
+// The calls that change the phone take effect and then answer a lost
+// connection, as when the link drops before the reply.
+TEST_F(SyncFaultSweepTest, EveryChangeOfAFullSyncLandingButFailingMakesNoDuplicate) {
+  int covered = 0;
+  for (const char* entry : {"TessimCommitOperations", "TessimReadItem"}) {
+    for (DWORD position = 1;; ++position) {
+      SCOPED_TRACE(std::string(entry) + " call " + std::to_string(position) + ", after its effect");
+      TearDown();
+      SetUp();
+      Prepare();
+      m_world->InjectAfterFault(entry, ELNYX_CONNECTION_LOST, 1, position - 1);
+      FullSync();
+      bool taken = FaultTaken(entry);
+      m_world->ClearFaults();
+      if (!taken) break;
+      ++covered;
+      CheckAlways();
+      FullSync();
+      CheckConverged();
+      if (HasFailure()) return;
+    }
+  }
+  printf("After-effect fault positions covered: %d\n", covered);
+  EXPECT_GE(covered, 6);
+}
+
 // Each disk write or sync of the database in one full sync fails once in
 // turn, with an I/O error and, for writes, with a full disk.
 TEST_F(SyncFaultSweepTest, DISABLED_EveryDiskWriteOfAFullSyncFailingOnceLosesNothing) {
