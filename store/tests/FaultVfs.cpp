@@ -17,6 +17,8 @@ std::atomic<bool> g_taken{false};
 std::atomic<bool> g_takenWrite{false};
 std::atomic<int> g_busyLeft{0};
 std::atomic<bool> g_skipSyncs{false};
+std::atomic<bool> g_everyTransaction{false};
+std::atomic<int> g_failures{0};
 
 // The system's file record follows ours in the same allocation.
 struct ShimFile {
@@ -32,9 +34,11 @@ sqlite3_file* Real(sqlite3_file* f) { return reinterpret_cast<ShimFile*>(f)->rea
 bool Fails(int kind) {
   if ((g_kinds.load() & kind) == 0) return false;
   int n = ++g_calls;
-  if (g_position.load() == 0 || g_taken.load() || n != g_position.load()) return false;
+  if (g_position.load() == 0 || n != g_position.load()) return false;
+  if (g_taken.load() && !g_everyTransaction.load()) return false;
   g_taken = true;
   g_takenWrite = kind == CFaultVfs::Writes;
+  ++g_failures;
   return true;
 }
 
@@ -79,6 +83,8 @@ int Open(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* outFla
   ShimFile* shim = reinterpret_cast<ShimFile*>(f);
   shim->real = reinterpret_cast<sqlite3_file*>(reinterpret_cast<char*>(f) + kRealOffset);
   shim->real->pMethods = nullptr;
+  // A rollback journal is made for each write transaction.
+  if (g_everyTransaction.load() && (flags & SQLITE_OPEN_MAIN_JOURNAL)) g_calls = 0;
   int rc = g_base->xOpen(g_base, name, shim->real, flags, outFlags);
   shim->base.pMethods = shim->real->pMethods ? &kMethods : nullptr;
   return rc;
@@ -139,6 +145,8 @@ CFaultVfs::~CFaultVfs() {
 }
 
 void CFaultVfs::FailAt(int position, int code, int kinds) {
+  g_everyTransaction = false;
+  g_failures = 0;
   g_position = 0;
   g_calls = 0;
   g_taken = false;
@@ -148,6 +156,12 @@ void CFaultVfs::FailAt(int position, int code, int kinds) {
   g_position = position;
 }
 
+void CFaultVfs::FailInEveryTransaction(int position, int code) {
+  FailAt(position, code);
+  g_everyTransaction = true;
+}
+
+int CFaultVfs::Failures() const { return g_failures.load(); }
 bool CFaultVfs::Taken() const { return g_taken.load(); }
 bool CFaultVfs::TakenWasWrite() const { return g_takenWrite.load(); }
 int CFaultVfs::Calls() const { return g_calls.load(); }
