@@ -113,24 +113,11 @@ int CurrentTimeInt64(sqlite3_vfs*, sqlite3_int64* out) { return g_base->xCurrent
 
 CFaultVfs::CFaultVfs() {
   g_base = sqlite3_vfs_find(nullptr);
-  g_vfs = sqlite3_vfs();
-  g_vfs.iVersion = 2;
-  g_vfs.szOsFile = static_cast<int>(kRealOffset) + g_base->szOsFile;
-  g_vfs.mxPathname = g_base->mxPathname;
-  g_vfs.zName = "dialix-fault";
-  g_vfs.xOpen = Open;
-  g_vfs.xDelete = Delete;
-  g_vfs.xAccess = Access;
-  g_vfs.xFullPathname = FullPathname;
-  g_vfs.xDlOpen = DlOpen;
-  g_vfs.xDlError = DlError;
-  g_vfs.xDlSym = DlSym;
-  g_vfs.xDlClose = DlClose;
-  g_vfs.xRandomness = Randomness;
-  g_vfs.xSleep = Sleep;
-  g_vfs.xCurrentTime = CurrentTime;
-  g_vfs.xGetLastError = GetLastError;
-  g_vfs.xCurrentTimeInt64 = CurrentTimeInt64;
+  // Version 2: the system-call overrides of version 3 stay the system layer's.
+  g_vfs = {2,           static_cast<int>(kRealOffset) + g_base->szOsFile,
+           g_base->mxPathname, nullptr, "dialix-fault", nullptr, Open, Delete, Access, FullPathname, DlOpen, DlError,
+           DlSym,       DlClose, Randomness, Sleep, CurrentTime, GetLastError, CurrentTimeInt64, nullptr, nullptr,
+           nullptr};
   FailAt(0, SQLITE_OK);
   g_busyLeft = 0;
   sqlite3_vfs_register(&g_vfs, 1);

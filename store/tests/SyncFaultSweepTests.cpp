@@ -66,6 +66,13 @@ protected:
     NewEngine();
   }
 
+  // A fresh phone, database and engine, prepared.
+  void Restart() {
+    TearDown();
+    SetUp();
+    Prepare();
+  }
+
   int SmsId(const std::wstring& uid) {
     return std::stoi(m_side->Value("SELECT id FROM sms WHERE phone_id='" + ZCLWideToUtf8(uid) + "'"));
   }
@@ -143,9 +150,7 @@ TEST_F(SyncFaultSweepTest, EveryCallOfAFullSyncFailingOnceLosesNothing) {
   for (const char* entry : kEntries) {
     for (DWORD position = 1;; ++position) {
       SCOPED_TRACE(std::string(entry) + " call " + std::to_string(position));
-      TearDown();
-      SetUp();
-      Prepare();
+      Restart();
       m_world->InjectFault(entry, ELNYX_CONNECTION_LOST, 1, position - 1);
       FullSync();
       bool taken = FaultTaken(entry);
@@ -170,9 +175,7 @@ TEST_F(SyncFaultSweepTest, EveryChangeOfAFullSyncLandingButFailingMakesNoDuplica
   for (const char* entry : {"TessimCommitOperations", "TessimReadItem"}) {
     for (DWORD position = 1;; ++position) {
       SCOPED_TRACE(std::string(entry) + " call " + std::to_string(position) + ", after its effect");
-      TearDown();
-      SetUp();
-      Prepare();
+      Restart();
       m_world->InjectAfterFault(entry, ELNYX_CONNECTION_LOST, 1, position - 1);
       FullSync();
       bool taken = FaultTaken(entry);
@@ -200,9 +203,7 @@ TEST_F(SyncFaultSweepTest, EveryDiskWriteOfAFullSyncFailingLosesNothing) {
   for (int position = 1;; ++position) {
     int code = position % 2 ? SQLITE_IOERR : SQLITE_FULL;
     SCOPED_TRACE("disk call " + std::to_string(position) + " of each transaction");
-    TearDown();
-    SetUp();
-    Prepare();
+    Restart();
     vfs.FailInEveryTransaction(position, code);
     FullSync();
     int failures = vfs.Failures();
@@ -261,9 +262,7 @@ TEST_F(SyncFaultSweepTest, EveryDiskWriteOfAStoreOperationFailingOnceIsReportedA
   };
   int covered = 0;
   for (const Operation& op : operations) {
-    TearDown();
-    SetUp();
-    Prepare();
+    Restart();
     FullSync();
     for (int position = 1;; ++position) {
       SCOPED_TRACE(std::string(op.name) + ", disk call " + std::to_string(position));
