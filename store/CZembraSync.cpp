@@ -141,6 +141,20 @@ private:
   bool m_filled = false;
 };
 
+// Commits an operation and ends it (a deletion, a read marking); `kind`
+// marks the progress lines of messages ("(SMS)"), contacts have none.
+void CommitAndEnd(COperation& operation, const std::string& kind) {
+  auto line = [&](const char* verb, const char* call) {
+    return std::string("Trelk: ") + verb + " " + call + kind + "...";
+  };
+  CIdList list;
+  Log5(line("Calling", "TessimCommitOperations").c_str());
+  Guard(TessimCommitOperations(operation.Get(), list.Get()), "TessimCommitOperations");
+  Log5(line("Called", "TessimCommitOperations").c_str());
+  list.Free(line("Calling", "TessimFreeIdListStructure").c_str(), line("Called", "TessimFreeIdListStructure").c_str());
+  operation.End(line("Calling", "TessimEndOperation").c_str(), line("Called", "TessimEndOperation").c_str());
+}
+
 typedef CItemData<TESSIM_CONTACT_ITEM, TESSIM_FORMAT_VCARD> CContactItem;
 typedef CItemData<TESSIM_SMS_ITEM, TESSIM_FORMAT_SMS> CSmsItem;
 
@@ -483,8 +497,15 @@ void CZembraSync::WriteContactToPhone(CZembraContact& contact) {
   try {
     Log5("Updating/writing contact to phone");
     CheckContactConnection();
-    // Remembered before it is sent: a commit may land and still fail.
-    if (m_db && contact.GetPhoneId().IsEmpty()) m_db->RememberContactWrite(contact);
+    if (m_db && contact.GetPhoneId().IsEmpty()) {
+      // Its earlier write may be on the phone: the next read tells.
+      if (m_db->HasContactWrite(contact.GetDbId())) {
+        Log5("  Contact's earlier write is unconfirmed, writing it after the next read");
+        return;
+      }
+      // Remembered before it is sent: a commit may land and still fail.
+      m_db->RememberContactWrite(contact);
+    }
     CIdList written;
     Trelk::CUid uid;
     {
@@ -555,12 +576,7 @@ bool CZembraSync::DeleteContactFromPhone(CZembraContact& contact) {
     Log5("Trelk: Calling TessimDeleteItem...");
     Guard(TessimDeleteItem(operation.Get(), id.Get(), 0), "TessimDeleteItem");
     Log5("Trelk: Called TessimDeleteItem...");
-    CIdList list;
-    Log5("Trelk: Calling TessimCommitOperations...");
-    Guard(TessimCommitOperations(operation.Get(), list.Get()), "TessimCommitOperations");
-    Log5("Trelk: Called TessimCommitOperations...");
-    list.Free("Trelk: Calling TessimFreeIdListStructure...", "Trelk: Called TessimFreeIdListStructure...");
-    operation.End("Trelk: Calling TessimEndOperation...", "Trelk: Called TessimEndOperation...");
+    CommitAndEnd(operation, "");
     deleted = true;
   } catch (const ZCLException& e) {
     LogFailure(e);
@@ -716,12 +732,7 @@ bool CZembraSync::MarkSmsReadOnPhone(const Trelk::CUid& uid) {
   Log5("Trelk: Called TessimReadItem(SMS)...");
   item.Free("Trelk: Calling TessimFreeItemData(SMS)...", "Trelk: Called TessimFreeItemData(SMS)...",
             "TessimFreeItemData");
-  CIdList list;
-  Log5("Trelk: Calling TessimCommitOperations(SMS)...");
-  Guard(TessimCommitOperations(operation.Get(), list.Get()), "TessimCommitOperations");
-  Log5("Trelk: Called TessimCommitOperations(SMS)...");
-  list.Free("Trelk: Calling TessimFreeIdListStructure(SMS)...", "Trelk: Called TessimFreeIdListStructure(SMS)...");
-  operation.End("Trelk: Calling TessimEndOperation(SMS)...", "Trelk: Called TessimEndOperation(SMS)...");
+  CommitAndEnd(operation, "(SMS)");
   return true;
 }
 
@@ -736,12 +747,7 @@ bool CZembraSync::DeleteSmsFromPhone(CZembraSMS& sms) {
     Log5("Trelk: Calling TessimDeleteItem(SMS)...");
     Guard(TessimDeleteItem(operation.Get(), id.Get(), 0), "TessimDeleteItem");
     Log5("Trelk: Called TessimDeleteItem(SMS)...");
-    CIdList list;
-    Log5("Trelk: Calling TessimCommitOperations(SMS)...");
-    Guard(TessimCommitOperations(operation.Get(), list.Get()), "TessimCommitOperations");
-    Log5("Trelk: Called TessimCommitOperations(SMS)...");
-    list.Free("Trelk: Calling TessimFreeIdListStructure(SMS)...", "Trelk: Called TessimFreeIdListStructure(SMS)...");
-    operation.End("Trelk: Calling TessimEndOperation(SMS)...", "Trelk: Called TessimEndOperation(SMS)...");
+    CommitAndEnd(operation, "(SMS)");
     deleted = true;
   } catch (const ZCLException& e) {
     LogFailure(e);

@@ -126,6 +126,23 @@ TEST_F(DeviceImplTest, SendingAndReadMarkingReachThePhoneAndAFailedMarkingIsRepo
   EXPECT_EQ(0x201u, inbox[0].info & 0xF0Fu) << "read";
 }
 
+TEST_F(DeviceImplTest, AReadMarkingThePhoneDidNotTakeIsMadeByTheNextSyncToThePhone) {
+  PlugWithContent(L"IMPL-6");
+  CZembraDevicePtr phone = StartWith(L"IMPL-6", DeviceConnected);
+  ASSERT_TRUE(phone);
+  std::vector<std::unique_ptr<CZembraSMS>> stored = Messages(*phone);
+  ASSERT_EQ(1u, stored.size());
+  // The update operation's steps: the status into the database, then a marking that fails.
+  stored[0]->SetStatus(CZembraSMS::StatusRead);
+  phone->UpdateSms(stored[0].get());
+  m_world->InjectFault("TessimReadItem", 0x80100005, 1);
+  EXPECT_THROW(phone->MarkSmsAsRead(stored[0].get()), ZCLException);
+  phone->SyncSmsToPhone();
+  std::vector<PhoneSim::CMessage> inbox = m_world->ListMessages(L"IMPL-6", 1);
+  ASSERT_EQ(1u, inbox.size());
+  EXPECT_EQ(0x201u, inbox[0].info & 0xF0Fu) << "read";
+}
+
 TEST_F(DeviceImplTest, AFailedContentAccessStartOpensNothingElse) {
   PlugWithContent(L"IMPL-3");
   m_world->InjectFault("Tessim_Initialize", 0x80100005, 1);

@@ -17,6 +17,8 @@ std::atomic<bool> g_taken{false};
 std::atomic<bool> g_takenWrite{false};
 std::atomic<int> g_busyLeft{0};
 std::atomic<bool> g_skipSyncs{false};
+std::atomic<bool> g_everyTransaction{false};
+std::atomic<int> g_failures{0};
 
 // The system's file record follows ours in the same allocation.
 struct ShimFile {
@@ -32,9 +34,11 @@ sqlite3_file* Real(sqlite3_file* f) { return reinterpret_cast<ShimFile*>(f)->rea
 bool Fails(int kind) {
   if ((g_kinds.load() & kind) == 0) return false;
   int n = ++g_calls;
-  if (g_position.load() == 0 || g_taken.load() || n != g_position.load()) return false;
+  if (g_position.load() == 0 || n != g_position.load()) return false;
+  if (g_taken.load() && !g_everyTransaction.load()) return false;
   g_taken = true;
   g_takenWrite = kind == CFaultVfs::Writes;
+  ++g_failures;
   return true;
 }
 
@@ -79,6 +83,8 @@ int Open(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* outFla
   ShimFile* shim = reinterpret_cast<ShimFile*>(f);
   shim->real = reinterpret_cast<sqlite3_file*>(reinterpret_cast<char*>(f) + kRealOffset);
   shim->real->pMethods = nullptr;
+  // A rollback journal is made for each write transaction.
+  if (g_everyTransaction.load() && (flags & SQLITE_OPEN_MAIN_JOURNAL)) g_calls = 0;
   int rc = g_base->xOpen(g_base, name, shim->real, flags, outFlags);
   shim->base.pMethods = shim->real->pMethods ? &kMethods : nullptr;
   return rc;
@@ -107,24 +113,11 @@ int CurrentTimeInt64(sqlite3_vfs*, sqlite3_int64* out) { return g_base->xCurrent
 
 CFaultVfs::CFaultVfs() {
   g_base = sqlite3_vfs_find(nullptr);
-  g_vfs = sqlite3_vfs();
-  g_vfs.iVersion = 2;
-  g_vfs.szOsFile = static_cast<int>(kRealOffset) + g_base->szOsFile;
-  g_vfs.mxPathname = g_base->mxPathname;
-  g_vfs.zName = "dialix-fault";
-  g_vfs.xOpen = Open;
-  g_vfs.xDelete = Delete;
-  g_vfs.xAccess = Access;
-  g_vfs.xFullPathname = FullPathname;
-  g_vfs.xDlOpen = DlOpen;
-  g_vfs.xDlError = DlError;
-  g_vfs.xDlSym = DlSym;
-  g_vfs.xDlClose = DlClose;
-  g_vfs.xRandomness = Randomness;
-  g_vfs.xSleep = Sleep;
-  g_vfs.xCurrentTime = CurrentTime;
-  g_vfs.xGetLastError = GetLastError;
-  g_vfs.xCurrentTimeInt64 = CurrentTimeInt64;
+  // Version 2: the system-call overrides of version 3 stay the system layer's.
+  g_vfs = {2,           static_cast<int>(kRealOffset) + g_base->szOsFile,
+           g_base->mxPathname, nullptr, "dialix-fault", nullptr, Open, Delete, Access, FullPathname, DlOpen, DlError,
+           DlSym,       DlClose, Randomness, Sleep, CurrentTime, GetLastError, CurrentTimeInt64, nullptr, nullptr,
+           nullptr};
   FailAt(0, SQLITE_OK);
   g_busyLeft = 0;
   sqlite3_vfs_register(&g_vfs, 1);
@@ -139,6 +132,8 @@ CFaultVfs::~CFaultVfs() {
 }
 
 void CFaultVfs::FailAt(int position, int code, int kinds) {
+  g_everyTransaction = false;
+  g_failures = 0;
   g_position = 0;
   g_calls = 0;
   g_taken = false;
@@ -148,6 +143,12 @@ void CFaultVfs::FailAt(int position, int code, int kinds) {
   g_position = position;
 }
 
+void CFaultVfs::FailInEveryTransaction(int position, int code) {
+  FailAt(position, code);
+  g_everyTransaction = true;
+}
+
+int CFaultVfs::Failures() const { return g_failures.load(); }
 bool CFaultVfs::Taken() const { return g_taken.load(); }
 bool CFaultVfs::TakenWasWrite() const { return g_takenWrite.load(); }
 int CFaultVfs::Calls() const { return g_calls.load(); }

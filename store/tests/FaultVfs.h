@@ -22,6 +22,10 @@ public:
   // SQLITE_FULL and with SQLITE_IOERR_WRITE otherwise, syncs with
   // SQLITE_IOERR_FSYNC. Position 0 disarms.
   void FailAt(int position, int code, int kinds = Writes | Syncs);
+  // The `position`-th write or sync of every write transaction from now (its
+  // rollback journal's making starts the count) fails as above.
+  void FailInEveryTransaction(int position, int code);
+  int Failures() const;
   // Counts from now without failing.
   void Count() { FailAt(0, SQLITE_OK); }
   bool Taken() const;

@@ -60,16 +60,17 @@ protected:
     m_sync.reset(new CZembraSync(kSerial, &m_db, m_folder->Path().c_str()));
   }
 
-  // The start-up order of the device implementation.
+  // The start-up order of the device implementation, whose steps each go on
+  // after a failure of the one before.
   void FullSync() {
-    m_sync->SyncContactsFromPhone();
-    m_sync->SyncContactsToPhone();
-    try {
-      m_sync->SyncSmsFromPhone();
-    } catch (const ZCLException&) {
+    for (void (CZembraSync::*pass)() : {&CZembraSync::SyncContactsFromPhone, &CZembraSync::SyncContactsToPhone,
+                                        &CZembraSync::SyncSmsFromPhone, &CZembraSync::SyncSmsToPhone,
+                                        &CZembraSync::SyncEvents}) {
+      try {
+        (m_sync.get()->*pass)();
+      } catch (const ZCLException&) {
+      }
     }
-    m_sync->SyncSmsToPhone();
-    m_sync->SyncEvents();
   }
 
   std::wstring PutContact(const std::string& vcard, const std::wstring& uid = L"") {
@@ -105,7 +106,14 @@ protected:
   std::string Local(const std::string& column, const std::string& given) {
     return m_side->Value("SELECT " + column + " FROM contacts_local WHERE given_name='" + given + "'");
   }
-  int Count(const std::string& sql) { return std::stoi(m_side->Value(sql)); }
+  int Count(const std::string& sql) {
+    std::string value = m_side->Value(sql);
+    if (value.empty() || value.find_first_not_of("-0123456789") != std::string::npos) {
+      ADD_FAILURE() << sql << " read " << value << " (" << m_side->Value("PRAGMA integrity_check") << ")";
+      return -1;
+    }
+    return std::stoi(value);
+  }
   int DbId(const std::string& given) { return std::stoi(Local("id", given)); }
   std::string LocalCard(const std::string& given) {
     return m_side->Value("SELECT CAST(vcard_data AS TEXT) FROM contacts_local WHERE given_name='" + given + "'");

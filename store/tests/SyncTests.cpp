@@ -128,6 +128,30 @@ TEST_F(ContactSyncTest, NewContactWhoseWriteFailsTwiceSurvives) {
   EXPECT_EQ(Count("SELECT COUNT(*) FROM contacts_local WHERE given_name='Nia'"), 1);
 }
 
+TEST_F(ContactSyncTest, NewContactsWhoseCommitLandedButFailedAreAdoptedNotWrittenAgain) {
+  ASSERT_GT(CreateOnPc(Card("Nia", "New")), 0);
+  ASSERT_GT(CreateOnPc(Card("Ola", "Gone")), 0);
+  m_world->InjectAfterFault("TessimCommitOperations", ELNYX_CONNECTION_LOST, 2);
+  m_sync->SyncContactsToPhone();
+  EXPECT_EQ(PhoneCount("Nia"), 1);
+  EXPECT_EQ(PhoneCount("Ola"), 1);
+  EXPECT_EQ(Local("phone_id", "Nia"), "NULL");
+  // Before any read from the phone: an edit's sync to the phone, and Ola deleted on the PC.
+  m_db.DeleteContact(DbId("Ola"));
+  m_sync->SyncContactsToPhone();
+  EXPECT_EQ(PhoneCount("Nia"), 1);
+  EXPECT_EQ(PhoneCount("Ola"), 1);
+  for (int run = 0; run < 2; ++run) {
+    m_sync->SyncContactsFromPhone();
+    m_sync->SyncContactsToPhone();
+  }
+  EXPECT_EQ(PhoneCount("Nia"), 1);
+  EXPECT_EQ(PhoneCount("Ola"), 0);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM contacts_local"), 1);
+  EXPECT_EQ(Local("phone_id", "Nia"), ZCLWideToUtf8(PhoneContacts().begin()->first));
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM contacts_written"), 0);
+}
+
 TEST_F(ContactSyncTest, ReadBackFailureAfterAGoodWriteLeavesNoDuplicate) {
   ASSERT_GT(CreateOnPc(Card("Nia", "New")), 0);
   // The read-back is the pass's first read; the end of the write's operation its first end.
