@@ -152,6 +152,22 @@ TEST_F(ContactSyncTest, NewContactsWhoseCommitLandedButFailedAreAdoptedNotWritte
   EXPECT_EQ(Count("SELECT COUNT(*) FROM contacts_written"), 0);
 }
 
+TEST_F(ContactSyncTest, AReadWhoseBatchCannotBeCommittedDeletesNothing) {
+  storetest::CFaultVfs vfs;
+  TearDown();
+  SetUp();  // the database opens through the fault layer
+  for (const char* name : {"Ann", "Bo", "Cy"}) PutContact(Card(name, "Kept"));
+  m_sync->SyncContactsFromPhone();
+  ASSERT_EQ(Count("SELECT COUNT(*) FROM contacts_local"), 3);
+  // The batch's commit is the read's first sync of the disk; its marks are lost.
+  vfs.FailAt(1, SQLITE_IOERR, storetest::CFaultVfs::Syncs);
+  m_sync->SyncContactsFromPhone();
+  EXPECT_TRUE(vfs.Taken());
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM contacts_local"), 3);
+  m_sync->SyncContactsFromPhone();
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM contacts_local"), 3);
+}
+
 TEST_F(ContactSyncTest, ReadBackFailureAfterAGoodWriteLeavesNoDuplicate) {
   ASSERT_GT(CreateOnPc(Card("Nia", "New")), 0);
   // The read-back is the pass's first read; the end of the write's operation its first end.
@@ -391,6 +407,22 @@ TEST_F(MessageSyncTest, AReadMarkingThePhoneDidNotTakeIsMadeAtTheNextSync) {
   EXPECT_TRUE(ReadOnPhone(in));
   EXPECT_FALSE(ReadOnPhone(unread));
   EXPECT_EQ(Count("SELECT COUNT(*) FROM sms_read_marks"), 0) << "the one gone from the phone is not tried for ever";
+}
+
+TEST_F(MessageSyncTest, AReadWhoseBatchCannotBeCommittedPurgesNothing) {
+  storetest::CFaultVfs vfs;
+  TearDown();
+  SetUp();  // the database opens through the fault layer
+  std::wstring hidden = PutMessage(TESSIM_FOLDER_INBOX, L"hidden on the PC, still on the phone");
+  m_sync->SyncSmsFromPhone();
+  m_db.SetSmsDeleted(SmsId(hidden), 2);
+  // The batch's commit is the read's first sync of the disk; its marks are lost.
+  vfs.FailAt(1, SQLITE_IOERR, storetest::CFaultVfs::Syncs);
+  EXPECT_THROW(m_sync->SyncSmsFromPhone(), ZCLException);
+  EXPECT_TRUE(vfs.Taken());
+  EXPECT_EQ(SmsCount(hidden), 1);
+  m_sync->SyncSmsFromPhone();
+  EXPECT_EQ(SmsCount(hidden), 1);
 }
 
 TEST_F(MessageSyncTest, AMessageStoredDuringASyncIsCommittedAtOnceAndABusyCommitLosesNothing) {
