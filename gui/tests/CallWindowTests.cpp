@@ -235,6 +235,44 @@ TEST_F(CallWindowTest, DiallingReportedBeforeCallReturnsStillLands) {
   EXPECT_EQ(kInAction, Title(window));
 }
 
+// A redial from a window whose call ended: the dialling report may come
+// before Call returns, and the window must still follow the call, end idle
+// and leave the next incoming call to be shown.
+TEST_F(CallWindowTest, ARedialReportedBeforeCallReturnsFollowsTheCallAndFreesTheWindow) {
+  ASSERT_EQ(S_OK, Call(L"SN1", L"555", m_handler));
+  HWND window = Dialog(kOutgoing);
+  ASSERT_TRUE(window);
+  m_handler->nextCallId = 51;
+  Click(window, IDC_ANSWER);
+  ASSERT_EQ(S_OK, Created(L"SN1", L"555", 51));
+  ASSERT_EQ(S_OK, Terminated(L"SN1", 51));
+  ASSERT_NE(kCalling, Title(window));
+
+  m_handler->nextCallId = 52;
+  m_handler->beforeCallReturns = [this](LONG id) { Created(L"SN1", L"555", id); };
+  Click(window, IDC_ANSWER);
+  EXPECT_EQ(kCalling, Title(window));
+  ASSERT_EQ(S_OK, Activated(L"SN1", 52));
+  EXPECT_EQ(kInAction, Title(window));
+  ASSERT_EQ(S_OK, Terminated(L"SN1", 52));
+  EXPECT_EQ(kEnded, Title(window));
+
+  ASSERT_EQ(S_OK, Incoming(L"SN1", L"777", L"", 3));
+  EXPECT_EQ(kIncoming, Title(window));
+}
+
+// A placed call whose dialling report never came still ends the window.
+TEST_F(CallWindowTest, ACallEndedBeforeItsDiallingWasReportedLeavesTheWindowIdle) {
+  ASSERT_EQ(S_OK, Call(L"SN1", L"555", m_handler));
+  HWND window = Dialog(kOutgoing);
+  ASSERT_TRUE(window);
+  m_handler->nextCallId = 61;
+  Click(window, IDC_ANSWER);
+  ASSERT_EQ(S_OK, Terminated(L"SN1", 61));
+  ASSERT_EQ(S_OK, Incoming(L"SN1", L"777", L"", 4));
+  EXPECT_EQ(kIncoming, Title(window));
+}
+
 TEST_F(CallWindowTest, WaitingThenActiveRestartsTheDurationAndHoursWrap) {
   ASSERT_EQ(S_OK, Incoming(L"SN1", L"555", L"Dan", 8));
   HWND window = Dialog(kIncoming);
