@@ -136,7 +136,8 @@ CDeviceManager::LibraryGeneration CDeviceManager::CurrentGeneration() {
 
 // The reloaded library knows none of the old handles and sinks, and the
 // library announces no phone again: the phones come up anew, which syncs
-// what changed on them meanwhile.
+// what changed on them meanwhile. A phone whose start-up failed because the
+// other library was not back yet is among them.
 void CDeviceManager::QueueReinitialization() {
   ZCLScopeTracer trace("CDeviceManager::QueueReinitialization");
   std::vector<std::wstring> up;
@@ -144,10 +145,10 @@ void CDeviceManager::QueueReinitialization() {
     CLockGuard guard(&m_devices);
     for (int i = 0; i < m_devices.Count(); ++i) {
       CZembraDevicePtr device = m_devices.GetAt(i);
-      if (device && device->GetState() == DeviceConnected) up.push_back(device->GetSerialNumber());
+      if (device && device->HasDeviceImpl()) up.push_back(device->GetSerialNumber());
     }
   }
-  for (const std::wstring& serial : up) Queue(new CDeviceOnlineTask(m_zembra, serial.c_str()));
+  for (const std::wstring& serial : up) Queue(new CDeviceReloadedTask(m_zembra, serial.c_str()));
 }
 
 void CDeviceManager::OnDeviceListUpdated() { ZCLScopeTracer trace("CDeviceManager::OnDeviceListUpdated"); }
@@ -303,6 +304,21 @@ void CDeviceManager::InitializeNewDevice(const wchar_t* serialNumber) {
     Tell(*device, true);
     ReadDetails(*device);
     Attach(*device, "SetDeviceImpl failed!!!! .\\devicemanager(294)");
+    Tell(*device, false);
+  });
+  if (!done) SettleFailed(device);
+}
+
+// Device management is not asked: its own handle may not be open again yet.
+void CDeviceManager::ReinitializeDevice(const wchar_t* serialNumber) {
+  ZCLScopeTracer trace("CDeviceManager::ReinitializeDevice");
+  CZembraDevicePtr device;
+  bool done = ZCLGuarded(1, ZCL_SITE, [&] {
+    device = m_devices.Find(serialNumber);
+    if (!device || !device->HasDeviceImpl() || m_upUnder[serialNumber] == CurrentGeneration()) return;
+    device->SetState(DeviceConnecting);
+    Tell(*device, false);
+    Attach(*device, "SetDeviceImpl failed after the libraries were reloaded!");
     Tell(*device, false);
   });
   if (!done) SettleFailed(device);

@@ -40,6 +40,9 @@ public:
   // brought up before its libraries were reloaded comes up again.
   void InitializeDevice(const wchar_t* serialNumber);
   void InitializeNewDevice(const wchar_t* serialNumber);
+  // After a reload of the libraries: a phone with an implementation attached
+  // comes up again on a new one, unless it did so under these libraries.
+  void ReinitializeDevice(const wchar_t* serialNumber);
   // Marks the phone gone, tells the clients and detaches its implementation.
   void UninitializeDevice(const wchar_t* serialNumber);
   // Registers the phone with call control.

@@ -31,6 +31,16 @@ protected:
     return m_notify->OnWaiting(CComBSTR(serial), id);
   }
   void Tick(HWND window) { ::SendMessageW(window, WM_TIMER, 1, 0); }
+  // An outgoing-call window for the number, as a client's call opens it.
+  HWND Outgoing(const wchar_t* number) {
+    EXPECT_EQ(S_OK, Call(L"SN1", number, m_handler));
+    return Dialog(kOutgoing);
+  }
+  // Dials from the window; the phone's Call answers the id.
+  void Place(HWND window, LONG id) {
+    m_handler->nextCallId = id;
+    Click(window, IDC_ANSWER);
+  }
 };
 }  // namespace
 
@@ -239,18 +249,15 @@ TEST_F(CallWindowTest, DiallingReportedBeforeCallReturnsStillLands) {
 // before Call returns, and the window must still follow the call, end idle
 // and leave the next incoming call to be shown.
 TEST_F(CallWindowTest, ARedialReportedBeforeCallReturnsFollowsTheCallAndFreesTheWindow) {
-  ASSERT_EQ(S_OK, Call(L"SN1", L"555", m_handler));
-  HWND window = Dialog(kOutgoing);
+  HWND window = Outgoing(L"555");
   ASSERT_TRUE(window);
-  m_handler->nextCallId = 51;
-  Click(window, IDC_ANSWER);
+  Place(window, 51);
   ASSERT_EQ(S_OK, Created(L"SN1", L"555", 51));
   ASSERT_EQ(S_OK, Terminated(L"SN1", 51));
   ASSERT_NE(kCalling, Title(window));
 
-  m_handler->nextCallId = 52;
   m_handler->beforeCallReturns = [this](LONG id) { Created(L"SN1", L"555", id); };
-  Click(window, IDC_ANSWER);
+  Place(window, 52);
   EXPECT_EQ(kCalling, Title(window));
   ASSERT_EQ(S_OK, Activated(L"SN1", 52));
   EXPECT_EQ(kInAction, Title(window));
@@ -263,11 +270,9 @@ TEST_F(CallWindowTest, ARedialReportedBeforeCallReturnsFollowsTheCallAndFreesThe
 
 // A placed call whose dialling report never came still ends the window.
 TEST_F(CallWindowTest, ACallEndedBeforeItsDiallingWasReportedLeavesTheWindowIdle) {
-  ASSERT_EQ(S_OK, Call(L"SN1", L"555", m_handler));
-  HWND window = Dialog(kOutgoing);
+  HWND window = Outgoing(L"555");
   ASSERT_TRUE(window);
-  m_handler->nextCallId = 61;
-  Click(window, IDC_ANSWER);
+  Place(window, 61);
   ASSERT_EQ(S_OK, Terminated(L"SN1", 61));
   ASSERT_EQ(S_OK, Incoming(L"SN1", L"777", L"", 4));
   EXPECT_EQ(kIncoming, Title(window));
