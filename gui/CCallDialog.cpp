@@ -111,6 +111,7 @@ void CCallDialog::HandleEvent(const CallEvent& event) {
           else
             ViewMissed();
           break;
+        case StateOutgoing:  // placed, but its dialling never reported
         case StateDialling:
           m_state = StateIdle;
           if (m_hangUpFlag)
@@ -299,6 +300,9 @@ LRESULT CCallDialog::OnAnswer(WORD, WORD, HWND, BOOL&) {
   }
   m_callId = -1;
   m_state = StateOutgoing;
+  // Registered as unplaced before dialling: the phone may report dialling
+  // before Call returns, and that report finds this window by it.
+  m_owner->UpdateCallWindow(m_serial, m_callId, m_hWnd, m_state);
   HRESULT hr = E_POINTER;  // no handler: the call cannot be placed
   LONG newCallId = -1;
   if (m_handler)

@@ -1,5 +1,6 @@
 #include <windows.h>
 #include "CCallControl.h"
+#include <atomic>
 #include <new>
 #include "CCallNotification.h"
 #include "CContact.h"
@@ -19,7 +20,7 @@ namespace {
 
 const DWORD kOutbox = 2;
 // How long a shutdown on an apartment thread waits for its phones to stop.
-const DWORD kStopWaitMs = 30000;
+std::atomic<DWORD> g_stopWaitMs{30000};
 
 std::wstring Text(BSTR text) { return ZCLNullToEmpty(text); }
 
@@ -91,15 +92,82 @@ HRESULT CCallControl::FinalConstruct() {
   return hr;
 }
 
+// Nothing can keep a releasing object alive: a phone still stopping here
+// (only when no shutdown came first) is waited for to the end.
 void CCallControl::FinalRelease() {
-  Shutdown();
+  TearDown(false);
   m_marshaler.Release();
+}
+
+// A start, restart or stop of one phone, from its claim of the serial to
+// its end. A phone the claim leaves in the table after a shutdown took the
+// rest is stopped here.
+class CCallControl::CSerialClaim {
+public:
+  CSerialClaim(CCallControl& control, const std::wstring& serial) : m_control(control), m_serial(serial) {}
+  ~CSerialClaim() {
+    DevicePtr left;
+    {
+      CLockGuard guard(&m_control.m_lock);
+      m_control.m_busy.erase(m_serial);
+      auto it = m_control.m_devices.find(m_serial);
+      if (m_control.m_shutDown && it != m_control.m_devices.end()) {
+        left = it->second;
+        m_control.m_devices.erase(it);
+      }
+    }
+    if (left) {
+      StoppingDevices devices(1, left);
+      left.reset();
+      StopDevices(devices);
+    }
+    m_control.EndLibraryUse();
+  }
+
+private:
+  CSerialClaim(const CSerialClaim&) = delete;
+  CSerialClaim& operator=(const CSerialClaim&) = delete;
+  CCallControl& m_control;
+  std::wstring m_serial;
+};
+
+// What a shutdown hands to the thread that stops its phones: the thread holds
+// a reference on call control and one use of the library until they stopped.
+struct CCallControl::CStopping {
+  CCallControl* control;
+  StoppingDevices devices;
+  bool keepsAlive;
+};
+
+void CCallControl::SetStopWaitForTests(DWORD milliseconds) { g_stopWaitMs = milliseconds ? milliseconds : 30000; }
+
+void CCallControl::BeginLibraryUse() {
+  CLockGuard guard(&m_lock);
+  ++m_libraryUses;
+}
+
+void CCallControl::EndLibraryUse() {
+  bool terminate = false;
+  {
+    CLockGuard guard(&m_lock);
+    if (m_libraryUses > 0) --m_libraryUses;
+    terminate = m_shutDown && m_libraryUses == 0 && !m_terminated;
+    if (terminate) m_terminated = true;
+  }
+  if (terminate) ZCLGuarded(3, ZCL_SITE, [&] { m_trelk.Terminate(); });
+}
+
+CZembra* CCallControl::Owner() {
+  CLockGuard guard(&m_lock);
+  return m_shutDown ? nullptr : m_owner;
 }
 
 // In order: no new phone; the GIT registrations revoked, so nothing reaches
 // the window from now on; every phone stopped (listener, then handle); the
-// library terminated; the window object let go.
-void CCallControl::Shutdown() {
+// library terminated once no phone can call it; the window object let go.
+void CCallControl::Shutdown() { TearDown(true); }
+
+void CCallControl::TearDown(bool mayOutlive) {
   ZCLGuarded(3, ZCL_SITE, [&] {
     ZCLScopeTracer trace("CCallControl::Shutdown");
     DWORD uiCookie = 0, handlerCookie = 0;
@@ -108,27 +176,36 @@ void CCallControl::Shutdown() {
       m_shutDown = true;
       std::swap(uiCookie, m_callUICookie);
       std::swap(handlerCookie, m_handlerCookie);
+      ++m_libraryUses;  // this shutdown's own, ended below
     }
     if (uiCookie || handlerCookie) {
       CComPtr<IGlobalInterfaceTable> git = CZembra::GetGIT();
       if (handlerCookie) git->RevokeInterfaceFromGlobal(handlerCookie);
       if (uiCookie) git->RevokeInterfaceFromGlobal(uiCookie);
     }
-    std::unique_ptr<StoppingDevices> devices(new StoppingDevices(TakeAllDevices()));
-    if (!devices->empty() && IsApartmentThread()) {
+    std::unique_ptr<CStopping> stopping(new CStopping{this, TakeAllDevices(), false});
+    if (!stopping->devices.empty() && IsApartmentThread()) {
       // A notification in flight may wait for this apartment while the
       // library waits for it to end: the phones stop on another thread while
-      // this one serves its apartment. The thread owns what it stops.
-      CHandle thread(::CreateThread(nullptr, 0, &StopDevicesThread, devices.get(), 0, nullptr));
+      // this one serves its apartment. That thread owns what it stops, and
+      // keeps this object (the phones' sink) and the library until it ends.
+      BeginLibraryUse();
+      stopping->keepsAlive = mayOutlive;
+      if (mayOutlive) GetUnknown()->AddRef();
+      CHandle thread(::CreateThread(nullptr, 0, &StopDevicesThread, stopping.get(), 0, nullptr));
       if (thread) {
-        devices.release();
-        if (ZCLWaitServingApartment(thread.Get(), kStopWaitMs) == WAIT_TIMEOUT)
-          ZCLLogMessage(1, nullptr, "CCallControl::Shutdown: phones still stopping after %lu ms",
-                        static_cast<unsigned long>(kStopWaitMs));
+        stopping.release();
+        if (ZCLWaitServingApartment(thread.Get(), mayOutlive ? g_stopWaitMs.load() : INFINITE) == WAIT_TIMEOUT)
+          ZCLLogMessage(1, nullptr,
+                        "CCallControl::Shutdown: phones still stopping after %lu ms; the library stays until they stop",
+                        static_cast<unsigned long>(g_stopWaitMs.load()));
+      } else {
+        EndLibraryUse();
+        if (mayOutlive) GetUnknown()->Release();  // the caller holds another
       }
     }
-    if (devices) StopDevices(*devices);
-    m_trelk.Terminate();
+    if (stopping) StopDevices(stopping->devices);
+    EndLibraryUse();
     m_callUI.Release();
   });
 }
@@ -136,31 +213,37 @@ void CCallControl::Shutdown() {
 CCallControl::StoppingDevices CCallControl::TakeAllDevices() {
   StoppingDevices stopping;
   CLockGuard guard(&m_lock);
-  for (auto& entry : m_devices) {
-    std::shared_ptr<CLockable>& lock = m_serialLocks[entry.first];
-    if (!lock) lock = std::make_shared<CLockable>();
-    if (entry.second) stopping.push_back(std::make_pair(entry.second, lock));
+  for (auto it = m_devices.begin(); it != m_devices.end();) {
+    if (m_busy.count(it->first)) {
+      ++it;
+      continue;
+    }
+    if (it->second) stopping.push_back(it->second);
+    it = m_devices.erase(it);
   }
-  m_devices.clear();
   return stopping;
 }
 
-// Each phone under its serial's lock: the listener, then the handle.
+// Each phone: the listener, then the handle.
 void CCallControl::StopDevices(StoppingDevices& devices) {
-  for (auto& entry : devices) {
-    CLockGuard serialGuard(entry.second.get());
+  for (DevicePtr& device : devices) {
     ZCLGuarded(3, ZCL_SITE, [&] {
-      entry.first->Stop();
-      entry.first->Close();
-      entry.first.reset();
+      device->Stop();
+      device->Close();
+      device.reset();
     });
   }
   devices.clear();
 }
 
 DWORD WINAPI CCallControl::StopDevicesThread(void* param) {
-  std::unique_ptr<StoppingDevices> devices(static_cast<StoppingDevices*>(param));
-  ZCLGuarded(3, ZCL_SITE, [&] { StopDevices(*devices); });
+  std::unique_ptr<CStopping> stopping(static_cast<CStopping*>(param));
+  CCallControl* control = stopping->control;
+  bool keepsAlive = stopping->keepsAlive;
+  ZCLGuarded(3, ZCL_SITE, [&] { StopDevices(stopping->devices); });
+  stopping.reset();
+  control->EndLibraryUse();
+  if (keepsAlive) control->GetUnknown()->Release();  // may be the last reference
   return 0;
 }
 
@@ -194,13 +277,6 @@ CCallControl::DevicePtr CCallControl::FindDevice(const std::wstring& serial, boo
   auto it = m_devices.find(serial);
   *known = it != m_devices.end();
   return *known ? it->second : DevicePtr();
-}
-
-std::shared_ptr<CLockable> CCallControl::SerialLock(const std::wstring& serial) {
-  CLockGuard guard(&m_lock);
-  std::shared_ptr<CLockable>& lock = m_serialLocks[serial];
-  if (!lock) lock = std::make_shared<CLockable>();
-  return lock;
 }
 
 // ---------------------------------------------------------------- ICallControl
@@ -252,8 +328,6 @@ STDMETHODIMP CCallControl::AddDevice(BSTR bstrSerial) {
     std::wstring serial = Text(bstrSerial);
     ZCLLogMessage(4, nullptr, "CCallControl::AddDevice(%ls) called from thread %d\n", serial.c_str(),
                   static_cast<int>(GetCurrentThreadId()));
-    std::shared_ptr<CLockable> serialLock = SerialLock(serial);
-    CLockGuard serialGuard(serialLock.get());
     bool known = false;
     DevicePtr device;
     {
@@ -262,10 +336,17 @@ STDMETHODIMP CCallControl::AddDevice(BSTR bstrSerial) {
         ZCLLogMessage(4, nullptr, "CCallControl shut down, device %ls not started\n", serial.c_str());
         return E_FAIL;
       }
+      if (!m_busy.insert(serial).second) {
+        ZCLLogMessage(4, nullptr, "CCallControl still starting or stopping device %ls, not started again\n",
+                      serial.c_str());
+        return E_FAIL;
+      }
+      ++m_libraryUses;
       auto it = m_devices.find(serial);
       known = it != m_devices.end();
       if (known) device = it->second;
     }
+    CSerialClaim claim(*this, serial);
     if (!known) return StartDevice(serial);
     if (!device) return E_UNEXPECTED;
     return RestartDevice(serial, device);
@@ -275,11 +356,20 @@ STDMETHODIMP CCallControl::AddDevice(BSTR bstrSerial) {
 STDMETHODIMP CCallControl::RemoveDevice(BSTR bstrSerial) {
   return ZCLComMethod("CCallControl::RemoveDevice", ZCL_SITE, [&]() -> HRESULT {
     std::wstring serial = Text(bstrSerial);
-    std::shared_ptr<CLockable> serialLock = SerialLock(serial);
-    CLockGuard serialGuard(serialLock.get());
-    bool known = false;
-    DevicePtr device = FindDevice(serial, &known);
-    if (!known) return S_FALSE;
+    DevicePtr device;
+    {
+      CLockGuard guard(&m_lock);
+      auto it = m_devices.find(serial);
+      if (it == m_devices.end()) return S_FALSE;
+      if (!m_busy.insert(serial).second) {
+        ZCLLogMessage(4, nullptr, "CCallControl still starting or stopping device %ls, not stopped again\n",
+                      serial.c_str());
+        return E_FAIL;
+      }
+      ++m_libraryUses;
+      device = it->second;
+    }
+    CSerialClaim claim(*this, serial);
     if (device) {
       try {
         // The listener first: no event arrives for a handle being closed.
@@ -334,12 +424,13 @@ STDMETHODIMP CCallControl::NewMessageReceived(IMessageReceivedNotification* pNot
 // ---------------------------------------------------------------- ICallHandlerNotify
 
 void CCallControl::NotifyClients(const wchar_t* serial, const wchar_t* number, long state) {
-  if (!m_owner) return;
+  CZembra* owner = Owner();
+  if (!owner) return;
   CComObject<CCallNotification>* raw = nullptr;
   ZCLComThrowOnFail(CComObject<CCallNotification>::CreateInstance(&raw), ZCL_POS + " Failed to create notification.");
   CComPtr<ICallNotification> notification(raw);
   raw->Init(serial, number, static_cast<int>(state));
-  m_owner->GetClientManager().Notify(IID_ICallNotification, notification);
+  owner->GetClientManager().Notify(IID_ICallNotification, notification);
 }
 
 std::wstring CCallControl::NumberOf(const wchar_t* serial, long callId) {
@@ -459,9 +550,10 @@ STDMETHODIMP CCallControl::Call(BSTR bstrSerial, BSTR bstrNumber, long* pCallId)
 
 STDMETHODIMP CCallControl::SendSMS(BSTR bstrSerial, BSTR bstrNumber, BSTR bstrText) {
   return ZCLComMethod("CCallControl::SendSMS", ZCL_SITE, [&]() -> HRESULT {
-    if (!m_owner) return E_INVALIDARG;
+    CZembra* owner = Owner();
+    if (!owner) return E_INVALIDARG;
     std::wstring serial = Text(bstrSerial);
-    CZembraDevicePtr device = m_owner->GetDeviceManager().GetDeviceList().Find(serial.c_str());
+    CZembraDevicePtr device = owner->GetDeviceManager().GetDeviceList().Find(serial.c_str());
     if (!device || device->GetState() != DeviceConnected) return E_INVALIDARG;
     try {
       Trelk::SMSMessage message;
@@ -490,10 +582,11 @@ STDMETHODIMP CCallControl::SendSMS(BSTR bstrSerial, BSTR bstrNumber, BSTR bstrTe
 STDMETHODIMP CCallControl::FindContactByNumber(BSTR bstrSerial, BSTR bstrNumber, IContact** ppContact) {
   return ZCLComMethod("CCallControl::FindContactByNumber", ZCL_SITE, [&]() -> HRESULT {
     if (ppContact) *ppContact = nullptr;
-    if (!m_owner) return E_FAIL;
+    CZembra* owner = Owner();
+    if (!owner) return E_FAIL;
     std::wstring number = Text(bstrNumber);
     if (number.empty() || !ppContact) return E_INVALIDARG;
-    CZembraDevicePtr device = m_owner->GetDeviceManager().GetDeviceList().Find(Text(bstrSerial).c_str());
+    CZembraDevicePtr device = owner->GetDeviceManager().GetDeviceList().Find(Text(bstrSerial).c_str());
     if (!device) return E_INVALIDARG;
     // Too short to tell one contact from another: no query at all.
     if (WithoutBlanks(number).size() <= 5) return S_FALSE;

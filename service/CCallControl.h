@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <utility>
@@ -27,10 +28,11 @@ extern "C" const IID IID_ICallControlSelf;
 // queue (Call, IMessageComposer), the library's notification threads
 // (ICallHandlerNotify, from the state machines), the call windows' threads
 // (ICallHandler) and the main thread (Shutdown). m_lock guards the device
-// table, the GIT cookies and the shut-down flag, and is held only around
-// lookups and changes, never across a call into the library or the window;
-// add and remove of one serial are serialised by that serial's own lock,
-// which no notification path takes.
+// table, the GIT cookies and the shut-down state, and is held only around
+// lookups and changes, never across a call into the library or the window.
+// Add and remove of one phone come in order from that phone's own queue; a
+// start or stop in progress claims its serial, and another call for the
+// serial meanwhile is refused, not made to wait.
 //
 // Aggregates the free-threaded marshaler: it is a multithreaded object whose
 // callers are worker and library threads; the GIT then hands every apartment
@@ -64,8 +66,11 @@ public:
   // (they would keep it alive), every phone stopped, the library terminated
   // and the window object released. AddDevice is refused afterwards. Safe to
   // call twice; from an apartment thread it keeps serving that apartment's
-  // calls while the phones stop.
+  // calls while the phones stop, for a bounded time: phones still stopping
+  // then keep this object and the library until they have stopped.
   void Shutdown();
+  // Test seam: how long Shutdown waits for its phones on an apartment thread.
+  static void SetStopWaitForTests(DWORD milliseconds);
 
   // The window object for the calling thread, from the GIT; null when
   // unreachable.
@@ -101,13 +106,26 @@ protected:
 
 private:
   typedef std::shared_ptr<CDeviceCallControl> DevicePtr;
+  // Shutdown's body; mayOutlive: phones still stopping after the bound may
+  // keep this object alive.
+  void TearDown(bool mayOutlive);
   DevicePtr FindDevice(const std::wstring& serial, bool* known);
-  std::shared_ptr<CLockable> SerialLock(const std::wstring& serial);
-  typedef std::vector<std::pair<DevicePtr, std::shared_ptr<CLockable>>> StoppingDevices;
-  // Empties the device table; each phone with its serial's lock.
+  class CSerialClaim;
+  struct CStopping;
+  typedef std::vector<DevicePtr> StoppingDevices;
+  // Empties the device table but for the phones being started or stopped,
+  // which their claims stop.
   StoppingDevices TakeAllDevices();
   static void StopDevices(StoppingDevices& devices);
   static DWORD WINAPI StopDevicesThread(void* param);
+  // The library and the phones' sink stay while a phone may still call
+  // them: a start, restart or stop in progress, or phones still stopping
+  // after a shutdown gave up waiting, each hold one use. The library is
+  // terminated when the last use ends after a shutdown.
+  void BeginLibraryUse();
+  void EndLibraryUse();
+  // The owner until shut down: nothing reaches it afterwards.
+  CZembra* Owner();
   HRESULT StartDevice(const std::wstring& serial);
   HRESULT RestartDevice(const std::wstring& serial, const DevicePtr& device);
   // The client notification, then the window's notify interface; its result.
@@ -126,7 +144,9 @@ private:
   Trelk::CCallControl m_trelk;
   CLockable m_lock;
   std::map<std::wstring, DevicePtr> m_devices;                      // guarded by m_lock
-  std::map<std::wstring, std::shared_ptr<CLockable>> m_serialLocks;  // guarded by m_lock
+  std::set<std::wstring> m_busy;  // serials being started or stopped; guarded by m_lock
+  int m_libraryUses = 0;           // guarded by m_lock
+  bool m_terminated = false;       // guarded by m_lock
   DWORD m_handlerCookie = 0;  // guarded by m_lock
   DWORD m_callUICookie = 0;   // guarded by m_lock
   bool m_shutDown = false;    // guarded by m_lock

@@ -1,11 +1,13 @@
 #include <windows.h>
 #include <memory>
+#include <vector>
 #include "CDeviceManager.h"
 #include "CDevice.h"
 #include "CZembra.h"
 #include "CZembraGenericDeviceImpl.h"
 #include "ComText.h"
 #include "DeviceTasks.h"
+#include "TrelkBinding.h"
 #include "TrelkDevice.h"
 #include "ZCLException.h"
 #include "ZCLFrame.h"
@@ -39,6 +41,18 @@ void LogEvent(const char* name, const WCHAR* serialNumber, DWORD status) {
 
 }  // namespace
 
+// Held weakly by the bindings; runs on their watcher threads and only queues.
+class CDeviceManager::CReloadListener : public Trelk::IReloadListener {
+public:
+  explicit CReloadListener(CDeviceManager* manager) : m_manager(manager) {}
+  void OnLibraryReloaded() override {
+    ZCLGuarded(1, ZCL_SITE, [&] { m_manager->QueueReinitialization(); });
+  }
+
+private:
+  CDeviceManager* m_manager;
+};
+
 CDeviceManager::CDeviceManager(CZembra* zembra) : CGlobalQueue(L"DeviceManager"), m_zembra(zembra) {
   ZCLScopeTracer trace("CDeviceManager::CDeviceManager");
 }
@@ -68,6 +82,11 @@ void CDeviceManager::Queue(CTaskBase* task) {
 // thread serves its queue all the same.
 void CDeviceManager::OnThreadStart() {
   CGlobalQueue::OnThreadStart();
+  ZCLGuarded(1, ZCL_SITE, [&] {
+    m_reloadListener = std::make_shared<CReloadListener>(this);
+    Trelk::TessimBinding().AddReloadListener(m_reloadListener);
+    Trelk::LOGVEXBinding().AddReloadListener(m_reloadListener);
+  });
   ZCLGuarded(1, ZCL_SITE, [&] { StartUp(); });
 }
 
@@ -98,6 +117,10 @@ void CDeviceManager::StartUp() {
 void CDeviceManager::OnThreadExit(DWORD exitCode) {
   ZCLGuarded(1, ZCL_SITE, [&] {
     ZCLScopeTracer trace("CDeviceManager::OnThreadExit");
+    if (m_reloadListener) {
+      Trelk::TessimBinding().RemoveReloadListener(m_reloadListener.get());
+      Trelk::LOGVEXBinding().RemoveReloadListener(m_reloadListener.get());
+    }
     for (int i = 0; i < m_devices.Count(); ++i) {
       CZembraDevicePtr device = m_devices.GetAt(i);
       if (device) ZCLGuarded(1, ZCL_SITE, [&] { device->SetDeviceImpl(nullptr); });
@@ -105,6 +128,27 @@ void CDeviceManager::OnThreadExit(DWORD exitCode) {
     m_devices.RemoveAll();
   });
   CGlobalQueue::OnThreadExit(exitCode);
+}
+
+CDeviceManager::LibraryGeneration CDeviceManager::CurrentGeneration() {
+  return LibraryGeneration(Trelk::TessimBinding().GetGeneration(), Trelk::LOGVEXBinding().GetGeneration());
+}
+
+// The reloaded library knows none of the old handles and sinks, and the
+// library announces no phone again: the phones come up anew, which syncs
+// what changed on them meanwhile. A phone whose start-up failed because the
+// other library was not back yet is among them.
+void CDeviceManager::QueueReinitialization() {
+  ZCLScopeTracer trace("CDeviceManager::QueueReinitialization");
+  std::vector<std::wstring> up;
+  {
+    CLockGuard guard(&m_devices);
+    for (int i = 0; i < m_devices.Count(); ++i) {
+      CZembraDevicePtr device = m_devices.GetAt(i);
+      if (device && device->HasDeviceImpl()) up.push_back(device->GetSerialNumber());
+    }
+  }
+  for (const std::wstring& serial : up) Queue(new CDeviceReloadedTask(m_zembra, serial.c_str()));
 }
 
 void CDeviceManager::OnDeviceListUpdated() { ZCLScopeTracer trace("CDeviceManager::OnDeviceListUpdated"); }
@@ -146,16 +190,26 @@ void CDeviceManager::OnDeviceUpdated(const WCHAR* serialNumber, DWORD status) {
   });
 }
 
+// In order with the phone's other work: its start-up and tear-down start and
+// stop its call control too.
 void CDeviceManager::AddDeviceToCallControl(const wchar_t* serialNumber) {
   ZCLScopeTracer trace("CDeviceManager::AddDeviceToCallControl");
-  CComPtr<ICallControl> callControl = m_zembra->GetCallControl();
-  if (!callControl) {
-    ZCLLogMessage(2, nullptr, "Call control not available, device %ls not added!", serialNumber);
-    return;
-  }
-  CComBSTR serial(serialNumber);
-  if (!serial) throw std::bad_alloc();
-  callControl->AddDevice(serial);
+  std::wstring serial = serialNumber ? serialNumber : L"";
+  CZembra* zembra = m_zembra;
+  auto add = [zembra, serial] {
+    CComPtr<ICallControl> callControl = zembra->GetCallControl();
+    if (!callControl) {
+      ZCLLogMessage(2, nullptr, "Call control not available, device %ls not added!", serial.c_str());
+      return;
+    }
+    CComBSTR bstr(serial.c_str());
+    if (!bstr) throw std::bad_alloc();
+    callControl->AddDevice(bstr);
+  };
+  if (CZembraDevicePtr device = m_devices.Find(serial.c_str()))
+    device->RunOnPhone(add);
+  else
+    add();
 }
 
 CZembraDeviceInfo CDeviceManager::FreshIdentity(const wchar_t* serialNumber) {
@@ -197,7 +251,10 @@ void CDeviceManager::Tell(CZembraDevice& device, bool isNew) {
     clients.DeviceStateChanged(data);
 }
 
+// The generation is taken before the start-up: a reload during it leaves the
+// phone older than its libraries, to be brought up again.
 void CDeviceManager::Attach(CZembraDevice& device, const char* failure) {
+  m_upUnder[device.GetSerialNumber()] = CurrentGeneration();
   bool up = device.SetDeviceImpl(CurrentFactory()(device, m_zembra));
   if (!up) ZCLLogMessage(1, nullptr, "%s", failure);
   device.SetState(up ? DeviceConnected : DeviceDisconnected);
@@ -217,7 +274,8 @@ void CDeviceManager::InitializeDevice(const wchar_t* serialNumber) {
   bool done = ZCLGuarded(1, ZCL_SITE, [&] {
     device = m_devices.Find(serialNumber);
     if (!device) return;
-    if (device->GetState() == DeviceConnected && device->HasDeviceImpl()) {
+    if (device->GetState() == DeviceConnected && device->HasDeviceImpl() &&
+        m_upUnder[serialNumber] == CurrentGeneration()) {
       ZCLLogMessage(4, nullptr, "Device %ls is up already.", serialNumber);
       return;
     }
@@ -246,6 +304,21 @@ void CDeviceManager::InitializeNewDevice(const wchar_t* serialNumber) {
     Tell(*device, true);
     ReadDetails(*device);
     Attach(*device, "SetDeviceImpl failed!!!! .\\devicemanager(294)");
+    Tell(*device, false);
+  });
+  if (!done) SettleFailed(device);
+}
+
+// Device management is not asked: its own handle may not be open again yet.
+void CDeviceManager::ReinitializeDevice(const wchar_t* serialNumber) {
+  ZCLScopeTracer trace("CDeviceManager::ReinitializeDevice");
+  CZembraDevicePtr device;
+  bool done = ZCLGuarded(1, ZCL_SITE, [&] {
+    device = m_devices.Find(serialNumber);
+    if (!device || !device->HasDeviceImpl() || m_upUnder[serialNumber] == CurrentGeneration()) return;
+    device->SetState(DeviceConnecting);
+    Tell(*device, false);
+    Attach(*device, "SetDeviceImpl failed after the libraries were reloaded!");
     Tell(*device, false);
   });
   if (!done) SettleFailed(device);

@@ -1,6 +1,10 @@
 #pragma once
 #include <windows.h>
 #include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
 #include "CDeviceManagement.h"
 #include "CGlobalQueue.h"
 #include "CZembraDeviceList.h"
@@ -17,8 +21,10 @@ typedef std::function<CZembraDeviceImpl*(CZembraDevice& device, CZembra* zembra)
 // device-management library reports them and keeps the device list in step.
 // Owned by the main object, which hands it the device-management binding and
 // starts and stops its thread. Every initialisation and uninitialisation
-// runs on that thread, in the order the library reported the events; the
-// library's threads only queue tasks; any thread may read the device list.
+// is asked for from that thread, in the order the library reported the
+// events, and runs on the phone's own queue (CZembraDevice) while the thread
+// waits for it; the library's threads only queue tasks; any thread may read
+// the device list.
 class CDeviceManager : public CGlobalQueue, public IRUVONDeviceNotify {
 public:
   explicit CDeviceManager(CZembra* zembra);
@@ -30,9 +36,13 @@ public:
   CZembraDeviceList& GetDeviceList() { return m_devices; }
 
   // Device-manager thread only. A phone already up is left as it is, so a
-  // phone announced twice is not brought up and resynchronised twice.
+  // phone announced twice is not brought up and resynchronised twice; one
+  // brought up before its libraries were reloaded comes up again.
   void InitializeDevice(const wchar_t* serialNumber);
   void InitializeNewDevice(const wchar_t* serialNumber);
+  // After a reload of the libraries: a phone with an implementation attached
+  // comes up again on a new one, unless it did so under these libraries.
+  void ReinitializeDevice(const wchar_t* serialNumber);
   // Marks the phone gone, tells the clients and detaches its implementation.
   void UninitializeDevice(const wchar_t* serialNumber);
   // Registers the phone with call control.
@@ -51,6 +61,13 @@ public:
   void OnDeviceUpdated(const WCHAR* serialNumber, DWORD status) override;
 
 private:
+  class CReloadListener;
+  typedef std::pair<DWORD, DWORD> LibraryGeneration;
+  // The content-access and event-log libraries' generations: a phone brought
+  // up under older ones holds handles of a library that is gone.
+  static LibraryGeneration CurrentGeneration();
+  // Any thread: every phone that is up is queued to come up again.
+  void QueueReinitialization();
   void StartUp();
   CZembraDeviceInfo FreshIdentity(const wchar_t* serialNumber);
   void ReadDetails(CZembraDevice& device);
@@ -71,4 +88,7 @@ private:
   CZembraDeviceList m_devices;
   Trelk::CDeviceManagement* m_deviceManagement = nullptr;
   CZembra* m_zembra;
+  std::shared_ptr<CReloadListener> m_reloadListener;
+  // The generation each phone was last brought up under; this thread only.
+  std::map<std::wstring, LibraryGeneration> m_upUnder;
 };

@@ -1,8 +1,10 @@
 #pragma once
 #include <windows.h>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
+#include "CGlobalQueue.h"
 #include "CLockable.h"
 #include "CZembraContact.h"
 #include "CZembraDb.h"
@@ -14,18 +16,14 @@
 // database in its own data folder, and, while the phone is online, the
 // implementation that reaches it.
 //
-// Shared by the device manager's thread (attaches and detaches the
-// implementation, sets the state) and the task-queue thread (operations and
-// tasks); any thread may read the state. One re-entrant lock per device
-// orders the attachment against the forwarded calls, local changes and
-// selections, so an implementation is never replaced under a running sync.
-// It is held across calls into the phone libraries on purpose: the
-// libraries' notification threads never take it (they queue tasks, or use
-// the database's own lock), so no cycle can close through it. A long first
-// sync does not stall other phones' work: the device manager attaches the
-// implementation while the state says DeviceConnecting, and operations
-// check the atomic state, without this lock, and refuse a connecting phone
-// instead of waiting for it. It is never held across a client callback.
+// Every piece of the phone's work (attaching and detaching the
+// implementation, syncs, sending, read marking) runs in order on the phone's
+// own queue thread, started at its first piece of work; the caller waits for
+// it, bounded, and the work holds no lock, so nothing that only reads the
+// phone waits behind a sync: the data folder and the database, set once at
+// start-up, and the flags below are read from any thread without it. The
+// implementation is touched on the queue thread only. Any thread may call
+// every public member; the device manager's thread attaches and detaches.
 class CZembraDevice : public CZembraDeviceInfo, public IZembraDevice {
 public:
   CZembraDevice();
@@ -40,13 +38,19 @@ public:
   // deleted unless it is the same object. Returns the new one's Initialize,
   // or true for null.
   bool SetDeviceImpl(CZembraDeviceImpl* impl);
-  // Without the lock: an apartment thread that asks must not wait out a
-  // start-up or tear-down that calls into its apartment.
+  // Never waits: an apartment thread that asks must not wait out a start-up
+  // or tear-down that calls into its apartment.
   bool HasDeviceImpl();
 
   std::wstring GetDataFolder();
   // Opens (or creates) "OrvexDialix.db" in the folder.
   void SetDataFolder(const wchar_t* folder);
+
+  // Runs the work on the phone's queue after the phone's earlier work and
+  // waits for its end, bounded; its failure is rethrown here. Inline when
+  // called on that queue (the implementation's start-up syncs through it).
+  // The work owns what it uses: a caller that gave up waiting is gone.
+  void RunOnPhone(std::function<void()> work);
 
   // Local changes made on the PC; a null record does nothing.
   virtual void UpdateContact(CZembraContact* contact);
@@ -74,16 +78,23 @@ public:
 private:
   CZembraDevice(const CZembraDevice&) = delete;
   CZembraDevice& operator=(const CZembraDevice&) = delete;
-  // The implementation, or "Not implemented!" when the phone is offline.
+  // Queue thread only: the implementation, or "Not implemented!" when the
+  // phone is offline.
   CZembraDeviceImpl& RequireImpl();
-  // One of the synchronisations, under the device's lock.
+  // One of the synchronisations, on the phone's queue.
   void Forward(const char* name, void (IZembraDevice::*sync)());
+  bool OnPhoneQueue();
 
   ZCLObjectTracer<CZembraDevice> m_tracer;
-  CLockable m_lock;
-  std::unique_ptr<CZembraDeviceImpl> m_impl;
+  CLockable m_lock;  // the data folder and the queue's start; held across no work
+  std::unique_ptr<CGlobalQueue> m_queue;        // guarded by m_lock
+  std::atomic<DWORD> m_queueThread{0};
+  std::unique_ptr<CZembraDeviceImpl> m_impl;  // queue thread only
   std::atomic<bool> m_hasImpl{false};
-  std::wstring m_dataFolder;
+  // The attached implementation's answers, taken after its start-up.
+  std::atomic<bool> m_callControl{false};
+  std::atomic<bool> m_eventLog{false};
+  std::wstring m_dataFolder;  // guarded by m_lock
 };
 
 typedef std::shared_ptr<CZembraDevice> CZembraDevicePtr;

@@ -15,9 +15,8 @@ class CZembraSync;
 
 // The connection to one online phone over the content-access and event-log
 // libraries, with the phone's sync engine.
-// Initialize and Uninitialize run on the device manager's thread; the sync
-// slots, SendMessage and MarkSmsAsRead on the task-queue thread, under the
-// device object's lock, which also orders them against the two. The sinks
+// Everything but the sinks runs on the owning device's queue thread, one at a
+// time, in the order the phone's work was asked for. The sinks
 // run on the libraries' notification threads: they read only the identity,
 // the message connection's handle and the main object, and queue tasks.
 class CZembraGenericDeviceImpl : public CZembraDeviceImpl, public ITessimNotify, public ILOGVEXNotify {

@@ -18,6 +18,11 @@ void CDeviceOfflineTask::Execute() {
     manager.UninitializeDevice(m_serialNumber.c_str());
 }
 
+void CDeviceReloadedTask::Execute() {
+  ZCLScopeTracer trace("CDeviceReloadedTask::Execute");
+  m_zembra->GetDeviceManager().ReinitializeDevice(m_serialNumber.c_str());
+}
+
 void CDeviceUpdatedTask::Execute() {
   ZCLScopeTracer trace("CDeviceUpdatedTask::Execute");
   m_zembra->GetDeviceManager().AddDeviceToCallControl(m_serialNumber.c_str());

@@ -40,6 +40,17 @@ private:
   ZCLObjectTracer<CDeviceOfflineTask> m_tracer;
 };
 
+// A phone's libraries were reloaded: it comes up again on a new
+// implementation.
+class CDeviceReloadedTask : public CDeviceTask {
+public:
+  using CDeviceTask::CDeviceTask;
+  void Execute() override;
+
+private:
+  ZCLObjectTracer<CDeviceReloadedTask> m_tracer;
+};
+
 // A phone's connections changed: it is registered with call control again,
 // on the device manager's thread so that it never races the phone's own
 // initialisation, which registers it too.

@@ -31,6 +31,16 @@ protected:
     return m_notify->OnWaiting(CComBSTR(serial), id);
   }
   void Tick(HWND window) { ::SendMessageW(window, WM_TIMER, 1, 0); }
+  // An outgoing-call window for the number, as a client's call opens it.
+  HWND Outgoing(const wchar_t* number) {
+    EXPECT_EQ(S_OK, Call(L"SN1", number, m_handler));
+    return Dialog(kOutgoing);
+  }
+  // Dials from the window; the phone's Call answers the id.
+  void Place(HWND window, LONG id) {
+    m_handler->nextCallId = id;
+    Click(window, IDC_ANSWER);
+  }
 };
 }  // namespace
 
@@ -233,6 +243,39 @@ TEST_F(CallWindowTest, DiallingReportedBeforeCallReturnsStillLands) {
   EXPECT_EQ(L"Now calling 555.\r\nPlease pick up your phone.", Item(window, IDC_STATUS));
   ASSERT_EQ(S_OK, Activated(L"SN1", 41));
   EXPECT_EQ(kInAction, Title(window));
+}
+
+// A redial from a window whose call ended: the dialling report may come
+// before Call returns, and the window must still follow the call, end idle
+// and leave the next incoming call to be shown.
+TEST_F(CallWindowTest, ARedialReportedBeforeCallReturnsFollowsTheCallAndFreesTheWindow) {
+  HWND window = Outgoing(L"555");
+  ASSERT_TRUE(window);
+  Place(window, 51);
+  ASSERT_EQ(S_OK, Created(L"SN1", L"555", 51));
+  ASSERT_EQ(S_OK, Terminated(L"SN1", 51));
+  ASSERT_NE(kCalling, Title(window));
+
+  m_handler->beforeCallReturns = [this](LONG id) { Created(L"SN1", L"555", id); };
+  Place(window, 52);
+  EXPECT_EQ(kCalling, Title(window));
+  ASSERT_EQ(S_OK, Activated(L"SN1", 52));
+  EXPECT_EQ(kInAction, Title(window));
+  ASSERT_EQ(S_OK, Terminated(L"SN1", 52));
+  EXPECT_EQ(kEnded, Title(window));
+
+  ASSERT_EQ(S_OK, Incoming(L"SN1", L"777", L"", 3));
+  EXPECT_EQ(kIncoming, Title(window));
+}
+
+// A placed call whose dialling report never came still ends the window.
+TEST_F(CallWindowTest, ACallEndedBeforeItsDiallingWasReportedLeavesTheWindowIdle) {
+  HWND window = Outgoing(L"555");
+  ASSERT_TRUE(window);
+  Place(window, 61);
+  ASSERT_EQ(S_OK, Terminated(L"SN1", 61));
+  ASSERT_EQ(S_OK, Incoming(L"SN1", L"777", L"", 4));
+  EXPECT_EQ(kIncoming, Title(window));
 }
 
 TEST_F(CallWindowTest, WaitingThenActiveRestartsTheDurationAndHoursWrap) {

@@ -1,12 +1,16 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 #include "CCallControl.h"
 #include "CCallingDeviceImpl.h"
 #include "CDeviceCallControl.h"
 #include "CDeviceManager.h"
+#include "CSyncEvent.h"
+#include "CZembraGenericDeviceImpl.h"
+#include "Selectors.h"
 #include "MessageCallOperations.h"
 #include "PhoneCalls.h"
 #include "ServiceFixture.h"
@@ -182,6 +186,7 @@ public:
   }
   STDMETHOD(OnIncoming)(BSTR serial, BSTR number, BSTR, long id, ICallHandler* handler) override {
     Add(L"OnIncoming " + S(serial) + L" " + S(number) + L" " + N(id));
+    if (s_holdIncoming) ::WaitForSingleObject(s_holdIncoming, 20000);
     CComPtr<IContact> contact;
     HRESULT found = handler->FindContactByNumber(serial, number, &contact);
     CComBSTR name, photo;
@@ -214,9 +219,11 @@ public:
     s_calls.clear();
     s_action = 0;
     s_refuseNotify = false;
+    s_holdIncoming = nullptr;
   }
   static int s_action;  // 1 answer, 2 reject a ringing call
   static bool s_refuseNotify;
+  static HANDLE s_holdIncoming;  // while set, a ring waits for it before its look-up
 
 private:
   static std::wstring S(BSTR text) { return ZCLNullToEmpty(text); }
@@ -232,6 +239,7 @@ private:
 };
 int CFakeCallUI::s_action = 0;
 bool CFakeCallUI::s_refuseNotify = false;
+HANDLE CFakeCallUI::s_holdIncoming = nullptr;
 CLockable CFakeCallUI::s_lock;
 std::vector<std::wstring> CFakeCallUI::s_calls;
 
@@ -279,6 +287,13 @@ CFakeCallUIFactory g_callUIFactory;
 
 const char kNoCallControl[] = "NOCC";
 const char kThrowsOnSend[] = "THROWS";
+const char kOwnImplementation[] = "REAL";
+
+std::string Joined(const std::vector<std::wstring>& lines) {
+  std::wstring all;
+  for (const std::wstring& line : lines) all += line + L"\n";
+  return ZCLWideToUtf8(all);
+}
 
 // Phones come up through the calling implementation; a serial starting with
 // "NOCC" has no call control, one starting with "THROWS" fails every sending
@@ -301,10 +316,13 @@ protected:
       std::string serial = ZCLWideToUtf8(device.GetSerialNumber());
       if (serial.compare(0, 4, kNoCallControl) == 0) return new CCallingDeviceImpl(device, zembra, false);
       if (serial.compare(0, 6, kThrowsOnSend) == 0) return new CThrowingSendImpl(device, zembra);
+      if (serial.compare(0, 4, kOwnImplementation) == 0) return CreateDeviceImpl(device, zembra);
       return new CCallingDeviceImpl(device, zembra);
     });
   }
   void TearDown() override {
+    m_world->ClearFaults();
+    CCallControl::SetStopWaitForTests(0);
     ServiceFixture::TearDown();
     ::CoRevokeClassObject(m_factoryCookie);
     CDeviceManager::SetDeviceImplFactoryForTests(DeviceImplFactory());
@@ -363,6 +381,33 @@ protected:
     std::string out;
     RunPhonectl(args, &out);
     return ZCLUtf8ToWide(out.c_str());
+  }
+
+  // A phone for its own implementation holding Jane Doe's contact, plugged
+  // in before the service starts so that its first sync reads her.
+  void PlugWithJane(const wchar_t* serial) {
+    PhoneSim::CPhone phone;
+    phone.serial = serial;
+    phone.model = L"Model";
+    ASSERT_TRUE(m_world->PlugPhone(phone));
+    PhoneSim::CContact jane;
+    jane.vcard = "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe;Jane\r\nFN:Jane Doe\r\nTEL;CELL:+358401234567\r\nEND:VCARD\r\n";
+    ASSERT_FALSE(m_world->WriteContact(serial, jane).empty());
+  }
+  CZembraDevicePtr WaitUpWithJane(const wchar_t* serial) {
+    CZembraDevicePtr device;
+    EXPECT_TRUE(ZCLWaitUntil([&] {
+      device = Devices().Find(serial);
+      if (!device || device->GetState() != DeviceConnected) return false;
+      CContactSelector all;
+      device->m_db.SelectContacts(&all);
+      return !all.Records().empty();
+    }, 30000));
+    return device;
+  }
+  // Waits until the log holds the text once more than it did at `before`.
+  bool WaitLogged(const char* text, int before) {
+    return ZCLWaitUntil([&] { return Count(NewText(), text) > before; }, 20000);
   }
 
   DWORD m_factoryCookie = 0;
@@ -551,6 +596,120 @@ TEST_F(CallControlTest, TheMainObjectsReleaseShutsCallControlDown) {
   ASSERT_TRUE(PlugAndWait(L"SN-9"));
   Stop();
   EXPECT_TRUE(HandlesAllClosed(L"SN-9"));
+  EXPECT_NE(NewText().find("[Destructed class CCallControl]"), std::string::npos);
+}
+
+// The caller's look-up reads the database and the data folder: a sync of the
+// same phone in progress does not hold the call window back.
+TEST_F(CallControlTest, ARingDuringALongContactSyncShowsItsCallerBeforeTheSyncEnds) {
+  PlugWithJane(L"REAL-1");
+  StartSubscribed();
+  CZembraDevicePtr device = WaitUpWithJane(L"REAL-1");
+  ASSERT_TRUE(device);
+  int listed = Count(NewText(), "Trelk: Calling TessimGetIDList...");
+  m_world->InjectDelay("TessimGetIDList", 10000, 1);
+  CSyncEvent synced;
+  synced.Create(true);
+  std::thread sync([&] {
+    try {
+      device->SyncContactsFromPhone();
+    } catch (...) {
+    }
+    synced.Set();
+  });
+  ASSERT_TRUE(WaitLogged("Trelk: Calling TessimGetIDList...", listed));
+
+  Phonectl(L"ring REAL-1 \"0401 234567\"");
+  bool shown = CFakeCallUI::WaitFor(L"Contact 0 [ Jane Doe]");
+  bool syncEnded = synced.Wait(0);
+  m_world->ClearFaults();
+  sync.join();
+  EXPECT_TRUE(shown) << Joined(CFakeCallUI::Calls());
+  EXPECT_FALSE(syncEnded) << "the window waited for the sync";
+  EXPECT_EQ(CFakeCallUI::Calls()[0], L"OnIncoming REAL-1 0401 234567 1");
+}
+
+// Taking the phone down stops its call listener, which waits for the ring in
+// flight; that ring's look-up must not wait for the phone's tear-down.
+TEST_F(CallControlTest, AnUnplugWhileAKnownCallersRingIsLookedUpCompletes) {
+  PlugWithJane(L"REAL-2");
+  StartSubscribed();
+  CZembraDevicePtr device = WaitUpWithJane(L"REAL-2");
+  ASSERT_TRUE(device);
+  CHandle hold(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  CFakeCallUI::s_holdIncoming = hold.Get();
+  Phonectl(L"ring REAL-2 \"0401 234567\"");
+  ASSERT_TRUE(CFakeCallUI::WaitFor(L"OnIncoming REAL-2"));
+  int removes = Count(NewText(), "CCallControl::RemoveDevice");
+  m_world->UnplugPhone(L"REAL-2");
+  bool removing = WaitLogged("CCallControl::RemoveDevice", removes);
+  ::SetEvent(hold.Get());
+  EXPECT_TRUE(removing);
+  EXPECT_TRUE(ZCLWaitUntil([&] { return device->GetState() == DeviceDisconnected && !device->HasDeviceImpl(); },
+                           30000));
+  EXPECT_TRUE(CFakeCallUI::WaitFor(L"Contact 0 [ Jane Doe]")) << Joined(CFakeCallUI::Calls());
+  EXPECT_EQ(Control()->DeviceCount(), 0u);
+}
+
+// A start or stop of one phone that the library holds up keeps no lock: a
+// second call for the serial is refused at once, another phone goes on.
+TEST_F(CallControlTest, AStopTheLibraryHoldsUpKeepsNoOtherCallForThePhoneWaiting) {
+  StartSubscribed();
+  ASSERT_TRUE(PlugAndWait(L"SN-12"));
+  ASSERT_TRUE(PlugAndWait(L"SN-13"));
+  CComPtr<ICallControl> callControl = Main()->GetCallControl();
+  int stops = Count(NewText(), "Trelk::CCallNotificationListener::Stop");
+  m_world->InjectDelay("WEXEL_RegisterNotifyIF", 20000, 1);
+  CSyncEvent removed;
+  removed.Create(true);
+  HRESULT removal = E_PENDING;
+  std::thread remover([&] {
+    ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    CComPtr<ICallControl> own = Main()->GetCallControl();
+    removal = own->RemoveDevice(CComBSTR(L"SN-12"));
+    own.Release();
+    ::CoUninitialize();
+    removed.Set();
+  });
+  ASSERT_TRUE(WaitLogged("Trelk::CCallNotificationListener::Stop", stops));
+  HRESULT again = callControl->AddDevice(CComBSTR(L"SN-12"));
+  bool removedMeanwhile = removed.Wait(0);
+  HRESULT other = callControl->RemoveDevice(CComBSTR(L"SN-13"));
+  bool removedByNow = removed.Wait(0);
+  m_world->ClearFaults();
+  remover.join();
+  EXPECT_EQ(again, E_FAIL);
+  EXPECT_FALSE(removedMeanwhile) << "the second call waited for the first";
+  EXPECT_EQ(other, S_OK);
+  EXPECT_FALSE(removedByNow);
+  EXPECT_EQ(removal, S_OK);
+  EXPECT_EQ(Control()->DeviceCount(), 0u);
+}
+
+// A shutdown that gives up waiting for a phone whose stop hangs leaves the
+// library and the phones' sink to that phone until it has stopped.
+TEST_F(CallControlTest, AShutdownThatGivesUpOnAStoppingPhoneTerminatesTheLibraryOnlyAfterIt) {
+  StartSubscribed();
+  ASSERT_TRUE(PlugAndWait(L"SN-14"));
+  CCallControl::SetStopWaitForTests(300);
+  m_world->InjectDelay("WEXEL_RegisterNotifyIF", 40000, 1);
+  CCallControl* control = Control();
+  size_t start = NewText().size();
+  control->Shutdown();
+  std::string after = NewText().substr(start);
+  EXPECT_NE(after.find("phones still stopping"), std::string::npos);
+  EXPECT_EQ(after.find("Trelk::CCallControl::Terminate"), std::string::npos);
+  EXPECT_EQ(after.find("[Destructed class CDeviceCallControl]"), std::string::npos);
+
+  m_world->ClearFaults();
+  ASSERT_TRUE(ZCLWaitUntil([&] { return NewText().find("Trelk::CCallControl::Terminate", start) != std::string::npos; },
+                           20000));
+  std::string text = NewText();
+  size_t stopped = text.find("[Destructed class CDeviceCallControl]", start);
+  ASSERT_NE(stopped, std::string::npos);
+  EXPECT_LT(stopped, text.find("Trelk::CCallControl::Terminate", start));
+  EXPECT_TRUE(HandlesAllClosed(L"SN-14"));
+  Stop();
   EXPECT_NE(NewText().find("[Destructed class CCallControl]"), std::string::npos);
 }
 

@@ -1,12 +1,28 @@
 #include <windows.h>
 #include <gtest/gtest.h>
+#include <functional>
 #include "CZembraGenericDeviceImpl.h"
 #include "ServiceFixture.h"
 #include "Selectors.h"
+#include "TrelkBinding.h"
+#include "ZCLHandle.h"
 #include "ZCLException.h"
 #include "ZCLWait.h"
 
 namespace {
+
+// Signals a system-wide request of the libraries' watchers until it is done.
+bool Request(const char* eventName, const std::function<bool()>& done) {
+  CHandle event(::CreateEventA(nullptr, TRUE, FALSE, eventName));
+  if (!event) return false;
+  bool ok = false;
+  for (int tries = 0; tries < 200 && !ok; ++tries) {
+    ::SetEvent(event.Get());
+    ok = ZCLWaitUntil(done, 100);
+  }
+  ::ResetEvent(event.Get());
+  return ok;
+}
 
 const char kCard[] = "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Aalto;Aino\r\nTEL:+358401111\r\nEND:VCARD\r\n";
 
@@ -201,6 +217,26 @@ TEST_F(DeviceImplTest, UninitializeRunsEveryStepWhenOneThrows) {
   EXPECT_NE(std::string::npos, uninitialize.find("Trelk::CContentAccess::Terminate"));
   EXPECT_NE(std::string::npos, uninitialize.find("Trelk::CEventLogNotificationListener::Stop"));
   EXPECT_NE(std::string::npos, uninitialize.find("Trelk::CEventLog::Terminate"));
+}
+
+// The reloaded libraries know none of the phone's old handles: the phone
+// comes up again by itself, syncing what changed on it while they were away,
+// and its later syncs work.
+TEST_F(DeviceImplTest, AfterTheLibrariesAreReloadedAPhoneChangeReachesTheDatabase) {
+  PlugWithContent(L"IMPL-6");
+  CZembraDevicePtr phone = StartWith(L"IMPL-6", DeviceConnected);
+  ASSERT_TRUE(phone);
+  ASSERT_EQ(1u, Contacts(*phone));
+  ASSERT_TRUE(Request(Trelk::CLibraryBinding::UnloadEventName, [] { return !Trelk::TessimBinding().IsLoaded(); }));
+  PhoneSim::CContact added;
+  added.vcard = "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Berg;Bo\r\nTEL:+358405555\r\nEND:VCARD\r\n";
+  ASSERT_FALSE(m_world->WriteContact(L"IMPL-6", added).empty());
+  ASSERT_TRUE(Request(Trelk::CLibraryBinding::ReloadEventName, [] { return Trelk::TessimBinding().IsLoaded(); }));
+
+  EXPECT_TRUE(ZCLWaitUntil([&] { return Contacts(*phone) == 2u; }, 30000));
+  ASSERT_TRUE(ZCLWaitUntil([&] { return phone->GetState() == DeviceConnected; }, 30000));
+  EXPECT_NO_THROW(phone->SyncContactsFromPhone());
+  EXPECT_NO_THROW(phone->SyncSmsFromPhone());
 }
 
 }  // namespace

@@ -179,6 +179,52 @@ TEST(DeviceTest, AnImplementationIsNotReplacedUnderARunningSync) {
   EXPECT_EQ(destroyed, 1);
 }
 
+// A ring looks up its caller in the database and the data folder while a
+// sync may run for minutes: nothing that only reads waits for the phone, and
+// the phone's work still runs one piece at a time, in order.
+TEST(DeviceTest, ARunningSyncKeepsNoReaderWaitingAndLaterWorkRunsAfterIt) {
+  TempFolder folder(L"device-busy");
+  CSyncEvent entered, release;
+  entered.Create(true);
+  release.Create(true);
+  CZembraDevice device;
+  device.SetDataFolder(folder.Path().c_str());
+  CFakeImpl* busy = new CFakeImpl;
+  busy->entered = &entered;
+  busy->release = &release;
+  ASSERT_TRUE(device.SetDeviceImpl(busy));
+  std::thread sync([&] { device.SyncContactsFromPhone(); });
+  ASSERT_TRUE(entered.Wait(10000));
+  std::atomic<bool> sent(false);
+  std::thread sender([&] {
+    device.SendMessage(L"+1", L"after the sync");
+    sent = true;
+  });
+
+  std::atomic<bool> read(false);
+  std::wstring seenFolder;
+  CCountingCB cb;
+  std::thread reader([&] {
+    seenFolder = device.GetDataFolder();
+    CZembraContact contact = storetest::Contact("BEGIN:VCARD\r\nN:Doe;Jane\r\nEND:VCARD\r\n");
+    device.UpdateContact(&contact);
+    device.SelectContacts(&cb);
+    read = device.CallControlEnabled() && device.EventLogEnabled() && device.HasDeviceImpl();
+  });
+  bool readerDone = ZCLWaitUntil([&] { return read.load(); }, 5000);
+  EXPECT_TRUE(readerDone) << "a reader waited for the sync";
+  EXPECT_EQ(busy->sent, 0);  // queued behind the sync
+  release.Set();
+  sync.join();
+  reader.join();
+  sender.join();
+  EXPECT_TRUE(sent);
+  EXPECT_EQ(busy->synced, 1);
+  EXPECT_EQ(busy->sent, 1);
+  EXPECT_EQ(seenFolder, folder.Path());
+  EXPECT_EQ(cb.contacts, 1);
+}
+
 TEST(DeviceTest, DataFolderWithOrWithoutBackslashAndBeyondTheCodePageNamesOneFile) {
   TempFolder folder(L"device-\u5c71\u7530");
   {
