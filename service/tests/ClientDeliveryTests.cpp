@@ -3,7 +3,9 @@
 #include <string>
 #include <vector>
 #include "CClientManager.h"
+#include "CDevice.h"
 #include "CZembra.h"
+#include "ComText.h"
 #include "TestModule.h"
 #include "ZembraTestSupport.h"
 
@@ -198,6 +200,47 @@ TEST_F(ClientDeliveryTest, AClientOverItsCapIsRemovedThroughItsDisconnectTask) {
   EXPECT_EQ(S_OK, zembra->Disconnect(otherId));
   ASSERT_TRUE(other.recorder->WaitFor("DisconnectCompleted", 1));
   zembra.Release();
+  factory.Release();
+}
+
+// A client stuck in a callback after every other client has gone: the
+// objects queued for it must not keep the process alive.
+TEST_F(ClientDeliveryTest, AClientStuckWhenTheLastReferenceGoesIsGivenUpAndItsQueuedObjectsGo) {
+  CComPtr<IClassFactory> factory;
+  CComPtr<IZembra> zembra;
+  ASSERT_EQ(S_OK, CZembra::_ClassFactoryCreatorClass::CreateInstance(
+                      reinterpret_cast<void*>(CZembra::_CreatorClass::CreateInstance),
+                      IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+  ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IZembra, reinterpret_cast<void**>(&zembra)));
+  CClientManager& clients = static_cast<CZembra*>(zembra.p)->GetClientManager();
+  TestClient stuck, other;
+  stuck.StickIn("ConnectCompleted", m_gate.Get());
+  ASSERT_EQ(S_OK, zembra->Connect(stuck.callback));
+  ASSERT_EQ(S_OK, zembra->Connect(other.callback));
+  ASSERT_TRUE(other.recorder->WaitFor("ConnectCompleted", 1));
+  ASSERT_TRUE(stuck.WaitStuck());
+  const std::wstring stuckId = stuck.stuckId;
+  const LONG held = m_module.GetLockCount();
+  {
+    CComPtr<CComObject<CDevice>> device = NewComObject<CDevice>();
+    ASSERT_TRUE(device);
+    clients.NewDevice(device);
+    clients.DeviceStateChanged(device);
+  }
+  ASSERT_TRUE(other.recorder->WaitFor("DeviceStateChanged", 1));
+  EXPECT_EQ(held + 1, m_module.GetLockCount());  // the device waits for the stuck client
+  CComBSTR otherId(other.recorder->Last("ConnectCompleted").clientId.c_str());
+  EXPECT_EQ(S_OK, zembra->Disconnect(otherId));
+  ASSERT_TRUE(other.recorder->WaitFor("DisconnectCompleted", 1));
+  zembra.Release();
+  // Without the main object's lock and the device's, nothing keeps the
+  // module; well before the stuck call would give up by itself.
+  EXPECT_TRUE(WaitFor([&] { return m_module.GetLockCount() == held - 1; }));
+  EXPECT_TRUE(WaitFor([&] { return !clients.IsValidClientId(stuckId.c_str()); }));
+  m_gate.Set();
+  EXPECT_TRUE(WaitFor([&] { return clients.GetPendingDeliveries() == 0; }, kStuckAtMost));
+  EXPECT_EQ(0, stuck.recorder->Count("NewDevice"));
+  EXPECT_EQ(0, stuck.recorder->Count("DisconnectCompleted"));
   factory.Release();
 }
 
