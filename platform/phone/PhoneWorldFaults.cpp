@@ -6,8 +6,9 @@
 #include "TrelkApi.h"
 #include "ZCLText.h"
 
-// Injected failures ("<entry> <code> <count> [<skip>]" lines, counted down
-// across processes), and the library codes that answer the world's own failures.
+// Injected failures and delays ("<entry>[@after|@delay] <code|ms> <count> [<skip>]"
+// lines, counted down across processes), and the library codes that answer the
+// world's own failures.
 
 namespace PhoneSim {
 
@@ -16,6 +17,13 @@ using namespace WorldStore;
 namespace {
 
 const wchar_t kFaultsFile[] = L"faults.txt";
+
+}  // namespace
+
+namespace {
+
+const char kAfterSuffix[] = "@after";
+const char kDelaySuffix[] = "@delay";
 
 }  // namespace
 
@@ -36,6 +44,28 @@ void CPhoneWorld::InjectFault(const std::string& entry, DWORD code, DWORD count,
   Notify();
 }
 
+void CPhoneWorld::InjectAfterFault(const std::string& entry, DWORD code, DWORD count, DWORD skip) {
+  if (entry.empty()) InjectFault(entry, code, count, skip);  // refused alike
+  InjectFault(entry + kAfterSuffix, code, count, skip);
+}
+
+void CPhoneWorld::InjectDelay(const std::string& entry, DWORD milliseconds, DWORD count, DWORD skip) {
+  if (entry.empty()) InjectFault(entry, milliseconds, count, skip);
+  InjectFault(entry + kDelaySuffix, milliseconds, count, skip);
+}
+
+bool CPhoneWorld::HasFaults() {
+  return GetFileAttributesW(Join(m_folder, kFaultsFile).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool CPhoneWorld::TakeAfterFault(const char* entry, DWORD* code) {
+  return TakeFault((std::string(entry) + kAfterSuffix).c_str(), code);
+}
+
+bool CPhoneWorld::TakeDelay(const char* entry, DWORD* milliseconds) {
+  return TakeFault((std::string(entry) + kDelaySuffix).c_str(), milliseconds);
+}
+
 void CPhoneWorld::ClearFaults() {
   {
     CLock lock(*this);
@@ -48,8 +78,8 @@ void CPhoneWorld::ClearFaults() {
 }
 
 bool CPhoneWorld::TakeFault(const char* entry, DWORD* code) {
+  if (!HasFaults()) return false;
   std::wstring path = Join(m_folder, kFaultsFile);
-  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
   CLock lock(*this);
   std::string text;
   if (!ReadWhole(path, &text)) return false;
@@ -70,9 +100,12 @@ bool CPhoneWorld::TakeFault(const char* entry, DWORD* code) {
         --skip;
         changed = true;
       } else if (!taken) {
-        taken = changed = true;
+        taken = true;
         *code = ToNumber(codeText);
-        --count;
+        if (count != kEveryCall) {
+          changed = true;
+          --count;
+        }
       }
     }
     if (count > 0) {

@@ -304,6 +304,7 @@ DWORD WINAPI WEXEL_CreateCall(DWORD hCall, DWORD, DWORD, WEXEL_ADDRESS* pNumber,
       return true;
     });
     if (!id) return ELNYX_CONNECTION_BUSY;
+    SIM_AFTER_FAULT("WEXEL_CreateCall");
     *pbCallId = static_cast<BYTE>(id);
     *pdwStatus = 0;
     return 0;
@@ -319,7 +320,11 @@ DWORD WINAPI WEXEL_AnswerCall(DWORD hCall, DWORD, BYTE bCallId, DWORD* pdwStatus
     if (!pdwStatus) return ELNYX_INVALID_POINTER;
     *pdwStatus = 0;
     // A ringing call is answered, a held one taken back.
-    return ChangeCall(*world, serial, bCallId, {kCallRinging, kCallHeld}, [](CPhoneCall& c) { c.state = kCallActive; });
+    if (DWORD rc = ChangeCall(*world, serial, bCallId, {kCallRinging, kCallHeld},
+                              [](CPhoneCall& c) { c.state = kCallActive; }))
+      return rc;
+    SIM_AFTER_FAULT("WEXEL_AnswerCall");
+    return 0;
   }
   SIM_WORLD_CATCH_ALL
 }
@@ -331,12 +336,15 @@ DWORD WINAPI WEXEL_ReleaseCall(DWORD hCall, DWORD, BYTE bCallId, DWORD* pdwStatu
     if (DWORD rc = CallControl().Phone(*world, hCall, &serial)) return rc;
     if (!pdwStatus) return ELNYX_INVALID_POINTER;
     *pdwStatus = 0;
-    return ChangeCall(*world, serial, bCallId, {kCallDialling, kCallRinging, kCallActive, kCallHeld},
-                      [](CPhoneCall& c) {
-                        c.state = kCallEnded;
-                        c.cause = 0;
-                        c.endedByPc = true;
-                      });
+    if (DWORD rc = ChangeCall(*world, serial, bCallId, {kCallDialling, kCallRinging, kCallActive, kCallHeld},
+                              [](CPhoneCall& c) {
+                                c.state = kCallEnded;
+                                c.cause = 0;
+                                c.endedByPc = true;
+                              }))
+      return rc;
+    SIM_AFTER_FAULT("WEXEL_ReleaseCall");
+    return 0;
   }
   SIM_WORLD_CATCH_ALL
 }

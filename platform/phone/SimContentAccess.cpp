@@ -482,6 +482,7 @@ DWORD WINAPI TessimReadItem(DWORD hOperation, TESSIM_ITEM_ID* pItemId, DWORD dwO
       message.info = TessimSmsWithStatus(message.info, TESSIM_SMS_STATUS_READ);
       world->WriteMessage(content.serial, message);
     }
+    if (dwOption == TESSIM_READ_MARK_AS_READ) SIM_AFTER_FAULT("TessimReadItem");
     try {
       FillSmsItem(message, item);
     } catch (...) {
@@ -578,6 +579,8 @@ DWORD WINAPI TessimCommitOperations(DWORD hOperation, TESSIM_ID_LIST* pWritten) 
       ContentAccess().ChangeApplied(hOperation, change.remove, outcome);
     }
     std::vector<CListedId> outcomes = ContentAccess().TakeOutcomes(hOperation);
+    // The changes are on the phone; a reply lost now leaves the caller without their uids.
+    SIM_AFTER_FAULT("TessimCommitOperations");
     if (pWritten) FillIdList(pWritten, outcomes);
     return 0;
   }

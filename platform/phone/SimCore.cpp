@@ -120,11 +120,37 @@ DWORD CSimCore::NewHandle() {
   return kFirstHandle + static_cast<DWORD>(InterlockedIncrement(&local));
 }
 
+namespace {
+// How often a delay looks whether the faults were cleared meanwhile.
+const DWORD kDelaySliceMs = 20;
+
+// The world of a running core, else a look at the default one: an initialise
+// comes before the core runs.
+template <class Use>
+auto WithWorld(const std::shared_ptr<CPhoneWorld>& running, Use use) {
+  if (running) return use(*running);
+  CPhoneWorld idle;
+  return use(idle);
+}
+}  // namespace
+
 bool CSimCore::Fault(const char* entry, DWORD* code) {
-  std::shared_ptr<CPhoneWorld> world = World();
-  if (world) return world->TakeFault(entry, code);
-  CPhoneWorld idle;  // an initialise comes before the core runs
-  return idle.TakeFault(entry, code);
+  return WithWorld(World(), [&](CPhoneWorld& world) { return world.TakeFault(entry, code); });
+}
+
+bool CSimCore::AfterFault(const char* entry, DWORD* code) {
+  return WithWorld(World(), [&](CPhoneWorld& world) { return world.TakeAfterFault(entry, code); });
+}
+
+void CSimCore::Delay(const char* entry) {
+  WithWorld(World(), [&](CPhoneWorld& world) {
+    DWORD milliseconds = 0;
+    if (!world.TakeDelay(entry, &milliseconds)) return 0;
+    ULONGLONG end = GetTickCount64() + milliseconds;
+    for (ULONGLONG now = GetTickCount64(); now < end && world.HasFaults(); now = GetTickCount64())
+      Sleep(static_cast<DWORD>(std::min<ULONGLONG>(kDelaySliceMs, end - now)));
+    return 0;
+  });
 }
 
 void CSimCore::AddObserver(IWorldObserver* observer) {
@@ -199,8 +225,7 @@ DWORD WINAPI CSimCore::ThreadProc(LPVOID param) {
 CSimFamily::CSimFamily() { InitializeCriticalSection(&m_lock); }
 
 DWORD CSimFamily::Initialize(const char* entry) {
-  DWORD fault = 0;
-  if (CSimCore::Instance().Fault(entry, &fault)) return fault;
+  SIM_FAULT(entry);
   CCriticalSectionGuard lock(m_lock);
   if (m_count == 0) {
     CSimCore::Instance().Start();
@@ -211,8 +236,7 @@ DWORD CSimFamily::Initialize(const char* entry) {
 }
 
 DWORD CSimFamily::Terminate(const char* entry) {
-  DWORD fault = 0;
-  if (CSimCore::Instance().Fault(entry, &fault)) return fault;
+  SIM_FAULT(entry);
   CCriticalSectionGuard lock(m_lock);
   if (m_count == 0) return ELNYX_NOT_INITIALIZED;
   bool last = InterlockedDecrement(&m_count) == 0;

@@ -42,6 +42,10 @@ public:
   DWORD NewHandle();
   // True (with the code) when a failure is pending for the entry.
   bool Fault(const char* entry, DWORD* code);
+  // The same for a failure that answers after the entry did its work.
+  bool AfterFault(const char* entry, DWORD* code);
+  // Waits out a delay pending for the entry; clearing the faults ends it.
+  void Delay(const char* entry);
   void AddObserver(IWorldObserver* observer);
   void RemoveObserver(IWorldObserver* observer);
   // Runs the work on the core's thread after the caller's call has returned;
@@ -240,8 +244,17 @@ CPhoneTime PhoneTimeOf(const Record& record) {
 // initialised, unless a failure is pending for it (then nothing is freed).
 #define SIM_FAULT(name)                                                    \
   do {                                                                     \
+    PhoneSim::CSimCore::Instance().Delay(name);                            \
     DWORD simFault_ = 0;                                                   \
     if (PhoneSim::CSimCore::Instance().Fault(name, &simFault_)) return simFault_; \
+  } while (0)
+
+// Where an entry that changes the phone has done so: a failure injected to
+// come after the work is answered here.
+#define SIM_AFTER_FAULT(name)                                              \
+  do {                                                                     \
+    DWORD simFault_ = 0;                                                   \
+    if (PhoneSim::CSimCore::Instance().AfterFault(name, &simFault_)) return simFault_; \
   } while (0)
 
 // The common head of every simulated entry: the family must be initialised and

@@ -110,6 +110,7 @@ DWORD WINAPI LNYXInstallApplication(DWORD hFS, DWORD dwCount, const WCHAR* const
       if (!ReadWholeFile(ppstrFiles[i], &bytes)) return ELNYX_FILE_NOT_FOUND;
       if (!world->InstallPackage(serial, name, bytes, dwOptions)) return ELNYX_CONNECTION_LOST;
     }
+    SIM_AFTER_FAULT("LNYXInstallApplication");
     return 0;
   }
   SIM_WORLD_CATCH_ALL

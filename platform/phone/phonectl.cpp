@@ -29,7 +29,11 @@ int Usage() {
            L"                                   a device notification as such (the serial may be \"\")\n"
            L"  fault <entry> <code> <count> [skip]  after <skip> calls that pass (default 0), the next\n"
            L"                                   <count> calls of <entry> fail with <code>\n"
-           L"  clear-faults                     drop every pending failure\n"
+           L"  fault-after <entry> <code> <count> [skip]  the same, but each failing call does its work\n"
+           L"                                   on the phone first (entries that change the phone)\n"
+           L"  delay <entry> <ms> [count] [skip]  the next <count> calls (default: every call) of <entry>\n"
+           L"                                   wait <ms> before they act\n"
+           L"  clear-faults                     drop every pending failure and delay\n"
            L"  world                            print the world folder\n"
            L"  add-contact <serial> --vcard TEXT|--file F [--uid U]   put a contact on the phone; prints its uid\n"
            L"  contacts <serial>                the contacts: uid, then the vCard escaped\n"
@@ -351,9 +355,19 @@ int Run(int argc, wchar_t** argv) {
     world.ClearFaults();
     return 0;
   }
-  if (command == L"fault") {
+  if (command == L"fault" || command == L"fault-after") {
     if (argc - i != 3 && argc - i != 4) return Usage();
-    world.InjectFault(ZCLWideToUtf8(argv[i]), Number(argv[i + 1]), Number(argv[i + 2]),
+    std::string entry = ZCLWideToUtf8(argv[i]);
+    DWORD skip = argc - i == 4 ? Number(argv[i + 3]) : 0;
+    if (command == L"fault")
+      world.InjectFault(entry, Number(argv[i + 1]), Number(argv[i + 2]), skip);
+    else
+      world.InjectAfterFault(entry, Number(argv[i + 1]), Number(argv[i + 2]), skip);
+    return 0;
+  }
+  if (command == L"delay") {
+    if (argc - i < 2 || argc - i > 4) return Usage();
+    world.InjectDelay(ZCLWideToUtf8(argv[i]), Number(argv[i + 1]), argc - i >= 3 ? Number(argv[i + 2]) : kEveryCall,
                       argc - i == 4 ? Number(argv[i + 3]) : 0);
     return 0;
   }

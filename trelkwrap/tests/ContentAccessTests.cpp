@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+#include <thread>
 #include "CContentAccess.h"
 #include "CSMSNotificationListener.h"
 #include "CTrelkException.h"
@@ -12,6 +13,7 @@
 #include "Recorder.h"
 #include "SimTestSupport.h"
 #include "TrelkBinding.h"
+#include "ZCLHandle.h"
 
 // Content access through the binding against the simulated phone (the
 // fallback Dorrax.dll beside the test), each test in a world of its own.
@@ -255,6 +257,64 @@ TEST_F(ContentAccessTest, ReadOptionTwoMarksAReceivedMessageRead) {
   ASSERT_TRUE(m_world->FindMessage(kSerial, uid, &stored));
   EXPECT_EQ(TessimSmsStatus(stored.info), TESSIM_SMS_STATUS_READ);
   EXPECT_EQ(stored.folder, TESSIM_FOLDER_INBOX);
+}
+
+// A link that drops after the phone acted: the write and the read marking are
+// on the phone although the calls answer failures.
+TEST_F(ContentAccessTest, AFailureInjectedAfterTheWorkLeavesTheWorkDoneOnThePhone) {
+  DWORD contacts = OpenContacts();
+  ASSERT_EQ(RunPhonectl(L"fault-after TessimCommitOperations 0x80200001 1"), 0u);
+  {
+    Trelk::COperation op;
+    ASSERT_EQ(TessimBeginOperation(contacts, 0, op.HandleAddress()), 0u);
+    TESSIM_ITEM_ID id = {sizeof(TESSIM_ITEM_ID)};
+    const std::string vcard = "BEGIN:VCARD\r\nN:Lost;Reply\r\nEND:VCARD\r\n";
+    TESSIM_CONTACT_ITEM item = {sizeof(TESSIM_CONTACT_ITEM), 0, static_cast<DWORD>(vcard.size()),
+                                reinterpret_cast<BYTE*>(const_cast<char*>(vcard.data()))};
+    ASSERT_EQ(TessimWriteItem(op.GetHandle(), &id, 0, TESSIM_FORMAT_VCARD, &item), 0u);
+    TESSIM_ID_LIST written = {sizeof(TESSIM_ID_LIST)};
+    EXPECT_EQ(TessimCommitOperations(op.GetHandle(), &written), 0x80200001u);
+    EXPECT_EQ(written.pItems, nullptr);  // nothing handed out with a failure
+  }
+  ASSERT_EQ(m_world->ListContacts(kSerial).size(), 1u);
+  // Counted down like any fault: the next commit answers success.
+  EXPECT_EQ(WriteContact(contacts, "BEGIN:VCARD\r\nEND:VCARD\r\n", {}).Count(), 1u);
+  EXPECT_EQ(DorraxCloseTessim(contacts), 0u);
+
+  std::wstring uid = Received(L"mark me");
+  Trelk::CUid bytes = Trelk::CUid::Parse(std::string(uid.begin(), uid.end()).c_str());
+  TESSIM_ITEM_ID id = {sizeof(TESSIM_ITEM_ID), 0, 0, static_cast<DWORD>(bytes.GetLength()),
+                       const_cast<BYTE*>(bytes.GetData()), 0};
+  m_world->InjectAfterFault("TessimReadItem", ELNYX_CONNECTION_LOST, 1);
+  Trelk::COperation op;
+  m_sms.BeginOperation(op);
+  SMSMessage message;
+  m_sms.ReadItem(op, &id, message, 0);  // a plain read is no change: not hit
+  ExpectTrelkFailure(ELNYX_CONNECTION_LOST, "ELNYX_CONNECTION_LOST: Connection is lost to Device",
+                     [&] { m_sms.ReadItem(op, &id, message, TESSIM_READ_MARK_AS_READ); });
+  CMessage stored;
+  ASSERT_TRUE(m_world->FindMessage(kSerial, uid, &stored));
+  EXPECT_EQ(TessimSmsStatus(stored.info), TESSIM_SMS_STATUS_READ);
+}
+
+// A delay holds every call of its entry, in any thread, until it runs out or
+// the faults are cleared; other entries pass.
+TEST_F(ContentAccessTest, ADelayedEntryWaitsUntilTheFaultsAreCleared) {
+  ASSERT_EQ(RunPhonectl(L"delay TessimGetFolderInfo 60000"), 0u);
+  CHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  std::thread caller([&] {
+    Trelk::CFolderInfo folder;
+    m_sms.GetFolderInfo(folder);
+    SetEvent(done.Get());
+  });
+  EXPECT_EQ(WaitForSingleObject(done.Get(), 300), static_cast<DWORD>(WAIT_TIMEOUT));
+  Trelk::CIdList list;
+  m_sms.GetIdList(list, TESSIM_FOLDER_INBOX);  // not delayed
+  m_world->ClearFaults();
+  EXPECT_EQ(WaitForSingleObject(done.Get(), 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+  caller.join();
+  Trelk::CFolderInfo folder;
+  m_sms.GetFolderInfo(folder);  // the delay went with the faults
 }
 
 // Null text, address and uid pointers behind non-zero lengths and counts read as empty.

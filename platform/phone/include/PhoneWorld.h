@@ -9,7 +9,7 @@
 // simulated libraries loaded and by the tools that edit it (phonectl, tests).
 //
 //   <world>\generation           counter, raised by every write
-//   <world>\faults.txt           "<entry> <code> <count> [<skip>]" lines
+//   <world>\faults.txt           "<entry>[@after|@delay] <code|ms> <count> [<skip>]" lines
 //   <world>\notices.txt          device notifications asked for as such (the last 100)
 //   <world>\phones\<folder>\phone.txt       identity (the serial number itself), connections, device information
 //   <world>\phones\<folder>\contacts\<uid>.vcf     (one vCard per uid, its bytes)
@@ -139,6 +139,9 @@ struct CNotice {
   std::wstring serial;  // may be empty
 };
 
+// A count that never runs out: the fault or delay holds until cleared.
+const DWORD kEveryCall = 0xFFFFFFFFu;
+
 // Any thread of any process may call every member: the world's named mutex
 // orders them, and the object's own members do not change after construction.
 class CPhoneWorld {
@@ -180,9 +183,19 @@ public:
   // After skip calls of the named entry that pass, the next count calls fail
   // with code (skip k-1, count 1: only the k-th call fails).
   void InjectFault(const std::string& entry, DWORD code, DWORD count, DWORD skip = 0);
+  // The same, but the call does its work on the phone first and then answers
+  // code, as when the link drops after a write landed. Only entries that change
+  // the phone honour it.
+  void InjectAfterFault(const std::string& entry, DWORD code, DWORD count, DWORD skip = 0);
+  // Each of the next count calls of the entry waits that long before it acts.
+  void InjectDelay(const std::string& entry, DWORD milliseconds, DWORD count = kEveryCall, DWORD skip = 0);
+  // Drops every pending failure and delay; delays under way end at once.
   void ClearFaults();
-  // Consumes one pending failure of the entry, across processes.
+  bool HasFaults();
+  // Each consumes one pending failure (or delay) of the entry, across processes.
   bool TakeFault(const char* entry, DWORD* code);
+  bool TakeAfterFault(const char* entry, DWORD* code);
+  bool TakeDelay(const char* entry, DWORD* milliseconds);
 
   // A uid is lower-case hexadecimal text of whole bytes, at most 64 bytes.
   static bool IsValidUid(const std::wstring& uid);

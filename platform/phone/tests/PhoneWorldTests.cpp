@@ -219,6 +219,31 @@ TEST_F(PhoneWorldTest, FaultsCountDownPerEntryAcrossProcesses) {
   EXPECT_FALSE(m_world->TakeFault("LNYXGetDevices", &code));
 }
 
+// Failures before the work, after it and delays are counted apart; a delay
+// given no count holds for every call.
+TEST_F(PhoneWorldTest, AfterFaultsAndDelaysAreKeptApartFromFailuresBeforeTheWork) {
+  ASSERT_EQ(FinishProgram(StartProgram(L"phonectl.exe", L"fault-after TessimCommitOperations 0x80200001 1")), 0u);
+  ASSERT_EQ(FinishProgram(StartProgram(L"phonectl.exe", L"delay TessimCommitOperations 250")), 0u);
+  DWORD code = 0;
+  EXPECT_FALSE(m_world->TakeFault("TessimCommitOperations", &code));
+  EXPECT_TRUE(m_world->TakeAfterFault("TessimCommitOperations", &code));
+  EXPECT_EQ(code, 0x80200001u);
+  EXPECT_FALSE(m_world->TakeAfterFault("TessimCommitOperations", &code));
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(m_world->TakeDelay("TessimCommitOperations", &code));
+    EXPECT_EQ(code, 250u);
+  }
+  m_world->InjectDelay("WEXEL_RegisterNotifyIF", 40000, 1, 1);
+  EXPECT_FALSE(m_world->TakeDelay("WEXEL_RegisterNotifyIF", &code));
+  EXPECT_TRUE(m_world->TakeDelay("WEXEL_RegisterNotifyIF", &code));
+  EXPECT_EQ(code, 40000u);
+  EXPECT_NE(FinishProgram(StartProgram(L"phonectl.exe", L"delay TessimCommitOperations")), 0u);
+  EXPECT_THROW(m_world->InjectAfterFault("", 1, 1), ZCLException);
+  ASSERT_EQ(FinishProgram(StartProgram(L"phonectl.exe", L"clear-faults")), 0u);
+  EXPECT_FALSE(m_world->HasFaults());
+  EXPECT_FALSE(m_world->TakeDelay("TessimCommitOperations", &code));
+}
+
 // The sweep of the sync tests fails one call at a time, by its position.
 TEST_F(PhoneWorldTest, AFaultCanHitOnlyTheKthCall) {
   ASSERT_EQ(FinishProgram(StartProgram(L"phonectl.exe", L"fault TessimReadItem 0x80100010 1 2")), 0u);
