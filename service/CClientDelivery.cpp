@@ -175,7 +175,7 @@ void CClientDelivery::Stop() {
 
 bool CClientDelivery::WaitOrAbandon(ULONGLONG deadline) {
   if (!m_thread.GetHandle()) return true;
-  const ULONGLONG now = ::GetTickCount64();
+  const ULONGLONG now = IsGivenUp() ? deadline : ::GetTickCount64();
   if (m_thread.WaitFor(now >= deadline ? 0 : static_cast<DWORD>(deadline - now))) return true;
   const char* inFlight;
   {
@@ -187,6 +187,34 @@ bool CClientDelivery::WaitOrAbandon(ULONGLONG deadline) {
   ZCLLogMessage(1, nullptr, "Client %ls has not returned from %s: its calls are abandoned",
                 m_clientId.c_str(), inFlight ? inFlight : "a call");
   return false;
+}
+
+void CClientDelivery::GiveUp() {
+  std::deque<Item> dropped;  // let go outside the lock: they release objects
+  const char* inFlight;
+  {
+    CLockGuard guard(&m_lock);
+    if (m_givenUp) return;
+    m_givenUp = true;
+    m_closed = true;
+    dropped.swap(m_items);
+    inFlight = m_inFlight;
+  }
+  m_wake.Set();
+  ZCLLogMessage(1, nullptr, "Client %ls has not returned from %s: disabled, %u waiting calls dropped",
+                m_clientId.c_str(), inFlight ? inFlight : "a call", static_cast<unsigned>(dropped.size()));
+  dropped.clear();
+  ClientGone();
+}
+
+bool CClientDelivery::IsGivenUp() {
+  CLockGuard guard(&m_lock);
+  return m_givenUp;
+}
+
+bool CClientDelivery::IsInCall() {
+  CLockGuard guard(&m_lock);
+  return m_inFlight != nullptr;
 }
 
 size_t CClientDelivery::GetPending() {

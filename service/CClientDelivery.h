@@ -65,10 +65,18 @@ public:
   // The end of the service: as Close, and a client found gone from now on
   // is no longer queued for removal (the task queue is going away).
   void Stop();
-  // Waits at most until the deadline (GetTickCount64) for the thread to end.
-  // False when it has not: it is then abandoned, makes no further call, and
-  // is left to end with the process.
+  // Waits at most until the deadline (GetTickCount64) for the thread to end
+  // (a client given up on is not waited for again). False when it has not:
+  // it is then abandoned, makes no further call, and is left to end with the
+  // process.
   bool WaitOrAbandon(ULONGLONG deadline);
+  // A client that did not return from a call while the service was waiting
+  // for it: takes no more calls, lets go of those queued (and so of the
+  // objects they hold) and is disabled and its removal queued. The call
+  // being made is left to return, if ever; the thread then ends. Once only.
+  void GiveUp();
+  bool IsGivenUp();
+  bool IsInCall();
   bool IsEnded() const;
   // Calls queued or being made.
   size_t GetPending();
@@ -114,4 +122,5 @@ private:
   bool m_abandoned = false;   // the end gave up waiting
   bool m_overflowed = false;  // the cap was reached once
   bool m_removalQueued = false;
+  bool m_givenUp = false;
 };

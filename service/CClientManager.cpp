@@ -5,6 +5,8 @@
 #include "ZCLException.h"
 #include "ZCLFrame.h"
 #include "ZCLText.h"
+#include "ZCLThreadName.h"
+#include "ZCLWait.h"
 
 std::wstring MakeZembraId(ULONG counter) {
   GUID guid;
@@ -50,6 +52,13 @@ size_t CClientManager::StopDeliveries() {
   {
     CLockGuard guard(this);
     m_stopped = true;
+  }
+  // The sweep calls no client and looks at the flag between polls: it ends
+  // within one of them.
+  m_sweepWake.Set();
+  if (m_sweeper.GetHandle()) m_sweeper.Wait();
+  {
+    CLockGuard guard(this);
     deliveries.swap(m_deliveries);
   }
   for (auto& delivery : deliveries) delivery->Stop();
@@ -69,6 +78,52 @@ size_t CClientManager::GetPendingDeliveries() {
   size_t pending = 0;
   for (auto& delivery : deliveries) pending += delivery->GetPending();
   return pending;
+}
+
+void CClientManager::ClientsLetGo() {
+  ZCLScopeTracer trace("CClientManager::ClientsLetGo");
+  ZCLGuarded(1, ZCL_SITE, [&] {
+    CLockGuard guard(this);
+    if (m_stopped) return;
+    bool pending = false;
+    for (auto& delivery : m_deliveries) pending = pending || delivery->GetPending() > 0;
+    if (!pending) return;
+    if (!m_sweeper.GetHandle() && !m_sweeper.Create(&CClientManager::SweepProc, this))
+      ZCLThrowOnFalse(false, ZCL_POS + " Failed to start the wait for stuck clients.");
+    m_sweepWake.Set();
+  });
+}
+
+unsigned __stdcall CClientManager::SweepProc(void* parameter) {
+  auto* manager = static_cast<CClientManager*>(parameter);
+  const HRESULT joined = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  ZCLSetThreadName(0xFFFFFFFF, "ClientSweep");
+  while (manager->m_sweepWake.Wait(INFINITE) && !manager->m_stopped)
+    ZCLGuarded(1, ZCL_SITE, [&] { manager->Sweep(); });
+  if (SUCCEEDED(joined)) ::CoUninitialize();
+  return 0;
+}
+
+// A delivery seen with nothing pending at any poll is alive; one never seen
+// so and inside a call at the end is stuck. Calls posted meanwhile count too.
+void CClientManager::Sweep() {
+  std::vector<std::shared_ptr<CClientDelivery>> deliveries;
+  {
+    CLockGuard guard(this);
+    for (auto& delivery : m_deliveries)
+      if (!delivery->IsEnded() && !delivery->IsGivenUp()) deliveries.push_back(delivery);
+  }
+  std::vector<bool> drained(deliveries.size(), false);
+  ZCLWaitUntil([&] {
+    bool all = true;
+    for (size_t i = 0; i < deliveries.size(); ++i) {
+      if (!drained[i] && deliveries[i]->GetPending() == 0) drained[i] = true;
+      all = all && drained[i];
+    }
+    return all || m_stopped;
+  }, kDeliveryShutdownWait);
+  for (size_t i = 0; i < deliveries.size() && !m_stopped; ++i)
+    if (!drained[i] && deliveries[i]->IsInCall()) deliveries[i]->GiveUp();
 }
 
 CClientManager::ClientPtr CClientManager::RemoveClient(const wchar_t* clientId) {

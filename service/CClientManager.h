@@ -1,11 +1,14 @@
 #pragma once
 #include <windows.h>
+#include <atomic>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 #include "CClient.h"
 #include "CLockable.h"
+#include "CSyncEvent.h"
+#include "CThreadHandle.h"
 #include "ZCLLogger.h"
 
 // The connected clients, keyed by client id, and the deliveries of every
@@ -37,6 +40,11 @@ public:
   size_t StopDeliveries();
   // Calls queued for, or being made on, all clients together.
   size_t GetPendingDeliveries();
+  // No client holds the main object any more: the calls on their way get one
+  // bounded wait (kDeliveryShutdownWait) on a thread of the manager's own,
+  // and a client still inside a call then is given up on, so that the
+  // objects queued for it no longer keep the process alive. Returns at once.
+  void ClientsLetGo();
 
   bool IsValidClientId(const wchar_t* clientId);
   bool IsClientEnabled(const wchar_t* clientId);
@@ -51,6 +59,8 @@ public:
   void Notify(REFIID kind, ISNotification* notification);
 
 private:
+  static unsigned __stdcall SweepProc(void* parameter);
+  void Sweep();
   std::vector<ClientPtr> Snapshot();
   // A failing client does not stop the others.
   void ToEnabledClients(IDevice* device, void (CClient::*forwarder)(IDevice*));
@@ -62,7 +72,11 @@ private:
   std::map<std::wstring, ClientPtr> m_clients;
   // Kept past their records, so the end can wait for calls still on their way.
   std::vector<std::shared_ptr<CClientDelivery>> m_deliveries;
-  bool m_stopped = false;
+  std::atomic<bool> m_stopped{false};
+  // Sweeps one request after the other; started by the first ClientsLetGo
+  // that finds calls pending, under the lock, and joined by StopDeliveries.
+  CThreadHandle m_sweeper;
+  CEventHandle m_sweepWake;
 };
 
 // The text form of client and operation ids: the counter, then a new GUID's

@@ -12,7 +12,8 @@
 //
 // Process-wide, one registry per kind; every member may be called from any
 // thread. The lock guards the map only and is never held across a call into
-// an object.
+// an object. Registered objects are CComObject<...>: their module lock is for
+// life, so a reference taken here on the count alone locks nothing more.
 template <class T>
 class CLiveObjectRegistry {
 public:
@@ -44,9 +45,12 @@ public:
   public:
     CRegistration() = default;
     ~CRegistration() { Remove(); }
-    void Add(IUnknown* identity, T* object) {
+    // Self is the object's own class: a T and a COM object root, whose
+    // reference count outlives the entry (members go before bases).
+    template <class Self>
+    void Add(IUnknown* identity, Self* self) {
       Remove();
-      Instance().Insert(identity, object);
+      Instance().Insert(identity, Entry{static_cast<T*>(self), &self->m_dwRef});
       m_identity = identity;
     }
     void Remove() {
@@ -77,12 +81,20 @@ public:
 
   // The object registered at that address, if any, with a reference added
   // on its identity under the lock; for an address a caller only claims.
+  // An object whose count has reached zero is being destroyed although it
+  // is still listed (it leaves in its tear-down, which waits for the lock):
+  // it is not found, since a reference taken then would outlive it.
   static CLiveRef FindObject(const T* object) {
     if (!object) return CLiveRef();
     CLiveObjectRegistry& registry = Instance();
     CLockGuard guard(&registry.m_lock);
-    for (const auto& entry : registry.m_objects)
-      if (entry.second == object) return CLiveRef(CComPtr<IUnknown>(entry.first), entry.second);
+    for (const auto& entry : registry.m_objects) {
+      if (entry.second.object != object) continue;
+      if (!AddRefWhileAlive(entry.second.count)) return CLiveRef();
+      CComPtr<IUnknown> identity;
+      identity.Attach(entry.first);
+      return CLiveRef(std::move(identity), entry.second.object);
+    }
     return CLiveRef();
   }
 
@@ -93,6 +105,23 @@ public:
   }
 
 private:
+  struct Entry {
+    T* object;
+    volatile LONG* count;  // the object's own reference count
+  };
+
+  // One more reference only while the count is above zero: the tear-down
+  // sets it to zero or below before the object leaves the map.
+  static bool AddRefWhileAlive(volatile LONG* count) {
+    LONG seen = *count;
+    while (seen > 0) {
+      const LONG before = ::InterlockedCompareExchange(count, seen + 1, seen);
+      if (before == seen) return true;
+      seen = before;
+    }
+    return false;
+  }
+
   // Never destroyed: objects may unregister during the process's own exit,
   // after static destruction has begun.
   static CLiveObjectRegistry& Instance() {
@@ -100,9 +129,9 @@ private:
     return *registry;
   }
 
-  void Insert(IUnknown* identity, T* object) {
+  void Insert(IUnknown* identity, const Entry& entry) {
     CLockGuard guard(&m_lock);
-    m_objects[identity] = object;
+    m_objects[identity] = entry;
   }
   void Erase(IUnknown* identity) {
     CLockGuard guard(&m_lock);
@@ -111,9 +140,9 @@ private:
   T* Lookup(IUnknown* identity) {
     CLockGuard guard(&m_lock);
     auto it = m_objects.find(identity);
-    return it == m_objects.end() ? nullptr : it->second;
+    return it == m_objects.end() ? nullptr : it->second.object;
   }
 
   CLockable m_lock;
-  std::map<IUnknown*, T*> m_objects;
+  std::map<IUnknown*, Entry> m_objects;
 };

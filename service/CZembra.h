@@ -33,6 +33,14 @@ public:
   CZembra();
   HRESULT FinalConstruct();
   void FinalRelease();
+  // The singleton factory keeps one reference: once the count falls to it,
+  // no client holds the main object, and a client stuck in a callback must
+  // not keep the process alive through the calls queued for it.
+  ULONG InternalRelease() {
+    const ULONG count = CComObjectRootEx<CComMultiThreadModel>::InternalRelease();
+    if (count == 1 && m_data) m_data->clientManager.ClientsLetGo();
+    return count;
+  }
 
   STDMETHOD(Connect)(IZembraCallback* pICallback) override;
   STDMETHOD(Disconnect)(BSTR bstrClientId) override;

@@ -3,7 +3,9 @@
 #include <string>
 #include <vector>
 #include "CClientManager.h"
+#include "CDevice.h"
 #include "CZembra.h"
+#include "ComText.h"
 #include "TestModule.h"
 #include "ZembraTestSupport.h"
 
@@ -169,22 +171,43 @@ TEST_F(ClientDeliveryTest, TheEndWaitsForCallsOnTheirWayButAbandonsAClientThatDo
   EXPECT_EQ(20, other.recorder->Count("NewDevice"));
 }
 
-// The main object in this process: a client over its cap goes the way of a
-// client whose process is gone.
-TEST_F(ClientDeliveryTest, AClientOverItsCapIsRemovedThroughItsDisconnectTask) {
+// The main object of this process through its singleton factory, with two
+// clients connected: one stuck in ConnectCompleted, one answering.
+class MainObjectDeliveryTest : public ClientDeliveryTest {
+protected:
+  void SetUp() override {
+    ClientDeliveryTest::SetUp();
+    ASSERT_EQ(S_OK, CZembra::_ClassFactoryCreatorClass::CreateInstance(
+                        reinterpret_cast<void*>(CZembra::_CreatorClass::CreateInstance),
+                        IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IZembra, reinterpret_cast<void**>(&zembra)));
+    stuck.StickIn("ConnectCompleted", m_gate.Get());
+    ASSERT_EQ(S_OK, zembra->Connect(stuck.callback));
+    ASSERT_EQ(S_OK, zembra->Connect(other.callback));
+    ASSERT_TRUE(other.recorder->WaitFor("ConnectCompleted", 1));
+    ASSERT_TRUE(stuck.WaitStuck());
+  }
+  void TearDown() override {
+    m_gate.Set();
+    zembra.Release();
+    factory.Release();
+    ClientDeliveryTest::TearDown();
+  }
+  CClientManager& GetClients() { return static_cast<CZembra*>(zembra.p)->GetClientManager(); }
+  void DisconnectOther() {
+    CComBSTR otherId(other.recorder->Last("ConnectCompleted").clientId.c_str());
+    EXPECT_EQ(S_OK, zembra->Disconnect(otherId));
+    ASSERT_TRUE(other.recorder->WaitFor("DisconnectCompleted", 1));
+  }
+
   CComPtr<IClassFactory> factory;
   CComPtr<IZembra> zembra;
-  ASSERT_EQ(S_OK, CZembra::_ClassFactoryCreatorClass::CreateInstance(
-                      reinterpret_cast<void*>(CZembra::_CreatorClass::CreateInstance),
-                      IID_IClassFactory, reinterpret_cast<void**>(&factory)));
-  ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IZembra, reinterpret_cast<void**>(&zembra)));
-  CClientManager& clients = static_cast<CZembra*>(zembra.p)->GetClientManager();
   TestClient stuck, other;
-  stuck.StickIn("ConnectCompleted", m_gate.Get());
-  ASSERT_EQ(S_OK, zembra->Connect(stuck.callback));
-  ASSERT_EQ(S_OK, zembra->Connect(other.callback));
-  ASSERT_TRUE(other.recorder->WaitFor("ConnectCompleted", 1));
-  ASSERT_TRUE(stuck.WaitStuck());
+};
+
+// A client over its cap goes the way of a client whose process is gone.
+TEST_F(MainObjectDeliveryTest, AClientOverItsCapIsRemovedThroughItsDisconnectTask) {
+  CClientManager& clients = GetClients();
   const std::wstring stuckId = stuck.stuckId;
   for (size_t i = 0; i <= kMaxPendingDeliveries; ++i) clients.NewDevice(nullptr);
   ASSERT_TRUE(other.recorder->WaitFor("NewDevice", static_cast<int>(kMaxPendingDeliveries) + 1));
@@ -194,11 +217,33 @@ TEST_F(ClientDeliveryTest, AClientOverItsCapIsRemovedThroughItsDisconnectTask) {
   ASSERT_TRUE(stuck.recorder->WaitFor("DisconnectCompleted", 1));
   EXPECT_EQ(static_cast<int>(kMaxPendingDeliveries), stuck.recorder->Count("NewDevice"));
   EXPECT_EQ("DisconnectCompleted", stuck.Methods().back());
-  CComBSTR otherId(other.recorder->Last("ConnectCompleted").clientId.c_str());
-  EXPECT_EQ(S_OK, zembra->Disconnect(otherId));
-  ASSERT_TRUE(other.recorder->WaitFor("DisconnectCompleted", 1));
+  DisconnectOther();
+}
+
+// A client stuck in a callback after every other client has gone: the
+// objects queued for it must not keep the process alive.
+TEST_F(MainObjectDeliveryTest, AClientStuckWhenTheLastReferenceGoesIsGivenUpAndItsQueuedObjectsGo) {
+  CClientManager& clients = GetClients();
+  const std::wstring stuckId = stuck.stuckId;
+  const LONG held = m_module.GetLockCount();
+  {
+    CComPtr<CComObject<CDevice>> device = NewComObject<CDevice>();
+    ASSERT_TRUE(device);
+    clients.NewDevice(device);
+    clients.DeviceStateChanged(device);
+  }
+  ASSERT_TRUE(other.recorder->WaitFor("DeviceStateChanged", 1));
+  EXPECT_EQ(held + 1, m_module.GetLockCount());  // the device waits for the stuck client
+  DisconnectOther();
   zembra.Release();
-  factory.Release();
+  // Without the main object's lock and the device's, nothing keeps the
+  // module; well before the stuck call would give up by itself.
+  EXPECT_TRUE(WaitFor([&] { return m_module.GetLockCount() == held - 1; }));
+  EXPECT_TRUE(WaitFor([&] { return !clients.IsValidClientId(stuckId.c_str()); }));
+  m_gate.Set();
+  EXPECT_TRUE(WaitFor([&] { return clients.GetPendingDeliveries() == 0; }, kStuckAtMost));
+  EXPECT_EQ(0, stuck.recorder->Count("NewDevice"));
+  EXPECT_EQ(0, stuck.recorder->Count("DisconnectCompleted"));
 }
 
 }  // namespace

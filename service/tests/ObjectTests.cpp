@@ -6,6 +6,7 @@
 #include <vector>
 #include "CLiveObjectRegistry.h"
 #include "TestModule.h"
+#include "ZCLHandle.h"
 
 const CLSID CLSID_TestObject = {
     0x1d3c2f70, 0x8b0e, 0x4f57, {0x9a, 0x61, 0x2c, 0x4e, 0x77, 0x10, 0x5b, 0x01}};
@@ -206,7 +207,13 @@ public:
     m_live.Add(GetUnknown(), this);
     return S_OK;
   }
+  // With a gate set, the tear-down stops before the object leaves its
+  // registry, until the test lets it go on.
   void FinalRelease() {
+    if (HANDLE gate = s_gate.exchange(nullptr)) {
+      ::SetEvent(gate);
+      ::WaitForSingleObject(s_goOn, 10000);
+    }
     m_live.Remove();
     ++s_destroyed;
   }
@@ -218,8 +225,12 @@ public:
 
   CLiveObjectRegistry<CRegisteredObject>::CRegistration m_live;
   static std::atomic<int> s_destroyed;
+  static std::atomic<HANDLE> s_gate;
+  static HANDLE s_goOn;
 };
 std::atomic<int> CRegisteredObject::s_destroyed{0};
+std::atomic<HANDLE> CRegisteredObject::s_gate{nullptr};
+HANDLE CRegisteredObject::s_goOn = nullptr;
 typedef CLiveObjectRegistry<CRegisteredObject> CRegisteredObjects;
 
 CComPtr<IPersist> NewRegistered(CRegisteredObject** raw = nullptr) {
@@ -279,6 +290,55 @@ TEST_F(ObjectTest, ObjectsComeAndGoOnManyThreadsWhileOthersAreLookedUp) {
   finder.join();
   EXPECT_EQ(0, misses);
   steady.Release();
+  EXPECT_EQ(before, CRegisteredObjects::Count());
+}
+
+// A reference handed out for an object already being destroyed would outlive
+// it: its release would run on freed memory.
+TEST_F(ObjectTest, AnObjectOnItsWayOutIsNotFoundByItsAddress) {
+  CHandle inTearDown(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  CHandle goOn(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  ASSERT_TRUE(inTearDown && goOn);
+  CRegisteredObject::s_goOn = goOn.Get();
+  CRegisteredObject* raw = nullptr;
+  CComPtr<IPersist> object = NewRegistered(&raw);
+  const int destroyed = CRegisteredObject::s_destroyed;
+  EXPECT_EQ(raw, CRegisteredObjects::FindObject(raw).Get());
+  CRegisteredObject::s_gate = inTearDown.Get();
+  std::thread releaser([&] { object.Release(); });
+  ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(inTearDown.Get(), 10000));
+  CRegisteredObjects::CLiveRef found = CRegisteredObjects::FindObject(raw);
+  EXPECT_FALSE(found);
+  if (found) found.DetachIdentity();  // never released: the object is going
+  ::SetEvent(goOn.Get());
+  releaser.join();
+  EXPECT_EQ(destroyed + 1, CRegisteredObject::s_destroyed);
+  EXPECT_FALSE(CRegisteredObjects::FindObject(raw));
+}
+
+// Every object is made before the lookups start: only releases race them.
+TEST_F(ObjectTest, LookupsByAddressRaceReleasesWithoutReviving) {
+  const size_t before = CRegisteredObjects::Count();
+  const int destroyed = CRegisteredObject::s_destroyed;
+  const int count = 3000, releasers = 3;
+  std::vector<CComPtr<IPersist>> objects(count);
+  std::vector<CRegisteredObject*> addresses(count);
+  for (int i = 0; i < count; ++i) objects[i] = NewRegistered(&addresses[i]);
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> finders;
+  for (int t = 0; t < 2; ++t)
+    finders.emplace_back([&, t] {
+      for (int i = t; !stop; i = (i + 7) % count) CRegisteredObjects::FindObject(addresses[i]);
+    });
+  std::vector<std::thread> threads;
+  for (int t = 0; t < releasers; ++t)
+    threads.emplace_back([&, t] {
+      for (int i = t; i < count; i += releasers) objects[i].Release();
+    });
+  for (std::thread& thread : threads) thread.join();
+  stop = true;
+  for (std::thread& finder : finders) finder.join();
+  EXPECT_EQ(destroyed + count, CRegisteredObject::s_destroyed);
   EXPECT_EQ(before, CRegisteredObjects::Count());
 }
 

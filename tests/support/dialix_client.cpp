@@ -13,7 +13,8 @@
 //   connect-hang <method>  the same, but the callback never returns from the first call of
 //                          the method (a client that stops answering); the process then ends
 //                          without leaving COM
-//   wait-hung <ms>         waits until the callback is stuck, prints the method and client id
+//   wait-hung <ms>         waits until the callback is stuck, prints the method and client id;
+//                          later commands use that id
 //   wait-connected <ms>    waits for ConnectCompleted, prints the client id
 //   subscribe <kind>       subscribes to call, message or events notifications
 //   unsubscribe <kind>
@@ -516,9 +517,11 @@ private:
       if (!hangIn.empty()) {
         HANDLE hung = m_hung.Get(), never = m_never.Get();
         std::string* hungId = &m_hungId;
-        callback->m_inside = [hangIn, hung, never, hungId](const CallbackCall& call) {
+        std::wstring* hungClient = &m_hungClientId;
+        callback->m_inside = [hangIn, hung, never, hungId, hungClient](const CallbackCall& call) {
           if (call.method != hangIn || ::WaitForSingleObject(hung, 0) == WAIT_OBJECT_0) return;
           *hungId = call.method + " id=" + ZCLWideToUtf8(call.clientId);
+          *hungClient = call.clientId;
           ::SetEvent(hung);
           ::WaitForSingleObject(never, INFINITE);
         };
@@ -537,6 +540,7 @@ private:
       return 2;
     }
     std::printf("hung: %s\n", m_hungId.c_str());
+    if (m_clientId.empty()) m_clientId = m_hungClientId;
     return 0;
   }
 
@@ -957,6 +961,7 @@ private:
   CHandle m_hung;   // set once the callback is stuck
   CHandle m_never;  // never set: what the stuck callback waits for
   std::string m_hungId;
+  std::wstring m_hungClientId;  // written before m_hung is set
 };
 
 }  // namespace
