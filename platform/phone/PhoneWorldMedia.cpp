@@ -8,6 +8,7 @@ namespace PhoneSim {
 
 namespace {
 const wchar_t kMediaFile[] = L"connmgr.txt";
+const wchar_t kCablePortFile[] = L"connmgr-port.txt";
 }  // namespace
 
 std::vector<CMediumElement> ReadMediumElements(CPhoneWorld& world) {
@@ -64,6 +65,17 @@ bool EnableMediumElement(CPhoneWorld& world, const std::wstring& id) {
   }
   if (found) WriteMediumElements(world, elements);
   return found;
+}
+
+BYTE ReadCablePort(CPhoneWorld& world) {
+  std::string text;
+  if (!world.ReadFileText(kCablePortFile, &text)) return 0;
+  unsigned long port = WorldStore::ToNumber(text);
+  return port <= 255 ? static_cast<BYTE>(port) : 0;
+}
+
+void WriteCablePort(CPhoneWorld& world, BYTE port) {
+  world.WriteFileText(kCablePortFile, std::to_string(port) + "\n");
 }
 
 }  // namespace PhoneSim
