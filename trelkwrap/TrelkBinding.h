@@ -66,9 +66,10 @@ public:
   template <class Fn, class R, class... Args>
   R ForwardOr(R failure, const char* entry, Args... args) {
     DWORD result = 0;
-    FARPROC proc = Acquire(entry, &result);
+    DWORD generation = 0;
+    FARPROC proc = Acquire(entry, &result, &generation);
     if (!proc) return failure;
-    CallGuard guard(this);
+    CallGuard guard(this, generation);
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(proc))(args...);
   }
 

@@ -1,5 +1,6 @@
 #include <windows.h>
 #include "PhoneWorldMedia.h"
+#include <sstream>
 #include "PhoneWorldStore.h"
 #include "ZCLText.h"
 
@@ -7,17 +8,7 @@ namespace PhoneSim {
 
 namespace {
 const wchar_t kMediaFile[] = L"connmgr.txt";
-
-std::vector<std::string> Split(const std::string& line) {
-  std::vector<std::string> fields;
-  size_t start = 0;
-  for (;;) {
-    size_t tab = line.find('\t', start);
-    fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-    if (tab == std::string::npos) return fields;
-    start = tab + 1;
-  }
-}
+const wchar_t kCablePortFile[] = L"connmgr-port.txt";
 }  // namespace
 
 std::vector<CMediumElement> ReadMediumElements(CPhoneWorld& world) {
@@ -25,7 +16,10 @@ std::vector<CMediumElement> ReadMediumElements(CPhoneWorld& world) {
   std::string text;
   if (!world.ReadFileText(kMediaFile, &text)) return elements;
   for (const std::string& line : WorldStore::Lines(text)) {
-    std::vector<std::string> fields = Split(line);
+    std::vector<std::string> fields;
+    std::istringstream in(line);
+    for (std::string field; std::getline(in, field, '\t');) fields.push_back(field);
+    if (!line.empty() && line.back() == '\t') fields.push_back("");  // an empty name
     if (fields.size() != 4) continue;
     CMediumElement element;
     element.id = ZCLUtf8ToWide(fields[0]);
@@ -71,6 +65,17 @@ bool EnableMediumElement(CPhoneWorld& world, const std::wstring& id) {
   }
   if (found) WriteMediumElements(world, elements);
   return found;
+}
+
+BYTE ReadCablePort(CPhoneWorld& world) {
+  std::string text;
+  if (!world.ReadFileText(kCablePortFile, &text)) return 0;
+  unsigned long port = WorldStore::ToNumber(text);
+  return port <= 255 ? static_cast<BYTE>(port) : 0;
+}
+
+void WriteCablePort(CPhoneWorld& world, BYTE port) {
+  world.WriteFileText(kCablePortFile, std::to_string(port) + "\n");
 }
 
 }  // namespace PhoneSim

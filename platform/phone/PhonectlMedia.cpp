@@ -7,7 +7,8 @@
 
 namespace PhoneSim {
 
-// "media set <id> <medium> <0|1> <name>", "media list", "media clear".
+// "media set <id> <medium> <0|1> <name>", "media list", "media clear",
+// "media port [<1-255>]".
 int PhonectlMedia(CPhoneWorld& world, int argc, wchar_t** argv) {
   if (argc < 1) return 2;
   std::wstring what = argv[0];
@@ -18,6 +19,17 @@ int PhonectlMedia(CPhoneWorld& world, int argc, wchar_t** argv) {
   }
   if (what == L"clear" && argc == 1) {
     WriteMediumElements(world, {});
+    return 0;
+  }
+  if (what == L"port" && argc == 1) {
+    wprintf(L"%u\n", ReadCablePort(world));
+    return 0;
+  }
+  if (what == L"port" && argc == 2) {
+    wchar_t* end = nullptr;
+    unsigned long port = wcstoul(argv[1], &end, 10);
+    if (!*argv[1] || *end || port < 1 || port > 255) return 2;
+    WriteCablePort(world, static_cast<BYTE>(port));
     return 0;
   }
   if (what == L"set" && argc == 5) {

@@ -50,6 +50,7 @@ int Usage() {
            L"  phonedata category <word> <model>    list the model under the word\n"
            L"  phonedata absent|present         the phone-data server cannot or can be created\n"
            L"  media set <id> <medium> <0|1> <name> | list | clear   the connection manager's elements\n"
+           L"  media port [<1-255>]   the serial cable's configured port: shows or sets it\n"
            L"  phonedata show <serial>          the server's answers for the phone\n"
            L"  ring <serial> <number> [--name T]  a call rings in from the far side; prints its id\n"
            L"  answer <serial> [<id>]           the far side answers the PC's dialled call\n"

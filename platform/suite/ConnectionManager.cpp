@@ -7,6 +7,8 @@ using PhoneSim::CPhoneWorld;
 
 namespace {
 
+const GUID kSerialCable = {0x23399C73, 0x7D90, 0x4EA6, {0xBA, 0x20, 0x54, 0x35, 0xE8, 0x50, 0xF7, 0x9E}};
+
 std::wstring GuidText(const GUID& id) {
   WCHAR text[64] = {0};
   StringFromGUID2(id, text, ARRAYSIZE(text));
@@ -53,9 +55,46 @@ STDMETHODIMP CQorsalConnectionManager::EnableConnection(GUID id) {
 
 STDMETHODIMP CQorsalConnectionManager::DisableConnection(GUID) { return E_NOTIMPL; }
 
-STDMETHODIMP CQorsalConnectionManager::GetConnectionSettings(GUID, IUnknown** settings) {
-  if (settings) *settings = nullptr;
-  return E_NOTIMPL;
+STDMETHODIMP CQorsalConnectionManager::GetConnectionSettings(GUID id, IUnknown** settings) {
+  return ZCLComMethod("CQorsalConnectionManager::GetConnectionSettings", ZCL_SITE, [&]() -> HRESULT {
+    if (!settings) return E_POINTER;
+    *settings = nullptr;
+    if (!IsEqualGUID(id, kSerialCable)) return E_INVALIDARG;
+    CComObject<CQorsalCableSettings>* object = nullptr;
+    HRESULT hr = CComObject<CQorsalCableSettings>::CreateInstance(&object);
+    if (FAILED(hr)) return hr;
+    return object->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(settings));
+  });
+}
+
+STDMETHODIMP CQorsalCableSettings::GetCount(ULONG* count) {
+  if (!count) return E_POINTER;
+  *count = 1;
+  return S_OK;
+}
+
+STDMETHODIMP CQorsalCableSettings::GetSetting(ULONG index, VARIANT* value) {
+  return ZCLComMethod("CQorsalCableSettings::GetSetting", ZCL_SITE, [&]() -> HRESULT {
+    if (!value) return E_POINTER;
+    VariantInit(value);
+    if (index != 0) return E_INVALIDARG;
+    CPhoneWorld world;
+    value->vt = VT_UI1;
+    value->bVal = PhoneSim::ReadCablePort(world);
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CQorsalCableSettings::SetSetting(ULONG index, VARIANT value) {
+  return ZCLComMethod("CQorsalCableSettings::SetSetting", ZCL_SITE, [&]() -> HRESULT {
+    if (index != 0) return E_INVALIDARG;
+    // A port is a one-byte number; anything else is refused and the stored
+    // port kept.
+    if (value.vt != VT_UI1 || value.bVal == 0) return E_INVALIDARG;
+    CPhoneWorld world;
+    PhoneSim::WriteCablePort(world, value.bVal);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CQorsalConnection::GetId(GUID* id) {

@@ -42,3 +42,16 @@ public:
 private:
   PhoneSim::CMediumElement m_element;
 };
+
+// The serial cable's settings: setting 0, its port, read from and written to
+// the phone world on every call. Lives in the server's apartment.
+class CQorsalCableSettings : public CComObjectRootEx<CComSingleThreadModel>, public IQorsalConnectionSettings {
+public:
+  BEGIN_COM_MAP(CQorsalCableSettings)
+  COM_INTERFACE_ENTRY(IQorsalConnectionSettings)
+  END_COM_MAP()
+
+  STDMETHOD(GetCount)(ULONG* count) override;
+  STDMETHOD(GetSetting)(ULONG index, VARIANT* value) override;
+  STDMETHOD(SetSetting)(ULONG index, VARIANT value) override;
+};

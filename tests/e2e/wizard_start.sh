@@ -10,6 +10,13 @@ source "$DIALIX_SOURCE/tests/support/service.sh"
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+# A prefix of its own, with the suite's connection manager registered and its
+# language and theme set: the programs are found by name, and no other test's
+# processes, phones or requests reach them.
+export WINEPREFIX=$WINEPREFIX-wizard
+/usr/lib/wine/wineserver -k 2>/dev/null
+rm -rf "$WINEPREFIX"
+"$DIALIX_SOURCE/tools/wine-prefix" "$WINEPREFIX"
 wintest() { dialix_wine "$DIALIX_BIN/dialix_wintest.exe" "$@" | tr -d '\r'; }
 shots=$(cd "$DIALIX_BIN/.." && pwd)/screenshots
 mkdir -p "$shots"
@@ -21,7 +28,7 @@ cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
   for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
 }
-trap cleanup EXIT
+trap 'cleanup; /usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
 
 # Waits, bounded, for a background program to end; its exit code, 255 when
 # it did not.
@@ -51,6 +58,9 @@ dismiss_and_wait() {  # pid
   finish "$1" 1000
 }
 
+dialix_wine "$DIALIX_BIN/QorsalConnectionManager.exe" /RegServer || fail "the connection manager did not register"
+dialix_wine regsvr32 /s "$(dialix_winpath "$DIALIX_BIN/QorsalConnectionManagerPS.dll")" ||
+  fail "the connection manager's proxy did not register"
 dialix_wine reg add 'HKLM\SOFTWARE\Orvex\Sutrel' /v 'Current Language' /d ENG /f >/dev/null
 dialix_wine reg add 'HKLM\SOFTWARE\Orvex\Sutrel' /v 'Current resource' /d Default /f >/dev/null
 

@@ -72,6 +72,54 @@ TEST_F(ConnectionManagerTest, ListCrossesProcessesAsAnArrayOfInterfaces) {
   EXPECT_TRUE(elements[0].enabled);
 }
 
+// The cable's port crosses both ways as a VT_UI1 and lives in the world,
+// where phonectl reads and writes it too.
+TEST_F(ConnectionManagerTest, CablePortCrossesProcessesAndReachesTheWorld) {
+  CPhoneWorld world;
+  PhoneSim::WriteCablePort(world, 0);
+  CComPtr<IQorsalConnectionManager> manager;
+  ASSERT_EQ(CoCreateInstance(CLSID_QorsalConnectionManager, nullptr, CLSCTX_LOCAL_SERVER,
+                             IID_IQorsalConnectionManager, reinterpret_cast<void**>(&manager)),
+            S_OK);
+  CComPtr<IUnknown> unknown;
+  const GUID plugin = {0x7892EA7F, 0xB2EB, 0x4A8F, {0xA5, 0x2A, 0xAF, 0xB9, 0xCF, 0xC4, 0x66, 0x43}};
+  EXPECT_EQ(manager->GetConnectionSettings(plugin, &unknown), E_INVALIDARG);
+  EXPECT_FALSE(unknown);
+  ASSERT_EQ(manager->GetConnectionSettings(kCable, &unknown), S_OK);
+  CComPtr<IQorsalConnectionSettings> settings;
+  ASSERT_EQ(unknown->QueryInterface(IID_IQorsalConnectionSettings, reinterpret_cast<void**>(&settings)), S_OK);
+
+  VARIANT port;
+  VariantInit(&port);
+  port.vt = VT_UI1;
+  port.bVal = 7;
+  ASSERT_EQ(settings->SetSetting(0, port), S_OK);
+  EXPECT_EQ(PhoneSim::ReadCablePort(world), 7);
+  VARIANT read;
+  VariantInit(&read);
+  ASSERT_EQ(settings->GetSetting(0, &read), S_OK);
+  EXPECT_EQ(read.vt, VT_UI1);
+  EXPECT_EQ(read.bVal, 7);
+
+  // A value of another type, or another index, is refused and keeps the port.
+  VARIANT wide;
+  VariantInit(&wide);
+  wide.vt = VT_I4;
+  wide.lVal = 300;
+  EXPECT_EQ(settings->SetSetting(0, wide), E_INVALIDARG);
+  EXPECT_EQ(settings->SetSetting(1, port), E_INVALIDARG);
+  std::string shown;
+  ASSERT_EQ(PhoneSim::Testing::RunPhonectl(L"media port", &shown), 0u);
+  EXPECT_EQ(shown.substr(0, shown.find_first_of("\r\n")), "7");
+
+  ASSERT_EQ(PhoneSim::Testing::RunPhonectl(L"media port 12"), 0u);
+  EXPECT_EQ(PhoneSim::Testing::RunPhonectl(L"media port 256"), 2u);
+  ASSERT_EQ(settings->GetSetting(0, &read), S_OK);
+  EXPECT_EQ(read.vt, VT_UI1);
+  EXPECT_EQ(read.bVal, 12);
+  PhoneSim::WriteCablePort(world, 0);
+}
+
 TEST_F(ConnectionManagerTest, MediaUtilityOverTheServer) {
   CMediaUtility utility(false);
   ASSERT_TRUE(utility.Initialize());

@@ -23,4 +23,8 @@ void SetMediumElement(CPhoneWorld& world, const CMediumElement& element);
 // Switches the element of that id on; false when none has it.
 bool EnableMediumElement(CPhoneWorld& world, const std::wstring& id);
 
+// The serial cable's configured port, beside the elements; 0 while none is.
+BYTE ReadCablePort(CPhoneWorld& world);
+void WriteCablePort(CPhoneWorld& world, BYTE port);
+
 }  // namespace PhoneSim
