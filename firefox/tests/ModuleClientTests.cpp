@@ -74,6 +74,7 @@ TEST_F(FirefoxTest, ModuleFactoryRefusesAggregationAndAServiceThatCannotBeMade) 
   ASSERT_EQ(factory->CreateInstance(nullptr, NS_GET_IID(IOrvexDialix), &made), NS_OK);
   static_cast<IOrvexDialix*>(made)->Release();
 
+  served.reset();
   served.reset(new CFakeZembraServed(nullptr));  // the class object fails every creation
   made = reinterpret_cast<void*>(1);
   EXPECT_EQ(factory->CreateInstance(nullptr, NS_GET_IID(IOrvexDialix), &made), CLASS_E_CLASSNOTAVAILABLE);

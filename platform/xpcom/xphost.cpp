@@ -80,7 +80,9 @@ struct CallRecord {
   std::wstring clientId, operationId;
 };
 
-// The page script's callback: prints each call as it arrives, with its thread.
+// The page script's callback: prints each call as it arrives, with its
+// thread. Meant for the browser thread; a call on another thread is recorded
+// as such, so its list is locked.
 class CRecordingCallback final : public IOrvexDialixCallback {
 public:
   explicit CRecordingCallback(int number) : m_number(number) {}
@@ -107,7 +109,6 @@ public:
   }
   NS_IMETHOD OperationCompleted(const nsAString& clientId, const nsAString& operationId,
                                 IOrvexDialixOperation* operation) override {
-    nsString state;
     PRInt32 value = -1;
     if (operation) operation->GetOperationState(&value);
     return Record("OperationCompleted", clientId, Text(operationId), L"state=" + std::to_wstring(value));
