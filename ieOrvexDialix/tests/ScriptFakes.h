@@ -8,28 +8,13 @@
 #include "ComBSTR.h"
 #include "ComPtr.h"
 #include "ComVariant.h"
+#include "ServiceFakes.h"
 
 // A page script object: answers the names it is given and records each call
 // with its arguments as they arrive (last argument first).
-class CFakeScript : public IDispatch {
+class CFakeScript : public CFakeUnknown<IDispatch> {
 public:
-  explicit CFakeScript(std::vector<std::wstring> names) : m_names(std::move(names)) {}
-  virtual ~CFakeScript() {}
-  STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override {
-    if (::IsEqualIID(iid, IID_IUnknown) || ::IsEqualIID(iid, IID_IDispatch)) {
-      *ppv = this;
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHOD_(ULONG, AddRef)() override { return ++m_refs; }
-  STDMETHOD_(ULONG, Release)() override {
-    ULONG count = --m_refs;
-    if (!count) delete this;
-    return count;
-  }
+  explicit CFakeScript(std::vector<std::wstring> names) : CFakeUnknown({}), m_names(std::move(names)) {}
   STDMETHOD(GetTypeInfoCount)(UINT*) override { return E_NOTIMPL; }
   STDMETHOD(GetTypeInfo)(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   STDMETHOD(GetIDsOfNames)(REFIID, LPOLESTR* names, UINT, LCID, DISPID* ids) override {
@@ -57,7 +42,6 @@ public:
   std::vector<Call> m_calls;
 
 private:
-  ULONG m_refs = 1;
   std::vector<std::wstring> m_names;
 };
 
