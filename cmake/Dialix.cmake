@@ -43,9 +43,21 @@ if(NOT DIALIX_WINE_IDL_DIR)
 endif()
 set(DIALIX_STDOLE_DIR /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
 
-# dialix_idl(<prefix> <file.idl>) defines <prefix>_IDL_HEADER, <prefix>_IDL_IID,
-# <prefix>_IDL_PROXY, <prefix>_IDL_DLLDATA and <prefix>_IDL_TLB in the caller.
+# dialix_idl(<prefix> <file.idl> [IMPORTS <idl-dir> <tlb-dir> <tlb>]) defines
+# <prefix>_IDL_HEADER, <prefix>_IDL_IID, <prefix>_IDL_PROXY, <prefix>_IDL_DLLDATA
+# and <prefix>_IDL_TLB in the caller. IMPORTS names another library's IDL
+# folder and type library, for an IDL that imports and importlibs it.
 function(dialix_idl prefix idl)
+  cmake_parse_arguments(I "" "" "IMPORTS" ${ARGN})
+  set(extra)
+  set(extra_deps)
+  if(I_IMPORTS)
+    list(GET I_IMPORTS 0 import_idl_dir)
+    list(GET I_IMPORTS 1 import_tlb_dir)
+    list(GET I_IMPORTS 2 import_tlb)
+    set(extra -I${import_idl_dir} -L${import_tlb_dir})
+    set(extra_deps ${import_tlb})
+  endif()
   get_filename_component(name ${idl} NAME_WE)
   get_filename_component(src ${idl} ABSOLUTE)
   set(out ${CMAKE_CURRENT_BINARY_DIR}/idl)
@@ -57,7 +69,7 @@ function(dialix_idl prefix idl)
   endif()
   # widl refuses -I as its first option.
   set(common ${target_opt} -I${DIALIX_WINE_IDL_DIR} -I${CMAKE_CURRENT_SOURCE_DIR}
-             -L${DIALIX_STDOLE_DIR})
+             -L${DIALIX_STDOLE_DIR} ${extra})
   add_custom_command(
     OUTPUT ${out}/${name}.h ${out}/${name}_i.c ${out}/${name}_p.c ${out}/${name}_dlldata.c ${out}/${name}.tlb
     COMMAND ${DIALIX_WIDL} ${common} -h -H ${out}/${name}.h ${src}
@@ -67,7 +79,7 @@ function(dialix_idl prefix idl)
     # widl writes the proxy list only in its dlldata-only mode; one list per IDL
     # file, as a folder may hold several.
     COMMAND ${DIALIX_WIDL} --dlldata-only --dlldata=${out}/${name}_dlldata.c ${name}
-    DEPENDS ${src}
+    DEPENDS ${src} ${extra_deps}
     COMMENT "widl ${name}.idl")
   set(${prefix}_IDL_DIR ${out} PARENT_SCOPE)
   set(${prefix}_IDL_HEADER ${out}/${name}.h PARENT_SCOPE)

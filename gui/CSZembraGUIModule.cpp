@@ -8,14 +8,6 @@ END_OBJECT_MAP()
 
 CSZembraGUIModule::CSZembraGUIModule() : CAtlDllModuleT<CSZembraGUIModule>(GuiObjectMap) {}
 
-HRESULT CSZembraGUIModule::RegisterWithSystemLocale(bool registering) {
-  LCID previous = ::GetThreadLocale();
-  ::SetThreadLocale(LOCALE_SYSTEM_DEFAULT);
-  HRESULT hr = registering ? DllRegisterServer(TRUE) : DllUnregisterServer(TRUE);
-  ::SetThreadLocale(previous);
-  return hr;
-}
-
 CSZembraGUIModule _AtlModule;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {

@@ -13,10 +13,6 @@ public:
   DECLARE_LIBID(LIBID_SZembraGUILib)
   DECLARE_REGISTRY_APPID_RESOURCEID(IDR_SZEMBRAGUI, "{2940CA7D-35B4-416D-9898-6BF57ADAB7C0}")
 
-  // Registration runs with the system's default thread locale, as the
-  // registrar and the type library expect; the caller's locale comes back.
-  HRESULT RegisterWithSystemLocale(bool registering);
-
   CAppModule m_windows;
 };
 

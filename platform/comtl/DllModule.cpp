@@ -61,6 +61,14 @@ HRESULT CAtlDllModule::DllUnregisterServer(BOOL bUnRegTypeLib) {
   return hr;
 }
 
+HRESULT CAtlDllModule::RegisterWithSystemLocale(bool registering) {
+  LCID previous = ::GetThreadLocale();
+  ::SetThreadLocale(LOCALE_SYSTEM_DEFAULT);
+  HRESULT hr = registering ? DllRegisterServer(TRUE) : DllUnregisterServer(TRUE);
+  ::SetThreadLocale(previous);
+  return hr;
+}
+
 void CAtlDllModule::Term() {
   CLockGuard guard(&m_factoryLock);
   AtlReleaseClassFactories(m_pObjMap);

@@ -21,6 +21,9 @@ public:
   HRESULT DllRegisterServer(BOOL bRegTypeLib = TRUE);
   // The classes and the type library first, then the application id's script.
   HRESULT DllUnregisterServer(BOOL bUnRegTypeLib = TRUE);
+  // Either of the two with the system's default thread locale, as the
+  // registrar and the type library expect; the caller's locale comes back.
+  HRESULT RegisterWithSystemLocale(bool registering);
 
   virtual HRESULT UpdateRegistryAppId(BOOL bRegister) = 0;
   virtual const GUID& GetLibID() const = 0;

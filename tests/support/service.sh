@@ -81,6 +81,14 @@ dialix_register_proxy() {
   dialix_wine regsvr32 /s "$(dialix_winpath "$DIALIX_BIN/SZembraPS.dll")"
 }
 
+# The Internet Explorer plug-in, after the service and its proxy/stub library.
+dialix_register_plugin() {
+  dialix_wine regsvr32 /s "$(dialix_winpath "$DIALIX_BIN/ieOrvexDialix.dll")"
+}
+dialix_unregister_plugin() {
+  dialix_wine regsvr32 /s /u "$(dialix_winpath "$DIALIX_BIN/ieOrvexDialix.dll")"
+}
+
 dialix_unregister_service() {
   dialix_wine regsvr32 /s /u "$(dialix_winpath "$DIALIX_BIN/SZembraPS.dll")" || true
   dialix_service /UnregServer
