@@ -151,12 +151,18 @@ protected:
     m_config = CLaunchSettings::GetConfigurationPath();
     ::DeleteFileW(m_config.c_str());
     m_folder = CLaunchSettings::GetProgramFolder(nullptr);
+    // The build puts the real wizard beside the tests: these cases need the
+    // folder without it, and give it back afterwards.
+    ::MoveFileExW(Wizard().c_str(), KeptWizard().c_str(), MOVEFILE_REPLACE_EXISTING);
   }
   void TearDown() override {
     TrayWindow::TearDown();
     ::DeleteFileW(m_config.c_str());
-    ::DeleteFileW((m_folder + L"Pairwell.exe").c_str());
+    ::DeleteFileW(Wizard().c_str());
+    ::MoveFileExW(KeptWizard().c_str(), Wizard().c_str(), 0);
   }
+  std::wstring Wizard() const { return m_folder + L"Pairwell.exe"; }
+  std::wstring KeptWizard() const { return m_folder + L"Pairwell.exe.kept"; }
   std::wstring m_config, m_folder;
 };
 
