@@ -129,8 +129,8 @@ dialix_wait_for_exit() {  # ms pid...
 # Polls a file until at least n lines match a pattern (grep -E), at most ms
 # milliseconds: for a line that an earlier step may have written once already.
 dialix_wait_for_count() {  # file pattern n ms
-  local end=$(( $(date +%s%N) / 1000000 + $4 ))
-  until [ "$(grep -cE "$2" "$1" 2>/dev/null)" -ge "$3" ]; do
+  local end=$(( $(date +%s%N) / 1000000 + $4 )) n
+  until n=$(grep -cE "$2" "$1" 2>/dev/null); [ "${n:-0}" -ge "$3" ]; do
     [ $(( $(date +%s%N) / 1000000 )) -ge $end ] && return 1
     sleep 0.1
   done
