@@ -31,12 +31,13 @@ dialix_end_children() {  # ms
   while [ -n "$(jobs -pr)" ] && [ $(( $(date +%s%N) / 1000000 )) -lt $end ]; do sleep 0.1; done
   local pids
   pids=$(dialix_descendants $$)
-  [ -n "$pids" ] && kill -KILL $pids 2>/dev/null
-  return 0
+  [ -n "$pids" ] && kill -KILL $pids 2>/dev/null || true
 }
 
 dialix_exit() {
   local status=$? action
+  # The clean-up goes on past a failed step, whatever the script's own -e.
+  set +e
   trap - EXIT
   for action in "${DIALIX_EXIT_ACTIONS[@]}"; do eval "$action" || true; done
   dialix_end_children 20000
