@@ -31,12 +31,13 @@ dialix_end_children() {  # ms
   while [ -n "$(jobs -pr)" ] && [ $(( $(date +%s%N) / 1000000 )) -lt $end ]; do sleep 0.1; done
   local pids
   pids=$(dialix_descendants $$)
-  [ -n "$pids" ] && kill -KILL $pids 2>/dev/null
-  return 0
+  [ -n "$pids" ] && kill -KILL $pids 2>/dev/null || true
 }
 
 dialix_exit() {
   local status=$? action
+  # The clean-up goes on past a failed step, whatever the script's own -e.
+  set +e
   trap - EXIT
   for action in "${DIALIX_EXIT_ACTIONS[@]}"; do eval "$action" || true; done
   dialix_end_children 20000
@@ -137,8 +138,8 @@ dialix_wait_for_exit() {  # ms pid...
 # Polls a file until at least n lines match a pattern (grep -E), at most ms
 # milliseconds: for a line that an earlier step may have written once already.
 dialix_wait_for_count() {  # file pattern n ms
-  local end=$(( $(date +%s%N) / 1000000 + $4 ))
-  until [ "$(grep -cE "$2" "$1" 2>/dev/null)" -ge "$3" ]; do
+  local end=$(( $(date +%s%N) / 1000000 + $4 )) n
+  until n=$(grep -cE "$2" "$1" 2>/dev/null); [ "${n:-0}" -ge "$3" ]; do
     [ $(( $(date +%s%N) / 1000000 )) -ge $end ] && return 1
     sleep 0.1
   done
