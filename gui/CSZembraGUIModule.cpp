@@ -16,12 +16,4 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
   return _AtlModule.DllMain(reason, reserved);
 }
 
-STDAPI DllCanUnloadNow() { return _AtlModule.DllCanUnloadNow(); }
-
-STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
-  return _AtlModule.DllGetClassObject(rclsid, riid, ppv);
-}
-
-STDAPI DllRegisterServer() { return _AtlModule.RegisterWithSystemLocale(true); }
-
-STDAPI DllUnregisterServer() { return _AtlModule.RegisterWithSystemLocale(false); }
+DIALIX_DLL_EXPORTS(_AtlModule)

@@ -98,8 +98,9 @@ TEST(ControlInContainer, ActivatesInPlaceAsAChildWindowAndDraws) {
     ::UpdateWindow(window);
     Pump();
     std::wstring folder = ScreenshotFolder();
-    if (!folder.empty())
+    if (!folder.empty()) {
       EXPECT_TRUE(WindowProbe::SaveScreen(folder + L"\\ie-control.png"));
+    }
 
     // The container asks for safe options; nothing is stored.
     CComPtr<IObjectSafety> safety;

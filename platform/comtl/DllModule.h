@@ -46,3 +46,13 @@ public:
   HRESULT UpdateRegistryAppId(BOOL bRegister) override { return T::UpdateRegistryAppIdRes(bRegister); }
   const GUID& GetLibID() const override { return T::GetLibIDRes(); }
 };
+
+// The four exports an in-process server forwards to its module object.
+// DllMain stays with each library: some have more to do at attach.
+#define DIALIX_DLL_EXPORTS(module)                                                   \
+  STDAPI DllCanUnloadNow() { return (module).DllCanUnloadNow(); }                    \
+  STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {              \
+    return (module).DllGetClassObject(rclsid, riid, ppv);                            \
+  }                                                                                  \
+  STDAPI DllRegisterServer() { return (module).RegisterWithSystemLocale(true); }     \
+  STDAPI DllUnregisterServer() { return (module).RegisterWithSystemLocale(false); }
