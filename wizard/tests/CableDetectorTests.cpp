@@ -128,7 +128,7 @@ protected:
 TEST_F(CableDetectorTest, ProbeFindsTheMakerWithinTheFirstTwentyBytesOnly) {
   Reply(7, "\r\nOrvex KX-19\r\nOK\r\n");
   EXPECT_TRUE(CComPortDetector::ProbePort(7));  // raising DTR fails on a pseudo-terminal
-  Reply(7, std::string(16, ' ') + "Orvex");     // begins at byte 17: still within
+  Reply(7, std::string(15, ' ') + "Orvex");     // ends at byte 20: still read
   EXPECT_TRUE(CComPortDetector::ProbePort(7));
   Reply(7, std::string(20, ' ') + "Orvex\r\n");
   EXPECT_FALSE(CComPortDetector::ProbePort(7));
