@@ -188,6 +188,12 @@ public:
 
 DWORD CMediaUtility::SearchAvailableDevices(DWORD options, DWORD timeout, CSearchList* list,
                                             LNYX_SEARCH_PROGRESS progress) {
+  DWORD result = ELNYX_UNKNOWN_ERROR;
+  ZCLGuarded(2, ZCL_SITE, [&] { result = Search(options, timeout, list, progress); });
+  return result;
+}
+
+DWORD CMediaUtility::Search(DWORD options, DWORD timeout, CSearchList* list, LNYX_SEARCH_PROGRESS progress) {
   CFoundConnections found;
   DWORD result = LNYXSearchDevices(m_handle, options, timeout, progress, &found.count, &found.array);
   if (result != 0) return result;

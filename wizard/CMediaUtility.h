@@ -97,6 +97,7 @@ private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
   bool ListElements(std::vector<CComPtr<IQorsalConnection>>* elements);
   bool SwitchOn(const GUID& id);
+  DWORD Search(DWORD options, DWORD timeout, CSearchList* list, LNYX_SEARCH_PROGRESS progress);
   static CMediaDevice MakeRecord(const LNYX_DEVICE& device);
 
   DWORD m_availableMask = 0;

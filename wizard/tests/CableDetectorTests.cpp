@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <setupapi.h>
 #include <gtest/gtest.h>
+#include <cstdio>
 #include <fstream>
 #include <string>
 #include "CComPortDetector.h"
@@ -160,8 +161,10 @@ TEST_F(CableDetectorTest, TheModemOnAnotherPortIsWrittenAndTheDetectorWaitsForSt
   Configure(7);
   Reply(8, "\r\nOrvex\r\n");
   CComPortDetector detector;
+  ULONGLONG start = GetTickCount64();
   detector.Start();
   ASSERT_TRUE(ZCLWaitUntil([&] { return ShownPort() == "8"; }, 30000));
+  std::printf("port written %llu ms after Start\n", GetTickCount64() - start);
   EXPECT_TRUE(detector.IsRunning());
   EXPECT_EQ(detector.Stop(), 1);
 }
