@@ -1,7 +1,6 @@
 #include <windows.h>
 #include "PhoneWorldRadio.h"
 #include <algorithm>
-#include <sstream>
 #include "PhoneWorldStore.h"
 #include "ZCLText.h"
 
@@ -29,10 +28,7 @@ std::vector<CRadioDevice> ReadRadioDevices(CPhoneWorld& world) {
   std::string text;
   if (!world.ReadFileText(kRadioFile, &text)) return devices;
   for (const std::string& line : WorldStore::Lines(text)) {
-    std::vector<std::string> fields;
-    std::istringstream in(line);
-    for (std::string field; std::getline(in, field, '\t');) fields.push_back(field);
-    if (!line.empty() && line.back() == '\t') fields.push_back("");  // an empty name
+    std::vector<std::string> fields = WorldStore::TabFields(line);
     if (fields.size() != kFields) continue;
     CRadioDevice d;
     d.deviceId = WorldStore::ToNumber(fields[0]);
