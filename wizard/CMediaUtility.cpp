@@ -174,6 +174,49 @@ void CMediaUtility::CopyDeviceList(std::vector<CMediaDevice>* devices) {
   devices->assign(m_devices.rbegin(), m_devices.rend());
 }
 
+namespace {
+// Gives the library's search result back on every path.
+class CFoundConnections {
+public:
+  ~CFoundConnections() {
+    if (array) LNYXFreeConnectionInfoStructures(count, array);
+  }
+  DWORD count = 0;
+  LNYX_CONNECTION_INFO* array = nullptr;
+};
+}  // namespace
+
+DWORD CMediaUtility::SearchAvailableDevices(DWORD options, DWORD timeout, CSearchList* list,
+                                            LNYX_SEARCH_PROGRESS progress) {
+  DWORD result = ELNYX_UNKNOWN_ERROR;
+  ZCLGuarded(2, ZCL_SITE, [&] { result = Search(options, timeout, list, progress); });
+  return result;
+}
+
+DWORD CMediaUtility::Search(DWORD options, DWORD timeout, CSearchList* list, LNYX_SEARCH_PROGRESS progress) {
+  CFoundConnections found;
+  DWORD result = LNYXSearchDevices(m_handle, options, timeout, progress, &found.count, &found.array);
+  if (result != 0) return result;
+  LNYXRefreshDeviceList(m_handle, 0);
+  for (DWORD i = 0; i < found.count && found.array; ++i) {
+    const LNYX_CONNECTION_INFO& connection = found.array[i];
+    CSearchEntry entry;
+    entry.id = connection.dwDeviceId;
+    entry.medium = connection.dwMedia;
+    entry.address = Text(connection.pstrAddress);
+    entry.name = Text(connection.pstrDeviceName);
+    if (entry.name.empty()) entry.name = entry.address;
+    if (entry.name.empty()) continue;
+    entry.paired = (connection.dwState & 0x2) ? 1 : 0;
+    entry.trusted = (connection.dwState & 0x4) ? 1 : 0;
+    if (entry.paired)
+      list->insert(list->begin(), entry);
+    else
+      list->push_back(entry);
+  }
+  return 0;
+}
+
 DWORD CMediaUtility::ChangeDeviceTrustedState(DWORD options, const wchar_t* device, const wchar_t* passcode) {
   return LNYXChangeDeviceTrustedState(m_handle, options, device, passcode, nullptr);
 }

@@ -3,6 +3,8 @@
 #include <map>
 #include <string>
 #include <vector>
+#include "CComPortDetector.h"
+#include "CDeviceSearch.h"
 #include "ComPtr.h"
 #include "QorsalConnectionManager.h"
 #include "TrelkApi.h"
@@ -50,26 +52,33 @@ const DWORD kMediaCable2 = 0x10;
 // worker's); the library's notifications reach the registering utility as
 // posted copies, handled on that thread. The device list has a lock of its
 // own, held only while the list is rebuilt or copied.
-class CMediaUtility {
+class CMediaUtility : public ISearchUtility {
 public:
   // Only one utility of a process registers for the library's notifications:
   // a second would have each arrival handled twice.
   explicit CMediaUtility(bool registerCallback);
-  ~CMediaUtility();
+  ~CMediaUtility() override;
 
-  bool Initialize();
+  bool Initialize() override;
   bool QueryDeviceList();
   void CopyDeviceList(std::vector<CMediaDevice>* devices);
-  DWORD ChangeDeviceTrustedState(DWORD options, const wchar_t* device, const wchar_t* passcode);
+  // Paired devices go to the front of the list; a connection with neither
+  // name nor address gives no entry.
+  DWORD SearchAvailableDevices(DWORD options, DWORD timeout, CSearchList* list,
+                               LNYX_SEARCH_PROGRESS progress) override;
+  DWORD ChangeDeviceTrustedState(DWORD options, const wchar_t* device, const wchar_t* passcode) override;
 
   void RefreshMedia();
   bool IsMediaAvailable(DWORD mask) const { return (m_availableMask & mask) != 0; }
   bool EnableMedium(DWORD maskBit);
   bool EnableMediumById(const wchar_t* guidText);
-  void LoadPlugins();
-  bool EnsurePluginEnabled();
+  void LoadPlugins() override;
+  bool EnsurePluginEnabled() override;
+  bool HasPluginList() const override { return !m_plugins.empty(); }
   const std::vector<CMediaPlugin>& GetPlugins() const { return m_plugins; }
   bool SetNotifySink(IMediaNotifySink* sink);
+  // Started and stopped by the main dialog while the cable page waits.
+  CComPortDetector& CableDetector() { return m_cableDetector; }
   static bool FindConnectionIndex(const CMediaDevice& device, DWORD medium, int* index);
 
   // Handles one notification as the library gave it (the posted copy's
@@ -88,6 +97,7 @@ private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
   bool ListElements(std::vector<CComPtr<IQorsalConnection>>* elements);
   bool SwitchOn(const GUID& id);
+  DWORD Search(DWORD options, DWORD timeout, CSearchList* list, LNYX_SEARCH_PROGRESS progress);
   static CMediaDevice MakeRecord(const LNYX_DEVICE& device);
 
   DWORD m_availableMask = 0;
@@ -95,6 +105,7 @@ private:
   CRITICAL_SECTION m_listLock;
   std::map<DWORD, DWORD> m_mediumMask;
   std::map<DWORD, bool> m_mediumEnabled;
+  CComPortDetector m_cableDetector;
   DWORD m_handle = 0;
   bool m_handleOpen = false;
   IMediaNotifySink* m_sink = nullptr;

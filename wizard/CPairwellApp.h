@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 #include "AppFxApp.h"
+#include "CDeviceSearch.h"
 #include "CLockable.h"
 #include "CMediaUtility.h"
 #include "CResourceLocator.h"
@@ -71,6 +72,9 @@ public:
   HFONT GetTextFont() const { return static_cast<HFONT>(m_textFont.Get()); }
   CMediaUtility& MediaUtility() { return *m_media; }
   CWizardEvents& Events() { return m_events; }
+  // The main dialog starts the worker; the search page reads the results.
+  CDeviceSearchWorker& SearchWorker() { return m_searchWorker; }
+  CSearchResults& SearchResults() { return m_searchResults; }
   const CPairwellHelp& Help() const { return m_help; }
   BOOL m_launchAtEnd = TRUE;
   BOOL m_rightToLeft = FALSE;
@@ -88,6 +92,8 @@ private:
   CGdiObject m_titleFont, m_boldFont, m_textFont;
   std::unique_ptr<CMediaUtility> m_media;
   CWizardEvents m_events;
+  CSearchResults m_searchResults;
+  CDeviceSearchWorker m_searchWorker{m_events, m_searchResults};  // stopped before the events go
   CHandle m_activation;
   CHandle m_watcher;
   CPairwellCommandLine m_commandLine;

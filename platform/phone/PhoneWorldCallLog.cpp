@@ -32,14 +32,7 @@ std::vector<CCallLogEntry> ParseCallLog(const std::string& text) {
   std::vector<CCallLogEntry> entries;
   for (const std::string& line : Lines(text)) {
     if (line.empty() || line[0] == '#') continue;
-    std::vector<std::string> f;
-    size_t start = 0;
-    for (;;) {
-      size_t tab = line.find('\t', start);
-      f.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-      if (tab == std::string::npos) break;
-      start = tab + 1;
-    }
+    std::vector<std::string> f = TabFields(line);
     if (f.size() < 11) continue;
     CCallLogEntry e;
     e.id = ToNumber(f[0]);

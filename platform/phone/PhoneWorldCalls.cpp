@@ -17,21 +17,10 @@ std::wstring CallsPath(const std::wstring& serial) {
   return Join(Join(kPhonesFolder, EscapeFileName(serial)), kCallsFile);
 }
 
-std::vector<std::string> Fields(const std::string& line) {
-  std::vector<std::string> f;
-  size_t start = 0;
-  for (;;) {
-    size_t tab = line.find('\t', start);
-    f.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-    if (tab == std::string::npos) return f;
-    start = tab + 1;
-  }
-}
-
 CPhoneCalls Parse(const std::string& text) {
   CPhoneCalls calls;
   for (const std::string& line : Lines(text)) {
-    std::vector<std::string> f = Fields(line);
+    std::vector<std::string> f = TabFields(line);
     if (f.size() == 2 && f[0] == "next") calls.nextSequence = ToNumber(f[1]);
     else if (f.size() == 2 && f[0] == "drops") calls.drops = ToNumber(f[1]);
     else if (f.size() == 3 && f[0] == "handles") {

@@ -1,6 +1,5 @@
 #include <windows.h>
 #include "PhoneWorldMedia.h"
-#include <sstream>
 #include "PhoneWorldStore.h"
 #include "ZCLText.h"
 
@@ -16,10 +15,7 @@ std::vector<CMediumElement> ReadMediumElements(CPhoneWorld& world) {
   std::string text;
   if (!world.ReadFileText(kMediaFile, &text)) return elements;
   for (const std::string& line : WorldStore::Lines(text)) {
-    std::vector<std::string> fields;
-    std::istringstream in(line);
-    for (std::string field; std::getline(in, field, '\t');) fields.push_back(field);
-    if (!line.empty() && line.back() == '\t') fields.push_back("");  // an empty name
+    std::vector<std::string> fields = WorldStore::TabFields(line);
     if (fields.size() != 4) continue;
     CMediumElement element;
     element.id = ZCLUtf8ToWide(fields[0]);

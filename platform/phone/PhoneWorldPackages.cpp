@@ -24,22 +24,10 @@ const wchar_t kAbsentFile[] = L"phonedata\\absent";
 const wchar_t kApplicationsFile[] = L"phonedata\\applications.txt";
 const size_t kApplicationsKept = 20;
 
-// Tab-separated fields of a line.
-std::vector<std::string> Fields(const std::string& line) {
-  std::vector<std::string> fields;
-  size_t start = 0;
-  for (;;) {
-    size_t tab = line.find('\t', start);
-    fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-    if (tab == std::string::npos) return fields;
-    start = tab + 1;
-  }
-}
-
 std::vector<CPhoneWorld::CPackage> ParsePackages(const std::string& text) {
   std::vector<CPhoneWorld::CPackage> packages;
   for (const std::string& line : Lines(text)) {
-    std::vector<std::string> f = Fields(line);
+    std::vector<std::string> f = TabFields(line);
     if (f.size() < 3 || line[0] == '#') continue;
     CPhoneWorld::CPackage p;
     p.name = UnescapeValue(f[0]);
@@ -62,7 +50,7 @@ CPhoneData ParsePhoneData(const std::string& text) {
     if (key == "refreshes") {
       data.refreshes = ToNumber(value);
     } else if (key == "version") {
-      std::vector<std::string> f = Fields(value);
+      std::vector<std::string> f = TabFields(value);
       std::vector<std::wstring> texts;
       for (size_t i = 1; i < f.size(); ++i) texts.push_back(UnescapeValue(f[i]));
       data.versions.emplace_back(UnescapeValue(f[0]), texts);
@@ -213,7 +201,7 @@ std::vector<std::wstring> CPhoneWorld::ReadCategory(const std::wstring& word) {
   std::string text;
   if (!ReadLocked(Join(m_folder, kCategoriesFile), &text)) return models;
   for (const std::string& line : Lines(text)) {
-    std::vector<std::string> f = Fields(line);
+    std::vector<std::string> f = TabFields(line);
     if (f.size() >= 2 && UnescapeValue(f[0]) == word) models.push_back(UnescapeValue(f[1]));
   }
   return models;

@@ -105,6 +105,17 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+std::vector<std::string> TabFields(const std::string& line) {
+  std::vector<std::string> fields;
+  size_t start = 0;
+  for (;;) {
+    size_t tab = line.find('\t', start);
+    fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+    if (tab == std::string::npos) return fields;
+    start = tab + 1;
+  }
+}
+
 std::vector<std::wstring> FolderEntries(const std::wstring& folder, bool folders) {
   std::vector<std::wstring> names;
   WIN32_FIND_DATAW data;

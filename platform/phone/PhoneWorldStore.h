@@ -28,6 +28,8 @@ bool ReadWhole(const std::wstring& path, std::string* text);
 DWORD ToNumber(const std::string& value);
 // The lines of a text, each without its line break.
 std::vector<std::string> Lines(const std::string& text);
+// The tab-separated fields of a line; a trailing tab gives an empty last field.
+std::vector<std::string> TabFields(const std::string& line);
 // The names of the entries of a folder, files or sub-folders, sorted; none
 // when the folder is not there.
 std::vector<std::wstring> FolderEntries(const std::wstring& folder, bool folders);

@@ -3,6 +3,7 @@
 #include <map>
 #include <set>
 #include "SimCore.h"
+#include "SimDeviceManagement.h"
 
 // The device-management family of the simulated connectivity library: lists
 // the connected phones of the world, describes them and announces phones that
@@ -197,6 +198,9 @@ bool ValidSerial(const WCHAR* serial) { return serial && serial[0]; }
 
 }  // namespace
 
+CSimFamily& PhoneSim::DeviceManagementFamily() { return Family(); }
+bool PhoneSim::IsDeviceManagementHandle(DWORD handle) { return Family().IsOpen(handle); }
+
 SIM_FAMILY_LIFETIME(Family(), RUVON_Initialize, RUVON_Terminate, kRUVONVersion)
 
 DWORD WINAPI RUVON_GetAPIVersion() { return kRUVONVersion; }
@@ -350,11 +354,8 @@ DWORD WINAPI LNYXFreeDeviceInfoStructure(DWORD dwLevel, LNYX_DEVICE_INFO* pInfo)
   SIM_CATCH_ALL
 }
 
-// Search, pairing and modem configuration serve the connection wizard; they
-// come with it.
-DWORD WINAPI LNYXSearchDevices(DWORD, DWORD, DWORD, LNYX_SEARCH_PROGRESS, DWORD*, LNYX_CONNECTION_INFO**)
-    SIM_NOT_IMPLEMENTED(Family(), "LNYXSearchDevices")
-
+// The search and pairing entries live in SimDeviceSearch.cpp; the modem
+// configuration comes with the wizard's pages.
 DWORD WINAPI LNYXFreeConnectionInfoStructures(DWORD dwCount, LNYX_CONNECTION_INFO* pConnections) {
   try {
     FreeConnections(dwCount, pConnections);
@@ -363,9 +364,6 @@ DWORD WINAPI LNYXFreeConnectionInfoStructures(DWORD dwCount, LNYX_CONNECTION_INF
   }
   SIM_CATCH_ALL
 }
-
-DWORD WINAPI LNYXChangeDeviceTrustedState(DWORD, DWORD, const WCHAR*, const WCHAR*, const WCHAR*)
-    SIM_NOT_IMPLEMENTED(Family(), "LNYXChangeDeviceTrustedState")
 
 DWORD WINAPI LNYXModemConfig(DWORD, const WCHAR*, DWORD, LNYX_MODEM_PARAMS, DWORD, void**)
     SIM_NOT_IMPLEMENTED(Family(), "LNYXModemConfig")

@@ -51,6 +51,9 @@ int Usage() {
            L"  phonedata absent|present         the phone-data server cannot or can be created\n"
            L"  media set <id> <medium> <0|1> <name> | list | clear   the connection manager's elements\n"
            L"  media port [<1-255>]   the serial cable's configured port: shows or sets it\n"
+           L"  radio add <address> <name> [--phone] [--paired] [--trusted] [--passcode P] [--serial S]\n"
+           L"                                   a Bluetooth device comes into range (phones pair into S)\n"
+           L"  radio remove <address> | passcode <address> <P> | on | off | list\n"
            L"  phonedata show <serial>          the server's answers for the phone\n"
            L"  ring <serial> <number> [--name T]  a call rings in from the far side; prints its id\n"
            L"  answer <serial> [<id>]           the far side answers the PC's dialled call\n"
@@ -161,6 +164,7 @@ namespace PhoneSim {
 int PhonectlPackages(CPhoneWorld& world, const std::wstring& serial, int argc);
 int PhonectlPhoneData(CPhoneWorld& world, int argc, wchar_t** argv);
 int PhonectlMedia(CPhoneWorld& world, int argc, wchar_t** argv);
+int PhonectlRadio(CPhoneWorld& world, int argc, wchar_t** argv);
 }  // namespace PhoneSim
 namespace {
 const int kBadUsage = 2;
@@ -376,6 +380,10 @@ int Run(int argc, wchar_t** argv) {
   }
   if (command == L"media") {
     int result = PhonectlMedia(world, argc - i, argv + i);
+    return result == kBadUsage ? Usage() : result;
+  }
+  if (command == L"radio") {
+    int result = PhonectlRadio(world, argc - i, argv + i);
     return result == kBadUsage ? Usage() : result;
   }
   if (command == L"phonedata") {

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 #include "CMediaUtility.h"
+#include "PhoneWorldRadio.h"
 #include "FakeConnectionManager.h"
 #include "SimTestSupport.h"
 #include "TrelkBinding.h"
@@ -161,6 +162,82 @@ TEST_F(MediaUtilityTest, PlugReachesTheSinkOnceOnItsThreadBesideANonRegisteringU
   EXPECT_EQ(std::count(sink.arrivals.begin(), sink.arrivals.end(), L"FIRST"), 1);
   for (DWORD thread : sink.threads) EXPECT_EQ(thread, GetCurrentThreadId());
   EXPECT_TRUE(workerSink.arrivals.empty());
+}
+
+std::wstring NamesOf(const CSearchList& list) {
+  std::wstring names;
+  for (const CSearchEntry& e : list) names += (names.empty() ? L"" : L" ") + e.name + L"/" + std::to_wstring(e.paired) + std::to_wstring(e.trusted);
+  return names;
+}
+
+class CProgressSteps : public ISearchProgressSink {
+public:
+  void OnSearchProgress(DWORD percent, DWORD) override { reports.push_back(percent); }
+  std::vector<DWORD> reports;
+};
+
+TEST_F(MediaUtilityTest, EachSearchOptionFindsItsDevicesInRangePairedFirst) {
+  ASSERT_EQ(RunPhonectl(L"radio add AA:03 Headset"), 0u);
+  ASSERT_EQ(RunPhonectl(L"radio add AA:02 Other --phone --passcode 0000"), 0u);
+  ASSERT_EQ(RunPhonectl(L"radio add AA:01 Mine --phone --paired --trusted"), 0u);
+  CMediaUtility utility(false);
+  ASSERT_TRUE(utility.Initialize());
+  CHandle cancel(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  auto steps = std::make_shared<CProgressSteps>();
+  CSearchProgress::SetCancelEvent(cancel.Get());
+  CSearchProgress::SetSink(steps);
+  CSearchList paired, phones, all;
+  EXPECT_EQ(utility.SearchAvailableDevices(kSearchPairedPhones, kSearchTimeout, &paired, &CSearchProgress::Callback), 0u);
+  EXPECT_EQ(utility.SearchAvailableDevices(kSearchPhones, kSearchTimeout, &phones, &CSearchProgress::Callback), 0u);
+  EXPECT_EQ(utility.SearchAvailableDevices(kSearchAllDevices, kSearchTimeout, &all, &CSearchProgress::Callback), 0u);
+  EXPECT_EQ(NamesOf(paired), L"Mine/11");
+  EXPECT_EQ(NamesOf(phones), L"Mine/11 Other/00");
+  EXPECT_EQ(NamesOf(all), L"Mine/11 Headset/00 Other/00");
+  EXPECT_EQ(steps->reports, (std::vector<DWORD>{25, 50, 75, 100, 25, 50, 75, 100, 25, 50, 75, 100}));
+
+  CSearchList none;
+  SetEvent(cancel.Get());
+  EXPECT_EQ(utility.SearchAvailableDevices(kSearchAllDevices, kSearchTimeout, &none, &CSearchProgress::Callback),
+            ELNYX_CANCELLED);
+  ASSERT_EQ(RunPhonectl(L"radio off"), 0u);
+  EXPECT_EQ(utility.SearchAvailableDevices(kSearchAllDevices, kSearchTimeout, &none, &CSearchProgress::Callback),
+            ELNYX_MEDIA_IS_NOT_WORKING);
+  EXPECT_TRUE(none.empty());
+  CSearchProgress::SetSink(nullptr);
+  CSearchProgress::SetCancelEvent(nullptr);
+}
+
+TEST_F(MediaUtilityTest, PairingTakesThePasscodeAndConnectsThePhoneOverBluetoothUntilUnpaired) {
+  ASSERT_EQ(RunPhonectl(L"radio add AA:02 \"Blue Two\" --phone --passcode 0000 --serial BT-TWO"), 0u);
+  CMediaUtility utility(false);
+  ASSERT_TRUE(utility.Initialize());
+  PhoneSim::CPhoneWorld world;
+  PhoneSim::CPhone phone;
+  EXPECT_EQ(utility.ChangeDeviceTrustedState(kTrustPair, L"AA:02", L"9999"), ELNYX_DEVICE_PASSWORD_WRONG);
+  EXPECT_FALSE(world.ReadPhone(L"BT-TWO", &phone));
+  EXPECT_EQ(utility.ChangeDeviceTrustedState(kTrustPair, L"AA:09", L"0000"), ELNYX_DEVICE_NOT_FOUND);
+
+  EXPECT_EQ(utility.ChangeDeviceTrustedState(kTrustPair, L"aa:02", L"0000"), 0u);
+  ASSERT_TRUE(world.ReadPhone(L"BT-TWO", &phone));
+  EXPECT_TRUE(phone.connected);
+  ASSERT_EQ(phone.connections.size(), 1u);
+  EXPECT_EQ(phone.connections[0].media, LNYX_MEDIA_BLUETOOTH);
+  EXPECT_EQ(phone.connections[0].name, L"Blue Two");
+  CSearchList paired;
+  EXPECT_EQ(utility.SearchAvailableDevices(kSearchPairedPhones, kSearchTimeout, &paired, nullptr), 0u);
+  EXPECT_EQ(NamesOf(paired), L"Blue Two/11");
+
+  EXPECT_EQ(utility.ChangeDeviceTrustedState(kTrustUnpair, L"AA:02", L""), 0u);
+  ASSERT_TRUE(world.ReadPhone(L"BT-TWO", &phone));
+  EXPECT_FALSE(phone.connected);
+  CSearchList phones;
+  EXPECT_EQ(utility.SearchAvailableDevices(kSearchPhones, kSearchTimeout, &phones, nullptr), 0u);
+  EXPECT_EQ(NamesOf(phones), L"Blue Two/00");
+  EXPECT_EQ(utility.ChangeDeviceTrustedState(0x400, L"AA:02", nullptr), 0u);
+  PhoneSim::CRadioDevice device;
+  ASSERT_TRUE(PhoneSim::FindRadioDevice(world, L"AA:02", &device));
+  EXPECT_TRUE(device.trusted);
+  EXPECT_FALSE(device.paired);
 }
 
 }  // namespace
