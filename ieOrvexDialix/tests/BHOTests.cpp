@@ -619,6 +619,97 @@ TEST_F(BandTest, BandInfoComesFromTheButton) {
   EXPECT_STREQ(L"Orvex Dialix", text);
 }
 
+// --- Pictures: the band in its window, its drop-down menu, the number menu
+// and the warning box, each taken from a timer inside the modal loop.
+
+struct Capture {
+  std::wstring path;
+  int ticks = 0;
+  bool saved = false;
+};
+Capture g_capture;
+
+bool VisibleMenuWindow() {
+  HWND menu = ::FindWindowW(L"#32768", nullptr);
+  return menu && ::IsWindowVisible(menu);
+}
+
+void CALLBACK CaptureMenu(HWND, UINT, UINT_PTR id, DWORD) {
+  if (!VisibleMenuWindow() && ++g_capture.ticks < 50) return;
+  ::KillTimer(nullptr, id);
+  g_capture.saved = WindowProbe::SaveScreen(g_capture.path);
+  ::EndMenu();
+}
+
+void CALLBACK CaptureWarning(HWND, UINT, UINT_PTR id, DWORD) {
+  std::vector<HWND> boxes = WindowProbe::DialogsTitled(L"Warning");
+  if (boxes.empty() && ++g_capture.ticks < 50) return;
+  ::KillTimer(nullptr, id);
+  if (boxes.empty()) return;
+  g_capture.saved = WindowProbe::SaveScreen(g_capture.path);
+  WindowProbe::DismissBox(boxes[0]);
+}
+
+TEST_F(BandTest, PicturesOfTheBandItsMenusAndTheWarning) {
+  std::wstring folder = ScreenshotFolder();
+  if (folder.empty()) GTEST_SKIP() << "pictures are taken inside the virtual desktop";
+  PluginUiSeam() = m_savedUi;  // the platform's own menus and boxes
+  Paragraph(L"p", L"Call 040 123 4567 today");
+  SiteBand();
+  LoadPage();
+
+  // The band site's part: the band's window goes into the browser's frame.
+  HWND toolbar = m_bho->ToolbarWindow();
+  DESKBANDINFO info = {};
+  info.dwMask = DBIM_MINSIZE | DBIM_ACTUAL;
+  m_bho->GetBandInfo(1, 0, &info);
+  ::SetParent(toolbar, m_window);
+  ::SetWindowPos(toolbar, nullptr, 8, 8, info.ptActual.x + 8, info.ptActual.y, SWP_NOZORDER);
+  EXPECT_EQ(S_OK, m_bho->ShowDW(TRUE));
+  EXPECT_TRUE(::IsWindowVisible(toolbar));
+  ::SetForegroundWindow(m_window);
+  ::UpdateWindow(m_window);
+  Pump();
+  EXPECT_TRUE(WindowProbe::SaveScreen(folder + L"\\ie-band.png"));
+
+  NMTOOLBARW drop = {};
+  drop.hdr.hwndFrom = toolbar;
+  drop.hdr.idFrom = IDR_TOOLBAR;
+  drop.hdr.code = TBN_DROPDOWN;
+  drop.iItem = ID_OPEN_DIALIX_PAGE;
+  g_capture = Capture{folder + L"\\ie-band-menu.png"};
+  ::SetTimer(nullptr, 0, 100, &CaptureMenu);
+  HWND host = nullptr;
+  for (HWND child = ::FindWindowExW(m_window, nullptr, nullptr, nullptr); child;
+       child = ::FindWindowExW(m_window, child, nullptr, nullptr))
+    if (WindowProbe::Text(child) == L"ZORQTB_Host") host = child;
+  ASSERT_TRUE(host);
+  ::SendMessageW(host, WM_NOTIFY, IDR_TOOLBAR, reinterpret_cast<LPARAM>(&drop));
+  EXPECT_TRUE(g_capture.saved);
+  DWORD stored = 7;
+  EXPECT_EQ(ERROR_SUCCESS, ReadOption(&stored));
+  EXPECT_EQ(1u, stored);  // the menu was closed without a choice
+
+  RECT frame = {};
+  ::GetWindowRect(m_window, &frame);
+  ::SetCursorPos(frame.left + 200, frame.top + 120);
+  g_capture = Capture{folder + L"\\ie-number-menu.png"};
+  ::SetTimer(nullptr, 0, 100, &CaptureMenu);
+  FakeDom::Click(m_page, FakeDom::FindElement(m_page, L"ZEMBRAEXTENSION"));
+  EXPECT_TRUE(g_capture.saved);
+  EXPECT_TRUE(FakeBrowser::Navigations(m_browser).empty());
+
+  g_capture = Capture{folder + L"\\ie-warning.png"};
+  ::SetTimer(nullptr, 0, 100, &CaptureWarning);
+  CComPtr<ICreateErrorInfo> made;
+  ASSERT_EQ(S_OK, ::CreateErrorInfo(&made));
+  made->SetDescription(const_cast<LPOLESTR>(L"The phone is not connected"));
+  CComPtr<IErrorInfo> error;
+  made->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&error));
+  m_service->m_callback->OperationFailed(CComBSTR(L"client-7"), CComBSTR(L"call-1"), E_FAIL, error);
+  EXPECT_TRUE(g_capture.saved);
+}
+
 // --- The service callback.
 
 TEST(CallBack, TheFirstConnectedDeviceOfAListGivesTheSerial) {
