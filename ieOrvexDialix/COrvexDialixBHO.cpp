@@ -14,6 +14,7 @@ namespace {
 
 const wchar_t kOptionKey[] = L"SOFTWARE\\Orvex Dialix";
 const wchar_t kOptionValue[] = L"HighlightNumbers";
+const wchar_t kToolbarKey[] = L"SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar";
 const wchar_t kBrowserBandsKey[] = L"SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar\\WebBrowser";
 
 // The toolbar resource as the platform's toolbar editor writes it.
@@ -34,6 +35,17 @@ std::wstring ClassIdText() {
 HINSTANCE Resources() { return WtlGetResourceInstance(); }
 
 }  // namespace
+
+HRESULT WINAPI COrvexDialixBHO::UpdateRegistry(BOOL bRegister) {
+  HRESULT hr = AtlUpdateRegistryFromResource<IDR_ORVEXDIALIXBHO>(bRegister);
+  if (FAILED(hr) || bRegister) return hr;
+  CRegistryKey key;
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kToolbarKey, 0, KEY_SET_VALUE, key.Put()) == ERROR_SUCCESS) {
+    LONG rc = ::RegDeleteValueW(key.Get(), ClassIdText().c_str());
+    if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) return HRESULT_FROM_WIN32(rc);
+  }
+  return S_OK;
+}
 
 HRESULT COrvexDialixBHO::FinalConstruct() {
   m_callback = new CCallBack();

@@ -28,7 +28,9 @@ class COrvexDialixBHO : public CWindowImpl<COrvexDialixBHO>,
                         public CComCoClass<COrvexDialixBHO, &CLSID_OrvexDialixBHO> {
 public:
   DECLARE_WND_CLASS(L"ZORQTB_HostWindow")
-  DECLARE_REGISTRY_RESOURCEID(IDR_ORVEXDIALIXBHO)
+  // Script 201, and at unregistration the band's value under the browser's
+  // toolbar key, which the platform's registrar leaves behind.
+  static HRESULT WINAPI UpdateRegistry(BOOL bRegister);
 
   BEGIN_COM_MAP(COrvexDialixBHO)
   COM_INTERFACE_ENTRY(IOrvexDialixBHO)

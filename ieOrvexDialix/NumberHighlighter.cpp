@@ -71,6 +71,8 @@ void COrvexDialixBHO::HighlightTextNode(IHTMLDOMNode* textNode, IHTMLDOMNode* pa
   CComBSTR content;
   if (!document || !text || FAILED(text->toString(&content)) || content.Length() <= 5) return;
   std::vector<NumberMatch> numbers = FindNumbers(NarrowForSearch(content, content.Length()));
+  if (numbers.empty()) return;
+  CComBSTR tag(kWrapTag), css(kWrapStyle);
   for (size_t k = numbers.size(); k-- > 0;) {
     const NumberMatch& match = numbers[k];
     CComPtr<IHTMLDOMNode> rest, number, wrapNode, moved, inserted;
@@ -78,10 +80,8 @@ void COrvexDialixBHO::HighlightTextNode(IHTMLDOMNode* textNode, IHTMLDOMNode* pa
     CComPtr<IHTMLStyle> style;
     if (FAILED(text->splitText(static_cast<long>(match.position + match.length), &rest)) || !rest) return;
     if (FAILED(text->splitText(static_cast<long>(match.position), &number)) || !number) return;
-    CComBSTR tag(kWrapTag);
     if (FAILED(document->createElement(tag, &wrap)) || !wrap) return;
     CComBSTR id(static_cast<UINT>(match.length), content.m_str + match.position);
-    CComBSTR css(kWrapStyle);
     wrap->put_id(id);
     if (SUCCEEDED(wrap->get_style(&style)) && style) style->put_cssText(css);
     wrapNode = Query<IHTMLDOMNode>(wrap, IID_IHTMLDOMNode);

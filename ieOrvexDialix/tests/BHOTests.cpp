@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 #include "CCallBack.h"
+#include "CFixedClassFactory.h"
 #include "COrvexDialixBHO.h"
 #include "CieOrvexDialixModule.h"
 #include "FakeBrowser.h"
@@ -83,28 +84,6 @@ public:
   std::vector<std::wstring> m_clients, m_disconnected;
   std::vector<CFakeCallOperation*> m_calls;  // kept alive by m_begun or not at all
   std::vector<CComPtr<IOperation>> m_begun;
-};
-
-class CServiceFactory : public IClassFactory {
-public:
-  explicit CServiceFactory(IZembra* service) : m_service(service) {}
-  STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override {
-    if (::IsEqualIID(iid, IID_IUnknown) || ::IsEqualIID(iid, IID_IClassFactory)) {
-      *ppv = this;
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHOD_(ULONG, AddRef)() override { return 2; }
-  STDMETHOD_(ULONG, Release)() override { return 1; }
-  STDMETHOD(CreateInstance)(IUnknown*, REFIID iid, void** ppv) override {
-    return m_service->QueryInterface(iid, ppv);
-  }
-  STDMETHOD(LockServer)(BOOL) override { return S_OK; }
-
-private:
-  IZembra* m_service;
 };
 
 class CFakeDevice : public CFakeUnknown<IDevice> {
@@ -192,12 +171,6 @@ void SetInstallFolder(const std::wstring& folder) {
                    static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
 }
 
-std::wstring ScreenshotFolder() {
-  wchar_t folder[MAX_PATH] = L"";
-  DWORD length = ::GetEnvironmentVariableW(L"DIALIX_SCREENSHOTS", folder, MAX_PATH);
-  return length && length < MAX_PATH ? std::wstring(folder) : std::wstring();
-}
-
 void Pump() {
   MSG msg;
   while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -221,7 +194,7 @@ protected:
     SetInstallFolder(L"C:\\Program Files\\Orvex Dialix");
     WriteOption(1);
     m_service.Attach(new CBandService);
-    m_factory.reset(new CServiceFactory(m_service));
+    m_factory.reset(new CFixedClassFactory(static_cast<IZembra*>(m_service.p)));
     ASSERT_EQ(S_OK, ::CoRegisterClassObject(CLSID_Zembra, m_factory.get(), CLSCTX_LOCAL_SERVER,
                                             REGCLS_MULTIPLEUSE, &m_cookie));
     m_window = ::CreateWindowExW(0, L"STATIC", L"Browser", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60, 640, 300,
@@ -275,7 +248,7 @@ protected:
   std::wstring m_savedFolder;
   bool m_installed = false;
   CComPtr<CBandService> m_service;
-  std::unique_ptr<CServiceFactory> m_factory;
+  std::unique_ptr<CFixedClassFactory> m_factory;
   DWORD m_cookie = 0;
   HWND m_window = nullptr;
   FakeBrowser::Browser* m_browser = nullptr;
@@ -651,7 +624,7 @@ void CALLBACK CaptureWarning(HWND, UINT, UINT_PTR id, DWORD) {
 }
 
 TEST_F(BandTest, PicturesOfTheBandItsMenusAndTheWarning) {
-  std::wstring folder = ScreenshotFolder();
+  std::wstring folder = WindowProbe::ScreenshotFolder();
   if (folder.empty()) GTEST_SKIP() << "pictures are taken inside the virtual desktop";
   PluginUiSeam() = m_savedUi;  // the platform's own menus and boxes
   Paragraph(L"p", L"Call 040 123 4567 today");
