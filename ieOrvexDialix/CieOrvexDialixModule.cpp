@@ -2,11 +2,13 @@
 #include <olectl.h>
 #include <string>
 #include "COrvexDialix.h"
+#include "COrvexDialixBHO.h"
 #include "CieOrvexDialixModule.h"
 #include "OperationWrappers.h"
 
 BEGIN_OBJECT_MAP(ieObjectMap)
 OBJECT_ENTRY(CLSID_OrvexDialix, COrvexDialix)
+OBJECT_ENTRY(CLSID_OrvexDialixBHO, COrvexDialixBHO)
 OBJECT_ENTRY(CLSID_OrvexDialixOperation, COrvexDialixOperation)
 OBJECT_ENTRY(CLSID_OrvexDialixContactList, COrvexDialixContactList)
 OBJECT_ENTRY(CLSID_OrvexDialixDeviceList, COrvexDialixDeviceList)

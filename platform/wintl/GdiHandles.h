@@ -34,7 +34,14 @@ struct WtlMemoryDCTraits {
   static bool IsValid(Type h) { return h != nullptr; }
   static void Free(Type h) { ::DeleteDC(h); }
 };
+struct WtlMenuTraits {
+  typedef HMENU Type;
+  static Type Empty() { return nullptr; }
+  static bool IsValid(Type h) { return h != nullptr; }
+  static void Free(Type h) { ::DestroyMenu(h); }
+};
 typedef CUniqueHandle<WtlGdiObjectTraits> CGdiObject;
+typedef CUniqueHandle<WtlMenuTraits> CMenuHandle;
 typedef CUniqueHandle<WtlImageListTraits> CImageListHandle;
 typedef CUniqueHandle<WtlIconTraits> CIconHandle;
 typedef CUniqueHandle<WtlWindowDCTraits> CScreenDC;  // from GetDC(nullptr)

@@ -99,6 +99,14 @@ inline std::wstring BoxText(HWND box) { return ItemText(box, 0xFFFF); }
 
 inline void DismissBox(HWND box) { ::PostMessageW(box, WM_COMMAND, IDOK, 0); }
 
+// Where a test run inside the virtual desktop saves its pictures (the
+// DIALIX_SCREENSHOTS folder); empty outside it.
+inline std::wstring ScreenshotFolder() {
+  wchar_t folder[MAX_PATH] = L"";
+  DWORD length = ::GetEnvironmentVariableW(L"DIALIX_SCREENSHOTS", folder, MAX_PATH);
+  return length && length < MAX_PATH ? std::wstring(folder) : std::wstring();
+}
+
 // The whole screen as a PNG (a window of another process prints black).
 inline bool SaveScreen(const std::wstring& path) {
   CScreenDC screen(::GetDC(nullptr));

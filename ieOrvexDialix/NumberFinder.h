@@ -1,0 +1,62 @@
+#pragma once
+#include <windows.h>
+#include <oaidl.h>
+#include <string>
+#include <vector>
+
+// Finding phone numbers in page text and turning a clicked one into digits.
+// The patterns are compiled once, when the library loads; everything here is
+// safe from any thread.
+
+// One byte per UTF-16 unit, so positions agree with the wide text. Units
+// above 0xFF become a byte no pattern matches: keeping only the low byte
+// would read a character such as U+4E35 as the digit 5.
+std::string NarrowForSearch(const wchar_t* text, size_t length);
+
+struct NumberMatch {
+  size_t position;
+  size_t length;
+};
+// Every number in the narrow text, left to right, without overlaps.
+std::vector<NumberMatch> FindNumbers(const std::string& narrow);
+
+// True for the lower-cased names of the elements whose text is scanned.
+bool IsScannedParent(const std::wstring& lowerName);
+
+// A clicked number's id without separators, or empty when what is left is
+// not an optional "+" followed by digits (a page may plant its own element).
+std::wstring DiallableNumber(const std::wstring& id);
+
+// "file:///" + page, with "?action=..&name=value" when action is given,
+// escaped in the browser's canonical form and never cut short.
+HRESULT BuildPageAddress(const std::wstring& page, const wchar_t* action, const wchar_t* name,
+                         const std::wstring& value, std::wstring* address);
+
+// The local page below the installation folder; false when the folder
+// cannot be read.
+bool LocalPagePath(std::wstring* page);
+
+// The document's click handler: dispatch id 0 calls the callback with the
+// user data. Reference-counted, lives on the browser's thread.
+class CEventHandler : public IDispatch {
+public:
+  typedef void (*Callback)(void* userData);
+  CEventHandler(Callback callback, void* userData) : m_callback(callback), m_userData(userData) {}
+
+  STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override;
+  STDMETHOD_(ULONG, AddRef)() override;
+  STDMETHOD_(ULONG, Release)() override;
+  STDMETHOD(GetTypeInfoCount)(UINT* count) override;
+  STDMETHOD(GetTypeInfo)(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  STDMETHOD(GetIDsOfNames)(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return S_OK; }
+  STDMETHOD(Invoke)(DISPID dispid, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override;
+
+  // The helper object is going: a click that still arrives does nothing.
+  void Detach() { m_callback = nullptr; }
+
+private:
+  virtual ~CEventHandler() = default;
+  volatile LONG m_refs = 0;
+  Callback m_callback;
+  void* m_userData;
+};

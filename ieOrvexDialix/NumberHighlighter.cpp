@@ -1,0 +1,158 @@
+#include <windows.h>
+#include <shlguid.h>
+#include "CCallBack.h"
+#include "COrvexDialixBHO.h"
+#include "ComBSTR.h"
+#include "ComVariant.h"
+#include "NumberFinder.h"
+#include "PluginUi.h"
+
+// The helper object's walk of the page and its answer to a click on a number.
+// Every step stops quietly at the first interface that is missing or fails.
+
+namespace {
+
+const wchar_t kWrapTag[] = L"ZEMBRAEXTENSION";
+const wchar_t kWrapStyle[] = L"cursor: pointer; text-decoration:underline; hover { color:black;background-color:#bbe9ff;}";
+const wchar_t kPageFrame[] = L"Orvex Dialix";
+
+std::wstring TextOf(BSTR text) { return text ? std::wstring(text, ::SysStringLen(text)) : std::wstring(); }
+
+template <class Q>
+CComPtr<Q> Query(IUnknown* from, REFIID iid) {
+  CComPtr<Q> to;
+  if (from) from->QueryInterface(iid, reinterpret_cast<void**>(&to));
+  return to;
+}
+
+}  // namespace
+
+void COrvexDialixBHO::HighlightDocument() {
+  CComPtr<IHTMLDocument3> document = Query<IHTMLDocument3>(Document(), IID_IHTMLDocument3);
+  CComPtr<IHTMLElement> root;
+  if (!document || FAILED(document->get_documentElement(&root)) || !root) return;
+  CComPtr<IHTMLDOMNode> node = Query<IHTMLDOMNode>(root, IID_IHTMLDOMNode);
+  if (node) VisitNode(node);
+}
+
+// Children are walked by next sibling, taken before each visit: what the
+// visit inserts after a text node is not visited again, and the walk stays
+// as deep as the page, not as the numbers in a text.
+void COrvexDialixBHO::VisitNode(IHTMLDOMNode* node) {
+  long type = 0;
+  if (FAILED(node->get_nodeType(&type))) return;
+  if (type == 3) {
+    CComPtr<IHTMLDOMNode> parent;
+    CComBSTR name;
+    if (FAILED(node->get_parentNode(&parent)) || !parent || FAILED(parent->get_nodeName(&name)) || !name)
+      return;
+    std::wstring lower = TextOf(name);
+    ::CharLowerBuffW(&lower[0], static_cast<DWORD>(lower.size()));
+    if (IsScannedParent(lower)) HighlightTextNode(node, parent);
+    return;
+  }
+  CComPtr<IHTMLDOMNode> child;
+  if (FAILED(node->get_firstChild(&child))) return;
+  while (child) {
+    CComPtr<IHTMLDOMNode> next;
+    if (FAILED(child->get_nextSibling(&next))) next.Release();
+    VisitNode(child);
+    child = next;
+  }
+}
+
+// One search over the whole text, then the splits from the last number
+// back: each split copies only the short tail behind it, and the nodes end
+// up as a left-to-right pass would leave them (text, wrap, text, wrap, ...,
+// text).
+void COrvexDialixBHO::HighlightTextNode(IHTMLDOMNode* textNode, IHTMLDOMNode* parent) {
+  CComPtr<IHTMLDocument2> document = Document();
+  CComPtr<IHTMLDOMTextNode> text = Query<IHTMLDOMTextNode>(textNode, IID_IHTMLDOMTextNode);
+  CComBSTR content;
+  if (!document || !text || FAILED(text->toString(&content)) || content.Length() <= 5) return;
+  std::vector<NumberMatch> numbers = FindNumbers(NarrowForSearch(content, content.Length()));
+  if (numbers.empty()) return;
+  CComBSTR tag(kWrapTag), css(kWrapStyle);
+  for (size_t k = numbers.size(); k-- > 0;) {
+    const NumberMatch& match = numbers[k];
+    CComPtr<IHTMLDOMNode> rest, number, wrapNode, moved, inserted;
+    CComPtr<IHTMLElement> wrap;
+    CComPtr<IHTMLStyle> style;
+    if (FAILED(text->splitText(static_cast<long>(match.position + match.length), &rest)) || !rest) return;
+    if (FAILED(text->splitText(static_cast<long>(match.position), &number)) || !number) return;
+    if (FAILED(document->createElement(tag, &wrap)) || !wrap) return;
+    CComBSTR id(static_cast<UINT>(match.length), content.m_str + match.position);
+    wrap->put_id(id);
+    if (SUCCEEDED(wrap->get_style(&style)) && style) style->put_cssText(css);
+    wrapNode = Query<IHTMLDOMNode>(wrap, IID_IHTMLDOMNode);
+    if (!wrapNode || FAILED(wrapNode->appendChild(number, &moved))) return;
+    CComVariant before(static_cast<IDispatch*>(rest.p));
+    if (FAILED(parent->insertBefore(wrapNode, before, &inserted))) return;
+  }
+}
+
+void COrvexDialixBHO::OnNumberClick() {
+  CComPtr<IHTMLDocument2> document = Document();
+  CComPtr<IHTMLWindow2> window;
+  CComPtr<IHTMLEventObj> event;
+  CComPtr<IHTMLElement> source;
+  CComBSTR id, name;
+  if (!document || FAILED(document->get_parentWindow(&window)) || !window || FAILED(window->get_event(&event)) ||
+      !event || FAILED(event->get_srcElement(&source)) || !source || FAILED(source->get_id(&id)))
+    return;
+  CComPtr<IHTMLDOMNode> node = Query<IHTMLDOMNode>(source, IID_IHTMLDOMNode);
+  if (!node || FAILED(node->get_nodeName(&name)) || TextOf(name) != kWrapTag) return;
+  // The page may plant an element of that name with an id of its choosing.
+  std::wstring number = DiallableNumber(TextOf(id));
+  if (number.empty()) return;
+
+  CMenuHandle menu(::LoadMenuW(WtlGetResourceInstance(), MAKEINTRESOURCEW(IDR_NUMBER_MENU)));
+  HMENU popup = menu ? ::GetSubMenu(menu.Get(), 0) : nullptr;
+  if (!popup) return;
+  POINT cursor = {};
+  ::GetCursorPos(&cursor);
+  HWND owner = nullptr;
+  CComPtr<IServiceProvider> services = Query<IServiceProvider>(m_browser, IID_IServiceProvider);
+  CComPtr<IOleWindow> shell;
+  if (services && SUCCEEDED(services->QueryService(SID_SShellBrowser, IID_IOleWindow,
+                                                    reinterpret_cast<void**>(&shell))) && shell)
+    shell->GetWindow(&owner);
+  UINT command = static_cast<UINT>(PluginUiSeam().trackPopupMenu(
+      popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, cursor.x, cursor.y, owner));
+  switch (command) {
+    case ID_NUMBER_SEND_SMS:
+      OpenDialixPage(L"sendsms", L"number", number);
+      break;
+    case ID_NUMBER_ADD_CONTACT:
+      OpenDialixPage(L"addcontact", L"number", number);
+      break;
+    case ID_NUMBER_CALL: {
+      if (!m_service || !m_callback) break;
+      CComBSTR client(m_callback->ClientId().c_str());
+      CComPtr<IOperation> operation;
+      m_service->CreateOperation(client, IID_ICreateCallOperation, &operation);
+      CComPtr<ICreateCallOperation> call = Query<ICreateCallOperation>(operation, IID_ICreateCallOperation);
+      if (!call) break;
+      CComBSTR serial(m_callback->SerialNumber().c_str()), digits(number.c_str());
+      call->put_SerialNumber(serial);
+      call->put_Number(digits);
+      m_service->BeginOperation(operation);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+HRESULT COrvexDialixBHO::OpenDialixPage(const wchar_t* action, const wchar_t* name, const std::wstring& value) {
+  std::wstring page, address;
+  if (!LocalPagePath(&page)) return E_FAIL;
+  HRESULT hr = BuildPageAddress(page, action, name, value, &address);
+  if (FAILED(hr)) return hr;
+  if (!m_browser) return E_FAIL;
+  CComBSTR url(address.c_str());
+  CComVariant flags(0), frame(kPageFrame), empty;
+  return m_browser->Navigate(url, &flags, &frame, &empty, &empty);
+}
+
+HRESULT COrvexDialixBHO::OpenDialixPage() { return OpenDialixPage(nullptr, nullptr, std::wstring()); }
