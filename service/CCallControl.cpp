@@ -68,19 +68,12 @@ HRESULT CCallControl::FinalConstruct() {
     ZCLComCoCreateThrowOnFail(::CoCreateInstance(CLSID_CallUI, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
                                                  IID_ICallUI, reinterpret_cast<void**>(&m_callUI)),
                               CLSID_CallUI, ZCL_POS);
-    CComPtr<IGlobalInterfaceTable> git = CZembra::GetGIT();
-    DWORD uiCookie = 0, handlerCookie = 0;
-    ZCLComThrowOnFail(git->RegisterInterfaceInGlobal(m_callUI, IID_ICallUI, &uiCookie),
-                      ZCL_POS + " Failed to register CallUI in GIT.");
+    CGitCookie uiCookie(m_callUI, IID_ICallUI, "CallUI");
     CComPtr<ICallHandler> handler(static_cast<ICallHandler*>(this));
-    HRESULT registered = git->RegisterInterfaceInGlobal(handler, IID_ICallHandler, &handlerCookie);
-    if (FAILED(registered)) {
-      git->RevokeInterfaceFromGlobal(uiCookie);
-      throw ZCLComException(registered, ZCL_POS + " Failed To Register CallHandler in GIT");
-    }
+    CGitCookie handlerCookie(handler, IID_ICallHandler, "CallHandler");
     CLockGuard guard(&m_lock);
-    m_callUICookie = uiCookie;
-    m_handlerCookie = handlerCookie;
+    m_callUICookie = std::move(uiCookie);
+    m_handlerCookie = std::move(handlerCookie);
     return S_OK;
   });
   // A failed start leaves nothing behind to be released by a tear-down that
@@ -170,19 +163,13 @@ void CCallControl::Shutdown() { TearDown(true); }
 void CCallControl::TearDown(bool mayOutlive) {
   ZCLGuarded(3, ZCL_SITE, [&] {
     ZCLScopeTracer trace("CCallControl::Shutdown");
-    DWORD uiCookie = 0, handlerCookie = 0;
     {
       CLockGuard guard(&m_lock);
       m_shutDown = true;
-      std::swap(uiCookie, m_callUICookie);
-      std::swap(handlerCookie, m_handlerCookie);
       ++m_libraryUses;  // this shutdown's own, ended below
     }
-    if (uiCookie || handlerCookie) {
-      CComPtr<IGlobalInterfaceTable> git = CZembra::GetGIT();
-      if (handlerCookie) git->RevokeInterfaceFromGlobal(handlerCookie);
-      if (uiCookie) git->RevokeInterfaceFromGlobal(uiCookie);
-    }
+    m_handlerCookie.Revoke();
+    m_callUICookie.Revoke();
     std::unique_ptr<CStopping> stopping(new CStopping{this, TakeAllDevices(), false});
     if (!stopping->devices.empty() && IsApartmentThread()) {
       // A notification in flight may wait for this apartment while the
@@ -250,16 +237,7 @@ DWORD WINAPI CCallControl::StopDevicesThread(void* param) {
 CComPtr<ICallUI> CCallControl::GetCallUI() {
   ZCLScopeTracer trace("CCallControl::GetCallUI");
   CComPtr<ICallUI> ui;
-  ZCLGuarded(4, ZCL_SITE, [&] {
-    DWORD cookie;
-    {
-      CLockGuard guard(&m_lock);
-      cookie = m_callUICookie;
-    }
-    if (!cookie) return;
-    CComPtr<IGlobalInterfaceTable> git = CZembra::GetGIT();
-    if (FAILED(git->GetInterfaceFromGlobal(cookie, IID_ICallUI, reinterpret_cast<void**>(&ui)))) ui.Release();
-  });
+  if (FAILED(m_callUICookie.CopyTo(&ui))) ui.Release();
   return ui;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 #include "CLockable.h"
 #include "ComTL.h"
+#include "GitCookie.h"
 #include "SZembra.h"
 #include "SZembraGUI.h"
 #include "TrelkCallControl.h"
@@ -28,7 +29,7 @@ extern "C" const IID IID_ICallControlSelf;
 // queue (Call, IMessageComposer), the library's notification threads
 // (ICallHandlerNotify, from the state machines), the call windows' threads
 // (ICallHandler) and the main thread (Shutdown). m_lock guards the device
-// table, the GIT cookies and the shut-down state, and is held only around
+// table and the shut-down state, and is held only around
 // lookups and changes, never across a call into the library or the window.
 // Add and remove of one phone come in order from that phone's own queue; a
 // start or stop in progress claims its serial, and another call for the
@@ -147,8 +148,9 @@ private:
   std::set<std::wstring> m_busy;  // serials being started or stopped; guarded by m_lock
   int m_libraryUses = 0;           // guarded by m_lock
   bool m_terminated = false;       // guarded by m_lock
-  DWORD m_handlerCookie = 0;  // guarded by m_lock
-  DWORD m_callUICookie = 0;   // guarded by m_lock
+  // Set at the final construction, revoked by the shutdown; read by any thread.
+  CGitCookie m_handlerCookie;
+  CGitCookie m_callUICookie;
   bool m_shutDown = false;    // guarded by m_lock
   CComPtr<IUnknown> m_marshaler;
 };

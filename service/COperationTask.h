@@ -25,7 +25,7 @@ public:
   void SetIds(CZembra* zembra, const std::wstring& clientId, const std::wstring& operationId);
   const std::wstring& GetClientId() const { return m_clientId; }
   const std::wstring& GetOperationId() const { return m_operationId; }
-  EOperationState GetState() const { return m_state; }
+  EOperationState GetState() const { return m_state.load(); }
 
   bool IsAutoDelete() override { return true; }
   void Execute() override;
@@ -96,7 +96,7 @@ private:
   static bool TakeDataFault();
 
   std::wstring m_operationId;
-  volatile EOperationState m_state = OperationNotStarted;
+  std::atomic<EOperationState> m_state{OperationNotStarted};
   CLockable m_propertyLock;
   LONG m_pending = 0;      // queueings not yet run to their end
   bool m_runEnded = true;  // task-queue thread only

@@ -51,44 +51,18 @@ const OperationKind kOperationKinds[] = {
     {&IID_IGetEventsOperation, &CreateOperationObject<CGetEventsOperation>},
 };
 
-// A callback's registration in the GIT, revoked unless a client record took
-// it over.
-class CGitRegistration {
-public:
-  CGitRegistration(IGlobalInterfaceTable* git, DWORD cookie) : m_git(git), m_cookie(cookie) {}
-  ~CGitRegistration() {
-    if (m_cookie) m_git->RevokeInterfaceFromGlobal(m_cookie);
-  }
-  DWORD Get() const { return m_cookie; }
-  void HandOver() { m_cookie = 0; }
-
-private:
-  CGitRegistration(const CGitRegistration&) = delete;
-  CGitRegistration& operator=(const CGitRegistration&) = delete;
-  CComPtr<IGlobalInterfaceTable> m_git;
-  DWORD m_cookie;
-};
-
 }  // namespace
 
 CZembra::TrelkData::TrelkData(CZembra* zembra)
-    : taskQueue(L"TaskQueue"), deviceManager(zembra) {}
+    : clientManager([zembra](const std::wstring& clientId) { zembra->QueueDisconnect(clientId); }),
+      taskQueue(L"TaskQueue"),
+      deviceManager(zembra) {}
 
 CZembra::CZembra() {}
 
-CComPtr<IGlobalInterfaceTable> CZembra::GetGIT() {
-  CComPtr<IGlobalInterfaceTable> git;
-  HRESULT hr;
-  if (_pAtlModule)
-    hr = _pAtlModule->GetGITPtr(&git);
-  else
-    hr = ::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                            IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&git));
-  ZCLComCoCreateThrowOnFail(hr, CLSID_StdGlobalInterfaceTable, ZCL_POS);
-  return git;
-}
+CComPtr<IGlobalInterfaceTable> CZembra::GetGIT() { return ZCLGlobalInterfaceTable(); }
 
-void CZembra::CreateCallControl(IGlobalInterfaceTable* git) {
+void CZembra::CreateCallControl() {
   CComObjectWithoutLock<CCallControl>* raw = nullptr;
   ZCLComThrowOnFail(CComObjectWithoutLock<CCallControl>::CreateInstance(&raw),
                     ZCL_POS + " Creation of CallControl failed!");
@@ -99,9 +73,7 @@ void CZembra::CreateCallControl(IGlobalInterfaceTable* git) {
   ZCLComQIThrowOnFail(callControl->QueryInterface(IID_IUnknown,
                                                   reinterpret_cast<void**>(&m_data->callControl)),
                       IID_IUnknown, ZCL_POS);
-  ZCLComThrowOnFail(git->RegisterInterfaceInGlobal(callControl, IID_ICallControl,
-                                                   &m_data->callControlCookie),
-                    ZCL_POS + " Failed to register CallControl in GIT.");
+  m_data->callControlCookie = CGitCookie(callControl, IID_ICallControl, "CallControl");
 }
 
 // Call control is registered before the connectivity start is queued: the
@@ -109,9 +81,9 @@ void CZembra::CreateCallControl(IGlobalInterfaceTable* git) {
 HRESULT CZembra::FinalConstruct() {
   return ZCLComMethod("CZembra::FinalConstruct", ZCL_SITE, [&]() -> HRESULT {
     m_data.reset(new TrelkData(this));
-    CComPtr<IGlobalInterfaceTable> git = GetGIT();
+    GetGIT();  // no table, no service: refused before anything starts
     ZCLThrowOnFalse(m_data->taskQueue.StartThread(), ZCL_POS + " Failed to start task queue.");
-    CreateCallControl(git);
+    CreateCallControl();
     std::unique_ptr<CInitializeTrelkTask> start(new CInitializeTrelkTask(this));
     AddTask(start.get());
     start.release();
@@ -126,15 +98,7 @@ void CZembra::FinalRelease() {
   ZCLGuarded(3, ZCL_SITE, [&] {
     ZCLScopeTracer trace("CZembra::FinalRelease");
     if (!m_data) return;  // the final construction failed before making it
-    CComPtr<IGlobalInterfaceTable> git;
-    try {
-      git.Attach(GetGIT().Detach());
-    } catch (const ZCLException&) {
-    }
-    if (git && m_data->callControlCookie) {
-      git->RevokeInterfaceFromGlobal(m_data->callControlCookie);
-      m_data->callControlCookie = 0;
-    }
+    m_data->callControlCookie.Revoke();
     m_data->taskQueue.StopThread();
     m_data->clientManager.StopDeliveries();
     // Its own GIT registrations keep call control alive: they go with its
@@ -165,6 +129,14 @@ void CZembra::AddTask(CTaskBase* task) {
   m_data->taskQueue.AddTask(task);
 }
 
+// A client's delivery found its process gone: its record is taken out on the
+// task queue, as a disconnect of its own would.
+void CZembra::QueueDisconnect(const std::wstring& clientId) {
+  std::unique_ptr<CDisconnectTask> task(new CDisconnectTask(this, clientId));
+  AddTask(task.get());
+  task.release();
+}
+
 void CZembra::AddTaskRemoveEarlier(CTaskBase* task, CheckRemoval* predicate) {
   ZCLScopeTracer trace("CZembra::AddTaskRemoveEarlier");
   m_data->taskQueue.RemoveTask(predicate);
@@ -174,14 +146,7 @@ void CZembra::AddTaskRemoveEarlier(CTaskBase* task, CheckRemoval* predicate) {
 CComPtr<ICallControl> CZembra::GetCallControl() {
   ZCLScopeTracer trace("CZembra::GetCallControl");
   CComPtr<ICallControl> callControl;
-  try {
-    CComPtr<IGlobalInterfaceTable> git = GetGIT();
-    if (FAILED(git->GetInterfaceFromGlobal(m_data->callControlCookie, IID_ICallControl,
-                                           reinterpret_cast<void**>(&callControl))))
-      callControl.Release();
-  } catch (const ZCLException&) {
-    callControl.Release();  // no table: the callers log and go on
-  }
+  if (FAILED(m_data->callControlCookie.CopyTo(&callControl))) callControl.Release();  // the callers log and go on
   return callControl;
 }
 
@@ -224,13 +189,8 @@ HRESULT CZembra::CheckClient(const wchar_t* clientId, bool enabledToo) {
 STDMETHODIMP CZembra::Connect(IZembraCallback* pICallback) {
   return ZCLComMethod("CZembra::Connect", ZCL_SITE, [&]() -> HRESULT {
     if (!pICallback) return Refuse(L"Argument pICallback is NULL", E_POINTER);
-    CComPtr<IGlobalInterfaceTable> git = GetGIT();
-    DWORD cookie = 0;
-    ZCLComThrowOnFail(git->RegisterInterfaceInGlobal(pICallback, IID_IZembraCallback, &cookie),
-                      ZCL_POS + " Failed to register Callback in GIT.");
-    CGitRegistration registration(git, cookie);
-    std::wstring clientId = m_data->clientManager.AddClient(registration.Get(), this);
-    registration.HandOver();  // the client's record revokes it
+    CGitCookie registration(pICallback, IID_IZembraCallback, "Callback");
+    std::wstring clientId = m_data->clientManager.AddClient(std::move(registration));
     try {
       std::unique_ptr<CConnectTask> task(new CConnectTask(this, clientId));
       AddTask(task.get());

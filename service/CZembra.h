@@ -7,6 +7,7 @@
 #include "CDeviceManagement.h"
 #include "CGlobalQueue.h"
 #include "ComTL.h"
+#include "GitCookie.h"
 #include "SZembra.h"
 #include "ZCLLogger.h"
 #include "resource.h"
@@ -75,14 +76,15 @@ public:
     Trelk::CDeviceManagement deviceManagement;
     CComPtr<IUnknown> callControl;
     ULONG operationCounter = 0;
-    DWORD callControlCookie = 0;
+    CGitCookie callControlCookie;
   };
 
   // The module's GIT (a new one without a module); throws when there is none.
   static CComPtr<IGlobalInterfaceTable> GetGIT();
 
 private:
-  void CreateCallControl(IGlobalInterfaceTable* git);
+  void CreateCallControl();
+  void QueueDisconnect(const std::wstring& clientId);
   HRESULT Refuse(const wchar_t* text, HRESULT hr);
   // Invalid client id, then a disabled client: the refusal, or S_OK.
   HRESULT CheckClient(const wchar_t* clientId, bool enabledToo);
