@@ -7,7 +7,8 @@
 #include "CContentAccess.h"
 #include "CDeviceCallControl.h"
 #include "CTrelkException.h"
-#include "CZembra.h"
+#include "CClientManager.h"
+#include "CDeviceManager.h"
 #include "ZCLFrame.h"
 #include "ZCLHandle.h"
 #include "ZCLText.h"
@@ -43,8 +44,9 @@ CCallControl::CCallControl() {}
 
 CCallControl::~CCallControl() {}
 
-HRESULT CCallControl::Initialize(CZembra* owner) {
-  m_owner = owner;
+HRESULT CCallControl::Initialize(CClientManager* clients, CDeviceManager* deviceManager) {
+  m_clients = clients;
+  m_deviceManager = deviceManager;
   return S_OK;
 }
 
@@ -150,9 +152,9 @@ void CCallControl::EndLibraryUse() {
   if (terminate) ZCLGuarded(3, ZCL_SITE, [&] { m_trelk.Terminate(); });
 }
 
-CZembra* CCallControl::Owner() {
+bool CCallControl::Serving() {
   CLockGuard guard(&m_lock);
-  return m_shutDown ? nullptr : m_owner;
+  return !m_shutDown;
 }
 
 // In order: no new phone; the GIT registrations revoked, so nothing reaches
@@ -247,7 +249,7 @@ size_t CCallControl::DeviceCount() {
 }
 
 CDeviceCallControl* CCallControl::NewDeviceCallControl(const wchar_t* serial) {
-  return new CDeviceCallControl(m_owner, static_cast<ICallHandlerNotify*>(this), serial);
+  return new CDeviceCallControl(m_deviceManager, static_cast<ICallHandlerNotify*>(this), serial);
 }
 
 CCallControl::DevicePtr CCallControl::FindDevice(const std::wstring& serial, bool* known) {
@@ -402,13 +404,12 @@ STDMETHODIMP CCallControl::NewMessageReceived(IMessageReceivedNotification* pNot
 // ---------------------------------------------------------------- ICallHandlerNotify
 
 void CCallControl::NotifyClients(const wchar_t* serial, const wchar_t* number, long state) {
-  CZembra* owner = Owner();
-  if (!owner) return;
+  if (!Serving() || !m_clients) return;
   CComObject<CCallNotification>* raw = nullptr;
   ZCLComThrowOnFail(CComObject<CCallNotification>::CreateInstance(&raw), ZCL_POS + " Failed to create notification.");
   CComPtr<ICallNotification> notification(raw);
   raw->Init(serial, number, static_cast<int>(state));
-  owner->GetClientManager().Notify(IID_ICallNotification, notification);
+  m_clients->Notify(IID_ICallNotification, notification);
 }
 
 std::wstring CCallControl::NumberOf(const wchar_t* serial, long callId) {
@@ -528,10 +529,9 @@ STDMETHODIMP CCallControl::Call(BSTR bstrSerial, BSTR bstrNumber, long* pCallId)
 
 STDMETHODIMP CCallControl::SendSMS(BSTR bstrSerial, BSTR bstrNumber, BSTR bstrText) {
   return ZCLComMethod("CCallControl::SendSMS", ZCL_SITE, [&]() -> HRESULT {
-    CZembra* owner = Owner();
-    if (!owner) return E_INVALIDARG;
+    if (!Serving() || !m_deviceManager) return E_INVALIDARG;
     std::wstring serial = Text(bstrSerial);
-    CZembraDevicePtr device = owner->GetDeviceManager().GetDeviceList().Find(serial.c_str());
+    CZembraDevicePtr device = m_deviceManager->GetDeviceList().Find(serial.c_str());
     if (!device || device->GetState() != DeviceConnected) return E_INVALIDARG;
     try {
       Trelk::SMSMessage message;
@@ -560,15 +560,14 @@ STDMETHODIMP CCallControl::SendSMS(BSTR bstrSerial, BSTR bstrNumber, BSTR bstrTe
 STDMETHODIMP CCallControl::FindContactByNumber(BSTR bstrSerial, BSTR bstrNumber, IContact** ppContact) {
   return ZCLComMethod("CCallControl::FindContactByNumber", ZCL_SITE, [&]() -> HRESULT {
     if (ppContact) *ppContact = nullptr;
-    CZembra* owner = Owner();
-    if (!owner) return E_FAIL;
+    if (!Serving() || !m_deviceManager) return E_FAIL;
     std::wstring number = Text(bstrNumber);
     if (number.empty() || !ppContact) return E_INVALIDARG;
-    CZembraDevicePtr device = owner->GetDeviceManager().GetDeviceList().Find(Text(bstrSerial).c_str());
+    CZembraDevicePtr device = m_deviceManager->GetDeviceList().Find(Text(bstrSerial).c_str());
     if (!device) return E_INVALIDARG;
     // Too short to tell one contact from another: no query at all.
     if (WithoutBlanks(number).size() <= 5) return S_FALSE;
-    std::vector<CZembraContact> contacts = device->m_db.FindContactsByNumber(number.c_str());
+    std::vector<CZembraContact> contacts = device->FindContactsByNumber(number.c_str());
     if (contacts.empty()) return S_FALSE;
     CZembraContact contact = contacts.front();
     Trelk::CUid uid = contact.GetPhoneId();

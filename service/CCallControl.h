@@ -14,8 +14,9 @@
 #include "TrelkCallControl.h"
 #include "ZCLLogger.h"
 
-class CZembra;
+class CClientManager;
 class CDeviceCallControl;
+class CDeviceManager;
 
 // Never marshalled: call control answers it with itself, so that its owner
 // can reach the members no interface carries.
@@ -56,7 +57,8 @@ public:
 
   CCallControl();
   virtual ~CCallControl();
-  virtual HRESULT Initialize(CZembra* owner);
+  // The main object's client and device managers; both outlive call control.
+  virtual HRESULT Initialize(CClientManager* clients, CDeviceManager* deviceManager);
 
   HRESULT FinalConstruct();
   void FinalRelease();
@@ -125,8 +127,8 @@ private:
   // terminated when the last use ends after a shutdown.
   void BeginLibraryUse();
   void EndLibraryUse();
-  // The owner until shut down: nothing reaches it afterwards.
-  CZembra* Owner();
+  // Until shut down: nothing reaches the managers afterwards.
+  bool Serving();
   HRESULT StartDevice(const std::wstring& serial);
   HRESULT RestartDevice(const std::wstring& serial, const DevicePtr& device);
   // The client notification, then the window's notify interface; its result.
@@ -140,7 +142,8 @@ private:
   HRESULT OnCall(BSTR serial, const char* failure, long callId, Act act);
 
   ZCLObjectTracer<CCallControl> m_tracer;
-  CZembra* m_owner = nullptr;
+  CClientManager* m_clients = nullptr;
+  CDeviceManager* m_deviceManager = nullptr;
   CComPtr<ICallUI> m_callUI;  // made on the creating thread; released by Shutdown
   Trelk::CCallControl m_trelk;
   CLockable m_lock;

@@ -10,6 +10,7 @@
 #include "ZCLFrame.h"
 #include "ZCLText.h"
 #include "CTrelkException.h"
+#include "CTaskBase.h"
 
 namespace {
 
@@ -51,12 +52,28 @@ const OperationKind kOperationKinds[] = {
     {&IID_IGetEventsOperation, &CreateOperationObject<CGetEventsOperation>},
 };
 
+// Starts the connectivity side on the task-queue thread.
+class CInitializeTrelkTask : public CTaskBase {
+public:
+  explicit CInitializeTrelkTask(CZembra* zembra) : m_zembra(zembra) {}
+  void Execute() override {
+    ZCLScopeTracer trace("CInitializeTrelkTask::Execute");
+    m_zembra->InitializeTrelk();
+  }
+  bool IsAutoDelete() override { return true; }
+
+private:
+  ZCLObjectTracer<CInitializeTrelkTask> m_tracer;
+  CZembra* m_zembra;
+};
+
 }  // namespace
 
 CZembra::TrelkData::TrelkData(CZembra* zembra)
     : clientManager([zembra](const std::wstring& clientId) { zembra->QueueDisconnect(clientId); }),
       taskQueue(L"TaskQueue"),
-      deviceManager(zembra) {}
+      links{*zembra, clientManager, devices, callControlCookie},
+      deviceManager(links) {}
 
 CZembra::CZembra() {}
 
@@ -68,7 +85,7 @@ void CZembra::CreateCallControl() {
                     ZCL_POS + " Creation of CallControl failed!");
   // Owned from here: a failure below lets the new object go.
   CComPtr<ICallControl> callControl(raw);
-  HRESULT hr = raw->Initialize(this);
+  HRESULT hr = raw->Initialize(&m_data->clientManager, &m_data->deviceManager);
   if (FAILED(hr)) throw ZCLComException(hr, ZCL_POS + " Failed to initialize CallControl.");
   ZCLComQIThrowOnFail(callControl->QueryInterface(IID_IUnknown,
                                                   reinterpret_cast<void**>(&m_data->callControl)),
@@ -132,7 +149,7 @@ void CZembra::AddTask(CTaskBase* task) {
 // A client's delivery found its process gone: its record is taken out on the
 // task queue, as a disconnect of its own would.
 void CZembra::QueueDisconnect(const std::wstring& clientId) {
-  std::unique_ptr<CDisconnectTask> task(new CDisconnectTask(this, clientId));
+  std::unique_ptr<CDisconnectTask> task(new CDisconnectTask(m_data->clientManager, clientId));
   AddTask(task.get());
   task.release();
 }
@@ -145,19 +162,12 @@ void CZembra::AddTaskRemoveEarlier(CTaskBase* task, CheckRemoval* predicate) {
 
 CComPtr<ICallControl> CZembra::GetCallControl() {
   ZCLScopeTracer trace("CZembra::GetCallControl");
-  CComPtr<ICallControl> callControl;
-  if (FAILED(m_data->callControlCookie.CopyTo(&callControl))) callControl.Release();  // the callers log and go on
-  return callControl;
+  return m_data->links.CallControl();
 }
 
 CComPtr<IMessageComposer> CZembra::GetMessageComposer() {
   ZCLScopeTracer trace("CZembra::GetMessageComposer");
-  CComPtr<IMessageComposer> composer;
-  CComPtr<ICallControl> callControl = GetCallControl();
-  if (callControl &&
-      FAILED(callControl->QueryInterface(IID_IMessageComposer, reinterpret_cast<void**>(&composer))))
-    composer.Release();
-  return composer;
+  return m_data->links.MessageComposer();
 }
 
 // The queue drops a ZCLException without a line of its own, and the library's
@@ -192,7 +202,7 @@ STDMETHODIMP CZembra::Connect(IZembraCallback* pICallback) {
     CGitCookie registration(pICallback, IID_IZembraCallback, "Callback");
     std::wstring clientId = m_data->clientManager.AddClient(std::move(registration));
     try {
-      std::unique_ptr<CConnectTask> task(new CConnectTask(this, clientId));
+      std::unique_ptr<CConnectTask> task(new CConnectTask(m_data->clientManager, clientId));
       AddTask(task.get());
       task.release();
     } catch (...) {
@@ -209,7 +219,7 @@ STDMETHODIMP CZembra::Disconnect(BSTR bstrClientId) {
     const wchar_t* clientId = ZCLNullToEmpty(bstrClientId);
     HRESULT hr = CheckClient(clientId, true);
     if (hr != S_OK) return hr;
-    std::unique_ptr<CDisconnectTask> task(new CDisconnectTask(this, clientId));
+    std::unique_ptr<CDisconnectTask> task(new CDisconnectTask(m_data->clientManager, clientId));
     m_data->clientManager.EnableClient(clientId, false);
     try {
       AddTask(task.get());
@@ -241,7 +251,7 @@ STDMETHODIMP CZembra::CreateOperation(BSTR bstrClientId, REFIID riid, IOperation
       CComPtr<IUnknown> object;
       COperationTask* task = nullptr;
       if (FAILED(kind.create(object, task))) return Refuse(L"Failed to create operation.", E_FAIL);
-      task->SetIds(this, clientId, operationId);
+      task->SetIds(&m_data->links, clientId, operationId);
       return object->QueryInterface(IID_IOperation, reinterpret_cast<void**>(ppOperation));
     }
     return Refuse(L"Invalid operation type", E_INVALIDARG);

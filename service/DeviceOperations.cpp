@@ -3,7 +3,6 @@
 #include "CDevice.h"
 #include "CDeviceList.h"
 #include "CEventList.h"
-#include "CZembra.h"
 #include "Selectors.h"
 #include "ZCLException.h"
 
@@ -28,7 +27,7 @@ void CGetDevicesOperation::Run() {
   int failures = 0;
   bool cancelled = false;
   {
-    CZembraDeviceList& devices = m_zembra->GetDeviceManager().GetDeviceList();
+    CZembraDeviceList& devices = Links().devices;
     CLockGuard guard(&devices);
     for (int i = 0; i < devices.Count(); ++i) {
       if (IsCancelled()) {

@@ -1,11 +1,6 @@
 #include <windows.h>
 #include "MessageCallOperations.h"
-#include "CZembra.h"
 #include "ZCLException.h"
-
-CZembraDevicePtr FindOperationDevice(CZembra* zembra, const std::wstring& serial) {
-  return zembra->GetDeviceManager().GetDeviceList().Find(serial.c_str());
-}
 
 void LogSendMessageFailure(const ZCLException* caught, const ZCLComException* caughtCom, const char* file, int line) {
   if (caughtCom)
@@ -23,7 +18,7 @@ void CSendMessageOperation::Act(CZembraDevice& device) {
 
 // A missing composer does not fail the operation: there is only no window.
 void CComposeMessageOperation::Act(CZembraDevice& device) {
-  CComPtr<IMessageComposer> composer = m_zembra->GetMessageComposer();
+  CComPtr<IMessageComposer> composer = Links().MessageComposer();
   if (!composer) {
     ZCLLogMessage(1, nullptr, "Failed to get IMessageComposer!, can't show UI!");
     return;
@@ -37,7 +32,7 @@ void CCreateCallOperation::Act(CZembraDevice& device) {
   ZCLComThrowOnFalse(device.CallControlEnabled(), E_NOTIMPL, "Device doesn't support call control");
   // Without call control no window can place the call: that is a failure,
   // not a completion.
-  CComPtr<ICallControl> callControl = m_zembra->GetCallControl();
+  CComPtr<ICallControl> callControl = Links().CallControl();
   ZCLComThrowOnFalse(callControl != nullptr, E_FAIL, "Call control is not available");
   CComBSTR serial(device.GetSerialNumber()), number(m_number.c_str());
   if (!serial || !number) throw std::bad_alloc();

@@ -6,7 +6,6 @@
 #include "ZCLText.h"
 
 // The phone of an operation, from the main object's device list; null when unknown.
-CZembraDevicePtr FindOperationDevice(CZembra* zembra, const std::wstring& serial);
 // The catch-site lines of the send-message run, at level 3.
 void LogSendMessageFailure(const ZCLException* caught, const ZCLComException* caughtCom, const char* file, int line);
 
@@ -34,7 +33,7 @@ protected:
     const char* traceName = TraceName();
     std::unique_ptr<ZCLScopeTracer> trace(traceName ? new ZCLScopeTracer(traceName) : nullptr);
     this->SetState(OperationStarted);
-    CZembraDevicePtr device = FindOperationDevice(this->m_zembra, this->m_serialNumber);
+    CZembraDevicePtr device = this->Links().devices.Find(this->m_serialNumber.c_str());
     CClientManager::ClientPtr client = this->FindClient();
     if (!client) {
       this->SetState(OperationFailed);
