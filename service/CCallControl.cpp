@@ -3,7 +3,7 @@
 #include <atomic>
 #include <new>
 #include "CCallNotification.h"
-#include "CContact.h"
+#include "CCallerLookup.h"
 #include "CContentAccess.h"
 #include "CDeviceCallControl.h"
 #include "CTrelkException.h"
@@ -24,13 +24,6 @@ const DWORD kOutbox = 2;
 std::atomic<DWORD> g_stopWaitMs{30000};
 
 std::wstring Text(BSTR text) { return ZCLNullToEmpty(text); }
-
-std::wstring WithoutBlanks(const std::wstring& text) {
-  std::wstring out;
-  for (wchar_t c : text)
-    if (c != L' ') out += c;
-  return out;
-}
 
 bool IsApartmentThread() {
   APTTYPE type = APTTYPE_CURRENT;
@@ -73,7 +66,6 @@ HRESULT CCallControl::FinalConstruct() {
     CGitCookie uiCookie(m_callUI, IID_ICallUI, "CallUI");
     CComPtr<ICallHandler> handler(static_cast<ICallHandler*>(this));
     CGitCookie handlerCookie(handler, IID_ICallHandler, "CallHandler");
-    CLockGuard guard(&m_lock);
     m_callUICookie = std::move(uiCookie);
     m_handlerCookie = std::move(handlerCookie);
     return S_OK;
@@ -94,68 +86,17 @@ void CCallControl::FinalRelease() {
   m_marshaler.Release();
 }
 
-// A start, restart or stop of one phone, from its claim of the serial to
-// its end. A phone the claim leaves in the table after a shutdown took the
-// rest is stopped here.
-class CCallControl::CSerialClaim {
-public:
-  CSerialClaim(CCallControl& control, const std::wstring& serial) : m_control(control), m_serial(serial) {}
-  ~CSerialClaim() {
-    DevicePtr left;
-    {
-      CLockGuard guard(&m_control.m_lock);
-      m_control.m_busy.erase(m_serial);
-      auto it = m_control.m_devices.find(m_serial);
-      if (m_control.m_shutDown && it != m_control.m_devices.end()) {
-        left = it->second;
-        m_control.m_devices.erase(it);
-      }
-    }
-    if (left) {
-      StoppingDevices devices(1, left);
-      left.reset();
-      StopDevices(devices);
-    }
-    m_control.EndLibraryUse();
-  }
-
-private:
-  CSerialClaim(const CSerialClaim&) = delete;
-  CSerialClaim& operator=(const CSerialClaim&) = delete;
-  CCallControl& m_control;
-  std::wstring m_serial;
-};
-
 // What a shutdown hands to the thread that stops its phones: the thread holds
 // a reference on call control and one use of the library until they stopped.
 struct CCallControl::CStopping {
   CCallControl* control;
-  StoppingDevices devices;
+  CCallPhoneTable::Devices devices;
   bool keepsAlive;
 };
 
 void CCallControl::SetStopWaitForTests(DWORD milliseconds) { g_stopWaitMs = milliseconds ? milliseconds : 30000; }
 
-void CCallControl::BeginLibraryUse() {
-  CLockGuard guard(&m_lock);
-  ++m_libraryUses;
-}
-
-void CCallControl::EndLibraryUse() {
-  bool terminate = false;
-  {
-    CLockGuard guard(&m_lock);
-    if (m_libraryUses > 0) --m_libraryUses;
-    terminate = m_shutDown && m_libraryUses == 0 && !m_terminated;
-    if (terminate) m_terminated = true;
-  }
-  if (terminate) ZCLGuarded(3, ZCL_SITE, [&] { m_trelk.Terminate(); });
-}
-
-bool CCallControl::Serving() {
-  CLockGuard guard(&m_lock);
-  return !m_shutDown;
-}
+bool CCallControl::Serving() { return !m_phones.IsShutDown(); }
 
 // In order: no new phone; the GIT registrations revoked, so nothing reaches
 // the window from now on; every phone stopped (listener, then handle); the
@@ -165,20 +106,16 @@ void CCallControl::Shutdown() { TearDown(true); }
 void CCallControl::TearDown(bool mayOutlive) {
   ZCLGuarded(3, ZCL_SITE, [&] {
     ZCLScopeTracer trace("CCallControl::Shutdown");
-    {
-      CLockGuard guard(&m_lock);
-      m_shutDown = true;
-      ++m_libraryUses;  // this shutdown's own, ended below
-    }
+    m_phones.BeginShutdown();  // its own use of the library, ended below
     m_handlerCookie.Revoke();
     m_callUICookie.Revoke();
-    std::unique_ptr<CStopping> stopping(new CStopping{this, TakeAllDevices(), false});
+    std::unique_ptr<CStopping> stopping(new CStopping{this, m_phones.TakeAll(), false});
     if (!stopping->devices.empty() && IsApartmentThread()) {
       // A notification in flight may wait for this apartment while the
       // library waits for it to end: the phones stop on another thread while
       // this one serves its apartment. That thread owns what it stops, and
       // keeps this object (the phones' sink) and the library until it ends.
-      BeginLibraryUse();
+      m_phones.BeginLibraryUse();
       stopping->keepsAlive = mayOutlive;
       if (mayOutlive) GetUnknown()->AddRef();
       CHandle thread(::CreateThread(nullptr, 0, &StopDevicesThread, stopping.get(), 0, nullptr));
@@ -189,49 +126,23 @@ void CCallControl::TearDown(bool mayOutlive) {
                         "CCallControl::Shutdown: phones still stopping after %lu ms; the library stays until they stop",
                         static_cast<unsigned long>(g_stopWaitMs.load()));
       } else {
-        EndLibraryUse();
+        m_phones.EndLibraryUse();
         if (mayOutlive) GetUnknown()->Release();  // the caller holds another
       }
     }
-    if (stopping) StopDevices(stopping->devices);
-    EndLibraryUse();
+    if (stopping) CCallPhoneTable::StopAll(stopping->devices);
+    m_phones.EndLibraryUse();
     m_callUI.Release();
   });
-}
-
-CCallControl::StoppingDevices CCallControl::TakeAllDevices() {
-  StoppingDevices stopping;
-  CLockGuard guard(&m_lock);
-  for (auto it = m_devices.begin(); it != m_devices.end();) {
-    if (m_busy.count(it->first)) {
-      ++it;
-      continue;
-    }
-    if (it->second) stopping.push_back(it->second);
-    it = m_devices.erase(it);
-  }
-  return stopping;
-}
-
-// Each phone: the listener, then the handle.
-void CCallControl::StopDevices(StoppingDevices& devices) {
-  for (DevicePtr& device : devices) {
-    ZCLGuarded(3, ZCL_SITE, [&] {
-      device->Stop();
-      device->Close();
-      device.reset();
-    });
-  }
-  devices.clear();
 }
 
 DWORD WINAPI CCallControl::StopDevicesThread(void* param) {
   std::unique_ptr<CStopping> stopping(static_cast<CStopping*>(param));
   CCallControl* control = stopping->control;
   bool keepsAlive = stopping->keepsAlive;
-  ZCLGuarded(3, ZCL_SITE, [&] { StopDevices(stopping->devices); });
+  ZCLGuarded(3, ZCL_SITE, [&] { CCallPhoneTable::StopAll(stopping->devices); });
   stopping.reset();
-  control->EndLibraryUse();
+  control->m_phones.EndLibraryUse();
   if (keepsAlive) control->GetUnknown()->Release();  // may be the last reference
   return 0;
 }
@@ -243,20 +154,10 @@ CComPtr<ICallUI> CCallControl::GetCallUI() {
   return ui;
 }
 
-size_t CCallControl::DeviceCount() {
-  CLockGuard guard(&m_lock);
-  return m_devices.size();
-}
+size_t CCallControl::DeviceCount() { return m_phones.Count(); }
 
 CDeviceCallControl* CCallControl::NewDeviceCallControl(const wchar_t* serial) {
   return new CDeviceCallControl(m_deviceManager, static_cast<ICallHandlerNotify*>(this), serial);
-}
-
-CCallControl::DevicePtr CCallControl::FindDevice(const std::wstring& serial, bool* known) {
-  CLockGuard guard(&m_lock);
-  auto it = m_devices.find(serial);
-  *known = it != m_devices.end();
-  return *known ? it->second : DevicePtr();
 }
 
 // ---------------------------------------------------------------- ICallControl
@@ -272,13 +173,7 @@ HRESULT CCallControl::StartDevice(const std::wstring& serial) {
     ZCLGuarded(3, ZCL_SITE, [&] { device.reset(); });
     return E_FAIL;
   }
-  {
-    CLockGuard guard(&m_lock);
-    if (!m_shutDown) {
-      m_devices[serial] = device;
-      device.reset();
-    }
-  }
+  if (m_phones.Insert(serial, device)) device.reset();
   if (device) {
     // Shut down meanwhile: the new phone goes again.
     ZCLGuarded(3, ZCL_SITE, [&] { device.reset(); });
@@ -310,23 +205,8 @@ STDMETHODIMP CCallControl::AddDevice(BSTR bstrSerial) {
                   static_cast<int>(GetCurrentThreadId()));
     bool known = false;
     DevicePtr device;
-    {
-      CLockGuard guard(&m_lock);
-      if (m_shutDown) {
-        ZCLLogMessage(4, nullptr, "CCallControl shut down, device %ls not started\n", serial.c_str());
-        return E_FAIL;
-      }
-      if (!m_busy.insert(serial).second) {
-        ZCLLogMessage(4, nullptr, "CCallControl still starting or stopping device %ls, not started again\n",
-                      serial.c_str());
-        return E_FAIL;
-      }
-      ++m_libraryUses;
-      auto it = m_devices.find(serial);
-      known = it != m_devices.end();
-      if (known) device = it->second;
-    }
-    CSerialClaim claim(*this, serial);
+    if (!m_phones.ClaimForStart(serial, &known, &device)) return E_FAIL;
+    CCallPhoneTable::CClaim claim(m_phones, serial);
     if (!known) return StartDevice(serial);
     if (!device) return E_UNEXPECTED;
     return RestartDevice(serial, device);
@@ -337,19 +217,9 @@ STDMETHODIMP CCallControl::RemoveDevice(BSTR bstrSerial) {
   return ZCLComMethod("CCallControl::RemoveDevice", ZCL_SITE, [&]() -> HRESULT {
     std::wstring serial = Text(bstrSerial);
     DevicePtr device;
-    {
-      CLockGuard guard(&m_lock);
-      auto it = m_devices.find(serial);
-      if (it == m_devices.end()) return S_FALSE;
-      if (!m_busy.insert(serial).second) {
-        ZCLLogMessage(4, nullptr, "CCallControl still starting or stopping device %ls, not stopped again\n",
-                      serial.c_str());
-        return E_FAIL;
-      }
-      ++m_libraryUses;
-      device = it->second;
-    }
-    CSerialClaim claim(*this, serial);
+    HRESULT claimed = m_phones.ClaimForStop(serial, &device);
+    if (claimed != S_OK) return claimed;
+    CCallPhoneTable::CClaim claim(m_phones, serial);
     if (device) {
       try {
         // The listener first: no event arrives for a handle being closed.
@@ -360,10 +230,7 @@ STDMETHODIMP CCallControl::RemoveDevice(BSTR bstrSerial) {
         return E_FAIL;
       }
     }
-    {
-      CLockGuard guard(&m_lock);
-      m_devices.erase(serial);
-    }
+    m_phones.Erase(serial);
     ZCLGuarded(3, ZCL_SITE, [&] { device.reset(); });
     return S_OK;
   });
@@ -414,7 +281,7 @@ void CCallControl::NotifyClients(const wchar_t* serial, const wchar_t* number, l
 
 std::wstring CCallControl::NumberOf(const wchar_t* serial, long callId) {
   bool known = false;
-  DevicePtr device = FindDevice(ZCLNullToEmpty(serial), &known);
+  DevicePtr device = m_phones.Find(ZCLNullToEmpty(serial), &known);
   return device ? device->GetCallState(callId).GetNumber() : std::wstring();
 }
 
@@ -480,7 +347,7 @@ STDMETHODIMP CCallControl::OnConnectionLost(BSTR bstrSerial) {
 template <class Act>
 HRESULT CCallControl::OnCall(BSTR serial, const char* failure, long callId, Act act) {
   bool known = false;
-  DevicePtr device = FindDevice(Text(serial), &known);
+  DevicePtr device = m_phones.Find(Text(serial), &known);
   if (!known) return S_FALSE;
   if (!device) return S_OK;
   try {
@@ -510,7 +377,7 @@ STDMETHODIMP CCallControl::Call(BSTR bstrSerial, BSTR bstrNumber, long* pCallId)
   return ZCLComMethod("CCallControl::Call", ZCL_SITE, [&]() -> HRESULT {
     if (pCallId) *pCallId = -1;
     bool known = false;
-    DevicePtr device = FindDevice(Text(bstrSerial), &known);
+    DevicePtr device = m_phones.Find(Text(bstrSerial), &known);
     if (!known) return S_FALSE;
     ZCLLogMessage(4, nullptr, "CCallControl::Call(%ls, %ls, XXX) called from thread %d\n",
                   ZCLNullToEmpty(bstrSerial), ZCLNullToEmpty(bstrNumber), static_cast<int>(GetCurrentThreadId()));
@@ -561,26 +428,6 @@ STDMETHODIMP CCallControl::FindContactByNumber(BSTR bstrSerial, BSTR bstrNumber,
   return ZCLComMethod("CCallControl::FindContactByNumber", ZCL_SITE, [&]() -> HRESULT {
     if (ppContact) *ppContact = nullptr;
     if (!Serving() || !m_deviceManager) return E_FAIL;
-    std::wstring number = Text(bstrNumber);
-    if (number.empty() || !ppContact) return E_INVALIDARG;
-    CZembraDevicePtr device = m_deviceManager->GetDeviceList().Find(Text(bstrSerial).c_str());
-    if (!device) return E_INVALIDARG;
-    // Too short to tell one contact from another: no query at all.
-    if (WithoutBlanks(number).size() <= 5) return S_FALSE;
-    std::vector<CZembraContact> contacts = device->FindContactsByNumber(number.c_str());
-    if (contacts.empty()) return S_FALSE;
-    CZembraContact contact = contacts.front();
-    Trelk::CUid uid = contact.GetPhoneId();
-    if (!uid.IsEmpty()) {
-      std::wstring path = device->GetDataFolder();
-      if (!path.empty() && path.back() != L'\\') path += L'\\';
-      path += uid.ToString();
-      if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) contact.SetPhotoPath(path.c_str());
-    }
-    CComObject<CContact>* raw = nullptr;
-    ZCLComThrowOnFail(CComObject<CContact>::CreateInstance(&raw), ZCL_POS + " Failed to create contact.");
-    CComPtr<IUnknown> object(raw->GetUnknown());
-    raw->Init(&contact, Text(bstrSerial).c_str());
-    return object->QueryInterface(IID_IContact, reinterpret_cast<void**>(ppContact));
+    return LookUpCaller(m_deviceManager->GetDeviceList(), Text(bstrSerial), Text(bstrNumber), ppContact);
   });
 }

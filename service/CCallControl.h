@@ -1,12 +1,10 @@
 #pragma once
 #include <windows.h>
-#include <map>
-#include <set>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
-#include "CLockable.h"
+#include "CCallPhoneTable.h"
 #include "ComTL.h"
 #include "GitCookie.h"
 #include "SZembra.h"
@@ -29,12 +27,11 @@ extern "C" const IID IID_ICallControlSelf;
 // Called from the device manager's thread (AddDevice, RemoveDevice), the task
 // queue (Call, IMessageComposer), the library's notification threads
 // (ICallHandlerNotify, from the state machines), the call windows' threads
-// (ICallHandler) and the main thread (Shutdown). m_lock guards the device
-// table and the shut-down state, and is held only around
-// lookups and changes, never across a call into the library or the window.
-// Add and remove of one phone come in order from that phone's own queue; a
-// start or stop in progress claims its serial, and another call for the
-// serial meanwhile is refused, not made to wait.
+// (ICallHandler) and the main thread (Shutdown). The phone table keeps the
+// phones and the shut-down state under its own lock. Add and remove of one
+// phone come in order from that phone's own queue; a start or stop in
+// progress claims its serial, and another call for the serial meanwhile is
+// refused, not made to wait.
 //
 // Aggregates the free-threaded marshaler: it is a multithreaded object whose
 // callers are worker and library threads; the GIT then hands every apartment
@@ -108,25 +105,12 @@ protected:
   virtual CDeviceCallControl* NewDeviceCallControl(const wchar_t* serial);
 
 private:
-  typedef std::shared_ptr<CDeviceCallControl> DevicePtr;
+  typedef CCallPhoneTable::DevicePtr DevicePtr;
   // Shutdown's body; mayOutlive: phones still stopping after the bound may
   // keep this object alive.
   void TearDown(bool mayOutlive);
-  DevicePtr FindDevice(const std::wstring& serial, bool* known);
-  class CSerialClaim;
   struct CStopping;
-  typedef std::vector<DevicePtr> StoppingDevices;
-  // Empties the device table but for the phones being started or stopped,
-  // which their claims stop.
-  StoppingDevices TakeAllDevices();
-  static void StopDevices(StoppingDevices& devices);
   static DWORD WINAPI StopDevicesThread(void* param);
-  // The library and the phones' sink stay while a phone may still call
-  // them: a start, restart or stop in progress, or phones still stopping
-  // after a shutdown gave up waiting, each hold one use. The library is
-  // terminated when the last use ends after a shutdown.
-  void BeginLibraryUse();
-  void EndLibraryUse();
   // Until shut down: nothing reaches the managers afterwards.
   bool Serving();
   HRESULT StartDevice(const std::wstring& serial);
@@ -146,14 +130,12 @@ private:
   CDeviceManager* m_deviceManager = nullptr;
   CComPtr<ICallUI> m_callUI;  // made on the creating thread; released by Shutdown
   Trelk::CCallControl m_trelk;
-  CLockable m_lock;
-  std::map<std::wstring, DevicePtr> m_devices;                      // guarded by m_lock
-  std::set<std::wstring> m_busy;  // serials being started or stopped; guarded by m_lock
-  int m_libraryUses = 0;           // guarded by m_lock
-  bool m_terminated = false;       // guarded by m_lock
+  // The library and the phones' sink stay while a phone may still call
+  // them: a start, restart or stop in progress, or phones still stopping
+  // after a shutdown gave up waiting, each hold one use of the table's.
+  CCallPhoneTable m_phones{m_trelk};
   // Set at the final construction, revoked by the shutdown; read by any thread.
   CGitCookie m_handlerCookie;
   CGitCookie m_callUICookie;
-  bool m_shutDown = false;    // guarded by m_lock
   CComPtr<IUnknown> m_marshaler;
 };
