@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 #include "CCallControl.h"
+#include "CCallPhoneTable.h"
 #include "CCallingDeviceImpl.h"
 #include "CDeviceCallControl.h"
 #include "CDeviceManager.h"
@@ -414,6 +415,45 @@ protected:
 
   DWORD m_factoryCookie = 0;
 };
+
+// The phone table alone: a claim keeps a serial's start, restart and stop
+// apart; a shutdown takes every unclaimed phone and refuses new ones, leaves
+// a claimed phone to its claim, and the library is terminated only once the
+// last use, the claim's, has ended.
+TEST_F(CallControlTest, ThePhoneTableKeepsClaimedPhonesAndTheLibraryUntilTheirClaimsEnd) {
+  Trelk::CCallControl library;
+  ASSERT_NO_THROW(library.Initialize());
+  CCallPhoneTable table(library);
+  CCallPhoneTable::DevicePtr device;
+  bool known = true;
+  EXPECT_EQ(S_FALSE, table.ClaimForStop(L"SN-1", &device));
+  ASSERT_TRUE(table.ClaimForStart(L"SN-1", &known, &device));
+  EXPECT_FALSE(known);
+  {
+    CCallPhoneTable::CClaim starting(table, L"SN-1");
+    EXPECT_FALSE(table.ClaimForStart(L"SN-1", &known, &device));
+    EXPECT_TRUE(table.Insert(L"SN-1", nullptr));
+    EXPECT_EQ(E_FAIL, table.ClaimForStop(L"SN-1", &device));
+  }
+  ASSERT_TRUE(table.ClaimForStart(L"SN-1", &known, &device));
+  EXPECT_TRUE(known);
+  { CCallPhoneTable::CClaim restarting(table, L"SN-1"); }
+
+  EXPECT_TRUE(table.Insert(L"SN-2", nullptr));
+  ASSERT_EQ(S_OK, table.ClaimForStop(L"SN-2", &device));
+  {
+    CCallPhoneTable::CClaim stopping(table, L"SN-2");
+    table.BeginShutdown();
+    CCallPhoneTable::Devices taken = table.TakeAll();
+    EXPECT_EQ(1u, table.Count());  // the claimed phone stays
+    EXPECT_FALSE(table.ClaimForStart(L"SN-3", &known, &device));
+    EXPECT_FALSE(table.Insert(L"SN-3", nullptr));
+    table.EndLibraryUse();  // the shutdown's own
+    EXPECT_TRUE(library.IsInitialized());
+  }
+  EXPECT_EQ(0u, table.Count());
+  EXPECT_FALSE(library.IsInitialized());
+}
 
 TEST_F(CallControlTest, ACallPlacedByAClientDialsThroughTheWindowAndReportsCallingActiveTerminated) {
   StartSubscribed();
