@@ -7,6 +7,7 @@
 #include "CThreadHandle.h"
 #include "ComModule.h"
 #include "DialogThreads.h"
+#include "ZCLException.h"
 #include "ZCLFrame.h"
 #include "ZCLThreadName.h"
 
@@ -110,36 +111,22 @@ bool StartWindowThread(ZCLThreadProcedure procedure, void* parameter) {
 
 }  // namespace
 
-CHandlerPassage::~CHandlerPassage() {
-  ZCLGuarded(3, ZCL_SITE, [&] { Revoke(); });
-}
-
 void CHandlerPassage::Put(ICallHandler* handler) {
-  Revoke();
-  CComPtr<IGlobalInterfaceTable> git;
-  if (!handler || !_pAtlModule || FAILED(_pAtlModule->GetGITPtr(&git))) return;
-  HRESULT hr = git->RegisterInterfaceInGlobal(handler, __uuidof(ICallHandler), &m_cookie);
-  if (FAILED(hr)) {
-    m_cookie = 0;
-    ZCLLogMessage(1, nullptr, "The call handler cannot reach the window (0x%08lX)", static_cast<unsigned long>(hr));
+  m_cookie.Revoke();
+  if (!handler) return;
+  try {
+    m_cookie = CGitCookie(handler, __uuidof(ICallHandler), "CallHandler");
+  } catch (const ZCLComException& e) {
+    ZCLLogMessage(1, nullptr, "The call handler cannot reach the window (0x%08lX)",
+                  static_cast<unsigned long>(e.GetHResult()));
   }
 }
 
 CComPtr<ICallHandler> CHandlerPassage::Take() {
   CComPtr<ICallHandler> handler;
-  CComPtr<IGlobalInterfaceTable> git;
-  if (m_cookie && _pAtlModule && SUCCEEDED(_pAtlModule->GetGITPtr(&git)) &&
-      FAILED(git->GetInterfaceFromGlobal(m_cookie, __uuidof(ICallHandler), reinterpret_cast<void**>(&handler))))
-    handler.Release();
-  Revoke();
+  if (FAILED(m_cookie.CopyTo(&handler))) handler.Release();
+  m_cookie.Revoke();
   return handler;
-}
-
-void CHandlerPassage::Revoke() {
-  if (!m_cookie) return;
-  CComPtr<IGlobalInterfaceTable> git;
-  if (_pAtlModule && SUCCEEDED(_pAtlModule->GetGITPtr(&git))) git->RevokeInterfaceFromGlobal(m_cookie);
-  m_cookie = 0;
 }
 
 CCallDialogTask::~CCallDialogTask() {

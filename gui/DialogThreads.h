@@ -6,6 +6,7 @@
 #include "CTaskBase.h"
 #include "CallEvents.h"
 #include "ComPtr.h"
+#include "GitCookie.h"
 #include "SZembra.h"
 #include "SZembraGUI.h"
 
@@ -22,14 +23,12 @@ public:
   CHandlerPassage() = default;
   CHandlerPassage(const CHandlerPassage&) = delete;
   CHandlerPassage& operator=(const CHandlerPassage&) = delete;
-  ~CHandlerPassage();
   // A null handler stays null; one the table refuses is logged and dropped.
   void Put(ICallHandler* handler);
   CComPtr<ICallHandler> Take();
 
 private:
-  void Revoke();
-  DWORD m_cookie = 0;
+  CGitCookie m_cookie;
 };
 
 // What a new call window is made from. Made by the COM caller, owned by the

@@ -3,11 +3,12 @@
 #include <atomic>
 #include <new>
 #include "CCallNotification.h"
-#include "CContact.h"
+#include "CCallerLookup.h"
 #include "CContentAccess.h"
 #include "CDeviceCallControl.h"
 #include "CTrelkException.h"
-#include "CZembra.h"
+#include "CClientManager.h"
+#include "CDeviceManager.h"
 #include "ZCLFrame.h"
 #include "ZCLHandle.h"
 #include "ZCLText.h"
@@ -24,13 +25,6 @@ std::atomic<DWORD> g_stopWaitMs{30000};
 
 std::wstring Text(BSTR text) { return ZCLNullToEmpty(text); }
 
-std::wstring WithoutBlanks(const std::wstring& text) {
-  std::wstring out;
-  for (wchar_t c : text)
-    if (c != L' ') out += c;
-  return out;
-}
-
 bool IsApartmentThread() {
   APTTYPE type = APTTYPE_CURRENT;
   APTTYPEQUALIFIER qualifier = APTTYPEQUALIFIER_NONE;
@@ -43,8 +37,9 @@ CCallControl::CCallControl() {}
 
 CCallControl::~CCallControl() {}
 
-HRESULT CCallControl::Initialize(CZembra* owner) {
-  m_owner = owner;
+HRESULT CCallControl::Initialize(CClientManager* clients, CDeviceManager* deviceManager) {
+  m_clients = clients;
+  m_deviceManager = deviceManager;
   return S_OK;
 }
 
@@ -68,19 +63,11 @@ HRESULT CCallControl::FinalConstruct() {
     ZCLComCoCreateThrowOnFail(::CoCreateInstance(CLSID_CallUI, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
                                                  IID_ICallUI, reinterpret_cast<void**>(&m_callUI)),
                               CLSID_CallUI, ZCL_POS);
-    CComPtr<IGlobalInterfaceTable> git = CZembra::GetGIT();
-    DWORD uiCookie = 0, handlerCookie = 0;
-    ZCLComThrowOnFail(git->RegisterInterfaceInGlobal(m_callUI, IID_ICallUI, &uiCookie),
-                      ZCL_POS + " Failed to register CallUI in GIT.");
+    CGitCookie uiCookie(m_callUI, IID_ICallUI, "CallUI");
     CComPtr<ICallHandler> handler(static_cast<ICallHandler*>(this));
-    HRESULT registered = git->RegisterInterfaceInGlobal(handler, IID_ICallHandler, &handlerCookie);
-    if (FAILED(registered)) {
-      git->RevokeInterfaceFromGlobal(uiCookie);
-      throw ZCLComException(registered, ZCL_POS + " Failed To Register CallHandler in GIT");
-    }
-    CLockGuard guard(&m_lock);
-    m_callUICookie = uiCookie;
-    m_handlerCookie = handlerCookie;
+    CGitCookie handlerCookie(handler, IID_ICallHandler, "CallHandler");
+    m_callUICookie = std::move(uiCookie);
+    m_handlerCookie = std::move(handlerCookie);
     return S_OK;
   });
   // A failed start leaves nothing behind to be released by a tear-down that
@@ -99,68 +86,17 @@ void CCallControl::FinalRelease() {
   m_marshaler.Release();
 }
 
-// A start, restart or stop of one phone, from its claim of the serial to
-// its end. A phone the claim leaves in the table after a shutdown took the
-// rest is stopped here.
-class CCallControl::CSerialClaim {
-public:
-  CSerialClaim(CCallControl& control, const std::wstring& serial) : m_control(control), m_serial(serial) {}
-  ~CSerialClaim() {
-    DevicePtr left;
-    {
-      CLockGuard guard(&m_control.m_lock);
-      m_control.m_busy.erase(m_serial);
-      auto it = m_control.m_devices.find(m_serial);
-      if (m_control.m_shutDown && it != m_control.m_devices.end()) {
-        left = it->second;
-        m_control.m_devices.erase(it);
-      }
-    }
-    if (left) {
-      StoppingDevices devices(1, left);
-      left.reset();
-      StopDevices(devices);
-    }
-    m_control.EndLibraryUse();
-  }
-
-private:
-  CSerialClaim(const CSerialClaim&) = delete;
-  CSerialClaim& operator=(const CSerialClaim&) = delete;
-  CCallControl& m_control;
-  std::wstring m_serial;
-};
-
 // What a shutdown hands to the thread that stops its phones: the thread holds
 // a reference on call control and one use of the library until they stopped.
 struct CCallControl::CStopping {
   CCallControl* control;
-  StoppingDevices devices;
+  CCallPhoneTable::Devices devices;
   bool keepsAlive;
 };
 
 void CCallControl::SetStopWaitForTests(DWORD milliseconds) { g_stopWaitMs = milliseconds ? milliseconds : 30000; }
 
-void CCallControl::BeginLibraryUse() {
-  CLockGuard guard(&m_lock);
-  ++m_libraryUses;
-}
-
-void CCallControl::EndLibraryUse() {
-  bool terminate = false;
-  {
-    CLockGuard guard(&m_lock);
-    if (m_libraryUses > 0) --m_libraryUses;
-    terminate = m_shutDown && m_libraryUses == 0 && !m_terminated;
-    if (terminate) m_terminated = true;
-  }
-  if (terminate) ZCLGuarded(3, ZCL_SITE, [&] { m_trelk.Terminate(); });
-}
-
-CZembra* CCallControl::Owner() {
-  CLockGuard guard(&m_lock);
-  return m_shutDown ? nullptr : m_owner;
-}
+bool CCallControl::Serving() { return !m_phones.IsShutDown(); }
 
 // In order: no new phone; the GIT registrations revoked, so nothing reaches
 // the window from now on; every phone stopped (listener, then handle); the
@@ -170,26 +106,16 @@ void CCallControl::Shutdown() { TearDown(true); }
 void CCallControl::TearDown(bool mayOutlive) {
   ZCLGuarded(3, ZCL_SITE, [&] {
     ZCLScopeTracer trace("CCallControl::Shutdown");
-    DWORD uiCookie = 0, handlerCookie = 0;
-    {
-      CLockGuard guard(&m_lock);
-      m_shutDown = true;
-      std::swap(uiCookie, m_callUICookie);
-      std::swap(handlerCookie, m_handlerCookie);
-      ++m_libraryUses;  // this shutdown's own, ended below
-    }
-    if (uiCookie || handlerCookie) {
-      CComPtr<IGlobalInterfaceTable> git = CZembra::GetGIT();
-      if (handlerCookie) git->RevokeInterfaceFromGlobal(handlerCookie);
-      if (uiCookie) git->RevokeInterfaceFromGlobal(uiCookie);
-    }
-    std::unique_ptr<CStopping> stopping(new CStopping{this, TakeAllDevices(), false});
+    m_phones.BeginShutdown();  // its own use of the library, ended below
+    m_handlerCookie.Revoke();
+    m_callUICookie.Revoke();
+    std::unique_ptr<CStopping> stopping(new CStopping{this, m_phones.TakeAll(), false});
     if (!stopping->devices.empty() && IsApartmentThread()) {
       // A notification in flight may wait for this apartment while the
       // library waits for it to end: the phones stop on another thread while
       // this one serves its apartment. That thread owns what it stops, and
       // keeps this object (the phones' sink) and the library until it ends.
-      BeginLibraryUse();
+      m_phones.BeginLibraryUse();
       stopping->keepsAlive = mayOutlive;
       if (mayOutlive) GetUnknown()->AddRef();
       CHandle thread(::CreateThread(nullptr, 0, &StopDevicesThread, stopping.get(), 0, nullptr));
@@ -200,49 +126,23 @@ void CCallControl::TearDown(bool mayOutlive) {
                         "CCallControl::Shutdown: phones still stopping after %lu ms; the library stays until they stop",
                         static_cast<unsigned long>(g_stopWaitMs.load()));
       } else {
-        EndLibraryUse();
+        m_phones.EndLibraryUse();
         if (mayOutlive) GetUnknown()->Release();  // the caller holds another
       }
     }
-    if (stopping) StopDevices(stopping->devices);
-    EndLibraryUse();
+    if (stopping) CCallPhoneTable::StopAll(stopping->devices);
+    m_phones.EndLibraryUse();
     m_callUI.Release();
   });
-}
-
-CCallControl::StoppingDevices CCallControl::TakeAllDevices() {
-  StoppingDevices stopping;
-  CLockGuard guard(&m_lock);
-  for (auto it = m_devices.begin(); it != m_devices.end();) {
-    if (m_busy.count(it->first)) {
-      ++it;
-      continue;
-    }
-    if (it->second) stopping.push_back(it->second);
-    it = m_devices.erase(it);
-  }
-  return stopping;
-}
-
-// Each phone: the listener, then the handle.
-void CCallControl::StopDevices(StoppingDevices& devices) {
-  for (DevicePtr& device : devices) {
-    ZCLGuarded(3, ZCL_SITE, [&] {
-      device->Stop();
-      device->Close();
-      device.reset();
-    });
-  }
-  devices.clear();
 }
 
 DWORD WINAPI CCallControl::StopDevicesThread(void* param) {
   std::unique_ptr<CStopping> stopping(static_cast<CStopping*>(param));
   CCallControl* control = stopping->control;
   bool keepsAlive = stopping->keepsAlive;
-  ZCLGuarded(3, ZCL_SITE, [&] { StopDevices(stopping->devices); });
+  ZCLGuarded(3, ZCL_SITE, [&] { CCallPhoneTable::StopAll(stopping->devices); });
   stopping.reset();
-  control->EndLibraryUse();
+  control->m_phones.EndLibraryUse();
   if (keepsAlive) control->GetUnknown()->Release();  // may be the last reference
   return 0;
 }
@@ -250,33 +150,14 @@ DWORD WINAPI CCallControl::StopDevicesThread(void* param) {
 CComPtr<ICallUI> CCallControl::GetCallUI() {
   ZCLScopeTracer trace("CCallControl::GetCallUI");
   CComPtr<ICallUI> ui;
-  ZCLGuarded(4, ZCL_SITE, [&] {
-    DWORD cookie;
-    {
-      CLockGuard guard(&m_lock);
-      cookie = m_callUICookie;
-    }
-    if (!cookie) return;
-    CComPtr<IGlobalInterfaceTable> git = CZembra::GetGIT();
-    if (FAILED(git->GetInterfaceFromGlobal(cookie, IID_ICallUI, reinterpret_cast<void**>(&ui)))) ui.Release();
-  });
+  if (FAILED(m_callUICookie.CopyTo(&ui))) ui.Release();
   return ui;
 }
 
-size_t CCallControl::DeviceCount() {
-  CLockGuard guard(&m_lock);
-  return m_devices.size();
-}
+size_t CCallControl::DeviceCount() { return m_phones.Count(); }
 
 CDeviceCallControl* CCallControl::NewDeviceCallControl(const wchar_t* serial) {
-  return new CDeviceCallControl(m_owner, static_cast<ICallHandlerNotify*>(this), serial);
-}
-
-CCallControl::DevicePtr CCallControl::FindDevice(const std::wstring& serial, bool* known) {
-  CLockGuard guard(&m_lock);
-  auto it = m_devices.find(serial);
-  *known = it != m_devices.end();
-  return *known ? it->second : DevicePtr();
+  return new CDeviceCallControl(m_deviceManager, static_cast<ICallHandlerNotify*>(this), serial);
 }
 
 // ---------------------------------------------------------------- ICallControl
@@ -292,13 +173,7 @@ HRESULT CCallControl::StartDevice(const std::wstring& serial) {
     ZCLGuarded(3, ZCL_SITE, [&] { device.reset(); });
     return E_FAIL;
   }
-  {
-    CLockGuard guard(&m_lock);
-    if (!m_shutDown) {
-      m_devices[serial] = device;
-      device.reset();
-    }
-  }
+  if (m_phones.Insert(serial, device)) device.reset();
   if (device) {
     // Shut down meanwhile: the new phone goes again.
     ZCLGuarded(3, ZCL_SITE, [&] { device.reset(); });
@@ -330,23 +205,8 @@ STDMETHODIMP CCallControl::AddDevice(BSTR bstrSerial) {
                   static_cast<int>(GetCurrentThreadId()));
     bool known = false;
     DevicePtr device;
-    {
-      CLockGuard guard(&m_lock);
-      if (m_shutDown) {
-        ZCLLogMessage(4, nullptr, "CCallControl shut down, device %ls not started\n", serial.c_str());
-        return E_FAIL;
-      }
-      if (!m_busy.insert(serial).second) {
-        ZCLLogMessage(4, nullptr, "CCallControl still starting or stopping device %ls, not started again\n",
-                      serial.c_str());
-        return E_FAIL;
-      }
-      ++m_libraryUses;
-      auto it = m_devices.find(serial);
-      known = it != m_devices.end();
-      if (known) device = it->second;
-    }
-    CSerialClaim claim(*this, serial);
+    if (!m_phones.ClaimForStart(serial, &known, &device)) return E_FAIL;
+    CCallPhoneTable::CClaim claim(m_phones, serial);
     if (!known) return StartDevice(serial);
     if (!device) return E_UNEXPECTED;
     return RestartDevice(serial, device);
@@ -357,19 +217,9 @@ STDMETHODIMP CCallControl::RemoveDevice(BSTR bstrSerial) {
   return ZCLComMethod("CCallControl::RemoveDevice", ZCL_SITE, [&]() -> HRESULT {
     std::wstring serial = Text(bstrSerial);
     DevicePtr device;
-    {
-      CLockGuard guard(&m_lock);
-      auto it = m_devices.find(serial);
-      if (it == m_devices.end()) return S_FALSE;
-      if (!m_busy.insert(serial).second) {
-        ZCLLogMessage(4, nullptr, "CCallControl still starting or stopping device %ls, not stopped again\n",
-                      serial.c_str());
-        return E_FAIL;
-      }
-      ++m_libraryUses;
-      device = it->second;
-    }
-    CSerialClaim claim(*this, serial);
+    HRESULT claimed = m_phones.ClaimForStop(serial, &device);
+    if (claimed != S_OK) return claimed;
+    CCallPhoneTable::CClaim claim(m_phones, serial);
     if (device) {
       try {
         // The listener first: no event arrives for a handle being closed.
@@ -380,10 +230,7 @@ STDMETHODIMP CCallControl::RemoveDevice(BSTR bstrSerial) {
         return E_FAIL;
       }
     }
-    {
-      CLockGuard guard(&m_lock);
-      m_devices.erase(serial);
-    }
+    m_phones.Erase(serial);
     ZCLGuarded(3, ZCL_SITE, [&] { device.reset(); });
     return S_OK;
   });
@@ -424,18 +271,17 @@ STDMETHODIMP CCallControl::NewMessageReceived(IMessageReceivedNotification* pNot
 // ---------------------------------------------------------------- ICallHandlerNotify
 
 void CCallControl::NotifyClients(const wchar_t* serial, const wchar_t* number, long state) {
-  CZembra* owner = Owner();
-  if (!owner) return;
+  if (!Serving() || !m_clients) return;
   CComObject<CCallNotification>* raw = nullptr;
   ZCLComThrowOnFail(CComObject<CCallNotification>::CreateInstance(&raw), ZCL_POS + " Failed to create notification.");
   CComPtr<ICallNotification> notification(raw);
   raw->Init(serial, number, static_cast<int>(state));
-  owner->GetClientManager().Notify(IID_ICallNotification, notification);
+  m_clients->Notify(IID_ICallNotification, notification);
 }
 
 std::wstring CCallControl::NumberOf(const wchar_t* serial, long callId) {
   bool known = false;
-  DevicePtr device = FindDevice(ZCLNullToEmpty(serial), &known);
+  DevicePtr device = m_phones.Find(ZCLNullToEmpty(serial), &known);
   return device ? device->GetCallState(callId).GetNumber() : std::wstring();
 }
 
@@ -501,7 +347,7 @@ STDMETHODIMP CCallControl::OnConnectionLost(BSTR bstrSerial) {
 template <class Act>
 HRESULT CCallControl::OnCall(BSTR serial, const char* failure, long callId, Act act) {
   bool known = false;
-  DevicePtr device = FindDevice(Text(serial), &known);
+  DevicePtr device = m_phones.Find(Text(serial), &known);
   if (!known) return S_FALSE;
   if (!device) return S_OK;
   try {
@@ -531,7 +377,7 @@ STDMETHODIMP CCallControl::Call(BSTR bstrSerial, BSTR bstrNumber, long* pCallId)
   return ZCLComMethod("CCallControl::Call", ZCL_SITE, [&]() -> HRESULT {
     if (pCallId) *pCallId = -1;
     bool known = false;
-    DevicePtr device = FindDevice(Text(bstrSerial), &known);
+    DevicePtr device = m_phones.Find(Text(bstrSerial), &known);
     if (!known) return S_FALSE;
     ZCLLogMessage(4, nullptr, "CCallControl::Call(%ls, %ls, XXX) called from thread %d\n",
                   ZCLNullToEmpty(bstrSerial), ZCLNullToEmpty(bstrNumber), static_cast<int>(GetCurrentThreadId()));
@@ -550,10 +396,9 @@ STDMETHODIMP CCallControl::Call(BSTR bstrSerial, BSTR bstrNumber, long* pCallId)
 
 STDMETHODIMP CCallControl::SendSMS(BSTR bstrSerial, BSTR bstrNumber, BSTR bstrText) {
   return ZCLComMethod("CCallControl::SendSMS", ZCL_SITE, [&]() -> HRESULT {
-    CZembra* owner = Owner();
-    if (!owner) return E_INVALIDARG;
+    if (!Serving() || !m_deviceManager) return E_INVALIDARG;
     std::wstring serial = Text(bstrSerial);
-    CZembraDevicePtr device = owner->GetDeviceManager().GetDeviceList().Find(serial.c_str());
+    CZembraDevicePtr device = m_deviceManager->GetDeviceList().Find(serial.c_str());
     if (!device || device->GetState() != DeviceConnected) return E_INVALIDARG;
     try {
       Trelk::SMSMessage message;
@@ -582,28 +427,7 @@ STDMETHODIMP CCallControl::SendSMS(BSTR bstrSerial, BSTR bstrNumber, BSTR bstrTe
 STDMETHODIMP CCallControl::FindContactByNumber(BSTR bstrSerial, BSTR bstrNumber, IContact** ppContact) {
   return ZCLComMethod("CCallControl::FindContactByNumber", ZCL_SITE, [&]() -> HRESULT {
     if (ppContact) *ppContact = nullptr;
-    CZembra* owner = Owner();
-    if (!owner) return E_FAIL;
-    std::wstring number = Text(bstrNumber);
-    if (number.empty() || !ppContact) return E_INVALIDARG;
-    CZembraDevicePtr device = owner->GetDeviceManager().GetDeviceList().Find(Text(bstrSerial).c_str());
-    if (!device) return E_INVALIDARG;
-    // Too short to tell one contact from another: no query at all.
-    if (WithoutBlanks(number).size() <= 5) return S_FALSE;
-    std::vector<CZembraContact> contacts = device->m_db.FindContactsByNumber(number.c_str());
-    if (contacts.empty()) return S_FALSE;
-    CZembraContact contact = contacts.front();
-    Trelk::CUid uid = contact.GetPhoneId();
-    if (!uid.IsEmpty()) {
-      std::wstring path = device->GetDataFolder();
-      if (!path.empty() && path.back() != L'\\') path += L'\\';
-      path += uid.ToString();
-      if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) contact.SetPhotoPath(path.c_str());
-    }
-    CComObject<CContact>* raw = nullptr;
-    ZCLComThrowOnFail(CComObject<CContact>::CreateInstance(&raw), ZCL_POS + " Failed to create contact.");
-    CComPtr<IUnknown> object(raw->GetUnknown());
-    raw->Init(&contact, Text(bstrSerial).c_str());
-    return object->QueryInterface(IID_IContact, reinterpret_cast<void**>(ppContact));
+    if (!Serving() || !m_deviceManager) return E_FAIL;
+    return LookUpCaller(m_deviceManager->GetDeviceList(), Text(bstrSerial), Text(bstrNumber), ppContact);
   });
 }

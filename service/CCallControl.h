@@ -1,20 +1,20 @@
 #pragma once
 #include <windows.h>
-#include <map>
-#include <set>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
-#include "CLockable.h"
+#include "CCallPhoneTable.h"
 #include "ComTL.h"
+#include "GitCookie.h"
 #include "SZembra.h"
 #include "SZembraGUI.h"
 #include "TrelkCallControl.h"
 #include "ZCLLogger.h"
 
-class CZembra;
+class CClientManager;
 class CDeviceCallControl;
+class CDeviceManager;
 
 // Never marshalled: call control answers it with itself, so that its owner
 // can reach the members no interface carries.
@@ -27,12 +27,11 @@ extern "C" const IID IID_ICallControlSelf;
 // Called from the device manager's thread (AddDevice, RemoveDevice), the task
 // queue (Call, IMessageComposer), the library's notification threads
 // (ICallHandlerNotify, from the state machines), the call windows' threads
-// (ICallHandler) and the main thread (Shutdown). m_lock guards the device
-// table, the GIT cookies and the shut-down state, and is held only around
-// lookups and changes, never across a call into the library or the window.
-// Add and remove of one phone come in order from that phone's own queue; a
-// start or stop in progress claims its serial, and another call for the
-// serial meanwhile is refused, not made to wait.
+// (ICallHandler) and the main thread (Shutdown). The phone table keeps the
+// phones and the shut-down state under its own lock. Add and remove of one
+// phone come in order from that phone's own queue; a start or stop in
+// progress claims its serial, and another call for the serial meanwhile is
+// refused, not made to wait.
 //
 // Aggregates the free-threaded marshaler: it is a multithreaded object whose
 // callers are worker and library threads; the GIT then hands every apartment
@@ -55,7 +54,8 @@ public:
 
   CCallControl();
   virtual ~CCallControl();
-  virtual HRESULT Initialize(CZembra* owner);
+  // The main object's client and device managers; both outlive call control.
+  virtual HRESULT Initialize(CClientManager* clients, CDeviceManager* deviceManager);
 
   HRESULT FinalConstruct();
   void FinalRelease();
@@ -105,27 +105,14 @@ protected:
   virtual CDeviceCallControl* NewDeviceCallControl(const wchar_t* serial);
 
 private:
-  typedef std::shared_ptr<CDeviceCallControl> DevicePtr;
+  typedef CCallPhoneTable::DevicePtr DevicePtr;
   // Shutdown's body; mayOutlive: phones still stopping after the bound may
   // keep this object alive.
   void TearDown(bool mayOutlive);
-  DevicePtr FindDevice(const std::wstring& serial, bool* known);
-  class CSerialClaim;
   struct CStopping;
-  typedef std::vector<DevicePtr> StoppingDevices;
-  // Empties the device table but for the phones being started or stopped,
-  // which their claims stop.
-  StoppingDevices TakeAllDevices();
-  static void StopDevices(StoppingDevices& devices);
   static DWORD WINAPI StopDevicesThread(void* param);
-  // The library and the phones' sink stay while a phone may still call
-  // them: a start, restart or stop in progress, or phones still stopping
-  // after a shutdown gave up waiting, each hold one use. The library is
-  // terminated when the last use ends after a shutdown.
-  void BeginLibraryUse();
-  void EndLibraryUse();
-  // The owner until shut down: nothing reaches it afterwards.
-  CZembra* Owner();
+  // Until shut down: nothing reaches the managers afterwards.
+  bool Serving();
   HRESULT StartDevice(const std::wstring& serial);
   HRESULT RestartDevice(const std::wstring& serial, const DevicePtr& device);
   // The client notification, then the window's notify interface; its result.
@@ -139,16 +126,16 @@ private:
   HRESULT OnCall(BSTR serial, const char* failure, long callId, Act act);
 
   ZCLObjectTracer<CCallControl> m_tracer;
-  CZembra* m_owner = nullptr;
+  CClientManager* m_clients = nullptr;
+  CDeviceManager* m_deviceManager = nullptr;
   CComPtr<ICallUI> m_callUI;  // made on the creating thread; released by Shutdown
   Trelk::CCallControl m_trelk;
-  CLockable m_lock;
-  std::map<std::wstring, DevicePtr> m_devices;                      // guarded by m_lock
-  std::set<std::wstring> m_busy;  // serials being started or stopped; guarded by m_lock
-  int m_libraryUses = 0;           // guarded by m_lock
-  bool m_terminated = false;       // guarded by m_lock
-  DWORD m_handlerCookie = 0;  // guarded by m_lock
-  DWORD m_callUICookie = 0;   // guarded by m_lock
-  bool m_shutDown = false;    // guarded by m_lock
+  // The library and the phones' sink stay while a phone may still call
+  // them: a start, restart or stop in progress, or phones still stopping
+  // after a shutdown gave up waiting, each hold one use of the table's.
+  CCallPhoneTable m_phones{m_trelk};
+  // Set at the final construction, revoked by the shutdown; read by any thread.
+  CGitCookie m_handlerCookie;
+  CGitCookie m_callUICookie;
   CComPtr<IUnknown> m_marshaler;
 };

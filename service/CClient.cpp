@@ -4,8 +4,9 @@
 #include "ComBSTR.h"
 #include "ZCLFrame.h"
 
-CClient::CClient(const std::wstring& clientId, DWORD cookie, CZembra* zembra)
-    : m_clientId(clientId), m_delivery(std::make_shared<CClientDelivery>(clientId, cookie, zembra)) {
+CClient::CClient(const std::wstring& clientId, CGitCookie cookie, ClientGoneHandler onGone)
+    : m_clientId(clientId),
+      m_delivery(std::make_shared<CClientDelivery>(clientId, std::move(cookie), std::move(onGone))) {
   ZCLScopeTracer trace("CClient::CClient");
   m_delivery->Start();
 }

@@ -9,7 +9,6 @@
 #include "SZembra.h"
 #include "ZCLLogger.h"
 
-class CZembra;
 
 // One connected client: its id, its notification subscriptions and the
 // delivery that makes the service's calls on its callback.
@@ -24,7 +23,7 @@ class CClient {
 public:
   // Starts the client's delivery thread, which owns the cookie from then on.
   // Throws ZCLException.
-  CClient(const std::wstring& clientId, DWORD cookie, CZembra* zembra);
+  CClient(const std::wstring& clientId, CGitCookie cookie, ClientGoneHandler onGone);
   // The delivery makes the calls already queued, then revokes the cookie.
   ~CClient();
 

@@ -1,8 +1,6 @@
 #include <windows.h>
 #include "CClientDelivery.h"
-#include "CZembra.h"
 #include "ComBSTR.h"
-#include "ServiceTasks.h"
 #include "ZCLException.h"
 #include "ZCLFrame.h"
 #include "ZCLThreadName.h"
@@ -12,14 +10,6 @@ namespace {
 // A GIT object of the caller's own, not the module's: deliveries outlive the
 // main object's table in tear-down and run on threads that never asked the
 // module for it.
-CComPtr<IGlobalInterfaceTable> OwnGIT() {
-  CComPtr<IGlobalInterfaceTable> git;
-  HRESULT hr = ::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                                  IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&git));
-  ZCLComCoCreateThrowOnFail(hr, CLSID_StdGlobalInterfaceTable, ZCL_POS);
-  return git;
-}
-
 CComBSTR NewBSTR(const std::wstring& text) {
   CComBSTR copy(static_cast<UINT>(text.size()), text.c_str());
   if (!copy) ZCLComThrowOnFail(E_OUTOFMEMORY, ZCL_POS);
@@ -28,8 +18,8 @@ CComBSTR NewBSTR(const std::wstring& text) {
 
 }  // namespace
 
-CClientDelivery::CClientDelivery(const std::wstring& clientId, DWORD cookie, CZembra* zembra)
-    : m_clientId(clientId), m_zembra(zembra), m_cookie(cookie) {}
+CClientDelivery::CClientDelivery(const std::wstring& clientId, CGitCookie cookie, ClientGoneHandler onGone)
+    : m_clientId(clientId), m_onGone(std::move(onGone)), m_cookie(std::move(cookie)) {}
 
 // Runs on whichever thread lets go last: the delivery thread once it has
 // ended, or the owner. An abandoned delivery is never destroyed.
@@ -42,7 +32,6 @@ void CClientDelivery::Start() {
   auto* self = new std::shared_ptr<CClientDelivery>(shared_from_this());
   if (!m_thread.Create(&CClientDelivery::ThreadProc, self)) {
     delete self;
-    m_cookie = 0;
     ZCLThrowOnFalse(false, ZCL_POS + " Failed to start the delivery thread.");
   }
 }
@@ -121,9 +110,9 @@ void CClientDelivery::Deliver(Item& item) {
 void CClientDelivery::ClientGone() {
   m_enabled = false;
   CLockGuard guard(&m_lock);
-  if (m_stopped || m_removalQueued || !m_zembra) return;
+  if (m_stopped || m_removalQueued || !m_onGone) return;
   m_removalQueued = true;
-  m_zembra->AddTask(new CDisconnectTask(m_zembra, m_clientId));
+  m_onGone(m_clientId);
 }
 
 bool CClientDelivery::Post(Kind kind, const char* method, Call call) {
@@ -227,11 +216,8 @@ bool CClientDelivery::IsEnded() const { return !m_thread.GetHandle() || !m_threa
 CComPtr<IZembraCallback> CClientDelivery::GetCallback() {
   ZCLScopeTracer trace("CClient::GetCallback");
   try {
-    CComPtr<IGlobalInterfaceTable> git = OwnGIT();
     CComPtr<IZembraCallback> callback;
-    ZCLComThrowOnFail(git->GetInterfaceFromGlobal(m_cookie, IID_IZembraCallback,
-                                                  reinterpret_cast<void**>(&callback)),
-                      ZCL_POS);
+    ZCLComThrowOnFail(m_cookie.CopyTo(&callback), ZCL_POS);
     return callback;
   } catch (const ZCLComException& e) {
     ZCLLogCaught(3, e);
@@ -240,8 +226,5 @@ CComPtr<IZembraCallback> CClientDelivery::GetCallback() {
 }
 
 void CClientDelivery::RevokeCookie() {
-  const DWORD cookie = m_cookie.exchange(0);
-  if (!cookie) return;
-  CComPtr<IGlobalInterfaceTable> git = OwnGIT();
-  ZCLComThrowOnFail(git->RevokeInterfaceFromGlobal(cookie), ZCL_POS);
+  ZCLComThrowOnFail(m_cookie.Revoke(), ZCL_POS);
 }

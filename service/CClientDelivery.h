@@ -9,10 +9,13 @@
 #include "CSyncEvent.h"
 #include "CThreadHandle.h"
 #include "ComPtr.h"
+#include "GitCookie.h"
 #include "SZembra.h"
 #include "ZCLLogger.h"
 
-class CZembra;
+// Asks for the record of a client whose process is gone to be taken out; the
+// request is queued, never carried out inside the call.
+typedef std::function<void(const std::wstring& clientId)> ClientGoneHandler;
 
 // Calls a client may leave waiting before it counts as stuck: it is then
 // disabled and its removal queued, and later calls are dropped.
@@ -48,13 +51,13 @@ public:
     kLast,
   };
 
-  // Owns the cookie: it is revoked once the calls queued before the end have
-  // been made, since those still need it.
-  CClientDelivery(const std::wstring& clientId, DWORD cookie, CZembra* zembra);
+  // Owns the callback's registration: it is revoked once the calls queued
+  // before the end have been made, since those still need it. A client found
+  // gone is handed to onGone once.
+  CClientDelivery(const std::wstring& clientId, CGitCookie cookie, ClientGoneHandler onGone);
   ~CClientDelivery();
 
-  // Starts the delivery thread. Throws ZCLException (the cookie then stays
-  // with the caller).
+  // Starts the delivery thread. Throws ZCLException.
   void Start();
 
   // Queues a call; false when it was dropped (after the last call, after a
@@ -107,8 +110,8 @@ private:
 
   ZCLObjectTracer<CClientDelivery> m_tracer;
   const std::wstring m_clientId;
-  CZembra* const m_zembra;
-  std::atomic<DWORD> m_cookie;
+  const ClientGoneHandler m_onGone;
+  CGitCookie m_cookie;
   std::atomic<bool> m_enabled{true};
   CEventHandle m_wake;
   CThreadHandle m_thread;  // started and closed by the owner, never by the thread

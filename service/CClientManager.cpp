@@ -21,7 +21,7 @@ std::wstring MakeZembraId(ULONG counter) {
   return text;
 }
 
-CClientManager::CClientManager() {}
+CClientManager::CClientManager(ClientGoneHandler onClientGone) : m_onClientGone(std::move(onClientGone)) {}
 
 CClientManager::~CClientManager() {
   ZCLGuarded(3, ZCL_SITE, [&] {
@@ -30,11 +30,11 @@ CClientManager::~CClientManager() {
   });
 }
 
-std::wstring CClientManager::AddClient(DWORD cookie, CZembra* zembra) {
+std::wstring CClientManager::AddClient(CGitCookie cookie) {
   ZCLScopeTracer trace("CClientManager::AddClient");
   CLockGuard guard(this);
   std::wstring id = MakeZembraId(++m_counter);
-  ClientPtr client = std::make_shared<CClient>(id, cookie, zembra);
+  ClientPtr client = std::make_shared<CClient>(id, std::move(cookie), m_onClientGone);
   m_deliveries.erase(std::remove_if(m_deliveries.begin(), m_deliveries.end(),
                                     [](const std::shared_ptr<CClientDelivery>& delivery) {
                                       return delivery->IsEnded();

@@ -22,12 +22,13 @@ class CClientManager : public CLockable {
 public:
   typedef std::shared_ptr<CClient> ClientPtr;
 
-  CClientManager();
+  // A client whose process is gone is handed to onClientGone.
+  explicit CClientManager(ClientGoneHandler onClientGone = ClientGoneHandler());
   ~CClientManager();
 
   // Makes a new client id ("%08x-%08x%08x%08x%08x", counter first) and an
-  // enabled record for the cookie. Throws ZCLComException.
-  std::wstring AddClient(DWORD cookie, CZembra* zembra);
+  // enabled record that owns the callback's registration. Throws ZCLComException.
+  std::wstring AddClient(CGitCookie cookie);
   // Takes the record out; it goes when its last holder lets go. Null when unknown.
   ClientPtr RemoveClient(const wchar_t* clientId);
   void RemoveAllClients();
@@ -68,6 +69,7 @@ private:
   bool WithClient(const wchar_t* clientId, const char* file, int line, Call call);
 
   ZCLObjectTracer<CClientManager> m_tracer;
+  const ClientGoneHandler m_onClientGone;
   ULONG m_counter = 0;
   std::map<std::wstring, ClientPtr> m_clients;
   // Kept past their records, so the end can wait for calls still on their way.

@@ -1,7 +1,6 @@
 #include <windows.h>
 #include <shlobj.h>
 #include "CDeviceCache.h"
-#include "CZembraDeviceList.h"
 #include "FileSystem.h"
 #include "ZCLException.h"
 
@@ -80,19 +79,21 @@ void CDeviceCache::SaveDevice(CZembraDevice& device) {
   device.DeviceInfo(info).Save((folder + L"\\DeviceInfo.xml").c_str());
 }
 
-void CDeviceCache::LoadDevices(CZembraDeviceList& list) {
+std::vector<CZembraDevicePtr> CDeviceCache::LoadDevices() {
   ZCLScopeTracer trace("CDeviceCache::LoadDevices");
+  std::vector<CZembraDevicePtr> devices;
   std::vector<std::wstring> folders;
   try {
     folders = ListDirectory(GetCacheFolder());
   } catch (const ZCLException&) {
-    return;
+    return devices;
   }
   for (const std::wstring& folder : folders) {
     try {
-      list.Add(LoadDevice(folder), false);
+      devices.push_back(LoadDevice(folder));
     } catch (...) {
       // A damaged or incomplete folder is skipped and left as it is.
     }
   }
+  return devices;
 }

@@ -1,10 +1,9 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include <vector>
 #include "CZembraDevice.h"
 #include "ZCLLogger.h"
-
-class CZembraDeviceList;
 
 // The phones the service has seen, kept across restarts: one folder per
 // phone under the user's "Orvex Dialix\data", holding "DeviceInfo.xml" and
@@ -19,9 +18,9 @@ public:
   CZembraDevicePtr LoadDevice(const std::wstring& folder);
   // Creates the device's folder, opens its database there, writes its file.
   void SaveDevice(CZembraDevice& device);
-  // Every device folder into the list; a folder that cannot be read is
+  // A device for every device folder; a folder that cannot be read is
   // skipped and left as it is.
-  void LoadDevices(CZembraDeviceList& list);
+  std::vector<CZembraDevicePtr> LoadDevices();
 
   // Tests point the cache at a folder of their own; empty restores the
   // user's application-data folder. Process-wide.

@@ -1,9 +1,8 @@
 #include <windows.h>
 #include "CDeviceCallControl.h"
 #include <memory>
-#include "CZembra.h"
+#include "CDeviceManager.h"
 #include "ComTL.h"
-#include "DeviceTasks.h"
 #include "ZCLFrame.h"
 #include "ZCLText.h"
 
@@ -17,12 +16,12 @@ CComBSTR Bstr(const std::wstring& text) {
 
 }  // namespace
 
-CDeviceCallControl::CDeviceCallControl(CZembra* owner, ICallHandlerNotify* sink, const wchar_t* serial)
+CDeviceCallControl::CDeviceCallControl(CDeviceManager* deviceManager, ICallHandlerNotify* sink, const wchar_t* serial)
     : Trelk::CCallConnection(0, true),
       Trelk::CCallNotificationListener(this),
       m_serial(ZCLNullToEmpty(serial)),
       m_sink(sink),
-      m_owner(owner) {
+      m_deviceManager(deviceManager) {
   ZCLScopeTracer trace("CDeviceCallControl::CDeviceCallControl");
   for (long id = 1; id <= 8; ++id) m_calls[id] = CCallState(CallStateIdle, 0);
 }
@@ -136,8 +135,5 @@ DWORD CDeviceCallControl::OnCallConnectionLost() {
 }
 
 void CDeviceCallControl::QueueDeviceOffline() {
-  if (!m_owner) return;
-  std::unique_ptr<CDeviceOfflineTask> task(new CDeviceOfflineTask(m_owner, m_serial.c_str()));
-  m_owner->GetDeviceManager().AddTask(task.get());
-  task.release();
+  if (m_deviceManager) m_deviceManager->QueueDeviceOffline(m_serial.c_str());
 }

@@ -10,7 +10,7 @@
 #include "TrelkCallControl.h"
 #include "ZCLLogger.h"
 
-class CZembra;
+class CDeviceManager;
 
 // The call state machine of one phone: the phone's call-control handle, the
 // listener on it and one record per call id. Created, restarted and deleted
@@ -22,7 +22,7 @@ class CDeviceCallControl : public Trelk::ICallNotify,
                            public Trelk::CCallConnection,
                            public Trelk::CCallNotificationListener {
 public:
-  CDeviceCallControl(CZembra* owner, ICallHandlerNotify* sink, const wchar_t* serial);
+  CDeviceCallControl(CDeviceManager* deviceManager, ICallHandlerNotify* sink, const wchar_t* serial);
   ~CDeviceCallControl() override;
 
   DWORD OnCallNotify(DWORD kind, DWORD cause, const Trelk::CCallInfo& call) override;
@@ -48,6 +48,6 @@ private:
   std::map<long, CCallState> m_calls;  // guarded by m_lock
   std::wstring m_serial;
   ICallHandlerNotify* m_sink;  // call control's, not reference-counted
-  CZembra* m_owner;
+  CDeviceManager* m_deviceManager;
   std::atomic<bool> m_lost{false};
 };

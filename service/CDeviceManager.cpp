@@ -3,10 +3,9 @@
 #include <vector>
 #include "CDeviceManager.h"
 #include "CDevice.h"
-#include "CZembra.h"
 #include "CZembraGenericDeviceImpl.h"
+#include "CTaskBase.h"
 #include "ComText.h"
-#include "DeviceTasks.h"
 #include "TrelkBinding.h"
 #include "TrelkDevice.h"
 #include "ZCLException.h"
@@ -39,6 +38,77 @@ void LogEvent(const char* name, const WCHAR* serialNumber, DWORD status) {
                 static_cast<unsigned>((status >> 16) & 0xFF), static_cast<unsigned>(status & 0xFFFF));
 }
 
+// The device events, queued by the library's notification threads and run
+// on the device manager's thread. Each deletes itself after running.
+class CDeviceTask : public CTaskBase {
+public:
+  CDeviceTask(CDeviceManager& manager, const wchar_t* serialNumber)
+      : m_manager(manager), m_serialNumber(serialNumber ? serialNumber : L"") {}
+  bool IsAutoDelete() override { return true; }
+
+protected:
+  CDeviceManager& m_manager;
+  std::wstring m_serialNumber;
+};
+
+// A phone arrived: a listed phone is initialised, another is added first.
+class CDeviceOnlineTask : public CDeviceTask {
+public:
+  using CDeviceTask::CDeviceTask;
+  void Execute() override {
+    ZCLScopeTracer trace("CDeviceOnlineTask::Execute");
+    if (m_manager.GetDeviceList().Find(m_serialNumber.c_str()))
+      m_manager.InitializeDevice(m_serialNumber.c_str());
+    else
+      m_manager.InitializeNewDevice(m_serialNumber.c_str());
+  }
+
+private:
+  ZCLObjectTracer<CDeviceOnlineTask> m_tracer;
+};
+
+// A phone left: a listed phone is uninitialised, another ignored.
+class CDeviceOfflineTask : public CDeviceTask {
+public:
+  using CDeviceTask::CDeviceTask;
+  void Execute() override {
+    ZCLScopeTracer trace("CDeviceOfflineTask::Execute");
+    if (m_manager.GetDeviceList().Find(m_serialNumber.c_str())) m_manager.UninitializeDevice(m_serialNumber.c_str());
+  }
+
+private:
+  ZCLObjectTracer<CDeviceOfflineTask> m_tracer;
+};
+
+// A phone's libraries were reloaded: it comes up again on a new
+// implementation.
+class CDeviceReloadedTask : public CDeviceTask {
+public:
+  using CDeviceTask::CDeviceTask;
+  void Execute() override {
+    ZCLScopeTracer trace("CDeviceReloadedTask::Execute");
+    m_manager.ReinitializeDevice(m_serialNumber.c_str());
+  }
+
+private:
+  ZCLObjectTracer<CDeviceReloadedTask> m_tracer;
+};
+
+// A phone's connections changed: it is registered with call control again,
+// on the device manager's thread so that it never races the phone's own
+// initialisation, which registers it too.
+class CDeviceUpdatedTask : public CDeviceTask {
+public:
+  using CDeviceTask::CDeviceTask;
+  void Execute() override {
+    ZCLScopeTracer trace("CDeviceUpdatedTask::Execute");
+    m_manager.AddDeviceToCallControl(m_serialNumber.c_str());
+  }
+
+private:
+  ZCLObjectTracer<CDeviceUpdatedTask> m_tracer;
+};
+
 }  // namespace
 
 // Held weakly by the bindings; runs on their watcher threads and only queues.
@@ -53,7 +123,7 @@ private:
   CDeviceManager* m_manager;
 };
 
-CDeviceManager::CDeviceManager(CZembra* zembra) : CGlobalQueue(L"DeviceManager"), m_zembra(zembra) {
+CDeviceManager::CDeviceManager(const CServiceLinks& links) : CGlobalQueue(L"DeviceManager"), m_links(links) {
   ZCLScopeTracer trace("CDeviceManager::CDeviceManager");
 }
 
@@ -71,6 +141,8 @@ void CDeviceManager::SetDeviceImplFactoryForTests(DeviceImplFactory factory) {
   CLockGuard guard(&FactoryLock());
   TestFactory() = std::move(factory);
 }
+
+void CDeviceManager::QueueDeviceOffline(const wchar_t* serialNumber) { Queue(new CDeviceOfflineTask(*this, serialNumber)); }
 
 void CDeviceManager::Queue(CTaskBase* task) {
   std::unique_ptr<CTaskBase> owned(task);
@@ -98,16 +170,16 @@ void CDeviceManager::StartUp() {
   if (!m_deviceManagement) return;
   m_deviceManagement->OpenDM();
   m_deviceManagement->RegisterDeviceNotify(this);
-  m_devices.Load();
+  m_links.devices.Load();
   Trelk::CTrelkDeviceList connected;
   m_deviceManagement->GetDevices(connected);
   for (size_t i = 0; i < connected.Count(); ++i) {
     Trelk::ITrelkDevice* entry = connected.GetAt(i);
     if (!entry) continue;
-    if (m_devices.Find(entry->GetSerialNumber()))
+    if (m_links.devices.Find(entry->GetSerialNumber()))
       InitializeDevice(entry->GetSerialNumber());
     else
-      Queue(new CDeviceOnlineTask(m_zembra, entry->GetSerialNumber()));
+      Queue(new CDeviceOnlineTask(*this, entry->GetSerialNumber()));
   }
   m_deviceManagement->RefreshDeviceList();
 }
@@ -121,11 +193,11 @@ void CDeviceManager::OnThreadExit(DWORD exitCode) {
       Trelk::TessimBinding().RemoveReloadListener(m_reloadListener.get());
       Trelk::LOGVEXBinding().RemoveReloadListener(m_reloadListener.get());
     }
-    for (int i = 0; i < m_devices.Count(); ++i) {
-      CZembraDevicePtr device = m_devices.GetAt(i);
+    for (int i = 0; i < m_links.devices.Count(); ++i) {
+      CZembraDevicePtr device = m_links.devices.GetAt(i);
       if (device) ZCLGuarded(1, ZCL_SITE, [&] { device->SetDeviceImpl(nullptr); });
     }
-    m_devices.RemoveAll();
+    m_links.devices.RemoveAll();
   });
   CGlobalQueue::OnThreadExit(exitCode);
 }
@@ -142,13 +214,13 @@ void CDeviceManager::QueueReinitialization() {
   ZCLScopeTracer trace("CDeviceManager::QueueReinitialization");
   std::vector<std::wstring> up;
   {
-    CLockGuard guard(&m_devices);
-    for (int i = 0; i < m_devices.Count(); ++i) {
-      CZembraDevicePtr device = m_devices.GetAt(i);
+    CLockGuard guard(&m_links.devices);
+    for (int i = 0; i < m_links.devices.Count(); ++i) {
+      CZembraDevicePtr device = m_links.devices.GetAt(i);
       if (device && device->HasDeviceImpl()) up.push_back(device->GetSerialNumber());
     }
   }
-  for (const std::wstring& serial : up) Queue(new CDeviceReloadedTask(m_zembra, serial.c_str()));
+  for (const std::wstring& serial : up) Queue(new CDeviceReloadedTask(*this, serial.c_str()));
 }
 
 void CDeviceManager::OnDeviceListUpdated() { ZCLScopeTracer trace("CDeviceManager::OnDeviceListUpdated"); }
@@ -158,7 +230,7 @@ void CDeviceManager::QueueFor(const char* name, const WCHAR* serialNumber, DWORD
                               int missingLevel, const char* missingText) {
   LogEvent(name, serialNumber, status);
   if (HasSerial(serialNumber))
-    Queue(new Task(m_zembra, serialNumber));
+    Queue(new Task(*this, serialNumber));
   else
     ZCLLogMessage(missingLevel, nullptr, "%s", missingText);
 }
@@ -195,9 +267,9 @@ void CDeviceManager::OnDeviceUpdated(const WCHAR* serialNumber, DWORD status) {
 void CDeviceManager::AddDeviceToCallControl(const wchar_t* serialNumber) {
   ZCLScopeTracer trace("CDeviceManager::AddDeviceToCallControl");
   std::wstring serial = serialNumber ? serialNumber : L"";
-  CZembra* zembra = m_zembra;
-  auto add = [zembra, serial] {
-    CComPtr<ICallControl> callControl = zembra->GetCallControl();
+  const CServiceLinks& links = m_links;
+  auto add = [&links, serial] {
+    CComPtr<ICallControl> callControl = links.CallControl();
     if (!callControl) {
       ZCLLogMessage(2, nullptr, "Call control not available, device %ls not added!", serial.c_str());
       return;
@@ -206,7 +278,7 @@ void CDeviceManager::AddDeviceToCallControl(const wchar_t* serialNumber) {
     if (!bstr) throw std::bad_alloc();
     callControl->AddDevice(bstr);
   };
-  if (CZembraDevicePtr device = m_devices.Find(serial.c_str()))
+  if (CZembraDevicePtr device = m_links.devices.Find(serial.c_str()))
     device->RunOnPhone(add);
   else
     add();
@@ -227,7 +299,7 @@ CZembraDeviceInfo CDeviceManager::FreshIdentity(const wchar_t* serialNumber) {
 
 void CDeviceManager::ReadDetails(CZembraDevice& device) {
   Trelk::CDeviceInfo details = m_deviceManagement->GetDeviceInfo(device.GetSerialNumber());
-  CLockGuard guard(&m_devices);
+  CLockGuard guard(&m_links.devices);
   device.SetDetailText2(details.GetSecondText());
   device.SetDetailText3(details.GetThirdText());
 }
@@ -235,7 +307,7 @@ void CDeviceManager::ReadDetails(CZembraDevice& device) {
 // A listed device's texts change under the list's lock: the walks and
 // look-ups of the other threads read them under it.
 void CDeviceManager::SetIdentity(CZembraDevice& device, const CZembraDeviceInfo& info) {
-  CLockGuard guard(&m_devices);
+  CLockGuard guard(&m_links.devices);
   device.SetDeviceInfo(info);
 }
 
@@ -244,7 +316,7 @@ void CDeviceManager::Tell(CZembraDevice& device, bool isNew) {
   if (!data) return;
   CZembraDeviceInfo info;
   data->SetDeviceInfo(device.DeviceInfo(info));
-  CClientManager& clients = m_zembra->GetClientManager();
+  CClientManager& clients = m_links.clients;
   if (isNew)
     clients.NewDevice(data);
   else
@@ -255,7 +327,7 @@ void CDeviceManager::Tell(CZembraDevice& device, bool isNew) {
 // phone older than its libraries, to be brought up again.
 void CDeviceManager::Attach(CZembraDevice& device, const char* failure) {
   m_upUnder[device.GetSerialNumber()] = CurrentGeneration();
-  bool up = device.SetDeviceImpl(CurrentFactory()(device, m_zembra));
+  bool up = device.SetDeviceImpl(CurrentFactory()(device, m_links));
   if (!up) ZCLLogMessage(1, nullptr, "%s", failure);
   device.SetState(up ? DeviceConnected : DeviceDisconnected);
 }
@@ -272,7 +344,7 @@ void CDeviceManager::InitializeDevice(const wchar_t* serialNumber) {
   ZCLScopeTracer trace("CDeviceManager::InitializeDevice");
   CZembraDevicePtr device;
   bool done = ZCLGuarded(1, ZCL_SITE, [&] {
-    device = m_devices.Find(serialNumber);
+    device = m_links.devices.Find(serialNumber);
     if (!device) return;
     if (device->GetState() == DeviceConnected && device->HasDeviceImpl() &&
         m_upUnder[serialNumber] == CurrentGeneration()) {
@@ -290,7 +362,7 @@ void CDeviceManager::InitializeDevice(const wchar_t* serialNumber) {
 
 void CDeviceManager::InitializeNewDevice(const wchar_t* serialNumber) {
   ZCLScopeTracer trace("CDeviceManager::InitializeNewDevice");
-  if (m_devices.Find(serialNumber)) {
+  if (m_links.devices.Find(serialNumber)) {
     InitializeDevice(serialNumber);  // announced twice before the first was handled
     return;
   }
@@ -300,7 +372,7 @@ void CDeviceManager::InitializeNewDevice(const wchar_t* serialNumber) {
     CZembraDevicePtr fresh = std::make_shared<CZembraDevice>();
     fresh->SetDeviceInfo(info);
     device = fresh;
-    device = m_devices.Add(fresh, true);
+    device = m_links.devices.Add(fresh, true);
     Tell(*device, true);
     ReadDetails(*device);
     Attach(*device, "SetDeviceImpl failed!!!! .\\devicemanager(294)");
@@ -314,7 +386,7 @@ void CDeviceManager::ReinitializeDevice(const wchar_t* serialNumber) {
   ZCLScopeTracer trace("CDeviceManager::ReinitializeDevice");
   CZembraDevicePtr device;
   bool done = ZCLGuarded(1, ZCL_SITE, [&] {
-    device = m_devices.Find(serialNumber);
+    device = m_links.devices.Find(serialNumber);
     if (!device || !device->HasDeviceImpl() || m_upUnder[serialNumber] == CurrentGeneration()) return;
     device->SetState(DeviceConnecting);
     Tell(*device, false);
@@ -327,7 +399,7 @@ void CDeviceManager::ReinitializeDevice(const wchar_t* serialNumber) {
 void CDeviceManager::UninitializeDevice(const wchar_t* serialNumber) {
   ZCLScopeTracer trace("CDeviceManager::UninitializeDevice");
   ZCLGuarded(1, ZCL_SITE, [&] {
-    CZembraDevicePtr device = m_devices.Find(serialNumber);
+    CZembraDevicePtr device = m_links.devices.Find(serialNumber);
     if (!device) return;
     if (device->GetState() != DeviceDisconnected) {
       device->SetState(DeviceDisconnected);

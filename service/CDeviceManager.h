@@ -8,32 +8,31 @@
 #include "CDeviceManagement.h"
 #include "CGlobalQueue.h"
 #include "CZembraDeviceList.h"
+#include "ServiceLinks.h"
 #include "ZCLLogger.h"
-
-class CZembra;
 
 // Builds the implementation that reaches one phone; the device object takes
 // ownership. Null makes the phone fail its initialisation.
-typedef std::function<CZembraDeviceImpl*(CZembraDevice& device, CZembra* zembra)>
+typedef std::function<CZembraDeviceImpl*(CZembraDevice& device, const CServiceLinks& links)>
     DeviceImplFactory;
 
 // The device-manager thread ("DeviceManager"): follows the phones as the
 // device-management library reports them and keeps the device list in step.
 // Owned by the main object, which hands it the device-management binding and
-// starts and stops its thread. Every initialisation and uninitialisation
+// starts and stops its thread; the device list is the links' own. Every initialisation and uninitialisation
 // is asked for from that thread, in the order the library reported the
 // events, and runs on the phone's own queue (CZembraDevice) while the thread
 // waits for it; the library's threads only queue tasks; any thread may read
 // the device list.
 class CDeviceManager : public CGlobalQueue, public IRUVONDeviceNotify {
 public:
-  explicit CDeviceManager(CZembra* zembra);
+  explicit CDeviceManager(const CServiceLinks& links);
   ~CDeviceManager() override;
 
   // Not owned; the main object keeps it for its whole life.
   void SetDeviceManagement(Trelk::CDeviceManagement* deviceManagement);
   Trelk::CDeviceManagement* GetDeviceManagement() const { return m_deviceManagement; }
-  CZembraDeviceList& GetDeviceList() { return m_devices; }
+  CZembraDeviceList& GetDeviceList() { return m_links.devices; }
 
   // Device-manager thread only. A phone already up is left as it is, so a
   // phone announced twice is not brought up and resynchronised twice; one
@@ -47,6 +46,9 @@ public:
   void UninitializeDevice(const wchar_t* serialNumber);
   // Registers the phone with call control.
   void AddDeviceToCallControl(const wchar_t* serialNumber);
+  // Any thread: the phone's connection was lost; it is taken down in order
+  // with the other device events.
+  void QueueDeviceOffline(const wchar_t* serialNumber);
 
   // Process-wide; an empty factory restores the service's own.
   static void SetDeviceImplFactoryForTests(DeviceImplFactory factory);
@@ -85,9 +87,8 @@ private:
                 const char* missingText);
 
   ZCLObjectTracer<CDeviceManager> m_tracer;
-  CZembraDeviceList m_devices;
+  const CServiceLinks& m_links;
   Trelk::CDeviceManagement* m_deviceManagement = nullptr;
-  CZembra* m_zembra;
   std::shared_ptr<CReloadListener> m_reloadListener;
   // The generation each phone was last brought up under; this thread only.
   std::map<std::wstring, LibraryGeneration> m_upUnder;

@@ -1,6 +1,5 @@
 #include <windows.h>
 #include "COperationTask.h"
-#include "CZembra.h"
 #include "ZCLException.h"
 #include "ZCLFrame.h"
 #include "ZCLText.h"
@@ -15,9 +14,9 @@ LONG g_dataFaultsAfter = 0;
 
 }  // namespace
 
-void COperationTask::SetIds(CZembra* zembra, const std::wstring& clientId,
+void COperationTask::SetIds(const CServiceLinks* links, const std::wstring& clientId,
                             const std::wstring& operationId) {
-  m_zembra = zembra;
+  m_links = links;
   m_clientId = clientId;
   m_operationId = operationId;
 }
@@ -81,7 +80,7 @@ void COperationTask::DoWork(CZembraDevice*) {
 }
 
 CClientManager::ClientPtr COperationTask::FindClient() {
-  return m_zembra->GetClientManager().GetClient(m_clientId.c_str());
+  return m_links->clients.GetClient(m_clientId.c_str());
 }
 
 void COperationTask::LogClientNotFound() {
@@ -136,7 +135,7 @@ void COperationTask::Run() {
   CZembraDevicePtr device;
   std::wstring serial;
   if (GetDeviceSerial(serial)) {
-    device = m_zembra->GetDeviceManager().GetDeviceList().Find(serial.c_str());
+    device = m_links->devices.Find(serial.c_str());
     if (!device) {
       FailOrLog(L"Invalid device.");
       return;

@@ -2,12 +2,12 @@
 #include <windows.h>
 #include <atomic>
 #include <string>
-#include "CClientManager.h"
 #include "CLiveObjectRegistry.h"
 #include "CLockable.h"
 #include "ComText.h"
 #include "ComTL.h"
 #include "CZembraDevice.h"
+#include "ServiceLinks.h"
 #include "ServiceTasks.h"
 #include "SZembra.h"
 
@@ -21,11 +21,12 @@ class COperationTask : public CTask {
 public:
   COperationTask() { m_autoDelete = true; }
 
-  // Called once by CreateOperation, right after creation.
-  void SetIds(CZembra* zembra, const std::wstring& clientId, const std::wstring& operationId);
+  // Called once by CreateOperation, right after creation; the links outlive
+  // the operation's runs (an operation without them is never run).
+  void SetIds(const CServiceLinks* links, const std::wstring& clientId, const std::wstring& operationId);
   const std::wstring& GetClientId() const { return m_clientId; }
   const std::wstring& GetOperationId() const { return m_operationId; }
-  EOperationState GetState() const { return m_state; }
+  EOperationState GetState() const { return m_state.load(); }
 
   bool IsAutoDelete() override { return true; }
   void Execute() override;
@@ -88,6 +89,7 @@ protected:
   // raises is logged and changes nothing.
   void Complete(CClient& client);
   CClientManager::ClientPtr FindClient();
+  const CServiceLinks& Links() const { return *m_links; }
   // E_FAIL with the text to the client, or the client-not-found line.
   void FailOrLog(const wchar_t* text);
   void LogClientNotFound();
@@ -95,8 +97,9 @@ protected:
 private:
   static bool TakeDataFault();
 
+  const CServiceLinks* m_links = nullptr;
   std::wstring m_operationId;
-  volatile EOperationState m_state = OperationNotStarted;
+  std::atomic<EOperationState> m_state{OperationNotStarted};
   CLockable m_propertyLock;
   LONG m_pending = 0;      // queueings not yet run to their end
   bool m_runEnded = true;  // task-queue thread only

@@ -2,7 +2,6 @@
 #include <windows.h>
 #include "IZembraDevice.h"
 
-class CZembra;
 class CZembraDevice;
 
 // An implementation that comes up at once and reaches nothing on the phone,

@@ -1,15 +1,23 @@
 #include <windows.h>
 #include "CZembra.h"
 #include "CCallControl.h"
-#include "ContactOperations.h"
-#include "DeviceOperations.h"
-#include "MessageCallOperations.h"
+#include "CComposeMessageOperation.h"
+#include "CCreateCallOperation.h"
+#include "CDeleteContactOperation.h"
+#include "CDeleteSmsOperation.h"
+#include "CGetContactsOperation.h"
+#include "CGetDevicesOperation.h"
+#include "CGetEventsOperation.h"
+#include "CGetSmsOperation.h"
+#include "CSendMessageOperation.h"
+#include "CUpdateContactOperation.h"
+#include "CUpdateSmsOperation.h"
 #include "ServiceTasks.h"
-#include "SmsOperations.h"
 #include "ZCLException.h"
 #include "ZCLFrame.h"
 #include "ZCLText.h"
 #include "CTrelkException.h"
+#include "CTaskBase.h"
 
 namespace {
 
@@ -51,57 +59,45 @@ const OperationKind kOperationKinds[] = {
     {&IID_IGetEventsOperation, &CreateOperationObject<CGetEventsOperation>},
 };
 
-// A callback's registration in the GIT, revoked unless a client record took
-// it over.
-class CGitRegistration {
+// Starts the connectivity side on the task-queue thread.
+class CInitializeTrelkTask : public CTaskBase {
 public:
-  CGitRegistration(IGlobalInterfaceTable* git, DWORD cookie) : m_git(git), m_cookie(cookie) {}
-  ~CGitRegistration() {
-    if (m_cookie) m_git->RevokeInterfaceFromGlobal(m_cookie);
+  explicit CInitializeTrelkTask(CZembra* zembra) : m_zembra(zembra) {}
+  void Execute() override {
+    ZCLScopeTracer trace("CInitializeTrelkTask::Execute");
+    m_zembra->InitializeTrelk();
   }
-  DWORD Get() const { return m_cookie; }
-  void HandOver() { m_cookie = 0; }
+  bool IsAutoDelete() override { return true; }
 
 private:
-  CGitRegistration(const CGitRegistration&) = delete;
-  CGitRegistration& operator=(const CGitRegistration&) = delete;
-  CComPtr<IGlobalInterfaceTable> m_git;
-  DWORD m_cookie;
+  ZCLObjectTracer<CInitializeTrelkTask> m_tracer;
+  CZembra* m_zembra;
 };
 
 }  // namespace
 
 CZembra::TrelkData::TrelkData(CZembra* zembra)
-    : taskQueue(L"TaskQueue"), deviceManager(zembra) {}
+    : clientManager([zembra](const std::wstring& clientId) { zembra->QueueDisconnect(clientId); }),
+      taskQueue(L"TaskQueue"),
+      links{*zembra, clientManager, devices, callControlCookie},
+      deviceManager(links) {}
 
 CZembra::CZembra() {}
 
-CComPtr<IGlobalInterfaceTable> CZembra::GetGIT() {
-  CComPtr<IGlobalInterfaceTable> git;
-  HRESULT hr;
-  if (_pAtlModule)
-    hr = _pAtlModule->GetGITPtr(&git);
-  else
-    hr = ::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                            IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&git));
-  ZCLComCoCreateThrowOnFail(hr, CLSID_StdGlobalInterfaceTable, ZCL_POS);
-  return git;
-}
+CComPtr<IGlobalInterfaceTable> CZembra::GetGIT() { return ZCLGlobalInterfaceTable(); }
 
-void CZembra::CreateCallControl(IGlobalInterfaceTable* git) {
+void CZembra::CreateCallControl() {
   CComObjectWithoutLock<CCallControl>* raw = nullptr;
   ZCLComThrowOnFail(CComObjectWithoutLock<CCallControl>::CreateInstance(&raw),
                     ZCL_POS + " Creation of CallControl failed!");
   // Owned from here: a failure below lets the new object go.
   CComPtr<ICallControl> callControl(raw);
-  HRESULT hr = raw->Initialize(this);
+  HRESULT hr = raw->Initialize(&m_data->clientManager, &m_data->deviceManager);
   if (FAILED(hr)) throw ZCLComException(hr, ZCL_POS + " Failed to initialize CallControl.");
   ZCLComQIThrowOnFail(callControl->QueryInterface(IID_IUnknown,
                                                   reinterpret_cast<void**>(&m_data->callControl)),
                       IID_IUnknown, ZCL_POS);
-  ZCLComThrowOnFail(git->RegisterInterfaceInGlobal(callControl, IID_ICallControl,
-                                                   &m_data->callControlCookie),
-                    ZCL_POS + " Failed to register CallControl in GIT.");
+  m_data->callControlCookie = CGitCookie(callControl, IID_ICallControl, "CallControl");
 }
 
 // Call control is registered before the connectivity start is queued: the
@@ -109,9 +105,9 @@ void CZembra::CreateCallControl(IGlobalInterfaceTable* git) {
 HRESULT CZembra::FinalConstruct() {
   return ZCLComMethod("CZembra::FinalConstruct", ZCL_SITE, [&]() -> HRESULT {
     m_data.reset(new TrelkData(this));
-    CComPtr<IGlobalInterfaceTable> git = GetGIT();
+    GetGIT();  // no table, no service: refused before anything starts
     ZCLThrowOnFalse(m_data->taskQueue.StartThread(), ZCL_POS + " Failed to start task queue.");
-    CreateCallControl(git);
+    CreateCallControl();
     std::unique_ptr<CInitializeTrelkTask> start(new CInitializeTrelkTask(this));
     AddTask(start.get());
     start.release();
@@ -126,15 +122,7 @@ void CZembra::FinalRelease() {
   ZCLGuarded(3, ZCL_SITE, [&] {
     ZCLScopeTracer trace("CZembra::FinalRelease");
     if (!m_data) return;  // the final construction failed before making it
-    CComPtr<IGlobalInterfaceTable> git;
-    try {
-      git.Attach(GetGIT().Detach());
-    } catch (const ZCLException&) {
-    }
-    if (git && m_data->callControlCookie) {
-      git->RevokeInterfaceFromGlobal(m_data->callControlCookie);
-      m_data->callControlCookie = 0;
-    }
+    m_data->callControlCookie.Revoke();
     m_data->taskQueue.StopThread();
     m_data->clientManager.StopDeliveries();
     // Its own GIT registrations keep call control alive: they go with its
@@ -165,6 +153,14 @@ void CZembra::AddTask(CTaskBase* task) {
   m_data->taskQueue.AddTask(task);
 }
 
+// A client's delivery found its process gone: its record is taken out on the
+// task queue, as a disconnect of its own would.
+void CZembra::QueueDisconnect(const std::wstring& clientId) {
+  std::unique_ptr<CDisconnectTask> task(new CDisconnectTask(m_data->clientManager, clientId));
+  AddTask(task.get());
+  task.release();
+}
+
 void CZembra::AddTaskRemoveEarlier(CTaskBase* task, CheckRemoval* predicate) {
   ZCLScopeTracer trace("CZembra::AddTaskRemoveEarlier");
   m_data->taskQueue.RemoveTask(predicate);
@@ -173,26 +169,12 @@ void CZembra::AddTaskRemoveEarlier(CTaskBase* task, CheckRemoval* predicate) {
 
 CComPtr<ICallControl> CZembra::GetCallControl() {
   ZCLScopeTracer trace("CZembra::GetCallControl");
-  CComPtr<ICallControl> callControl;
-  try {
-    CComPtr<IGlobalInterfaceTable> git = GetGIT();
-    if (FAILED(git->GetInterfaceFromGlobal(m_data->callControlCookie, IID_ICallControl,
-                                           reinterpret_cast<void**>(&callControl))))
-      callControl.Release();
-  } catch (const ZCLException&) {
-    callControl.Release();  // no table: the callers log and go on
-  }
-  return callControl;
+  return m_data->links.CallControl();
 }
 
 CComPtr<IMessageComposer> CZembra::GetMessageComposer() {
   ZCLScopeTracer trace("CZembra::GetMessageComposer");
-  CComPtr<IMessageComposer> composer;
-  CComPtr<ICallControl> callControl = GetCallControl();
-  if (callControl &&
-      FAILED(callControl->QueryInterface(IID_IMessageComposer, reinterpret_cast<void**>(&composer))))
-    composer.Release();
-  return composer;
+  return m_data->links.MessageComposer();
 }
 
 // The queue drops a ZCLException without a line of its own, and the library's
@@ -224,15 +206,10 @@ HRESULT CZembra::CheckClient(const wchar_t* clientId, bool enabledToo) {
 STDMETHODIMP CZembra::Connect(IZembraCallback* pICallback) {
   return ZCLComMethod("CZembra::Connect", ZCL_SITE, [&]() -> HRESULT {
     if (!pICallback) return Refuse(L"Argument pICallback is NULL", E_POINTER);
-    CComPtr<IGlobalInterfaceTable> git = GetGIT();
-    DWORD cookie = 0;
-    ZCLComThrowOnFail(git->RegisterInterfaceInGlobal(pICallback, IID_IZembraCallback, &cookie),
-                      ZCL_POS + " Failed to register Callback in GIT.");
-    CGitRegistration registration(git, cookie);
-    std::wstring clientId = m_data->clientManager.AddClient(registration.Get(), this);
-    registration.HandOver();  // the client's record revokes it
+    CGitCookie registration(pICallback, IID_IZembraCallback, "Callback");
+    std::wstring clientId = m_data->clientManager.AddClient(std::move(registration));
     try {
-      std::unique_ptr<CConnectTask> task(new CConnectTask(this, clientId));
+      std::unique_ptr<CConnectTask> task(new CConnectTask(m_data->clientManager, clientId));
       AddTask(task.get());
       task.release();
     } catch (...) {
@@ -249,7 +226,7 @@ STDMETHODIMP CZembra::Disconnect(BSTR bstrClientId) {
     const wchar_t* clientId = ZCLNullToEmpty(bstrClientId);
     HRESULT hr = CheckClient(clientId, true);
     if (hr != S_OK) return hr;
-    std::unique_ptr<CDisconnectTask> task(new CDisconnectTask(this, clientId));
+    std::unique_ptr<CDisconnectTask> task(new CDisconnectTask(m_data->clientManager, clientId));
     m_data->clientManager.EnableClient(clientId, false);
     try {
       AddTask(task.get());
@@ -281,7 +258,7 @@ STDMETHODIMP CZembra::CreateOperation(BSTR bstrClientId, REFIID riid, IOperation
       CComPtr<IUnknown> object;
       COperationTask* task = nullptr;
       if (FAILED(kind.create(object, task))) return Refuse(L"Failed to create operation.", E_FAIL);
-      task->SetIds(this, clientId, operationId);
+      task->SetIds(&m_data->links, clientId, operationId);
       return object->QueryInterface(IID_IOperation, reinterpret_cast<void**>(ppOperation));
     }
     return Refuse(L"Invalid operation type", E_INVALIDARG);

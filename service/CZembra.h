@@ -7,6 +7,8 @@
 #include "CDeviceManagement.h"
 #include "CGlobalQueue.h"
 #include "ComTL.h"
+#include "ServiceLinks.h"
+#include "GitCookie.h"
 #include "SZembra.h"
 #include "ZCLLogger.h"
 #include "resource.h"
@@ -19,7 +21,8 @@
 class CZembra : public CComObjectRootEx<CComMultiThreadModel>,
                 public CComCoClass<CZembra, &CLSID_Zembra>,
                 public ISupportErrorInfoImpl<&IID_IZembra>,
-                public IDispatchImpl<IZembra, &IID_IZembra, &LIBID_SZembraLib, 1, 0> {
+                public IDispatchImpl<IZembra, &IID_IZembra, &LIBID_SZembraLib, 1, 0>,
+                public ITaskSink {
 public:
   DECLARE_REGISTRY_RESOURCEID(IDR_ZEMBRA)
   DECLARE_CLASSFACTORY_SINGLETON(CZembra)
@@ -52,8 +55,8 @@ public:
 
   CClientManager& GetClientManager();
   CDeviceManager& GetDeviceManager();
-  void AddTask(CTaskBase* task);
-  void AddTaskRemoveEarlier(CTaskBase* task, CheckRemoval* predicate);
+  void AddTask(CTaskBase* task) override;
+  void AddTaskRemoveEarlier(CTaskBase* task, CheckRemoval* predicate) override;
   // Call control for the calling thread, from the GIT; null when unreachable.
   CComPtr<ICallControl> GetCallControl();
   CComPtr<IMessageComposer> GetMessageComposer();
@@ -65,24 +68,31 @@ public:
   // Test seam: the next count queueings fail as a queue out of memory would.
   void FailNextQueueing(LONG count) { m_queueFaults = count; }
 
-  // Everything the main object owns, in order of construction.
+  // Everything the main object owns, in order of construction. The parts
+  // are handed the references they use when they are built.
   struct TrelkData : public CLockable {
     explicit TrelkData(CZembra* zembra);
     std::atomic<bool> trelkInitialized{false};
     CClientManager clientManager;
     CGlobalQueue taskQueue;
+    CZembraDeviceList devices;
+    CGitCookie callControlCookie;
+    CServiceLinks links;
     CDeviceManager deviceManager;
     Trelk::CDeviceManagement deviceManagement;
     CComPtr<IUnknown> callControl;
     ULONG operationCounter = 0;
-    DWORD callControlCookie = 0;
   };
+
+  // What the parts were handed; tests build phone tasks with it.
+  const CServiceLinks& Links() const { return m_data->links; }
 
   // The module's GIT (a new one without a module); throws when there is none.
   static CComPtr<IGlobalInterfaceTable> GetGIT();
 
 private:
-  void CreateCallControl(IGlobalInterfaceTable* git);
+  void CreateCallControl();
+  void QueueDisconnect(const std::wstring& clientId);
   HRESULT Refuse(const wchar_t* text, HRESULT hr);
   // Invalid client id, then a disabled client: the refusal, or S_OK.
   HRESULT CheckClient(const wchar_t* clientId, bool enabledToo);

@@ -256,3 +256,17 @@ void CZembraDevice::SelectEvents(IZembraDbCB* callback) {
   ZCLScopeTracer trace("CZembraDevice::SelectEvents");
   m_db.SelectEvents(callback);
 }
+
+bool CZembraDevice::StoreReceivedSms(CZembraSMS& sms) {
+  ZCLScopeTracer trace("CZembraDevice::StoreReceivedSms");
+  return m_db.InsertSmsIfAbsent(sms) != -1;
+}
+
+std::vector<CZembraContact> CZembraDevice::FindContactsByNumber(const wchar_t* number) {
+  ZCLScopeTracer trace("CZembraDevice::FindContactsByNumber");
+  return m_db.FindContactsByNumber(number);
+}
+
+std::unique_ptr<CZembraSync> CZembraDevice::NewSync(const wchar_t* serialNumber) {
+  return std::unique_ptr<CZembraSync>(new CZembraSync(serialNumber, &m_db, GetDataFolder().c_str()));
+}

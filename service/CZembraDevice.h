@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <atomic>
 #include <functional>
+#include <vector>
 #include <memory>
 #include <string>
 #include "CGlobalQueue.h"
@@ -10,6 +11,7 @@
 #include "CZembraDb.h"
 #include "CZembraDeviceInfo.h"
 #include "CZembraSMS.h"
+#include "CZembraSync.h"
 #include "IZembraDevice.h"
 
 // One phone the service has seen: its identity and state, its local
@@ -72,8 +74,15 @@ public:
   void SyncEvents() override;
   void SelectEvents(IZembraDbCB* callback) override;
 
-  // The local database; the message-received task stores into it directly.
-  CZembraDb m_db;
+  // A received message goes in unless one of its uid is stored already:
+  // false when it was there.
+  bool StoreReceivedSms(CZembraSMS& sms);
+  // The stored contacts with the number, best match first.
+  std::vector<CZembraContact> FindContactsByNumber(const wchar_t* number);
+  // The phone's sync engine over the local database and the data folder.
+  std::unique_ptr<CZembraSync> NewSync(const wchar_t* serialNumber);
+  // Tests seed and read the local database directly.
+  CZembraDb& StoreForTests() { return m_db; }
 
 private:
   CZembraDevice(const CZembraDevice&) = delete;
@@ -95,6 +104,7 @@ private:
   std::atomic<bool> m_callControl{false};
   std::atomic<bool> m_eventLog{false};
   std::wstring m_dataFolder;  // guarded by m_lock
+  CZembraDb m_db;  // locks itself
 };
 
 typedef std::shared_ptr<CZembraDevice> CZembraDevicePtr;

@@ -5,7 +5,7 @@ CZembraDeviceList::~CZembraDeviceList() { RemoveAll(); }
 
 void CZembraDeviceList::Load() {
   ZCLScopeTracer trace("CZembraDeviceList::Load");
-  LoadDevices(*this);
+  for (const CZembraDevicePtr& device : LoadDevices()) Add(device, false);
 }
 
 int CZembraDeviceList::Count() {

@@ -2,7 +2,8 @@
 #include <atomic>
 #include "CZembraGenericDeviceImpl.h"
 #include "CIdList.h"
-#include "CZembra.h"
+#include "ComTL.h"
+#include "ServiceLinks.h"
 #include "CZembraDevice.h"
 #include "CZembraSync.h"
 #include "PhoneTasks.h"
@@ -27,9 +28,9 @@ const DWORD kReadMarkingOption = 2;
 
 }  // namespace
 
-CZembraGenericDeviceImpl::CZembraGenericDeviceImpl(CZembraDevice& device, CZembra* zembra)
+CZembraGenericDeviceImpl::CZembraGenericDeviceImpl(CZembraDevice& device, const CServiceLinks& links)
     : m_device(device),
-      m_zembra(zembra),
+      m_links(links),
       m_smsListener(static_cast<ITessimNotify*>(this)),
       m_eventLogListener(static_cast<ILOGVEXNotify*>(this)) {
   device.DeviceInfo(m_identity);
@@ -148,7 +149,7 @@ bool CZembraGenericDeviceImpl::Initialize() {
 
     try {
       m_sync.reset();
-      m_sync.reset(new CZembraSync(Serial(), &m_device.m_db, m_device.GetDataFolder().c_str()));
+      m_sync = m_device.NewSync(Serial());
     } catch (const ZCLException& e) {
       ZCLLogMessage(4, nullptr, "Failed to initialize CZembraSync: %s", ZCL_POS.c_str());
       if (IsConnectionFailure(e.GetCode())) m_fatal = true;
@@ -214,7 +215,7 @@ bool CZembraGenericDeviceImpl::Initialize() {
 // changes nothing else.
 void CZembraGenericDeviceImpl::RegisterWithCallControl() {
   try {
-    CComPtr<ICallControl> callControl = m_zembra->GetCallControl();
+    CComPtr<ICallControl> callControl = m_links.CallControl();
     if (!callControl) return;
     CComBSTR serial(Serial());
     if (!serial) throw std::bad_alloc();
@@ -224,7 +225,7 @@ void CZembraGenericDeviceImpl::RegisterWithCallControl() {
 }
 
 void CZembraGenericDeviceImpl::UnregisterFromCallControl() {
-  CComPtr<ICallControl> callControl = m_zembra->GetCallControl();
+  CComPtr<ICallControl> callControl = m_links.CallControl();
   if (!callControl) return;
   CComBSTR serial(Serial());
   if (!serial) throw std::bad_alloc();
@@ -292,8 +293,8 @@ DWORD CZembraGenericDeviceImpl::OnTessimNotify(DWORD dwReason, DWORD, TESSIM_ITE
     }
     operation.Commit();
     operation.End();
-    std::unique_ptr<CMessageReceivedTask> task(new CMessageReceivedTask(m_zembra, Serial(), message.release()));
-    m_zembra->AddTask(task.get());
+    std::unique_ptr<CMessageReceivedTask> task(new CMessageReceivedTask(m_links, Serial(), message.release()));
+    m_links.tasks.AddTask(task.get());
     task.release();
   });
   return 0;
@@ -302,9 +303,9 @@ DWORD CZembraGenericDeviceImpl::OnTessimNotify(DWORD dwReason, DWORD, TESSIM_ITE
 DWORD CZembraGenericDeviceImpl::OnLOGVEXNtf(DWORD, void*) {
   ZCLScopeTracer trace("CZembraGenericDeviceImpl::OnLOGVEXNtf");
   ZCLGuarded(1, ZCL_SITE, [&] {
-    std::unique_ptr<CRefreshEventLogTask> task(new CRefreshEventLogTask(m_zembra, Serial()));
+    std::unique_ptr<CRefreshEventLogTask> task(new CRefreshEventLogTask(m_links, Serial()));
     CheckTypeAndSerial sameRefresh(*task);
-    m_zembra->AddTaskRemoveEarlier(task.get(), &sameRefresh);
+    m_links.tasks.AddTaskRemoveEarlier(task.get(), &sameRefresh);
     task.release();
   });
   return 0;
@@ -315,6 +316,6 @@ DWORD CZembraGenericDeviceImpl::OnLOGVEXConnectionLostNtf() {
   return 0;
 }
 
-CZembraDeviceImpl* CreateDeviceImpl(CZembraDevice& device, CZembra* zembra) {
-  return new CZembraGenericDeviceImpl(device, zembra);
+CZembraDeviceImpl* CreateDeviceImpl(CZembraDevice& device, const CServiceLinks& links) {
+  return new CZembraGenericDeviceImpl(device, links);
 }

@@ -9,7 +9,7 @@
 #include "TrelkApi.h"
 #include "ZCLLogger.h"
 
-class CZembra;
+struct CServiceLinks;
 class CZembraDevice;
 class CZembraSync;
 
@@ -18,10 +18,10 @@ class CZembraSync;
 // Everything but the sinks runs on the owning device's queue thread, one at a
 // time, in the order the phone's work was asked for. The sinks
 // run on the libraries' notification threads: they read only the identity,
-// the message connection's handle and the main object, and queue tasks.
+// the message connection's handle and the links, and queue tasks.
 class CZembraGenericDeviceImpl : public CZembraDeviceImpl, public ITessimNotify, public ILOGVEXNotify {
 public:
-  CZembraGenericDeviceImpl(CZembraDevice& device, CZembra* zembra);
+  CZembraGenericDeviceImpl(CZembraDevice& device, const CServiceLinks& links);
   ~CZembraGenericDeviceImpl() override;
 
   bool CallControlEnabled() override;
@@ -66,7 +66,7 @@ private:
   bool m_smsNotifications = false;
   CZembraDeviceInfo m_identity;
   CZembraDevice& m_device;
-  CZembra* m_zembra;
+  const CServiceLinks& m_links;
   Trelk::CSMSConnection m_smsConnection;
   Trelk::CContentAccess m_contentAccess;
   Trelk::CSMSNotificationListener m_smsListener;
@@ -79,4 +79,4 @@ private:
 };
 
 // The implementation the device manager attaches to a phone that came online.
-CZembraDeviceImpl* CreateDeviceImpl(CZembraDevice& device, CZembra* zembra);
+CZembraDeviceImpl* CreateDeviceImpl(CZembraDevice& device, const CServiceLinks& links);

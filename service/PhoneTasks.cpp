@@ -4,7 +4,7 @@
 #include "CEventsUpdatedNotification.h"
 #include "CMessageReceivedNotification.h"
 #include "CSms.h"
-#include "CZembra.h"
+#include "ServiceLinks.h"
 #include "ComText.h"
 #include "ZCLException.h"
 #include "ZCLFrame.h"
@@ -16,9 +16,9 @@ const int kReceivedFolder = 1;
 
 }  // namespace
 
-CMessageReceivedTask::CMessageReceivedTask(CZembra* zembra, const wchar_t* serialNumber,
+CMessageReceivedTask::CMessageReceivedTask(const CServiceLinks& links, const wchar_t* serialNumber,
                                            CZembraSMS* message)
-    : m_zembra(zembra), m_serialNumber(ZCLNullToEmpty(serialNumber)), m_message(message) {}
+    : m_links(links), m_serialNumber(ZCLNullToEmpty(serialNumber)), m_message(message) {}
 
 // The message goes in only when the phone's start-up read has not stored it
 // already; a message that was there is not announced a second time. A store
@@ -26,10 +26,10 @@ CMessageReceivedTask::CMessageReceivedTask(CZembra* zembra, const wchar_t* seria
 // hear of it even when the PC could not keep it.
 void CMessageReceivedTask::Execute() {
   ZCLScopeTracer trace("CMessageReceivedTask::Execute");
-  CZembraDevicePtr device = m_zembra->GetDeviceManager().GetDeviceList().Find(m_serialNumber.c_str());
+  CZembraDevicePtr device = m_links.devices.Find(m_serialNumber.c_str());
   if (!device || !m_message) return;
   try {
-    if (device->m_db.InsertSmsIfAbsent(*m_message) == -1) return;
+    if (!device->StoreReceivedSms(*m_message)) return;
   } catch (const ZCLException&) {
     ZCLLogMessage(2, nullptr, "%s", "Failed to insert SMS into db\n");
   }
@@ -44,28 +44,28 @@ void CMessageReceivedTask::Execute() {
       NewComObject<CMessageReceivedNotification>();
   if (!notification) return;
   notification->Init(m_serialNumber.c_str(), sms);
-  CComPtr<IMessageComposer> composer = m_zembra->GetMessageComposer();
+  CComPtr<IMessageComposer> composer = m_links.MessageComposer();
   if (composer) {
     composer->NewMessageReceived(notification);
   } else {
     ZCLLogMessage(1, nullptr, "%s", "Failed to get IMessageComposer!, notification can't be send!");
   }
-  m_zembra->GetClientManager().Notify(IID_IMessageReceivedNotification, notification);
+  m_links.clients.Notify(IID_IMessageReceivedNotification, notification);
 }
 
-CRefreshEventLogTask::CRefreshEventLogTask(CZembra* zembra, const wchar_t* serialNumber)
-    : m_zembra(zembra), m_serialNumber(ZCLNullToEmpty(serialNumber)) {}
+CRefreshEventLogTask::CRefreshEventLogTask(const CServiceLinks& links, const wchar_t* serialNumber)
+    : m_links(links), m_serialNumber(ZCLNullToEmpty(serialNumber)) {}
 
 void CRefreshEventLogTask::Execute() {
   ZCLScopeTracer trace("CRefreshEventLogTask::Execute");
   ZCLGuarded(3, ZCL_SITE, [&] {
-    CZembraDevicePtr device = m_zembra->GetDeviceManager().GetDeviceList().Find(m_serialNumber.c_str());
+    CZembraDevicePtr device = m_links.devices.Find(m_serialNumber.c_str());
     if (!device) return;
     device->SyncEvents();
     CComPtr<CComObject<CEventsUpdatedNotification>> notification = NewComObject<CEventsUpdatedNotification>();
     if (!notification) return;
     notification->Init(m_serialNumber.c_str(), nullptr);
-    m_zembra->GetClientManager().Notify(IID_IEventsUpdatedNotification, notification);
+    m_links.clients.Notify(IID_IEventsUpdatedNotification, notification);
   });
 }
 

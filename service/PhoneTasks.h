@@ -6,7 +6,7 @@
 #include "CZembraSMS.h"
 #include "ZCLLogger.h"
 
-class CZembra;
+struct CServiceLinks;
 
 // A text message arrived on a phone: it is stored once and announced to the
 // message window and the subscribed clients. Queued by the phone's
@@ -14,13 +14,13 @@ class CZembra;
 // which goes with the task whether it ran or not.
 class CMessageReceivedTask : public CTaskBase {
 public:
-  CMessageReceivedTask(CZembra* zembra, const wchar_t* serialNumber, CZembraSMS* message);
+  CMessageReceivedTask(const CServiceLinks& links, const wchar_t* serialNumber, CZembraSMS* message);
   void Execute() override;
   bool IsAutoDelete() override { return m_autoDelete; }
 
 private:
   ZCLObjectTracer<CMessageReceivedTask> m_tracer;
-  CZembra* m_zembra;
+  const CServiceLinks& m_links;
   bool m_autoDelete = true;
   std::wstring m_serialNumber;
   std::unique_ptr<CZembraSMS> m_message;
@@ -31,14 +31,14 @@ private:
 // run on "TaskQueue".
 class CRefreshEventLogTask : public CTaskBase {
 public:
-  CRefreshEventLogTask(CZembra* zembra, const wchar_t* serialNumber);
+  CRefreshEventLogTask(const CServiceLinks& links, const wchar_t* serialNumber);
   void Execute() override;
   bool IsAutoDelete() override { return true; }
   const std::wstring& GetSerialNumber() const { return m_serialNumber; }
 
 private:
   ZCLObjectTracer<CRefreshEventLogTask> m_tracer;
-  CZembra* m_zembra;
+  const CServiceLinks& m_links;
   std::wstring m_serialNumber;
 };
 

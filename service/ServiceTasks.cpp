@@ -1,30 +1,25 @@
 #include <windows.h>
 #include "ServiceTasks.h"
-#include "CZembra.h"
+#include "CClientManager.h"
 #include "ZCLException.h"
 #include "ZCLFrame.h"
 
 namespace {
 
-// The main object's lock covers taking the client's record only, not the
-// forwarder, which queues the call for the client's own delivery thread.
+// The forwarder only queues the call for the client's own delivery thread.
 // The record lives while the forwarder runs; anything thrown is logged here.
 template <class Take, class Call>
-void RunOnClient(CZembra* zembra, Take take, Call call) {
+void RunOnClient(CClientManager& clients, Take take, Call call) {
   ZCLGuarded(3, ZCL_SITE, [&] {
-    CClientManager::ClientPtr client;
-    {
-      CComObjectLock<CZembra> lock(zembra);
-      client = take(zembra->GetClientManager());
-    }
+    CClientManager::ClientPtr client = take(clients);
     if (client) call(*client);
   });
 }
 
 }  // namespace
 
-CConnectTask::CConnectTask(CZembra* zembra, const std::wstring& clientId)
-    : CTask(zembra, clientId) {
+CConnectTask::CConnectTask(CClientManager& clients, const std::wstring& clientId)
+    : CTask(clientId), m_clients(clients) {
   m_autoDelete = true;
 }
 
@@ -32,13 +27,13 @@ void CConnectTask::Execute() {
   ZCLScopeTracer trace("CConnectTask::Execute");
   const wchar_t* id = m_clientId.c_str();
   RunOnClient(
-      m_zembra, [id](CClientManager& clients) { return clients.GetClient(id); },
+      m_clients, [id](CClientManager& clients) { return clients.GetClient(id); },
       [](CClient& client) { client.ConnectCompleted(); });
   ZCLLogMessage(4, nullptr, "CConnectTask::Execute() completed]");
 }
 
-CDisconnectTask::CDisconnectTask(CZembra* zembra, const std::wstring& clientId)
-    : CTask(zembra, clientId) {
+CDisconnectTask::CDisconnectTask(CClientManager& clients, const std::wstring& clientId)
+    : CTask(clientId), m_clients(clients) {
   m_autoDelete = true;
 }
 
@@ -48,12 +43,7 @@ void CDisconnectTask::Execute() {
   ZCLScopeTracer trace("CDisconnectTask::Execute");
   const wchar_t* id = m_clientId.c_str();
   RunOnClient(
-      m_zembra, [id](CClientManager& clients) { return clients.RemoveClient(id); },
+      m_clients, [id](CClientManager& clients) { return clients.RemoveClient(id); },
       [](CClient& client) { client.DisconnectCompleted(); });
   ZCLLogMessage(4, nullptr, "CDisconnectTask::Execute() completed]");
-}
-
-void CInitializeTrelkTask::Execute() {
-  ZCLScopeTracer trace("CInitializeTrelkTask::Execute");
-  m_zembra->InitializeTrelk();
 }

@@ -5,20 +5,19 @@
 #include "CTaskBase.h"
 #include "ZCLLogger.h"
 
-class CZembra;
+class CClientManager;
 
 // The base of the client-bound tasks. Built on any thread, run on
 // "TaskQueue"; the cancel flag may be set from the main thread meanwhile.
 class CTask : public CTaskBase {
 public:
-  CTask(CZembra* zembra, const std::wstring& clientId) : m_zembra(zembra), m_clientId(clientId) {}
+  explicit CTask(const std::wstring& clientId) : m_clientId(clientId) {}
   CTask() = default;
   bool IsAutoDelete() override { return m_autoDelete; }
   virtual void SetCancelled(bool cancelled) { m_cancelled = cancelled; }
   virtual bool IsCancelled() { return m_cancelled; }
 
 protected:
-  CZembra* m_zembra = nullptr;
   std::wstring m_clientId;
   bool m_autoDelete = false;
 
@@ -29,10 +28,11 @@ private:
 // Tells a new client its id (ConnectCompleted).
 class CConnectTask : public CTask {
 public:
-  CConnectTask(CZembra* zembra, const std::wstring& clientId);
+  CConnectTask(CClientManager& clients, const std::wstring& clientId);
   void Execute() override;
 
 private:
+  CClientManager& m_clients;
   ZCLObjectTracer<CConnectTask> m_tracer;
 };
 
@@ -41,22 +41,10 @@ private:
 // the callback from the GIT once that call was made.
 class CDisconnectTask : public CTask {
 public:
-  CDisconnectTask(CZembra* zembra, const std::wstring& clientId);
+  CDisconnectTask(CClientManager& clients, const std::wstring& clientId);
   void Execute() override;
 
 private:
+  CClientManager& m_clients;
   ZCLObjectTracer<CDisconnectTask> m_tracer;
-};
-
-// Starts the connectivity side on the task-queue thread.
-class CInitializeTrelkTask : public CTaskBase {
-public:
-  explicit CInitializeTrelkTask(CZembra* zembra) : m_zembra(zembra) {}
-  void Execute() override;
-  bool IsAutoDelete() override { return m_autoDelete; }
-
-private:
-  ZCLObjectTracer<CInitializeTrelkTask> m_tracer;
-  CZembra* m_zembra;
-  bool m_autoDelete = true;
 };

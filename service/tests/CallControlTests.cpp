@@ -5,13 +5,16 @@
 #include <string>
 #include <vector>
 #include "CCallControl.h"
+#include "CCallPhoneTable.h"
 #include "CCallingDeviceImpl.h"
 #include "CDeviceCallControl.h"
 #include "CDeviceManager.h"
 #include "CSyncEvent.h"
 #include "CZembraGenericDeviceImpl.h"
 #include "Selectors.h"
-#include "MessageCallOperations.h"
+#include "CComposeMessageOperation.h"
+#include "CCreateCallOperation.h"
+#include "CSendMessageOperation.h"
 #include "PhoneCalls.h"
 #include "ServiceFixture.h"
 #include "ZCLText.h"
@@ -312,12 +315,12 @@ protected:
     m_callUIRecorder.Revoke();  // these tests' own window object serves CallUI
     ASSERT_EQ(S_OK, ::CoRegisterClassObject(CLSID_CallUI, &g_callUIFactory, CLSCTX_INPROC_SERVER,
                                             REGCLS_MULTIPLEUSE, &m_factoryCookie));
-    CDeviceManager::SetDeviceImplFactoryForTests([](CZembraDevice& device, CZembra* zembra) -> CZembraDeviceImpl* {
+    CDeviceManager::SetDeviceImplFactoryForTests([](CZembraDevice& device, const CServiceLinks& links) -> CZembraDeviceImpl* {
       std::string serial = ZCLWideToUtf8(device.GetSerialNumber());
-      if (serial.compare(0, 4, kNoCallControl) == 0) return new CCallingDeviceImpl(device, zembra, false);
-      if (serial.compare(0, 6, kThrowsOnSend) == 0) return new CThrowingSendImpl(device, zembra);
-      if (serial.compare(0, 4, kOwnImplementation) == 0) return CreateDeviceImpl(device, zembra);
-      return new CCallingDeviceImpl(device, zembra);
+      if (serial.compare(0, 4, kNoCallControl) == 0) return new CCallingDeviceImpl(device, links, false);
+      if (serial.compare(0, 6, kThrowsOnSend) == 0) return new CThrowingSendImpl(device, links);
+      if (serial.compare(0, 4, kOwnImplementation) == 0) return CreateDeviceImpl(device, links);
+      return new CCallingDeviceImpl(device, links);
     });
   }
   void TearDown() override {
@@ -400,7 +403,7 @@ protected:
       device = Devices().Find(serial);
       if (!device || device->GetState() != DeviceConnected) return false;
       CContactSelector all;
-      device->m_db.SelectContacts(&all);
+      device->StoreForTests().SelectContacts(&all);
       return !all.Records().empty();
     }, 30000));
     return device;
@@ -412,6 +415,45 @@ protected:
 
   DWORD m_factoryCookie = 0;
 };
+
+// The phone table alone: a claim keeps a serial's start, restart and stop
+// apart; a shutdown takes every unclaimed phone and refuses new ones, leaves
+// a claimed phone to its claim, and the library is terminated only once the
+// last use, the claim's, has ended.
+TEST_F(CallControlTest, ThePhoneTableKeepsClaimedPhonesAndTheLibraryUntilTheirClaimsEnd) {
+  Trelk::CCallControl library;
+  ASSERT_NO_THROW(library.Initialize());
+  CCallPhoneTable table(library);
+  CCallPhoneTable::DevicePtr device;
+  bool known = true;
+  EXPECT_EQ(S_FALSE, table.ClaimForStop(L"SN-1", &device));
+  ASSERT_TRUE(table.ClaimForStart(L"SN-1", &known, &device));
+  EXPECT_FALSE(known);
+  {
+    CCallPhoneTable::CClaim starting(table, L"SN-1");
+    EXPECT_FALSE(table.ClaimForStart(L"SN-1", &known, &device));
+    EXPECT_TRUE(table.Insert(L"SN-1", nullptr));
+    EXPECT_EQ(E_FAIL, table.ClaimForStop(L"SN-1", &device));
+  }
+  ASSERT_TRUE(table.ClaimForStart(L"SN-1", &known, &device));
+  EXPECT_TRUE(known);
+  { CCallPhoneTable::CClaim restarting(table, L"SN-1"); }
+
+  EXPECT_TRUE(table.Insert(L"SN-2", nullptr));
+  ASSERT_EQ(S_OK, table.ClaimForStop(L"SN-2", &device));
+  {
+    CCallPhoneTable::CClaim stopping(table, L"SN-2");
+    table.BeginShutdown();
+    CCallPhoneTable::Devices taken = table.TakeAll();
+    EXPECT_EQ(1u, table.Count());  // the claimed phone stays
+    EXPECT_FALSE(table.ClaimForStart(L"SN-3", &known, &device));
+    EXPECT_FALSE(table.Insert(L"SN-3", nullptr));
+    table.EndLibraryUse();  // the shutdown's own
+    EXPECT_TRUE(library.IsInitialized());
+  }
+  EXPECT_EQ(0u, table.Count());
+  EXPECT_FALSE(library.IsInitialized());
+}
 
 TEST_F(CallControlTest, ACallPlacedByAClientDialsThroughTheWindowAndReportsCallingActiveTerminated) {
   StartSubscribed();
@@ -442,7 +484,7 @@ TEST_F(CallControlTest, AnIncomingCallFindsTheCallersContactAndIsAnsweredOrRejec
   const char vcard[] = "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe;Jane\r\nFN:Jane Doe\r\nTEL;CELL:+358401234567\r\nEND:VCARD\r\n";
   const BYTE uid[] = {0xab, 0x01};
   CZembraContact contact(0, Trelk::CUid(uid, sizeof(uid)), reinterpret_cast<const BYTE*>(vcard), sizeof(vcard) - 1);
-  ASSERT_GE(device->m_db.InsertLocalContact(contact), 0);
+  ASSERT_GE(device->StoreForTests().InsertLocalContact(contact), 0);
   std::wstring photo = device->GetDataFolder() + L"\\ab01";
   CHandle file(::CreateFileW(photo.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   file.Reset();
@@ -476,7 +518,7 @@ TEST_F(CallControlTest, AContactWithoutAPhoneIdNeverGetsAPicturePath) {
   CZembraDevicePtr device = Devices().Find(L"SN-11");
   const char vcard[] = "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Roe;Rick\r\nTEL:+358409876543\r\nEND:VCARD\r\n";
   CZembraContact contact(0, Trelk::CUid(), reinterpret_cast<const BYTE*>(vcard), sizeof(vcard) - 1);
-  ASSERT_GE(device->m_db.InsertLocalContact(contact), 0);
+  ASSERT_GE(device->StoreForTests().InsertLocalContact(contact), 0);
   CComPtr<IContact> found;
   ASSERT_EQ(S_OK, Handler()->FindContactByNumber(CComBSTR(L"SN-11"), CComBSTR(L"0409 876543"), &found));
   CComBSTR photo;

@@ -19,15 +19,12 @@ const DWORD kStuckAtMost = 30000;
 struct TestClient {
   CRecordingCallback* recorder = nullptr;
   CComPtr<IZembraCallback> callback;
-  DWORD cookie = 0;
+  CGitCookie cookie;
   std::wstring stuckId;  // the id the stuck call carried
 
   TestClient() {
     callback = CRecordingCallback::Create(&recorder);
-    CComPtr<IGlobalInterfaceTable> git;
-    ::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                       IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&git));
-    if (git) git->RegisterInterfaceInGlobal(callback, IID_IZembraCallback, &cookie);
+    cookie = CGitCookie(callback, IID_IZembraCallback, "Callback");
   }
   // The callback does not return from the method until the gate opens.
   void StickIn(const char* method, HANDLE gate) {
@@ -58,7 +55,7 @@ protected:
   }
 
   CClientManager::ClientPtr Add(CClientManager& clients, TestClient& client) {
-    return clients.GetClient(clients.AddClient(client.cookie, nullptr).c_str());
+    return clients.GetClient(clients.AddClient(std::move(client.cookie)).c_str());
   }
 
   CTestModule m_module;

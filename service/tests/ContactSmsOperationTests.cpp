@@ -132,9 +132,9 @@ TEST_F(ContactSmsOperationTest, GetContactsListsTheDatabaseWithPicturesOnlyForRe
   CZembraContact pictured = storetest::Contact("BEGIN:VCARD\r\nN:A;B\r\nEND:VCARD\r\n", "0a0b");
   CZembraContact folderNamed = storetest::Contact("BEGIN:VCARD\r\nN:C;D\r\nEND:VCARD\r\n", "0c0d");
   CZembraContact local = storetest::Contact("BEGIN:VCARD\r\nN:E;F\r\nEND:VCARD\r\n");
-  ASSERT_NE(-1, phone->m_db.InsertContact(pictured));
-  ASSERT_NE(-1, phone->m_db.InsertContact(folderNamed));
-  ASSERT_NE(-1, phone->m_db.InsertContact(local));
+  ASSERT_NE(-1, phone->StoreForTests().InsertContact(pictured));
+  ASSERT_NE(-1, phone->StoreForTests().InsertContact(folderNamed));
+  ASSERT_NE(-1, phone->StoreForTests().InsertContact(local));
   std::wstring folder = phone->GetDataFolder() + L"\\";
   std::ofstream(ZCLWideToUtf8(folder + L"0a0b").c_str(), std::ios::binary) << "picture";
   ASSERT_TRUE(CreateDirectoryW((folder + L"0c0d").c_str(), nullptr));
@@ -193,7 +193,7 @@ TEST_F(ContactSmsOperationTest, AContactOrMessageWorksOnThePhoneItsListCameFrom)
   EXPECT_EQ(1, m_calls.contactsToPhone);
 
   CZembraSMS stored = Message("51", L"hello");
-  ASSERT_NE(-1, other->m_db.InsertSms(stored));
+  ASSERT_NE(-1, other->StoreForTests().InsertSms(stored));
   CComPtr<ISms> sms = At<ISmsList, ISms>(GetSms(L"C-4B"), 0);
   ASSERT_TRUE(sms != nullptr);
   EXPECT_EQ(OperationCompleted, DeleteSms(sms, 1));
@@ -205,8 +205,8 @@ TEST_F(ContactSmsOperationTest, DeleteFlagsDecideWhetherAMessageStaysListedAndOt
   CZembraDevicePtr phone = Phone(L"C-5", DeviceDisconnected);
   CZembraSMS first = Message("01", L"one");
   CZembraSMS second = Message("02", L"two", L"2026-01-02T03:04:06+01:00");
-  ASSERT_NE(-1, phone->m_db.InsertSms(first));
-  ASSERT_NE(-1, phone->m_db.InsertSms(second));
+  ASSERT_NE(-1, phone->StoreForTests().InsertSms(first));
+  ASSERT_NE(-1, phone->StoreForTests().InsertSms(second));
   CComPtr<ISmsList> list = GetSms(L"C-5");
   ASSERT_EQ(2, Count(list.p));
   CComPtr<ISms> one = At<ISmsList, ISms>(list, 0);
@@ -230,7 +230,7 @@ TEST_F(ContactSmsOperationTest, DeleteFlagsDecideWhetherAMessageStaysListedAndOt
 TEST_F(ContactSmsOperationTest, AReadMarkingReachesAConnectedPhoneAndAFailedOneIsNotReportedAsSuccess) {
   CZembraDevicePtr phone = Phone(L"C-6", DeviceDisconnected);
   CZembraSMS stored = Message("a1b2", L"read me");
-  ASSERT_NE(-1, phone->m_db.InsertSms(stored));
+  ASSERT_NE(-1, phone->StoreForTests().InsertSms(stored));
   CComPtr<ISms> sms = At<ISmsList, ISms>(GetSms(L"C-6"), 0);
   ASSERT_EQ(S_OK, sms->put_Status(5));
   EXPECT_EQ(OperationCompleted, UpdateSms(sms));
@@ -297,7 +297,7 @@ protected:
   }
   int Stored(CZembraDevice& phone) {
     CSmsSelector all;
-    phone.m_db.SelectSms(&all);
+    phone.StoreForTests().SelectSms(&all);
     return static_cast<int>(all.Records().size());
   }
 };
@@ -305,24 +305,24 @@ protected:
 TEST_F(PhoneTaskTest, AReceivedMessageIsStoredAndAnnouncedOnceAndOnlyFromTheInbox) {
   CZembraDevicePtr phone = Phone(L"T-1", DeviceConnected);
   Subscribe(IID_IMessageReceivedNotification);
-  RunTask(new CMessageReceivedTask(Main(), L"T-1", Received("77")));
+  RunTask(new CMessageReceivedTask(Main()->Links(), L"T-1", Received("77")));
   EXPECT_EQ(1, Stored(*phone));
   EXPECT_TRUE(WaitNotifications(IID_IMessageReceivedNotification, 1));
 
   // Read at start-up already, or told twice: neither stored nor announced again.
-  RunTask(new CMessageReceivedTask(Main(), L"T-1", Received("77")));
+  RunTask(new CMessageReceivedTask(Main()->Links(), L"T-1", Received("77")));
   EXPECT_EQ(1, Stored(*phone));
   EXPECT_EQ(1, Notifications(IID_IMessageReceivedNotification));
 
-  RunTask(new CMessageReceivedTask(Main(), L"T-1", Received("78", 2)));
+  RunTask(new CMessageReceivedTask(Main()->Links(), L"T-1", Received("78", 2)));
   EXPECT_EQ(2, Stored(*phone)) << "a message outside the inbox is stored";
   EXPECT_EQ(1, Notifications(IID_IMessageReceivedNotification)) << "and not announced";
 
   // An unknown phone or no message: nothing, and the record goes with the task.
-  RunTask(new CMessageReceivedTask(Main(), L"NOBODY", Received("79")));
-  RunTask(new CMessageReceivedTask(Main(), L"T-1", nullptr));
+  RunTask(new CMessageReceivedTask(Main()->Links(), L"NOBODY", Received("79")));
+  RunTask(new CMessageReceivedTask(Main()->Links(), L"T-1", nullptr));
   EXPECT_EQ(2, Stored(*phone));
-  RunTask(new CMessageReceivedTask(Main(), L"T-1", Received("80")));
+  RunTask(new CMessageReceivedTask(Main()->Links(), L"T-1", Received("80")));
   EXPECT_TRUE(WaitNotifications(IID_IMessageReceivedNotification, 2)) << "only the last one was due";
   EXPECT_EQ(3, Stored(*phone));
 }
@@ -334,7 +334,7 @@ TEST_F(PhoneTaskTest, ABurstOfCallLogChangesLeavesOneRefreshPerPhoneWaiting) {
   HoldQueue();
   for (int i = 0; i < 10; ++i) {
     for (const wchar_t* serial : {L"T-2A", L"T-2B"}) {
-      CRefreshEventLogTask* task = new CRefreshEventLogTask(Main(), serial);
+      CRefreshEventLogTask* task = new CRefreshEventLogTask(Main()->Links(), serial);
       CheckTypeAndSerial same(*task);
       Main()->AddTaskRemoveEarlier(task, &same);
     }
@@ -346,9 +346,9 @@ TEST_F(PhoneTaskTest, ABurstOfCallLogChangesLeavesOneRefreshPerPhoneWaiting) {
 
   // A refresh whose sync fails (an offline phone) is logged and tells nobody.
   AddDevice(L"T-2C", DeviceDisconnected);
-  RunTask(new CRefreshEventLogTask(Main(), L"T-2C"));
+  RunTask(new CRefreshEventLogTask(Main()->Links(), L"T-2C"));
   EXPECT_NE(std::string::npos, NewText().find("Not implemented!"));
-  RunTask(new CRefreshEventLogTask(Main(), L"T-2A"));
+  RunTask(new CRefreshEventLogTask(Main()->Links(), L"T-2A"));
   EXPECT_TRUE(WaitNotifications(IID_IEventsUpdatedNotification, 3));
 }
 

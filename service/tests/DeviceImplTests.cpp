@@ -75,19 +75,19 @@ protected:
   }
   static size_t Contacts(CZembraDevice& device) {
     CContactSelector all;
-    device.m_db.SelectContacts(&all);
+    device.StoreForTests().SelectContacts(&all);
     return all.Records().size();
   }
   static std::vector<std::unique_ptr<CZembraSMS>> Messages(CZembraDevice& device) {
     CSmsSelector all;
-    device.m_db.SelectSms(&all);
+    device.StoreForTests().SelectSms(&all);
     std::vector<std::unique_ptr<CZembraSMS>> copies;
     for (const std::unique_ptr<CZembraSMS>& sms : all.Records()) copies.emplace_back(new CZembraSMS(*sms));
     return copies;
   }
   static size_t Events(CZembraDevice& device) {
     CEventSelector all;
-    device.m_db.SelectEvents(&all);
+    device.StoreForTests().SelectEvents(&all);
     return all.Records().size();
   }
   int MessageNotifications() {

@@ -36,7 +36,7 @@ protected:
   void SetUp() override {
     ServiceFixture::SetUp();
     CDeviceManager::SetDeviceImplFactoryForTests(
-        [this](CZembraDevice&, CZembra*) { return new CCountingImpl(m_counts); });
+        [this](CZembraDevice&, const CServiceLinks&) { return new CCountingImpl(m_counts); });
   }
   void TearDown() override {
     ServiceFixture::TearDown();

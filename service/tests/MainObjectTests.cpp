@@ -417,7 +417,7 @@ TEST_F(MainObjectTest, AnOperationThePhoneCannotDoFailsWithTheDevicesReason) {
   EXPECT_EQ(E_FAIL, recorder->Last("OperationFailed").hr);
   EXPECT_EQ(L"No Contact!", recorder->Last("OperationFailed").description);
   EXPECT_EQ(S_OK, m_zembra->CancelOperation(op));
-  phone->m_db.Close();  // the folder goes before the device list does
+  phone->StoreForTests().Close();  // the folder goes before the device list does
 }
 
 ULONG References(IUnknown* object) {

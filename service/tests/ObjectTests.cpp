@@ -5,6 +5,8 @@
 #include <atomic>
 #include <vector>
 #include "CLiveObjectRegistry.h"
+#include "GitCookie.h"
+#include "ZCLException.h"
 #include "TestModule.h"
 #include "ZCLHandle.h"
 
@@ -192,6 +194,63 @@ TEST_F(ObjectTest, AnObjectWithTheFreeThreadedMarshalerCrossesApartmentsDirectly
   other.join();
   EXPECT_EQ(object.p, seen);
   EXPECT_EQ(S_OK, git->RevokeInterfaceFromGlobal(cookie));
+}
+
+// The registration goes with its last owner, once: a moved-from owner leaves
+// it alone, and a revoked or empty owner hands out nothing.
+TEST_F(ObjectTest, AGitCookieIsRevokedOnceByItsLastOwnerAndServesOtherThreadsMeanwhile) {
+  CComObject<CFreeThreadedObject>* raw = nullptr;
+  ASSERT_EQ(S_OK, CComObject<CFreeThreadedObject>::CreateInstance(&raw));
+  CComPtr<IPersist> object(raw);
+  CComPtr<IGlobalInterfaceTable> git;
+  ASSERT_EQ(S_OK, m_module.GetGITPtr(&git));
+  auto registered = [&](DWORD cookie) {
+    CComPtr<IPersist> there;
+    return SUCCEEDED(git->GetInterfaceFromGlobal(cookie, IID_IPersist, reinterpret_cast<void**>(&there)));
+  };
+
+  DWORD cookie = 0;
+  {
+    CGitCookie kept;
+    {
+      CGitCookie first(object, IID_IPersist, "the object");
+      cookie = first.Get();
+      ASSERT_NE(0u, cookie);
+      kept = std::move(first);
+    }
+    EXPECT_TRUE(registered(cookie));
+    IPersist* seen = nullptr;
+    std::thread other([&] {
+      ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+      CComPtr<IPersist> there;
+      if (SUCCEEDED(kept.CopyTo(&there))) seen = there.p;
+      there.Release();
+      ::CoUninitialize();
+    });
+    other.join();
+    EXPECT_EQ(object.p, seen);
+  }
+  EXPECT_FALSE(registered(cookie));
+
+  CGitCookie revoked(object, IID_IPersist, "the object");
+  EXPECT_EQ(S_OK, revoked.Revoke());
+  EXPECT_EQ(S_OK, revoked.Revoke());
+  CComPtr<IPersist> none;
+  EXPECT_EQ(E_UNEXPECTED, revoked.CopyTo(&none));
+  EXPECT_FALSE(none);
+}
+
+TEST_F(ObjectTest, AGitRegistrationTheTableRefusesThrowsAndLeavesNothingBehind) {
+  CComObject<CFreeThreadedObject>* raw = nullptr;
+  ASSERT_EQ(S_OK, CComObject<CFreeThreadedObject>::CreateInstance(&raw));
+  CComPtr<IPersist> object(raw);
+  try {
+    CGitCookie refused(object, IID_IDispatch, "the object");
+    ADD_FAILURE() << "an interface the object lacks was registered";
+  } catch (const ZCLComException& e) {
+    EXPECT_EQ(E_NOINTERFACE, e.GetHResult());
+    EXPECT_NE(std::string::npos, e.GetMessageText().find("Failed to register the object in GIT."));
+  }
 }
 
 // An object of a kind that is in its registry while it lives.

@@ -161,11 +161,11 @@ TEST_F(OperationFrameTest, TheDeviceIsLookedUpAndMustBeReady) {
   // A disconnected phone's call log comes from its database; a second run
   // replaces the first run's list.
   phone->SetState(DeviceDisconnected);
-  ASSERT_NE(-1, phone->m_db.InsertEvent(Entry(1, L"+100")));
+  ASSERT_NE(-1, phone->StoreForTests().InsertEvent(Entry(1, L"+100")));
   Run(op);
   EXPECT_EQ(OperationCompleted, State(op));
   EXPECT_EQ(1, CountOf(op));
-  ASSERT_NE(-1, phone->m_db.InsertEvent(Entry(2, L"+200")));
+  ASSERT_NE(-1, phone->StoreForTests().InsertEvent(Entry(2, L"+200")));
   Run(op);
   EXPECT_EQ(2, CountOf(op));
   EXPECT_EQ(2, m_recorder->Count("OperationCompleted"));

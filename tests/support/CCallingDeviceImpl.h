@@ -3,7 +3,7 @@
 #include <atomic>
 #include <string>
 #include "CStandInDeviceImpl.h"
-#include "CZembra.h"
+#include "ServiceLinks.h"
 #include "CZembraDevice.h"
 #include "ComTL.h"
 #include "ZCLException.h"
@@ -17,8 +17,8 @@
 // queue (SendMessage), as the phone's own implementation does.
 class CCallingDeviceImpl : public CStandInDeviceImpl {
 public:
-  CCallingDeviceImpl(CZembraDevice& device, CZembra* zembra, bool callControl = true)
-      : m_serial(device.GetSerialNumber()), m_zembra(zembra), m_callControl(callControl) {}
+  CCallingDeviceImpl(CZembraDevice& device, const CServiceLinks& links, bool callControl = true)
+      : m_serial(device.GetSerialNumber()), m_links(links), m_callControl(callControl) {}
 
   bool Initialize() override {
     if (m_callControl) Tell(true);
@@ -29,7 +29,7 @@ public:
   }
   bool CallControlEnabled() override { return m_callControl; }
   void SendMessage(const wchar_t* number, const wchar_t* text) override {
-    CComPtr<ICallControl> callControl = m_zembra->GetCallControl();
+    CComPtr<ICallControl> callControl = m_links.CallControl();
     CComQIPtr<ICallHandler> handler(callControl.p);
     ZCLComThrowOnFalse(handler != nullptr, E_FAIL, "No call control");
     CComBSTR serial(m_serial.c_str()), to(number), body(text);
@@ -38,7 +38,7 @@ public:
 
 private:
   void Tell(bool add) {
-    CComPtr<ICallControl> callControl = m_zembra->GetCallControl();
+    CComPtr<ICallControl> callControl = m_links.CallControl();
     if (!callControl) return;
     CComBSTR serial(m_serial.c_str());
     if (add)
@@ -48,6 +48,6 @@ private:
   }
 
   std::wstring m_serial;
-  CZembra* m_zembra;
+  const CServiceLinks& m_links;
   bool m_callControl;
 };

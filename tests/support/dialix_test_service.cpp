@@ -64,7 +64,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int nShowCmd) {
     wchar_t calling[8] = L"";
     if (::GetEnvironmentVariableW(L"DIALIX_TEST_CALLING_PHONES", calling, 8) > 0 && calling[0] == L'1')
       CDeviceManager::SetDeviceImplFactoryForTests(
-          [](CZembraDevice& device, CZembra* zembra) { return new CCallingDeviceImpl(device, zembra); });
+          [](CZembraDevice& device, const CServiceLinks& links) { return new CCallingDeviceImpl(device, links); });
     CHandle hook(::CreateThread(nullptr, 0, FanOutThread, nullptr, 0, nullptr));
     // The recorder is registered on the main thread, where call control
     // creates CallUI.

@@ -1,10 +1,7 @@
 #include <windows.h>
-#include "DeviceOperations.h"
+#include "CGetDevicesOperation.h"
 #include "CDevice.h"
 #include "CDeviceList.h"
-#include "CEventList.h"
-#include "CZembra.h"
-#include "Selectors.h"
 #include "ZCLException.h"
 
 // The walk copies the devices under the device list's own lock only; the
@@ -28,7 +25,7 @@ void CGetDevicesOperation::Run() {
   int failures = 0;
   bool cancelled = false;
   {
-    CZembraDeviceList& devices = m_zembra->GetDeviceManager().GetDeviceList();
+    CZembraDeviceList& devices = Links().devices;
     CLockGuard guard(&devices);
     for (int i = 0; i < devices.Count(); ++i) {
       if (IsCancelled()) {
@@ -56,26 +53,4 @@ void CGetDevicesOperation::Run() {
   SetState(OperationCompleted);
   SetData(list->GetUnknown());
   Complete(*client);
-}
-
-void CGetEventsOperation::Run() {
-  ZCLScopeTracer trace("CGetEventsOperation::Execute");
-  COperationTask::Run();
-}
-
-// An event list that cannot be made fails the run: completing would hand
-// the client no list, or the one of an earlier run, as this run's result.
-void CGetEventsOperation::DoWork(CZembraDevice* device) {
-  CComPtr<CComObject<CEventList>> list = NewData<CEventList>();
-  ZCLComThrowOnFalse(list != nullptr, E_OUTOFMEMORY, "Failed to create EventList object!");
-  list->SetSerialNumber(m_serialNumber.c_str());
-  CEventSelector selector;
-  device->SelectEvents(&selector);
-  for (const std::unique_ptr<CZembraEventLog>& record : selector.Records()) {
-    CComPtr<CComObject<CEvent>> event = NewData<CEvent>();
-    if (!event) continue;
-    event->Init(record.get(), m_serialNumber.c_str());
-    list->AddEvent(event->GetUnknown(), nullptr);
-  }
-  SetData(list->GetUnknown());
 }

@@ -2,11 +2,9 @@
 #include <windows.h>
 #include <memory>
 #include <string>
-#include "COperation.h"
+#include "CSerialNumberOperation.h"
 #include "ZCLText.h"
 
-// The phone of an operation, from the main object's device list; null when unknown.
-CZembraDevicePtr FindOperationDevice(CZembra* zembra, const std::wstring& serial);
 // The catch-site lines of the send-message run, at level 3.
 void LogSendMessageFailure(const ZCLException* caught, const ZCLComException* caughtCom, const char* file, int line);
 
@@ -34,7 +32,7 @@ protected:
     const char* traceName = TraceName();
     std::unique_ptr<ZCLScopeTracer> trace(traceName ? new ZCLScopeTracer(traceName) : nullptr);
     this->SetState(OperationStarted);
-    CZembraDevicePtr device = FindOperationDevice(this->m_zembra, this->m_serialNumber);
+    CZembraDevicePtr device = this->Links().devices.Find(this->m_serialNumber.c_str());
     CClientManager::ClientPtr client = this->FindClient();
     if (!client) {
       this->SetState(OperationFailed);
@@ -62,48 +60,4 @@ protected:
     }
     if (this->GetState() == OperationCompleted) this->Complete(*client);
   }
-};
-
-class CSendMessageOperation : public CTextOperation<CSendMessageOperation, ISendMessageOperation> {
-public:
-  OPERATION_TEXT_PROPERTY(Message, m_message)
-  OPERATION_TEXT_PROPERTY(Recipient, m_recipient)
-
-protected:
-  const wchar_t* GetCatchAllText() override { return L"Unknown error while sending SMS!"; }
-  const char* TraceName() override { return "CSendMessageOperation::Execute"; }
-  void Act(CZembraDevice& device) override;
-
-private:
-  ZCLObjectTracer<CSendMessageOperation> m_tracer;
-  std::wstring m_message;
-  std::wstring m_recipient;
-};
-
-class CComposeMessageOperation : public CTextOperation<CComposeMessageOperation, IComposeMessageOperation> {
-public:
-  OPERATION_TEXT_PROPERTY(Number, m_number)
-  OPERATION_TEXT_PROPERTY(Message, m_message)
-
-protected:
-  const wchar_t* GetCatchAllText() override { return L"Unknown error while starting message composer!"; }
-  void Act(CZembraDevice& device) override;
-
-private:
-  ZCLObjectTracer<CComposeMessageOperation> m_tracer;
-  std::wstring m_number;
-  std::wstring m_message;
-};
-
-class CCreateCallOperation : public CTextOperation<CCreateCallOperation, ICreateCallOperation> {
-public:
-  OPERATION_TEXT_PROPERTY(Number, m_number)
-
-protected:
-  const wchar_t* GetCatchAllText() override { return L"Unknown error while creating call!"; }
-  void Act(CZembraDevice& device) override;
-
-private:
-  ZCLObjectTracer<CCreateCallOperation> m_tracer;
-  std::wstring m_number;
 };

@@ -1,16 +1,6 @@
 #pragma once
 #include <windows.h>
-#include "COperation.h"
-
-// Lists the phones the service knows, with their states; may be cancelled.
-class CGetDevicesOperation : public COperation<CGetDevicesOperation, IGetDevicesOperation> {
-protected:
-  void Run() override;
-  const wchar_t* GetCatchAllText() override { return L"Unknown error while getting devices!"; }
-
-private:
-  ZCLObjectTracer<CGetDevicesOperation> m_tracer;
-};
+#include "CSerialNumberOperation.h"
 
 // A phone's call log as its local database holds it; the phone is not read.
 class CGetEventsOperation
