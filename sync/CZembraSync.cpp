@@ -28,6 +28,8 @@ CZembraSync::~CZembraSync() {
   ZCLGuarded(2, ZCL_SITE, [&] { UninitTrelk(); });
 }
 
+// A failure ends the construction: the libraries' own destructors end an
+// initialisation that went through.
 void CZembraSync::InitTrelk() {
   ZCLScopeTracer trace("CZembraSync::InitTrelk");
   try {
@@ -35,10 +37,8 @@ void CZembraSync::InitTrelk() {
     m_eventLog.Initialize();
   } catch (const ZCLException& e) {
     LogFailure(e);
-    UninitTrelk();  // the constructor fails: no destructor undoes the first initialise
     throw;
   } catch (...) {
-    UninitTrelk();
     ZCLThrowOnFalse(false, ZCL_POS + " Unhandled exception!");
   }
 }
