@@ -13,6 +13,9 @@
 #include <cwchar>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <new>
+#include <type_traits>
 #include "FakeBrowser.h"
 
 #ifndef _WIN64
@@ -76,23 +79,69 @@ struct Node : NodeFaces {
   Node *parent = nullptr, *first = nullptr, *last = nullptr, *prev = nullptr, *next = nullptr;
 };
 
-// Nodes and strings are carved from large blocks that live as long as the
-// page: a highlighted page makes a few nodes and strings per number, and an
+static_assert(std::is_trivially_destructible<Node>::value, "nodes are dropped with their block");
+
+typedef std::unique_ptr<char[]> Block;
+const size_t kBlockSize = 256 * 1024;
+
+// Blocks of released pages, kept for the next page: fresh memory costs a
+// page fault every few nodes, which would outweigh the work the page stands
+// in for. Bounded; any thread.
+class BlockCache {
+public:
+  Block Take() {
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (m_free.empty()) return Block(new char[kBlockSize]);
+    Block block = std::move(m_free.back());
+    m_free.pop_back();
+    return block;
+  }
+  void Give(std::vector<Block>* blocks) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    for (Block& block : *blocks)
+      if (m_free.size() < kKept) m_free.push_back(std::move(block));
+    blocks->clear();
+  }
+
+private:
+  static const size_t kKept = 128;
+  std::mutex m_lock;
+  std::vector<Block> m_free;
+};
+BlockCache g_blocks;
+
+// Nodes and strings are carved from blocks that live as long as the page: a
+// highlighted page makes a few nodes and strings per number, and an
 // allocation for each would outweigh the work the page stands in for.
 struct Document : DocumentFaces {
-  static const size_t kNodesPerBlock = 1024;
-  static const size_t kTextPerBlock = 64 * 1024;
   LONG refs = 1;
-  std::vector<std::unique_ptr<Node[]>> nodeBlocks;
-  size_t nodesLeft = 0;
-  std::vector<std::unique_ptr<wchar_t[]>> textBlocks;
-  wchar_t* textFree = nullptr;
-  size_t textLeft = 0;
+  std::vector<Block> blocks;  // from g_blocks, given back with the page
+  std::vector<Block> large;   // a text larger than a block, alone
+  char* free = nullptr;
+  size_t left = 0;
   Node* root = nullptr;
   Node* clickSource = nullptr;
   IDispatch* onclick = nullptr;
   ~Document() {
     if (onclick) onclick->lpVtbl->Release(onclick);
+    g_blocks.Give(&blocks);
+  }
+  // Uninitialised room for size bytes, aligned for any node.
+  void* Carve(size_t size) {
+    size = (size + alignof(Node) - 1) & ~(alignof(Node) - 1);
+    if (size > kBlockSize) {
+      large.emplace_back(new char[size]);
+      return large.back().get();
+    }
+    if (size > left) {
+      blocks.push_back(g_blocks.Take());
+      free = blocks.back().get();
+      left = kBlockSize;
+    }
+    void* room = free;
+    free += size;
+    left -= size;
+    return room;
   }
 };
 
@@ -104,16 +153,8 @@ namespace {
 // A copy of the text in the page's store; the caller may still change it
 // before handing the span out.
 wchar_t* StoreText(Document* d, const wchar_t* text, size_t length, Span* span) {
-  if (length > d->textLeft) {
-    size_t size = std::max(length, Document::kTextPerBlock);
-    d->textBlocks.emplace_back(new wchar_t[size]);
-    d->textFree = d->textBlocks.back().get();
-    d->textLeft = size;
-  }
-  wchar_t* copy = d->textFree;
+  wchar_t* copy = static_cast<wchar_t*>(d->Carve(length * sizeof(wchar_t)));
   if (length) wmemcpy(copy, text, length);
-  d->textFree += length;
-  d->textLeft -= length;
   span->text = copy;
   span->length = length;
   return copy;
@@ -367,11 +408,7 @@ const IHTMLStyleVtbl kStyleVtbl = [] {
 }();
 
 Node* NewNode(Document* d, bool isText) {
-  if (d->nodesLeft == 0) {
-    d->nodeBlocks.emplace_back(new Node[Document::kNodesPerBlock]);
-    d->nodesLeft = Document::kNodesPerBlock;
-  }
-  Node* made = &d->nodeBlocks.back()[Document::kNodesPerBlock - d->nodesLeft--];
+  Node* made = new (d->Carve(sizeof(Node))) Node;
   made->node.lpVtbl = const_cast<IHTMLDOMNodeVtbl*>(&kNodeVtbl);
   made->element.lpVtbl = const_cast<IHTMLElementVtbl*>(&kElementVtbl);
   made->text.lpVtbl = const_cast<IHTMLDOMTextNodeVtbl*>(&kTextVtbl);
