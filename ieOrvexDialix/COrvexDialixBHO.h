@@ -110,6 +110,8 @@ private:
   // Held only while HighlightDocument walks the page, so that each text node
   // does not ask the browser again nor re-make the wrap's strings.
   struct PageWalk {
+    explicit PageWalk(CComPtr<IHTMLDocument2> page);
+    bool Ready() const { return document && tag && css; }
     CComPtr<IHTMLDocument2> document;
     CComBSTR tag, css;
   };

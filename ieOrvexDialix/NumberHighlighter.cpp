@@ -1,5 +1,6 @@
 #include <windows.h>
 #include <shlguid.h>
+#include <optional>
 #include "CCallBack.h"
 #include "COrvexDialixBHO.h"
 #include "ComBSTR.h"
@@ -27,17 +28,17 @@ CComPtr<Q> Query(IUnknown* from, REFIID iid) {
 
 }  // namespace
 
+COrvexDialixBHO::PageWalk::PageWalk(CComPtr<IHTMLDocument2> page)
+    : document(page), tag(kWrapTag), css(kWrapStyle) {}
+
 void COrvexDialixBHO::HighlightDocument() {
   CComPtr<IHTMLDocument3> document = Query<IHTMLDocument3>(Document(), IID_IHTMLDocument3);
   CComPtr<IHTMLElement> root;
   if (!document || FAILED(document->get_documentElement(&root)) || !root) return;
   CComPtr<IHTMLDOMNode> node = Query<IHTMLDOMNode>(root, IID_IHTMLDOMNode);
   if (!node) return;
-  PageWalk walk;
-  walk.document = Document();
-  walk.tag = kWrapTag;
-  walk.css = kWrapStyle;
-  if (!walk.document || !walk.tag || !walk.css) return;
+  PageWalk walk(Document());
+  if (!walk.Ready()) return;
   m_walk = &walk;
   struct Done {
     PageWalk*& walk;
@@ -75,19 +76,12 @@ void COrvexDialixBHO::VisitNode(IHTMLDOMNode* node) {
 // up as a left-to-right pass would leave them (text, wrap, text, wrap, ...,
 // text).
 void COrvexDialixBHO::HighlightTextNode(IHTMLDOMNode* textNode, IHTMLDOMNode* parent) {
-  PageWalk single;
-  PageWalk* walk = m_walk;
-  if (!walk) {
-    single.document = Document();
-    single.tag = kWrapTag;
-    single.css = kWrapStyle;
-    walk = &single;
-  }
+  std::optional<PageWalk> single;
+  PageWalk* walk = m_walk ? m_walk : &single.emplace(Document());
   IHTMLDocument2* document = walk->document;
   CComPtr<IHTMLDOMTextNode> text = Query<IHTMLDOMTextNode>(textNode, IID_IHTMLDOMTextNode);
   CComBSTR content;
-  if (!document || !walk->tag || !walk->css || !text || FAILED(text->toString(&content)) || content.Length() <= 5)
-    return;
+  if (!walk->Ready() || !text || FAILED(text->toString(&content)) || content.Length() <= 5) return;
   std::vector<NumberMatch> numbers = FindNumbers(NarrowForSearch(content, content.Length()));
   if (numbers.empty()) return;
   BSTR tag = walk->tag, css = walk->css;
