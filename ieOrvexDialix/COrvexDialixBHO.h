@@ -4,6 +4,7 @@
 #include <mshtml.h>
 #include <shlobj.h>
 #include <string>
+#include "ComBSTR.h"
 #include "ComFactory.h"
 #include "ComObject.h"
 #include "ComPtr.h"
@@ -105,6 +106,16 @@ private:
   void ShowDropDownMenu();
   static void NumberClicked(void* self);
   CComPtr<IHTMLDocument2> Document();
+
+  // Held only while HighlightDocument walks the page, so that each text node
+  // does not ask the browser again nor re-make the wrap's strings.
+  struct PageWalk {
+    explicit PageWalk(CComPtr<IHTMLDocument2> page);
+    bool Ready() const { return document && tag && css; }
+    CComPtr<IHTMLDocument2> document;
+    CComBSTR tag, css;
+  };
+  PageWalk* m_walk = nullptr;
 
   CComPtr<IUnknown> m_site;
   CComPtr<IWebBrowser2> m_browser;

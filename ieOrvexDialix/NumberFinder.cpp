@@ -46,9 +46,16 @@ std::vector<NumberMatch> FindNumbers(const std::string& narrow) {
   return found;
 }
 
-bool IsScannedParent(const std::wstring& lowerName) {
-  for (const wchar_t* name : kScannedParents)
-    if (lowerName == name) return true;
+bool IsScannedParent(const wchar_t* name, size_t length) {
+  // Asked once per text node of the page: lowered on the stack, no copy
+  // on the heap. No scanned name is longer than "blockquote".
+  wchar_t lower[11];
+  if (!name || length == 0 || length >= sizeof(lower) / sizeof(lower[0])) return false;
+  std::copy(name, name + length, lower);
+  lower[length] = L'\0';
+  ::CharLowerBuffW(lower, static_cast<DWORD>(length));
+  for (const wchar_t* scanned : kScannedParents)
+    if (wcscmp(lower, scanned) == 0) return true;
   return false;
 }
 

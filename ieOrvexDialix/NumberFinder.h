@@ -20,8 +20,8 @@ struct NumberMatch {
 // Every number in the narrow text, left to right, without overlaps.
 std::vector<NumberMatch> FindNumbers(const std::string& narrow);
 
-// True for the lower-cased names of the elements whose text is scanned.
-bool IsScannedParent(const std::wstring& lowerName);
+// True for the names, in any case, of the elements whose text is scanned.
+bool IsScannedParent(const wchar_t* name, size_t length);
 
 // A clicked number's id without separators, or empty when what is left is
 // not an optional "+" followed by digits (a page may plant its own element).

@@ -1,5 +1,6 @@
 #include <windows.h>
 #include <shlguid.h>
+#include <optional>
 #include "CCallBack.h"
 #include "COrvexDialixBHO.h"
 #include "ComBSTR.h"
@@ -27,12 +28,23 @@ CComPtr<Q> Query(IUnknown* from, REFIID iid) {
 
 }  // namespace
 
+COrvexDialixBHO::PageWalk::PageWalk(CComPtr<IHTMLDocument2> page)
+    : document(page), tag(kWrapTag), css(kWrapStyle) {}
+
 void COrvexDialixBHO::HighlightDocument() {
   CComPtr<IHTMLDocument3> document = Query<IHTMLDocument3>(Document(), IID_IHTMLDocument3);
   CComPtr<IHTMLElement> root;
   if (!document || FAILED(document->get_documentElement(&root)) || !root) return;
   CComPtr<IHTMLDOMNode> node = Query<IHTMLDOMNode>(root, IID_IHTMLDOMNode);
-  if (node) VisitNode(node);
+  if (!node) return;
+  PageWalk walk(Document());
+  if (!walk.Ready()) return;
+  m_walk = &walk;
+  struct Done {
+    PageWalk*& walk;
+    ~Done() { walk = nullptr; }
+  } done{m_walk};
+  VisitNode(node);
 }
 
 // Children are walked by next sibling, taken before each visit: what the
@@ -46,9 +58,7 @@ void COrvexDialixBHO::VisitNode(IHTMLDOMNode* node) {
     CComBSTR name;
     if (FAILED(node->get_parentNode(&parent)) || !parent || FAILED(parent->get_nodeName(&name)) || !name)
       return;
-    std::wstring lower = TextOf(name);
-    ::CharLowerBuffW(&lower[0], static_cast<DWORD>(lower.size()));
-    if (IsScannedParent(lower)) HighlightTextNode(node, parent);
+    if (IsScannedParent(name, name.Length())) HighlightTextNode(node, parent);
     return;
   }
   CComPtr<IHTMLDOMNode> child;
@@ -66,13 +76,15 @@ void COrvexDialixBHO::VisitNode(IHTMLDOMNode* node) {
 // up as a left-to-right pass would leave them (text, wrap, text, wrap, ...,
 // text).
 void COrvexDialixBHO::HighlightTextNode(IHTMLDOMNode* textNode, IHTMLDOMNode* parent) {
-  CComPtr<IHTMLDocument2> document = Document();
+  std::optional<PageWalk> single;
+  PageWalk* walk = m_walk ? m_walk : &single.emplace(Document());
+  IHTMLDocument2* document = walk->document;
   CComPtr<IHTMLDOMTextNode> text = Query<IHTMLDOMTextNode>(textNode, IID_IHTMLDOMTextNode);
   CComBSTR content;
-  if (!document || !text || FAILED(text->toString(&content)) || content.Length() <= 5) return;
+  if (!walk->Ready() || !text || FAILED(text->toString(&content)) || content.Length() <= 5) return;
   std::vector<NumberMatch> numbers = FindNumbers(NarrowForSearch(content, content.Length()));
   if (numbers.empty()) return;
-  CComBSTR tag(kWrapTag), css(kWrapStyle);
+  BSTR tag = walk->tag, css = walk->css;
   for (size_t k = numbers.size(); k-- > 0;) {
     const NumberMatch& match = numbers[k];
     CComPtr<IHTMLDOMNode> rest, number, wrapNode, moved, inserted;

@@ -8,9 +8,14 @@
 #include <mshtml.h>
 #include <shlobj.h>
 #include <shlguid.h>
+#include <algorithm>
 #include <cstddef>
+#include <cwchar>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <new>
+#include <type_traits>
 #include "FakeBrowser.h"
 
 #ifndef _WIN64
@@ -30,7 +35,6 @@ V Unimplemented() {
   return table;
 }
 
-BSTR Copy(const std::wstring& text) { return ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size())); }
 std::wstring TextOf(BSTR text) { return text ? std::wstring(text, ::SysStringLen(text)) : std::wstring(); }
 
 // The object behind one of its interface faces.
@@ -57,22 +61,87 @@ struct DocumentFaces {
   IHTMLEventObj event;
 };
 
+// A string held by the page's text store; never changed once stored.
+struct Span {
+  const wchar_t* text = L"";
+  size_t length = 0;
+  std::wstring Str() const { return std::wstring(text, length); }
+  bool operator==(const wchar_t* other) const {
+    return wcslen(other) == length && wmemcmp(text, other, length) == 0;
+  }
+};
+
 // Nodes live as long as their page: their counts are the page's.
 struct Node : NodeFaces {
   Document* document = nullptr;
   bool isText = false;
-  std::wstring name, data, id, css;
+  Span name, data, id, css;
   Node *parent = nullptr, *first = nullptr, *last = nullptr, *prev = nullptr, *next = nullptr;
 };
 
+static_assert(std::is_trivially_destructible<Node>::value, "nodes are dropped with their block");
+
+typedef std::unique_ptr<char[]> Block;
+const size_t kBlockSize = 256 * 1024;
+
+// Blocks of released pages, kept for the next page: fresh memory costs a
+// page fault every few nodes, which would outweigh the work the page stands
+// in for. Bounded; any thread.
+class BlockCache {
+public:
+  Block Take() {
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (m_free.empty()) return Block(new char[kBlockSize]);
+    Block block = std::move(m_free.back());
+    m_free.pop_back();
+    return block;
+  }
+  void Give(std::vector<Block>* blocks) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    for (Block& block : *blocks)
+      if (m_free.size() < kKept) m_free.push_back(std::move(block));
+    blocks->clear();
+  }
+
+private:
+  static const size_t kKept = 128;
+  std::mutex m_lock;
+  std::vector<Block> m_free;
+};
+BlockCache g_blocks;
+
+// Nodes and strings are carved from blocks that live as long as the page: a
+// highlighted page makes a few nodes and strings per number, and an
+// allocation for each would outweigh the work the page stands in for.
 struct Document : DocumentFaces {
   LONG refs = 1;
-  std::vector<std::unique_ptr<Node>> nodes;
+  std::vector<Block> blocks;  // from g_blocks, given back with the page
+  std::vector<Block> large;   // a text larger than a block, alone
+  char* free = nullptr;
+  size_t left = 0;
   Node* root = nullptr;
   Node* clickSource = nullptr;
   IDispatch* onclick = nullptr;
   ~Document() {
     if (onclick) onclick->lpVtbl->Release(onclick);
+    g_blocks.Give(&blocks);
+  }
+  // Uninitialised room for size bytes, aligned for any node.
+  void* Carve(size_t size) {
+    size = (size + alignof(Node) - 1) & ~(alignof(Node) - 1);
+    if (size > kBlockSize) {
+      large.emplace_back(new char[size]);
+      return large.back().get();
+    }
+    if (size > left) {
+      blocks.push_back(g_blocks.Take());
+      free = blocks.back().get();
+      left = kBlockSize;
+    }
+    void* room = free;
+    free += size;
+    left -= size;
+    return room;
   }
 };
 
@@ -80,6 +149,28 @@ namespace {
 
 #define NODE_OF(face, member) From<NodeFaces, Node, offsetof(NodeFaces, member)>(face)
 #define DOC_OF(face, member) From<DocumentFaces, Document, offsetof(DocumentFaces, member)>(face)
+
+// A copy of the text in the page's store; the caller may still change it
+// before handing the span out.
+wchar_t* StoreText(Document* d, const wchar_t* text, size_t length, Span* span) {
+  wchar_t* copy = static_cast<wchar_t*>(d->Carve(length * sizeof(wchar_t)));
+  if (length) wmemcpy(copy, text, length);
+  span->text = copy;
+  span->length = length;
+  return copy;
+}
+
+void StoreBstr(Document* d, BSTR text, Span* span) {
+  StoreText(d, text ? text : L"", text ? ::SysStringLen(text) : 0, span);
+}
+
+wchar_t* StoreUpper(Document* d, const wchar_t* text, size_t length, Span* span) {
+  wchar_t* copy = StoreText(d, text, length, span);
+  if (length) ::CharUpperBuffW(copy, static_cast<DWORD>(length));
+  return copy;
+}
+
+BSTR Copy(const Span& span) { return ::SysAllocStringLen(span.text, static_cast<UINT>(span.length)); }
 
 ULONG AddRefDocument(Document* d) { return static_cast<ULONG>(++d->refs); }
 ULONG ReleaseDocument(Document* d) {
@@ -177,7 +268,7 @@ HRESULT STDMETHODCALLTYPE N_get_previousSibling(IHTMLDOMNode* t, IHTMLDOMNode** 
 }
 HRESULT STDMETHODCALLTYPE N_get_nodeName(IHTMLDOMNode* t, BSTR* out) {
   Node* n = NODE_OF(t, node);
-  *out = Copy(n->isText ? std::wstring(L"#text") : n->name);
+  *out = n->isText ? ::SysAllocString(L"#text") : Copy(n->name);
   return S_OK;
 }
 HRESULT STDMETHODCALLTYPE N_appendChild(IHTMLDOMNode* t, IHTMLDOMNode* child, IHTMLDOMNode** out) {
@@ -210,19 +301,20 @@ HRESULT STDMETHODCALLTYPE T_toString(IHTMLDOMTextNode* t, BSTR* out) {
   return S_OK;
 }
 HRESULT STDMETHODCALLTYPE T_put_data(IHTMLDOMTextNode* t, BSTR in) {
-  NODE_OF(t, text)->data = TextOf(in);
+  Node* n = NODE_OF(t, text);
+  StoreBstr(n->document, in, &n->data);
   return S_OK;
 }
 HRESULT STDMETHODCALLTYPE T_get_length(IHTMLDOMTextNode* t, LONG* out) {
-  *out = static_cast<LONG>(NODE_OF(t, text)->data.size());
+  *out = static_cast<LONG>(NODE_OF(t, text)->data.length);
   return S_OK;
 }
 HRESULT STDMETHODCALLTYPE T_splitText(IHTMLDOMTextNode* t, LONG offset, IHTMLDOMNode** out) {
   Node* n = NODE_OF(t, text);
-  if (offset < 0 || static_cast<size_t>(offset) > n->data.size()) return E_INVALIDARG;
+  if (offset < 0 || static_cast<size_t>(offset) > n->data.length) return E_INVALIDARG;
   Node* rest = NewNode(n->document, true);
-  rest->data = n->data.substr(static_cast<size_t>(offset));
-  n->data.resize(static_cast<size_t>(offset));
+  StoreText(n->document, n->data.text + offset, n->data.length - offset, &rest->data);
+  n->data.length = static_cast<size_t>(offset);
   if (n->parent) Link(n->parent, rest, n->next);
   *out = Give(rest);
   return S_OK;
@@ -235,7 +327,8 @@ HRESULT STDMETHODCALLTYPE E_QueryInterface(IHTMLElement* t, REFIID iid, void** p
 ULONG STDMETHODCALLTYPE E_AddRef(IHTMLElement* t) { return AddRefDocument(NODE_OF(t, element)->document); }
 ULONG STDMETHODCALLTYPE E_Release(IHTMLElement* t) { return ReleaseDocument(NODE_OF(t, element)->document); }
 HRESULT STDMETHODCALLTYPE E_put_id(IHTMLElement* t, BSTR in) {
-  NODE_OF(t, element)->id = TextOf(in);
+  Node* n = NODE_OF(t, element);
+  StoreBstr(n->document, in, &n->id);
   return S_OK;
 }
 HRESULT STDMETHODCALLTYPE E_get_id(IHTMLElement* t, BSTR* out) {
@@ -260,7 +353,8 @@ HRESULT STDMETHODCALLTYPE S_QueryInterface(IHTMLStyle* t, REFIID iid, void** ppv
 ULONG STDMETHODCALLTYPE S_AddRef(IHTMLStyle* t) { return AddRefDocument(NODE_OF(t, style)->document); }
 ULONG STDMETHODCALLTYPE S_Release(IHTMLStyle* t) { return ReleaseDocument(NODE_OF(t, style)->document); }
 HRESULT STDMETHODCALLTYPE S_put_cssText(IHTMLStyle* t, BSTR in) {
-  NODE_OF(t, style)->css = TextOf(in);
+  Node* n = NODE_OF(t, style);
+  StoreBstr(n->document, in, &n->css);
   return S_OK;
 }
 
@@ -314,15 +408,14 @@ const IHTMLStyleVtbl kStyleVtbl = [] {
 }();
 
 Node* NewNode(Document* d, bool isText) {
-  std::unique_ptr<Node> made(new Node);
+  Node* made = new (d->Carve(sizeof(Node))) Node;
   made->node.lpVtbl = const_cast<IHTMLDOMNodeVtbl*>(&kNodeVtbl);
   made->element.lpVtbl = const_cast<IHTMLElementVtbl*>(&kElementVtbl);
   made->text.lpVtbl = const_cast<IHTMLDOMTextNodeVtbl*>(&kTextVtbl);
   made->style.lpVtbl = const_cast<IHTMLStyleVtbl*>(&kStyleVtbl);
   made->document = d;
   made->isText = isText;
-  d->nodes.push_back(std::move(made));
-  return d->nodes.back().get();
+  return made;
 }
 
 // --- Document, its window and the window's current event.
@@ -351,8 +444,7 @@ HRESULT STDMETHODCALLTYPE D2_get_parentWindow(IHTMLDocument2* t, IHTMLWindow2** 
 }
 HRESULT STDMETHODCALLTYPE D2_createElement(IHTMLDocument2* t, BSTR tag, IHTMLElement** out) {
   Node* n = NewNode(DOC_OF(t, doc2), false);
-  n->name = TextOf(tag);
-  ::CharUpperBuffW(&n->name[0], static_cast<DWORD>(n->name.size()));
+  StoreUpper(n->document, tag ? tag : L"", tag ? ::SysStringLen(tag) : 0, &n->name);
   AddRefDocument(n->document);
   *out = &n->element;
   return S_OK;
@@ -451,14 +543,14 @@ const IHTMLEventObjVtbl kEventVtbl = [] {
 
 void SerializeInto(Node* n, std::wstring& out) {
   if (n->isText) {
-    out += n->data;
+    out.append(n->data.text, n->data.length);
     return;
   }
-  out += L"<" + n->name;
-  if (!n->id.empty()) out += L" id=\"" + n->id + L"\"";
+  out += L"<" + n->name.Str();
+  if (n->id.length) out += L" id=\"" + n->id.Str() + L"\"";
   out += L">";
   for (Node* c = n->first; c; c = c->next) SerializeInto(c, out);
-  out += L"</" + n->name + L">";
+  out += L"</" + n->name.Str() + L">";
 }
 
 // Document order without recursion: a long page must not exhaust the stack.
@@ -494,14 +586,13 @@ Node* Root(Document* document) { return document->root; }
 
 Node* Element(Document* document, const wchar_t* tag) {
   Node* n = NewNode(document, false);
-  n->name = tag;
-  ::CharUpperBuffW(&n->name[0], static_cast<DWORD>(n->name.size()));
+  StoreUpper(document, tag, wcslen(tag), &n->name);
   return n;
 }
 
 Node* Text(Document* document, const wchar_t* text) {
   Node* n = NewNode(document, true);
-  n->data = text;
+  StoreText(document, text, wcslen(text), &n->data);
   return n;
 }
 
@@ -534,8 +625,8 @@ size_t CountElements(Document* document, const wchar_t* name) {
   return count;
 }
 
-std::wstring StyleText(Node* element) { return element->css; }
-void SetId(Node* element, const wchar_t* id) { element->id = id; }
+std::wstring StyleText(Node* element) { return element->css.Str(); }
+void SetId(Node* element, const wchar_t* id) { StoreText(element->document, id, wcslen(id), &element->id); }
 
 IDispatch* DocumentDispatch(Document* document) { return reinterpret_cast<IDispatch*>(&document->doc2); }
 
