@@ -69,13 +69,6 @@ HWND IncomingWindow(DWORD pid) {
   return found.empty() ? nullptr : found.front();
 }
 
-double Median(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
 void PrintFigures(const char* label, const std::vector<double>& values) {
   if (values.empty()) {
     printf("%-34s none\n", label);

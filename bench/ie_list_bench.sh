@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# A phone's 1,000 contacts listed through the Internet Explorer plug-in's
+# scriptable control beside a plain client of the service, in a Wine prefix
+# of its own with the service, its proxy/stub library, the call-window
+# library and the plug-in registered. A benchmark, not a test: nothing is
+# asserted on time.
+# Usage: bench/ie_list_bench.sh build/x64 [contacts] [rounds]
+set -uo pipefail
+tree=$(cd "${1:-build/x64}" && pwd)
+contacts=${2:-1000}
+rounds=${3:-3}
+top=$(cd "$(dirname "$0")/.." && pwd)
+[ -f "$tree/bin/ie_list_timer.exe" ] || { echo "no ie_list_timer.exe in $tree/bin (build it first)"; exit 1; }
+
+export WINEPREFIX=$tree/wine-iebench WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export DIALIX_BIN=$tree/bin DIALIX_SOURCE=$top
+# The phones' world lives in this prefix, not in one named from outside.
+unset TRELKSIM_WORLD
+wineserver=/usr/lib/wine/wineserver
+# A service left from an interrupted run would be handed to the next client.
+[ -d "$WINEPREFIX" ] && { $wineserver -k 2>/dev/null; $wineserver -w 2>/dev/null; }
+"$top/tools/wine-prefix" "$WINEPREFIX" || { echo "the prefix could not be made"; exit 1; }
+source "$top/tests/support/service.sh"
+dialix_on_exit '$wineserver -k 2>/dev/null'
+
+dialix_register_service || { echo "the service could not be registered"; exit 1; }
+dialix_register_plugin || { echo "the plug-in could not be registered"; exit 1; }
+# The program bounds every wait of its own; this bounds the whole run.
+timeout 1200 "$DIALIX_WINE" "$DIALIX_BIN/ie_list_timer.exe" "$contacts" "$rounds" 2>>"$DIALIX_WINE_LOG" | tr -d '\r'
