@@ -12,18 +12,16 @@ rounds=${3:-3}
 top=$(cd "$(dirname "$0")/.." && pwd)
 [ -f "$tree/bin/ie_list_timer.exe" ] || { echo "no ie_list_timer.exe in $tree/bin (build it first)"; exit 1; }
 
-export WINEPREFIX=$tree/wine-iebench WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-export DIALIX_BIN=$tree/bin DIALIX_SOURCE=$top
-# The phones' world lives in this prefix, not in one named from outside.
-unset TRELKSIM_WORLD
-wineserver=/usr/lib/wine/wineserver
-# A service left from an interrupted run would be handed to the next client.
-[ -d "$WINEPREFIX" ] && { $wineserver -k 2>/dev/null; $wineserver -w 2>/dev/null; }
-"$top/tools/wine-prefix" "$WINEPREFIX" || { echo "the prefix could not be made"; exit 1; }
+source "$top/bench/bench-prefix.sh"
+bench_prefix "$tree" iebench || exit 1
 source "$top/tests/support/service.sh"
 dialix_on_exit '$wineserver -k 2>/dev/null'
 
+# The service, its proxy/stub library, the call-window library (the service
+# does not start without its CallUI object), then the plug-in.
 dialix_register_service || { echo "the service could not be registered"; exit 1; }
+dialix_wine regsvr32 /s "$(dialix_winpath "$DIALIX_BIN/OrvexDialixGUI.dll")" ||
+  { echo "the call-window library could not be registered"; exit 1; }
 dialix_register_plugin || { echo "the plug-in could not be registered"; exit 1; }
 # The program bounds every wait of its own; this bounds the whole run.
 timeout 1200 "$DIALIX_WINE" "$DIALIX_BIN/ie_list_timer.exe" "$contacts" "$rounds" 2>>"$DIALIX_WINE_LOG" | tr -d '\r'

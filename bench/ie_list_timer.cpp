@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+#include "BenchPhone.h"
 #include "BenchSupport.h"
 #include "CRecordingCallback.h"
 #include "ComTL.h"
@@ -141,12 +142,7 @@ public:
 
 private:
   bool MakePhone() {
-    m_world.RemovePhone(kSerial);
-    PhoneSim::CPhone phone;
-    phone.serial = kSerial;
-    phone.model = L"Bench Model";
-    phone.manufacturer = L"Orvex";
-    phone.friendlyName = L"Listing phone";
+    PhoneSim::CPhone phone = FreshBenchPhone(m_world, kSerial, L"Listing phone");
     phone.connected = false;
     if (!m_world.PlugPhone(phone)) {
       Check(false, "the phone could not be made");
