@@ -17,11 +17,14 @@ bench_prefix "$tree" iebench || exit 1
 source "$top/tests/support/service.sh"
 dialix_on_exit '$wineserver -k 2>/dev/null'
 
-# The service, its proxy/stub library, the call-window library (the service
-# does not start without its CallUI object), then the plug-in.
-dialix_register_service || { echo "the service could not be registered"; exit 1; }
+# The service, the call-window library (the service does not start without
+# its CallUI object), the proxy/stub library last of the service's, then the
+# plug-in.
+dialix_service /RegServer || { echo "the service could not be registered"; exit 1; }
 dialix_wine regsvr32 /s "$(dialix_winpath "$DIALIX_BIN/OrvexDialixGUI.dll")" ||
   { echo "the call-window library could not be registered"; exit 1; }
+dialix_register_proxy || { echo "the proxy/stub library could not be registered"; exit 1; }
 dialix_register_plugin || { echo "the plug-in could not be registered"; exit 1; }
-# The program bounds every wait of its own; this bounds the whole run.
-timeout 1200 "$DIALIX_WINE" "$DIALIX_BIN/ie_list_timer.exe" "$contacts" "$rounds" 2>>"$DIALIX_WINE_LOG" | tr -d '\r'
+# The program bounds its waits for the service's callbacks, not the calls
+# into the service: this bounds the whole run.
+timeout 900 "$DIALIX_WINE" "$DIALIX_BIN/ie_list_timer.exe" "$contacts" "$rounds" 2>>"$DIALIX_WINE_LOG" | tr -d '\r'
