@@ -17,13 +17,12 @@ bench_prefix "$tree" iebench || exit 1
 source "$top/tests/support/service.sh"
 dialix_on_exit '$wineserver -k 2>/dev/null'
 
-# The service, the call-window library (the service does not start without
-# its CallUI object), the proxy/stub library last of the service's, then the
-# plug-in.
-dialix_service /RegServer || { echo "the service could not be registered"; exit 1; }
+# The call-window library first (the service does not start without its
+# CallUI object), as the tests' prefix has it; then the service with its
+# proxy/stub library, then the plug-in.
 dialix_wine regsvr32 /s "$(dialix_winpath "$DIALIX_BIN/OrvexDialixGUI.dll")" ||
   { echo "the call-window library could not be registered"; exit 1; }
-dialix_register_proxy || { echo "the proxy/stub library could not be registered"; exit 1; }
+dialix_register_service || { echo "the service could not be registered"; exit 1; }
 dialix_register_plugin || { echo "the plug-in could not be registered"; exit 1; }
 # The program bounds its waits for the service's callbacks, not the calls
 # into the service: this bounds the whole run.
