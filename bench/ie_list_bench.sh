@@ -13,7 +13,9 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 [ -f "$tree/bin/ie_list_timer.exe" ] || { echo "no ie_list_timer.exe in $tree/bin (build it first)"; exit 1; }
 
 source "$top/bench/bench-prefix.sh"
-bench_prefix "$tree" iebench || exit 1
+# A new prefix each run: runs in a reused one were seen to stop answering
+# (the service and this client both idle) before the list was read.
+bench_prefix "$tree" iebench fresh || exit 1
 source "$top/tests/support/service.sh"
 dialix_on_exit '$wineserver -k 2>/dev/null'
 
