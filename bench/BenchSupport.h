@@ -1,8 +1,10 @@
 #pragma once
 #include <windows.h>
 #include <sqlite3.h>
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 #include "CZembraDb.h"
 #include "ZCLText.h"
 #include "ZembraSqliteHandles.h"
@@ -20,6 +22,14 @@ inline double Now() {
   LARGE_INTEGER t;
   QueryPerformanceCounter(&t);
   return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// The middle of a set of timings; 0 for none.
+inline double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 // Failed checks of the run; a benchmark with any exits with 1.

@@ -13,16 +13,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 if [ -z "${DISPLAY:-}" ]; then exec xvfb-run -a "$0" "$tree" "$rings"; fi
 [ -f "$tree/bin/ring_window_timer.exe" ] || { echo "no ring_window_timer.exe in $tree/bin (build it first)"; exit 1; }
 
-export WINEPREFIX=$tree/wine-ringbench WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-export DIALIX_BIN=$tree/bin DIALIX_SOURCE=$top
-# The phones' world lives in this prefix, not in one named from outside.
-unset TRELKSIM_WORLD
-wineserver=/usr/lib/wine/wineserver
-# A service left from an interrupted run would be handed to the next client.
-[ -d "$WINEPREFIX" ] && { $wineserver -k 2>/dev/null; $wineserver -w 2>/dev/null; }
-# Without DIALIX_BIN the prefix script registers no CallUI server: the real
-# library is registered below, never the tests' recording stand-in.
-DIALIX_BIN= "$top/tools/wine-prefix" "$WINEPREFIX" || { echo "the prefix could not be made"; exit 1; }
+source "$top/bench/bench-prefix.sh"
+bench_prefix "$tree" ringbench || exit 1
 trap '$wineserver -k 2>/dev/null || true' EXIT
 source "$top/tests/support/service.sh"
 

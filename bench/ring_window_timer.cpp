@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+#include "BenchPhone.h"
 #include "BenchSupport.h"
 #include "CLockable.h"
 #include "CRecordingCallback.h"
@@ -67,13 +68,6 @@ DWORD ServicePid() {
 HWND IncomingWindow(DWORD pid) {
   std::vector<HWND> found = WindowProbe::DialogsTitled(kIncomingTitle, pid);
   return found.empty() ? nullptr : found.front();
-}
-
-double Median(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 void PrintFigures(const char* label, const std::vector<double>& values) {
@@ -145,12 +139,7 @@ private:
   // The phone comes up and the service opens its call control (the phone's
   // world counts the call-control handles opened across processes).
   bool PlugPhone() {
-    m_world.RemovePhone(kSerial);
-    PhoneSim::CPhone phone;
-    phone.serial = kSerial;
-    phone.model = L"Bench Model";
-    phone.manufacturer = L"Orvex";
-    phone.friendlyName = L"Ringing phone";
+    PhoneSim::CPhone phone = FreshBenchPhone(m_world, kSerial, L"Ringing phone");
     if (!m_world.PlugPhone(phone)) {
       Check(false, "the phone could not be plugged");
       return false;

@@ -72,11 +72,7 @@ class PluginTest : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    CRegistryKey progId;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CLASSES_ROOT, L"SZembra.Zembra\\CLSID", 0, nullptr, 0,
-                                               KEY_ALL_ACCESS, nullptr, progId.Put(), nullptr));
-    const wchar_t clsid[] = L"{D9077386-C5C7-4BEF-923F-8B41DA44FF5E}";
-    ::RegSetValueExW(progId.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(clsid), sizeof(clsid));
+    PointServiceProgIdAt(L"{D9077386-C5C7-4BEF-923F-8B41DA44FF5E}");
     m_service.Attach(new CFakeZembra);
     m_factory.reset(new CFakeServiceFactory(m_service));
     ASSERT_EQ(S_OK, ::CoRegisterClassObject(CLSID_Zembra, m_factory.get(), CLSCTX_LOCAL_SERVER,
@@ -84,10 +80,19 @@ protected:
     ASSERT_EQ(S_OK, COrvexDialix::CreateInstance(&m_control));
   }
   void TearDown() override {
+    PointServiceProgIdAt(L"{D9077386-C5C7-4BEF-923F-8B41DA44FF5E}");
     m_control.Release();
     ::CoRevokeClassObject(m_cookie);
     m_service.Release();
     ::CoUninitialize();
+  }
+  // The service's ProgID names the class the control creates.
+  static void PointServiceProgIdAt(const std::wstring& clsid) {
+    CRegistryKey progId;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CLASSES_ROOT, L"SZembra.Zembra\\CLSID", 0, nullptr, 0,
+                                               KEY_ALL_ACCESS, nullptr, progId.Put(), nullptr));
+    ::RegSetValueExW(progId.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(clsid.c_str()),
+                     static_cast<DWORD>((clsid.size() + 1) * sizeof(wchar_t)));
   }
   CComPtr<IDispatch> Create(const wchar_t* name) {
     CComPtr<IDispatch> op;
@@ -129,8 +134,87 @@ TEST_F(PluginTest, CallbackCallsScriptByNameWithArgumentsLastFirst) {
   EXPECT_EQ(S_OK, m_service->m_callback->ConnectCompleted(CComBSTR(L"c1")));
 }
 
+// Each kind reaches script under its script name as a wrapper of its own,
+// which forwards to the service's notification.
+TEST_F(PluginTest, NotificationsReachScriptAsTheirOwnWrappers) {
+  CFakeScript* script = new CFakeScript({L"Notification"});
+  CComPtr<IDispatch> hold;
+  hold.Attach(script);
+  ASSERT_EQ(S_OK, m_control->Connect(script));
+  auto deliver = [&](REFIID kind, ISNotification* notification, const wchar_t* name, REFIID scriptItf,
+                     void** wrapper) {
+    CComPtr<ISNotification> owned;
+    owned.Attach(notification);
+    size_t before = script->m_calls.size();
+    ASSERT_EQ(S_OK, m_service->m_callback->Notification(CComBSTR(L"c1"), kind, notification));
+    ASSERT_EQ(before + 1, script->m_calls.size());
+    const auto& args = script->m_calls.back().args;
+    ASSERT_EQ(3u, args.size());
+    EXPECT_STREQ(L"c1", args[2].bstrVal);
+    EXPECT_STREQ(name, args[1].bstrVal);
+    ASSERT_EQ(VT_DISPATCH, args[0].vt);
+    ASSERT_EQ(S_OK, args[0].pdispVal->QueryInterface(scriptItf, wrapper));
+  };
+  CComBSTR text;
+  CComPtr<IOrvexDialixCallNotification> call;
+  deliver(IID_ICallNotification, new CFakeCallNotification, L"IOrvexDialixCallNotification",
+          IID_IOrvexDialixCallNotification, reinterpret_cast<void**>(&call));
+  ASSERT_TRUE(call);
+  ECallState state = CallStateIdle;
+  EXPECT_EQ(S_OK, call->get_State(&state));
+  EXPECT_EQ(CallStateIncoming, state);
+  EXPECT_EQ(S_OK, call->get_Number(&text));
+  EXPECT_STREQ(L"+358401", text);
+
+  CFakeMessageNotification* message = new CFakeMessageNotification;
+  CComPtr<ISms> sms = message->m_sms;
+  CComPtr<IOrvexDialixMessageReceivedNotification> received;
+  deliver(IID_IMessageReceivedNotification, message, L"IOrvexDialixMessageReceivedNotification",
+          IID_IOrvexDialixMessageReceivedNotification, reinterpret_cast<void**>(&received));
+  ASSERT_TRUE(received);
+  // The service's message itself, not a wrapper.
+  CComPtr<ISms> got;
+  EXPECT_EQ(S_OK, received->get_Message(&got));
+  EXPECT_EQ(sms.p, got.p);
+  text.Empty();
+  EXPECT_EQ(S_OK, received->get_SerialNumber(&text));
+  EXPECT_STREQ(L"SN-1", text);
+
+  CComPtr<IOrvexDialixEventsUpdatedNotification> events;
+  deliver(IID_IEventsUpdatedNotification, new CFakeEventsNotification, L"IOrvexDialixEventsUpdatedNotification",
+          IID_IOrvexDialixEventsUpdatedNotification, reinterpret_cast<void**>(&events));
+  ASSERT_TRUE(events);
+  CComPtr<IEvent> event;
+  EXPECT_EQ(E_NOINTERFACE, events->get_Event(&event));
+  EXPECT_FALSE(event);
+
+  // A notification without the interface its kind names reaches no script.
+  CComPtr<ISNotification> mismatched;
+  mismatched.Attach(new CFakeCallNotification);
+  size_t calls = script->m_calls.size();
+  EXPECT_TRUE(FAILED(m_service->m_callback->Notification(CComBSTR(L"c1"), IID_IMessageReceivedNotification,
+                                                         mismatched)));
+  EXPECT_EQ(calls, script->m_calls.size());
+}
+
 TEST_F(PluginTest, ConnectWithoutScriptObjectIsRefused) {
   EXPECT_EQ(E_POINTER, m_control->Connect(nullptr));
+}
+
+TEST_F(PluginTest, ControlWithoutServiceSaysSo) {
+  // A class nobody serves, so no registered server starts; TearDown points back.
+  PointServiceProgIdAt(L"{9E1D0C5B-0000-4000-8000-000000000001}");
+  CComPtr<IOrvexDialix> lonely;
+  ASSERT_EQ(S_OK, COrvexDialix::CreateInstance(&lonely));
+  CFakeScript* script = new CFakeScript({});
+  CComPtr<IDispatch> hold;
+  hold.Attach(script);
+  HRESULT hr = lonely->Connect(script);
+  EXPECT_TRUE(FAILED(hr));
+  EXPECT_EQ(L"Orvex Dialix service is not available.", ErrorText());
+  EXPECT_EQ(hr, lonely->Disconnect(CComBSTR(L"c")));
+  // What needs no service still works.
+  EXPECT_EQ(S_OK, lonely->Trace(CComBSTR(L"x")));
 }
 
 // --- Operations by the name of their script interface.
@@ -151,6 +235,15 @@ TEST_F(PluginTest, CreateOperationMatchesTheNameExactly) {
   EXPECT_EQ(E_NOINTERFACE, op->QueryInterface(IID_IOrvexDialixOperation, reinterpret_cast<void**>(&generic)));
 }
 
+TEST_F(PluginTest, OperationWithoutItsOwnInterfaceIsNotWrapped) {
+  m_service->m_answerKind = false;
+  CComPtr<IDispatch> op;
+  EXPECT_EQ(E_POINTER, m_control->CreateOperation(CComBSTR(L"client"),
+                                                  CComBSTR(L"IOrvexDialixGetContactsOperation"), &op));
+  EXPECT_EQ(L"Failed to get interface", ErrorText());
+  EXPECT_FALSE(op);
+}
+
 TEST_F(PluginTest, SpecificWrapperCanBeBegunAndCancelled) {
   CComPtr<IDispatch> op = Create(L"IOrvexDialixGetContactsOperation");
   ASSERT_TRUE(op);
@@ -165,6 +258,21 @@ TEST_F(PluginTest, SpecificWrapperCanBeBegunAndCancelled) {
   EXPECT_EQ(E_INVALIDARG, m_control->BeginOperation(notWrapper));
   EXPECT_EQ(L"Unable to obtain given interface", ErrorText());
   EXPECT_EQ(E_INVALIDARG, m_control->CancelOperation(notWrapper));
+}
+
+// A put takes only a wrapper of its own kind and never hands the service
+// anything else.
+TEST_F(PluginTest, ContactPutTakesOnlyContactWrappers) {
+  CComPtr<IDispatch> op = Create(L"IOrvexDialixUpdateContactOperation");
+  CComPtr<IOrvexDialixUpdateContactOperation> update;
+  ASSERT_EQ(S_OK, op->QueryInterface(IID_IOrvexDialixUpdateContactOperation, reinterpret_cast<void**>(&update)));
+  CFakeScript* foreign = new CFakeScript({});
+  CComPtr<IDispatch> hold;
+  hold.Attach(foreign);
+  EXPECT_EQ(E_INVALIDARG, update->put_Contact(reinterpret_cast<IOrvexDialixContact*>(foreign)));
+  EXPECT_EQ(L"Failed to set contact for update", ErrorText());
+  EXPECT_EQ(E_POINTER, update->put_Contact(nullptr));
+  EXPECT_EQ(L"Failed to set contact for update", ErrorText());
 }
 
 TEST_F(PluginTest, SubscriptionsGoByScriptName) {
@@ -213,6 +321,10 @@ TEST_F(PluginTest, RegistryFailuresAreFailuresExceptAFirstRun) {
   DeleteSutrelValue(kSerialNumberValue);
   ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kSutrelKey);
   EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), m_control->RegGetCharPref(nullptr, nullptr, &value));
+  // The plug-in never makes the key: writing without it fails.
+  EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND),
+            m_control->RegSetCharPref(nullptr, nullptr, CComBSTR(L"SN-8")));
+  EXPECT_EQ(L"Failed to set registry key.", ErrorText());
 }
 
 // --- The page lock.

@@ -156,7 +156,7 @@ public:
   STDMETHOD(Disconnect)(BSTR) override { return E_INVALIDARG; }
   STDMETHOD(CreateOperation)(BSTR, REFIID kind, IOperation** out) override {
     m_createdKind = kind;
-    CFakeOperation* made = new CFakeOperation(kind);
+    CFakeOperation* made = new CFakeOperation(m_answerKind ? kind : IID_IOperation);
     *out = made;
     return S_OK;
   }
@@ -175,7 +175,56 @@ public:
   STDMETHOD(UnsubscribeNotification)(BSTR, REFIID) override { return S_OK; }
 
   CComPtr<IZembraCallback> m_callback;
+  bool m_answerKind = true;  // false: operations answer only IOperation
   IID m_createdKind = GUID_NULL;
   IID m_subscribed = GUID_NULL;
   CComPtr<IOperation> m_begun, m_cancelled;
+};
+
+class CFakeSms : public CFakeUnknown<ISms> {
+public:
+  CFakeSms() : CFakeUnknown({IID_ISms}) {}
+  FAKE_NO_DISPATCH
+  STDMETHOD(get_DbId)(BSTR* out) override { return CComBSTR(L"sms-1").CopyTo(out); }
+  STDMETHOD(get_PhoneId)(BSTR* out) override { return CComBSTR(L"sms-1").CopyTo(out); }
+  STDMETHOD(get_Message)(BSTR* out) override { return CComBSTR(L"Hello").CopyTo(out); }
+  STDMETHOD(get_TimeStamp)(BSTR* out) override { return CComBSTR(L"").CopyTo(out); }
+  STDMETHOD(get_Status)(LONG* out) override { *out = 0; return S_OK; }
+  STDMETHOD(put_Status)(LONG) override { return S_OK; }
+  STDMETHOD(get_Folder)(LONG* out) override { *out = 1; return S_OK; }
+  STDMETHOD(get_Addresses)(IAddressList**) override { return E_NOTIMPL; }
+  STDMETHOD(_GetInternalPointer)(hyper*) override { return E_NOTIMPL; }
+};
+
+// The three notification kinds of one phone, "SN-1".
+class CFakeCallNotification : public CFakeUnknown<ICallNotification> {
+public:
+  CFakeCallNotification() : CFakeUnknown({IID_ISNotification, IID_ICallNotification}) {}
+  FAKE_NO_DISPATCH
+  STDMETHOD(get_SerialNumber)(BSTR* out) override { return CComBSTR(L"SN-1").CopyTo(out); }
+  STDMETHOD(get_Number)(BSTR* out) override { return CComBSTR(L"+358401").CopyTo(out); }
+  STDMETHOD(get_State)(LONG* out) override { *out = 6; return S_OK; }
+};
+
+class CFakeMessageNotification : public CFakeUnknown<IMessageReceivedNotification> {
+public:
+  CFakeMessageNotification() : CFakeUnknown({IID_ISNotification, IID_IMessageReceivedNotification}) {
+    m_sms.Attach(new CFakeSms);
+  }
+  FAKE_NO_DISPATCH
+  STDMETHOD(get_SerialNumber)(BSTR* out) override { return CComBSTR(L"SN-1").CopyTo(out); }
+  STDMETHOD(get_Message)(ISms** out) override { return m_sms.CopyTo(out); }
+  CComPtr<ISms> m_sms;
+};
+
+// Carries no call-log entry, as the service's may not.
+class CFakeEventsNotification : public CFakeUnknown<IEventsUpdatedNotification> {
+public:
+  CFakeEventsNotification() : CFakeUnknown({IID_ISNotification, IID_IEventsUpdatedNotification}) {}
+  FAKE_NO_DISPATCH
+  STDMETHOD(get_SerialNumber)(BSTR* out) override { return CComBSTR(L"SN-1").CopyTo(out); }
+  STDMETHOD(get_Event)(IEvent** out) override {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
 };

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The plug-in registered beside the real service: its keys, creation of every
 # class by ProgID, the service's interface keys untouched by registering and
-# unregistering it, and the control driven by a script host against the
-# service and the simulated phone.
+# unregistering it, and the control driven by a script host (ie_script_host,
+# whose waits serve the service's callbacks) against the service and the
+# simulated phone.
 set -uo pipefail
 source "$DIALIX_SOURCE/tests/support/service.sh"
 
@@ -16,8 +17,10 @@ cleanup() {
   rm -rf "$work" "$WINEPREFIX/drive_c/iectl e2e"
   phonectl remove "$serial" >/dev/null 2>&1
   dialix_wine reg delete 'HKLM\SOFTWARE\Orvex Dialix\Sutrel' /f >/dev/null 2>&1
+  rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/"Orvex Dialix"/data/"$serial"
 }
-trap cleanup EXIT
+dialix_on_exit cleanup
+script_host() { timeout "$1" "$DIALIX_WINE" "$DIALIX_BIN/ie_script_host.exe" "${@:2}" 2>>"$DIALIX_WINE_LOG" | tr -d '\r'; }
 
 # The interfaces of the service whose keys the plug-in must leave alone.
 service_keys() {
@@ -28,6 +31,10 @@ service_keys() {
   done
 }
 
+# A service left by the test before ends first: this run must start its own.
+dialix_client wait-exit 30000 >/dev/null
+cleanup
+mkdir -p "$work"
 dialix_register_service || fail "service registration failed"
 before=$(service_keys)
 dialix_register_plugin || fail "plug-in registration failed"
@@ -52,13 +59,13 @@ var ids = ["OrvexDialix", "OrvexDiOperation", "OrvexDialixGetDevicesOp", "OrvexD
   "OrvexDialixMessageRecei", "OrvexDialixEventsUpdate"];
 var bad = 0;
 for (var i = 0; i < ids.length; i++) {
-  try { new ActiveXObject("ieOrvexDialix." + ids[i]); }
-  catch (e) { WScript.Echo("no object for " + ids[i] + ": " + e.number); bad++; }
+  try { host.Create("ieOrvexDialix." + ids[i]); }
+  catch (e) { host.Echo("no object for " + ids[i] + ": " + e.number); bad++; }
 }
-WScript.Quit(bad);
+host.Quit(bad);
 JS
-out=$(timeout 120 "$DIALIX_WINE" cscript //nologo "$(dialix_winpath "$work/progids.js")" 2>&1 | tr -d '\r')
-[ $? -eq 0 ] && [ -z "$out" ] || fail "creation by ProgID: $out"
+out=$(script_host 120 "$(dialix_winpath "$work/progids.js")")
+[ $? == 0 ] && [ -z "$out" ] || fail "creation by ProgID: $out"
 
 # The control against the service and a phone with one contact.
 mkdir -p "$install"
@@ -68,9 +75,10 @@ dialix_wine reg add 'HKLM\SOFTWARE\Orvex Dialix\Sutrel' /v ApplicationPath1 /d "
 phonectl plug "$serial" --model "E2E Model" --manufacturer Maker --name "IE Phone" >/dev/null || fail "no phone"
 phonectl add-contact "$serial" --vcard 'BEGIN:VCARD\r\nVERSION:2.1\r\nN:Plug;In\r\nTEL:+358401234\r\nEND:VCARD\r\n' \
   >/dev/null || fail "no contact on the phone"
-timeout 240 "$DIALIX_WINE" cscript //nologo "$(dialix_winpath "$DIALIX_SOURCE/ieOrvexDialix/tests/control_e2e.js")" \
-  "$serial" "$(dialix_winpath "$DIALIX_BIN/phonectl.exe")" "$(dialix_winpath "$install")" 2>&1 | tr -d '\r'
-rc=${PIPESTATUS[0]}
+phonectl unplug "$serial" >/dev/null
+script_host 240 "$(dialix_winpath "$DIALIX_SOURCE/ieOrvexDialix/tests/control_e2e.js")" \
+  "$serial" "$(dialix_winpath "$DIALIX_BIN/phonectl.exe")" "$(dialix_winpath "$install")"
+rc=$?
 [ "$rc" == 0 ] || fail "control script: $rc"
 for n in $(seq 1 100); do [ -f "$install/Pairwell.exe.launch" ] && break; sleep 0.1; done
 [ -f "$install/Pairwell.exe.launch" ] || fail "the wizard stand-in did not start"
