@@ -39,7 +39,7 @@ for round in $(seq 1 "$rounds"); do
     out=$(cat "$work/client$c")
     echo "$out" | grep -q '^connected: id=' || { echo "$out"; fail "round $round: client $c was not served"; }
     echo "$out" | grep -q '^calls: DisconnectCompleted=1$' ||
-      fail "round $round: client $c was not disconnected"
+      { echo "$out"; fail "round $round: client $c was not disconnected"; }
     seen="$seen,$(echo "$out" | sed -n 's/^create: hr=0x00000000 server=//p')"
   done
   out=$(dialix_client pid wait-exit 25000)
