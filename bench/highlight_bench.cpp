@@ -98,7 +98,9 @@ int main() {
   Check(SUCCEEDED(CComObject<COrvexDialixBHO>::CreateInstance(&bho)), "helper object");
   if (!bho) return 1;
   bho->AddRef();
-  Check(SUCCEEDED(bho->SetSite(FakeBrowser::Site(browser))), "site");
+  HRESULT sited = bho->SetSite(FakeBrowser::Site(browser));
+  if (FAILED(sited)) std::printf("site: 0x%08lX\n", static_cast<unsigned long>(sited));
+  Check(SUCCEEDED(sited), "site");
 
   std::printf("%-12s %8s %12s %12s %8s\n", "shape", "numbers", "highlight ms", "bare scan ms", "ratio");
   double perNumber[2][2] = {};
