@@ -7,8 +7,6 @@
 
 namespace {
 
-std::wstring TextOf(BSTR text) { return text ? std::wstring(text, ::SysStringLen(text)) : std::wstring(); }
-
 // The platform's text for a failure code, for a failure that comes without
 // an error object.
 std::wstring CodeMessage(HRESULT hr) {
@@ -47,7 +45,7 @@ STDMETHODIMP_(ULONG) CCallBack::Release() {
 
 STDMETHODIMP CCallBack::ConnectCompleted(BSTR clientId) {
   return ZCLComMethod("CCallBack::ConnectCompleted", ZCL_SITE, [&]() -> HRESULT {
-    m_clientId = TextOf(clientId);
+    m_clientId = BstrText(clientId);
     return S_OK;
   });
 }
@@ -59,7 +57,7 @@ bool CCallBack::TakeIfConnected(IDevice* device) {
   if (!device || FAILED(device->get_State(&state)) || state != DeviceConnected) return false;
   CComBSTR serial;
   if (FAILED(device->get_SerialNumber(&serial))) return false;
-  m_serial = TextOf(serial);
+  m_serial = BstrText(serial);
   return true;
 }
 
@@ -85,7 +83,7 @@ STDMETHODIMP CCallBack::OperationFailed(BSTR, BSTR, HRESULT hr, IErrorInfo* erro
     std::wstring text;
     CComBSTR description;
     if (errorInfo && SUCCEEDED(errorInfo->GetDescription(&description)) && description.Length())
-      text = TextOf(description);
+      text = BstrText(description);
     else
       text = CodeMessage(hr);
     PluginUiSeam().messageBox(nullptr, text.c_str(), L"Warning", MB_OK | MB_ICONWARNING);

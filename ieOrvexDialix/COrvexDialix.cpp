@@ -12,8 +12,6 @@
 
 namespace {
 
-std::wstring TextOf(BSTR text) { return text ? std::wstring(text, ::SysStringLen(text)) : std::wstring(); }
-
 // Hands text to an out place as a new string.
 HRESULT GiveText(const std::wstring& text, BSTR* out) {
   *out = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
@@ -101,7 +99,7 @@ HRESULT COrvexDialix::CheckPage() {
     if (SUCCEEDED(site->GetContainer(&container)) && container &&
         SUCCEEDED(container->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&document))) &&
         SUCCEEDED(document->get_URL(&location)))
-      url = TextOf(location);
+      url = BstrText(location);
   }
   std::wstring folder;
   if (url.empty() || ReadSutrelValue(kApplicationPathValue, &folder) != ERROR_SUCCESS ||
@@ -148,9 +146,9 @@ STDMETHODIMP COrvexDialix::CreateOperation(BSTR clientId, BSTR name, IDispatch**
     if (!operation) return ReportError(L"Invalid argument", E_INVALIDARG);
     *operation = nullptr;
     COperationTable table = MakeOperationTable();
-    auto entry = table.find(TextOf(name));
+    auto entry = table.find(BstrText(name));
     if (entry == table.end())
-      return ReportError((L"Unknown operation: " + TextOf(name)).c_str(), E_INVALIDARG);
+      return ReportError((L"Unknown operation: " + BstrText(name)).c_str(), E_INVALIDARG);
     HRESULT hr = NeedService();
     if (FAILED(hr)) return hr;
     CComPtr<IOperation> created;
@@ -210,7 +208,7 @@ STDMETHODIMP COrvexDialix::CancelOperation(IDispatch* wrapper) {
 }
 
 HRESULT COrvexDialix::Subscription(BSTR clientId, BSTR name, bool subscribe) {
-  std::wstring text = TextOf(name);
+  std::wstring text = BstrText(name);
   for (const NotificationName& known : kNotifications) {
     if (::CompareStringW(LOCALE_USER_DEFAULT, 0, text.c_str(), static_cast<int>(text.size()),
                          known.name, -1) != CSTR_EQUAL)
@@ -265,9 +263,9 @@ STDMETHODIMP COrvexDialix::ReadFile(BSTR fileName, BSTR* contents) {
     if (!contents) return E_POINTER;
     *contents = nullptr;
     std::wstring text;
-    HRESULT hr = ReadTextFile(TextOf(fileName), &text);
+    HRESULT hr = ReadTextFile(BstrText(fileName), &text);
     if (SUCCEEDED(hr)) hr = GiveText(text, contents);
-    if (FAILED(hr)) return ReportError((L"ReadFile failed:" + TextOf(fileName)).c_str(), hr);
+    if (FAILED(hr)) return ReportError((L"ReadFile failed:" + BstrText(fileName)).c_str(), hr);
     return hr;
   });
 }
@@ -305,7 +303,7 @@ STDMETHODIMP COrvexDialix::RegGetCharPref(BSTR, BSTR, BSTR* value) {
 STDMETHODIMP COrvexDialix::RegSetCharPref(BSTR, BSTR, BSTR value) {
   return Guarded("COrvexDialix::RegSetCharPref", [&]() -> HRESULT {
     if (!value) return ReportError(L"Failed to set registry key.", E_FAIL);
-    LONG rc = WriteSutrelValue(kSerialNumberValue, TextOf(value).c_str());
+    LONG rc = WriteSutrelValue(kSerialNumberValue, BstrText(value).c_str());
     if (rc != ERROR_SUCCESS) return ReportError(L"Failed to set registry key.", HRESULT_FROM_WIN32(rc));
     return S_OK;
   });

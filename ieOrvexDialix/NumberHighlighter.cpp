@@ -17,8 +17,6 @@ const wchar_t kWrapTag[] = L"ZEMBRAEXTENSION";
 const wchar_t kWrapStyle[] = L"cursor: pointer; text-decoration:underline; hover { color:black;background-color:#bbe9ff;}";
 const wchar_t kPageFrame[] = L"Orvex Dialix";
 
-std::wstring TextOf(BSTR text) { return text ? std::wstring(text, ::SysStringLen(text)) : std::wstring(); }
-
 template <class Q>
 CComPtr<Q> Query(IUnknown* from, REFIID iid) {
   CComPtr<Q> to;
@@ -113,9 +111,9 @@ void COrvexDialixBHO::OnNumberClick() {
       !event || FAILED(event->get_srcElement(&source)) || !source || FAILED(source->get_id(&id)))
     return;
   CComPtr<IHTMLDOMNode> node = Query<IHTMLDOMNode>(source, IID_IHTMLDOMNode);
-  if (!node || FAILED(node->get_nodeName(&name)) || TextOf(name) != kWrapTag) return;
+  if (!node || FAILED(node->get_nodeName(&name)) || BstrText(name) != kWrapTag) return;
   // The page may plant an element of that name with an id of its choosing.
-  std::wstring number = DiallableNumber(TextOf(id));
+  std::wstring number = DiallableNumber(BstrText(id));
   if (number.empty()) return;
 
   CMenuHandle menu(::LoadMenuW(WtlGetResourceInstance(), MAKEINTRESOURCEW(IDR_NUMBER_MENU)));

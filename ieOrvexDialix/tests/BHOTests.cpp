@@ -22,8 +22,6 @@ const wchar_t kBhoClsid[] = L"{15C2DE55-9796-4657-AAA5-EB605D6C5F9A}";
 const wchar_t kOptionKey[] = L"SOFTWARE\\Orvex Dialix";
 const wchar_t kBandsKey[] = L"SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar\\WebBrowser";
 
-std::wstring TextOf(BSTR text) { return text ? std::wstring(text, ::SysStringLen(text)) : std::wstring(); }
-
 // --- The service's side, as the helper object uses it.
 
 class CFakeCallOperation : public CFakeUnknown<ICreateCallOperation> {
@@ -50,12 +48,12 @@ public:
     return S_OK;
   }
   STDMETHOD(Disconnect)(BSTR client) override {
-    m_disconnected.push_back(TextOf(client));
+    m_disconnected.push_back(BstrText(client));
     return S_OK;
   }
   STDMETHOD(CreateOperation)(BSTR client, REFIID kind, IOperation** out) override {
     m_kinds.push_back(kind);
-    m_clients.push_back(TextOf(client));
+    m_clients.push_back(BstrText(client));
     if (::IsEqualIID(kind, IID_ICreateCallOperation)) {
       CFakeCallOperation* call = new CFakeCallOperation;
       m_calls.push_back(call);
@@ -394,8 +392,8 @@ TEST_F(ClickTest, CallAsksTheServiceToDialWithTheRememberedPhone) {
   FakeDom::Click(m_page, m_number);
   ASSERT_EQ(1u, m_service->m_calls.size());
   EXPECT_EQ(L"client-7", m_service->m_clients.back());
-  EXPECT_EQ(L"SER-3", TextOf(m_service->m_calls[0]->m_serial));
-  EXPECT_EQ(L"091234567", TextOf(m_service->m_calls[0]->m_number));
+  EXPECT_EQ(L"SER-3", BstrText(m_service->m_calls[0]->m_serial));
+  EXPECT_EQ(L"091234567", BstrText(m_service->m_calls[0]->m_number));
   ASSERT_FALSE(m_service->m_begun.empty());
   EXPECT_TRUE(m_service->m_begun.back().IsEqualObject(static_cast<IOperation*>(m_service->m_calls[0])));
   EXPECT_TRUE(FakeBrowser::Navigations(m_browser).empty());

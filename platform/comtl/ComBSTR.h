@@ -3,6 +3,7 @@
 #include <oleauto.h>
 #include <cstring>
 #include <memory>
+#include <string>
 
 // Owning BSTR. A failed allocation leaves it null; callers that must report
 // E_OUTOFMEMORY test it (a null source stays null too).
@@ -82,3 +83,6 @@ public:
 
   BSTR m_str;
 };
+
+// A string's whole text (it may hold zeros), empty for null.
+inline std::wstring BstrText(BSTR text) { return text ? std::wstring(text, ::SysStringLen(text)) : std::wstring(); }

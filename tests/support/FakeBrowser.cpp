@@ -17,6 +17,7 @@
 #include <new>
 #include <type_traits>
 #include "FakeBrowser.h"
+#include "ComBSTR.h"
 
 #ifndef _WIN64
 #error "The fakes share one function across slots of any signature: 64-bit only"
@@ -34,8 +35,6 @@ V Unimplemented() {
   for (size_t i = 0; i < sizeof(V) / sizeof(void*); ++i) slots[i] = reinterpret_cast<void*>(&NotImplemented);
   return table;
 }
-
-std::wstring TextOf(BSTR text) { return text ? std::wstring(text, ::SysStringLen(text)) : std::wstring(); }
 
 // The object behind one of its interface faces.
 template <class Faces, class Whole, size_t Offset>
@@ -700,7 +699,7 @@ HRESULT BrowserQuery(Browser* b, REFIID iid, void** ppv) {
 }
 
 std::wstring VariantText(const VARIANT* v) {
-  return v && v->vt == VT_BSTR ? TextOf(v->bstrVal) : std::wstring();
+  return v && v->vt == VT_BSTR ? BstrText(v->bstrVal) : std::wstring();
 }
 
 HRESULT STDMETHODCALLTYPE B_QueryInterface(IWebBrowser2* t, REFIID iid, void** ppv) {
@@ -716,7 +715,7 @@ HRESULT STDMETHODCALLTYPE B_get_Document(IWebBrowser2* t, IDispatch** out) {
 }
 HRESULT STDMETHODCALLTYPE B_Navigate(IWebBrowser2* t, BSTR url, VARIANT* flags, VARIANT* frame, VARIANT*, VARIANT*) {
   LONG f = flags && flags->vt == VT_I4 ? flags->lVal : -1;
-  BROWSER_OF(t, web)->navigations.push_back({TextOf(url), VariantText(frame), f});
+  BROWSER_OF(t, web)->navigations.push_back({BstrText(url), VariantText(frame), f});
   return S_OK;
 }
 HRESULT STDMETHODCALLTYPE B_ShowBrowserBar(IWebBrowser2* t, VARIANT* clsid, VARIANT*, VARIANT*) {
