@@ -11,7 +11,6 @@
 #include "CZembraSMS.h"
 #include "IZembraDbCB.h"
 #include "ZCLException.h"
-#include "ZCLSqlException.h"
 
 struct sqlite3;
 struct sqlite3_stmt;

@@ -1,6 +1,5 @@
 #include <windows.h>
 #include "SMSMessage.h"
-#include "PhoneTime.h"
 #include "ZCLLogger.h"
 #include "ZCLText.h"
 
@@ -73,7 +72,17 @@ void SMSMessage::SetTime(const SYSTEMTIME& time) {
   m_item.bSecond = static_cast<BYTE>(time.wSecond);
 }
 
-SYSTEMTIME SmsItemTime(const TESSIM_SMS_ITEM& item) { return PhoneTimeOf(item).ToSystemTime(); }
+SYSTEMTIME SmsItemTime(const TESSIM_SMS_ITEM& item) {
+  SYSTEMTIME time;
+  ZeroMemory(&time, sizeof(time));
+  time.wYear = item.wYear;
+  time.wMonth = item.bMonth;
+  time.wDay = item.bDay;
+  time.wHour = item.bHour;
+  time.wMinute = item.bMinute;
+  time.wSecond = item.bSecond;
+  return time;
+}
 
 TESSIM_SMS_ITEM* SMSMessage::GetItemData() {
   ZCLScopeTracer trace("Trelk::SMSMessage::GetItemData");

@@ -10,7 +10,6 @@
 #include "CTrelkException.h"
 #include "LogFileTest.h"
 #include "PhoneWorld.h"
-#include "PhoneWorldTest.h"
 #include "Recorder.h"
 #include "SimTestSupport.h"
 #include "TrelkBinding.h"
@@ -58,18 +57,22 @@ private:
 
 std::wstring UidOf(const TESSIM_ITEM_ID& id) { return Trelk::CUid(id.pbUid, id.pbUid ? id.dwUidLength : 0).ToString(); }
 
-class ContentAccessTest : public PhoneWorldTest {
+class ContentAccessTest : public LogFileTest {
 protected:
-  ContentAccessTest() : PhoneWorldTest(kSerial) {}
   void SetUp() override {
-    PhoneWorldTest::SetUp();
+    LogFileTest::SetUp();
+    m_world.reset(new CPhoneWorld(m_scratch.Folder()));
+    CPhone phone;
+    phone.serial = kSerial;
+    m_world->PlugPhone(phone);
     m_access.Initialize();
     m_access.OpenSMS(kSerial, m_sms);
   }
   void TearDown() override {
     m_sms.Close();
     m_access.Terminate();
-    PhoneWorldTest::TearDown();
+    m_world.reset();
+    LogFileTest::TearDown();
   }
 
   std::wstring Received(const std::wstring& text) {
@@ -127,6 +130,8 @@ protected:
     }
   }
 
+  CScratchWorld m_scratch;
+  std::unique_ptr<CPhoneWorld> m_world;
   Trelk::CContentAccess m_access;
   Trelk::CSMSConnection m_sms;
 };

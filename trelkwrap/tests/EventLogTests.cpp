@@ -8,7 +8,6 @@
 #include "CTrelkException.h"
 #include "LogFileTest.h"
 #include "PhoneWorld.h"
-#include "PhoneWorldTest.h"
 #include "Recorder.h"
 #include "SimTestSupport.h"
 #include "TrelkBinding.h"
@@ -54,18 +53,22 @@ private:
   CRecorder<LogEvent> m_events;
 };
 
-class EventLogTest : public PhoneWorldTest {
+class EventLogTest : public LogFileTest {
 protected:
-  EventLogTest() : PhoneWorldTest(kSerial) {}
   void SetUp() override {
-    PhoneWorldTest::SetUp();
+    LogFileTest::SetUp();
+    m_world.reset(new CPhoneWorld(m_scratch.Folder()));
+    CPhone phone;
+    phone.serial = kSerial;
+    m_world->PlugPhone(phone);
     m_log.Initialize();
     m_log.Open(kSerial, m_connection);
   }
   void TearDown() override {
     m_connection.Close();
     m_log.Terminate();
-    PhoneWorldTest::TearDown();
+    m_world.reset();
+    LogFileTest::TearDown();
   }
 
   // Every entry, read as the sync engine reads them.
@@ -97,6 +100,8 @@ protected:
     return entries;
   }
 
+  CScratchWorld m_scratch;
+  std::unique_ptr<CPhoneWorld> m_world;
   Trelk::CEventLog m_log;
   Trelk::CEventLogConnection m_connection;
 };
