@@ -73,8 +73,10 @@ dialix_client() { dialix_wine "$DIALIX_BIN/dialix_client.exe" "$@" | stdbuf -oL 
 # The server's entries first, then the proxy/stub library: registering the
 # type library points dual interfaces at the type-library marshaler, and the
 # proxy/stub library must have the last word.
+# On a busy machine Wine has been seen failing to start the program at all
+# ("ShellExecuteEx failed: Internal error"): registering is tried once more.
 dialix_register_service() {
-  dialix_service /RegServer || return $?
+  dialix_service /RegServer || dialix_service /RegServer || return $?
   dialix_register_proxy
 }
 
