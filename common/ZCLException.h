@@ -4,7 +4,6 @@
 #include <type_traits>
 #include "ZCLTypeName.h"
 
-struct sqlite3;
 
 // The exception family of the service: thrown by value through the throw
 // functions below, which log the failure at level 5 first.
@@ -59,24 +58,12 @@ private:
   IID m_iid;
 };
 
-class ZCLSqlException : public ZCLException {
-public:
-  ZCLSqlException(const std::string& message, int result) : ZCLException(message), m_result(result) {}
-  ~ZCLSqlException() override {}
-  int GetResultCode() const { return m_result; }
-
-private:
-  int m_result;
-};
-
 void ZCLThrowOnFalse(bool ok, const std::string& message);
 void ZCLThrowOnError(int code, const std::string& message);
 void ZCLComThrowOnFail(HRESULT hr, const std::string& message);
 void ZCLComThrowOnFalse(bool ok, HRESULT hr, const std::string& message);
 void ZCLComCoCreateThrowOnFail(HRESULT hr, REFCLSID clsid, const std::string& message);
 void ZCLComQIThrowOnFail(HRESULT hr, REFIID iid, const std::string& message);
-// Passes SQLITE_OK, SQLITE_ROW and SQLITE_DONE; throws with the connection's text otherwise.
-void ZCLSqlThrowOnFail(int result, sqlite3* db);
 
 // The source position of a throw or catch site: ".\dir\file.cpp(95)".
 std::string ZCLSourcePosition(const char* file, int line);

@@ -11,6 +11,7 @@
 #include "CZembraSMS.h"
 #include "IZembraDbCB.h"
 #include "ZCLException.h"
+#include "ZCLSqlException.h"
 
 struct sqlite3;
 struct sqlite3_stmt;

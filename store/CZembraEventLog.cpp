@@ -17,7 +17,7 @@ CZembraPhoneLogItem FieldsOf(const LOGVEX_LOG_ITEM* item) {
   fields.bytesReceived = static_cast<INT64>(item->ullBytesReceived);
   fields.number = item->pstrNumber;
   fields.name = item->pstrName;
-  ZembraCopyPhoneTime(*item, fields);
+  static_cast<Trelk::CPhoneTime&>(fields) = Trelk::PhoneTimeOf(*item);
   return fields;
 }
 
@@ -37,5 +37,5 @@ CZembraEventLog::CZembraEventLog(const CZembraPhoneLogItem& item)
   long long zone = (item.zone1 == -1 || item.zone2 == -1)
                        ? ZembraPlatformZoneMinutes()
                        : static_cast<long long>(item.zone1) + item.zone2;
-  m_timeStamp = ZembraFormatTimeStamp(item.year, item.month, item.day, item.hour, item.minute, item.second, zone);
+  m_timeStamp = ZembraFormatTimeStamp(item, zone);
 }

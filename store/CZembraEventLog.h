@@ -1,12 +1,14 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include "PhoneTime.h"
 
 struct LOGVEX_LOG_ITEM;
 
 // What the phone hands out for one call-log entry, field by field (the
-// event-log library's item record). Text pointers may be null.
-struct CZembraPhoneLogItem {
+// event-log library's item record), with its date and zone parts (-1: not
+// given). Text pointers may be null.
+struct CZembraPhoneLogItem : Trelk::CPhoneTime {
   int id = 0;
   int type = 0;
   int direction = 0;
@@ -15,8 +17,6 @@ struct CZembraPhoneLogItem {
   INT64 bytesReceived = 0;
   const wchar_t* number = nullptr;
   const wchar_t* name = nullptr;
-  unsigned year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-  INT32 zone1 = 0, zone2 = 0;  // -1: not given
 };
 
 // One call-log entry. A plain value without a lock.

@@ -23,7 +23,7 @@ CZembraPhoneSmsItem FieldsOf(const TESSIM_ITEM_ID* id, const TESSIM_SMS_ITEM* it
     }
     fields.addresses = addresses.empty() ? nullptr : addresses.data();
     fields.addressCount = addresses.size();
-    ZembraCopyPhoneTime(*item, fields);
+    static_cast<Trelk::CPhoneTime&>(fields) = Trelk::PhoneTimeOf(*item);
   }
   return fields;
 }
@@ -43,8 +43,7 @@ CZembraSMS::CZembraSMS(const CZembraPhoneSmsItem& item)
     for (size_t i = 0; i < item.addressCount; ++i)
       AddAddress(item.addresses[i].type, ZembraPhoneText(item.addresses[i].address).c_str());
   }
-  m_timeStamp = ZembraFormatTimeStamp(item.year, item.month, item.day, item.hour, item.minute, item.second,
-                                      static_cast<long long>(item.zone1) + item.zone2);
+  m_timeStamp = ZembraFormatTimeStamp(item, static_cast<long long>(item.zone1) + item.zone2);
 }
 
 CZembraSMS::CZembraSMS(const CZembraSMS& other)

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 #include "CUid.h"
+#include "PhoneTime.h"
 #include "ZCLText.h"
 
 struct TESSIM_ITEM_ID;
@@ -24,9 +25,10 @@ private:
 };
 
 // What the phone hands out for one message, field by field: the item id's
-// uid and folder and the message item's flags, text, addresses, date and
-// zone parts. Pointers are the library's and are only read during construction.
-struct CZembraPhoneSmsItem {
+// uid and folder and the message item's flags, text and addresses, with its
+// date and zone parts. Pointers are the library's and are only read during
+// construction.
+struct CZembraPhoneSmsItem : Trelk::CPhoneTime {
   struct Address {
     int type;
     const wchar_t* address;  // may be null
@@ -38,8 +40,6 @@ struct CZembraPhoneSmsItem {
   DWORD textBytes = 0;
   const Address* addresses = nullptr;
   size_t addressCount = 0;
-  unsigned year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-  INT32 zone1 = 0, zone2 = 0;
 };
 
 // One text message with its addresses, which it owns. A plain value without

@@ -7,15 +7,13 @@
 
 namespace Trelk {
 
+const CLibraryFamily kTessimFamily = {
+    "Trelk::CContentAccess", &TessimBinding,
+    "Tessim_Initialize", [] { return Tessim_Initialize(31, 0); },
+    "Tessim_Terminate", [] { return Tessim_Terminate(0); },
+    "DorraxCloseTessim", [](DWORD handle) { return DorraxCloseTessim(handle); }};
+
 namespace {
-
-const DWORD kTessimVersion = 31;
-
-std::shared_ptr<CFamilyHandle> NewSMSHandle() {
-  return CFamilyHandle::Create(TessimBinding(), [](DWORD handle) {
-    return LoggedCall("DorraxCloseTessim", [&] { return DorraxCloseTessim(handle); });
-  });
-}
 
 // Hands an id list the library filled back to it, also when copying it out
 // failed half-way.
@@ -83,41 +81,128 @@ void COperation::End() {
   m_handle = 0;
 }
 
-CSMSConnection::CSMSConnection(DWORD handle) : m_handle(NewSMSHandle()), m_owner(true) {
-  ZCLScopeTracer trace("Trelk::CSMSConnection::CSMSConnection");
-  if (handle) m_handle->Adopt(handle);
+CItemId::CItemId(DWORD folderId, const CUid& uid) : m_bytes(uid.GetData(), uid.GetData() + uid.GetLength()) {
+  ZeroMemory(&m_id, sizeof(m_id));
+  m_id.dwSize = sizeof(TESSIM_ITEM_ID);
+  m_id.dwFolderId = folderId;
+  Link();
 }
 
-CSMSConnection::CSMSConnection(const CSMSConnection& other) : m_handle(other.m_handle), m_owner(false) {
-  ZCLScopeTracer trace("Trelk::CSMSConnection::CSMSConnection");
+CItemId::CItemId(const CIdListItem& item) : CItemId(item.GetFolderId(), item.GetUid()) {
+  m_id.dwTemporaryId = item.GetTemporaryId();
+  m_id.dwStatus = item.GetStatus();
 }
 
-CSMSConnection& CSMSConnection::operator=(const CSMSConnection& other) {
-  if (this == &other) return *this;
-  if (m_owner) Close();
-  m_handle = other.m_handle;
-  m_owner = false;
+CItemId::CItemId(const CItemId& other) : m_bytes(other.m_bytes), m_id(other.m_id) { Link(); }
+
+CItemId& CItemId::operator=(const CItemId& other) {
+  m_bytes = other.m_bytes;
+  m_id = other.m_id;
+  Link();
   return *this;
 }
 
-CSMSConnection::~CSMSConnection() {
-  ZCLScopeTracer trace("Trelk::CSMSConnection::~CSMSConnection");
-  if (m_owner) Close();
+// An empty uid goes as length 0 and no pointer.
+void CItemId::Link() {
+  m_id.dwUidLength = static_cast<DWORD>(m_bytes.size());
+  m_id.pbUid = m_bytes.empty() ? nullptr : m_bytes.data();
 }
 
-void CSMSConnection::Close() {
-  ZCLScopeTracer trace("Trelk::CSMSConnection::Close");
-  m_handle->Close();
-}
+CContentConnection::CContentConnection(DWORD contentType, const char* mark, DWORD handle)
+    : CFamilyConnection<kTessimFamily>(handle), m_contentType(contentType), m_mark(mark) {}
 
-void CSMSConnection::BeginOperation(COperation& operation) {
-  ZCLScopeTracer trace("Trelk::CSMSConnection::BeginOperation");
+void CContentConnection::BeginOperation(COperation& operation) {
+  ZCLScopeTracer trace("Trelk::CContentConnection::BeginOperation");
   // An operation still open is ended rather than lost.
   operation.End();
-  DWORD handle = m_handle->Handle();
-  TrelkThrowOnFail(LoggedCall("TessimBeginOperation(SMS)",
+  DWORD handle = Family().Handle();
+  TrelkThrowOnFail(LoggedCall(CallText("TessimBeginOperation").c_str(),
                               [&] { return TessimBeginOperation(handle, 0, operation.HandleAddress()); }));
 }
+
+void CContentConnection::GetIdList(CIdList& list, DWORD folderId) {
+  ZCLScopeTracer trace("Trelk::CContentConnection::GetIdList");
+  TESSIM_ID_LIST record = EmptyIdList();
+  DWORD handle = Family().Handle();
+  TrelkThrowOnFail(LoggedCall(CallText("TessimGetIDList").c_str(),
+                              [&] { return TessimGetIDList(handle, folderId, 0, &record); }));
+  CIdListGuard free{&record, false};
+  list = CIdList(&record);
+}
+
+void CContentConnection::GetFolderInfo(CFolderInfo& folder) {
+  ZCLScopeTracer trace("Trelk::CContentConnection::GetFolderInfo");
+  TESSIM_FOLDER_INFO record;
+  ZeroMemory(&record, sizeof(record));
+  record.dwSize = sizeof(TESSIM_FOLDER_INFO);
+  DWORD handle = Family().Handle();
+  TrelkThrowOnFail(
+      LoggedCall(CallText("TessimGetFolderInfo").c_str(), [&] { return TessimGetFolderInfo(handle, &record); }));
+  struct FreeFolder {
+    TESSIM_FOLDER_INFO* record;
+    ~FreeFolder() { TessimFreeFolderInfoStructure(record); }
+  } free{&record};
+  folder = CFolderInfo(&record);
+}
+
+void CContentConnection::DeleteItem(COperation& operation, CItemId& itemId) {
+  ZCLScopeTracer trace("Trelk::CContentConnection::DeleteItem");
+  DWORD handle = operation.Current();
+  TrelkThrowOnFail(
+      LoggedCall(CallText("TessimDeleteItem").c_str(), [&] { return TessimDeleteItem(handle, itemId.Get(), 0); }));
+}
+
+// The data is handed back logged, its result not examined: the item was read.
+template <class Item>
+void CContentConnection::ReadRecord(COperation& operation, TESSIM_ITEM_ID* itemId, DWORD option, DWORD format,
+                                    const std::function<void(const Item&)>& use) {
+  Item item;
+  ZeroMemory(&item, sizeof(item));
+  item.dwSize = sizeof(Item);
+  DWORD handle = operation.Current();
+  TrelkThrowOnFail(LoggedCall(CallText("TessimReadItem").c_str(),
+                              [&] { return TessimReadItem(handle, itemId, option, format, &item); }));
+  struct FreeItem {
+    const CContentConnection* connection;
+    DWORD format;
+    Item* item;
+    ~FreeItem() {
+      DWORD handle = connection->GetHandle();
+      LoggedCall(connection->CallText("TessimFreeItemData").c_str(),
+                 [&] { return TessimFreeItemData(handle, format, item); });
+    }
+  } free{this, format, &item};
+  use(item);
+}
+
+CContactConnection::CContactConnection(DWORD handle) : CContentConnection(TESSIM_CONTENT_CONTACTS, "", handle) {}
+
+std::vector<BYTE> CContactConnection::ReadVCard(COperation& operation, CItemId& itemId) {
+  ZCLScopeTracer trace("Trelk::CContactConnection::ReadVCard");
+  std::vector<BYTE> vcard;
+  ReadRecord<TESSIM_CONTACT_ITEM>(operation, itemId.Get(), 0, TESSIM_FORMAT_VCARD,
+                                  [&](const TESSIM_CONTACT_ITEM& item) {
+                                    if (item.pbData) vcard.assign(item.pbData, item.pbData + item.dwDataLength);
+                                  });
+  return vcard;
+}
+
+void CContactConnection::WriteVCard(COperation& operation, CItemId& itemId, const std::vector<BYTE>& vcard) {
+  ZCLScopeTracer trace("Trelk::CContactConnection::WriteVCard");
+  std::vector<BYTE> data(vcard);
+  TESSIM_CONTACT_ITEM item;
+  ZeroMemory(&item, sizeof(item));
+  item.dwSize = sizeof(TESSIM_CONTACT_ITEM);
+  item.dwDataLength = static_cast<DWORD>(data.size());
+  item.pbData = data.empty() ? nullptr : data.data();
+  DWORD handle = operation.Current();
+  TrelkThrowOnFail(LoggedCall(CallText("TessimWriteItem").c_str(), [&] {
+    return TessimWriteItem(handle, itemId.Get(), 0, TESSIM_FORMAT_VCARD, &item);
+  }));
+  TrelkThrowOnFail(itemId.GetStatus());
+}
+
+CSMSConnection::CSMSConnection(DWORD handle) : CContentConnection(TESSIM_CONTENT_SMS, "(SMS)", handle) {}
 
 void CSMSConnection::WriteItem(COperation& operation, DWORD folderId, SMSMessage& message) {
   ZCLScopeTracer trace("Trelk::CSMSConnection::WriteItem");
@@ -127,91 +212,41 @@ void CSMSConnection::WriteItem(COperation& operation, DWORD folderId, SMSMessage
   id.dwFolderId = folderId;
   TESSIM_SMS_ITEM* item = message.GetItemData();
   DWORD handle = operation.Current();
-  TrelkThrowOnFail(LoggedCall("TessimWriteItem(SMS)", [&] {
+  TrelkThrowOnFail(LoggedCall(CallText("TessimWriteItem").c_str(), [&] {
     return TessimWriteItem(handle, &id, 0, TESSIM_FORMAT_SMS, item);
   }));
 }
 
+void CSMSConnection::ReadRecord(COperation& operation, TESSIM_ITEM_ID* itemId, DWORD option,
+                                const std::function<void(const TESSIM_SMS_ITEM&)>& use) {
+  ZCLScopeTracer trace("Trelk::CSMSConnection::ReadRecord");
+  CContentConnection::ReadRecord<TESSIM_SMS_ITEM>(operation, itemId, option, TESSIM_FORMAT_SMS, use);
+}
+
 void CSMSConnection::ReadItem(COperation& operation, TESSIM_ITEM_ID* itemId, SMSMessage& message, DWORD option) {
   ZCLScopeTracer trace("Trelk::CSMSConnection::ReadItem");
-  TESSIM_SMS_ITEM item;
-  ZeroMemory(&item, sizeof(item));
-  item.dwSize = sizeof(TESSIM_SMS_ITEM);
-  DWORD handle = operation.Current();
-  TrelkThrowOnFail(LoggedCall("TessimReadItem(SMS)", [&] {
-    return TessimReadItem(handle, itemId, option, TESSIM_FORMAT_SMS, &item);
-  }));
-  struct FreeItem {
-    DWORD handle;
-    TESSIM_SMS_ITEM* item;
-    ~FreeItem() { TessimFreeItemData(handle, TESSIM_FORMAT_SMS, item); }
-  } free{m_handle->Peek(), &item};
-  // Null texts behind lengths and counts read as empty; a length beyond the
-  // text's terminator is not followed.
-  std::wstring text;
-  if (item.pstrText) text.assign(item.pstrText, wcsnlen(item.pstrText, item.dwTextLength / 2));
-  message.SetText(text.c_str());
-  if (item.bNumOfAddresses > 0 && item.pAddresses) message.SetNumber(item.pAddresses[0].pstrAddress);
-  message.SetTime(SmsItemTime(item));
+  ReadRecord(operation, itemId, option, [&](const TESSIM_SMS_ITEM& item) {
+    // Null texts behind lengths and counts read as empty; a length beyond the
+    // text's terminator is not followed.
+    std::wstring text;
+    if (item.pstrText) text.assign(item.pstrText, wcsnlen(item.pstrText, item.dwTextLength / 2));
+    message.SetText(text.c_str());
+    if (item.bNumOfAddresses > 0 && item.pAddresses) message.SetNumber(item.pAddresses[0].pstrAddress);
+    message.SetTime(SmsItemTime(item));
+  });
 }
 
-void CSMSConnection::GetIdList(CIdList& list, DWORD folderId) {
-  ZCLScopeTracer trace("Trelk::CSMSConnection::GetIdList");
-  TESSIM_ID_LIST record = EmptyIdList();
-  DWORD handle = m_handle->Handle();
-  TrelkThrowOnFail(
-      LoggedCall("TessimGetIDList(SMS)", [&] { return TessimGetIDList(handle, folderId, 0, &record); }));
-  CIdListGuard free{&record, false};
-  list = CIdList(&record);
-}
-
-void CSMSConnection::GetFolderInfo(CFolderInfo& folder) {
-  ZCLScopeTracer trace("Trelk::CSMSConnection::GetFolderInfo");
-  TESSIM_FOLDER_INFO record;
-  ZeroMemory(&record, sizeof(record));
-  record.dwSize = sizeof(TESSIM_FOLDER_INFO);
-  DWORD handle = m_handle->Handle();
-  TrelkThrowOnFail(LoggedCall("TessimGetFolderInfo(SMS)", [&] { return TessimGetFolderInfo(handle, &record); }));
-  struct FreeFolder {
-    TESSIM_FOLDER_INFO* record;
-    ~FreeFolder() { TessimFreeFolderInfoStructure(record); }
-  } free{&record};
-  folder = CFolderInfo(&record);
-}
-
-CContentAccess::CContentAccess() : m_initialized(false) {
-  ZCLScopeTracer trace("Trelk::CContentAccess::CContentAccess");
-}
-
-CContentAccess::~CContentAccess() {
-  ZCLScopeTracer trace("Trelk::CContentAccess::~CContentAccess");
-  Terminate();
-}
-
-void CContentAccess::Initialize() {
-  ZCLScopeTracer trace("Trelk::CContentAccess::Initialize");
-  TrelkThrowOnFail(LoggedCall("Tessim_Initialize", [&] { return Tessim_Initialize(kTessimVersion, 0); }));
-  m_initialized = true;
-}
-
-void CContentAccess::Terminate() {
-  ZCLScopeTracer trace("Trelk::CContentAccess::Terminate");
-  if (!m_initialized) return;
-  LoggedCall("Tessim_Terminate", [&] { return Tessim_Terminate(0); });
-  m_initialized = false;
+void CContentAccess::Open(const wchar_t* serialNumber, CContentConnection& connection) {
+  ZCLScopeTracer trace(Traced("::Open").c_str());
+  const DWORD type = connection.GetContentType();
+  connection.Open(serialNumber, [type](const wchar_t* serial, DWORD* media, DWORD* handle) {
+    return LoggedCall("DorraxOpenTessim", [&] { return DorraxOpenTessim(serial, media, type, handle); });
+  });
 }
 
 void CContentAccess::OpenSMS(const wchar_t* serialNumber, CSMSConnection& connection) {
   ZCLScopeTracer trace("Trelk::CContentAccess::OpenSMS");
-  // A copy's handle is its owner's: the copy gets one of its own.
-  if (connection.m_owner)
-    connection.Close();
-  else
-    connection.m_handle = NewSMSHandle();
-  connection.m_handle->Open(PhoneOpener(serialNumber, [](const wchar_t* serial, DWORD* media, DWORD* handle) {
-    return LoggedCall("DorraxOpenTessim", [&] { return DorraxOpenTessim(serial, media, TESSIM_CONTENT_SMS, handle); });
-  }));
-  connection.m_owner = true;
+  Open(serialNumber, connection);
 }
 
 }  // namespace Trelk

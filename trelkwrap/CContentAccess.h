@@ -1,13 +1,16 @@
 #pragma once
 #include <windows.h>
-#include <memory>
-#include "CFamilyHandle.h"
+#include <functional>
+#include <vector>
+#include "CFamilyConnection.h"
 #include "CFolderInfo.h"
 #include "CIdList.h"
 #include "SMSMessage.h"
 #include "TrelkApi.h"
 
 namespace Trelk {
+
+extern const CLibraryFamily kTessimFamily;
 
 // One operation (a transaction) of the content-access library; ended by End
 // or the destructor, so an operation left by an exception is ended too. An
@@ -39,55 +42,89 @@ private:
   DWORD m_generation;
 };
 
-// A connection to one phone's text messages. An owning connection closes its
-// handle when destroyed; a copy shares the handle without owning it, and sees
-// it opened again after a reload of the library. Used by one thread at a
-// time; the listener's copy is read on the library's notification thread.
-class CSMSConnection {
+// An item-id record naming an item for the library; it owns the uid bytes
+// the record points at. A plain value.
+class CItemId {
+public:
+  CItemId(DWORD folderId, const CUid& uid);
+  // The item as a listing or a commit named it.
+  explicit CItemId(const CIdListItem& item);
+  CItemId(const CItemId& other);
+  CItemId& operator=(const CItemId& other);
+
+  TESSIM_ITEM_ID* Get() { return &m_id; }
+  // The status the library set in the record.
+  DWORD GetStatus() const { return m_id.dwStatus; }
+
+private:
+  void Link();
+  std::vector<BYTE> m_bytes;
+  TESSIM_ITEM_ID m_id;
+};
+
+// A connection to one kind of a phone's content, named by its content type.
+// Calls are logged with the kind's mark after the call's name ("(SMS)" for
+// messages, none for contacts). Used by one thread at a time; a listener's
+// copy is read on the library's notification thread.
+class CContentConnection : public CFamilyConnection<kTessimFamily> {
+public:
+  CContentConnection(DWORD contentType, const char* mark, DWORD handle = 0);
+
+  DWORD GetContentType() const { return m_contentType; }
+  void BeginOperation(COperation& operation);
+  // The ids of the items of the folder.
+  void GetIdList(CIdList& list, DWORD folderId);
+  void GetFolderInfo(CFolderInfo& folder);
+  void DeleteItem(COperation& operation, CItemId& itemId);
+
+protected:
+  // Reads the item in the format into a record of the format's type, hands it
+  // to `use` and gives the library's data back, on every path.
+  template <class Item>
+  void ReadRecord(COperation& operation, TESSIM_ITEM_ID* itemId, DWORD option, DWORD format,
+                  const std::function<void(const Item&)>& use);
+  // The call's name with the kind's mark, for its log lines.
+  std::string CallText(const char* call) const { return std::string(call) + m_mark; }
+
+private:
+  DWORD m_contentType;
+  const char* m_mark;
+};
+
+// A connection to one phone's contacts, read and written as vCards.
+class CContactConnection : public CContentConnection {
+public:
+  explicit CContactConnection(DWORD handle = 0);
+
+  // The vCard bytes of the item.
+  std::vector<BYTE> ReadVCard(COperation& operation, CItemId& itemId);
+  // Writes the vCard to the item the id names (a new item when its uid is
+  // empty); a write the library refuses in the record's status throws too.
+  void WriteVCard(COperation& operation, CItemId& itemId, const std::vector<BYTE>& vcard);
+};
+
+// A connection to one phone's text messages.
+class CSMSConnection : public CContentConnection {
 public:
   explicit CSMSConnection(DWORD handle = 0);
-  CSMSConnection(const CSMSConnection& other);  // not owning
-  CSMSConnection& operator=(const CSMSConnection& other);  // not owning
-  ~CSMSConnection();
 
-  void Close();
-  void BeginOperation(COperation& operation);
   // Writes the message as a new item of the folder; its id comes with the commit.
   void WriteItem(COperation& operation, DWORD folderId, SMSMessage& message);
   // Reads the item into the message and hands the library's data back.
   void ReadItem(COperation& operation, TESSIM_ITEM_ID* itemId, SMSMessage& message, DWORD option);
-  // The ids of the items of the folder the option names.
-  void GetIdList(CIdList& list, DWORD folderId);
-  void GetFolderInfo(CFolderInfo& folder);
-
-  DWORD GetHandle() const { return m_handle->Peek(); }
-  bool IsOwner() const { return m_owner; }
-  CFamilyHandle& Family() const { return *m_handle; }
-
-private:
-  friend class CContentAccess;
-  std::shared_ptr<CFamilyHandle> m_handle;
-  bool m_owner;
+  // Reads the item's whole record for `use`, then hands the library's data back.
+  void ReadRecord(COperation& operation, TESSIM_ITEM_ID* itemId, DWORD option,
+                  const std::function<void(const TESSIM_SMS_ITEM&)>& use);
 };
 
 // The content-access library's lifetime and the opening of a phone's
-// messages. Used by one thread at a time.
-class CContentAccess {
+// contacts and messages. Used by one thread at a time.
+class CContentAccess : public CFamilyLibrary<kTessimFamily> {
 public:
-  CContentAccess();
-  ~CContentAccess();
-
-  void Initialize();
-  void Terminate();
-  // Opens the phone's messages into the connection, which then owns the handle
-  // (a handle it owned before is closed first).
+  // Opens the phone's content of the connection's type into the connection,
+  // which then owns the handle (a handle it owned before is closed first).
+  void Open(const wchar_t* serialNumber, CContentConnection& connection);
   void OpenSMS(const wchar_t* serialNumber, CSMSConnection& connection);
-  bool IsInitialized() const { return m_initialized; }
-
-private:
-  CContentAccess(const CContentAccess&) = delete;
-  CContentAccess& operator=(const CContentAccess&) = delete;
-  bool m_initialized;
 };
 
 }  // namespace Trelk

@@ -7,72 +7,49 @@
 
 namespace Trelk {
 
-namespace {
-const DWORD kLOGVEXVersion = 10;
-
-std::shared_ptr<CFamilyHandle> NewEventLogHandle() {
-  return CFamilyHandle::Create(LOGVEXBinding(), [](DWORD handle) { return LOGVEX_CloseHandle(handle); });
-}
-}  // namespace
-
-CEventLogConnection::CEventLogConnection(DWORD handle) : m_handle(NewEventLogHandle()), m_owner(true) {
-  ZCLScopeTracer trace("Trelk::CEventLogConnection::CEventLogConnection");
-  if (handle) m_handle->Adopt(handle);
-}
-
-CEventLogConnection::CEventLogConnection(const CEventLogConnection& other) : m_handle(other.m_handle), m_owner(false) {
-  ZCLScopeTracer trace("Trelk::CEventLogConnection::CEventLogConnection");
-}
-
-CEventLogConnection& CEventLogConnection::operator=(const CEventLogConnection& other) {
-  if (this == &other) return *this;
-  if (m_owner) Close();
-  m_handle = other.m_handle;
-  m_owner = false;
-  return *this;
-}
-
-CEventLogConnection::~CEventLogConnection() {
-  ZCLScopeTracer trace("Trelk::CEventLogConnection::~CEventLogConnection");
-  if (m_owner) Close();
-}
-
-void CEventLogConnection::Close() {
-  ZCLScopeTracer trace("Trelk::CEventLogConnection::Close");
-  m_handle->Close();
-}
-
-CEventLog::CEventLog() : m_initialized(false) { ZCLScopeTracer trace("Trelk::CEventLog::CEventLog"); }
-
-CEventLog::~CEventLog() {
-  ZCLScopeTracer trace("Trelk::CEventLog::~CEventLog");
-  Terminate();
-}
-
-void CEventLog::Initialize() {
-  ZCLScopeTracer trace("Trelk::CEventLog::Initialize");
-  TrelkThrowOnFail(LOGVEX_Initialize(kLOGVEXVersion, 0));
-  m_initialized = true;
-}
-
-void CEventLog::Terminate() {
-  ZCLScopeTracer trace("Trelk::CEventLog::Terminate");
-  if (!m_initialized) return;
-  LOGVEX_Terminate(0);
-  m_initialized = false;
-}
+const CLibraryFamily kLOGVEXFamily = {
+    "Trelk::CEventLog", &LOGVEXBinding,
+    "LOGVEX_Initialize", [] { return LOGVEX_Initialize(10, 0); },
+    "LOGVEX_Terminate", [] { return LOGVEX_Terminate(0); },
+    "LOGVEX_CloseHandle", [](DWORD handle) { return LOGVEX_CloseHandle(handle); }};
 
 void CEventLog::Open(const wchar_t* serialNumber, CEventLogConnection& connection) {
   ZCLScopeTracer trace("Trelk::CEventLog::Open");
-  // A copy's handle is its owner's: the copy gets one of its own.
-  if (connection.m_owner)
-    connection.Close();
-  else
-    connection.m_handle = NewEventLogHandle();
-  connection.m_handle->Open(PhoneOpener(serialNumber, [](const wchar_t* serial, DWORD* media, DWORD* handle) {
-    return LOGVEX_OpenHandle(serial, media, 0, handle);
-  }));
-  connection.m_owner = true;
+  connection.Open(serialNumber, [](const wchar_t* serial, DWORD* media, DWORD* handle) {
+    return LoggedCall("LOGVEX_OpenHandle", [&] { return LOGVEX_OpenHandle(serial, media, 0, handle); });
+  });
+}
+
+CLogRead::CLogRead(CEventLogConnection& connection) {
+  DWORD handle = connection.Family().Handle();
+  TrelkThrowOnFail(LoggedCall("LOGVEX_ReadBegin", [&] { return LOGVEX_ReadBegin(handle, 0, &m_read); }));
+}
+
+CLogRead::~CLogRead() {
+  if (m_read) LOGVEX_ReadEnd(m_read);
+}
+
+// The entry's data is handed back on every path, its result not examined.
+bool CLogRead::Next(const std::function<void(const LOGVEX_LOG_ITEM&)>& use) {
+  // Cleared before each read: nothing of the last entry may pass for this one.
+  LOGVEX_LOG_ITEM item;
+  ZeroMemory(&item, sizeof(item));
+  item.dwSize = sizeof(LOGVEX_LOG_ITEM);
+  DWORD result = LoggedCall("LOGVEX_ReadNext", [&] { return LOGVEX_ReadNext(m_read, 0, &item); });
+  if (result == ELNYX_ALL_LISTED) return false;
+  TrelkThrowOnFail(result);
+  struct FreeItem {
+    LOGVEX_LOG_ITEM* item;
+    ~FreeItem() { LoggedCall("LOGVEX_FreeLogItem", [&] { return LOGVEX_FreeLogItem(item); }); }
+  } free{&item};
+  use(item);
+  return true;
+}
+
+void CLogRead::End() {
+  DWORD read = m_read;
+  m_read = 0;
+  TrelkThrowOnFail(LoggedCall("LOGVEX_ReadEnd", [&] { return LOGVEX_ReadEnd(read); }));
 }
 
 CEventLogNotificationListener::CEventLogNotificationListener(ILOGVEXNotify* sink)

@@ -1,50 +1,46 @@
 #pragma once
 #include <windows.h>
 #include <memory>
-#include "CFamilyHandle.h"
+#include <functional>
+#include "CFamilyConnection.h"
 #include "TrelkApi.h"
 
 namespace Trelk {
 
-// A phone's event-log handle. An owning connection closes its handle when
-// destroyed; a copy shares the handle without owning it, and sees it opened
-// again after a reload of the library. Used by one thread at a time.
-class CEventLogConnection {
+extern const CLibraryFamily kLOGVEXFamily;
+
+// A phone's event-log handle. Used by one thread at a time; a listener's
+// copy is read on the library's notification thread.
+class CEventLogConnection : public CFamilyConnection<kLOGVEXFamily> {
 public:
-  explicit CEventLogConnection(DWORD handle = 0);
-  CEventLogConnection(const CEventLogConnection& other);  // not owning
-  CEventLogConnection& operator=(const CEventLogConnection& other);  // not owning
-  ~CEventLogConnection();
-
-  void Close();
-  DWORD GetHandle() const { return m_handle->Peek(); }
-  bool IsOwner() const { return m_owner; }
-  CFamilyHandle& Family() const { return *m_handle; }
-
-private:
-  friend class CEventLog;
-  std::shared_ptr<CFamilyHandle> m_handle;
-  bool m_owner;
+  using CFamilyConnection<kLOGVEXFamily>::CFamilyConnection;
 };
 
 // The event-log library's lifetime and the opening of a phone's log. Used by
 // one thread at a time.
-class CEventLog {
+class CEventLog : public CFamilyLibrary<kLOGVEXFamily> {
 public:
-  CEventLog();
-  ~CEventLog();
-
-  void Initialize();
-  void Terminate();
   // Opens the phone's log into the connection, which then owns the handle
   // (a handle it owned before is closed first).
   void Open(const wchar_t* serialNumber, CEventLogConnection& connection);
-  bool IsInitialized() const { return m_initialized; }
+};
+
+// One reading of a phone's call log, from its first entry on; ended by End
+// or the destructor. Used by one thread at a time.
+class CLogRead {
+public:
+  explicit CLogRead(CEventLogConnection& connection);
+  ~CLogRead();
+
+  // Hands the next entry to `use`, then gives the library's data back; false
+  // when every entry was read.
+  bool Next(const std::function<void(const LOGVEX_LOG_ITEM&)>& use);
+  void End();
 
 private:
-  CEventLog(const CEventLog&) = delete;
-  CEventLog& operator=(const CEventLog&) = delete;
-  bool m_initialized;
+  CLogRead(const CLogRead&) = delete;
+  CLogRead& operator=(const CLogRead&) = delete;
+  DWORD m_read = 0;
 };
 
 // Passes each call-log notification on to its sink (none when null).

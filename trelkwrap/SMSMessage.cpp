@@ -1,5 +1,6 @@
 #include <windows.h>
 #include "SMSMessage.h"
+#include "PhoneTime.h"
 #include "ZCLLogger.h"
 #include "ZCLText.h"
 
@@ -72,17 +73,7 @@ void SMSMessage::SetTime(const SYSTEMTIME& time) {
   m_item.bSecond = static_cast<BYTE>(time.wSecond);
 }
 
-SYSTEMTIME SmsItemTime(const TESSIM_SMS_ITEM& item) {
-  SYSTEMTIME time;
-  ZeroMemory(&time, sizeof(time));
-  time.wYear = item.wYear;
-  time.wMonth = item.bMonth;
-  time.wDay = item.bDay;
-  time.wHour = item.bHour;
-  time.wMinute = item.bMinute;
-  time.wSecond = item.bSecond;
-  return time;
-}
+SYSTEMTIME SmsItemTime(const TESSIM_SMS_ITEM& item) { return PhoneTimeOf(item).ToSystemTime(); }
 
 TESSIM_SMS_ITEM* SMSMessage::GetItemData() {
   ZCLScopeTracer trace("Trelk::SMSMessage::GetItemData");

@@ -8,12 +8,7 @@
 namespace Trelk {
 
 namespace {
-const DWORD kWEXELVersion = 10;
 const DWORD kVoiceCall = 1;
-
-std::shared_ptr<CFamilyHandle> NewCallHandle() {
-  return CFamilyHandle::Create(WEXELBinding(), [](DWORD handle) { return WEXEL_CloseHandle(handle); });
-}
 
 // Answer and release share their shape: the result is logged before either
 // it or the status can throw.
@@ -25,38 +20,18 @@ DWORD ActOnCall(const char* name, DWORD result, DWORD status) {
 }
 }  // namespace
 
-CCallConnection::CCallConnection(DWORD handle) : CCallConnection(handle, true) {}
+const CLibraryFamily kWEXELFamily = {
+    "Trelk::CCallControl", &WEXELBinding,
+    "WEXEL_Initialize", [] { return WEXEL_Initialize(10, 0); },
+    "WEXEL_Terminate", [] { return WEXEL_Terminate(0); },
+    "WEXEL_CloseHandle", [](DWORD handle) { return WEXEL_CloseHandle(handle); }};
 
-CCallConnection::CCallConnection(DWORD handle, bool owner) : m_handle(NewCallHandle()), m_owner(owner) {
+CCallConnection::CCallConnection(DWORD handle, bool owner) : CFamilyConnection<kWEXELFamily>(handle, owner) {
   ZCLScopeTracer trace("Trelk::CCallConnection::CCallConnection");
-  if (handle) m_handle->Adopt(handle);
 }
 
-CCallConnection::CCallConnection(const CCallConnection& other) : m_handle(other.m_handle), m_owner(false) {
+CCallConnection::CCallConnection(const CCallConnection& other) : CFamilyConnection<kWEXELFamily>(other) {
   ZCLScopeTracer trace("Trelk::CCallConnection::CCallConnection");
-}
-
-CCallConnection& CCallConnection::operator=(const CCallConnection& other) {
-  if (this == &other) return *this;
-  if (m_owner) Close();
-  m_handle = other.m_handle;
-  m_owner = false;
-  return *this;
-}
-
-CCallConnection::~CCallConnection() {
-  ZCLScopeTracer trace("Trelk::CCallConnection::~CCallConnection");
-  if (m_owner) Close();
-}
-
-DWORD CCallConnection::GetHandle() const {
-  ZCLScopeTracer trace("Trelk::CCallConnection::operator void *");
-  return m_handle->Peek();
-}
-
-void CCallConnection::Close() {
-  ZCLScopeTracer trace("Trelk::CCallConnection::Close");
-  m_handle->Close();
 }
 
 BYTE CCallConnection::Call(const wchar_t* number) {
@@ -78,7 +53,7 @@ BYTE CCallConnection::Call(const wchar_t* number) {
   address.bFlag2 = 4;
   BYTE callId = 0;
   DWORD status = 0;
-  DWORD handle = m_handle->Handle();
+  DWORD handle = Family().Handle();
   DWORD result;
   try {
     result = WEXEL_CreateCall(handle, 0, kVoiceCall, &address, &callId, &status);
@@ -94,49 +69,22 @@ BYTE CCallConnection::Call(const wchar_t* number) {
 DWORD CCallConnection::Reject(BYTE callId) {
   ZCLScopeTracer trace("Trelk::CCallConnection::Reject");
   DWORD status = 0;
-  DWORD result = WEXEL_ReleaseCall(m_handle->Handle(), 0, callId, &status);
+  DWORD result = WEXEL_ReleaseCall(Family().Handle(), 0, callId, &status);
   return ActOnCall("WEXEL_ReleaseCall", result, status);
 }
 
 DWORD CCallConnection::Activate(BYTE callId) {
   ZCLScopeTracer trace("Trelk::CCallConnection::Activate");
   DWORD status = 0;
-  DWORD result = WEXEL_AnswerCall(m_handle->Handle(), 0, callId, &status);
+  DWORD result = WEXEL_AnswerCall(Family().Handle(), 0, callId, &status);
   return ActOnCall("WEXEL_AnswerCall", result, status);
-}
-
-CCallControl::CCallControl() : m_initialized(false) { ZCLScopeTracer trace("Trelk::CCallControl::CCallControl"); }
-
-CCallControl::~CCallControl() {
-  ZCLScopeTracer trace("Trelk::CCallControl::~CCallControl");
-  Terminate();
-}
-
-void CCallControl::Initialize() {
-  ZCLScopeTracer trace("Trelk::CCallControl::Initialize");
-  if (m_initialized) return;
-  TrelkThrowOnFail(WEXEL_Initialize(kWEXELVersion, 0));
-  m_initialized = true;
-}
-
-void CCallControl::Terminate() {
-  ZCLScopeTracer trace("Trelk::CCallControl::Terminate");
-  if (!m_initialized) return;
-  WEXEL_Terminate(0);
-  m_initialized = false;
 }
 
 void CCallControl::OpenCallControl(const wchar_t* serialNumber, CCallConnection& connection) {
   ZCLScopeTracer trace("Trelk::CCallControl::OpenCallControl");
-  // A copy's handle is its owner's: the copy gets one of its own.
-  if (connection.m_owner)
-    connection.Close();
-  else
-    connection.m_handle = NewCallHandle();
-  connection.m_handle->Open(PhoneOpener(serialNumber, [](const wchar_t* serial, DWORD* media, DWORD* handle) {
-    return WEXEL_OpenHandle(serial, media, 0, handle);
-  }));
-  connection.m_owner = true;
+  connection.Open(serialNumber, [](const wchar_t* serial, DWORD* media, DWORD* handle) {
+    return LoggedCall("WEXEL_OpenHandle", [&] { return WEXEL_OpenHandle(serial, media, 0, handle); });
+  });
 }
 
 }  // namespace Trelk

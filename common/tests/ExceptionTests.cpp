@@ -1,29 +1,10 @@
 #include <windows.h>
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include "LogFileTest.h"
 #include "ZCLException.h"
 #include "ZCLFrame.h"
 
 namespace {
-
-TEST(ExceptionTest, SqlThrowPassesOkRowAndDoneAndCarriesTheLibraryText) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
-  EXPECT_NO_THROW(ZCLSqlThrowOnFail(SQLITE_OK, db));
-  EXPECT_NO_THROW(ZCLSqlThrowOnFail(SQLITE_ROW, db));
-  EXPECT_NO_THROW(ZCLSqlThrowOnFail(SQLITE_DONE, db));
-  int rc = sqlite3_exec(db, "SELECT * FROM missing", nullptr, nullptr, nullptr);
-  try {
-    ZCLSqlThrowOnFail(rc, db);
-    FAIL() << "no throw";
-  } catch (const ZCLSqlException& e) {
-    EXPECT_EQ(e.GetResultCode(), SQLITE_ERROR);
-    EXPECT_EQ(e.GetCode(), 0);
-    EXPECT_EQ(e.GetMessageText(), "no such table: missing");
-  }
-  sqlite3_close(db);
-}
 
 TEST(ExceptionTest, ComThrowPassesSuccessCodes) {
   EXPECT_NO_THROW(ZCLComThrowOnFail(S_OK, "x"));
@@ -98,18 +79,12 @@ TEST_F(ExceptionLogTest, CatchFormsNameTheCaughtClassExactly) {
   } catch (const ZCLException& e) {
     ZCLLogCaught(3, e);
   }
-  try {
-    throw ZCLSqlException("busy", 5);
-  } catch (const ZCLException& e) {
-    ZCLLogCaught(3, e);
-  }
   ZCLLogUnknownException(3, ".\\svc\\zembra.cpp(95)");
   std::string text = NewText();
   const char* expected[] = {
       "[class ZCLComException\n0x80040154\n.\\x.cpp(1)create]",
       "[class ZCLComQIException\n0x80004002\nqi]",
       "[class ZCLException\ncom as plain]",
-      "[class ZCLException\nbusy]",
       "[Unknown Exception!\n.\\svc\\zembra.cpp(95)]",
   };
   for (const char* form : expected)
@@ -119,14 +94,9 @@ TEST_F(ExceptionLogTest, CatchFormsNameTheCaughtClassExactly) {
 TEST_F(ExceptionLogTest, ThrowFunctionsLogAtTraceLevelBeforeThrowing) {
   EXPECT_THROW(ZCLThrowOnError(1, "pos desc"), ZCLException);
   EXPECT_THROW(ZCLComThrowOnFalse(false, E_ACCESSDENIED, "denied"), ZCLComException);
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
-  EXPECT_THROW(ZCLSqlThrowOnFail(sqlite3_exec(db, "bogus", nullptr, nullptr, nullptr), db), ZCLSqlException);
-  sqlite3_close(db);
   std::string text = NewText();
   EXPECT_NE(text.find(AsFileText("[ZCLException\n1 0x00000001\npos desc\n]")), std::string::npos) << text;
   EXPECT_NE(text.find(AsFileText("[ZCLComException\n0x80070005\ndenied\n]")), std::string::npos) << text;
-  EXPECT_NE(text.find("[ZCLSqlException 1: near \"bogus\": syntax error]"), std::string::npos) << text;
 
   // Below the threshold the throw still happens, silently.
   ZCLLogger::Instance().SetLevel(3);

@@ -9,6 +9,7 @@
 #include "LogFileTest.h"
 #include "PhoneCalls.h"
 #include "PhoneWorld.h"
+#include "PhoneWorldTest.h"
 #include "Recorder.h"
 #include "SimTestSupport.h"
 #include "TrelkBinding.h"
@@ -61,27 +62,21 @@ private:
   CRecorder<CallEvent> m_events;
 };
 
-class CallControlTest : public LogFileTest {
+class CallControlTest : public PhoneWorldTest {
 protected:
+  CallControlTest() : PhoneWorldTest(kSerial) {}
   void SetUp() override {
-    LogFileTest::SetUp();
-    m_world.reset(new CPhoneWorld(m_scratch.Folder()));
-    CPhone phone;
-    phone.serial = kSerial;
-    m_world->PlugPhone(phone);
+    PhoneWorldTest::SetUp();
     m_control.Initialize();
     m_control.OpenCallControl(kSerial, m_connection);
   }
   void TearDown() override {
     m_connection.Close();
     m_control.Terminate();
-    m_world.reset();
-    LogFileTest::TearDown();
+    PhoneWorldTest::TearDown();
   }
   PhoneSim::CPhoneCalls Calls() { return PhoneSim::ReadPhoneCalls(*m_world, kSerial); }
 
-  CScratchWorld m_scratch;
-  std::unique_ptr<CPhoneWorld> m_world;
   Trelk::CCallControl m_control;
   Trelk::CCallConnection m_connection;
 };

@@ -10,6 +10,7 @@
 #include "CTrelkException.h"
 #include "LogFileTest.h"
 #include "PhoneWorld.h"
+#include "PhoneWorldTest.h"
 #include "Recorder.h"
 #include "SimTestSupport.h"
 #include "TrelkBinding.h"
@@ -57,22 +58,18 @@ private:
 
 std::wstring UidOf(const TESSIM_ITEM_ID& id) { return Trelk::CUid(id.pbUid, id.pbUid ? id.dwUidLength : 0).ToString(); }
 
-class ContentAccessTest : public LogFileTest {
+class ContentAccessTest : public PhoneWorldTest {
 protected:
+  ContentAccessTest() : PhoneWorldTest(kSerial) {}
   void SetUp() override {
-    LogFileTest::SetUp();
-    m_world.reset(new CPhoneWorld(m_scratch.Folder()));
-    CPhone phone;
-    phone.serial = kSerial;
-    m_world->PlugPhone(phone);
+    PhoneWorldTest::SetUp();
     m_access.Initialize();
     m_access.OpenSMS(kSerial, m_sms);
   }
   void TearDown() override {
     m_sms.Close();
     m_access.Terminate();
-    m_world.reset();
-    LogFileTest::TearDown();
+    PhoneWorldTest::TearDown();
   }
 
   std::wstring Received(const std::wstring& text) {
@@ -130,8 +127,6 @@ protected:
     }
   }
 
-  CScratchWorld m_scratch;
-  std::unique_ptr<CPhoneWorld> m_world;
   Trelk::CContentAccess m_access;
   Trelk::CSMSConnection m_sms;
 };

@@ -8,6 +8,7 @@
 #include "CTrelkException.h"
 #include "LogFileTest.h"
 #include "PhoneWorld.h"
+#include "PhoneWorldTest.h"
 #include "Recorder.h"
 #include "SimTestSupport.h"
 #include "TrelkBinding.h"
@@ -53,22 +54,18 @@ private:
   CRecorder<LogEvent> m_events;
 };
 
-class EventLogTest : public LogFileTest {
+class EventLogTest : public PhoneWorldTest {
 protected:
+  EventLogTest() : PhoneWorldTest(kSerial) {}
   void SetUp() override {
-    LogFileTest::SetUp();
-    m_world.reset(new CPhoneWorld(m_scratch.Folder()));
-    CPhone phone;
-    phone.serial = kSerial;
-    m_world->PlugPhone(phone);
+    PhoneWorldTest::SetUp();
     m_log.Initialize();
     m_log.Open(kSerial, m_connection);
   }
   void TearDown() override {
     m_connection.Close();
     m_log.Terminate();
-    m_world.reset();
-    LogFileTest::TearDown();
+    PhoneWorldTest::TearDown();
   }
 
   // Every entry, read as the sync engine reads them.
@@ -100,8 +97,6 @@ protected:
     return entries;
   }
 
-  CScratchWorld m_scratch;
-  std::unique_ptr<CPhoneWorld> m_world;
   Trelk::CEventLog m_log;
   Trelk::CEventLogConnection m_connection;
 };

@@ -1,10 +1,8 @@
 #include <windows.h>
-#include "ZCLException.h"
-#include "ZCLLogger.h"
+#include "ZCLSqlException.h"
 #include <sqlite3.h>
+#include "ZCLLogger.h"
 
-// Apart from the other throwers: a module that never calls SQLite (the
-// Firefox component) must not import sqlite3.dll.
 void ZCLSqlThrowOnFail(int result, sqlite3* db) {
   if (result == SQLITE_OK || result == SQLITE_ROW || result == SQLITE_DONE) return;
   const char* text = db ? sqlite3_errmsg(db) : sqlite3_errstr(result);
