@@ -4,6 +4,7 @@
 #include "CGlobalQueue.h"
 #include "ZCLText.h"
 #include "ZCLException.h"
+#include "ZCLFrame.h"
 #include "ZCLThreadName.h"
 
 CGlobalQueue::CGlobalQueue() { CreateEvents(); }
@@ -76,10 +77,7 @@ void CGlobalQueue::RemoveTask(CheckRemoval* predicate) {
     CLockGuard guard(this);
     for (auto it = m_tasks.begin(); it != m_tasks.end();) {
       bool remove = false;
-      try {
-        remove = predicate->Check(*it);
-      } catch (...) {
-      }
+      ZCLGuarded(1, ZCL_SITE, [&] { remove = predicate->Check(*it); });
       if (!remove) {
         ++it;
         continue;
@@ -133,7 +131,8 @@ unsigned CGlobalQueue::Run() {
     try {
       task->Execute();
     } catch (const ZCLException&) {
-      // Reported where it was thrown (level 5) and by the task's own handlers.
+      // Dropped without a line: it was logged where it was thrown (level 5)
+      // and by the task's own handlers.
     } catch (...) {
       ZCLLogMessage(1, nullptr).Print("Unknown exception thrown by executing task!");
     }

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <atomic>
 #include "CThreadHandle.h"
+#include "ZCLFrame.h"
 
 // Polymorphic thread base: the start, run and exit operations of a worker.
 class CThread {
@@ -43,20 +44,10 @@ public:
   // The thread procedure; its parameter is the T object.
   static unsigned __stdcall ThreadProc(void* parameter) {
     T* self = static_cast<T*>(parameter);
-    DWORD exitCode = 0xFFFFFFFF;
-    try {
-      self->OnThreadStart();
-    } catch (...) {
-      return exitCode;
-    }
-    try {
-      exitCode = self->Run();
-    } catch (...) {  // the exit code stays 0xFFFFFFFF
-    }
-    try {
-      self->OnThreadExit(exitCode);
-    } catch (...) {
-    }
+    DWORD exitCode = 0xFFFFFFFF;  // kept when the run throws
+    if (!ZCLGuarded(1, ZCL_SITE, [&] { self->OnThreadStart(); })) return exitCode;
+    ZCLGuarded(1, ZCL_SITE, [&] { exitCode = self->Run(); });
+    ZCLGuarded(1, ZCL_SITE, [&] { self->OnThreadExit(exitCode); });
     // Returning (rather than ending the thread here) runs the destructors of
     // everything above; the run-time library then ends the thread.
     return exitCode;

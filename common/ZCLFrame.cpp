@@ -63,6 +63,7 @@ bool ZCLLogCaughtHere(int level, const char* file, int line) {
     std::string why;
     LogInFlight(level, file, line, &hr, &why);
   } catch (...) {
+    return false;  // logging itself failed; the caller still hears of the failure
   }
   return false;
 }

@@ -1,5 +1,6 @@
 #include <windows.h>
 #include <shlobj.h>
+#include "ZCLFrame.h"
 #include "CDeviceCache.h"
 #include "FileSystem.h"
 #include "ZCLException.h"
@@ -89,11 +90,8 @@ std::vector<CZembraDevicePtr> CDeviceCache::LoadDevices() {
     return devices;
   }
   for (const std::wstring& folder : folders) {
-    try {
-      devices.push_back(LoadDevice(folder));
-    } catch (...) {
-      // A damaged or incomplete folder is skipped and left as it is.
-    }
+    // A damaged or incomplete folder is skipped and left as it is.
+    ZCLGuarded(2, ZCL_SITE, [&] { devices.push_back(LoadDevice(folder)); });
   }
   return devices;
 }

@@ -124,13 +124,12 @@ DWORD CDeviceCallControl::OnCallNotify(DWORD kind, DWORD cause, const Trelk::CCa
 
 DWORD CDeviceCallControl::OnCallConnectionLost() {
   ZCLScopeTracer trace("CDeviceCallControl::OnCallConnectionLost");
-  try {
+  ZCLGuarded(2, ZCL_SITE, [&] {
     // Told once per handle, however often the library repeats it.
-    if (m_lost.exchange(true)) return 0;
+    if (m_lost.exchange(true)) return;
     if (m_sink) m_sink->OnConnectionLost(Bstr(m_serial));
     QueueDeviceOffline();
-  } catch (...) {
-  }
+  });
   return 0;
 }
 

@@ -154,6 +154,7 @@ bool CZembraGenericDeviceImpl::Initialize() {
       ZCLLogMessage(4, nullptr, "Failed to initialize CZembraSync: %s", ZCL_POS.c_str());
       if (IsConnectionFailure(e.GetCode())) m_fatal = true;
     } catch (...) {
+      ZCLLogCaughtHere(4, ZCL_SITE);
     }
 
     if (!m_fatal) {
@@ -214,14 +215,13 @@ bool CZembraGenericDeviceImpl::Initialize() {
 // What call control answers is this phone's call handling; a failure here
 // changes nothing else.
 void CZembraGenericDeviceImpl::RegisterWithCallControl() {
-  try {
+  ZCLGuarded(2, ZCL_SITE, [&] {
     CComPtr<ICallControl> callControl = m_links.CallControl();
     if (!callControl) return;
     CComBSTR serial(Serial());
     if (!serial) throw std::bad_alloc();
     m_callControl = SUCCEEDED(callControl->AddDevice(serial));
-  } catch (...) {
-  }
+  });
 }
 
 void CZembraGenericDeviceImpl::UnregisterFromCallControl() {

@@ -161,7 +161,7 @@ void CZembraDb::ForgetSmsReadMark(const Trelk::CUid& uid) {
       run.Done();
     });
   } catch (const ZCLSqlException&) {
-    // logged as an SQL error
+    ZCLLogCaughtHere(5, ZCL_SITE);
   }
 }
 

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include "ZCLFrame.h"
 #include "CContactSync.h"
 #include <cstring>
 #include <memory>
@@ -109,11 +110,7 @@ void CContactSync::SyncContactFromPhone(CZembraContact& contact, KnownCopy known
     }
     // After the rows: a picture that cannot be written must not keep the
     // contact's change out of the database.
-    try {
-      WriteImageFile(contact);
-    } catch (const ZCLException&) {
-      // logged where it failed
-    }
+    ZCLGuarded(5, ZCL_SITE, [&] { WriteImageFile(contact); });
   } catch (const ZCLException& e) {
     LogFailure(e);
     m_contactFailed = true;

@@ -129,6 +129,7 @@ void CZembraSync::SyncEvents() {
   } catch (const ZCLException& e) {
     LogFailure(e);
   } catch (...) {
+    ZCLLogCaughtHere(1, ZCL_SITE);
   }
 }
 

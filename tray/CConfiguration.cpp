@@ -1,4 +1,5 @@
 #include <windows.h>
+#include "ZCLFrame.h"
 #include "CConfiguration.h"
 #include <exception>
 #include <stdexcept>
@@ -193,6 +194,7 @@ void CConfiguration::Reformat() {
   try {
     if (!ReformatThroughWriter(m_document)) IndentThroughDom(m_document);
   } catch (const CAtlException&) {  // a reformat that cannot finish leaves the layout as it was
+    ZCLLogCaughtHere(4, ZCL_SITE);
   }
 }
 

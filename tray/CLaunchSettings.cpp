@@ -1,4 +1,5 @@
 #include <windows.h>
+#include "ZCLFrame.h"
 #include "CLaunchSettings.h"
 #include <shlwapi.h>
 #include <stdexcept>
@@ -78,10 +79,8 @@ SettingEntry CLaunchSettings::LoadEntry(const std::wstring& section, const std::
 }
 
 bool CLaunchSettings::Load(const wchar_t* path) {
-  try {
-    m_store.Open(ZCLNullToEmpty(path));
-  } catch (...) {  // a missing or broken file: every setting takes its default
-  }
+  // A missing or broken file: every setting takes its default.
+  ZCLGuarded(4, ZCL_SITE, [&] { m_store.Open(ZCLNullToEmpty(path)); });
   try {
     struct {
       const wchar_t* section;

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include "ZCLFrame.h"
 #include "TrelkCallControl.h"
 #include <new>
 #include <string>
@@ -44,6 +45,7 @@ BYTE CCallConnection::Call(const wchar_t* number) {
     dialled = digits.c_str();
   } catch (const std::bad_alloc&) {
     // Without room for the copy the number goes as it was written.
+    ZCLLogCaughtHere(2, ZCL_SITE);
   }
   WEXEL_ADDRESS address = {};
   address.dwSize = sizeof(address);
