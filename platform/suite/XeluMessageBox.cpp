@@ -27,7 +27,6 @@ std::vector<BoxButton> ButtonsFor(UINT style) {
   switch (style & MB_TYPEMASK) {
     case MB_OKCANCEL: return {{IDOK, kOk}, {IDCANCEL, kCancel}};
     case MB_YESNO: return {{IDYES, kYes}, {IDNO, kNo}};
-    case MB_YESNOCANCEL: return {{IDYES, kYes}, {IDNO, kNo}, {IDCANCEL, kCancel}};
     default: return {{IDOK, kOk}};
   }
 }
@@ -84,7 +83,7 @@ struct CBoxRun {
   bool done = false;
   CXeluBackBuffer* background = nullptr;
   CXeluStaticCtrl textCtrl;
-  CXeluButtonCtrl buttonCtrls[3];
+  CXeluButtonCtrl buttonCtrls[2];
 };
 
 HINSTANCE LibraryInstance() {

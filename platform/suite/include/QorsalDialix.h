@@ -221,7 +221,9 @@ public:
 };
 
 // Paints a window's client area with a skin bitmap, stretched, and lets its
-// static and button children draw over it.
+// static and button children draw over it. A window inside another that has
+// a back buffer shows that picture at its place instead, so that a child
+// dialog sits seamless in its frame. Used on the window's thread.
 class QORSALAPI CXeluBackBuffer {
 public:
   explicit CXeluBackBuffer(UINT bitmap = 3001);
@@ -236,8 +238,8 @@ private:
   CXeluControlState* m_state;
 };
 
-// A modal message box drawn with the skins: the text, its buttons by the
-// style (MB_OK, MB_OKCANCEL, MB_YESNO, MB_YESNOCANCEL) and its icon (MB_ICONERROR,
+// A modal message box drawn with the skins: the text, up to two buttons by
+// the style (MB_OK, MB_OKCANCEL, MB_YESNO; OK for any other) and its icon (MB_ICONERROR,
 // MB_ICONWARNING, MB_ICONQUESTION, MB_ICONINFORMATION). Like the system's
 // box it is a dialog ("#32770") whose text is the static control 0xFFFF and
 // whose buttons keep the ids IDOK, IDCANCEL, IDYES and IDNO.
