@@ -92,6 +92,9 @@ TEST(FlipDialogTest, TheFlagLaysTheDialogOutRightToLeft) {
 TEST(FlipDialogTest, AMissingDialogGivesNothing) {
   EXPECT_EQ(nullptr, CRTLHelper::FlipDialog(::GetModuleHandleW(nullptr), 4242, FALSE));
   EXPECT_EQ(nullptr, CRTLHelper::FlipDialog(::GetModuleHandleW(nullptr), 700, FALSE));  // a string, not a dialog
+  // A template cut short is read no further than it goes.
+  ASSERT_NE(nullptr, ::FindResourceW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(400), MAKEINTRESOURCEW(5)));
+  EXPECT_EQ(nullptr, CRTLHelper::FlipDialog(::GetModuleHandleW(nullptr), 400, FALSE));
 }
 
 TEST_F(SkinModuleTest, EveryPictureTheWizardAsksForDecodesWithItsSize) {
