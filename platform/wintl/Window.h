@@ -72,6 +72,22 @@ public:                                                                         
     if (bHandled) return TRUE;                                                           \
   }
 
+//   LRESULT OnZ(int id, LPNMHDR header, BOOL& bHandled)          NOTIFY_*_HANDLER
+#define NOTIFY_HANDLER(id, code, func)                                                   \
+  if (uMsg == WM_NOTIFY && reinterpret_cast<LPNMHDR>(lParam)->idFrom == (UINT_PTR)(id) &&  \
+      reinterpret_cast<LPNMHDR>(lParam)->code == (UINT)(code)) {                         \
+    bHandled = TRUE;                                                                     \
+    lResult = func(static_cast<int>(wParam), reinterpret_cast<LPNMHDR>(lParam), bHandled); \
+    if (bHandled) return TRUE;                                                           \
+  }
+
+#define NOTIFY_ID_HANDLER(id, func)                                                      \
+  if (uMsg == WM_NOTIFY && reinterpret_cast<LPNMHDR>(lParam)->idFrom == (UINT_PTR)(id)) {  \
+    bHandled = TRUE;                                                                     \
+    lResult = func(static_cast<int>(wParam), reinterpret_cast<LPNMHDR>(lParam), bHandled); \
+    if (bHandled) return TRUE;                                                           \
+  }
+
 #define CHAIN_MSG_MAP(theBase)                                                           \
   if (theBase::ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult)) return TRUE;
 
