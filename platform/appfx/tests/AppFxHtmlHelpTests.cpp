@@ -1,0 +1,99 @@
+#include <windows.h>
+#include <htmlhelp.h>
+#include <gtest/gtest.h>
+#include <string>
+#include "AppFxControls.h"
+#include "WindowProbe.h"
+
+namespace {
+
+std::wstring ProgramFolder() {
+  wchar_t path[MAX_PATH] = L"";
+  DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder(path, length);
+  return folder.substr(0, folder.find_last_of(L'\\') + 1);
+}
+
+// Lets the viewer's own thread and window messages run for a while.
+bool PumpUntil(bool (*done)(HWND), HWND window, DWORD milliseconds) {
+  ULONGLONG deadline = ::GetTickCount64() + milliseconds;
+  for (;;) {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+    if (done(window)) return true;
+    if (::GetTickCount64() >= deadline) return false;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+}
+bool Gone(HWND window) { return !::IsWindow(window); }
+bool Shown(HWND window) { return ::IsWindowVisible(window) != FALSE; }
+
+// The viewer of the wizard's help file: each case opens what it needs and
+// closes every viewer window at its end.
+class HtmlHelpTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    m_file = ProgramFolder() + L"Help\\Dialix_ENG.chm";
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(m_file.c_str())) << "the help file is built beside us";
+    ASSERT_TRUE(AppFxHtmlHelpInitialize());
+  }
+  void TearDown() override {
+    AppFxHtmlHelp(nullptr, nullptr, HH_CLOSE_ALL, 0);
+    for (HWND window : m_opened) EXPECT_TRUE(PumpUntil(&Gone, window, 10000)) << "the viewer stays open";
+    AppFxHtmlHelpUninitialize();
+  }
+
+  HWND Opened(HWND window) {
+    if (window) m_opened.push_back(window);
+    return window;
+  }
+
+  void ExpectViewer(HWND window) {
+    ASSERT_NE(nullptr, window);
+    EXPECT_TRUE(PumpUntil(&Shown, window, 10000)) << "the viewer window is not visible";
+    EXPECT_EQ(window, ::GetAncestor(window, GA_ROOT)) << "a top-level window";
+    EXPECT_EQ(0, ::GetWindowLongPtrW(window, GWL_STYLE) & WS_CHILD);
+  }
+
+  std::wstring m_file;
+  std::vector<HWND> m_opened;
+};
+
+TEST_F(HtmlHelpTest, AContextOfTheMapOpensTheViewer) {
+  HWND viewer = Opened(AppFxHtmlHelp(nullptr, m_file.c_str(), HH_HELP_CONTEXT, 3602));
+  ExpectViewer(viewer);
+  std::wstring folder = WindowProbe::ScreenshotFolder();
+  if (!folder.empty()) {
+    PumpUntil([](HWND) { return false; }, nullptr, 300);  // let the frame paint
+    EXPECT_TRUE(WindowProbe::SaveScreen(folder + L"\\help_context_3602.png"));
+  }
+  // Every id of the map names a topic.
+  for (DWORD id = 3600; id <= 3610; ++id)
+    EXPECT_NE(nullptr, Opened(AppFxHtmlHelp(nullptr, m_file.c_str(), HH_HELP_CONTEXT, id))) << id;
+}
+
+TEST_F(HtmlHelpTest, AnUnknownContextShowsNothingAndTheDefaultTopicStillOpens) {
+  EXPECT_EQ(nullptr, Opened(AppFxHtmlHelp(nullptr, m_file.c_str(), HH_HELP_CONTEXT, 3599)));
+  EXPECT_EQ(nullptr, Opened(AppFxHtmlHelp(nullptr, m_file.c_str(), HH_HELP_CONTEXT, 3611)));
+  ExpectViewer(Opened(AppFxHtmlHelp(::GetDesktopWindow(), m_file.c_str(), HH_DISPLAY_TOPIC, 0)));
+}
+
+TEST_F(HtmlHelpTest, AMissingFileFailsEveryWay) {
+  std::wstring missing = ProgramFolder() + L"Help\\Dialix_XYZ.chm";
+  EXPECT_EQ(nullptr, Opened(AppFxHtmlHelp(nullptr, missing.c_str(), HH_HELP_CONTEXT, 3602)));
+  EXPECT_EQ(nullptr, Opened(AppFxHtmlHelp(::GetDesktopWindow(), missing.c_str(), HH_DISPLAY_TOPIC, 0)));
+  EXPECT_EQ(nullptr, Opened(AppFxHtmlHelp(nullptr, nullptr, HH_DISPLAY_TOPIC, 0)));
+}
+
+TEST(HtmlHelpLifetime, NothingShowsBeforeInitialiseOrAfterUninitialise) {
+  std::wstring file = ProgramFolder() + L"Help\\Dialix_ENG.chm";
+  EXPECT_EQ(nullptr, AppFxHtmlHelp(nullptr, file.c_str(), HH_HELP_CONTEXT, 3602));
+  ASSERT_TRUE(AppFxHtmlHelpInitialize());
+  AppFxHtmlHelpUninitialize();
+  EXPECT_EQ(nullptr, AppFxHtmlHelp(nullptr, file.c_str(), HH_DISPLAY_TOPIC, 0));
+}
+
+}  // namespace
