@@ -354,8 +354,7 @@ DWORD WINAPI LNYXFreeDeviceInfoStructure(DWORD dwLevel, LNYX_DEVICE_INFO* pInfo)
   SIM_CATCH_ALL
 }
 
-// The search and pairing entries live in SimDeviceSearch.cpp; the modem
-// configuration comes with the wizard's pages.
+// The search and pairing entries live in SimDeviceSearch.cpp.
 DWORD WINAPI LNYXFreeConnectionInfoStructures(DWORD dwCount, LNYX_CONNECTION_INFO* pConnections) {
   try {
     FreeConnections(dwCount, pConnections);
@@ -365,7 +364,35 @@ DWORD WINAPI LNYXFreeConnectionInfoStructures(DWORD dwCount, LNYX_CONNECTION_INF
   SIM_CATCH_ALL
 }
 
-DWORD WINAPI LNYXModemConfig(DWORD, const WCHAR*, DWORD, LNYX_MODEM_PARAMS, DWORD, void**)
-    SIM_NOT_IMPLEMENTED(Family(), "LNYXModemConfig")
+// Each call is recorded on the phone, in order, for the tests and phonectl;
+// what a configuration does on a real phone is not simulated.
+DWORD WINAPI LNYXModemConfig(DWORD hDM, const WCHAR* pstrSerialNumber, DWORD dwMedia, LNYX_MODEM_PARAMS,
+                             DWORD dwOperation, void** ppData) {
+  try {
+    DM_ENTRY("LNYXModemConfig");
+    if (!Family().IsOpen(hDM)) return ELNYX_INVALID_HANDLE;
+    if (!ppData) return ELNYX_INVALID_POINTER;
+    *ppData = nullptr;
+    if (dwOperation < 1 || dwOperation > 3) return ELNYX_INVALID_PARAMETER;
+    if (!ValidSerial(pstrSerialNumber) || !world->RecordModemOperation(pstrSerialNumber, dwOperation, dwMedia))
+      return ELNYX_DEVICE_NOT_FOUND;
+    LNYX_MODEM_CONFIG_DATA* data = HandOutArray<LNYX_MODEM_CONFIG_DATA>(1);
+    data->dwSize = sizeof(LNYX_MODEM_CONFIG_DATA);
+    data->dwOperation = dwOperation;
+    data->dwMedia = dwMedia;
+    *ppData = data;
+    return 0;
+  }
+  SIM_WORLD_CATCH_ALL
+}
 
-DWORD WINAPI LNYXFreeModemConfigData(DWORD, void*) { return 0; }
+// Frees the data of any operation; null, unknown and already freed data are left alone.
+DWORD WINAPI LNYXFreeModemConfigData(DWORD, void* pData) {
+  try {
+    SIM_FAULT("LNYXFreeModemConfigData");
+    LNYX_MODEM_CONFIG_DATA* data = static_cast<LNYX_MODEM_CONFIG_DATA*>(pData);
+    FreeHandedOut(data);
+    return 0;
+  }
+  SIM_CATCH_ALL
+}

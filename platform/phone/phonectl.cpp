@@ -46,6 +46,8 @@ int Usage() {
            L"  calllog <serial>                 the call log, one entry a line\n"
            L"  clear-calllog <serial>\n"
            L"  packages <serial>                the installed packages: name, size, options\n"
+           L"  modemconfig <serial>             the modem configurations asked for: operation, media, serial\n"
+           L"  devicetype <serial> <code>       the type code of the phone's device information\n"
            L"  phonedata version <serial> <component> <text>...  the component's version, one text per refresh\n"
            L"  phonedata category <word> <model>    list the model under the word\n"
            L"  phonedata absent|present         the phone-data server cannot or can be created\n"
@@ -424,6 +426,22 @@ int Run(int argc, wchar_t** argv) {
   if (command == L"packages") {
     int result = PhonectlPackages(world, serial, argc - i);
     return result == kBadUsage ? Usage() : result;
+  }
+  if (command == L"modemconfig") {
+    if (argc != i) return Usage();
+    if (!KnownPhone(world, serial)) return 1;
+    for (const CPhoneWorld::CModemOperation& o : world.ListModemOperations(serial))
+      wprintf(L"%lu\t%lu\t%ls\n", o.operation, o.media, o.serial.c_str());
+    return 0;
+  }
+  if (command == L"devicetype") {
+    wchar_t* end = nullptr;
+    if (argc != i + 1 || !*argv[i]) return Usage();
+    DWORD code = static_cast<DWORD>(wcstoul(argv[i], &end, 0));
+    if (*end) return Usage();
+    if (world.SetDeviceType(serial, code)) return 0;
+    fwprintf(stderr, L"phonectl: no phone \"%ls\"\n", serial.c_str());
+    return 1;
   }
   if (command == L"plug" || command == L"update") {
     CPhone phone;

@@ -16,7 +16,7 @@
 //   <world>\phones\<folder>\messages\<folder>\<uid>.txt  (one message per file)
 //   <world>\phones\<folder>\calllog.txt   (one entry per line, tab-separated)
 //   <world>\phones\<folder>\nextuid       (the counter that gives new uids)
-//   <world>\phones\<folder>\calls.txt, packages.txt
+//   <world>\phones\<folder>\calls.txt, packages.txt, modemconfig.txt
 //
 // A phone's folder is its serial number through EscapeFileName, so that no
 // serial number can leave the world or meet another phone's folder; a folder
@@ -236,6 +236,20 @@ public:
   std::vector<CPackage> ListPackages(const std::wstring& serial);
   // The bytes of an installed package; false when there is none of the name.
   bool ReadPackage(const std::wstring& serial, const std::wstring& name, std::string* bytes);
+
+  // The modem configurations asked of the phone (modemconfig.txt, one
+  // "<operation>\t<media>\t<serial>" line a call), oldest first; false for
+  // an unknown phone.
+  struct CModemOperation {
+    DWORD operation = 0;
+    DWORD media = 0;
+    std::wstring serial;
+  };
+  bool RecordModemOperation(const std::wstring& serial, DWORD operation, DWORD media);
+  std::vector<CModemOperation> ListModemOperations(const std::wstring& serial);
+
+  // The device type of the phone's device information; false for an unknown phone.
+  bool SetDeviceType(const std::wstring& serial, DWORD typeCode);
 
   // The phone-data server's answers. A component's version is a list of
   // texts: the phone's refreshes move it one step along, the last one stays.

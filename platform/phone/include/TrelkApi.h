@@ -195,6 +195,14 @@ struct LNYX_MODEM_PARAMS {
   DWORD dwValue[4];
 };
 
+// What every modem configuration call hands back, whatever its operation;
+// the caller frees it with LNYXFreeModemConfigData.
+struct LNYX_MODEM_CONFIG_DATA {
+  DWORD dwSize;
+  DWORD dwOperation;
+  DWORD dwMedia;
+};
+
 // Device notifications, called on the library's own threads.
 class IRUVONDeviceNotify {
 public:
