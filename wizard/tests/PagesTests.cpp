@@ -10,6 +10,7 @@
 #include "CSelectMediaPage.h"
 #include "CSetupCompletePage.h"
 #include "PageTestHost.h"
+#include "WindowProbe.h"
 
 // The pages in process, inside a frame of the test's, with the simulated
 // phone behind the media utility and a stand-in for the main dialog.
