@@ -236,8 +236,8 @@ private:
   CXeluControlState* m_state;
 };
 
-// A modal message box drawn with the skins: the text, up to two buttons by
-// the style (MB_OK, MB_OKCANCEL, MB_YESNO) and its icon (MB_ICONERROR,
+// A modal message box drawn with the skins: the text, its buttons by the
+// style (MB_OK, MB_OKCANCEL, MB_YESNO, MB_YESNOCANCEL) and its icon (MB_ICONERROR,
 // MB_ICONWARNING, MB_ICONQUESTION, MB_ICONINFORMATION). Like the system's
 // box it is a dialog ("#32770") whose text is the static control 0xFFFF and
 // whose buttons keep the ids IDOK, IDCANCEL, IDYES and IDNO.
@@ -250,11 +250,15 @@ public:
   void SetBackgroundSkin(const CXeluStaticBitmapSkin& skin);
   void SetButtonSkin(const CXeluButtonSkin& skin);
   void SetTextColor(COLORREF color);
-  // The pressed button's id (IDYES is 6); IDCANCEL when closed.
+  // The pressed button's id (IDYES is 6); IDCANCEL when closed; 0 when the
+  // box cannot be shown. The owner's top-level window is disabled while the
+  // box shows. Configured and shown on one thread at a time.
   int Show(HWND owner, LPCWSTR text, LPCWSTR caption, UINT style);
+
+  struct CSettings;  // the library's own
 
 private:
   CXeluMessageBox(const CXeluMessageBox&);
   CXeluMessageBox& operator=(const CXeluMessageBox&);
-  CXeluControlState* m_state;
+  CSettings* m_settings;
 };
