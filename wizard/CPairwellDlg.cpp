@@ -29,9 +29,6 @@ const DWORD kPairingWait = 180000;
 // The watcher only waits on events and posts, so it ends at once when told.
 const DWORD kWatcherJoin = 5000;
 const DWORD kSupportPoll = 10;
-const DWORD kMediaModem = kMediaBluetooth;
-const DWORD kModemRemove = 3;
-const DWORD kModemAdd = 1;
 const DWORD kTrustWithoutPasscode = 1024;
 const size_t kPasscodeLimit = 49;
 
@@ -248,21 +245,22 @@ void CPairwellDlg::ShowSelectMediaPage(bool showHint) {
   m_state = kSelectMedia;
 }
 
-void CPairwellDlg::ShowCablePage() {
-  ShowPage(m_cablePage->m_hWnd, true);
+// The cable and infrared pages wait for a phone with the busy cursor.
+void CPairwellDlg::ShowWaitingPage(HWND page, DWORD mediaCode, int state) {
+  ShowPage(page, true);
   SetButtons(1, 0);
   App().m_busy = TRUE;
-  m_mediaCode = kMediaCodeCable;
-  m_state = kCable;
+  m_mediaCode = mediaCode;
+  m_state = state;
+}
+
+void CPairwellDlg::ShowCablePage() {
+  ShowWaitingPage(m_cablePage->m_hWnd, kMediaCodeCable, kCable);
   m_cablePage->StartWaiting(m_hWnd);
 }
 
 void CPairwellDlg::ShowInfraredPage() {
-  ShowPage(m_infraredPage->m_hWnd, true);
-  SetButtons(1, 0);
-  App().m_busy = TRUE;
-  m_mediaCode = kMediaCodeInfrared;
-  m_state = kInfrared;
+  ShowWaitingPage(m_infraredPage->m_hWnd, kMediaCodeInfrared, kInfrared);
   m_infraredPage->StartWaiting(m_hWnd);
 }
 
@@ -607,24 +605,11 @@ void CPairwellDlg::StopPairingWatcher() {
   m_watcherStop.Reset();
 }
 
-// Every operation's data is given back, not only the last one's.
-void CPairwellDlg::ConfigureModem(const std::wstring& serial, const DWORD* operations, int count) {
-  CDeviceManager manager;
-  if (!manager.IsOpen()) return;
-  for (int i = 0; i < count; ++i) {
-    void* data = nullptr;
-    LNYX_MODEM_PARAMS params = {};
-    DWORD result = LNYXModemConfig(manager.Get(), serial.c_str(), kMediaModem, params, operations[i], &data);
-    if (result != 0) ZCLLogMessage(2, nullptr, "Pairwell: modem configuration %lu: 0x%08lX", operations[i], result);
-    if (data) LNYXFreeModemConfigData(operations[i], data);
-  }
-}
-
 LRESULT CPairwellDlg::OnPairingDone(UINT, WPARAM, LPARAM, BOOL&) {
   std::wstring serial;
   if (FindDeviceByAddress(App().Events().SelectedDeviceAddress(), &serial)) {
-    const DWORD operations[] = {kModemRemove, kModemAdd};
-    ConfigureModem(serial, operations, 2);
+    // Every operation's data is given back, not only the last one's.
+    ConfigurePhoneModem(serial, {kModemConfigRemove, kModemConfigCreate});
   }
   return 0;
 }

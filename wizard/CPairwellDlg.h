@@ -130,11 +130,11 @@ private:
   static CGlobalMemory FlippedTemplate();
 
   void ShowPage(HWND page, bool picture);
+  void ShowWaitingPage(HWND page, DWORD mediaCode, int state);
   void SetButtons(int back, int next);
   void FocusAfter(int id);
   void StartPairing();
   void StopPairingWatcher();
-  void ConfigureModem(const std::wstring& serial, const DWORD* operations, int count);
   bool MakeTrusted(const std::wstring& address);
   void WaitForSupportDecision();
   DWORD HelpContext() const;

@@ -19,20 +19,48 @@ const UINT kLinkTexts[3] = {5540, 5541, 5542};
 const UINT kLinkTargets[3] = {5543, 5544, 5545};
 const UINT kColourText = 600;
 
-// Heading and body strings of one connection kind.
+// How a body string is marked bold: not at all, wholly, up to its first "."
+// (included), or that and also from its first "(" to its end.
+enum Bold { kPlain, kWhole, kToPeriod, kToPeriodAndParenthesis };
+
+// A link text (index into 5540 to 5542) looked for inside a body string; a
+// link looked for in the last string runs to the end of the body.
+struct LinkRule {
+  int link;
+  size_t in;
+  DWORD more;
+};
+
+// Heading, body strings and their formatting for one connection kind;
+// everything from boldFrom to the end is bold.
 struct Content {
   UINT heading;
   std::vector<UINT> body;
+  std::vector<Bold> bold;
+  size_t boldFrom;
+  std::vector<LinkRule> links;
 };
 
 Content ContentFor(DWORD mediaCode) {
   switch (mediaCode) {
     case CPairwellDlg::kMediaCodeBluetooth:
-      return {5526, {5519, 5520, 5521, 5522, 5523, 5524, 5525, 5529}};
+      return {5526,
+              {5519, 5520, 5521, 5522, 5523, 5524, 5525, 5529},
+              {kToPeriod, kWhole, kToPeriodAndParenthesis, kWhole, kToPeriod},
+              5,
+              {{2, 7, 0}}};
     case CPairwellDlg::kMediaCodeInfrared:
-      return {5527, {5530, 5531, 5532, 5533, 5525, 5529}};
+      return {5527,
+              {5530, 5531, 5532, 5533, 5525, 5529},
+              {kToPeriod, kToPeriod, kToPeriod, kToPeriod},
+              4,
+              {{0, 0, CFE_BOLD}, {1, 2, CFE_BOLD}, {2, 5, 0}}};
     default:
-      return {5528, {5534, 5535, 5536, 5537, 5538, 5539, 5525, 5529}};
+      return {5528,
+              {5534, 5535, 5536, 5537, 5538, 5539, 5525, 5529},
+              {kWhole, kToPeriod, kToPeriod, kWhole, kToPeriod, kToPeriod},
+              6,
+              {{2, 7, 0}}};
   }
 }
 
@@ -126,51 +154,28 @@ void CTroubleshootDlg::Show(DWORD mediaCode) {
   for (UINT id : content.body) starts.push_back(Append(id));
   int total = m_body.GetTextLength();
   starts.push_back(total);
-  // [begin, end) of the i-th string, up to its first "." (included), and
-  // from its first "(" to its end.
-  auto begin = [&](size_t i) { return starts[i]; };
-  auto end = [&](size_t i) { return starts[i + 1]; };
-  auto toPeriod = [&](size_t i) {
-    int period = FindWithin(L".", begin(i), end(i));
-    Mark(begin(i), period >= 0 ? period + 1 : end(i), CFE_BOLD);
-  };
-  auto whole = [&](size_t i) { Mark(begin(i), end(i), CFE_BOLD); };
-  auto fromParenthesis = [&](size_t i) {
-    int open = FindWithin(L"(", begin(i), end(i));
-    if (open >= 0) Mark(open, end(i), CFE_BOLD);
-  };
-  auto link = [&](int which, int from, int to, DWORD more) {
-    int at = FindWithin(m_linkTexts[which], from, to);
-    if (at >= 0) Mark(at, at + static_cast<int>(m_linkTexts[which].size()), CFE_LINK | more);
-  };
-  size_t last = content.body.size() - 1;  // 5529, where the support-site link is looked for
-  switch (mediaCode) {
-    case CPairwellDlg::kMediaCodeBluetooth:
-      toPeriod(0);
-      whole(1);
-      toPeriod(2);
-      fromParenthesis(2);
-      whole(3);
-      toPeriod(4);
-      Mark(begin(5), total, CFE_BOLD);
-      break;
-    case CPairwellDlg::kMediaCodeInfrared:
-      for (size_t i = 0; i < 4; ++i) toPeriod(i);
-      Mark(begin(4), total, CFE_BOLD);
-      link(0, begin(0), end(0), CFE_BOLD);
-      link(1, begin(2), end(2), CFE_BOLD);
-      break;
-    default:
-      whole(0);
-      toPeriod(1);
-      toPeriod(2);
-      whole(3);
-      toPeriod(4);
-      toPeriod(5);
-      Mark(begin(6), total, CFE_BOLD);
-      break;
+  // The new text starts plain: what it was typed over may have been marked.
+  m_body.SetSel(0, total);
+  m_body.SetSelectionEffects(CFE_BOLD | CFE_LINK, 0);
+  for (size_t i = 0; i < content.bold.size(); ++i) {
+    int begin = starts[i], end = starts[i + 1];
+    if (content.bold[i] == kWhole) {
+      Mark(begin, end, CFE_BOLD);
+    } else if (content.bold[i] != kPlain) {
+      int period = FindWithin(L".", begin, end);
+      Mark(begin, period >= 0 ? period + 1 : end, CFE_BOLD);
+    }
+    if (content.bold[i] == kToPeriodAndParenthesis) {
+      int open = FindWithin(L"(", begin, end);
+      if (open >= 0) Mark(open, end, CFE_BOLD);
+    }
   }
-  link(2, begin(last), total, 0);
+  Mark(starts[content.boldFrom], total, CFE_BOLD);
+  for (const LinkRule& rule : content.links) {
+    const std::wstring& text = m_linkTexts[rule.link];
+    int at = FindWithin(text, starts[rule.in], starts[rule.in + 1]);
+    if (at >= 0) Mark(at, at + static_cast<int>(text.size()), CFE_LINK | rule.more);
+  }
   m_body.SetSel(0, 0);
   ShowWindow(SW_SHOW);
   ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);

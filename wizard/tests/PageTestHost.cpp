@@ -51,8 +51,8 @@ CPageTestHost::CPageTestHost(std::vector<BYTE> media, CDeviceSearchWorker::Utili
   wc.lpszClassName = kFrameClass;
   RegisterClassExW(&wc);
   m_frame = CreateWindowExW(WS_EX_CONTROLPARENT, kFrameClass, L"Pairwell pages", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                            40, 40, 520, 480, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-  CreateWindowExW(0, L"BUTTON", L"Next", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 400, 400, 90, 26, m_frame,
+                            40, 40, 620, 500, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  CreateWindowExW(0, L"BUTTON", L"Next", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 500, 420, 90, 26, m_frame,
                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_NEXT)), GetModuleHandleW(nullptr), nullptr);
   g_nextCommands = 0;
   m_ready = m_frame != nullptr;

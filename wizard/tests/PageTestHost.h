@@ -10,6 +10,7 @@
 #include "FakeConnectionManager.h"
 #include "SimTestSupport.h"
 #include "ZCLHandle.h"
+#include "resource.h"
 
 // The pages' tests stand in for the application and the main dialog: the
 // real media utility over a scratch phone world and the test's connection

@@ -10,6 +10,7 @@
 #include "CSelectMediaPage.h"
 #include "CSetupCompletePage.h"
 #include "PageTestHost.h"
+#include "WindowProbe.h"
 
 // The pages in process, inside a frame of the test's, with the simulated
 // phone behind the media utility and a stand-in for the main dialog.
@@ -215,7 +216,8 @@ public:
   void LoadPlugins() override {}
   bool EnsurePluginEnabled() override { return true; }
   DWORD SearchAvailableDevices(DWORD options, DWORD, CSearchList* list, LNYX_SEARCH_PROGRESS progress) override {
-    if (progress) progress(50, 0);
+    DWORD answer = progress ? progress(50, 0) : 0;
+    if (answer != 0) return answer;  // cancelled
     if (options != kSearchAllDevices)
       for (const CSearchEntry& e : m_found)
         if (e.isPhone) list->push_back(e);
@@ -261,6 +263,19 @@ TEST_F(PagesTest, ASearchThatFindsNothingShowsTroubleshootingAndAnEmptyList) {
   EXPECT_EQ(CAppFxProgressCtrl(GetDlgItem(page.m_hWnd, IDC_SEARCH_PROGRESS)).GetPos(), 100);
   EXPECT_TRUE(m_host->messages.empty());
   SavePageScreenshot(L"page_search_empty");
+}
+
+TEST_F(PagesTest, ACancelLeftFromAnEarlierSearchDoesNotEndTheNextOne) {
+  MakeHost({kBluetoothMedium}, Listing({Found(41, L"Later", L"AA:41", true, false, false)}));
+  CSearchPhonePage page;
+  Open(page);
+  // Back during a search that ended before the worker saw the cancel.
+  SetEvent(m_host->Events().Get(CWizardEvents::SearchCancel));
+  page.Start(true);
+  CAppFxListCtrl list(GetDlgItem(page.m_hWnd, IDC_SEARCH_LIST));
+  ASSERT_TRUE(PumpUntil([&] { return list.GetItemCount() == 1; }));
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page.m_hWnd, IDC_SEARCH_AGAIN)));
+  EXPECT_EQ(m_host->troubleshoots, 0);
 }
 
 TEST_F(PagesTest, FoundDevicesAreListedWithTheirStateAndTheSelectionDecidesNextAndUnpair) {

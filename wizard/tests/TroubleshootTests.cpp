@@ -76,10 +76,13 @@ TEST_F(Troubleshoot, EachMediumShowsItsTextAndASecondShowReplacesTheFirstComplet
   Dialog().Show(CPairwellDlg::kMediaCodeCable);
   EXPECT_EQ(Dialog().GetBodyText(), Body({5534, 5535, 5536, 5537, 5538, 5539, 5525, 5529}));
   EXPECT_EQ(WindowProbe::ItemText(Dialog().m_hWnd, IDC_TROUBLE_HEADING), Text(5528));
+  // No formatting of the earlier text survives in the new one.
+  int plain = Find(L".", Find(Text(5535))) + 1;
+  EXPECT_FALSE(Effects(plain) & (CFE_BOLD | CFE_LINK));
   Dialog().Show(CPairwellDlg::kMediaCodeBluetooth);
   EXPECT_EQ(Dialog().GetBodyText(), Body({5519, 5520, 5521, 5522, 5523, 5524, 5525, 5529}));
-  // No formatting of an earlier text survives in the new one.
   EXPECT_FALSE(Effects(Find(Text(5519))) & CFE_LINK);
+  EXPECT_FALSE(Effects(Find(L".", Find(Text(5519))) + 1) & (CFE_BOLD | CFE_LINK));
 }
 
 TEST_F(Troubleshoot, BoldAndLinkRangesLandOnTheirCharactersAfterLineBreaks) {

@@ -64,6 +64,9 @@ TEST_F(WizardDialog, ASupportDeviceOpensOnTheSupportPageAndNextInstallsThenCompl
   EXPECT_FALSE(Enabled(IDC_NEXT));
   EXPECT_FALSE(Enabled(IDC_BACK));
   EXPECT_EQ(WindowProbe::ItemText(m_wizard.m_hWnd, IDC_WIZARD_CANCEL), Text(5008));
+  RedrawWindow(m_wizard.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  Drain();
+  EXPECT_TRUE(WindowProbe::SaveScreen(ScreenshotFolder() + L"\\wizard-dialog-complete.png"));
 }
 
 TEST_F(WizardDialog, BackFromTheSearchPageWhileASearchIsPendingCancelsIt) {

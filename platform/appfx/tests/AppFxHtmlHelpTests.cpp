@@ -96,4 +96,18 @@ TEST(HtmlHelpLifetime, NothingShowsBeforeInitialiseOrAfterUninitialise) {
   EXPECT_EQ(nullptr, AppFxHtmlHelp(nullptr, file.c_str(), HH_DISPLAY_TOPIC, 0));
 }
 
+// A program that ends with help still open: the viewer's windows go before
+// its library does, and the viewer works again after a new start.
+TEST(HtmlHelpLifetime, UninitialiseClosesAViewerLeftOpen) {
+  std::wstring file = ProgramFolder() + L"Help\\Dialix_ENG.chm";
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_TRUE(AppFxHtmlHelpInitialize());
+    HWND viewer = AppFxHtmlHelp(nullptr, file.c_str(), HH_HELP_CONTEXT, 3610);
+    ASSERT_NE(nullptr, viewer);
+    AppFxHtmlHelpUninitialize();
+    EXPECT_FALSE(::IsWindow(viewer));
+    PumpUntil([](HWND) { return false; }, nullptr, 200);  // nothing left to call into the unloaded viewer
+  }
+}
+
 }  // namespace
