@@ -85,9 +85,9 @@ public:
   void SetIconSpacing(int cx, int cy) const;
   int InsertColumn(int column, const std::wstring& heading, int format, int width) const;
   bool DeleteAllColumns() const;
-  // Index of the new row, -1 on failure.
+  // Index of the new row, -1 on failure; image -1 shows none.
   int InsertItem(int row, const std::wstring& text, int image = -1, LPARAM data = 0) const;
-  // A sub-item's image (-1 and I_IMAGENONE show none) or text.
+  // A sub-item's image (-1 and I_IMAGENONE show none; read back as -1) or text.
   bool SetItemImage(int row, int column, int image) const;
   int GetItemImage(int row, int column) const;
   bool SetItemText(int row, int column, const std::wstring& text) const;

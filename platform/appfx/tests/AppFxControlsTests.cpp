@@ -2,19 +2,15 @@
 #include <commctrl.h>
 #include <richedit.h>
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
+#include <type_traits>
 #include "AppFxControls.h"
 #include "GdiHandles.h"
 
 namespace {
 
-struct WindowTraits {
-  typedef HWND Type;
-  static Type Empty() { return nullptr; }
-  static bool IsValid(Type h) { return h != nullptr; }
-  static void Free(Type h) { ::DestroyWindow(h); }
-};
-typedef CUniqueHandle<WindowTraits> CWindowHandle;
+typedef std::unique_ptr<std::remove_pointer<HWND>::type, decltype(&::DestroyWindow)> CWindowHandle;
 
 // A plain top-level window holding the controls under test, as a dialog
 // holds them.
@@ -23,24 +19,24 @@ protected:
   void SetUp() override {
     INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
     ASSERT_TRUE(::InitCommonControlsEx(&classes));
-    m_host.Reset(::CreateWindowExW(0, L"STATIC", L"controls", WS_POPUP | WS_VISIBLE, 0, 0, 480, 320, nullptr,
+    m_host.reset(::CreateWindowExW(0, L"STATIC", L"controls", WS_POPUP | WS_VISIBLE, 0, 0, 480, 320, nullptr,
                                    nullptr, nullptr, nullptr));
     ASSERT_TRUE(m_host);
   }
 
   HWND Child(LPCWSTR windowClass, DWORD style, int id) {
-    return ::CreateWindowExW(0, windowClass, L"", WS_CHILD | WS_VISIBLE | style, 0, 0, 460, 300, m_host.Get(),
+    return ::CreateWindowExW(0, windowClass, L"", WS_CHILD | WS_VISIBLE | style, 0, 0, 460, 300, m_host.get(),
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
   }
 
-  CWindowHandle m_host;
+  CWindowHandle m_host{nullptr, &::DestroyWindow};
 };
 
 TEST_F(ControlsTest, ListViewKeepsColumnsRowsDataSubItemImagesAndSelection) {
   CAppFxListCtrl list;
-  ASSERT_FALSE(list.Attach(m_host.Get(), 4242));
+  ASSERT_FALSE(list.Attach(m_host.get(), 4242));
   Child(WC_LISTVIEWW, LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 1042);
-  ASSERT_TRUE(list.Attach(m_host.Get(), 1042));
+  ASSERT_TRUE(list.Attach(m_host.get(), 1042));
   list.SetExtendedStyle(LVS_EX_SUBITEMIMAGES | LVS_EX_INFOTIP | LVS_EX_LABELTIP);
   EXPECT_EQ(static_cast<DWORD>(LVS_EX_SUBITEMIMAGES | LVS_EX_INFOTIP | LVS_EX_LABELTIP),
             list.SetExtendedStyle(LVS_EX_SUBITEMIMAGES | LVS_EX_INFOTIP | LVS_EX_LABELTIP));
@@ -178,7 +174,7 @@ TEST_F(ControlsTest, EditKeepsItsLimitAndButtonsTheirCheck) {
 TEST_F(ControlsTest, RichEditRangesCountALineBreakOnce) {
   CAppFxRichEditCtrl rich;
   RECT place = {0, 0, 460, 300};
-  ASSERT_TRUE(rich.Create(m_host.Get(), place, 1084,
+  ASSERT_TRUE(rich.Create(m_host.get(), place, 1084,
                           WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL));
   rich.SetEventMask(ENM_LINK | ENM_SELCHANGE);
   EXPECT_EQ(static_cast<LRESULT>(ENM_LINK | ENM_SELCHANGE), ::SendMessageW(rich.GetHwnd(), EM_GETEVENTMASK, 0, 0));

@@ -4,6 +4,7 @@
 #include <string>
 #include "AppFxControls.h"
 #include "WindowProbe.h"
+#include "ZCLWait.h"
 
 namespace {
 
@@ -14,22 +15,14 @@ std::wstring ProgramFolder() {
   return folder.substr(0, folder.find_last_of(L'\\') + 1);
 }
 
-// Lets the viewer's own thread and window messages run for a while.
-bool PumpUntil(bool (*done)(HWND), HWND window, DWORD milliseconds) {
-  ULONGLONG deadline = ::GetTickCount64() + milliseconds;
-  for (;;) {
+// Dispatches what the viewer posted to itself (its windows belong to this
+// thread) until nothing is pending.
+bool RunPostedMessages() {
+  return ZCLWaitUntil([] {
     MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    if (done(window)) return true;
-    if (::GetTickCount64() >= deadline) return false;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-  }
+    return !::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+  }, 5000);
 }
-bool Gone(HWND window) { return !::IsWindow(window); }
-bool Shown(HWND window) { return ::IsWindowVisible(window) != FALSE; }
 
 // The viewer of the wizard's help file: each case opens what it needs and
 // closes every viewer window at its end.
@@ -42,7 +35,7 @@ protected:
   }
   void TearDown() override {
     AppFxHtmlHelp(nullptr, nullptr, HH_CLOSE_ALL, 0);
-    for (HWND window : m_opened) EXPECT_TRUE(PumpUntil(&Gone, window, 10000)) << "the viewer stays open";
+    for (HWND window : m_opened) EXPECT_FALSE(::IsWindow(window)) << "the viewer stays open";
     AppFxHtmlHelpUninitialize();
   }
 
@@ -53,7 +46,7 @@ protected:
 
   void ExpectViewer(HWND window) {
     ASSERT_NE(nullptr, window);
-    EXPECT_TRUE(PumpUntil(&Shown, window, 10000)) << "the viewer window is not visible";
+    EXPECT_TRUE(::IsWindowVisible(window)) << "the viewer window is not visible";
     EXPECT_EQ(window, ::GetAncestor(window, GA_ROOT)) << "a top-level window";
     EXPECT_EQ(0, ::GetWindowLongPtrW(window, GWL_STYLE) & WS_CHILD);
   }
@@ -67,7 +60,8 @@ TEST_F(HtmlHelpTest, AContextOfTheMapOpensTheViewer) {
   ExpectViewer(viewer);
   std::wstring folder = WindowProbe::ScreenshotFolder();
   if (!folder.empty()) {
-    PumpUntil([](HWND) { return false; }, nullptr, 300);  // let the frame paint
+    EXPECT_TRUE(RunPostedMessages());
+    ::RedrawWindow(viewer, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     EXPECT_TRUE(WindowProbe::SaveScreen(folder + L"\\help_context_3602.png"));
   }
   // Every id of the map names a topic.
@@ -106,7 +100,7 @@ TEST(HtmlHelpLifetime, UninitialiseClosesAViewerLeftOpen) {
     ASSERT_NE(nullptr, viewer);
     AppFxHtmlHelpUninitialize();
     EXPECT_FALSE(::IsWindow(viewer));
-    PumpUntil([](HWND) { return false; }, nullptr, 200);  // nothing left to call into the unloaded viewer
+    EXPECT_TRUE(RunPostedMessages());  // nothing is left to call into the unloaded viewer
   }
 }
 

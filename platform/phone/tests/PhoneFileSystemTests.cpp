@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 #include "PhoneWorld.h"
+#include "LanyxTest.h"
 #include "SimTestSupport.h"
 #include "TrelkApi.h"
 #include "ZCLHandle.h"
@@ -18,24 +19,8 @@ namespace {
 using Testing::CScratchWorld;
 using Testing::RunPhonectl;
 
-class PhoneFileSystemTest : public ::testing::Test {
+class PhoneFileSystemTest : public Testing::CLanyxTest {
 protected:
-  void SetUp() override {
-    m_lanyx.Reset(LoadLibraryW((Testing::BinFolder() + L"\\Lanyx.dll").c_str()));
-    ASSERT_TRUE(m_lanyx.IsValid());
-    m_world.reset(new CPhoneWorld(m_scratch.Folder()));
-    CPhone phone;
-    phone.serial = L"P";
-    phone.connections.push_back(CConnection());
-    phone.connections[0].deviceId = 5;
-    ASSERT_TRUE(m_world->PlugPhone(phone));
-  }
-  FARPROC Entry(const char* name) { return GetProcAddress(m_lanyx.Get(), name); }
-  FARPROC Ordinal(WORD ordinal) { return GetProcAddress(m_lanyx.Get(), MAKEINTRESOURCEA(ordinal)); }
-  template <class F>
-  F* Named(const char* name) {
-    return reinterpret_cast<F*>(reinterpret_cast<void*>(Entry(name)));
-  }
   // The family's lifetime and handle entries, looked up by name.
   struct FileSystem {
     decltype(&FSKOR_Initialize) init;
@@ -56,10 +41,6 @@ protected:
     WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     return path;
   }
-
-  CScratchWorld m_scratch;
-  std::unique_ptr<CPhoneWorld> m_world;
-  CModuleHandle m_lanyx;
 };
 
 TEST_F(PhoneFileSystemTest, TheOrdinalsNameTheEntriesTheyStandFor) {

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 #include "PhoneWorld.h"
+#include "LanyxTest.h"
 #include "SimTestSupport.h"
 #include "TrelkApi.h"
 #include "ZCLHandle.h"
@@ -14,20 +15,16 @@
 namespace PhoneSim {
 namespace {
 
-using Testing::CScratchWorld;
 using Testing::RunPhonectl;
 
-class PhoneModemConfigTest : public ::testing::Test {
+class PhoneModemConfigTest : public Testing::CLanyxTest {
 protected:
   void SetUp() override {
-    m_lanyx.Reset(LoadLibraryW((Testing::BinFolder() + L"\\Lanyx.dll").c_str()));
-    ASSERT_TRUE(m_lanyx.IsValid());
-    m_world.reset(new CPhoneWorld(m_scratch.Folder()));
+    CLanyxTest::SetUp();
+    if (HasFatalFailure()) return;
     CPhone phone;
-    phone.serial = L"P";
+    ASSERT_TRUE(m_world->ReadPhone(L"P", &phone));
     phone.model = L"RM-1";
-    phone.connections.push_back(CConnection());
-    phone.connections[0].media = 8;
     phone.connections[0].address = L"00:11:22:33:44:55";
     ASSERT_TRUE(m_world->PlugPhone(phone));
     init = Named<decltype(RUVON_Initialize)>("RUVON_Initialize");
@@ -45,10 +42,6 @@ protected:
     close(m_dm);
     term(0);
   }
-  template <class F>
-  F* Named(const char* name) {
-    return reinterpret_cast<F*>(reinterpret_cast<void*>(GetProcAddress(m_lanyx.Get(), name)));
-  }
   DWORD Config(const wchar_t* serial, DWORD media, DWORD operation, void** data) {
     LNYX_MODEM_PARAMS params = {};
     return config(m_dm, serial, media, params, operation, data);
@@ -62,9 +55,6 @@ protected:
     return type;
   }
 
-  CScratchWorld m_scratch;
-  std::unique_ptr<CPhoneWorld> m_world;
-  CModuleHandle m_lanyx;
   DWORD m_dm = 0;
   decltype(&RUVON_Initialize) init = nullptr;
   decltype(&RUVON_Terminate) term = nullptr;
