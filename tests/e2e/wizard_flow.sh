@@ -36,6 +36,9 @@ expect_trouble() {  # heading-id screenshot
   echo "   troubleshoot: $heading"
   [ "$heading" = "$expected" ] || fail "the troubleshoot heading reads \"$heading\", not \"$expected\""
   wizard_snap "$2"
+  # Its text, whatever the window that came to the front after it.
+  wintest Pairwell.exe raise "$trouble_window" >/dev/null
+  wizard_snap "$2-raised"
 }
 
 echo "== 1. Cable"

@@ -40,6 +40,7 @@
 //   select <title> <id> <row>    selects and focuses a list view's row
 //   press <id> [ms]              waits for a message box and presses its button <id>
 //   rtl <title>                  prints 1 when the dialog is laid out right to left
+//   raise <title>                puts the dialog on top of the others, for a picture
 // Controls are found in the dialog and in its child dialogs (pages), a
 // visible one first. A title "#<id>" names the visible dialog that has a
 // control <id> (the wizard's troubleshoot window shares the wizard's caption).
@@ -484,6 +485,8 @@ int wmain(int argc, wchar_t** argv) {
     Print((::GetWindowLongPtrW(found, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) ? L"1" : L"0");
     return 0;
   }
+  if (command == L"raise")
+    return ::SetWindowPos(found, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE) ? 0 : 1;
   if (command == L"page") {
     Print(PageTitle(found));
     return 0;

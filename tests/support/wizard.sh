@@ -27,8 +27,8 @@ wizard_install_ms=180000
 wizard_pids=()
 
 # A fresh prefix with Wine's virtual desktop (read when the wineserver
-# starts), the suite's connection manager and phone-data server registered,
-# its language and theme set, and the program folder with the launcher and
+# starts), the suite's connection manager registered (the prefix itself has
+# the phone-data server and the driver package), its language and theme set, and the program folder with the launcher and
 # the language, skin and help files.
 wizard_prefix() {
   /usr/lib/wine/wineserver -k 2>/dev/null
@@ -41,14 +41,12 @@ wizard_prefix() {
   dialix_wine "$DIALIX_BIN/QorsalConnectionManager.exe" /RegServer || fail "the connection manager did not register"
   dialix_wine regsvr32 /s "$(dialix_winpath "$DIALIX_BIN/QorsalConnectionManagerPS.dll")" ||
     fail "the connection manager's proxy did not register"
-  dialix_wine regsvr32 /s "$(dialix_winpath "$DIALIX_BIN/Qorsal_PhoneData.dll")" ||
-    fail "the phone-data server did not register"
   wizard_language ENG
   dialix_wine reg add 'HKLM\SOFTWARE\Orvex\Sutrel' /v 'Current resource' /d Default /f >/dev/null
   rm -rf "$wizard_folder_unix"
   mkdir -p "$wizard_folder_unix"
   local file
-  for file in Pairwell.exe Kelvast.exe Lanyx.dll Qorsal_Dialix.dll SutrelSupportSetup.dll sqlite3.dll; do
+  for file in Pairwell.exe Kelvast.exe Lanyx.dll Qorsal_Dialix.dll SutrelSupportSetup.dll DialixAppFx.dll sqlite3.dll; do
     cp "$DIALIX_BIN/$file" "$wizard_folder_unix/" || fail "no $file to copy"
   done
   cp -r "$DIALIX_BIN/Pairwell" "$wizard_folder_unix/"
