@@ -55,7 +55,7 @@ wizard_start
 wizard_page 5104
 [ "$(wintest Pairwell.exe enabled "$wizard_window" 1001)" = 0 ] || fail "Back is enabled on the first page"
 wizard_button 1003
-wizard_finish 30000 || fail "Cancel did not end the wizard"
+wizard_finish "$wizard_pid" 30000 || fail "Cancel did not end the wizard"
 phonectl unplug E2E-CABLE >/dev/null
 
 echo "== 2. Bluetooth"
@@ -116,7 +116,7 @@ fi
 rows=$(wizard_rows 1064 1)
 [ "$rows" = "Blue phone  $(wizard_string 5150)" ] || fail "the Bluetooth completion list reads \"$rows\""
 wizard_button 1003
-wizard_finish 30000 || fail "Cancel did not end the Bluetooth wizard"
+wizard_finish "$wizard_pid" 30000 || fail "Cancel did not end the Bluetooth wizard"
 [ "$(wizard_launches)" = "$launches" ] || fail "the launcher started in Bluetooth mode"
 
 echo "== 3. instsupp with no_la"
@@ -131,7 +131,7 @@ wintest Pairwell.exe waitpage "$wizard_window" "$(wizard_string 5117)" "$wizard_
   fail "no completion page after the support start"
 wizard_packages E2E-INST | grep -qx 'Kalvosync.SIS' || fail "Kalvosync.SIS is not on the support start's phone"
 wizard_button 1003
-wizard_finish 30000 || fail "Cancel did not end the support start"
+wizard_finish "$wizard_pid" 30000 || fail "Cancel did not end the support start"
 [ "$(wizard_launches)" = "$launches" ] || fail "the launcher started after no_la"
 phonectl unplug E2E-INST >/dev/null
 
@@ -149,14 +149,14 @@ else
   fail "Help opened no help window"
 fi
 wizard_button 1003
-wizard_finish 30000 || fail "Cancel did not end the wizard after help"
+wizard_finish "$wizard_pid" 30000 || fail "Cancel did not end the wizard after help"
 
 echo "== Troubleshoot for the cable: no media at all"
 wizard_media
 wizard_start
 expect_trouble 5528 wizard-troubleshoot-cable
 wizard_button 1003
-wizard_finish 30000 || fail "Cancel did not end the wizard without media"
+wizard_finish "$wizard_pid" 30000 || fail "Cancel did not end the wizard without media"
 
 echo "== Troubleshoot for infrared: infrared asked for, and the connection manager cannot switch it on"
 wizard_media cable
@@ -166,7 +166,7 @@ wintest Pairwell.exe check "$wizard_window" 1018 1 >/dev/null || fail "infrared 
 wizard_next
 expect_trouble 5527 wizard-troubleshoot-infrared
 wizard_button 1003
-wizard_finish 30000 || fail "Cancel did not end the wizard after infrared"
+wizard_finish "$wizard_pid" 30000 || fail "Cancel did not end the wizard after infrared"
 
 echo "== The missing-module box: no language module"
 rm -rf "$WINEPREFIX/drive_c/PairwellNoLanguage"
@@ -180,7 +180,7 @@ box=$(wizard_box_text)
   fail "the missing-module box reads \"$box\""
 wizard_snap wizard-box-missing-module
 wintest Pairwell.exe dismiss 10000 >/dev/null
-wizard_finish 30000 || fail "the program without a language did not end"
+wizard_finish "$wizard_pid" 30000 || fail "the program without a language did not end"
 
 echo "== A right-to-left start"
 cp "$wizard_folder_unix/Pairwell/Lang_ENG.OLR" "$wizard_folder_unix/Pairwell/Lang_ARA.OLR"
@@ -190,7 +190,7 @@ wizard_start
 wizard_page 5104 wizard-right-to-left
 [ "$(wintest Pairwell.exe rtl "$wizard_window")" = 1 ] || fail "the wizard is not laid out right to left"
 wizard_button 1003
-wizard_finish 30000 || fail "Cancel did not end the right-to-left wizard"
+wizard_finish "$wizard_pid" 30000 || fail "Cancel did not end the right-to-left wizard"
 wizard_language ENG
 
 echo "wizard walk: $(( ($(wizard_now_ms) - started) / 1000 )) s wall time"

@@ -109,14 +109,15 @@ wizard_box_text() {
   echo "$text"
 }
 
-# Waits, bounded, for the wizard to end; its exit code, 255 when it did not.
-wizard_finish() {  # ms
-  local end=$(( $(wizard_now_ms) + $1 ))
-  while kill -0 "$wizard_pid" 2>/dev/null; do
+# Waits, bounded, for a background program to end; its exit code, 255 when
+# it did not.
+wizard_finish() {  # pid ms
+  local end=$(( $(wizard_now_ms) + $2 ))
+  while kill -0 "$1" 2>/dev/null; do
     [ "$(wizard_now_ms)" -ge $end ] && return 255
     sleep 0.1
   done
-  wait "$wizard_pid"
+  wait "$1"
 }
 
 # Polls, bounded, until a list view of the page has <count> rows or more.
@@ -172,7 +173,7 @@ wizard_cable_walk() {  # serial
   echo "   completion list: $rows"
   [ "$rows" = "$expected" ] || fail "the completion list reads \"$rows\", not \"$expected\""
   wizard_button 1003
-  wizard_finish 30000 || fail "Cancel did not end the wizard"
+  wizard_finish "$wizard_pid" 30000 || fail "Cancel did not end the wizard"
   [ "$(wizard_launches)" = $((launches + 1)) ] || fail "Cancel did not start the launcher once"
 }
 
