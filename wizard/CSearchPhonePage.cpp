@@ -63,6 +63,13 @@ LRESULT CSearchPhonePage::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
   return 0;
 }
 
+// Each time the page comes into view it lists the known devices.
+LRESULT CSearchPhonePage::OnShowWindow(UINT, WPARAM shown, LPARAM, BOOL& handled) {
+  handled = FALSE;
+  if (shown) Start(false);
+  return 0;
+}
+
 void CSearchPhonePage::EnableNext(bool enable) {
   if (HWND main = m_host->MainWindow()) ::EnableWindow(::GetDlgItem(main, IDC_NEXT), enable ? TRUE : FALSE);
 }

@@ -24,6 +24,7 @@ public:
   BEGIN_MSG_MAP(CSearchPhonePage)
     MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
     MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
+    MESSAGE_HANDLER(WM_SHOWWINDOW, OnShowWindow)
     MESSAGE_HANDLER(kResultsMessage, OnResults)
     MESSAGE_HANDLER(kUnpairMessage, OnUnpairAnswer)
     MESSAGE_HANDLER(kProgressMessage, OnProgress)
@@ -43,6 +44,7 @@ public:
 private:
   LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnShowWindow(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT OnResults(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT OnUnpairAnswer(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT OnProgress(UINT, WPARAM, LPARAM, BOOL&);

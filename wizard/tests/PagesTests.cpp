@@ -252,8 +252,7 @@ CSearchEntry Found(DWORD id, const wchar_t* name, const wchar_t* address, bool p
 TEST_F(PagesTest, ASearchThatFindsNothingShowsTroubleshootingAndAnEmptyList) {
   MakeHost({kBluetoothMedium}, Listing({}));
   CSearchPhonePage page;
-  Open(page);
-  page.Start(false);
+  Open(page);  // coming into view lists the known devices
   EXPECT_FALSE(m_host->IsNextEnabled());
   EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page.m_hWnd, IDC_SEARCH_AGAIN)));
   ASSERT_TRUE(PumpUntil([&] { return m_host->troubleshoots > 0; }));
@@ -268,10 +267,9 @@ TEST_F(PagesTest, ASearchThatFindsNothingShowsTroubleshootingAndAnEmptyList) {
 TEST_F(PagesTest, ACancelLeftFromAnEarlierSearchDoesNotEndTheNextOne) {
   MakeHost({kBluetoothMedium}, Listing({Found(41, L"Later", L"AA:41", true, false, false)}));
   CSearchPhonePage page;
-  Open(page);
   // Back during a search that ended before the worker saw the cancel.
   SetEvent(m_host->Events().Get(CWizardEvents::SearchCancel));
-  page.Start(true);
+  Open(page);
   CAppFxListCtrl list(GetDlgItem(page.m_hWnd, IDC_SEARCH_LIST));
   ASSERT_TRUE(PumpUntil([&] { return list.GetItemCount() == 1; }));
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page.m_hWnd, IDC_SEARCH_AGAIN)));
@@ -284,11 +282,14 @@ TEST_F(PagesTest, FoundDevicesAreListedWithTheirStateAndTheSelectionDecidesNextA
                                         Found(13, L"Headset", L"AA:03", false, true, false)}));
   CSearchPhonePage page;
   Open(page);
-  page.Start(true);
   CAppFxListCtrl list(GetDlgItem(page.m_hWnd, IDC_SEARCH_LIST));
   ASSERT_TRUE(PumpUntil([&] { return list.GetItemCount() == 3 && !m_host->messages.empty(); }));
-  // A device without a name is listed by its address, with a warning.
-  EXPECT_EQ(m_host->messages, std::vector<UINT>{5204});
+  // Search again lists them anew; a device without a name is listed by its
+  // address, with a warning each time.
+  SendMessageW(page.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_SEARCH_AGAIN, BN_CLICKED), 0);
+  EXPECT_EQ(list.GetItemCount(), 0);
+  ASSERT_TRUE(PumpUntil([&] { return list.GetItemCount() == 3 && m_host->messages.size() == 2; }));
+  EXPECT_EQ(m_host->messages, (std::vector<UINT>{5204, 5204}));
   EXPECT_EQ(m_host->troubleshoots, 0);
   int mine = -1, nameless = -1, headset = -1;
   for (int row = 0; row < 3; ++row) {
@@ -329,7 +330,6 @@ TEST_F(PagesTest, UnpairClearsTheRowAndRemovesThePhonesModemConfiguration) {
   ASSERT_EQ(RunPhonectl(L"plug BTPHONE --name Paired --conn \"8,Paired Phone,AA:21,801\""), 0u);
   CSearchPhonePage page;
   Open(page);
-  page.Start(false);
   CAppFxListCtrl list(GetDlgItem(page.m_hWnd, IDC_SEARCH_LIST));
   ASSERT_TRUE(PumpUntil([&] { return list.GetItemCount() == 1; }));
   list.SelectItem(0);
@@ -352,7 +352,6 @@ TEST_F(PagesTest, AFailedUnpairTellsTheUserAndGivesTheListBack) {
   MakeHost({kBluetoothMedium}, Listing({Found(31, L"Stubborn", L"AA:31", true, true, false)}, 0x80100001));
   CSearchPhonePage page;
   Open(page);
-  page.Start(false);
   CAppFxListCtrl list(GetDlgItem(page.m_hWnd, IDC_SEARCH_LIST));
   ASSERT_TRUE(PumpUntil([&] { return list.GetItemCount() == 1; }));
   list.SelectItem(0);
