@@ -38,7 +38,6 @@
 //                                wizard's Next, Back, Cancel and Help)
 //   rows <title> <id>            prints a list view's rows, one text a line
 //   select <title> <id> <row>    selects and focuses a list view's row
-//   press <id> [ms]              waits for a message box and presses its button <id>
 //   rtl <title>                  prints 1 when the dialog is laid out right to left
 //   raise <title>                puts the dialog on top of the others, for a picture
 // Controls are found in the dialog and in its child dialogs (pages), a
@@ -441,12 +440,6 @@ int wmain(int argc, wchar_t** argv) {
       DismissBox(box);
     }
     return 0;
-  }
-  if (command == L"press") {
-    if (argc < 4) return Usage();
-    HWND box = WaitForBox(pid, ms(4));
-    WPARAM button = static_cast<WPARAM>(wcstoul(arg(3).c_str(), nullptr, 0));
-    return box && ::PostMessageW(box, WM_COMMAND, button, 0) ? 0 : 1;
   }
   if (command == L"snap") return argc >= 4 && SaveScreen(arg(3)) ? 0 : 1;
   if (command == L"find" || command == L"post") {
