@@ -6,9 +6,11 @@
 #include "AppFxControls.h"
 #include "CActivateInfraredPage.h"
 #include "CAuthenticatePage.h"
+#include "CConnectCablePage.h"
 #include "CSearchPhonePage.h"
 #include "CSelectMediaPage.h"
 #include "CSetupCompletePage.h"
+#include "CWelcomePage.h"
 #include "PageTestHost.h"
 #include "WindowProbe.h"
 
@@ -190,6 +192,34 @@ TEST_F(PagesTest, TheInfraredPageWaitsAndAPhoneOverInfraredStartsTheSupportCheck
   EXPECT_FALSE(page.IsAnimating());
   EXPECT_EQ(m_host->messages.size(), 1u);
   page.StopWaiting();
+}
+
+TEST_F(PagesTest, TheCablePageTakesAPhoneOnTheSecondCableMediumWithoutAsking) {
+  MakeHost({kCableMedium});
+  CConnectCablePage page;
+  Open(page);
+  m_host->state = 2;
+  page.StartWaiting(m_host->Frame());
+  SavePageScreenshot(L"page_cable");
+  ASSERT_EQ(RunPhonectl(L"plug SERIAL --name Serial --conn 16,cable,,751"), 0u);
+  ASSERT_TRUE(PumpUntil([&] { return m_host->supportChecks > 0; }));
+  EXPECT_TRUE(m_host->messages.empty());
+  EXPECT_FALSE(page.IsAnimating());
+}
+
+TEST_F(PagesTest, TheWelcomePageSpeaksOfBluetoothInBluetoothMode) {
+  MakeHost({kBluetoothMedium});
+  CWelcomePage plain, bluetooth;
+  bluetooth.SetBluetoothMode(true);
+  Open(plain);
+  EXPECT_EQ(WindowProbe::ItemText(plain.m_hWnd, IDC_WELCOME_TITLE), m_host->LanguageString(5101));
+  SavePageScreenshot(L"page_welcome");
+  Open(bluetooth);
+  EXPECT_EQ(WindowProbe::ItemText(bluetooth.m_hWnd, IDC_WELCOME_TITLE), m_host->LanguageString(5135));
+  EXPECT_EQ(WindowProbe::ItemText(bluetooth.m_hWnd, IDC_WELCOME_TEXT2), m_host->LanguageString(5137));
+  EXPECT_FALSE(bluetooth.IsHideWelcomeTicked());
+  SendMessageW(GetDlgItem(bluetooth.m_hWnd, IDC_HIDE_WELCOME), BM_CLICK, 0, 0);
+  EXPECT_TRUE(bluetooth.IsHideWelcomeTicked());
 }
 
 TEST_F(PagesTest, TheWaitTimerShowsTroubleshootingOnlyWhileTheWizardStillWaits) {
