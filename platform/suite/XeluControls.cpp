@@ -298,10 +298,26 @@ HWND CreateStatic(HWND parent, const RECT& rect, UINT id) {
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
 }
 
-// Attaches a window this control made; destroyed again when it cannot.
-BOOL KeepCreated(HWND window, BOOL attached, CXeluControlState* state) {
+// Loads the control's pictures and takes the window over.
+BOOL AttachAs(CXeluControlState* state, HWND window, XeluKind kind, const std::vector<UINT>& ids) {
+  BOOL attached = FALSE;
+  ZCLGuarded(2, ZCL_SITE, [&] {
+    state->kind = kind;
+    LoadImages(state, ids.data(), ids.size());
+    attached = XeluAttach(state, window, &ControlProc) ? TRUE : FALSE;
+  });
+  return attached;
+}
+
+// A static window made for the control and attached; destroyed again when
+// it cannot be, and with the control otherwise.
+template <class Control, class Skin>
+BOOL CreateAttached(Control* control, CXeluControlState* state, HWND parent, const RECT& rect, UINT id,
+                    const Skin* skin) {
+  control->Detach();
+  HWND window = CreateStatic(parent, rect, id);
   if (!window) return FALSE;
-  if (!attached) {
+  if (!control->Attach(window, skin)) {
     ::DestroyWindow(window);
     return FALSE;
   }
@@ -354,20 +370,12 @@ CXeluStaticCtrl::~CXeluStaticCtrl() {
 
 BOOL CXeluStaticCtrl::Attach(HWND window, const CXeluStaticBitmapSkin* skin) {
   Detach();
-  BOOL attached = FALSE;
-  ZCLGuarded(2, ZCL_SITE, [&] {
-    m_state->kind = skin && skin->GetBitmap() ? XELU_PICTURE : XELU_TEXT;
-    UINT id = skin ? skin->GetBitmap() : 0;
-    LoadImages(m_state, &id, m_state->kind == XELU_PICTURE ? 1 : 0);
-    attached = XeluAttach(m_state, window, &ControlProc) ? TRUE : FALSE;
-  });
-  return attached;
+  if (skin && skin->GetBitmap()) return AttachAs(m_state, window, XELU_PICTURE, {skin->GetBitmap()});
+  return AttachAs(m_state, window, XELU_TEXT, {});
 }
 
 BOOL CXeluStaticCtrl::Create(HWND parent, const RECT& rect, UINT id, const CXeluStaticBitmapSkin* skin) {
-  Detach();
-  HWND window = CreateStatic(parent, rect, id);
-  return KeepCreated(window, window ? Attach(window, skin) : FALSE, m_state);
+  return CreateAttached(this, m_state, parent, rect, id, skin);
 }
 
 void CXeluStaticCtrl::Detach() { XeluDetach(m_state); }
@@ -386,63 +394,38 @@ void CXeluStaticCtrl::SetFont(HFONT font) {
 
 BOOL CXeluBarStaticCtrl::Attach(HWND window, const CXeluBarStaticSkin* skin) {
   Detach();
-  BOOL attached = FALSE;
-  ZCLGuarded(2, ZCL_SITE, [&] {
-    m_state->kind = XELU_BAR;
-    UINT id = (skin ? *skin : CXeluBarStaticSkin::GetDefaultSkinDef()).GetBitmap();
-    LoadImages(m_state, &id, 1);
-    attached = XeluAttach(m_state, window, &ControlProc) ? TRUE : FALSE;
-  });
-  return attached;
+  return AttachAs(m_state, window, XELU_BAR, {(skin ? *skin : CXeluBarStaticSkin::GetDefaultSkinDef()).GetBitmap()});
 }
 
 BOOL CXeluBarStaticCtrl::Create(HWND parent, const RECT& rect, UINT id, const CXeluBarStaticSkin* skin) {
-  Detach();
-  HWND window = CreateStatic(parent, rect, id);
-  return KeepCreated(window, window ? Attach(window, skin) : FALSE, m_state);
+  return CreateAttached(this, m_state, parent, rect, id, skin);
 }
 
 BOOL CXeluButtonCtrl::Attach(HWND window, const CXeluButtonSkin* skin) {
   Detach();
   if (!window || KindOf(window) == kOther) return FALSE;
-  BOOL attached = FALSE;
-  ZCLGuarded(2, ZCL_SITE, [&] {
-    m_state->kind = XELU_BUTTON;
-    const CXeluButtonSkin& use = skin ? *skin : CXeluButtonSkin::GetDefaultSkinDef();
-    UINT ids[XELU_STATE_COUNT * 3];
-    for (int state = 0; state < XELU_STATE_COUNT; ++state) {
-      m_state->buttonStates[state] = use.GetState(state);
-      std::copy(use.GetState(state).bitmaps, use.GetState(state).bitmaps + 3, ids + state * 3);
-    }
-    LoadImages(m_state, ids, XELU_STATE_COUNT * 3);
-    m_state->hot = m_state->tracking = false;
-    attached = XeluAttach(m_state, window, &ControlProc) ? TRUE : FALSE;
-  });
-  return attached;
+  const CXeluButtonSkin& use = skin ? *skin : CXeluButtonSkin::GetDefaultSkinDef();
+  std::vector<UINT> ids;
+  for (int state = 0; state < XELU_STATE_COUNT; ++state) {
+    m_state->buttonStates[state] = use.GetState(state);
+    ids.insert(ids.end(), use.GetState(state).bitmaps, use.GetState(state).bitmaps + 3);
+  }
+  m_state->hot = m_state->tracking = false;
+  return AttachAs(m_state, window, XELU_BUTTON, ids);
 }
 
 BOOL CXeluAniStaticCtrl::Attach(HWND window, const CXeluAniStaticSkin* skin) {
   Detach();
-  BOOL attached = FALSE;
-  ZCLGuarded(2, ZCL_SITE, [&] {
-    m_state->kind = XELU_ANIMATION;
-    m_state->images.clear();
-    m_state->frame = 0;
-    m_state->frameTime = skin && skin->GetFrameTime() ? skin->GetFrameTime() : 250;
-    if (skin && skin->GetFirst() && skin->GetLast() >= skin->GetFirst()) {
-      std::vector<UINT> ids;
-      for (UINT id = skin->GetFirst(); id <= skin->GetLast(); ++id) ids.push_back(id);
-      LoadImages(m_state, ids.data(), ids.size());
-    }
-    attached = XeluAttach(m_state, window, &ControlProc) ? TRUE : FALSE;
-  });
-  return attached;
+  m_state->frame = 0;
+  m_state->frameTime = skin && skin->GetFrameTime() ? skin->GetFrameTime() : 250;
+  std::vector<UINT> ids;
+  if (skin && skin->GetFirst() && skin->GetLast() >= skin->GetFirst())
+    for (UINT id = skin->GetFirst(); id <= skin->GetLast(); ++id) ids.push_back(id);
+  return AttachAs(m_state, window, XELU_ANIMATION, ids);
 }
 
 BOOL CXeluAniStaticCtrl::Create(HWND parent, const RECT& rect, UINT id, const CXeluAniStaticSkin* skin) {
-  Detach();
-  HWND window = CreateStatic(parent, rect, id);
-  return KeepCreated(window, window ? Attach(window, skin) : FALSE, m_state);
+  return CreateAttached(this, m_state, parent, rect, id, skin);
 }
 
 void CXeluAniStaticCtrl::StartAnimation() {

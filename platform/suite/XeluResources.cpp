@@ -27,8 +27,8 @@ bool FindBytes(HINSTANCE module, UINT id, LPCWSTR type, const BYTE** bytes, DWOR
   return *bytes && *size > 0;
 }
 
-// A 32-bit top-down DIB section of that size and its bits.
-HBITMAP CreateTopDownDib(int width, int height, void** bits) {
+// 32 bits a pixel, rows top-down.
+BITMAPINFO TopDownInfo(int width, int height) {
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
   info.bmiHeader.biWidth = width;
@@ -36,6 +36,12 @@ HBITMAP CreateTopDownDib(int width, int height, void** bits) {
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
+  return info;
+}
+
+// A DIB section of that size and its bits.
+HBITMAP CreateTopDownDib(int width, int height, void** bits) {
+  BITMAPINFO info = TopDownInfo(width, height);
   return ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
 }
 
@@ -114,13 +120,7 @@ HBITMAP CXeluBitmap::Mirror(HBITMAP bitmap) {
       return;
     const int width = source.bmWidth, height = source.bmHeight;
     std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownInfo(width, height);
     CScreenDC screen(::GetDC(nullptr));
     if (!screen || ::GetDIBits(screen.Get(), bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS) != height)
       return;

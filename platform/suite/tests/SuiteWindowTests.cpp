@@ -150,6 +150,12 @@ protected:
       if (!box) return;
       WaitPainted(box);
       act(box);
+      // The box must be gone after the act; when it is not, the failure is
+      // recorded and the box closed, so that the test ends.
+      ULONGLONG deadline = ::GetTickCount64() + 10000;
+      while (::IsWindow(box) && ::GetTickCount64() < deadline) ::Sleep(10);
+      EXPECT_FALSE(::IsWindow(box)) << "the box stayed after the act";
+      if (::IsWindow(box)) ::PostMessageW(box, WM_CLOSE, 0, 0);
     });
     int result = m_box.Show(m_owner, L"Connect the phone now?\nThe wizard waits for it.", caption, style);
     other.join();
