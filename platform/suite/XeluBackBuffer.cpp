@@ -116,6 +116,18 @@ LRESULT CALLBACK BackgroundProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 }  // namespace
 
+bool XeluDrawParentPicture(HWND child, HDC dc, const RECT& client) {
+  HWND parent = ::GetParent(child);
+  CXeluControlState* buffer = BufferOf(parent);
+  if (!buffer || !buffer->picture) return false;
+  POINT origin = {0, 0};
+  ::MapWindowPoints(child, parent, &origin, 1);
+  CMemoryDC memory(::CreateCompatibleDC(dc));
+  CSelectObject select(memory.Get(), buffer->picture.Get());
+  return ::BitBlt(dc, client.left, client.top, client.right - client.left, client.bottom - client.top, memory.Get(),
+                  origin.x + client.left, origin.y + client.top, SRCCOPY) != FALSE;
+}
+
 CXeluBackBuffer::CXeluBackBuffer(UINT bitmap) : m_bitmap(bitmap), m_state(new CXeluControlState) {
   m_state->kind = XELU_BACKGROUND;
 }

@@ -193,7 +193,8 @@ void PaintCheckButton(const CXeluControlState& state, HDC dc, const RECT& client
 void Paint(const CXeluControlState& state, HDC dc) {
   RECT client = {};
   ::GetClientRect(state.window, &client);
-  ::FillRect(dc, &client, XeluParentBackground(state.window, dc));
+  if (!XeluDrawParentPicture(state.window, dc, client))
+    ::FillRect(dc, &client, XeluParentBackground(state.window, dc));
   switch (state.kind) {
     case XELU_TEXT:
       PaintText(state, dc, client);

@@ -76,6 +76,12 @@ bool XeluAttach(CXeluControlState* state, HWND window, SUBCLASSPROC procedure);
 // Gives the window back (and destroys it when the control made it).
 void XeluDetach(CXeluControlState* state);
 
+// Copies the back-buffered parent's picture at the child's place into the
+// child's client rectangle; false when the parent has no back buffer. Used
+// by the library's own controls: a copy stays aligned where a brush does not
+// (a right-to-left window mirrors its device context).
+bool XeluDrawParentPicture(HWND child, HDC dc, const RECT& client);
+
 // The brush a child of a back-buffered parent fills its background with,
 // aligned to the child's place (from WM_CTLCOLORSTATIC to the parent, as a
 // plain static would ask); the system's face colour elsewhere.

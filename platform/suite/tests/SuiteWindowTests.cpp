@@ -202,40 +202,56 @@ TEST_F(SkinnedWindowTest, MessageBoxClosedOrEscapedReturnsCancel) {
   EXPECT_TRUE(::IsWindowEnabled(m_owner));
 }
 
-TEST_F(SkinnedWindowTest, ControlsDrawOverTheBackgroundAndStayUsable) {
-  Clicks clicks;
-  HWND dialog = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(300), nullptr, &CountingDialog,
-                                     reinterpret_cast<LPARAM>(&clicks));
-  ASSERT_NE(nullptr, dialog);
-  CXeluBackBuffer background(3001);
+namespace {
+
+// Dialog 300 with every kind of skinned control over the frame's picture.
+struct CSkinnedDialog {
+  CXeluBackBuffer background{3001};
   CXeluStaticCtrl title, text, picture;
   CXeluBarStaticCtrl bar;
   CXeluButtonCtrl check, first, second, ok, cancel, off;
   CXeluAniStaticCtrl animation;
-  CXeluStaticBitmapSkin pictureSkin(3029);
-  CXeluAniStaticSkin animationSkin(3035, 3043, 250);
-  ASSERT_TRUE(background.SetBackground(dialog));
-  ASSERT_TRUE(title.Attach(::GetDlgItem(dialog, kTitle)));
-  title.SetTextColor(RGB(255, 255, 255));
-  ASSERT_TRUE(bar.Attach(::GetDlgItem(dialog, kBar)));
-  ASSERT_TRUE(text.Attach(::GetDlgItem(dialog, kText)));
-  text.SetTextColor(SutrelLoadColor(Skin(), 600));
-  ASSERT_TRUE(picture.Attach(::GetDlgItem(dialog, kPicture), &pictureSkin));
-  ASSERT_TRUE(animation.Attach(::GetDlgItem(dialog, kAnimation), &animationSkin));
-  int ids[] = {kCheck, kFirst, kSecond, IDOK, IDCANCEL, kOff};
-  CXeluButtonCtrl* buttons[] = {&check, &first, &second, &ok, &cancel, &off};
-  for (int i = 0; i < 6; ++i) ASSERT_TRUE(buttons[i]->Attach(::GetDlgItem(dialog, ids[i]))) << ids[i];
-  ::ShowWindow(dialog, SW_SHOW);
-  Settle(dialog);
+  CXeluStaticBitmapSkin pictureSkin{3029};
+  CXeluAniStaticSkin animationSkin{3035, 3043, 250};
 
-  // A text static shows the window's picture around its text: just inside
-  // and just outside its right edge the colour is the same.
+  bool Skin(HWND dialog, COLORREF textColour) {
+    bool skinned = background.SetBackground(dialog) && title.Attach(::GetDlgItem(dialog, kTitle)) &&
+                   bar.Attach(::GetDlgItem(dialog, kBar)) && text.Attach(::GetDlgItem(dialog, kText)) &&
+                   picture.Attach(::GetDlgItem(dialog, kPicture), &pictureSkin) &&
+                   animation.Attach(::GetDlgItem(dialog, kAnimation), &animationSkin);
+    title.SetTextColor(RGB(255, 255, 255));
+    text.SetTextColor(textColour);
+    int ids[] = {kCheck, kFirst, kSecond, IDOK, IDCANCEL, kOff};
+    CXeluButtonCtrl* buttons[] = {&check, &first, &second, &ok, &cancel, &off};
+    for (int i = 0; i < 6; ++i) skinned = buttons[i]->Attach(::GetDlgItem(dialog, ids[i])) && skinned;
+    ::ShowWindow(dialog, SW_SHOW);
+    Settle(dialog);
+    return skinned;
+  }
+};
+
+// A text static shows the window's picture around its text: just inside
+// and just outside its far edge the colour is the same.
+void ExpectSeamlessTitle(HWND dialog) {
   RECT place = {};
   ::GetWindowRect(::GetDlgItem(dialog, kTitle), &place);
   ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
   const int middle = (place.top + place.bottom) / 2;
   EXPECT_LT(Distance(ScreenColour(dialog, POINT{place.right - 2, middle}),
                      ScreenColour(dialog, POINT{place.right + 2, middle})), 24);
+}
+
+}  // namespace
+
+TEST_F(SkinnedWindowTest, ControlsDrawOverTheBackgroundAndStayUsable) {
+  Clicks clicks;
+  HWND dialog = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(300), nullptr, &CountingDialog,
+                                     reinterpret_cast<LPARAM>(&clicks));
+  ASSERT_NE(nullptr, dialog);
+  CSkinnedDialog skinned;
+  ASSERT_TRUE(skinned.Skin(dialog, SutrelLoadColor(Skin(), 600)));
+  CXeluAniStaticCtrl& animation = skinned.animation;
+  ExpectSeamlessTitle(dialog);
 
   // Another process reaches the buttons by messages alone.
   FromAnotherThread([&] {
@@ -262,8 +278,24 @@ TEST_F(SkinnedWindowTest, ControlsDrawOverTheBackgroundAndStayUsable) {
   EXPECT_FALSE(animation.IsAnimating());
   // The windows go before their controls.
   ::DestroyWindow(dialog);
-  EXPECT_EQ(nullptr, title.GetHwnd());
-  EXPECT_EQ(nullptr, check.GetHwnd());
+  EXPECT_EQ(nullptr, skinned.title.GetHwnd());
+  EXPECT_EQ(nullptr, skinned.check.GetHwnd());
+}
+
+TEST_F(SkinnedWindowTest, RightToLeftDialogIsSkinnedToo) {
+  HGLOBAL flipped = CRTLHelper::FlipDialog(::GetModuleHandleW(nullptr), 300, TRUE);
+  ASSERT_NE(nullptr, flipped);
+  HWND dialog = ::CreateDialogIndirectParamW(::GetModuleHandleW(nullptr),
+                                             static_cast<const DLGTEMPLATE*>(::GlobalLock(flipped)), nullptr,
+                                             &CountingDialog, 0);
+  ::GlobalUnlock(flipped);
+  ::GlobalFree(flipped);
+  ASSERT_NE(nullptr, dialog);
+  CSkinnedDialog skinned;
+  ASSERT_TRUE(skinned.Skin(dialog, SutrelLoadColor(Skin(), 600)));
+  ExpectSeamlessTitle(dialog);
+  SavePicture(dialog, L"suite-skinned-controls-rtl.png");
+  ::DestroyWindow(dialog);
 }
 
 TEST_F(SkinnedWindowTest, CreatedControlsGoWithTheirObject) {
@@ -279,4 +311,22 @@ TEST_F(SkinnedWindowTest, CreatedControlsGoWithTheirObject) {
   EXPECT_FALSE(::IsWindow(window));
   CXeluStaticCtrl attached;
   EXPECT_FALSE(attached.Attach(nullptr));
+}
+
+TEST_F(SkinnedWindowTest, AChildWithABackgroundShowsItsPartOfTheFramesPicture) {
+  HWND frame = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(300), nullptr, &CountingDialog,
+                                    0);
+  ASSERT_NE(nullptr, frame);
+  CXeluBackBuffer frameBackground(3001), pageBackground(3067);
+  ASSERT_TRUE(frameBackground.SetBackground(frame));
+  // A page over the frame's dark band, given a light picture of its own.
+  HWND page = ::CreateWindowExW(0, L"#32770", L"", WS_CHILD | WS_VISIBLE, 40, 2, 120, 20, frame, nullptr,
+                                ::GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(nullptr, page);
+  ASSERT_TRUE(pageBackground.SetBackground(page));
+  ::ShowWindow(frame, SW_SHOW);
+  Settle(frame);
+  EXPECT_LT(Distance(ScreenColour(frame, POINT{42, 12}), ScreenColour(frame, POINT{38, 12})), 24);
+  EXPECT_LT(Distance(ScreenColour(frame, POINT{158, 12}), ScreenColour(frame, POINT{162, 12})), 24);
+  ::DestroyWindow(frame);
 }
