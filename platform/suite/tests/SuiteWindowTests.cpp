@@ -280,3 +280,21 @@ TEST_F(SkinnedWindowTest, CreatedControlsGoWithTheirObject) {
   CXeluStaticCtrl attached;
   EXPECT_FALSE(attached.Attach(nullptr));
 }
+
+TEST_F(SkinnedWindowTest, AChildWithABackgroundShowsItsPartOfTheFramesPicture) {
+  HWND frame = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(300), nullptr, &CountingDialog,
+                                    0);
+  ASSERT_NE(nullptr, frame);
+  CXeluBackBuffer frameBackground(3001), pageBackground(3067);
+  ASSERT_TRUE(frameBackground.SetBackground(frame));
+  // A page over the frame's dark band, given a light picture of its own.
+  HWND page = ::CreateWindowExW(0, L"#32770", L"", WS_CHILD | WS_VISIBLE, 40, 2, 120, 20, frame, nullptr,
+                                ::GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(nullptr, page);
+  ASSERT_TRUE(pageBackground.SetBackground(page));
+  ::ShowWindow(frame, SW_SHOW);
+  Settle(frame);
+  EXPECT_LT(Distance(ScreenColour(frame, POINT{42, 12}), ScreenColour(frame, POINT{38, 12})), 24);
+  EXPECT_LT(Distance(ScreenColour(frame, POINT{158, 12}), ScreenColour(frame, POINT{162, 12})), 24);
+  ::DestroyWindow(frame);
+}
