@@ -4,10 +4,18 @@
 #include "resource.h"
 
 // Waits up to two minutes for a phone on a cable (media 4 or 16).
-class CConnectCablePage : public CWizardPage<CConnectCablePage> {
+class CConnectCablePage : public CPhoneWaitPage<CConnectCablePage> {
 public:
   enum { IDD = IDD_CONNECT_CABLE_PAGE };
+  static const UINT kWaitMilliseconds = 120000;
+  static const int kWaitState = 2;
+  static constexpr DWORD kExpectedMedia[2] = {kMediaCable, kMediaCable2};
 
-  void StartWaiting(HWND mainWindow);
-  void StopWaiting();
+  BEGIN_MSG_MAP(CConnectCablePage)
+    MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
+    CHAIN_MSG_MAP(CPhoneWaitPage<CConnectCablePage>)
+  END_MSG_MAP()
+
+private:
+  LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
 };

@@ -2,6 +2,7 @@
 #include <objbase.h>
 #include <algorithm>
 #include "CPairwellApp.h"
+#include "AppFxControls.h"
 #include "CPairwellDlg.h"
 #include "QorsalDialix.h"
 #include "SuiteManufacturer.h"
@@ -92,7 +93,7 @@ CPairwellApp::CPairwellApp() : m_com(CoInitializeEx(nullptr, COINIT_APARTMENTTHR
 
 CPairwellApp::~CPairwellApp() {
   g_mainWindow = nullptr;
-  m_media.reset();
+  Finish();
   if (SUCCEEDED(m_com)) CoUninitialize();
 }
 
@@ -140,51 +141,100 @@ void CPairwellApp::DeleteFonts() {
   m_textFont.Reset();
 }
 
+// Step 8: the skin set, shared by every page, and the skinned message box.
+void CPairwellApp::BuildSkins() {
+  HINSTANCE skin = GetSkinModule();
+  CXeluLib::Init(m_hInstance, skin);
+  // Normal, hot, pressed and disabled: three bitmaps and a text colour each.
+  const UINT firsts[XELU_STATE_COUNT] = {3002, 3008, 3005, 3011};
+  for (int state = 0; state < XELU_STATE_COUNT; ++state)
+    m_skins.button.SetState(state, firsts[state], firsts[state] + 1, firsts[state] + 2,
+                            SutrelLoadColor(skin, 601 + state));
+  CXeluButtonSkin::SetDefaultSkinDef(m_skins.button);
+  CXeluBarStaticSkin::SetDefaultSkinDef(m_skins.bar);
+  if (m_rightToLeft) {
+    XELU_BITMAP banner = {};
+    if (CXeluResourceManager::LoadBitmapW(&banner, skin, 3060, L"PNG")) {
+      m_skins.mirroredBanner = banner;
+      m_skins.mirroredBanner.hBitmap = CXeluBitmap::Mirror(banner.hBitmap);
+      CXeluResourceManager::UnloadBitmap(&banner);
+    }
+  }
+  m_messageBox.SetButtonCaptions(GetLanguageModuleHandle(), 5009, 5010, 5011, 5012);
+  m_messageBox.SetBackgroundSkin(m_skins.messageBackground);
+  m_messageBox.SetButtonSkin(m_skins.button);
+  m_messageBox.SetTextColor(SutrelLoadColor(skin, 600));
+}
+
+void CPairwellApp::BringToFront() {
+  if (m_activation) SetEvent(m_activation.Get());
+}
+
+bool CPairwellApp::Prepare() {
+  // Steps 1 to 3: the suite's key and the resource modules.
+  m_suiteKey = SuiteKey(SuiteManufacturer());
+  m_locator.Initialise(m_hInstance, m_suiteKey, L"Pairwell");
+  if (!m_locator.LoadModules()) {
+    if (!m_locator.GetLanguageModule())
+      MessageBox(kMissingComponents, MB_OK | MB_ICONERROR);
+    else
+      MessageBox(GetLanguageString(IDS_NO_SKIN).c_str(), MB_OK | MB_ICONERROR);
+    return false;
+  }
+  // Step 4.
+  if (m_rightToLeft) {
+    SetProcessDefaultLayout(LAYOUT_RTL);
+    CXeluLib::m_dwLayout = 1;
+  }
+  // Steps 5 and 6.
+  if (m_lpCmdLine && *m_lpCmdLine) m_commandLine = ParsePairwellCommandLine(m_lpCmdLine);
+  m_launchAtEnd = m_commandLine.launchAtEnd;
+  if (!TakeSingleInstance(!m_commandLine.guid.empty())) return false;
+  // Step 7; help is initialised here and uninitialised by Finish.
+  m_help.path = GetInstallFolder() + L"\\Help\\Dialix_" + GetLanguageCode() + L".chm";
+  m_help.present = GetFileAttributesW(m_help.path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  m_helpInitialized = AppFxHtmlHelpInitialize();
+  // Steps 8 to 11.
+  BuildSkins();
+  CreateFonts();
+  Trelk::RUVONBinding().SetReadOptions(false);
+  DWORD bound = RUVON_Initialize(kRuvonApiVersion, 0);
+  m_bound = bound == 0;
+  if (!m_bound) ZCLLogMessage(2, nullptr, "Pairwell: device management not bound: 0x%08lX", bound);
+  m_media.reset(new CMediaUtility(true));
+  m_media->SetTextSource([](UINT id) { return Get()->GetLanguageString(id); });
+  if (!m_media->Initialize()) ZCLLogMessage(2, nullptr, "Pairwell: the media utility did not start");
+  return m_events.Create();
+}
+
+void CPairwellApp::Finish() {
+  SetMainWindow(nullptr);
+  DeleteFonts();
+  m_media.reset();
+  if (m_bound) RUVON_Terminate(0);
+  m_bound = false;
+  if (m_skins.mirroredBanner.hBitmap) DeleteObject(m_skins.mirroredBanner.hBitmap);
+  m_skins.mirroredBanner = XELU_BITMAP();
+  if (m_helpInitialized) AppFxHtmlHelpUninitialize();
+  m_helpInitialized = false;
+}
+
 BOOL CPairwellApp::InitInstance() {
   ZCLGuarded(1, ZCL_SITE, [&] {
-    // Steps 1 to 3: the suite's key and the resource modules.
-    m_suiteKey = SuiteKey(SuiteManufacturer());
-    m_locator.Initialise(m_hInstance, m_suiteKey, L"Pairwell");
-    if (!m_locator.LoadModules()) {
-      if (!m_locator.GetLanguageModule())
-        MessageBox(kMissingComponents, MB_OK | MB_ICONERROR);
-      else
-        MessageBox(GetLanguageString(IDS_NO_SKIN).c_str(), MB_OK | MB_ICONERROR);
+    if (!Prepare()) {
+      Finish();
       return;
     }
-    // Step 4.
-    if (m_rightToLeft) {
-      SetProcessDefaultLayout(LAYOUT_RTL);
-      CXeluLib::m_dwLayout = 1;
-    }
-    // Steps 5 and 6.
-    if (m_lpCmdLine && *m_lpCmdLine) m_commandLine = ParsePairwellCommandLine(m_lpCmdLine);
-    m_launchAtEnd = m_commandLine.launchAtEnd;
-    if (!TakeSingleInstance(!m_commandLine.guid.empty())) return;
-    // Step 7.
-    m_help.path = GetInstallFolder() + L"\\Help\\Dialix_" + GetLanguageCode() + L".chm";
-    m_help.present = GetFileAttributesW(m_help.path.c_str()) != INVALID_FILE_ATTRIBUTES;
-    CXeluLib::Init(m_hInstance, GetSkinModule());
-    // Steps 9 to 11.
-    CreateFonts();
-    Trelk::RUVONBinding().SetReadOptions(false);
-    DWORD bound = RUVON_Initialize(kRuvonApiVersion, 0);
-    if (bound != 0) ZCLLogMessage(2, nullptr, "Pairwell: device management not bound: 0x%08lX", bound);
-    m_media.reset(new CMediaUtility(true));
-    m_media->SetTextSource([](UINT id) { return Get()->GetLanguageString(id); });
-    if (!m_media->Initialize()) ZCLLogMessage(2, nullptr, "Pairwell: the media utility did not start");
-    if (!m_events.Create()) return;
     // Steps 12 and 13.
-    CPairwellDlg dialog;
-    if (!m_commandLine.guid.empty())
-      dialog.SetBluetoothMode(m_commandLine.guid);
-    else if (!m_commandLine.deviceId.empty())
-      dialog.SetSupportDevice(m_commandLine.deviceId);
-    dialog.DoModal();
-    SetMainWindow(nullptr);
-    DeleteFonts();
-    m_media.reset();
-    if (bound == 0) RUVON_Terminate(0);
+    {
+      CPairwellDlg dialog;
+      if (!m_commandLine.guid.empty())
+        dialog.SetBluetoothMode(m_commandLine.guid);
+      else if (!m_commandLine.deviceId.empty())
+        dialog.SetSupportDevice(m_commandLine.deviceId);
+      dialog.DoModal();
+    }
+    Finish();
   });
   return FALSE;
 }

@@ -9,6 +9,7 @@
 #include "CResourceLocator.h"
 #include "CommandLine.h"
 #include "GdiHandles.h"
+#include "QorsalDialix.h"
 #include "ZCLHandle.h"
 
 // The events the wizard's pages and worker threads meet through, all
@@ -45,6 +46,14 @@ struct CPairwellHelp {
   bool present = false;
 };
 
+// What every skinned window of the wizard draws with, built once at start.
+struct CPairwellSkins {
+  CXeluButtonSkin button;
+  CXeluBarStaticSkin bar;
+  CXeluStaticBitmapSkin messageBackground{3067};
+  XELU_BITMAP mirroredBanner = {};  // bitmap 3060, mirrored in a right-to-left language
+};
+
 // The wizard program. Built before the entry on the main thread, which runs
 // all of it; the activation watcher thread only brings the main window to
 // the front.
@@ -56,17 +65,25 @@ public:
   static CPairwellApp* Get();
 
   BOOL InitInstance() override;
+  // Steps 1 to 11 of the run (everything the dialog needs); false when the
+  // program is to end at once. Tests call it to build the dialog themselves.
+  bool Prepare();
+  // What Prepare started, stopped in reverse order.
+  void Finish();
 
   // The single-instance event's name for this program path and mode.
   static std::wstring ActivationEventName(const std::wstring& programPath, bool bluetoothMode);
 
   // The window the activation watcher brings forward.
   void SetMainWindow(HWND window);
+  // Wakes the activation watcher once, as a second start does.
+  void BringToFront();
 
   std::wstring GetLanguageString(UINT id) { return m_locator.GetString(id); }
   std::wstring GetLanguageCode() const { return m_locator.GetLastValue(); }
   std::wstring GetInstallFolder() const { return m_locator.GetProgramFolder(); }
   HMODULE GetSkinModule() const { return m_locator.GetResourceModule(); }
+  HMODULE GetLanguageModuleHandle() const { return m_locator.GetLanguageModule(); }
   HFONT GetTitleFont() const { return static_cast<HFONT>(m_titleFont.Get()); }
   HFONT GetBoldFont() const { return static_cast<HFONT>(m_boldFont.Get()); }
   HFONT GetTextFont() const { return static_cast<HFONT>(m_textFont.Get()); }
@@ -76,6 +93,8 @@ public:
   CDeviceSearchWorker& SearchWorker() { return m_searchWorker; }
   CSearchResults& SearchResults() { return m_searchResults; }
   const CPairwellHelp& Help() const { return m_help; }
+  const CPairwellSkins& Skins() const { return m_skins; }
+  CXeluMessageBox& SkinnedMessageBox() { return m_messageBox; }
   BOOL m_launchAtEnd = TRUE;
   BOOL m_rightToLeft = FALSE;
   BOOL m_busy = FALSE;
@@ -84,6 +103,7 @@ private:
   bool TakeSingleInstance(bool bluetoothMode);
   void CreateFonts();
   void DeleteFonts();
+  void BuildSkins();
 
   HRESULT m_com;
   std::wstring m_suiteKey;
@@ -97,4 +117,8 @@ private:
   CHandle m_activation;
   CHandle m_watcher;
   CPairwellCommandLine m_commandLine;
+  CPairwellSkins m_skins;
+  CXeluMessageBox m_messageBox;
+  bool m_helpInitialized = false;
+  bool m_bound = false;
 };

@@ -5,6 +5,7 @@
 #include "AppFxApp.h"
 #include "CMediaUtility.h"
 #include "QorsalDialix.h"
+#include "CThreadHandle.h"
 #include "ZCLHandle.h"
 #include "resource.h"
 
@@ -34,6 +35,10 @@ public:
 
   CPairwellDlg();
   ~CPairwellDlg() override;
+
+  // Starts the sibling launcher program; the shell unless a test replaces it.
+  typedef void (*Launcher)(const std::wstring& path);
+  static Launcher SetLauncher(Launcher launcher);
 
   // Bluetooth mode with the phone's address (at most 38 characters).
   void SetBluetoothMode(const std::wstring& guid);
@@ -113,7 +118,42 @@ private:
   LRESULT OnHelp(WORD, WORD, HWND, BOOL&);
   LRESULT OnEnterOrEscape(WORD, WORD, HWND, BOOL&);
 
+  // The right-to-left template, when the language needs one.
+  struct GlobalTraits {
+    typedef HGLOBAL Type;
+    static Type Empty() { return nullptr; }
+    static bool IsValid(Type h) { return h != nullptr; }
+    static void Free(Type h) { ::GlobalFree(h); }
+  };
+  typedef CUniqueHandle<GlobalTraits> CGlobalMemory;
+  explicit CPairwellDlg(CGlobalMemory flipped);
+  static CGlobalMemory FlippedTemplate();
+
+  void ShowPage(HWND page, bool picture);
+  void ShowWaitingPage(HWND page, DWORD mediaCode, int state);
+  void SetButtons(int back, int next);
+  void FocusAfter(int id);
+  void StartPairing();
+  void StopPairingWatcher();
+  bool MakeTrusted(const std::wstring& address);
+  void WaitForSupportDecision();
+  DWORD HelpContext() const;
+  void CloseWizard();
+  void Launch();
+  bool Busy();
+
   // The implementation adds what it needs below.
+  CGlobalMemory m_flipped;
+  HICON m_icon = nullptr;
+  HCURSOR m_busyCursor = nullptr;
+  CXeluBackBuffer m_background{3001};
+  CXeluStaticBitmapSkin m_pictureSkin{3028};
+  CXeluStaticCtrl m_picture;
+  CXeluButtonCtrl m_buttons[4];
+  CHandle m_watcherStop;
+  CThreadHandle m_watcher;
+  bool m_checkingSupport = false;
+  bool m_closing = false;
   bool m_bluetoothMode = false;
   std::wstring m_guid;
   std::wstring m_deviceId;

@@ -13,4 +13,21 @@ public:
   void ShowHint(bool show);
   // IDC_MEDIA_CABLE, IDC_MEDIA_BLUETOOTH, IDC_MEDIA_INFRARED or 0.
   int GetSelectedMedia() const;
+
+  void OnDeviceArrived(const LNYX_DEVICE& device) override;
+
+  BEGIN_MSG_MAP(CSelectMediaPage)
+    MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
+    CHAIN_MSG_MAP(CWizardPage<CSelectMediaPage>)
+  END_MSG_MAP()
+
+  BOOL PreTranslateMessage(MSG* msg) override;
+
+private:
+  LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
+  void Hide(int id);
+
+  // Where the Cable and Infrared buttons sit in the template.
+  RECT m_cablePlace = {};
+  RECT m_infraredPlace = {};
 };

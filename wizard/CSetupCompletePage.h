@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include "AppFxControls.h"
 #include "CWizardPage.h"
 #include "resource.h"
 
@@ -10,7 +11,18 @@ public:
 
   void SetBluetoothMode(bool bluetoothMode) { m_bluetoothMode = bluetoothMode; }
   void Fill();
+  // The row of a phone: its name, two blanks and its media names.
+  static std::wstring RowText(const CMediaDevice& device, IWizardPageHost& host);
+
+  BEGIN_MSG_MAP(CSetupCompletePage)
+    MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
+    CHAIN_MSG_MAP(CWizardPage<CSetupCompletePage>)
+  END_MSG_MAP()
 
 private:
+  LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
+
   bool m_bluetoothMode = false;
+  CAppFxListCtrl m_list;
+  CAppFxImageList m_images;
 };

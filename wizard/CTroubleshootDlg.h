@@ -24,7 +24,40 @@ public:
   void Hide();
   // The rich edit's text as the control keeps it.
   std::wstring GetBodyText() const;
+  // The rich edit, for the dialog's own tests.
+  const CAppFxRichEditCtrl& Body() const { return m_body; }
+
+  BEGIN_MSG_MAP(CTroubleshootDlg)
+    MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
+    MESSAGE_HANDLER(WM_CLOSE, OnClose)
+    MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
+    NOTIFY_ID_HANDLER(IDC_TROUBLE_TEXT, OnBodyNotify)
+    COMMAND_ID_HANDLER(IDC_TROUBLE_OK, OnOk)
+    COMMAND_ID_HANDLER(IDOK, OnOk)
+    COMMAND_ID_HANDLER(IDCANCEL, OnOk)
+    COMMAND_ID_HANDLER(IDC_WIZARD_HELP, OnHelp)
+    CHAIN_MSG_MAP(CAppFxDialog<CTroubleshootDlg>)
+  END_MSG_MAP()
 
 private:
+  LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnClose(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnBodyNotify(int, LPNMHDR, BOOL&);
+  LRESULT OnOk(WORD, WORD, HWND, BOOL&);
+  LRESULT OnHelp(WORD, WORD, HWND, BOOL&);
+  // Appends a language string to the body; where it begins in the control.
+  int Append(UINT id);
+  // Marks [start, end) of the control's text.
+  void Mark(int start, int end, DWORD effects);
+  // The first position of text inside [start, end), or -1.
+  int FindWithin(const std::wstring& text, int start, int end) const;
+
   CPairwellDlg* m_wizard = nullptr;
+  CAppFxRichEditCtrl m_body;
+  CXeluBackBuffer m_background{3067};
+  CXeluStaticCtrl m_heading;
+  CXeluButtonCtrl m_ok, m_help;
+  std::wstring m_linkTexts[3];
+  std::wstring m_linkTargets[3];
 };

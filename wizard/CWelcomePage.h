@@ -11,6 +11,15 @@ public:
   void SetBluetoothMode(bool bluetoothMode) { m_bluetoothMode = bluetoothMode; }
   bool IsHideWelcomeTicked() const;
 
+  BEGIN_MSG_MAP(CWelcomePage)
+    MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
+    CHAIN_MSG_MAP(CWizardPage<CWelcomePage>)
+  END_MSG_MAP()
+
 private:
+  LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
+
   bool m_bluetoothMode = false;
+  CXeluStaticBitmapSkin m_pictureSkin;
+  CXeluStaticCtrl m_picture;
 };

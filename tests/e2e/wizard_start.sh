@@ -14,14 +14,13 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 # language and theme set: the programs are found by name, and no other test's
 # processes, phones or requests reach them.
 export WINEPREFIX=$WINEPREFIX-wizard
+source "$DIALIX_SOURCE/tests/support/wizard.sh"
 /usr/lib/wine/wineserver -k 2>/dev/null
 rm -rf "$WINEPREFIX"
 "$DIALIX_SOURCE/tools/wine-prefix" "$WINEPREFIX"
-wintest() { dialix_wine "$DIALIX_BIN/dialix_wintest.exe" "$@" | tr -d '\r'; }
 shots=$(cd "$DIALIX_BIN/.." && pwd)/screenshots
 mkdir -p "$shots"
 snap() { wintest snap "$(dialix_winpath "$shots")\\$1.png" >/dev/null || fail "no screenshot $1"; echo "screenshot: $shots/$1.png"; }
-now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 # How long a start may take to show its window: bounds a start that never
 # shows, and leaves room for a machine busy with the rest of the suite.
 show_ms=90000
@@ -33,32 +32,14 @@ cleanup() {
 }
 trap 'cleanup; /usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
 
-# Waits, bounded, for a background program to end; its exit code, 255 when
-# it did not.
-finish() {  # pid ms
-  local end=$(( $(now_ms) + $2 ))
-  while kill -0 "$1" 2>/dev/null; do
-    [ "$(now_ms)" -ge $end ] && return 255
-    sleep 0.1
-  done
-  wait "$1"
-}
-# A box's text once it is filled in (the box may be found while it is made).
-box_text() {
-  local end=$(( $(now_ms) + 30000 )) text=""
-  while [ -z "$text" ] && [ "$(now_ms)" -lt $end ]; do
-    text=$(wintest Pairwell.exe box 1000)
-  done
-  echo "$text"
-}
 # Presses OK until the program has ended (a box not ready ignores it).
 dismiss_and_wait() {  # pid
-  local end=$(( $(now_ms) + 30000 ))
-  while kill -0 "$1" 2>/dev/null && [ "$(now_ms)" -lt $end ]; do
+  local end=$(( $(wizard_now_ms) + 30000 ))
+  while kill -0 "$1" 2>/dev/null && [ "$(wizard_now_ms)" -lt $end ]; do
     wintest Pairwell.exe dismiss 1000 >/dev/null
     sleep 0.2
   done
-  finish "$1" 1000
+  wizard_finish "$1" 1000
 }
 
 dialix_wine "$DIALIX_BIN/QorsalConnectionManager.exe" /RegServer || fail "the connection manager did not register"
@@ -80,7 +61,8 @@ echo "$lanyx" | grep -qE '^\s*[0-9a-f]+\s+0*190\s+<none>' || fail "Lanyx.dll not
 copy_program() {  # folder
   rm -rf "$1"
   mkdir -p "$1"
-  cp "$DIALIX_BIN/Pairwell.exe" "$DIALIX_BIN/Lanyx.dll" "$DIALIX_BIN/Qorsal_Dialix.dll" "$DIALIX_BIN/sqlite3.dll" "$1/"
+  cp "$DIALIX_BIN/Pairwell.exe" "$DIALIX_BIN/Lanyx.dll" "$DIALIX_BIN/Qorsal_Dialix.dll" "$DIALIX_BIN/sqlite3.dll" \
+    "$DIALIX_BIN/SutrelSupportSetup.dll" "$DIALIX_BIN/DialixAppFx.dll" "$1/"
 }
 drive_c=$WINEPREFIX/drive_c
 # Runs a copy from C:\<folder> with the given language module (or none) and
@@ -94,7 +76,7 @@ missing_module_case() {  # folder language-module expected screenshot
   (cd "$drive_c/$1" && dialix_wine "C:\\$1\\Pairwell.exe") &
   local pid=$! text
   pids+=("$pid")
-  text=$(box_text)
+  text=$(wizard_box_text)
   echo "$1: \"$text\""
   [ "$text" = "$3" ] || fail "$1: \"$text\""
   snap "$4"
@@ -119,8 +101,8 @@ wintest "$first" dump "$caption"
 dialix_wine "$DIALIX_BIN/Pairwell.exe" /guid 00:11:22:33:44:55 &
 bluetooth=$!
 pids+=("$bluetooth")
-end=$(( $(now_ms) + show_ms ))
-while [ "$(wintest Pairwell.exe pids | grep -c .)" -lt 2 ] && [ "$(now_ms)" -lt $end ]; do sleep 0.1; done
+end=$(( $(wizard_now_ms) + show_ms ))
+while [ "$(wintest Pairwell.exe pids | grep -c .)" -lt 2 ] && [ "$(wizard_now_ms)" -lt $end ]; do sleep 0.1; done
 second=$(wintest Pairwell.exe pids | grep -vx "$first" | head -n 1)
 [ -n "$second" ] || fail "the guid start did not run beside the plain one"
 if [ -n "$second" ]; then
@@ -128,18 +110,18 @@ if [ -n "$second" ]; then
 fi
 kill -0 "$plain" 2>/dev/null || fail "the plain wizard ended when the guid one started"
 # The guid wizard came last; make sure it is in front before the plain start.
-end=$(( $(now_ms) + 10000 ))
-until [ "$(wintest "$second" front "$caption" 1000)" = 1 ] || [ "$(now_ms)" -ge $end ]; do sleep 0.1; done
+end=$(( $(wizard_now_ms) + 10000 ))
+until [ "$(wintest "$second" front "$caption" 1000)" = 1 ] || [ "$(wizard_now_ms)" -ge $end ]; do sleep 0.1; done
 
 # A second plain start ends at once and the first plain one comes forward.
 dialix_wine "$DIALIX_BIN/Pairwell.exe" &
 again=$!
-finish "$again" 30000
+wizard_finish "$again" 30000
 code=$?
 [ "$code" = 0 ] || fail "the second plain start did not end at once (code $code)"
-end=$(( $(now_ms) + 10000 ))
+end=$(( $(wizard_now_ms) + 10000 ))
 front=0
-until [ "$front" = 1 ] || [ "$(now_ms)" -ge $end ]; do
+until [ "$front" = 1 ] || [ "$(wizard_now_ms)" -ge $end ]; do
   front=$(wintest "$first" front "$caption" 1000)
   sleep 0.1
 done
@@ -149,9 +131,9 @@ snap wizard_plain_front
 
 # Cancel ends the plain one, closing the guid one.
 wintest "$first" click "$caption" 1003 >/dev/null || fail "Cancel could not be pressed"
-finish "$plain" 30000 || fail "Cancel did not end the plain wizard"
+wizard_finish "$plain" 30000 || fail "Cancel did not end the plain wizard"
 [ -n "$second" ] && { wintest "$second" close "$caption" >/dev/null || fail "the guid wizard could not be closed"; }
-finish "$bluetooth" 30000 || fail "closing did not end the guid wizard"
+wizard_finish "$bluetooth" 30000 || fail "closing did not end the guid wizard"
 
 [ $failures = 0 ] && echo "wizard start: all passed"
 exit $failures

@@ -1,0 +1,169 @@
+#include <windows.h>
+#include <htmlhelp.h>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+#include "CAuthenticatePage.h"
+#include "CPairwellDlg.h"
+#include "CSupportInstallPage.h"
+#include "WindowProbe.h"
+#include "WizardDialogFixture.h"
+
+// The wizard's main dialog in this process, driven by its buttons: the
+// support installation hand-over, Back from a pending search, when the
+// launcher starts, help, and the pairing watcher's answers.
+
+namespace {
+
+using namespace WizardDialogTest;
+
+std::vector<std::wstring> g_launched;
+void RecordLaunch(const std::wstring& path) { g_launched.push_back(path); }
+
+class WizardDialog : public Fixture {
+protected:
+  void SetUp() override {
+    Fixture::SetUp();
+    g_launched.clear();
+    m_previousLauncher = CPairwellDlg::SetLauncher(&RecordLaunch);
+  }
+  void TearDown() override {
+    if (m_wizard.m_hWnd) m_wizard.DestroyWindow();
+    CPairwellDlg::SetLauncher(m_previousLauncher);
+    Fixture::TearDown();
+  }
+  void Open() {
+    ASSERT_TRUE(m_wizard.Create(nullptr));
+    m_wizard.ShowWindow(SW_SHOW);
+  }
+  void Press(int id) { SendMessageW(m_wizard.m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+  bool Enabled(int id) { return WindowProbe::ItemEnabled(m_wizard.m_hWnd, id); }
+  bool Signalled(CWizardEvents::Id id) { return WaitForSingleObject(App().Events().Get(id), 0) == WAIT_OBJECT_0; }
+
+  CPairwellDlg m_wizard;
+  CPairwellDlg::Launcher m_previousLauncher = nullptr;
+};
+
+TEST_F(WizardDialog, ASupportDeviceOpensOnTheSupportPageAndNextInstallsThenCompletesWithCancelEnabled) {
+  m_wizard.SetSupportDevice(L"DLGTEST-NO-SUCH-PHONE");
+  Open();
+  EXPECT_EQ(m_wizard.GetState(), CPairwellDlg::kSupport);
+  EXPECT_TRUE(IsWindowVisible(m_wizard.SupportPage().m_hWnd));
+  EXPECT_EQ(m_wizard.SupportPage().GetDevices(), std::vector<std::wstring>{L"DLGTEST-NO-SUCH-PHONE"});
+  EXPECT_TRUE(Enabled(IDC_NEXT));
+
+  Press(IDC_NEXT);
+  // The installation runs on a worker; nothing can be pressed meanwhile.
+  if (m_wizard.GetState() == CPairwellDlg::kSupport) {
+    EXPECT_FALSE(Enabled(IDC_BACK));
+    EXPECT_FALSE(Enabled(IDC_NEXT));
+    EXPECT_FALSE(Enabled(IDC_WIZARD_CANCEL));
+  }
+  ASSERT_TRUE(PumpUntil([&] { return m_wizard.GetState() == CPairwellDlg::kComplete; }, 120000));
+  EXPECT_TRUE(Enabled(IDC_WIZARD_CANCEL));
+  EXPECT_FALSE(Enabled(IDC_NEXT));
+  EXPECT_FALSE(Enabled(IDC_BACK));
+  EXPECT_EQ(WindowProbe::ItemText(m_wizard.m_hWnd, IDC_WIZARD_CANCEL), Text(5008));
+  RedrawWindow(m_wizard.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  Drain();
+  EXPECT_TRUE(WindowProbe::SaveScreen(ScreenshotFolder() + L"\\wizard-dialog-complete.png"));
+}
+
+TEST_F(WizardDialog, BackFromTheSearchPageWhileASearchIsPendingCancelsIt) {
+  Open();
+  m_wizard.ShowSearchPage();
+  SetEvent(App().Events().Get(CWizardEvents::SearchRequest));
+  Press(IDC_BACK);
+  EXPECT_TRUE(Signalled(CWizardEvents::SearchCancel));
+  EXPECT_EQ(m_wizard.GetState(), CPairwellDlg::kSelectMedia);
+
+  // Without a pending search nothing is cancelled.
+  ResetEvent(App().Events().Get(CWizardEvents::SearchRequest));
+  ResetEvent(App().Events().Get(CWizardEvents::SearchCancel));
+  m_wizard.ShowSearchPage();
+  if (!App().SearchWorker().IsSearchPending()) {
+    Press(IDC_BACK);
+    EXPECT_FALSE(Signalled(CWizardEvents::SearchCancel));
+  }
+}
+
+TEST_F(WizardDialog, CancelStartsTheLauncherOnlyOutsideBluetoothModeAndWithoutNoLa) {
+  Open();
+  Press(IDC_WIZARD_CANCEL);
+  EXPECT_FALSE(m_wizard.m_hWnd);
+  ASSERT_EQ(g_launched.size(), 1u);
+  EXPECT_EQ(g_launched[0], App().GetInstallFolder() + L"\\Kelvast.exe");
+  EXPECT_TRUE(Signalled(CWizardEvents::WizardCancel));
+
+  g_launched.clear();
+  {
+    CPairwellDlg bluetooth;
+    bluetooth.SetBluetoothMode(L"{00000000-0000-0000-0000-000000000001}");
+    ASSERT_TRUE(bluetooth.Create(nullptr));
+    SendMessageW(bluetooth.m_hWnd, WM_COMMAND, IDC_WIZARD_CANCEL, 0);
+  }
+  App().m_launchAtEnd = FALSE;
+  {
+    CPairwellDlg noLa;
+    ASSERT_TRUE(noLa.Create(nullptr));
+    SendMessageW(noLa.m_hWnd, WM_COMMAND, IDC_WIZARD_CANCEL, 0);
+    CPairwellDlg closed;
+    ASSERT_TRUE(closed.Create(nullptr));
+    SendMessageW(closed.m_hWnd, WM_CLOSE, 0, 0);
+  }
+  EXPECT_TRUE(g_launched.empty());
+}
+
+TEST_F(WizardDialog, HelpAsksForTheStatesContextThenTheDefaultTopicThenSaysItIsMissing) {
+  Open();
+  m_wizard.ShowCablePage();
+  Press(IDC_WIZARD_HELP);
+  ASSERT_EQ(g_help.size(), 3u);
+  EXPECT_EQ(g_help[0].command, static_cast<UINT>(HH_CLOSE_ALL));
+  EXPECT_EQ(g_help[1].command, static_cast<UINT>(HH_HELP_CONTEXT));
+  EXPECT_EQ(g_help[1].data, 3602u);
+  EXPECT_EQ(g_help[1].owner, nullptr);
+  EXPECT_EQ(g_help[1].file, App().Help().path);
+  EXPECT_EQ(g_help[2].command, static_cast<UINT>(HH_DISPLAY_TOPIC));
+  EXPECT_EQ(g_help[2].owner, GetDesktopWindow());
+  ASSERT_EQ(g_boxes.size(), 1u);
+  EXPECT_EQ(g_boxes[0], Text(IDS_HELP_MISSING));
+}
+
+TEST_F(WizardDialog, APairingAnswerComesBackAsAPostedMessage) {
+  Open();
+  m_wizard.ShowAuthenticatePage();
+  // An empty passcode is refused at once.
+  HWND passcode = nullptr;
+  for (HWND child = GetWindow(GetDlgItem(m_wizard.m_hWnd, IDC_PAGE_AREA), GW_CHILD); child && !passcode;
+       child = GetWindow(child, GW_HWNDNEXT))
+    if (IsWindowVisible(child)) passcode = GetDlgItem(child, IDC_PASSCODE);
+  ASSERT_TRUE(passcode);
+  SetWindowTextW(passcode, L"");
+  Press(IDC_NEXT);
+  EXPECT_EQ(g_messages, std::vector<UINT>{5509});
+  EXPECT_FALSE(Signalled(CWizardEvents::PairRequest));
+
+  // A failure from the search worker: the watcher posts, the dialog says so.
+  g_messages.clear();
+  SetWindowTextW(passcode, L"1234");
+  Press(IDC_NEXT);
+  EXPECT_TRUE(Signalled(CWizardEvents::PairRequest));
+  EXPECT_EQ(App().Events().PairingPasscode(), L"1234");
+  EXPECT_FALSE(Enabled(IDC_NEXT));
+  SetEvent(App().Events().Get(CWizardEvents::PairFailed));
+  ASSERT_TRUE(PumpUntil([] { return !g_messages.empty(); }));
+  EXPECT_EQ(g_messages, std::vector<UINT>{5509});
+  EXPECT_TRUE(Enabled(IDC_NEXT));
+  EXPECT_TRUE(Enabled(IDC_BACK));
+  EXPECT_FALSE(Signalled(CWizardEvents::PairFailed));
+
+  // A watcher still waiting is stopped and joined when the dialog goes.
+  ResetEvent(App().Events().Get(CWizardEvents::PairRequest));
+  Press(IDC_NEXT);
+  EXPECT_TRUE(Signalled(CWizardEvents::PairRequest));
+  m_wizard.DestroyWindow();
+  EXPECT_FALSE(m_wizard.m_hWnd);
+}
+
+}  // namespace
