@@ -111,7 +111,7 @@ CPairwellDlg::Launcher CPairwellDlg::SetLauncher(Launcher launcher) {
 CPairwellDlg::CGlobalMemory CPairwellDlg::FlippedTemplate() {
   CPairwellApp* app = CPairwellApp::Get();
   if (!app || !app->m_rightToLeft) return CGlobalMemory();
-  return CGlobalMemory(CRTLHelper::FlipDialog(GetModuleHandleW(nullptr), IDD, TRUE));
+  return CGlobalMemory(CRTLHelper::FlipDialog(GetModuleHandleW(nullptr), IDD, FALSE));
 }
 
 CPairwellDlg::CPairwellDlg() : CPairwellDlg(FlippedTemplate()) {}
