@@ -73,9 +73,9 @@ public:                                                                         
   }
 
 //   LRESULT OnZ(int id, LPNMHDR header, BOOL& bHandled)          NOTIFY_*_HANDLER
-#define NOTIFY_HANDLER(id, code, func)                                                   \
+#define NOTIFY_HANDLER(id, cd, func)                                                     \
   if (uMsg == WM_NOTIFY && reinterpret_cast<LPNMHDR>(lParam)->idFrom == (UINT_PTR)(id) &&  \
-      reinterpret_cast<LPNMHDR>(lParam)->code == (UINT)(code)) {                         \
+      reinterpret_cast<LPNMHDR>(lParam)->code == (UINT)(cd)) {                           \
     bHandled = TRUE;                                                                     \
     lResult = func(static_cast<int>(wParam), reinterpret_cast<LPNMHDR>(lParam), bHandled); \
     if (bHandled) return TRUE;                                                           \
