@@ -8,7 +8,7 @@ source "$DIALIX_SOURCE/tests/support/service.sh"
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-expect() { echo "$out" | grep -qE "$1" || fail "$2"; }
+expect() { echo "$out" | dialix_has -E "$1" || fail "$2"; }
 
 file=$(dialix_winpath "$(mktemp -u /tmp/dialix-peer-XXXXXX.bin)")
 out=$(timeout 240 "$DIALIX_WINE" "$DIALIX_BIN/dialix_data_peer.exe" serve 120 "$file" 2>>"$DIALIX_WINE_LOG" |

@@ -82,7 +82,7 @@ run_mode() {  # name [--no-com]
 
   local text
   text=$(cat "$out")
-  expect() { echo "$text" | grep -qE "$1" || fail "$name: $2"; }
+  expect() { echo "$text" | dialix_has -E "$1" || fail "$name: $2"; }
   expect '^register: OrvexDialix @dialix.example/OrvexDialix/xpOrvexDialix;1$' "the module did not register its contract"
   expect "^read: OperationData.Item\([123]\).SerialNumber = $serial$" "get devices did not list the phone"
   expect "^read: OperationData.Count = $contacts_on_phone$" "the contact count is not the phone's ($contacts_on_phone)"

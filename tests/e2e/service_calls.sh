@@ -63,7 +63,7 @@ dialix_wait_for_line "$ui_log" "^OnIncoming	$serial	\+358 40 1234567		1" 30000 |
 dialix_wait_for_line "$ui_log" "^Answered	$serial	0x00000000" 30000 || fail "the answer did not reach the phone"
 # The placed call's activation is in the log already: this one is the second.
 dialix_wait_for_count "$ui_log" "^OnActivated	$serial	1" 2 30000 || fail "the answered call is not active"
-phonectl calls "$serial" | grep -qE "^1	active	in	\+358 40 1234567" || fail "the phone does not show the call active"
+phonectl calls "$serial" | dialix_has -E "^1	active	in	\+358 40 1234567" || fail "the phone does not show the call active"
 phonectl hangup "$serial" >/dev/null
 # Each call ends before the next rings: a change that follows at once may
 # reach the window's library together with the one before.
@@ -75,21 +75,21 @@ echo reject >"$ui_log.action"
 phonectl ring "$serial" 0401112223 >/dev/null || fail "phonectl could not ring again"
 dialix_wait_for_line "$ui_log" "^Rejected	$serial	0x00000000" 30000 || fail "the rejection did not reach the phone"
 dialix_wait_for_count "$ui_log" "^OnTerminated	$serial	1	0" 3 30000 || fail "the rejected call did not end"
-phonectl calls "$serial" | grep -qE "^1	ended	in	0401112223" || fail "the phone does not show the call ended"
+phonectl calls "$serial" | dialix_has -E "^1	ended	in	0401112223" || fail "the phone does not show the call ended"
 
 dialix_wait_for_exit 240000 "$client" && wait "$client" || fail "the client did not run to its end"
 out=$(cat "$out_file")
 echo "$out"
 echo "== callui.log"
 cat "$ui_log"
-expect() { echo "$out" | grep -qE "$1" || fail "$2"; }
+expect() { echo "$out" | dialix_has -E "$1" || fail "$2"; }
 [ "$(echo "$out" | grep -cE '^operation-result: OperationCompleted hr=0x00000000 state=2 ')" == 3 ] ||
   fail "create call, send message and compose message did not all complete"
 states=$(echo "$out" | grep -E '^call-state: ' | awk '{print $2}' | tr '\n' ' ')
 [ "$states" == "1 4 5 6 4 5 6 5 " ] || fail "the client heard the call states: $states"
 expect "^call-state: 1 $serial 0405550101$" "calling without its number"
 expect "^call-state: 6 $serial \+358 40 1234567$" "incoming without its number"
-phonectl messages "$serial" 2 | grep -qE "	0405550202	See you at 8$" || fail "the message is not in folder 2"
+phonectl messages "$serial" 2 | dialix_has -E "	0405550202	See you at 8$" || fail "the message is not in folder 2"
 grep -q "wrong apartment" "$ui_log" && fail "the window was called outside its apartment"
 grep -qE "^ComposeMessage	$serial	0405550303		Draft$" "$ui_log" || fail "the window was not asked to compose"
 

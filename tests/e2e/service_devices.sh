@@ -32,7 +32,7 @@ dialix_wait_for_exit 180000 "$client" && wait "$client" || fail "the client did 
 
 out=$(cat "$out_file")
 echo "$out"
-expect() { echo "$out" | grep -qE "$1" || fail "$2"; }
+expect() { echo "$out" | dialix_has -E "$1" || fail "$2"; }
 expect "^device-change: NewDevice serial=$serial state=1$" "no NewDevice with state connecting"
 expect "^device-change: DeviceStateChanged serial=$serial state=3$" "no DeviceStateChanged to disconnected"
 expect '^operation-result: OperationCompleted hr=0x00000000 state=2 ' "get devices did not complete"

@@ -7,7 +7,7 @@ source "$DIALIX_SOURCE/tests/support/service.sh"
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-expect() { echo "$out" | grep -qE "$1" || fail "$2"; }
+expect() { echo "$out" | dialix_has -E "$1" || fail "$2"; }
 
 dialix_register_service || fail "registration failed"
 dialix_client wait-exit 30000 >/dev/null

@@ -20,15 +20,15 @@ first=$(echo "$out" | grep '^create:' | sed -n '1s/.*server=//p')
 second=$(echo "$out" | grep '^create:' | sed -n '2s/.*server=//p')
 [ -n "$first" ] && [ "$first" != none ] || fail "no server process after the first creation"
 [ "$first" == "$second" ] || fail "a creation right after the release started another server ($first, $second)"
-echo "$out" | grep -q '^dispid: Connect hr=0x00000000 id=1$' || fail "IDispatch does not name Connect 1"
-echo "$out" | grep -q '^connect-null: hr=0x' || fail "IZembra calls do not reach the server"
-echo "$out" | grep -q '^wait-exit: exited$' || fail "the server did not end after the last release"
+echo "$out" | dialix_has '^dispid: Connect hr=0x00000000 id=1$' || fail "IDispatch does not name Connect 1"
+echo "$out" | dialix_has '^connect-null: hr=0x' || fail "IZembra calls do not reach the server"
+echo "$out" | dialix_has '^wait-exit: exited$' || fail "the server did not end after the last release"
 
 # Created by ProgID, by a second client process while the first holds it.
 out=$(dialix_client create progid pid release wait-exit 30000)
 echo "$out"
-echo "$out" | grep -q '^create: hr=0x00000000 server=[0-9]' || fail "creation by ProgID failed"
-echo "$out" | grep -q '^wait-exit: exited$' || fail "the server did not end after a ProgID client"
+echo "$out" | dialix_has '^create: hr=0x00000000 server=[0-9]' || fail "creation by ProgID failed"
+echo "$out" | dialix_has '^wait-exit: exited$' || fail "the server did not end after a ProgID client"
 
 [ $failures -eq 0 ] && echo "all lifetime checks passed"
 exit $((failures > 0))

@@ -73,7 +73,7 @@ for i in $(seq 1 $churning); do
 done
 
 out=$(dialix_client wait-exit 30000)
-echo "$out" | grep -q '^wait-exit: exited$' || fail "the service did not end after its clients left"
+echo "$out" | dialix_has '^wait-exit: exited$' || fail "the service did not end after its clients left"
 
 [ $failures -eq 0 ] && echo "all $((steady + churning)) clients checked"
 exit $((failures > 0))

@@ -98,10 +98,10 @@ dialix_wait_for_line "$out_file" '^signal: at-marking set' 60000 || fail "the cl
 release dialix-marking || fail "the client did not go on to the read marking"
 dialix_wait_for_line "$out_file" '^signal: at-marked set' 60000 || fail "the read marking did not end"
 first_uid=$(sed -n 's/^sms: dbid=[^ ]* uid=\([^ ]*\) .*text=Hello from the phone$/\1/p' "$out_file" | tail -n 1)
-phonectl messages "$serial" | grep -qE "^$first_uid	[0-9]+	2	" || fail "the first message is not read on the phone"
+phonectl messages "$serial" | dialix_has -E "^$first_uid	[0-9]+	2	" || fail "the first message is not read on the phone"
 release dialix-marked || fail "the client did not go on to the deletion"
 dialix_wait_for_line "$out_file" '^signal: at-removed set' 60000 || fail "the deletion did not end"
-phonectl messages "$serial" | grep -q "^$first_uid	" && fail "the deleted message is still on the phone"
+phonectl messages "$serial" | dialix_has "^$first_uid	" && fail "the deleted message is still on the phone"
 release dialix-removed || fail "the client did not go on to the call log"
 
 dialix_wait_for_line "$out_file" '^signal: dialix-call-ready set' 60000 || fail "the client is not ready for the call"
@@ -126,7 +126,7 @@ dialix_wait_for_exit 500000 "$client" && wait "$client" || fail "the client did 
 
 out=$(cat "$out_file")
 echo "$out"
-expect() { echo "$out" | grep -qE "$1" || fail "$2"; }
+expect() { echo "$out" | dialix_has -E "$1" || fail "$2"; }
 count() { echo "$out" | grep -cE "$1"; }
 expect '^contacts: count=0$' "the empty phone's contact list is not empty"
 expect '^sms: count=0$' "the empty phone's message list is not empty"

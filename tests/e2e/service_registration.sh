@@ -68,7 +68,7 @@ check_registered() {  # label [quick]
     "$(printf '%s\n' "HKEY_CLASSES_ROOT\\AppID\\$APPID" "    (Default)    REG_SZ    SZembra" "")"
   expect_eq "$1: application id by name" "$(dialix_reg_query 'HKCR\AppID\SZembra.EXE' /s)" \
     "$(printf '%s\n' 'HKEY_CLASSES_ROOT\AppID\SZembra.EXE' "    AppID    REG_SZ    $APPID" "")"
-  dialix_reg_query "HKCR\\TypeLib\\$LIBID\\1.0" | grep -q 'SZembra 1.0 Type Library' ||
+  dialix_reg_query "HKCR\\TypeLib\\$LIBID\\1.0" | dialix_has 'SZembra 1.0 Type Library' ||
     fail "$1: type library not registered"
 }
 
@@ -115,9 +115,9 @@ manual=$!
 out=$(dialix_client create-retry 30000 pid release wait-exit 30000)
 echo "$out"
 check_unregistered "/UnregServerX wrote nothing" quick
-echo "$out" | grep -q '^create: hr=0x00000000 server=[0-9]*$' ||
+echo "$out" | dialix_has '^create: hr=0x00000000 server=[0-9]*$' ||
   fail "the client did not reach the one server started by hand"
-if echo "$out" | grep -q '^wait-exit: exited'; then
+if echo "$out" | dialix_has '^wait-exit: exited'; then
   wait $manual; expect_eq "exit code of the server started by hand" $? 0
 else
   fail "the server started by hand did not end"

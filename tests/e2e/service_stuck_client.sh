@@ -87,7 +87,7 @@ dialix_wait_for_line "$work/stuck" '^release: done' 30000 || fail "the stuck cli
 started=$(date +%s%N)
 out=$(dialix_client wait-exit 10000)
 echo "service ended $(( ($(date +%s%N) - started) / 1000000 )) ms after the last release"
-echo "$out" | grep -q '^wait-exit: exited$' || fail "the service did not end after its clients left"
+echo "$out" | dialix_has '^wait-exit: exited$' || fail "the service did not end after its clients left"
 grep -q '^hold:' "$work/stuck" || fail "the stuck client was not alive when the service ended"
 stuck_pid=$(sed -n 's/^self: pid=//p' "$work/stuck")
 [ -n "$stuck_pid" ] && dialix_client terminate "$stuck_pid" >/dev/null

@@ -37,8 +37,8 @@ for round in $(seq 1 "$rounds"); do
   seen=""
   for c in 1 2; do
     out=$(cat "$work/client$c")
-    echo "$out" | grep -q '^connected: id=' || { echo "$out"; fail "round $round: client $c was not served"; }
-    echo "$out" | grep -q '^calls: DisconnectCompleted=1$' ||
+    echo "$out" | dialix_has '^connected: id=' || { echo "$out"; fail "round $round: client $c was not served"; }
+    echo "$out" | dialix_has '^calls: DisconnectCompleted=1$' ||
       { echo "$out"; fail "round $round: client $c was not disconnected"; }
     seen="$seen,$(echo "$out" | sed -n 's/^create: hr=0x00000000 server=//p')"
   done
@@ -47,7 +47,7 @@ for round in $(seq 1 "$rounds"); do
   started=$(echo "$seen" | tr ',' '\n' | grep -E '^[0-9]+$' | sort -u | wc -l)
   [ "$started" -ge 2 ] && twins=$((twins + 1))
   echo "round $round: $(echo "$out" | tr '\n' ' ')"
-  if ! echo "$out" | grep -q '^wait-exit: exited$'; then
+  if ! echo "$out" | dialix_has '^wait-exit: exited$'; then
     fail "round $round: a service program was still running 25 s after its clients let go"
     break  # a service ended from outside leaves its class registered: later rounds prove nothing
   fi

@@ -43,7 +43,7 @@ wait_text() {  # title id text ms
 # Waits until the phone lists a call (phonectl calls) matching a pattern.
 wait_phone_call() {  # pattern ms
   local end=$(( $(date +%s%N) / 1000000 + $2 ))
-  until phonectl calls "$serial" | grep -qE "$1"; do
+  until phonectl calls "$serial" | dialix_has -E "$1"; do
     [ $(( $(date +%s%N) / 1000000 )) -ge $end ] && return 1
     sleep 0.1
   done
@@ -126,7 +126,7 @@ wintest push "$compose" 1005 || fail "send could not be pressed"
 box=$(wintest box 30000)
 [ "$box" == "Message was sent succesfully." ] || fail "the box read \"$box\""
 snap e2e-sms-sent-box
-phonectl messages "$serial" 2 | grep -qE "	$sender	Yes, see you there$" || fail "the reply is not in the phone's folder 2"
+phonectl messages "$serial" 2 | dialix_has -E "	$sender	Yes, see you there$" || fail "the reply is not in the phone's folder 2"
 wintest dismiss 10000 || fail "the box could not be dismissed"
 wintest gone "$compose" 10000 || fail "the reply window did not close after the box"
 wintest close "$received"

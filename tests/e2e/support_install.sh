@@ -20,7 +20,7 @@ dialix_wine regsvr32 /s "$library" || fail "regsvr32 failed"
 value=$(dialix_reg_query "$KEY" /v SutrelSupportSetup | awk -F'    ' '/SutrelSupportSetup/ {print $4}')
 expect_eq "DataLayer value" "$value" "$library"
 dialix_wine regsvr32 /s /u "$library" || fail "regsvr32 /u failed"
-dialix_reg_query "$KEY" /v SutrelSupportSetup | grep -q SutrelSupportSetup && fail "the value stays after /u"
+dialix_reg_query "$KEY" /v SutrelSupportSetup | dialix_has SutrelSupportSetup && fail "the value stays after /u"
 dialix_wine regsvr32 /s "$library" || fail "registering again failed"
 
 echo "== The phone-data server registered with regsvr32"

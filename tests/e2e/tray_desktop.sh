@@ -75,7 +75,7 @@ dismiss_and_wait $pid; rc=$?
 echo "== -help: the help box and exit code 1"
 tray -help >>"$tray_out" 2>&1 & pid=$!
 box=$(box_text)
-echo "$box" | grep -q '^Valid command line arguments for the Orvex Dialix are:' || fail "help box read \"$box\""
+echo "$box" | dialix_has '^Valid command line arguments for the Orvex Dialix are:' || fail "help box read \"$box\""
 snap tray-help-box
 dismiss_and_wait $pid; rc=$?
 [ $rc -eq 1 ] || fail "-help ended with $rc, not 1"
@@ -168,8 +168,8 @@ wintest OrvexDialixTray.exe post OrvexDialixTrayWindow 0x111 57664 0 >/dev/null
 wintest OrvexDialixTray.exe wait "About Orvex Dialix" 20000 || fail "no about dialog"
 about=$(wintest OrvexDialixTray.exe text "About Orvex Dialix" 1002)
 echo "$about"
-echo "$about" | grep -q '^Trelk: 4.5.6$' || fail "the about text lacks the Trelk version"
-echo "$about" | grep -q '^Orvex Cable Driver: Not found!$' || fail "the about text lacks the cable driver line"
+echo "$about" | dialix_has '^Trelk: 4.5.6$' || fail "the about text lacks the Trelk version"
+echo "$about" | dialix_has '^Orvex Cable Driver: Not found!$' || fail "the about text lacks the cable driver line"
 snap tray-about-desktop
 wintest OrvexDialixTray.exe click "About Orvex Dialix" 2
 wintest OrvexDialixTray.exe post OrvexDialixTrayWindow 0x111 32777 0 >/dev/null

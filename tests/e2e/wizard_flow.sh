@@ -105,11 +105,11 @@ wizard_snap wizard-complete-bluetooth
 echo "   the phone's packages:"
 phonectl packages E2E-BT
 packages=$(wizard_packages E2E-BT)
-echo "$packages" | grep -qx 'Kalvomms.sis' || fail "Kalvomms.sis is not on the phone"
+echo "$packages" | dialix_has -x 'Kalvomms.sis' || fail "Kalvomms.sis is not on the phone"
 driver=$(dialix_wine reg query 'HKLM\Software\Orvex Dialix' /v EnhancementDriverPackageName 2>/dev/null |
   tr -d '\r' | awk -F'    ' '/EnhancementDriverPackageName/ {print $4}')
 if [ -n "$driver" ]; then
-  echo "$packages" | grep -qxF "$driver" || fail "the driver package $driver is not on the phone"
+  echo "$packages" | dialix_has -xF "$driver" || fail "the driver package $driver is not on the phone"
 else
   fail "the prefix names no driver package"
 fi
@@ -129,7 +129,7 @@ wizard_page 5153
 wizard_next
 wintest Pairwell.exe waitpage "$wizard_window" "$(wizard_string 5117)" "$wizard_install_ms" ||
   fail "no completion page after the support start"
-wizard_packages E2E-INST | grep -qx 'Kalvosync.SIS' || fail "Kalvosync.SIS is not on the support start's phone"
+wizard_packages E2E-INST | dialix_has -x 'Kalvosync.SIS' || fail "Kalvosync.SIS is not on the support start's phone"
 wizard_button 1003
 wizard_finish "$wizard_pid" 30000 || fail "Cancel did not end the support start"
 [ "$(wizard_launches)" = "$launches" ] || fail "the launcher started after no_la"

@@ -55,7 +55,7 @@ echo "Lanyx.dll imports:"
 echo "$lanyx"
 [ "$(echo "$lanyx" | grep -c .)" = 1 ] || fail "Lanyx.dll imported more than once"
 # An import by ordinal shows the ordinal in hexadecimal and no name.
-echo "$lanyx" | grep -qE '^\s*[0-9a-f]+\s+0*190\s+<none>' || fail "Lanyx.dll not imported by ordinal 400"
+echo "$lanyx" | dialix_has -E '^\s*[0-9a-f]+\s+0*190\s+<none>' || fail "Lanyx.dll not imported by ordinal 400"
 
 # --- Missing modules: copies of the program in folders of their own.
 copy_program() {  # folder

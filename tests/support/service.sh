@@ -64,6 +64,10 @@ trap 'exit 143' TERM INT HUP
 # client) keeps the stderr of the process that started it, and one that
 # outlives the test would keep ctest waiting for the end of the test's output.
 DIALIX_WINE_LOG=${DIALIX_WINE_LOG:-$(cd "$DIALIX_BIN/.." && pwd)/wine-messages.log}
+# Whether the piped text holds a match, reading all of it: `grep -q` stops
+# at the first match, and under pipefail the writer's broken pipe then makes
+# a found line count as missing.
+dialix_has() { grep "$@" >/dev/null; }
 dialix_wine() { "$DIALIX_WINE" "$@" 2>>"$DIALIX_WINE_LOG"; }
 dialix_winpath() { dialix_wine winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 dialix_service() { dialix_wine "$DIALIX_BIN/OrvexDialixService.exe" "$@"; }
@@ -73,15 +77,18 @@ dialix_client() { dialix_wine "$DIALIX_BIN/dialix_client.exe" "$@" | stdbuf -oL 
 # The server's entries first, then the proxy/stub library: registering the
 # type library points dual interfaces at the type-library marshaler, and the
 # proxy/stub library must have the last word.
-# On a busy machine Wine has been seen failing to start the program at all
-# ("ShellExecuteEx failed: Internal error"): registering is tried once more.
+# On a busy machine Wine has been seen failing to start a program at all
+# ("ShellExecuteEx failed: Internal error"): each step is tried three times.
 dialix_register_service() {
-  dialix_service /RegServer || dialix_service /RegServer || return $?
-  dialix_register_proxy
+  dialix_thrice dialix_service /RegServer && dialix_register_proxy
 }
 
 dialix_register_proxy() {
-  dialix_wine regsvr32 /s "$(dialix_winpath "$DIALIX_BIN/SZembraPS.dll")"
+  dialix_thrice dialix_wine regsvr32 /s "$(dialix_winpath "$DIALIX_BIN/SZembraPS.dll")"
+}
+
+dialix_thrice() {
+  "$@" || "$@" || "$@"
 }
 
 # The Internet Explorer plug-in, after the service and its proxy/stub library.
