@@ -30,6 +30,8 @@ DWORD WINAPI ActivationWatcher(LPVOID param) {
       SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
       SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
       SetForegroundWindow(window);
+      // A troubleshoot window shown meanwhile stays over the wizard.
+      PostMessageW(window, WM_RAISE_TROUBLESHOOT, 0, 0);
     }
   });
   CloseHandle(event);

@@ -545,6 +545,11 @@ void CPairwellDlg::WaitForSupportDecision() {
   m_checkingSupport = false;
 }
 
+LRESULT CPairwellDlg::OnRaiseTroubleshoot(UINT, WPARAM, LPARAM, BOOL&) {
+  if (m_troubleshoot && m_troubleshoot->m_hWnd) ::PostMessageW(m_troubleshoot->m_hWnd, WM_RAISE_TROUBLESHOOT, 0, 0);
+  return 0;
+}
+
 LRESULT CPairwellDlg::OnInstallDone(UINT, WPARAM, LPARAM, BOOL&) {
   ShowCompletePage();
   return 0;

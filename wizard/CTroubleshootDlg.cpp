@@ -179,6 +179,15 @@ void CTroubleshootDlg::Show(DWORD mediaCode) {
   m_body.SetSel(0, 0);
   ShowWindow(SW_SHOW);
   ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  ::PostMessageW(m_hWnd, WM_RAISE_TROUBLESHOOT, 0, 0);
+}
+
+LRESULT CTroubleshootDlg::OnRaise(UINT, WPARAM, LPARAM, BOOL&) {
+  if (::IsWindowVisible(m_hWnd)) {
+    ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    ::SetForegroundWindow(m_hWnd);
+  }
+  return 0;
 }
 
 void CTroubleshootDlg::Hide() {

@@ -90,3 +90,6 @@
 #define WM_PAIRING_TIMED_OUT (WM_APP + 5)
 // Posted by the support page's install worker when every id is done.
 #define WM_INSTALL_DONE (WM_APP + 6)
+// Brings the shown troubleshoot window over the wizard once the message
+// that showed it (which may move the focus to the wizard) is done.
+#define WM_RAISE_TROUBLESHOOT (WM_APP + 7)
