@@ -59,7 +59,7 @@ for i in $(seq 1 $others); do
     { fail "client $i got no operation result"; bound=1000; }
 done
 for r in $(seq 1 $rounds); do
-  dialix_client fanout 30000 >/dev/null || { fail "fan-out $r did not complete"; break; }
+  out=$(dialix_client fanout 30000) || { echo "$out"; fail "fan-out $r did not complete"; break; }
 done
 dialix_client signal $phase >/dev/null
 dialix_wait_for_exit 120000 "${pids[@]}" || fail "clients still run"
