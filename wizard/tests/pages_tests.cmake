@@ -11,5 +11,7 @@ target_link_libraries(wizard_page_tests PRIVATE pairwell_core pairwell_driver di
 add_dependencies(wizard_page_tests Lanyx phonectl pairwell_resources SutrelSupportSetup qorsal_connection_manager)
 add_test(NAME wizard_page_tests COMMAND bash ${CMAKE_SOURCE_DIR}/gui/tests/run-in-desktop.sh
          $<TARGET_FILE:wizard_page_tests> ${CMAKE_BINARY_DIR}/screenshots)
+# They plug phones into the prefix's default world, which the cable detector's
+# and the service's tests use too.
 set_tests_properties(wizard_page_tests PROPERTIES FIXTURES_REQUIRED "wine;wizard_connection_manager" TIMEOUT 300
-                     RESOURCE_LOCK screen ENVIRONMENT "${DIALIX_TEST_ENV}")
+                     RESOURCE_LOCK "screen;dialix_service;wizard_default_world" ENVIRONMENT "${DIALIX_TEST_ENV}")
