@@ -174,7 +174,7 @@ dialix_count() { grep -cE "$2" "$1" 2>/dev/null || true; }
 # its wineserver ends. The test ends that wineserver itself.
 dialix_own_prefix() {  # name
   export WINEPREFIX=$WINEPREFIX-$1
-  "$DIALIX_SOURCE/tools/wine-prefix" "$WINEPREFIX"
+  "$DIALIX_SOURCE/tools/wine-prefix" "$WINEPREFIX" || echo "FAIL: the prefix $WINEPREFIX could not be made"
 }
 
 # A client's `log` output: its first call is ConnectCompleted, its last
