@@ -11,6 +11,5 @@ bench_prefix() {  # tree name [fresh]
   unset TRELKSIM_WORLD
   # A service left from an interrupted run would be handed to the next client.
   [ -d "$WINEPREFIX" ] && { $wineserver -k 2>/dev/null; $wineserver -w 2>/dev/null; }
-  [ "${3:-}" == fresh ] && rm -rf "$WINEPREFIX"
-  DIALIX_BIN= "$top/tools/wine-prefix" "$WINEPREFIX" || { echo "the prefix could not be made"; return 1; }
+  DIALIX_BIN= "$top/tools/wine-prefix" "$WINEPREFIX" ${3:-} || { echo "the prefix could not be made"; return 1; }
 }

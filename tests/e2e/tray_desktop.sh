@@ -12,10 +12,7 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 serial=E2E-TRAY-1
 # A fresh prefix every run: nothing registered, no phone, no desktop yet.
-export WINEPREFIX=$WINEPREFIX-tray
-WINEPREFIX=$WINEPREFIX /usr/lib/wine/wineserver -k 2>/dev/null
-rm -rf "$WINEPREFIX"
-"$DIALIX_SOURCE/tools/wine-prefix" "$WINEPREFIX"
+dialix_own_prefix tray fresh
 dialix_on_exit '/usr/lib/wine/wineserver -k 2>/dev/null || true'
 # What the tray runs print, out of the test's own output.
 tray_out=$(mktemp)

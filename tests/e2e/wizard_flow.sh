@@ -22,7 +22,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 started=$(wizard_now_ms)
 dialix_on_exit 'wizard_end_all; /usr/lib/wine/wineserver -k 2>/dev/null || true'
 mkdir -p "$wizard_shots"
-wizard_prefix
+wizard_prefix || exit 1
 
 # The troubleshoot window shows, with the heading of language string <id>.
 expect_trouble() {  # heading-id screenshot

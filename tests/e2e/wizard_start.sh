@@ -15,9 +15,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 # processes, phones or requests reach them.
 export WINEPREFIX=$WINEPREFIX-wizard
 source "$DIALIX_SOURCE/tests/support/wizard.sh"
-/usr/lib/wine/wineserver -k 2>/dev/null
-rm -rf "$WINEPREFIX"
-"$DIALIX_SOURCE/tools/wine-prefix" "$WINEPREFIX"
+dialix_make_prefix fresh
 shots=$(cd "$DIALIX_BIN/.." && pwd)/screenshots
 mkdir -p "$shots"
 snap() { wintest snap "$(dialix_winpath "$shots")\\$1.png" >/dev/null || fail "no screenshot $1"; echo "screenshot: $shots/$1.png"; }

@@ -172,9 +172,15 @@ dialix_count() { grep -cE "$2" "$1" 2>/dev/null || true; }
 # A prefix of the test's own, for tests that kill processes or may leave a
 # server behind: Wine hands later creations in a prefix a dead server until
 # its wineserver ends. The test ends that wineserver itself.
-dialix_own_prefix() {  # name
+# A test without a prefix cannot run: it ends at once rather than wait out
+# every bound in a prefix where nothing starts.
+dialix_own_prefix() {  # name [fresh]
   export WINEPREFIX=$WINEPREFIX-$1
-  "$DIALIX_SOURCE/tools/wine-prefix" "$WINEPREFIX" || echo "FAIL: the prefix $WINEPREFIX could not be made"
+  dialix_make_prefix ${2:-}
+}
+dialix_make_prefix() {  # [fresh]
+  "$DIALIX_SOURCE/tools/wine-prefix" "$WINEPREFIX" ${1:-} ||
+    { echo "FAIL: the prefix $WINEPREFIX could not be made"; exit 1; }
 }
 
 # A client's `log` output: its first call is ConnectCompleted, its last

@@ -31,9 +31,7 @@ wizard_pids=()
 # the phone-data server and the driver package), its language and theme set, and the program folder with the launcher and
 # the language, skin and help files.
 wizard_prefix() {
-  /usr/lib/wine/wineserver -k 2>/dev/null
-  rm -rf "$WINEPREFIX"
-  "$DIALIX_SOURCE/tools/wine-prefix" "$WINEPREFIX"
+  "$DIALIX_SOURCE/tools/wine-prefix" "$WINEPREFIX" fresh || { fail "the prefix could not be made"; return 1; }
   dialix_wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
   dialix_wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null
   /usr/lib/wine/wineserver -k 2>/dev/null
