@@ -29,11 +29,13 @@ check: build
 	tools/run-tests $(X64)
 
 # The demo drives most programs of the tree (service, windows, tray, installer,
-# simulated phone and its test programs), so it builds the whole 64-bit tree.
+# simulated phone and its test programs), so it builds the whole 64-bit tree;
+# the build's output is shown only when the build fails.
 demo: setup $(X64)/CMakeCache.txt
-	cmake $(X64) >/dev/null
-	cmake --build $(X64) -j $(JOBS)
-	tools/demo $(X64)
+	@cmake $(X64) >/dev/null
+	@echo "== Building the 64-bit tree (its output: $(X64)/demo-build.log)"
+	@cmake --build $(X64) -j $(JOBS) >$(X64)/demo-build.log 2>&1 || { cat $(X64)/demo-build.log; exit 1; }
+	@tools/demo $(X64)
 
 bench: build-x64
 	tools/bench $(X64)

@@ -1,5 +1,4 @@
 #include <windows.h>
-#include <process.h>
 #include <shellapi.h>
 #include "CPairwellDlg.h"
 #include "CActivateInfraredPage.h"
@@ -14,27 +13,16 @@
 #include "CWelcomePage.h"
 #include "CWizardSettings.h"
 #include "CommandLine.h"
-#include "SupportInstall.h"
-#include "SutrelSupportSetup.h"
-#include "TrelkApi.h"
 #include "WizardMessage.h"
-#include "ZCLFrame.h"
 #include "ZCLLogger.h"
 
 namespace {
 
 const UINT_PTR kActivationTimer = 1;
 const UINT kActivationDelay = 500;
-const DWORD kPairingWait = 180000;
-// The watcher only waits on events and posts, so it ends at once when told.
-const DWORD kWatcherJoin = 5000;
-const DWORD kSupportPoll = 10;
-const DWORD kTrustWithoutPasscode = 1024;
-const size_t kPasscodeLimit = 49;
-
 // Language strings the dialog shows itself.
 const UINT kNextText = 5004, kBackText = 5005, kCancelText = 5006, kHelpText = 5007, kFinishText = 5008;
-const UINT kNoMedia = 5507, kPairingFailed = 5509, kModemCableWarning = 5205;
+const UINT kNoMedia = 5507;
 
 const int kButtonIds[4] = {IDC_BACK, IDC_NEXT, IDC_WIZARD_CANCEL, IDC_WIZARD_HELP};
 
@@ -46,59 +34,7 @@ CPairwellDlg::Launcher g_launcher = &ShellLauncher;
 
 CPairwellApp& App() { return *CPairwellApp::Get(); }
 
-// A device-management handle of the connectivity library, closed on scope
-// exit.
-class CDeviceManager {
-public:
-  CDeviceManager() : m_open(LNYXOpenDM(&m_handle) == 0) {}
-  ~CDeviceManager() {
-    if (m_open) LNYXCloseDM(m_handle);
-  }
-  bool IsOpen() const { return m_open; }
-  DWORD Get() const { return m_handle; }
-
-private:
-  CDeviceManager(const CDeviceManager&) = delete;
-  CDeviceManager& operator=(const CDeviceManager&) = delete;
-  DWORD m_handle = 0;
-  bool m_open;
-};
-
 bool IsSignalled(HANDLE event) { return event && WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
-
-// What the pairing watcher holds: its own copy of the stop event, so that a
-// watcher outliving a timed-out join never waits on a closed handle.
-struct CPairingWatch {
-  HWND window;
-  HANDLE done;
-  HANDLE failed;
-  CHandle stop;
-};
-
-// Waits for the search worker's pairing answer and only posts it: a watcher
-// that sent would deadlock against the main thread joining it.
-unsigned __stdcall PairingWatcher(void* parameter) {
-  std::unique_ptr<CPairingWatch> watch(static_cast<CPairingWatch*>(parameter));
-  ZCLGuarded(1, ZCL_SITE, [&] {
-    HANDLE events[3] = {watch->stop.Get(), watch->done, watch->failed};
-    switch (WaitForMultipleObjects(3, events, FALSE, kPairingWait)) {
-      case WAIT_OBJECT_0:
-        break;
-      case WAIT_OBJECT_0 + 1:
-        ResetEvent(watch->done);
-        PostMessageW(watch->window, WM_PAIRING_DONE, 0, 0);
-        break;
-      case WAIT_TIMEOUT:
-        PostMessageW(watch->window, WM_PAIRING_TIMED_OUT, 0, 0);
-        break;
-      default:  // failed, or the wait itself failed
-        ResetEvent(watch->failed);
-        PostMessageW(watch->window, WM_PAIRING_FAILED, 0, 0);
-        break;
-    }
-  });
-  return 0;
-}
 
 }  // namespace
 
@@ -365,7 +301,7 @@ LRESULT CPairwellDlg::OnNext(WORD, WORD, HWND, BOOL&) {
       if (!m_searchPage->GetSelectedEntry(&entry)) break;
       if (entry.paired) {
         if (!entry.trusted && !MakeTrusted(entry.address)) {
-          ShowWizardMessage(m_hWnd, kPairingFailed);
+          ShowWizardMessage(m_hWnd, kPairingFailedText);
           break;
         }
         std::wstring serial;
@@ -433,206 +369,6 @@ LRESULT CPairwellDlg::OnBack(WORD, WORD, HWND, BOOL&) {
       break;
   }
   FocusAfter(IDC_BACK);
-  return 0;
-}
-
-// --- Finding connected phones.
-
-bool CPairwellDlg::FindDeviceByMedia(DWORD media, CMediaDevice* device) {
-  std::vector<CMediaDevice> devices;
-  App().MediaUtility().CopyDeviceList(&devices);
-  for (const CMediaDevice& each : devices) {
-    int index = -1;
-    if (!CMediaUtility::FindConnectionIndex(each, media, &index)) continue;
-    // A serial cable that is a modem cable cannot carry the phone's data.
-    if (media == kMediaCable2 && each.states[index] == 8) {
-      ShowWizardMessage(m_hWnd, kModemCableWarning, MB_OK | MB_ICONWARNING);
-      return false;
-    }
-    if (device) *device = each;
-    return true;
-  }
-  return false;
-}
-
-bool CPairwellDlg::FindDeviceByAddress(const std::wstring& address, std::wstring* serial) {
-  std::vector<CMediaDevice> devices;
-  App().MediaUtility().CopyDeviceList(&devices);
-  for (const CMediaDevice& each : devices) {
-    if (each.bluetoothAddress.empty() || each.bluetoothAddress != address) continue;
-    if (serial) *serial = each.serial;
-    return true;
-  }
-  return false;
-}
-
-// --- The support check.
-
-void CPairwellDlg::CheckSupportNeeded(const CMediaDevice*) {
-  // A phone arriving while the wait pumps must not start a second check.
-  if (m_checkingSupport) return;
-  CPairwellApp& app = App();
-  app.MediaUtility().CableDetector().Stop();
-  app.m_busy = FALSE;
-  m_troubleshoot->Hide();
-
-  CDeviceManager manager;
-  if (manager.IsOpen()) {
-    bool needed = false;
-    DWORD count = 0;
-    std::vector<LNYX_DEVICE> devices;
-    if (LNYXGetDeviceCount(manager.Get(), &count) == 0 && count > 0) {
-      devices.resize(count);
-      if (LNYXGetDevices(manager.Get(), &count, devices.data()) == 0) {
-        devices.resize(count);
-        for (const LNYX_DEVICE& device : devices) {
-          if (!device.pstrSerialNumber || !*device.pstrSerialNumber) continue;
-          std::wstring serial = device.pstrSerialNumber;
-          int text = 0, multimedia = 0, provider = 0;
-          HRESULT checked = needSupport(serial.c_str(), &text, &multimedia, &provider);
-          if (FAILED(checked)) ZCLLogMessage(2, nullptr, "Pairwell: support check failed: 0x%08lX", checked);
-          if (text || multimedia || provider || NeedsEnhancementDriver(serial)) {
-            m_supportPage->AddDevice(serial);
-            needed = true;
-          }
-        }
-        LNYXFreeDeviceStructure(count, devices.data());
-      }
-    }
-    SetEvent(needed ? m_supportNeeded.Get() : m_supportNotNeeded.Get());
-  } else {
-    ZCLLogMessage(2, nullptr, "Pairwell: device management could not be opened for the support check");
-  }
-  WaitForSupportDecision();
-}
-
-// Keeps the window alive between 10 ms waits. Device management that could
-// not be opened sets neither event: the wait then lasts until Cancel (or the
-// window closing, which ends the wizard as well).
-void CPairwellDlg::WaitForSupportDecision() {
-  CPairwellApp& app = App();
-  m_checkingSupport = true;
-  HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
-  HCURSOR previous = SetCursor(wait);
-  SetButtons(0, 0);
-  HWND search = m_searchPage->m_hWnd;
-  for (int id : {IDC_SEARCH_LIST, IDC_SEARCH_AGAIN, IDC_UNPAIR}) WtlEnableItem(search, id, false);
-  HANDLE events[3] = {m_supportNeeded.Get(), m_supportNotNeeded.Get(),
-                      app.Events().Get(CWizardEvents::WizardCancel)};
-  for (;;) {
-    DWORD waited = WaitForMultipleObjects(3, events, FALSE, kSupportPoll);
-    if (waited == WAIT_OBJECT_0) {
-      ResetEvent(events[0]);
-      ShowSupportPage();
-      break;
-    }
-    if (waited == WAIT_OBJECT_0 + 1) {
-      ResetEvent(events[1]);
-      PostMessageW(m_hWnd, WM_SHOW_COMPLETION, 0, 0);
-      m_state = kComplete;
-      break;
-    }
-    if (waited != WAIT_TIMEOUT || m_closing || !IsWindow()) break;
-    SetCursor(wait);
-    MSG peek;
-    if (PeekMessageW(&peek, nullptr, 0, 0, PM_NOREMOVE) && !app.PumpMessage()) {
-      PostQuitMessage(0);  // for the loop outside
-      break;
-    }
-  }
-  if (search) WtlEnableItem(search, IDC_SEARCH_LIST, true);
-  SetCursor(previous);
-  m_checkingSupport = false;
-}
-
-LRESULT CPairwellDlg::OnRaiseTroubleshoot(UINT, WPARAM, LPARAM, BOOL&) {
-  if (m_troubleshoot && m_troubleshoot->m_hWnd) ::PostMessageW(m_troubleshoot->m_hWnd, WM_RAISE_TROUBLESHOOT, 0, 0);
-  return 0;
-}
-
-LRESULT CPairwellDlg::OnInstallDone(UINT, WPARAM, LPARAM, BOOL&) {
-  ShowCompletePage();
-  return 0;
-}
-
-// --- Pairing.
-
-bool CPairwellDlg::MakeTrusted(const std::wstring& address) {
-  CDeviceManager manager;
-  return manager.IsOpen() &&
-         LNYXChangeDeviceTrustedState(manager.Get(), kTrustWithoutPasscode, address.c_str(), nullptr, nullptr) == 0;
-}
-
-void CPairwellDlg::StartPairing() {
-  CWizardEvents& events = App().Events();
-  std::wstring passcode = m_authenticatePage->GetPasscode().substr(0, kPasscodeLimit);
-  SetButtons(0, 0);
-  if (passcode.empty()) {
-    ShowWizardMessage(m_hWnd, kPairingFailed);
-    SetButtons(1, 1);
-    return;
-  }
-  CSearchEntry entry;
-  events.SetSelectedDeviceAddress(m_searchPage->GetSelectedEntry(&entry) ? entry.address
-                                                                         : m_authenticatePage->GetEntry().address);
-  events.SetPairingPasscode(passcode);
-  StopPairingWatcher();
-  // Cleared before the request: an answer that comes before the watcher
-  // waits is then still there for it.
-  ResetEvent(events.Get(CWizardEvents::PairDone));
-  ResetEvent(events.Get(CWizardEvents::PairFailed));
-  std::unique_ptr<CPairingWatch> watch(new CPairingWatch{m_hWnd, events.Get(CWizardEvents::PairDone),
-                                                         events.Get(CWizardEvents::PairFailed), CHandle()});
-  m_watcherStop.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  HANDLE copy = nullptr;
-  if (!m_watcherStop || !DuplicateHandle(GetCurrentProcess(), m_watcherStop.Get(), GetCurrentProcess(), &copy,
-                                         SYNCHRONIZE, FALSE, 0)) {
-    ZCLLogMessage(2, nullptr, "Pairwell: the pairing watcher could not be prepared");
-    SetButtons(1, 1);
-    return;
-  }
-  watch->stop.Reset(copy);
-  SetEvent(events.Get(CWizardEvents::PairRequest));
-  if (m_watcher.Create(&PairingWatcher, watch.get()))
-    watch.release();
-  else
-    ZCLLogMessage(2, nullptr, "Pairwell: the pairing watcher did not start");
-}
-
-// Joined, never terminated: the watcher ends as soon as its stop event is set.
-void CPairwellDlg::StopPairingWatcher() {
-  if (m_watcher.GetHandle()) {
-    if (m_watcherStop) SetEvent(m_watcherStop.Get());
-    if (!m_watcher.WaitFor(kWatcherJoin))
-      ZCLLogMessage(2, nullptr, "Pairwell: the pairing watcher did not end; it is left to finish");
-    m_watcher.Close();
-  }
-  m_watcherStop.Reset();
-}
-
-LRESULT CPairwellDlg::OnPairingDone(UINT, WPARAM, LPARAM, BOOL&) {
-  std::wstring serial;
-  if (FindDeviceByAddress(App().Events().SelectedDeviceAddress(), &serial)) {
-    // Every operation's data is given back, not only the last one's.
-    ConfigurePhoneModem(serial, {kModemConfigRemove, kModemConfigCreate});
-  }
-  return 0;
-}
-
-LRESULT CPairwellDlg::OnPairingFailed(UINT, WPARAM, LPARAM, BOOL&) {
-  SetButtons(1, 1);
-  ShowWizardMessage(m_hWnd, kPairingFailed);
-  return 0;
-}
-
-LRESULT CPairwellDlg::OnShowCompletion(UINT, WPARAM, LPARAM, BOOL&) {
-  ShowCompletePage();
-  return 0;
-}
-
-LRESULT CPairwellDlg::OnPairingTimedOut(UINT, WPARAM, LPARAM, BOOL&) {
-  SetButtons(1, 0);
-  ShowTroubleshoot();
   return 0;
 }
 

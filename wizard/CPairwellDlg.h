@@ -100,6 +100,9 @@ public:
   BOOL PreTranslateMessage(MSG* msg) override;
 
 private:
+  // The language string shown when pairing or trusting a phone fails.
+  static const UINT kPairingFailedText = 5509;
+
   LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT OnPaint(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT OnQueryDragIcon(UINT, WPARAM, LPARAM, BOOL&);
