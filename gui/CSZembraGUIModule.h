@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 #include "AppModule.h"
+#include "ClassRegistration.h"
 #include "DllModule.h"
 #include "SZembraGUI.h"
 #include "resource.h"
@@ -11,7 +12,7 @@ class CSZembraGUIModule : public CAtlDllModuleT<CSZembraGUIModule> {
 public:
   CSZembraGUIModule();
   DECLARE_LIBID(LIBID_SZembraGUILib)
-  DECLARE_REGISTRY_APPID_RESOURCEID(IDR_SZEMBRAGUI, "{2940CA7D-35B4-416D-9898-6BF57ADAB7C0}")
+  DECLARE_REGISTRY_APPID("{2940CA7D-35B4-416D-9898-6BF57ADAB7C0}", "SZembraGUI", "SZembraGUI.DLL")
 
   CAppModule m_windows;
 };

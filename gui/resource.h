@@ -1,7 +1,6 @@
 #pragma once
 // Resources of the call-window library.
 #define IDS_PROJNAME 100
-#define IDR_SZEMBRAGUI 101
 #define IDR_CALLUI 102
 
 #define IDD_CALLDIALOG 103

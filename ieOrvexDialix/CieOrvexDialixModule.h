@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include "ClassRegistration.h"
 #include "DllModule.h"
 #include "ieOrvexDialix.h"
 #include "resource.h"
@@ -12,7 +13,7 @@ public:
   DECLARE_LIBID(LIBID_ieOrvexDialixLib)
   static LPCOLESTR GetAppId() { return L"{81408C2D-8DCD-4B8C-9C86-D0087922FE31}"; }
   static HRESULT WINAPI UpdateRegistryAppIdRes(BOOL bRegister) {
-    return AtlUpdateRegistryFromResource<IDR_IEORVEXDIALIX>(bRegister);
+    return AtlUpdateAppIdRegistry(L"ieOrvexDialix", L"ieOrvexDialix.DLL", bRegister);
   }
   // APPID, and the control's misc status as OLEMISC.
   HRESULT AddCommonRGSReplacements(IRegistrarBase* registrar) override;

@@ -1,7 +1,6 @@
 #pragma once
 
 #define IDS_PROJNAME 100
-#define IDR_IEORVEXDIALIX 101
 #define IDB_ORVEXDIALIX 102
 #define IDR_ORVEXDIALIX 103
 

@@ -20,8 +20,6 @@ extern "C" const IID IID_ICallControlSelf = {
 namespace {
 
 const DWORD kOutbox = 2;
-// How long a shutdown on an apartment thread waits for its phones to stop.
-std::atomic<DWORD> g_stopWaitMs{30000};
 
 std::wstring Text(BSTR text) { return ZCLNullToEmpty(text); }
 
@@ -94,8 +92,6 @@ struct CCallControl::CStopping {
   bool keepsAlive;
 };
 
-void CCallControl::SetStopWaitForTests(DWORD milliseconds) { g_stopWaitMs = milliseconds ? milliseconds : 30000; }
-
 bool CCallControl::Serving() { return !m_phones.IsShutDown(); }
 
 // In order: no new phone; the GIT registrations revoked, so nothing reaches
@@ -121,10 +117,10 @@ void CCallControl::TearDown(bool mayOutlive) {
       CHandle thread(::CreateThread(nullptr, 0, &StopDevicesThread, stopping.get(), 0, nullptr));
       if (thread) {
         stopping.release();
-        if (ZCLWaitServingApartment(thread.Get(), mayOutlive ? g_stopWaitMs.load() : INFINITE) == WAIT_TIMEOUT)
+        if (ZCLWaitServingApartment(thread.Get(), mayOutlive ? m_stopWaitMs.load() : INFINITE) == WAIT_TIMEOUT)
           ZCLLogMessage(1, nullptr,
                         "CCallControl::Shutdown: phones still stopping after %lu ms; the library stays until they stop",
-                        static_cast<unsigned long>(g_stopWaitMs.load()));
+                        static_cast<unsigned long>(m_stopWaitMs.load()));
       } else {
         m_phones.EndLibraryUse();
         if (mayOutlive) GetUnknown()->Release();  // the caller holds another

@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <atomic>
 #include <memory>
 #include <string>
 #include <utility>
@@ -69,8 +70,9 @@ public:
   // calls while the phones stop, for a bounded time: phones still stopping
   // then keep this object and the library until they have stopped.
   void Shutdown();
-  // Test seam: how long Shutdown waits for its phones on an apartment thread.
-  static void SetStopWaitForTests(DWORD milliseconds);
+  // How long Shutdown waits for its phones on an apartment thread; zero
+  // restores the service's own 30 s.
+  void SetStopWait(DWORD milliseconds) { m_stopWaitMs = milliseconds ? milliseconds : kStopWaitMs; }
 
   // The window object for the calling thread, from the GIT; null when
   // unreachable.
@@ -125,6 +127,8 @@ private:
   template <class Act>
   HRESULT OnCall(BSTR serial, const char* failure, long callId, Act act);
 
+  static const DWORD kStopWaitMs = 30000;
+  std::atomic<DWORD> m_stopWaitMs{kStopWaitMs};
   ZCLObjectTracer<CCallControl> m_tracer;
   CClientManager* m_clients = nullptr;
   CDeviceManager* m_deviceManager = nullptr;

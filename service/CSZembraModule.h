@@ -1,6 +1,6 @@
 #pragma once
 #include <windows.h>
-#include "ExeModule.h"
+#include "ClassRegistration.h"
 #include "SZembra.h"
 #include "ZCLLogger.h"
 #include "resource.h"
@@ -12,7 +12,7 @@ public:
   CSZembraModule();
 
   DECLARE_LIBID(LIBID_SZembraLib)
-  DECLARE_REGISTRY_APPID_RESOURCEID(IDR_SZEMBRA, "{B95E0051-DEC1-43BF-B853-D4C8CAF5FF17}")
+  DECLARE_REGISTRY_APPID("{B95E0051-DEC1-43BF-B853-D4C8CAF5FF17}", "SZembra", "SZembra.EXE")
 
 private:
   ZCLObjectTracer<CSZembraModule> m_tracer;

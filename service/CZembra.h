@@ -24,7 +24,7 @@ class CZembra : public CComObjectRootEx<CComMultiThreadModel>,
                 public IDispatchImpl<IZembra, &IID_IZembra, &LIBID_SZembraLib, 1, 0>,
                 public ITaskSink {
 public:
-  DECLARE_REGISTRY_RESOURCEID(IDR_ZEMBRA)
+  static HRESULT WINAPI UpdateRegistry(BOOL bRegister);  // beside the module's object map
   DECLARE_CLASSFACTORY_SINGLETON(CZembra)
 
   BEGIN_COM_MAP(CZembra)

@@ -64,12 +64,31 @@ void CAtlModule::ReleaseGIT() {
 
 HRESULT CAtlModule::AddCommonRGSReplacements(IRegistrarBase*) { return S_OK; }
 
+HRESULT CAtlModule::PrepareRegistrar(CRegistrar* registrar) {
+  HRESULT hr = registrar->Create();
+  if (SUCCEEDED(hr)) hr = registrar->AddModuleReplacement(m_hInstResource);
+  if (SUCCEEDED(hr)) hr = AddCommonRGSReplacements(registrar->Get());
+  return hr;
+}
+
 HRESULT CAtlModule::UpdateRegistryFromResource(UINT resourceId, BOOL bRegister) {
   CRegistrar registrar;
-  HRESULT hr = registrar.Create();
-  if (SUCCEEDED(hr)) hr = registrar.AddModuleReplacement(m_hInstResource);
-  if (SUCCEEDED(hr)) hr = AddCommonRGSReplacements(registrar.Get());
+  HRESULT hr = PrepareRegistrar(&registrar);
   if (SUCCEEDED(hr)) hr = registrar.RunResource(m_hInstResource, resourceId, bRegister != FALSE);
+  return hr;
+}
+
+HRESULT CAtlModule::UpdateRegistryFromScript(
+    LPCOLESTR script, std::initializer_list<std::pair<LPCOLESTR, LPCOLESTR>> replacements,
+    BOOL bRegister) {
+  CRegistrar registrar;
+  HRESULT hr = PrepareRegistrar(&registrar);
+  for (const auto& replacement : replacements) {
+    if (SUCCEEDED(hr))
+      hr = registrar.AddReplacement(replacement.first,
+                                    CRegistrar::QuoteForScript(replacement.second).c_str());
+  }
+  if (SUCCEEDED(hr)) hr = registrar.RunScript(script, bRegister != FALSE);
   return hr;
 }
 

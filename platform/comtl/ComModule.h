@@ -2,11 +2,14 @@
 #include <windows.h>
 #include <objbase.h>
 #include <objidl.h>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include "CLockable.h"
 #include "ComPtr.h"
 
 struct IRegistrarBase;
+class CRegistrar;
 
 // Helpers shared by the modules.
 std::wstring AtlGetModulePath(HINSTANCE module);
@@ -63,11 +66,16 @@ public:
   // Runs one REGISTRY resource of the module with %MODULE% and the common
   // replacements.
   HRESULT UpdateRegistryFromResource(UINT resourceId, BOOL bRegister);
+  // Runs a script text the same way, with its own replacements besides.
+  HRESULT UpdateRegistryFromScript(
+      LPCOLESTR script, std::initializer_list<std::pair<LPCOLESTR, LPCOLESTR>> replacements,
+      BOOL bRegister);
 
   HINSTANCE GetResourceInstance() const { return m_hInstResource; }
 
 protected:
   void ReleaseGIT();
+  HRESULT PrepareRegistrar(CRegistrar* registrar);
 
   volatile LONG m_nLockCnt = 0;
   HINSTANCE m_hInstResource;

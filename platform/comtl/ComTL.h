@@ -11,3 +11,4 @@
 #include "ComVariant.h"
 #include "ExeModule.h"
 #include "Registrar.h"
+#include "ClassRegistration.h"

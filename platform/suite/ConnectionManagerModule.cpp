@@ -1,6 +1,6 @@
 #include <windows.h>
 #include "ConnectionManager.h"
-#include "ExeModule.h"
+#include "ClassRegistration.h"
 
 // The connection manager's local-server program: its one class.
 
@@ -14,7 +14,8 @@ class CConnectionManagerModule : public CAtlExeModuleT<CConnectionManagerModule>
 public:
   CConnectionManagerModule() : CAtlExeModuleT<CConnectionManagerModule>(ConnectionManagerObjects) {}
   DECLARE_LIBID(LIBID_QorsalConnectionManagerLib)
-  DECLARE_REGISTRY_APPID_RESOURCEID(IDR_CONNECTIONMANAGER_APP, "{7C1B9E52-4D0A-4B8E-9F3A-2E6D5C8B1A47}")
+  DECLARE_REGISTRY_APPID("{7C1B9E52-4D0A-4B8E-9F3A-2E6D5C8B1A47}", "QorsalConnectionManager",
+                         "QorsalConnectionManager.EXE")
 };
 
 CConnectionManagerModule g_module;

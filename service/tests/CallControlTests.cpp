@@ -325,7 +325,6 @@ protected:
   }
   void TearDown() override {
     m_world->ClearFaults();
-    CCallControl::SetStopWaitForTests(0);
     ServiceFixture::TearDown();
     ::CoRevokeClassObject(m_factoryCookie);
     CDeviceManager::SetDeviceImplFactoryForTests(DeviceImplFactory());
@@ -733,9 +732,9 @@ TEST_F(CallControlTest, AStopTheLibraryHoldsUpKeepsNoOtherCallForThePhoneWaiting
 TEST_F(CallControlTest, AShutdownThatGivesUpOnAStoppingPhoneTerminatesTheLibraryOnlyAfterIt) {
   StartSubscribed();
   ASSERT_TRUE(PlugAndWait(L"SN-14"));
-  CCallControl::SetStopWaitForTests(300);
-  m_world->InjectDelay("WEXEL_RegisterNotifyIF", 40000, 1);
   CCallControl* control = Control();
+  control->SetStopWait(300);
+  m_world->InjectDelay("WEXEL_RegisterNotifyIF", 40000, 1);
   size_t start = NewText().size();
   control->Shutdown();
   std::string after = NewText().substr(start);

@@ -38,8 +38,10 @@ public:
 
 // A test object: counts its final constructions and releases; the result of
 // FinalConstruct, and where the object throws, are chosen by the test.
-extern const CLSID CLSID_TestObject;
-extern const CLSID CLSID_TestSingleton;
+inline const CLSID CLSID_TestObject = {
+    0x1d3c2f70, 0x8b0e, 0x4f57, {0x9a, 0x61, 0x2c, 0x4e, 0x77, 0x10, 0x5b, 0x01}};
+inline const CLSID CLSID_TestSingleton = {
+    0x1d3c2f70, 0x8b0e, 0x4f57, {0x9a, 0x61, 0x2c, 0x4e, 0x77, 0x10, 0x5b, 0x02}};
 
 template <class T>
 class CCountedObject : public CComObjectRootEx<CComMultiThreadModel>, public IPersist {

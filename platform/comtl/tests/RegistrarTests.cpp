@@ -1,6 +1,8 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <string>
+#include "ClassRegistration.h"
+#include "RegistryDump.h"
 #include "TestModule.h"
 
 namespace {
@@ -86,6 +88,37 @@ TEST_F(RegistrarTest, TheModuleRunsItsResourceScriptsWithModuleAndAppId) {
 
 TEST_F(RegistrarTest, AMissingScriptResourceFails) {
   EXPECT_TRUE(FAILED(m_module.UpdateRegistryFromResource(999, TRUE)));
+}
+
+// The application-id script each library and program had of its own, with
+// its names in it.
+const wchar_t kOwnAppIdScript[] =
+    L"HKCR\n{\n\tNoRemove AppID\n\t{\n\t\t'%APPID%' = s 'SZembraGUI'\n"
+    L"\t\t'SZembraGUI.DLL'\n\t\t{\n\t\t\tval AppID = s '%APPID%'\n\t\t}\n\t}\n}\n";
+
+TEST_F(RegistrarTest, TheApplicationIdTemplateWritesWhatAModulesOwnScriptDid) {
+  std::wstring owned, templated, ownedLeft, templatedLeft;
+  {
+    CClassesRootRedirect root(L"Software\\Orvex Dialix Tests\\Classes");
+    ASSERT_TRUE(root.Redirected());
+    ASSERT_EQ(S_OK, m_module.AddCommonRGSReplacements(m_registrar.Get()));
+    ASSERT_EQ(S_OK, m_registrar.RunScript(kOwnAppIdScript, true));
+    owned = DumpRegistry(root.Root(), L"");
+    ASSERT_EQ(S_OK, m_registrar.RunScript(kOwnAppIdScript, false));
+    ownedLeft = DumpRegistry(root.Root(), L"");
+  }
+  {
+    CClassesRootRedirect root(L"Software\\Orvex Dialix Tests\\Classes");
+    ASSERT_TRUE(root.Redirected());
+    ASSERT_EQ(S_OK, AtlUpdateAppIdRegistry(L"SZembraGUI", L"SZembraGUI.DLL", TRUE));
+    templated = DumpRegistry(root.Root(), L"");
+    ASSERT_EQ(S_OK, AtlUpdateAppIdRegistry(L"SZembraGUI", L"SZembraGUI.DLL", FALSE));
+    templatedLeft = DumpRegistry(root.Root(), L"");
+  }
+  EXPECT_NE(std::wstring::npos, owned.find(L"\\AppID\\SZembraGUI.DLL [AppID] 1 {6B0F4F4E"));
+  EXPECT_EQ(owned, templated);
+  EXPECT_EQ(L"\n\\AppID\n", templatedLeft);
+  EXPECT_EQ(ownedLeft, templatedLeft);
 }
 
 TEST(RegistrarQuoting, QuotesInsideATextAreDoubled) {
