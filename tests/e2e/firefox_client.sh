@@ -28,7 +28,7 @@ cleanup() {
   phonectl remove "$serial" >/dev/null 2>&1
   rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/"Orvex Dialix"/data/"$serial"
 }
-trap 'cleanup; /usr/lib/wine/wineserver -k' EXIT
+dialix_on_exit 'cleanup; /usr/lib/wine/wineserver -k 2>/dev/null || true'
 
 dialix_client wait-exit 30000 >/dev/null
 cleanup

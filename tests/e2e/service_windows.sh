@@ -62,9 +62,6 @@ release() { dialix_release_client "$1" "$out_file"; }
 dialix_client wait-exit 30000 >/dev/null || fail "a service from before still runs"
 cleanup
 dialix_register_service || fail "registration failed"
-phonectl plug "$serial" --model "E2E Model" --manufacturer Maker --name "Window Phone" >/dev/null ||
-  fail "phonectl could not make the phone"
-
 # explorer hands the desktop to the client and returns at once: the client's
 # own output tells how far it got.
 dialix_wine explorer /desktop=dialix,1024x768 "$(dialix_winpath "$DIALIX_BIN/dialix_client.exe")" \
@@ -75,6 +72,11 @@ dialix_wine explorer /desktop=dialix,1024x768 "$(dialix_winpath "$DIALIX_BIN/dia
   wait-calls Notification 6 120000 \
   call-states disconnect wait-disconnected 20000 release 2>&1 | stdbuf -oL tr -d '\r' >"$out_file" &
 explorer=$!
+# The phone comes once the client listens: one that came up while the service
+# was starting could be announced before the client had connected.
+dialix_wait_for_line "$out_file" '^subscribe: call hr=0x00000000' 90000 || fail "the client did not subscribe"
+phonectl plug "$serial" --model "E2E Model" --manufacturer Maker --name "Window Phone" >/dev/null ||
+  fail "phonectl could not make the phone"
 dialix_wait_for_line "$out_file" "^device-change: .*serial=$serial state=2" 90000 ||
   fail "the client did not see the phone come up"
 

@@ -28,7 +28,7 @@ cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
   for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
 }
-trap 'cleanup; /usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
+dialix_on_exit 'cleanup; /usr/lib/wine/wineserver -k 2>/dev/null || true'
 
 # Presses OK until the program has ended (a box not ready ignores it).
 dismiss_and_wait() {  # pid
