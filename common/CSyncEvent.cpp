@@ -20,8 +20,7 @@ void CSyncEvent::CheckCreated() const {
 
 void CSyncEvent::Assign(HANDLE handle) {
   if (!handle) ThrowLastError();
-  Close();
-  m_handle = handle;
+  m_handle.Reset(handle);
 }
 
 void CSyncEvent::Create(bool manualReset) {
@@ -32,26 +31,22 @@ void CSyncEvent::CreateNamed(const wchar_t* name) { Assign(CreateEventW(nullptr,
 
 void CSyncEvent::Set() {
   CheckCreated();
-  if (!SetEvent(m_handle)) ThrowLastError();
+  if (!SetEvent(m_handle.Get())) ThrowLastError();
 }
 
 void CSyncEvent::Reset() {
   CheckCreated();
-  if (!ResetEvent(m_handle)) ThrowLastError();
+  if (!ResetEvent(m_handle.Get())) ThrowLastError();
 }
 
 bool CSyncEvent::Wait(DWORD milliseconds) {
   CheckCreated();
-  DWORD result = WaitForSingleObject(m_handle, milliseconds);
+  DWORD result = WaitForSingleObject(m_handle.Get(), milliseconds);
   if (result == WAIT_FAILED) ThrowLastError();
   return result != WAIT_TIMEOUT;
 }
 
-void CSyncEvent::Close() {
-  if (m_handle == INVALID_HANDLE_VALUE) return;
-  CloseHandle(m_handle);
-  m_handle = INVALID_HANDLE_VALUE;
-}
+void CSyncEvent::Close() { m_handle.Reset(); }
 
 bool CEventHandle::Wait(DWORD milliseconds) {
   return WaitForSingleObject(m_event.Handle(), milliseconds) == WAIT_OBJECT_0;

@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include "ZCLHandle.h"
 
 // Owner of one Win32 event. Every failure of the platform call throws a
 // ZCLException whose code is the system's error code (GetLastError).
@@ -7,8 +8,7 @@
 // while no other thread uses the event.
 class CSyncEvent {
 public:
-  CSyncEvent() : m_handle(INVALID_HANDLE_VALUE) {}
-  ~CSyncEvent() { Close(); }
+  CSyncEvent() = default;
 
   // Unnamed, initially not signalled; auto-reset unless asked otherwise.
   void Create(bool manualReset = false);
@@ -22,16 +22,17 @@ public:
   bool Wait(DWORD milliseconds);
   void Close();
 
-  // The raw handle, for waits on several objects.
-  HANDLE Handle() const { return m_handle; }
-  bool IsCreated() const { return m_handle != INVALID_HANDLE_VALUE; }
+  // The raw handle, for waits on several objects; the invalid-handle value
+  // when there is none.
+  HANDLE Handle() const { return m_handle ? m_handle.Get() : INVALID_HANDLE_VALUE; }
+  bool IsCreated() const { return m_handle.IsValid(); }
 
 private:
   CSyncEvent(const CSyncEvent&) = delete;
   CSyncEvent& operator=(const CSyncEvent&) = delete;
   void Assign(HANDLE handle);
   void CheckCreated() const;
-  HANDLE m_handle;
+  CHandle m_handle;
 };
 
 // An unnamed auto-reset event that exists from construction to destruction.

@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <oleauto.h>
 #include "ZCLFrame.h"
+#include "ComPtr.h"
 #include "ZCLText.h"
 
 namespace {
@@ -34,15 +35,11 @@ void LogInFlight(int level, const char* file, int line, HRESULT* hr, std::string
 }  // namespace
 
 HRESULT ZCLSetErrorDescription(HRESULT hr, const std::wstring& description) {
-  ICreateErrorInfo* create = nullptr;
+  CComPtr<ICreateErrorInfo> create;
   if (FAILED(CreateErrorInfo(&create))) return hr;
   create->SetDescription(const_cast<LPOLESTR>(description.c_str()));
-  IErrorInfo* info = nullptr;
-  if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
-    SetErrorInfo(0, info);
-    info->Release();
-  }
-  create->Release();
+  CComPtr<IErrorInfo> info;
+  if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) SetErrorInfo(0, info);
   return hr;
 }
 

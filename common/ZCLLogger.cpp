@@ -40,21 +40,15 @@ ZCLLogger& ZCLLogger::Instance() {
   return *instance;
 }
 
-ZCLLogger::ZCLLogger() { InitializeCriticalSection(&m_lock); }
+ZCLLogger::ZCLLogger() {}
 
-ZCLLogger::~ZCLLogger() {
-  CloseFile();
-  DeleteCriticalSection(&m_lock);
-}
+ZCLLogger::~ZCLLogger() { CloseFile(); }
 
 void ZCLLogger::CloseAtExit() { Instance().CloseFile(); }
 
 void ZCLLogger::CloseFile() {
-  CCriticalSectionGuard guard(m_lock);
-  if (m_file != INVALID_HANDLE_VALUE) {
-    CloseHandle(m_file);
-    m_file = INVALID_HANDLE_VALUE;
-  }
+  CLockGuard guard(&m_lock);
+  m_file.Reset();
 }
 
 std::wstring ZCLLogger::GetLogFilePath() const {
@@ -71,12 +65,12 @@ std::wstring ZCLLogger::GetLogFilePath() const {
 void ZCLLogger::OpenFile() {
   std::wstring path = GetLogFilePath();
   if (path.empty()) return;
-  m_file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  m_file.Reset(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 void ZCLLogger::Enable(bool on) {
-  CCriticalSectionGuard guard(m_lock);
+  CLockGuard guard(&m_lock);
   m_enabled = on;
   if (on && !m_fileOpened) {
     m_fileOpened = true;
@@ -100,9 +94,9 @@ void ZCLLogger::Write(int level, const char* tag, const char* text) {
   if (level > m_threshold) return;
   try {
     if (!text) text = "";
-    CCriticalSectionGuard guard(m_lock);
+    CLockGuard guard(&m_lock);
     if (tag && *tag && m_enabledTags.find(tag) == m_enabledTags.end()) return;
-    if (m_enabled && m_file != INVALID_HANDLE_VALUE) {
+    if (m_enabled && m_file.IsValid()) {
       SYSTEMTIME now;
       GetLocalTime(&now);
       char stamp[32];
@@ -116,7 +110,7 @@ void ZCLLogger::Write(int level, const char* tag, const char* text) {
         line += *p;
       }
       DWORD written = 0;
-      WriteFile(m_file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+      WriteFile(m_file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     }
     size_t len = strlen(text);
     if (len > ZCLLogMessage::BufferSize - 1) {
@@ -131,7 +125,7 @@ void ZCLLogger::Write(int level, const char* tag, const char* text) {
 }
 
 void ZCLLogger::IncreaseDepth() {
-  CCriticalSectionGuard guard(m_lock);
+  CLockGuard guard(&m_lock);
   try {
     ++m_depth[GetCurrentThreadId()];
   } catch (...) {
@@ -139,7 +133,7 @@ void ZCLLogger::IncreaseDepth() {
 }
 
 void ZCLLogger::DecreaseDepth() {
-  CCriticalSectionGuard guard(m_lock);
+  CLockGuard guard(&m_lock);
   auto it = m_depth.find(GetCurrentThreadId());
   if (it == m_depth.end()) return;
   if (it->second <= 1)
@@ -149,7 +143,7 @@ void ZCLLogger::DecreaseDepth() {
 }
 
 int ZCLLogger::GetDepth() {
-  CCriticalSectionGuard guard(m_lock);
+  CLockGuard guard(&m_lock);
   auto it = m_depth.find(GetCurrentThreadId());
   return it == m_depth.end() ? 0 : it->second;
 }

@@ -4,6 +4,8 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include "CLockable.h"
+#include "ZCLHandle.h"
 #include "ZCLTypeName.h"
 
 // The one logger of the process. Called from every thread at once: one lock
@@ -42,9 +44,9 @@ private:
   std::atomic<bool> m_enabled{false};
   std::unordered_set<std::string> m_enabledTags;
   std::unordered_map<DWORD, int> m_depth;
-  HANDLE m_file = INVALID_HANDLE_VALUE;
+  CHandle m_file;
   bool m_fileOpened = false;  // opened once; enabling again does not truncate
-  CRITICAL_SECTION m_lock;
+  CLockable m_lock;
 };
 
 // One message: a level and an optional tag, then Print, or everything at once.

@@ -10,13 +10,6 @@ nsIClassInfo* g_dialixClassInfo = nullptr;
 
 namespace {
 
-CComPtr<IGlobalInterfaceTable> NewGlobalInterfaceTable(HRESULT* hr) {
-  CComPtr<IGlobalInterfaceTable> git;
-  *hr = ::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                           IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&git));
-  return git;
-}
-
 const IID* NotificationKind(const nsIID& kind) {
   if (kind.Equals(NS_GET_IID(IOrvexDialixMessageReceivedNotification))) return &IID_IMessageReceivedNotification;
   if (kind.Equals(NS_GET_IID(IOrvexDialixCallNotification))) return &IID_ICallNotification;
@@ -37,20 +30,18 @@ nsresult CDialix::Initialize() {
   return ZCLComMethod("CDialix::Initialize", ZCL_SITE, [&]() -> HRESULT {
     HRESULT hr = ::CoCreateInstance(CLSID_Zembra, nullptr, CLSCTX_LOCAL_SERVER, IID_IZembra,
                                     reinterpret_cast<void**>(&m_service));
-    CComPtr<IGlobalInterfaceTable> git;
-    if (SUCCEEDED(hr)) git = NewGlobalInterfaceTable(&hr);
-    if (SUCCEEDED(hr)) hr = git->RegisterInterfaceInGlobal(m_service, IID_IZembra, &m_cookie);
-    return FAILED(hr) ? CLASS_E_CLASSNOTAVAILABLE : S_OK;
+    if (FAILED(hr)) return CLASS_E_CLASSNOTAVAILABLE;
+    try {
+      m_cookie = CGitCookie(m_service, IID_IZembra, "the service");
+    } catch (const ZCLComException&) {
+      return CLASS_E_CLASSNOTAVAILABLE;
+    }
+    return S_OK;
   });
 }
 
-CDialix::~CDialix() {
-  ZCLGuarded(3, ZCL_SITE, [&] {
-    HRESULT hr;
-    CComPtr<IGlobalInterfaceTable> git = NewGlobalInterfaceTable(&hr);
-    if (git && m_cookie && SUCCEEDED(git->RevokeInterfaceFromGlobal(m_cookie))) m_cookie = 0;
-  });
-}
+// A failed revocation was never reported here; the owner's destructor would log it.
+CDialix::~CDialix() { m_cookie.Revoke(); }
 
 NS_IMETHODIMP CDialix::QueryInterface(const nsIID& iid, void** result) {
   if (!result) return NS_ERROR_NULL_POINTER;
@@ -69,14 +60,10 @@ NS_IMETHODIMP CDialix::QueryInterface(const nsIID& iid, void** result) {
 
 template <class Call>
 HRESULT CDialix::WithService(Call call) {
-  HRESULT hr;
-  CComPtr<IGlobalInterfaceTable> git = NewGlobalInterfaceTable(&hr);
-  if (FAILED(hr)) return hr;
   CComPtr<IZembra> service;
-  hr = git->GetInterfaceFromGlobal(m_cookie, IID_IZembra, reinterpret_cast<void**>(&service));
+  HRESULT hr = m_cookie.CopyTo(&service);
   if (FAILED(hr)) return hr;
   if (!service) return E_UNEXPECTED;
-  git.Release();
   return call(service.p);
 }
 

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include "CDialixCallback.h"
 #include "ComTL.h"
+#include "GitCookie.h"
 #include "SZembra.h"
 #include "XpcomGlue.h"
 #include "xpOrvexDialix.h"
@@ -42,5 +43,5 @@ private:
 
   nsCOMPtr<CDialixCallback> m_holder;  // the current connection's
   CComPtr<IZembra> m_service;          // kept for the registration only
-  DWORD m_cookie = 0;
+  CGitCookie m_cookie;
 };

@@ -20,7 +20,7 @@ CZembraDb::~CZembraDb() { Close(); }
 
 bool CZembraDb::IsOpen() {
   CLockGuard guard(&m_lock);
-  return m_db != nullptr;
+  return m_db.IsValid();
 }
 
 void CZembraDb::Open(const wchar_t* path) { Open(ZCLWideToUtf8(path).c_str()); }
@@ -33,58 +33,52 @@ void CZembraDb::Open(const char* utf8Path) {
 void CZembraDb::OpenLocked(const std::string& path) {
   // The path may be our own member: copy before anything changes it.
   std::string target = path;
-  CloseHandle();
+  CloseConnection();
   m_path = target;
   try {
     if (m_path.empty()) {
       // SQLite would open a private temporary file and lose everything at close.
       throw ZCLSqlException("no database path", SQLITE_CANTOPEN);
     }
-    sqlite3* db = nullptr;
-    int rc = sqlite3_open(m_path.c_str(), &db);
-    m_db = db;  // a failed open still hands out a connection to close
-    ZCLSqlThrowOnFail(rc, db);
+    // A failed open still hands out a connection to close.
+    int rc = sqlite3_open(m_path.c_str(), m_db.Put());
+    ZCLSqlThrowOnFail(rc, m_db.Get());
     // A reader such as the sqlite3 tool holds its lock for a moment: wait
     // for it rather than fail the write and tear the connection down.
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_busy_timeout(m_db.Get(), kBusyTimeoutMs);
     CheckDatabase();
     EnsureContactNumbers();
     EnsurePendingTables();
     PrepareStatements();
     PrepareNumberStatements();
   } catch (const ZCLSqlException& e) {
-    CloseHandle();
+    CloseConnection();
     ZCLLogMessage(2, nullptr).Print("%s", e.GetMessageText().c_str());
   }
 }
 
 bool CZembraDb::CheckDatabase() {
-  if (sqlite3_exec(m_db, "SELECT id FROM contacts_local", nullptr, nullptr, nullptr) == SQLITE_OK) return true;
+  if (sqlite3_exec(m_db.Get(), "SELECT id FROM contacts_local", nullptr, nullptr, nullptr) == SQLITE_OK) return true;
   ZCLLogMessage(4, nullptr).Print("Database check failed, trying to create tables");
   CreateTables();
   return false;
 }
 
-void CZembraDb::Prepare(const char* sql, sqlite3_stmt** statement) {
-  *statement = nullptr;
-  int rc = sqlite3_prepare_v2(m_db, sql, -1, statement, nullptr);
-  ZCLSqlThrowOnFail(rc, m_db);
-  m_statements.push_back(*statement);
+void CZembraDb::Prepare(const char* sql, Statement which) {
+  int rc = sqlite3_prepare_v2(m_db.Get(), sql, -1, m_statements[which].Put(), nullptr);
+  ZCLSqlThrowOnFail(rc, m_db.Get());
+}
+
+sqlite3_stmt* CZembraDb::Stmt(Statement which) {
+  if (which >= kFirstSyncStatement && !m_statements[which]) PrepareSyncStatement(which);
+  return m_statements[which].Get();
 }
 
 void CZembraDb::FinalizeStatements() {
-  for (sqlite3_stmt* s : m_statements) {
-    if (sqlite3_finalize(s) != SQLITE_OK)
-      ZCLLogMessage(5, nullptr).Print("Statement finalization failed, something horrid is going on!");
-  }
-  m_statements.clear();
-  for (auto& s : m_stmt) s = nullptr;
-  for (auto& s : m_own) s = nullptr;
-  for (auto& s : m_sync) s = nullptr;
-  for (auto& s : m_numbers) s = nullptr;
+  for (CZembraDbStatement& s : m_statements) s.Reset();
 }
 
-void CZembraDb::CloseHandle() {
+void CZembraDb::CloseConnection() {
   if (!m_db) return;
   if (m_batchOpen) {
     // Closing rolls the batch's transaction back.
@@ -92,20 +86,18 @@ void CZembraDb::CloseHandle() {
     m_batchBroken = true;
   }
   FinalizeStatements();
-  sqlite3_close(m_db);
-  m_db = nullptr;
+  m_db.Reset();
 }
 
 void CZembraDb::Close() {
   CLockGuard guard(&m_lock);
-  CloseHandle();
-  m_statements.clear();
+  CloseConnection();
   m_path.clear();
 }
 
 void CZembraDb::Reset(const std::string& cause) {
   ZCLLogMessage(5, nullptr).Print("Resetting Database. Cause: %s", cause.c_str());
-  CloseHandle();
+  CloseConnection();
   // One reopen per failing operation: a file that keeps failing must not
   // turn every failure into a loop of reopens.
   if (m_reopenTried || m_path.empty()) return;

@@ -12,9 +12,7 @@
 #include "IZembraDbCB.h"
 #include "ZCLException.h"
 #include "ZCLSqlException.h"
-
-struct sqlite3;
-struct sqlite3_stmt;
+#include "ZembraSqliteHandles.h"
 
 // The local database of one phone ("OrvexDialix.db" in its data folder).
 // Owned by the phone's device object. Reached from the device manager's
@@ -134,7 +132,46 @@ private:
   CZembraDb(const CZembraDb&) = delete;
   CZembraDb& operator=(const CZembraDb&) = delete;
 
-  enum OwnStatement {
+  // Every prepared statement, by name: the verbatim ones in the order of
+  // their numbers (GetStatementText), then ours; those from
+  // LocalContactFromPhone on are prepared on first use.
+  enum Statement {
+    InsertLocalRow,
+    InsertPhoneRow,
+    UpdateLocalByPhoneId,
+    UpdatePhoneCard,
+    PhoneRowExisting,
+    DeleteGoneLocalRows,
+    DeleteGonePhoneRows,
+    ClearPhoneExisting,
+    UpdatedLocalRows,
+    SetTopByPhoneId,
+    ClearUpdated,
+    DeletedLocalRows,
+    LocalRows,
+    NewLocalRows,
+    SetLocalPhoneId,
+    SetPhoneRowPhoneId,
+    DeletePhoneRowById,
+    DeleteLocalRowById,
+    MarkLocalDeleted,
+    InsertSmsRow,
+    InsertSmsAddress,
+    UpdateSmsStatus,
+    DeleteGoneSmsRows,
+    DeleteGoneSmsAddresses,
+    ClearSmsExisting,
+    DeletedSmsRows,
+    DeleteSmsRowById,
+    DeleteSmsAddressesOf,
+    SetSmsDeletedById,
+    ListedSms,
+    InsertEventRow,
+    EventRows,
+    SmsAddressesOf,
+    LocalRowsLike,
+    SmsByPhoneId,
+    // Ours: each mends a fault of the verbatim ones.
     UpdateContactById,
     UpdateLocalContactKeepTop,
     ClearUpdatedIfUnchanged,
@@ -145,13 +182,13 @@ private:
     SavepointBegin,
     SavepointRelease,
     SavepointRollback,
-    OwnStatementCount
-  };
-  friend class CZembraDbRun;
-  friend class CZembraDbSavepoint;
-  friend class CZembraDbBatch;
-
-  enum SyncStatement {
+    // The number table (CZembraDbNumbers.cpp).
+    NumbersOfTail,
+    ContactById,
+    ForgetNumbers,
+    CardOfContact,
+    AddNumber,
+    // What the sync engine needs (CZembraDbSync.cpp).
     LocalContactFromPhone,
     PendingLocalEdits,
     SmsExistingByPhoneId,
@@ -172,10 +209,20 @@ private:
     ReadMarks,
     ForgetReadMark,
     ForgetReadMarkOfUid,
-    SyncStatementCount
+    StatementCount
   };
-  // Prepared on first use; finalized with the others.
-  sqlite3_stmt* SyncStmt(SyncStatement which);
+  static const int kVerbatimStatements = SmsByPhoneId + 1;
+  static const Statement kFirstOwnStatement = UpdateContactById;
+  static const Statement kFirstNumberStatement = NumbersOfTail;
+  static const Statement kFirstSyncStatement = LocalContactFromPhone;
+  friend class CZembraDbRun;
+  friend class CZembraDbSavepoint;
+  friend class CZembraDbBatch;
+
+  // The prepared statement; null when the database is closed. The sync
+  // engine's are prepared here on first use.
+  sqlite3_stmt* Stmt(Statement which);
+  void PrepareSyncStatement(Statement which);
   // A batch belongs to the thread that began it; its transaction is open
   // only while that thread works. Another thread's operation first commits
   // the batch's rows and then runs on its own, so it is durable when it
@@ -192,9 +239,9 @@ private:
   void EnsurePendingTables();
   bool CreateTables();
   void PrepareStatements();
-  void Prepare(const char* sql, sqlite3_stmt** statement);
+  void Prepare(const char* sql, Statement which);
   void FinalizeStatements();
-  void CloseHandle();
+  void CloseConnection();
   void Reset(const std::string& cause);
   [[noreturn]] void OnSqlError(ZCLSqlException e);
   void OpenLocked(const std::string& path);
@@ -219,17 +266,12 @@ private:
   void ConfirmWrittenOrKeep(int dbId, const std::vector<BYTE>& written);
 
   std::string m_path;
-  std::vector<sqlite3_stmt*> m_statements;
-  sqlite3* m_db = nullptr;
-  sqlite3_stmt* m_stmt[36] = {};
-  sqlite3_stmt* m_own[OwnStatementCount] = {};
-  sqlite3_stmt* m_sync[SyncStatementCount] = {};
+  CSqliteConnection m_db;
+  CZembraDbStatement m_statements[StatementCount];
   int m_batchDepth = 0;
   DWORD m_batchThread = 0;
   bool m_batchOpen = false;    // a transaction begun for the batch is open
   bool m_batchBroken = false;  // rows of the batch were rolled back before its commit
-  enum NumberStatement { NumbersOfTail, ContactById, ForgetNumbers, CardOfContact, AddNumber, NumberStatementCount };
-  sqlite3_stmt* m_numbers[NumberStatementCount] = {};
 
   CLockable m_lock;
   int m_depth = 0;

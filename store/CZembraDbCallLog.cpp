@@ -7,7 +7,7 @@ using namespace ZembraDb;
 
 int CZembraDb::InsertEvent(const CZembraEventLog& e) {
   return Guarded([&] {
-    CZembraDbRun run(*this, m_stmt[31]);
+    CZembraDbRun run(*this, Stmt(InsertEventRow));
     run.Int(1, e.GetId()).Text(2, e.GetNumber().c_str()).Text(3, e.GetName().c_str()).Int(4, e.GetType());
     run.Int(5, e.GetDirection()).Int(6, e.GetDuration()).Text(7, e.GetTimeStamp().c_str());
     run.Int64(8, e.GetBytesSent()).Int64(9, e.GetBytesReceived());
@@ -19,7 +19,7 @@ int CZembraDb::InsertEvent(const CZembraEventLog& e) {
 
 void CZembraDb::SelectEvents(IZembraDbCB* callback) {
   std::vector<CZembraEventLog> rows = Guarded([&] {
-    return CZembraDbRun(*this, m_stmt[32]).ReadAll([](sqlite3_stmt* s) {
+    return CZembraDbRun(*this, Stmt(EventRows)).ReadAll([](sqlite3_stmt* s) {
       CZembraEventLog e;
       e.SetId(sqlite3_column_int(s, 0));
       e.SetNumber(ColumnText16(s, 1));

@@ -28,7 +28,7 @@ int CZembraDb::InsertLocalContact(const CZembraContact& c) {
     CZembraDbSavepoint change(*this);
     int id;
     {
-      CZembraDbRun run(*this, m_stmt[1]);
+      CZembraDbRun run(*this, Stmt(InsertLocalRow));
       if (c.GetPhoneId().IsEmpty())
         run.Null(1);
       else
@@ -46,7 +46,7 @@ int CZembraDb::InsertLocalContact(const CZembraContact& c) {
 
 int CZembraDb::InsertPhoneContact(const CZembraContact& c) {
   return Guarded([&] {
-    CZembraDbRun run(*this, m_stmt[2]);
+    CZembraDbRun run(*this, Stmt(InsertPhoneRow));
     run.Int(1, c.GetDbId()).PhoneId(2, c.GetPhoneId()).Blob(3, c).Int(4, 1);
     int id = static_cast<int>(run.Insert());
     run.Done();
@@ -78,7 +78,7 @@ int CZembraDb::UpdateContact(const CZembraContact& c) {
     CZembraDbSavepoint change(*this);
     int n;
     {
-      CZembraDbRun run(*this, m_own[UpdateContactById]);
+      CZembraDbRun run(*this, Stmt(UpdateContactById));
       run.Text(1, c.GetGivenName()).Text(2, c.GetFamilyName()).Blob(3, c);
       run.Int(4, c.GetTopContact() ? 1 : 0).Int(5, c.GetDbId());
       n = run.Change();
@@ -98,7 +98,7 @@ int CZembraDb::UpdateLocalContact(const CZembraContact& c, bool updated) {
     int n = 0;
     std::vector<int> rows = ChangedContactRows([&] {
       // A change read from the phone keeps the user's top mark: the phone has none.
-      CZembraDbRun run(*this, updated ? m_stmt[3] : m_own[UpdateLocalContactKeepTop]);
+      CZembraDbRun run(*this, updated ? Stmt(UpdateLocalByPhoneId) : Stmt(UpdateLocalContactKeepTop));
       run.Text(1, c.GetGivenName()).Text(2, c.GetFamilyName()).Blob(3, c).Int(4, updated ? 1 : 0);
       if (updated)
         run.Int(5, c.GetTopContact() ? 1 : 0).PhoneId(6, c.GetPhoneId());
@@ -115,7 +115,7 @@ int CZembraDb::UpdateLocalContact(const CZembraContact& c, bool updated) {
 
 int CZembraDb::UpdatePhoneContactVCard(const CZembraContact& c) {
   return Guarded([&] {
-    CZembraDbRun run(*this, m_stmt[4]);
+    CZembraDbRun run(*this, Stmt(UpdatePhoneCard));
     run.Blob(1, c).PhoneId(2, c.GetPhoneId()).Blob(3, c);
     int n = run.Change();
     run.Done();
@@ -125,7 +125,7 @@ int CZembraDb::UpdatePhoneContactVCard(const CZembraContact& c) {
 
 bool CZembraDb::MarkPhoneContactExisting(const CZembraContact& c) {
   return Guarded([&] {
-    CZembraDbRun run(*this, m_stmt[5]);
+    CZembraDbRun run(*this, Stmt(PhoneRowExisting));
     run.PhoneId(1, c.GetPhoneId());
     int n = run.Change();
     run.Done();
@@ -138,18 +138,18 @@ int CZembraDb::UpdatePhoneId(const CZembraContact& c) {
     CZembraDbSavepoint change(*this);
     int local, phone;
     {
-      CZembraDbRun run(*this, m_stmt[15]);
+      CZembraDbRun run(*this, Stmt(SetLocalPhoneId));
       run.PhoneId(1, c.GetPhoneId()).Int(2, c.GetDbId());
       local = run.Change();
       run.Done();
     }
     {
-      CZembraDbRun run(*this, m_stmt[16]);
+      CZembraDbRun run(*this, Stmt(SetPhoneRowPhoneId));
       run.PhoneId(1, c.GetPhoneId()).Int(2, c.GetDbId());
       phone = run.Change();
       run.Done();
     }
-    RunById(*this, SyncStmt(ForgetWrite), c.GetDbId());
+    RunById(*this, Stmt(ForgetWrite), c.GetDbId());
     change.Release();
     if (local != phone) ZCLLogMessage(2, nullptr).Print("UpdatePhoneId updated inconsistently, database out of sync!");
     if (local > 0) m_writtenToPhone.insert(c.GetDbId());
@@ -160,7 +160,7 @@ int CZembraDb::UpdatePhoneId(const CZembraContact& c) {
 void CZembraDb::DeleteContact(int dbId) {
   Guarded([&] {
     CZembraDbSavepoint change(*this);
-    RunById(*this, m_stmt[19], dbId);
+    RunById(*this, Stmt(MarkLocalDeleted), dbId);
     RefreshContactNumbers(dbId);
     change.Release();
   });
@@ -169,28 +169,28 @@ void CZembraDb::DeleteContact(int dbId) {
 void CZembraDb::DeleteLocalContactRow(int dbId) {
   Guarded([&] {
     CZembraDbSavepoint change(*this);
-    RunById(*this, m_stmt[18], dbId);
+    RunById(*this, Stmt(DeleteLocalRowById), dbId);
     RefreshContactNumbers(dbId);
     change.Release();
   });
 }
 
 void CZembraDb::DeletePhoneContactRow(int dbId) {
-  Guarded([&] { RunById(*this, m_stmt[17], dbId); });
+  Guarded([&] { RunById(*this, Stmt(DeletePhoneRowById), dbId); });
 }
 
 int CZembraDb::DeleteNonExistingContacts() {
   return Guarded([&] {
     CZembraDbSavepoint change(*this);
-    std::vector<int> gone = ChangedContactRows([&] { CZembraDbRun(*this, m_own[DeleteNonExistingLocal]).Change(); });
+    std::vector<int> gone = ChangedContactRows([&] { CZembraDbRun(*this, Stmt(DeleteNonExistingLocal)).Change(); });
     for (int id : gone) RefreshContactNumbers(id);
     int deleted;
     {
-      CZembraDbRun run(*this, m_own[DeleteNonExistingPhone]);
+      CZembraDbRun run(*this, Stmt(DeleteNonExistingPhone));
       deleted = run.Change();
       run.Done();
     }
-    CZembraDbRun(*this, m_stmt[8]).Change();
+    CZembraDbRun(*this, Stmt(ClearPhoneExisting)).Change();
     change.Release();
     return deleted;
   });
@@ -214,7 +214,7 @@ std::vector<ContactRow> ReadContactRows(CZembraDbRun& run) {
 
 void CZembraDb::SelectContacts(IZembraDbCB* callback) {
   std::vector<ContactRow> rows = Guarded([&] {
-    CZembraDbRun run(*this, m_stmt[13]);
+    CZembraDbRun run(*this, Stmt(LocalRows));
     return ReadContactRows(run);
   });
   for (const ContactRow& row : rows) {
@@ -226,7 +226,7 @@ void CZembraDb::SelectContacts(IZembraDbCB* callback) {
 void CZembraDb::ConfirmWrittenOrKeep(int dbId, const std::vector<BYTE>& written) {
   Guarded([&] {
     if (m_writtenToPhone.erase(dbId) == 0) return;  // the write failed: stays marked
-    CZembraDbRun run(*this, m_own[ClearUpdatedIfUnchanged]);
+    CZembraDbRun run(*this, Stmt(ClearUpdatedIfUnchanged));
     run.Int(1, dbId).Blob(2, written.data(), written.size()).Change();
     run.Done();
   });
@@ -239,7 +239,7 @@ void CZembraDb::ForgetWritten(int dbId) {
 
 void CZembraDb::SelectNewLocalContacts(IZembraDbCB* callback) {
   std::vector<ContactRow> rows = Guarded([&] {
-    CZembraDbRun run(*this, m_stmt[14]);
+    CZembraDbRun run(*this, Stmt(NewLocalRows));
     return ReadContactRows(run);
   });
   for (const ContactRow& row : rows) {
@@ -253,7 +253,7 @@ void CZembraDb::SelectNewLocalContacts(IZembraDbCB* callback) {
 
 void CZembraDb::SelectUpdatedLocalContacts(IZembraDbCB* callback) {
   std::vector<ContactRow> rows = Guarded([&] {
-    return CZembraDbRun(*this, m_stmt[9]).ReadAll([](sqlite3_stmt* s) {
+    return CZembraDbRun(*this, Stmt(UpdatedLocalRows)).ReadAll([](sqlite3_stmt* s) {
       ContactRow row;
       row.id = sqlite3_column_int(s, 0);
       row.phoneId = ColumnPhoneId(s, 1);
@@ -276,7 +276,7 @@ void CZembraDb::SelectUpdatedLocalContacts(IZembraDbCB* callback) {
 
 void CZembraDb::SelectDeletedLocalContacts(IZembraDbCB* callback) {
   std::vector<ContactRow> rows = Guarded([&] {
-    return CZembraDbRun(*this, m_stmt[12]).ReadAll([](sqlite3_stmt* s) {
+    return CZembraDbRun(*this, Stmt(DeletedLocalRows)).ReadAll([](sqlite3_stmt* s) {
       ContactRow row;
       row.id = sqlite3_column_int(s, 0);
       row.phoneId = ColumnPhoneId(s, 1);
@@ -288,9 +288,9 @@ void CZembraDb::SelectDeletedLocalContacts(IZembraDbCB* callback) {
     if (!callback || !callback->SelectDeletedLocalContactsCB(&contact)) continue;
     Guarded([&] {
       CZembraDbSavepoint change(*this);
-      RunById(*this, m_stmt[18], row.id);
+      RunById(*this, Stmt(DeleteLocalRowById), row.id);
       RefreshContactNumbers(row.id);
-      RunById(*this, m_stmt[17], row.id);
+      RunById(*this, Stmt(DeletePhoneRowById), row.id);
       change.Release();
     });
   }
@@ -301,7 +301,7 @@ std::vector<CZembraContact> CZembraDb::FindContactsByNumber(const wchar_t* numbe
   std::vector<ContactRow> rows = Guarded([&] {
     std::vector<ContactRow> matched;
     for (int id : ContactIdsMatching(number)) {
-      CZembraDbRun run(*this, m_numbers[ContactById]);
+      CZembraDbRun run(*this, Stmt(ContactById));
       run.Int(1, id);
       std::vector<ContactRow> one = ReadContactRows(run);
       matched.insert(matched.end(), one.begin(), one.end());
@@ -323,7 +323,7 @@ int CZembraDb::UpdatePhoneAndLocalContact(const CZembraContact& c) {
     }
     int local = 0;
     std::vector<int> rows = ChangedContactRows([&] {
-      CZembraDbRun run(*this, SyncStmt(LocalContactFromPhone));
+      CZembraDbRun run(*this, Stmt(LocalContactFromPhone));
       run.Text(1, c.GetGivenName()).Text(2, c.GetFamilyName()).Blob(3, c).PhoneId(4, c.GetPhoneId());
       local = run.Change();
       run.Done();
@@ -333,7 +333,7 @@ int CZembraDb::UpdatePhoneAndLocalContact(const CZembraContact& c) {
     if (local != 1) {
       int pending = 0;
       {
-        CZembraDbRun run(*this, SyncStmt(PendingLocalEdits));
+        CZembraDbRun run(*this, Stmt(PendingLocalEdits));
         run.PhoneId(1, c.GetPhoneId());
         if (run.Next()) pending = sqlite3_column_int(run.Statement(), 0);
         run.Done();

@@ -13,7 +13,7 @@ int CZembraDb::InsertSms(CZembraSMS& sms) {
       CZembraDbSavepoint change(*this);
       int id;
       {
-        CZembraDbRun run(*this, m_stmt[20]);
+        CZembraDbRun run(*this, Stmt(InsertSmsRow));
         run.PhoneId(1, sms.GetPhoneId()).Text(2, sms.GetMessage()).Int(3, sms.GetStatus());
         run.Int(4, sms.GetFolder()).Text(5, sms.GetTimeStamp());
         id = static_cast<int>(run.Insert());
@@ -21,7 +21,7 @@ int CZembraDb::InsertSms(CZembraSMS& sms) {
       }
       sms.SetId(id);
       for (const CZembraSMSAddress* address : sms.GetAddresses()) {
-        CZembraDbRun run(*this, m_stmt[21]);
+        CZembraDbRun run(*this, Stmt(InsertSmsAddress));
         run.Int(1, id).Int(2, address->GetType()).Text(3, address->GetAddress()).Change();
         run.Done();
       }
@@ -41,13 +41,13 @@ bool CZembraDb::UpdateSms(const CZembraSMS& sms) {
     CZembraDbSavepoint change(*this);
     int n;
     {
-      CZembraDbRun run(*this, m_stmt[22]);
+      CZembraDbRun run(*this, Stmt(UpdateSmsStatus));
       run.Int(1, sms.GetStatus()).Int(2, 1).PhoneId(3, sms.GetPhoneId()).Text(4, sms.GetTimeStamp());
       n = run.Change();
       run.Done();
     }
     {
-      CZembraDbRun run(*this, SyncStmt(sms.GetStatus() == CZembraSMS::StatusRead ? AddReadMark : DropReadMark));
+      CZembraDbRun run(*this, Stmt(sms.GetStatus() == CZembraSMS::StatusRead ? AddReadMark : DropReadMark));
       run.PhoneId(1, sms.GetPhoneId()).Text(2, sms.GetTimeStamp()).Change();
       run.Done();
     }
@@ -58,7 +58,7 @@ bool CZembraDb::UpdateSms(const CZembraSMS& sms) {
 
 void CZembraDb::SetSmsDeleted(int dbId, int state) {
   Guarded([&] {
-    CZembraDbRun run(*this, m_stmt[29]);
+    CZembraDbRun run(*this, Stmt(SetSmsDeletedById));
     run.Int(1, state).Int(2, dbId).Change();
     run.Done();
   });
@@ -67,8 +67,8 @@ void CZembraDb::SetSmsDeleted(int dbId, int state) {
 void CZembraDb::DeleteSms(int dbId) {
   Guarded([&] {
     CZembraDbSavepoint change(*this);
-    RunById(*this, m_stmt[28], dbId);
-    RunById(*this, m_stmt[27], dbId);
+    RunById(*this, Stmt(DeleteSmsAddressesOf), dbId);
+    RunById(*this, Stmt(DeleteSmsRowById), dbId);
     change.Release();
   });
 }
@@ -76,14 +76,14 @@ void CZembraDb::DeleteSms(int dbId) {
 int CZembraDb::DeleteNonExistingSms() {
   return Guarded([&] {
     CZembraDbSavepoint change(*this);
-    CZembraDbRun(*this, m_stmt[24]).Change();
+    CZembraDbRun(*this, Stmt(DeleteGoneSmsAddresses)).Change();
     int deleted;
     {
-      CZembraDbRun run(*this, m_stmt[23]);
+      CZembraDbRun run(*this, Stmt(DeleteGoneSmsRows));
       deleted = run.Change();
       run.Done();
     }
-    CZembraDbRun(*this, m_stmt[25]).Change();
+    CZembraDbRun(*this, Stmt(ClearSmsExisting)).Change();
     change.Release();
     return deleted;
   });
@@ -91,7 +91,7 @@ int CZembraDb::DeleteNonExistingSms() {
 
 bool CZembraDb::SmsExists(const Trelk::CUid& uid) {
   return Guarded([&] {
-    CZembraDbRun run(*this, m_stmt[35]);
+    CZembraDbRun run(*this, Stmt(SmsByPhoneId));
     run.PhoneId(1, uid);
     bool found = run.Next() && sqlite3_data_count(run.Statement()) > 0;
     run.Done();
@@ -116,7 +116,7 @@ struct SmsRow {
 
 void CZembraDb::SelectSms(IZembraDbCB* callback) {
   std::vector<SmsRow> rows = Guarded([&] {
-    std::vector<SmsRow> read = CZembraDbRun(*this, m_stmt[30]).ReadAll([](sqlite3_stmt* s) {
+    std::vector<SmsRow> read = CZembraDbRun(*this, Stmt(ListedSms)).ReadAll([](sqlite3_stmt* s) {
       SmsRow row;
       row.id = sqlite3_column_int(s, 0);
       row.phoneId = ColumnPhoneId(s, 1);
@@ -128,7 +128,7 @@ void CZembraDb::SelectSms(IZembraDbCB* callback) {
     });
     std::unordered_map<int, size_t> byId;
     for (size_t i = 0; i < read.size(); ++i) byId[read[i].id] = i;
-    CZembraDbRun run(*this, m_own[ListedSmsAddresses]);
+    CZembraDbRun run(*this, Stmt(ListedSmsAddresses));
     while (run.Next()) {
       sqlite3_stmt* s = run.Statement();
       auto it = byId.find(sqlite3_column_int(s, 0));
@@ -152,7 +152,7 @@ void CZembraDb::SelectSms(IZembraDbCB* callback) {
 
 void CZembraDb::SelectDeletedSms(IZembraDbCB* callback) {
   std::vector<SmsRow> rows = Guarded([&] {
-    return CZembraDbRun(*this, m_stmt[26]).ReadAll([](sqlite3_stmt* s) {
+    return CZembraDbRun(*this, Stmt(DeletedSmsRows)).ReadAll([](sqlite3_stmt* s) {
       SmsRow row;
       row.id = sqlite3_column_int(s, 0);
       row.phoneId = ColumnPhoneId(s, 1);

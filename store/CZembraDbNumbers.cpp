@@ -59,58 +59,60 @@ void BindNumber(sqlite3* db, sqlite3_stmt* s, int contactId, const CPhoneNumber&
 }  // namespace
 
 void CZembraDb::EnsureContactNumbers() {
-  if (HasNumberTable(m_db)) return;
+  if (HasNumberTable(m_db.Get())) return;
   // Immediate: a second connection opening the same file at the same time
   // waits here and then finds the table made.
-  Exec(m_db, "BEGIN IMMEDIATE");
+  Exec(m_db.Get(), "BEGIN IMMEDIATE");
   try {
     int contacts = 0;
-    if (!HasNumberTable(m_db)) {
-      for (const char* sql : kNumbersSchema) Exec(m_db, sql);
+    if (!HasNumberTable(m_db.Get())) {
+      for (const char* sql : kNumbersSchema) Exec(m_db.Get(), sql);
       CSqliteStatement cards, add;
-      ZCLSqlThrowOnFail(sqlite3_prepare_v2(m_db, "SELECT id, vcard_data FROM contacts_local WHERE deleted=0", -1,
+      ZCLSqlThrowOnFail(sqlite3_prepare_v2(m_db.Get(), "SELECT id, vcard_data FROM contacts_local WHERE deleted=0", -1,
                                            cards.Put(), nullptr),
-                        m_db);
-      ZCLSqlThrowOnFail(sqlite3_prepare_v2(m_db, kNumberTexts[AddNumber], -1, add.Put(), nullptr), m_db);
+                        m_db.Get());
+      ZCLSqlThrowOnFail(sqlite3_prepare_v2(m_db.Get(), kNumberTexts[AddNumber - kFirstNumberStatement], -1, add.Put(), nullptr), m_db.Get());
       int rc;
       while ((rc = sqlite3_step(cards.Get())) == SQLITE_ROW) {
         int id = sqlite3_column_int(cards.Get(), 0);
         std::vector<BYTE> card = ColumnBlob(cards.Get(), 1);
         for (const CPhoneNumber& n : PhoneNumbersOfVCard(card.data(), card.size())) {
-          BindNumber(m_db, add.Get(), id, n);
-          ZCLSqlThrowOnFail(sqlite3_step(add.Get()), m_db);
-          ZCLSqlThrowOnFail(sqlite3_reset(add.Get()), m_db);
+          BindNumber(m_db.Get(), add.Get(), id, n);
+          ZCLSqlThrowOnFail(sqlite3_step(add.Get()), m_db.Get());
+          ZCLSqlThrowOnFail(sqlite3_reset(add.Get()), m_db.Get());
         }
         ++contacts;
       }
-      ZCLSqlThrowOnFail(rc, m_db);
+      ZCLSqlThrowOnFail(rc, m_db.Get());
     }
-    Exec(m_db, "COMMIT");
+    Exec(m_db.Get(), "COMMIT");
     ZCLLogMessage(4, nullptr).Print("Contact number table made for %d contacts", contacts);
   } catch (...) {
-    sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_exec(m_db.Get(), "ROLLBACK", nullptr, nullptr, nullptr);
     throw;
   }
 }
 
 void CZembraDb::PrepareNumberStatements() {
-  static_assert(sizeof kNumberTexts / sizeof kNumberTexts[0] == NumberStatementCount, "one text per statement");
-  for (int n = 0; n < NumberStatementCount; ++n) Prepare(kNumberTexts[n], &m_numbers[n]);
+  static_assert(sizeof kNumberTexts / sizeof kNumberTexts[0] == kFirstSyncStatement - kFirstNumberStatement,
+                "one text per statement");
+  for (int n = 0; n < kFirstSyncStatement - kFirstNumberStatement; ++n)
+    Prepare(kNumberTexts[n], Statement(kFirstNumberStatement + n));
 }
 
 void CZembraDb::RefreshContactNumbers(int dbId) {
   Guarded([&] {
-    RunById(*this, m_numbers[ForgetNumbers], dbId);
+    RunById(*this, Stmt(ForgetNumbers), dbId);
     std::vector<BYTE> card;
     {
-      CZembraDbRun run(*this, m_numbers[CardOfContact]);
+      CZembraDbRun run(*this, Stmt(CardOfContact));
       run.Int(1, dbId);
       if (run.Next()) card = ColumnBlob(run.Statement(), 0);
       run.Done();
     }
     for (const CPhoneNumber& n : PhoneNumbersOfVCard(card.data(), card.size())) {
-      CZembraDbRun run(*this, m_numbers[AddNumber]);
-      BindNumber(m_db, run.Statement(), dbId, n);
+      CZembraDbRun run(*this, Stmt(AddNumber));
+      BindNumber(m_db.Get(), run.Statement(), dbId, n);
       run.Change();
       run.Done();
     }
@@ -139,7 +141,7 @@ private:
 
 std::vector<int> CZembraDb::ChangedContactRows(const std::function<void()>& write) {
   if (!m_db) ThrowClosed();
-  CContactRowCollector collector(m_db);
+  CContactRowCollector collector(m_db.Get());
   write();
   return collector.rows;
 }
@@ -149,9 +151,9 @@ std::vector<int> CZembraDb::ContactIdsMatching(const wchar_t* number) {
   CPhoneNumber caller;
   if (!CPhoneNumber::Parse(number, caller) || caller.Tail().empty()) return ids;
   Guarded([&] {
-    CZembraDbRun run(*this, m_numbers[NumbersOfTail]);
+    CZembraDbRun run(*this, Stmt(NumbersOfTail));
     std::string tail = caller.Tail();
-    ZCLSqlThrowOnFail(sqlite3_bind_text(run.Statement(), 1, tail.c_str(), -1, SQLITE_TRANSIENT), m_db);
+    ZCLSqlThrowOnFail(sqlite3_bind_text(run.Statement(), 1, tail.c_str(), -1, SQLITE_TRANSIENT), m_db.Get());
     while (run.Next()) {
       CPhoneNumber stored;
       stored.digits = ZCLNullToEmpty(reinterpret_cast<const char*>(sqlite3_column_text(run.Statement(), 1)));

@@ -36,7 +36,7 @@ Trelk::CUid ParsePhoneId(const PhoneIdText& id);
 // the run, which they do: they belong to the caller's record.
 class CZembraDbRun {
 public:
-  CZembraDbRun(CZembraDb& db, sqlite3_stmt* statement) : m_db(db.m_db), m_s(statement) {
+  CZembraDbRun(CZembraDb& db, sqlite3_stmt* statement) : m_db(db.m_db.Get()), m_s(statement) {
     if (!m_db || !m_s) ZembraDb::ThrowClosed();
   }
   ~CZembraDbRun() { sqlite3_reset(m_s); }
@@ -97,19 +97,19 @@ private:
 class CZembraDbSavepoint {
 public:
   explicit CZembraDbSavepoint(CZembraDb& db) : m_db(db) {
-    CZembraDbRun(db, db.m_own[CZembraDb::SavepointBegin]).Change();
+    CZembraDbRun(db, db.Stmt(CZembraDb::SavepointBegin)).Change();
   }
   void Release() {
-    CZembraDbRun(m_db, m_db.m_own[CZembraDb::SavepointRelease]).Change();
+    CZembraDbRun(m_db, m_db.Stmt(CZembraDb::SavepointRelease)).Change();
     m_released = true;
   }
   ~CZembraDbSavepoint() {
     if (m_released || !m_db.m_db) return;
     // Results ignored: a failed statement may already have ended the transaction.
-    sqlite3_step(m_db.m_own[CZembraDb::SavepointRollback]);
-    sqlite3_reset(m_db.m_own[CZembraDb::SavepointRollback]);
-    sqlite3_step(m_db.m_own[CZembraDb::SavepointRelease]);
-    sqlite3_reset(m_db.m_own[CZembraDb::SavepointRelease]);
+    sqlite3_step(m_db.Stmt(CZembraDb::SavepointRollback));
+    sqlite3_reset(m_db.Stmt(CZembraDb::SavepointRollback));
+    sqlite3_step(m_db.Stmt(CZembraDb::SavepointRelease));
+    sqlite3_reset(m_db.Stmt(CZembraDb::SavepointRelease));
   }
 
 private:

@@ -93,26 +93,30 @@ const char* CZembraDb::GetSchemaText(int index) { return index >= 0 && index < 5
 
 const char* CZembraDb::GetStatementText(int number) {
   CLockGuard guard(&m_lock);
-  if (number < 1 || number > 35 || !m_stmt[number]) return nullptr;
-  return sqlite3_sql(m_stmt[number]);
+  if (number < 1 || number > kVerbatimStatements) return nullptr;
+  sqlite3_stmt* s = Stmt(Statement(number - 1));
+  return s ? sqlite3_sql(s) : nullptr;
 }
 
 bool CZembraDb::CreateTables() {
   // One transaction: a failure halfway leaves no partial schema that the
   // next check would take for a whole one.
-  ZCLSqlThrowOnFail(sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr), m_db);
+  ZCLSqlThrowOnFail(sqlite3_exec(m_db.Get(), "BEGIN", nullptr, nullptr, nullptr), m_db.Get());
   try {
-    for (const char* sql : kSchemaTexts) ZCLSqlThrowOnFail(sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr), m_db);
-    ZCLSqlThrowOnFail(sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr), m_db);
+    for (const char* sql : kSchemaTexts) ZCLSqlThrowOnFail(sqlite3_exec(m_db.Get(), sql, nullptr, nullptr, nullptr), m_db.Get());
+    ZCLSqlThrowOnFail(sqlite3_exec(m_db.Get(), "COMMIT", nullptr, nullptr, nullptr), m_db.Get());
   } catch (...) {
-    sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_exec(m_db.Get(), "ROLLBACK", nullptr, nullptr, nullptr);
     throw;
   }
   return true;
 }
 
 void CZembraDb::PrepareStatements() {
-  static_assert(sizeof kOwnTexts / sizeof kOwnTexts[0] == OwnStatementCount, "one text per own statement");
-  for (int n = 1; n <= 35; ++n) Prepare(kStatementTexts[n], &m_stmt[n]);
-  for (int n = 0; n < OwnStatementCount; ++n) Prepare(kOwnTexts[n], &m_own[n]);
+  static_assert(kVerbatimStatements == 35, "statement numbers run from 1 to 35");
+  static_assert(sizeof kOwnTexts / sizeof kOwnTexts[0] == kFirstNumberStatement - kFirstOwnStatement,
+                "one text per own statement");
+  for (int n = 1; n <= kVerbatimStatements; ++n) Prepare(kStatementTexts[n], Statement(n - 1));
+  for (int n = 0; n < kFirstNumberStatement - kFirstOwnStatement; ++n)
+    Prepare(kOwnTexts[n], Statement(kFirstOwnStatement + n));
 }

@@ -71,20 +71,20 @@ const char* const kPendingSchema[] = {
 
 }  // namespace
 
-sqlite3_stmt* CZembraDb::SyncStmt(SyncStatement which) {
-  static_assert(sizeof kSyncTexts / sizeof kSyncTexts[0] == SyncStatementCount, "one text per statement");
+void CZembraDb::PrepareSyncStatement(Statement which) {
+  static_assert(sizeof kSyncTexts / sizeof kSyncTexts[0] == StatementCount - kFirstSyncStatement,
+                "one text per statement");
   if (!m_db) ThrowClosed();
-  if (!m_sync[which]) Prepare(kSyncTexts[which], &m_sync[which]);
-  return m_sync[which];
+  Prepare(kSyncTexts[which - kFirstSyncStatement], which);
 }
 
 void CZembraDb::EnsurePendingTables() {
-  for (const char* sql : kPendingSchema) ZCLSqlThrowOnFail(sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr), m_db);
+  for (const char* sql : kPendingSchema) ZCLSqlThrowOnFail(sqlite3_exec(m_db.Get(), sql, nullptr, nullptr, nullptr), m_db.Get());
 }
 
 void CZembraDb::RememberContactWrite(const CZembraContact& c) {
   Guarded([&] {
-    CZembraDbRun run(*this, SyncStmt(RememberWrite));
+    CZembraDbRun run(*this, Stmt(RememberWrite));
     run.Int(1, c.GetDbId()).Blob(2, c).Change();
     run.Done();
   });
@@ -92,7 +92,7 @@ void CZembraDb::RememberContactWrite(const CZembraContact& c) {
 
 std::vector<CZembraDb::ContactWrite> CZembraDb::SelectContactWrites() {
   return Guarded([&] {
-    return CZembraDbRun(*this, SyncStmt(ContactWrites)).ReadAll([](sqlite3_stmt* s) {
+    return CZembraDbRun(*this, Stmt(ContactWrites)).ReadAll([](sqlite3_stmt* s) {
       ContactWrite write;
       write.dbId = sqlite3_column_int(s, 0);
       write.vcard = ColumnBlob(s, 1);
@@ -103,7 +103,7 @@ std::vector<CZembraDb::ContactWrite> CZembraDb::SelectContactWrites() {
 
 bool CZembraDb::HasContactWrite(int dbId) {
   return Guarded([&] {
-    CZembraDbRun run(*this, SyncStmt(ContactWriteOf));
+    CZembraDbRun run(*this, Stmt(ContactWriteOf));
     run.Int(1, dbId);
     bool found = run.Next() && sqlite3_column_int(run.Statement(), 0) > 0;
     run.Done();
@@ -115,7 +115,7 @@ bool CZembraDb::AdoptContactWrite(int dbId, const Trelk::CUid& uid) {
   return Guarded([&] {
     bool unwritten = false;
     {
-      CZembraDbRun run(*this, SyncStmt(LocalPhoneIdOf));
+      CZembraDbRun run(*this, Stmt(LocalPhoneIdOf));
       run.Int(1, dbId);
       unwritten = run.Next() && sqlite3_column_int(run.Statement(), 0) == 1;
       run.Done();
@@ -127,12 +127,12 @@ bool CZembraDb::AdoptContactWrite(int dbId, const Trelk::CUid& uid) {
 }
 
 void CZembraDb::ForgetContactWrites() {
-  Guarded([&] { CZembraDbRun(*this, SyncStmt(ForgetAllWrites)).Change(); });
+  Guarded([&] { CZembraDbRun(*this, Stmt(ForgetAllWrites)).Change(); });
 }
 
 std::vector<CZembraDb::SmsReadMark> CZembraDb::SelectSmsReadMarks() {
   std::vector<std::pair<int, PhoneIdText>> rows = Guarded([&] {
-    return CZembraDbRun(*this, SyncStmt(ReadMarks)).ReadAll([](sqlite3_stmt* s) {
+    return CZembraDbRun(*this, Stmt(ReadMarks)).ReadAll([](sqlite3_stmt* s) {
       return std::make_pair(sqlite3_column_int(s, 0), ColumnPhoneId(s, 1));
     });
   });
@@ -147,7 +147,7 @@ std::vector<CZembraDb::SmsReadMark> CZembraDb::SelectSmsReadMarks() {
 }
 
 void CZembraDb::ForgetSmsReadMark(int smsId) {
-  Guarded([&] { RunById(*this, SyncStmt(ForgetReadMark), smsId); });
+  Guarded([&] { RunById(*this, Stmt(ForgetReadMark), smsId); });
 }
 
 // Never throws: a mark left behind costs the phone one more marking, and
@@ -156,7 +156,7 @@ void CZembraDb::ForgetSmsReadMark(const Trelk::CUid& uid) {
   try {
     Guarded([&] {
       if (!m_db) return;
-      CZembraDbRun run(*this, SyncStmt(ForgetReadMarkOfUid));
+      CZembraDbRun run(*this, Stmt(ForgetReadMarkOfUid));
       run.PhoneId(1, uid).Change();
       run.Done();
     });
@@ -167,7 +167,7 @@ void CZembraDb::ForgetSmsReadMark(const Trelk::CUid& uid) {
 
 bool CZembraDb::MarkSmsExisting(const Trelk::CUid& uid) {
   return Guarded([&] {
-    CZembraDbRun run(*this, SyncStmt(SmsExistingByPhoneId));
+    CZembraDbRun run(*this, Stmt(SmsExistingByPhoneId));
     run.PhoneId(1, uid);
     int n = run.Change();
     run.Done();
@@ -201,7 +201,7 @@ int CZembraDb::InsertSmsIfAbsent(std::vector<CZembraSMS>& messages) {
 std::unordered_map<std::wstring, CZembraDb::PhoneCopy> CZembraDb::SelectPhoneCopies() {
   return Guarded([&] {
     std::unordered_map<std::wstring, PhoneCopy> copies;
-    CZembraDbRun run(*this, SyncStmt(PhoneCopies));
+    CZembraDbRun run(*this, Stmt(PhoneCopies));
     while (run.Next()) {
       PhoneCopy copy;
       copy.id = sqlite3_column_int(run.Statement(), 0);
@@ -216,7 +216,7 @@ std::unordered_map<std::wstring, CZembraDb::PhoneCopy> CZembraDb::SelectPhoneCop
 std::unordered_map<std::wstring, int> CZembraDb::SelectSmsIds() {
   return Guarded([&] {
     std::unordered_map<std::wstring, int> ids;
-    CZembraDbRun run(*this, SyncStmt(SmsIds));
+    CZembraDbRun run(*this, Stmt(SmsIds));
     while (run.Next()) ids[ColumnText16(run.Statement(), 1)] = sqlite3_column_int(run.Statement(), 0);
     run.Done();
     return ids;
@@ -224,11 +224,11 @@ std::unordered_map<std::wstring, int> CZembraDb::SelectSmsIds() {
 }
 
 void CZembraDb::MarkPhoneContactExistingById(int id) {
-  Guarded([&] { RunById(*this, SyncStmt(PhoneCopyExistingById), id); });
+  Guarded([&] { RunById(*this, Stmt(PhoneCopyExistingById), id); });
 }
 
 void CZembraDb::MarkSmsExistingById(int id) {
-  Guarded([&] { RunById(*this, SyncStmt(SmsExistingById), id); });
+  Guarded([&] { RunById(*this, Stmt(SmsExistingById), id); });
 }
 
 int CZembraDb::StoreEvent(const CZembraEventLog& e) {
@@ -236,7 +236,7 @@ int CZembraDb::StoreEvent(const CZembraEventLog& e) {
     CZembraDbSavepoint change(*this);
     bool stored = false, sameCall = false;
     {
-      CZembraDbRun run(*this, SyncStmt(EventById));
+      CZembraDbRun run(*this, Stmt(EventById));
       run.Int(1, e.GetId());
       if (run.Next()) {
         sqlite3_stmt* s = run.Statement();
@@ -248,7 +248,7 @@ int CZembraDb::StoreEvent(const CZembraEventLog& e) {
     }
     if (stored && !sameCall) {
       ZCLLogMessage(2, nullptr).Print("Call-log entry %d was reused by the phone, keeping the stored one", e.GetId());
-      RunById(*this, SyncStmt(EventMoveAside), e.GetId());
+      RunById(*this, Stmt(EventMoveAside), e.GetId());
     }
     int result = InsertEvent(e);
     change.Release();
@@ -270,7 +270,7 @@ bool CZembraDb::BeginBatch() {
 
 void CZembraDb::SettleBatch() {
   if (!m_db) return;
-  if (m_batchOpen && sqlite3_get_autocommit(m_db)) {
+  if (m_batchOpen && sqlite3_get_autocommit(m_db.Get())) {
     // SQLite ended the transaction itself (an I/O error, a full disk).
     m_batchOpen = false;
     m_batchBroken = true;
@@ -278,7 +278,7 @@ void CZembraDb::SettleBatch() {
   }
   if (GetCurrentThreadId() == m_batchThread) {
     if (!m_batchOpen) {
-      ZCLSqlThrowOnFail(sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr), m_db);
+      ZCLSqlThrowOnFail(sqlite3_exec(m_db.Get(), "BEGIN", nullptr, nullptr, nullptr), m_db.Get());
       m_batchOpen = true;
     }
     return;
@@ -297,17 +297,17 @@ void CZembraDb::SettleBatch() {
 
 void CZembraDb::CommitTransaction() {
   for (int attempt = 1;; ++attempt) {
-    int rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+    int rc = sqlite3_exec(m_db.Get(), "COMMIT", nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK) return;
-    bool open = !sqlite3_get_autocommit(m_db);
+    bool open = !sqlite3_get_autocommit(m_db.Get());
     // A busy COMMIT keeps its transaction: waiting longer for the reader
     // loses nothing, where a reset would drop every row of it.
     if (rc == SQLITE_BUSY && open && attempt < kCommitTries) {
       ZCLLogMessage(2, nullptr).Print("The database is busy, committing again (try %d)", attempt + 1);
       continue;
     }
-    std::string text = sqlite3_errmsg(m_db);
-    if (open) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    std::string text = sqlite3_errmsg(m_db.Get());
+    if (open) sqlite3_exec(m_db.Get(), "ROLLBACK", nullptr, nullptr, nullptr);
     ZCLLogMessage(5, nullptr).Print("[ZCLSqlException %i: %s]", rc, text.c_str());
     throw ZCLSqlException(text, rc);
   }

@@ -34,10 +34,9 @@ bool PhoneDataTexts(SAFEARRAY* array, std::vector<std::wstring>* texts) {
   LONG lower = 0, upper = -1;
   if (FAILED(SafeArrayGetLBound(array, 1, &lower)) || FAILED(SafeArrayGetUBound(array, 1, &upper))) return false;
   for (LONG i = lower; i <= upper; ++i) {
-    BSTR element = nullptr;
+    CComBSTR element;
     if (FAILED(SafeArrayGetElement(array, &i, &element))) return false;  // a copy of the text
-    texts->push_back(element ? std::wstring(element, SysStringLen(element)) : std::wstring());
-    SysFreeString(element);
+    texts->push_back(element ? std::wstring(element, element.Length()) : std::wstring());
   }
   return true;
 }

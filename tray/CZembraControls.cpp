@@ -12,12 +12,15 @@ void CParentBackground::Draw(HWND control, HDC dc) {
     ::MapWindowPoints(control, parent, reinterpret_cast<POINT*>(&inParent), 2);
     RECT parentClient;
     ::GetClientRect(parent, &parentClient);
-    HDC screen = ::GetDC(parent);
-    CMemoryDC whole(::CreateCompatibleDC(screen));
-    CGdiObject wholeBitmap(::CreateCompatibleBitmap(screen, parentClient.right, parentClient.bottom));
-    CMemoryDC part(::CreateCompatibleDC(screen));
-    m_bitmap.Reset(::CreateCompatibleBitmap(screen, client.right, client.bottom));
-    ::ReleaseDC(parent, screen);
+    CMemoryDC whole, part;
+    CGdiObject wholeBitmap;
+    {
+      CWindowDC screen(parent);
+      whole.Reset(::CreateCompatibleDC(screen.Get()));
+      wholeBitmap.Reset(::CreateCompatibleBitmap(screen.Get(), parentClient.right, parentClient.bottom));
+      part.Reset(::CreateCompatibleDC(screen.Get()));
+      m_bitmap.Reset(::CreateCompatibleBitmap(screen.Get(), client.right, client.bottom));
+    }
     if (!whole.Get() || !wholeBitmap.IsValid() || !part.Get() || !m_bitmap.IsValid()) {
       m_bitmap.Reset();
       return;

@@ -5,17 +5,12 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include "ComPtr.h"
 #include "Image.h"
 #include "XeluInternal.h"
 #include "ZCLFrame.h"
 
 namespace {
-
-struct ComReleaser {
-  void operator()(IUnknown* unknown) const {
-    if (unknown) unknown->Release();
-  }
-};
 
 // The resource's bytes, valid while the module is loaded; false when missing.
 bool FindBytes(HINSTANCE module, UINT id, LPCWSTR type, const BYTE** bytes, DWORD* size) {
@@ -50,9 +45,10 @@ HBITMAP DecodePicture(HINSTANCE module, UINT id, LPCWSTR type, int* width, int* 
   const BYTE* bytes = nullptr;
   DWORD size = 0;
   if (!FindBytes(module, id, type, &bytes, &size) || !WtlStartGdiPlus()) return nullptr;
-  std::unique_ptr<IStream, ComReleaser> stream(::SHCreateMemStream(bytes, size));
+  CComPtr<IStream> stream;
+  stream.Attach(::SHCreateMemStream(bytes, size));  // made with its one reference
   if (!stream) return nullptr;
-  std::unique_ptr<Gdiplus::Bitmap> decoded(Gdiplus::Bitmap::FromStream(stream.get()));
+  std::unique_ptr<Gdiplus::Bitmap> decoded(Gdiplus::Bitmap::FromStream(stream));
   if (!decoded || decoded->GetLastStatus() != Gdiplus::Ok) return nullptr;
   int w = static_cast<int>(decoded->GetWidth()), h = static_cast<int>(decoded->GetHeight());
   if (w <= 0 || h <= 0) return nullptr;

@@ -47,6 +47,22 @@ typedef CUniqueHandle<WtlIconTraits> CIconHandle;
 typedef CUniqueHandle<WtlWindowDCTraits> CScreenDC;  // from GetDC(nullptr)
 typedef CUniqueHandle<WtlMemoryDCTraits> CMemoryDC;
 
+// A window's DC from GetDC(window), given back to that window.
+class CWindowDC {
+public:
+  explicit CWindowDC(HWND window) : m_window(window), m_dc(::GetDC(window)) {}
+  ~CWindowDC() {
+    if (m_dc) ::ReleaseDC(m_window, m_dc);
+  }
+  HDC Get() const { return m_dc; }
+
+private:
+  CWindowDC(const CWindowDC&) = delete;
+  CWindowDC& operator=(const CWindowDC&) = delete;
+  HWND m_window;
+  HDC m_dc;
+};
+
 // Restores a DC's previous object when the scope ends.
 class CSelectObject {
 public:

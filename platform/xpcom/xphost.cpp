@@ -33,6 +33,7 @@
 #include "XpHostCallback.h"
 #include "XpHostPath.h"
 #include "XpcomGlue.h"
+#include "ZCLHandle.h"
 #include "ZCLWait.h"
 #include "xpOrvexDialix.h"
 
@@ -314,9 +315,8 @@ private:
   }
 
   int WaitEvent(const wchar_t* name, int ms) {
-    HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, name);
-    bool set = event && ZCLWaitUntil([&] { return ::WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }, ms);
-    if (event) ::CloseHandle(event);
+    CHandle event(::CreateEventW(nullptr, TRUE, FALSE, name));
+    bool set = event && ZCLWaitUntil([&] { return ::WaitForSingleObject(event.Get(), 0) == WAIT_OBJECT_0; }, ms);
     std::printf("wait-event: %ls %s\n", name, set ? "set" : "timeout");
     return set ? 0 : 2;
   }
