@@ -28,4 +28,4 @@ dialix_register_service || { echo "the service could not be registered"; exit 1;
 dialix_register_plugin || { echo "the plug-in could not be registered"; exit 1; }
 # The program bounds its waits for the service's callbacks, not the calls
 # into the service: this bounds the whole run.
-timeout 900 "$DIALIX_WINE" "$DIALIX_BIN/ie_list_timer.exe" "$contacts" "$rounds" 2>>"$DIALIX_WINE_LOG" | tr -d '\r'
+dialix_wine_bounded 900 "$DIALIX_BIN/ie_list_timer.exe" "$contacts" "$rounds" | tr -d '\r'

@@ -43,7 +43,7 @@ mkdir -p "$install"
 dialix_wine reg add 'HKLM\SOFTWARE\Orvex Dialix\Sutrel' /v ApplicationPath1 /d "$(dialix_winpath "$install")" /f >/dev/null
 phonectl plug "$serial" --model "E2E Model" --manufacturer Maker --name "Band Phone" >/dev/null || fail "no phone"
 
-out=$(timeout 180 "$DIALIX_WINE" "$DIALIX_BIN/bho_e2e_host.exe" "$number" 2>>"$DIALIX_WINE_LOG" | tr -d '\r')
+out=$(dialix_wine_bounded 180 "$DIALIX_BIN/bho_e2e_host.exe" "$number" | tr -d '\r')
 rc=$?
 echo "$out"
 [ "$rc" == 0 ] || fail "the helper object's host: $rc"

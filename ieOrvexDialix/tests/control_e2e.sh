@@ -20,7 +20,7 @@ cleanup() {
   rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/"Orvex Dialix"/data/"$serial"
 }
 dialix_on_exit cleanup
-script_host() { timeout "$1" "$DIALIX_WINE" "$DIALIX_BIN/ie_script_host.exe" "${@:2}" 2>>"$DIALIX_WINE_LOG" | tr -d '\r'; }
+script_host() { dialix_wine_bounded "$1" "$DIALIX_BIN/ie_script_host.exe" "${@:2}" | tr -d '\r'; }
 
 # The interfaces of the service whose keys the plug-in must leave alone.
 service_keys() {

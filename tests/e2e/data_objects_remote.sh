@@ -11,7 +11,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 expect() { echo "$out" | dialix_has -E "$1" || fail "$2"; }
 
 file=$(dialix_winpath "$(mktemp -u /tmp/dialix-peer-XXXXXX.bin)")
-out=$(timeout 240 "$DIALIX_WINE" "$DIALIX_BIN/dialix_data_peer.exe" serve 120 "$file" 2>>"$DIALIX_WINE_LOG" |
+out=$(dialix_wine_bounded 240 "$DIALIX_BIN/dialix_data_peer.exe" serve 120 "$file" |
   tr -d '\r')
 status=$?
 echo "$out"
