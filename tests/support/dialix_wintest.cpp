@@ -395,13 +395,21 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (argc < 3) return Usage();
+  auto arg = [&](int i) { return i < argc ? std::wstring(argv[i]) : std::wstring(); };
+  auto ms = [&](int i) { return i < argc ? static_cast<DWORD>(wcstoul(argv[i], nullptr, 10)) : 10000u; };
   DWORD pid = FindProcess(argv[1]);
+  // A program a script has just started in the background may not be listed
+  // yet: the commands that wait for its windows give it their bound to appear.
+  DWORD appear = command == L"wait" || command == L"front" ? ms(4)
+                 : command == L"box" || command == L"dismiss" ? ms(3) : 0;
+  for (ULONGLONG deadline = ::GetTickCount64() + appear; !pid && ::GetTickCount64() < deadline;) {
+    ::Sleep(20);
+    pid = FindProcess(argv[1]);
+  }
   if (!pid) {
     std::fprintf(stderr, "no process %ls\n", argv[1]);
     return 1;
   }
-  auto arg = [&](int i) { return i < argc ? std::wstring(argv[i]) : std::wstring(); };
-  auto ms = [&](int i) { return i < argc ? static_cast<DWORD>(wcstoul(argv[i], nullptr, 10)) : 10000u; };
   auto dialog = [&](DWORD wait) {
     HWND found = WaitForNamedDialog(arg(3), wait, pid);
     if (!found) std::fprintf(stderr, "no window \"%ls\"\n", arg(3).c_str());

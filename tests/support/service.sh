@@ -41,8 +41,8 @@ dialix_exit() {
   trap - EXIT
   for action in "${DIALIX_EXIT_ACTIONS[@]}"; do eval "$action" || true; done
   dialix_end_children 20000
-  [ -n "${DIALIX_WINE_ERRS:-}" ] && rm -rf "$DIALIX_WINE_ERRS"
   [ $status -eq 0 ] || { dialix_end_services; echo "(Wine's own messages: $DIALIX_WINE_LOG)"; }
+  [ -n "${DIALIX_WINE_ERRS:-}" ] && rm -rf "$DIALIX_WINE_ERRS"
   exit $status
 }
 
@@ -80,7 +80,7 @@ DIALIX_WINE_ERRS=$(mktemp -d "${TMPDIR:-/tmp}/dialix-wine.XXXXXX")
 dialix_run_wine() {  # command...
   local err status try
   for try in 1 2 3; do
-    err=$(mktemp "$DIALIX_WINE_ERRS/run.XXXXXX")
+    err=$(mktemp "$DIALIX_WINE_ERRS/run.XXXXXX" 2>/dev/null) || { "$@" 2>>"$DIALIX_WINE_LOG"; return; }
     "$@" 2>>"$err"
     status=$?
     cat "$err" >>"$DIALIX_WINE_LOG"
