@@ -108,7 +108,8 @@ check_registered "/RegServer before /UnregServer" quick
 # "UnregServerX" is no switch: the program serves, and like any server started
 # by hand it ends only after a client has come and gone. Only the proxy/stub
 # library is registered, so the client can reach nothing but this server.
-dialix_service /UnregServer
+dialix_service /UnregServer; expect_eq "/UnregServer before the server started by hand, exit code" $? 0
+check_unregistered "/UnregServer before the server started by hand" quick
 dialix_register_proxy
 dialix_service /UnregServerX &
 manual=$!

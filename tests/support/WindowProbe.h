@@ -1,5 +1,7 @@
 #pragma once
 #include <windows.h>
+
+#include <cstdio>
 #include <string>
 #include <vector>
 #include "GdiHandles.h"
@@ -108,19 +110,36 @@ inline std::wstring ScreenshotFolder() {
 }
 
 // The whole screen as a PNG (a window of another process prints black).
-inline bool SaveScreen(const std::wstring& path) {
+// Says on stderr which step failed.
+inline bool SaveScreenOnce(const std::wstring& path) {
+  auto failed = [](const char* step, long code) {
+    std::fprintf(stderr, "screenshot: %s failed (0x%08lx)\n", step, static_cast<unsigned long>(code));
+    return false;
+  };
   CScreenDC screen(::GetDC(nullptr));
-  if (!screen) return false;
+  if (!screen) return failed("GetDC", ::GetLastError());
   int width = ::GetSystemMetrics(SM_CXSCREEN), height = ::GetSystemMetrics(SM_CYSCREEN);
   CMemoryDC memory(::CreateCompatibleDC(screen.Get()));
   CImage image;
   image.Attach(::CreateCompatibleBitmap(screen.Get(), width, height));
-  if (!memory || image.IsNull()) return false;
+  if (!memory || image.IsNull()) return failed("the bitmap", ::GetLastError());
   {
     CSelectObject select(memory.Get(), static_cast<HBITMAP>(image));
-    if (!::BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), 0, 0, SRCCOPY)) return false;
+    if (!::BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), 0, 0, SRCCOPY))
+      return failed("BitBlt", ::GetLastError());
   }
-  return SUCCEEDED(image.SavePng(path.c_str()));
+  HRESULT hr = image.SavePng(path.c_str());
+  return SUCCEEDED(hr) || failed("saving the PNG", hr);
+}
+
+// A screenshot is a record, not a check of the system: a busy machine has
+// been seen failing one now and then, so it is tried three times.
+inline bool SaveScreen(const std::wstring& path) {
+  for (int attempt = 1; attempt <= 3; ++attempt) {
+    if (SaveScreenOnce(path)) return true;
+    ::Sleep(200);
+  }
+  return false;
 }
 
 }  // namespace WindowProbe
