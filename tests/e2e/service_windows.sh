@@ -55,6 +55,10 @@ cleanup() {
   rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/"Orvex Dialix"/data/E2E-WIN-*
 }
 dialix_on_exit cleanup
+# The service's log at its fullest, kept if the test fails: a window that
+# stops answering is told apart from a phone or a client that does.
+dialix_set_loglevel REG_DWORD 5
+dialix_on_exit dialix_clear_loglevel
 
 # Lets the client past its next wait-event.
 release() { dialix_release_client "$1" "$out_file"; }

@@ -41,9 +41,18 @@ dialix_exit() {
   trap - EXIT
   for action in "${DIALIX_EXIT_ACTIONS[@]}"; do eval "$action" || true; done
   dialix_end_children 20000
-  [ $status -eq 0 ] || { dialix_end_services; echo "(Wine's own messages: $DIALIX_WINE_LOG)"; }
+  [ $status -eq 0 ] || { dialix_end_services; echo "(Wine's own messages: $DIALIX_WINE_LOG)"; dialix_keep_service_log; }
   [ -n "${DIALIX_WINE_ERRS:-}" ] && rm -rf "$DIALIX_WINE_ERRS"
   exit $status
+}
+
+# After a failure, a service log the test wrote (it set a LogLevel) is kept
+# under the build tree: the next test would start it anew.
+dialix_keep_service_log() {
+  local log=$DIALIX_BIN/OrvexDialixService.log kept
+  [ -n "${DIALIX_TEST_STARTED:-}" ] && [ -f "$log" ] && [ "$log" -nt "$DIALIX_TEST_STARTED" ] || return 0
+  kept=$(cd "$DIALIX_BIN/.." && pwd)/failure-logs/$(basename "$0" .sh)-$(date +%Y%m%d-%H%M%S).log
+  mkdir -p "${kept%/*}" && cp "$log" "$kept" && echo "(the service's log: $kept)"
 }
 
 # After a failure: a service program that does not end by itself within
@@ -77,6 +86,7 @@ dialix_has() { grep "$@" >/dev/null; }
 # own messages are told apart from the other tests' in a file of its own,
 # then appended to the shared log.
 DIALIX_WINE_ERRS=$(mktemp -d "${TMPDIR:-/tmp}/dialix-wine.XXXXXX")
+DIALIX_TEST_STARTED=$DIALIX_WINE_ERRS
 dialix_run_wine() {  # command...
   local err status try
   for try in 1 2 3; do
