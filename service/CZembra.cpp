@@ -79,7 +79,7 @@ private:
 CZembra::TrelkData::TrelkData(CZembra* zembra)
     : clientManager([zembra](const std::wstring& clientId) { zembra->QueueDisconnect(clientId); }),
       taskQueue(L"TaskQueue"),
-      links{*zembra, clientManager, devices, callControlCookie},
+      links{*zembra, clientManager, devices, callControlCookie, faults},
       deviceManager(links) {}
 
 CZembra::CZembra() {}

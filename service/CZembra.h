@@ -77,6 +77,7 @@ public:
     CGlobalQueue taskQueue;
     CZembraDeviceList devices;
     CGitCookie callControlCookie;
+    CInjectedFaults faults;
     CServiceLinks links;
     CDeviceManager deviceManager;
     Trelk::CDeviceManagement deviceManagement;
