@@ -88,7 +88,7 @@ typedef std::vector<std::pair<std::string, int>> ChangeList;
 
 TEST_F(DeviceManagerTest, ACachedPhoneConnectedAtStartIsInitialisedDuringStartUpAndOnlyOnce) {
   {
-    CZembraDeviceList cache;
+    CZembraDeviceList cache(m_settings.cacheFolder);
     CZembraDevicePtr known = std::make_shared<CZembraDevice>();
     known->SetSerialNumber(L"CACHED-1");
     known->SetModelName(L"Old model");
