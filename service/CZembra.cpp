@@ -96,7 +96,7 @@ CZembra::TrelkData::TrelkData(CZembra* zembra, const CServiceSettings& settings)
       taskQueue(L"TaskQueue"),
       devices(settings.cacheFolder),
       links{*zembra, clientManager, devices, callControlCookie, faults},
-      deviceManager(links) {}
+      deviceManager(links, settings.deviceImpls) {}
 
 CZembra::CZembra() {}
 

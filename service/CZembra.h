@@ -18,6 +18,8 @@
 struct CServiceSettings {
   // The device cache's folder; empty for the user's application-data folder.
   std::wstring cacheFolder;
+  // Empty for the service's own implementation.
+  DeviceImplFactory deviceImpls;
 };
 
 // The service's main object: one instance per process, made by the singleton

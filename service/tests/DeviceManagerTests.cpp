@@ -35,12 +35,7 @@ class DeviceManagerTest : public ServiceFixture {
 protected:
   void SetUp() override {
     ServiceFixture::SetUp();
-    CDeviceManager::SetDeviceImplFactoryForTests(
-        [this](CZembraDevice&, const CServiceLinks&) { return new CCountingImpl(m_counts); });
-  }
-  void TearDown() override {
-    ServiceFixture::TearDown();
-    CDeviceManager::SetDeviceImplFactoryForTests(DeviceImplFactory());
+    m_settings.deviceImpls = [this](CZembraDevice&, const CServiceLinks&) { return new CCountingImpl(m_counts); };
   }
   bool Plug(const wchar_t* serial, const wchar_t* model = L"Model") {
     PhoneSim::CPhone phone;
