@@ -59,6 +59,21 @@ const OperationKind kOperationKinds[] = {
     {&IID_IGetEventsOperation, &CreateOperationObject<CGetEventsOperation>},
 };
 
+CLockable& SettingsLock() {
+  static CLockable* lock = new CLockable;
+  return *lock;
+}
+
+CServiceSettings& Settings() {
+  static CServiceSettings* settings = new CServiceSettings;
+  return *settings;
+}
+
+CServiceSettings CurrentSettings() {
+  CLockGuard guard(&SettingsLock());
+  return Settings();
+}
+
 // Starts the connectivity side on the task-queue thread.
 class CInitializeTrelkTask : public CTaskBase {
 public:
@@ -76,13 +91,19 @@ private:
 
 }  // namespace
 
-CZembra::TrelkData::TrelkData(CZembra* zembra)
+CZembra::TrelkData::TrelkData(CZembra* zembra, const CServiceSettings& settings)
     : clientManager([zembra](const std::wstring& clientId) { zembra->QueueDisconnect(clientId); }),
       taskQueue(L"TaskQueue"),
-      links{*zembra, clientManager, devices, callControlCookie},
-      deviceManager(links) {}
+      devices(settings.cacheFolder),
+      links{*zembra, clientManager, devices, callControlCookie, faults},
+      deviceManager(links, settings.deviceImpls) {}
 
 CZembra::CZembra() {}
+
+void CZembra::UseSettings(const CServiceSettings& settings) {
+  CLockGuard guard(&SettingsLock());
+  Settings() = settings;
+}
 
 CComPtr<IGlobalInterfaceTable> CZembra::GetGIT() { return ZCLGlobalInterfaceTable(); }
 
@@ -104,7 +125,7 @@ void CZembra::CreateCallControl() {
 // start brings up the device manager, whose first phone needs call control.
 HRESULT CZembra::FinalConstruct() {
   return ZCLComMethod("CZembra::FinalConstruct", ZCL_SITE, [&]() -> HRESULT {
-    m_data.reset(new TrelkData(this));
+    m_data.reset(new TrelkData(this, CurrentSettings()));
     GetGIT();  // no table, no service: refused before anything starts
     ZCLThrowOnFalse(m_data->taskQueue.StartThread(), ZCL_POS + " Failed to start task queue.");
     CreateCallControl();

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <atomic>
 #include <memory>
+#include <string>
 #include "CClientManager.h"
 #include "CDeviceManager.h"
 #include "CDeviceManagement.h"
@@ -12,6 +13,14 @@
 #include "SZembra.h"
 #include "ZCLLogger.h"
 #include "resource.h"
+
+// What the main object builds its parts with; the defaults are the product's.
+struct CServiceSettings {
+  // The device cache's folder; empty for the user's application-data folder.
+  std::wstring cacheFolder;
+  // Empty for the service's own implementation.
+  DeviceImplFactory deviceImpls;
+};
 
 // The service's main object: one instance per process, made by the singleton
 // factory. The IZembra methods run on the main thread (the module's
@@ -26,6 +35,10 @@ class CZembra : public CComObjectRootEx<CComMultiThreadModel>,
 public:
   static HRESULT WINAPI UpdateRegistry(BOOL bRegister);  // beside the module's object map
   DECLARE_CLASSFACTORY_SINGLETON(CZembra)
+  // COM makes the main object, so what it is built with is set beforehand:
+  // by tests in the process and the test service program, never by the
+  // product. Main objects made from now on use these. Process-wide.
+  static void UseSettings(const CServiceSettings& settings);
 
   BEGIN_COM_MAP(CZembra)
   COM_INTERFACE_ENTRY(IZembra)
@@ -71,12 +84,13 @@ public:
   // Everything the main object owns, in order of construction. The parts
   // are handed the references they use when they are built.
   struct TrelkData : public CLockable {
-    explicit TrelkData(CZembra* zembra);
+    TrelkData(CZembra* zembra, const CServiceSettings& settings);
     std::atomic<bool> trelkInitialized{false};
     CClientManager clientManager;
     CGlobalQueue taskQueue;
     CZembraDeviceList devices;
     CGitCookie callControlCookie;
+    CInjectedFaults faults;
     CServiceLinks links;
     CDeviceManager deviceManager;
     Trelk::CDeviceManagement deviceManagement;

@@ -7,17 +7,8 @@
 
 namespace {
 
-CLockable g_overrideLock;
-std::wstring& CacheFolderOverride() {
-  static std::wstring folder;
-  return folder;
-}
-
-std::wstring CacheFolderPath() {
-  {
-    CLockGuard lock(&g_overrideLock);
-    if (!CacheFolderOverride().empty()) return CacheFolderOverride();
-  }
+std::wstring CacheFolderPath(const std::wstring& given) {
+  if (!given.empty()) return given;
   wchar_t buffer[261] = {};
   ZCLComThrowOnFail(SHGetFolderPathW(nullptr, 0x801A, nullptr, 0, buffer), ".\\devicecache(105)");
   std::wstring folder = buffer;
@@ -27,15 +18,10 @@ std::wstring CacheFolderPath() {
 
 }  // namespace
 
-void CDeviceCache::SetCacheFolderForTests(const std::wstring& folder) {
-  CLockGuard lock(&g_overrideLock);
-  CacheFolderOverride() = folder;
-}
-
 std::wstring CDeviceCache::GetCacheFolder() {
   ZCLScopeTracer trace("CDeviceCache::GetCacheFolder");
   try {
-    std::wstring folder = CacheFolderPath();
+    std::wstring folder = CacheFolderPath(m_folder);
     if (!DirectoryExists(folder)) CreateDirectoryTree(folder);
     return folder;
   } catch (const ZCLComException&) {

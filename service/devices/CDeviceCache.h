@@ -10,6 +10,8 @@
 // the phone's database. Written only on the device manager's thread.
 class CDeviceCache {
 public:
+  // An empty folder is the user's; tests give one of their own.
+  explicit CDeviceCache(const std::wstring& folder) : m_folder(folder) {}
   virtual ~CDeviceCache() {}
 
   // The cache folder, created when missing; throws ZCLComException.
@@ -22,10 +24,7 @@ public:
   // skipped and left as it is.
   std::vector<CZembraDevicePtr> LoadDevices();
 
-  // Tests point the cache at a folder of their own; empty restores the
-  // user's application-data folder. Process-wide.
-  static void SetCacheFolderForTests(const std::wstring& folder);
-
 private:
   ZCLObjectTracer<CDeviceCache> m_tracer;
+  const std::wstring m_folder;
 };

@@ -15,21 +15,6 @@ namespace {
 
 const DWORD kBluetoothMedia = 8;
 
-CLockable& FactoryLock() {
-  static CLockable* lock = new CLockable;
-  return *lock;
-}
-
-DeviceImplFactory& TestFactory() {
-  static DeviceImplFactory* factory = new DeviceImplFactory;
-  return *factory;
-}
-
-DeviceImplFactory CurrentFactory() {
-  CLockGuard guard(&FactoryLock());
-  return TestFactory() ? TestFactory() : DeviceImplFactory(&CreateDeviceImpl);
-}
-
 bool HasSerial(const WCHAR* serialNumber) { return serialNumber && *serialNumber; }
 
 void LogEvent(const char* name, const WCHAR* serialNumber, DWORD status) {
@@ -123,7 +108,10 @@ private:
   CDeviceManager* m_manager;
 };
 
-CDeviceManager::CDeviceManager(const CServiceLinks& links) : CGlobalQueue(L"DeviceManager"), m_links(links) {
+CDeviceManager::CDeviceManager(const CServiceLinks& links, const DeviceImplFactory& implFactory)
+    : CGlobalQueue(L"DeviceManager"),
+      m_links(links),
+      m_implFactory(implFactory ? implFactory : DeviceImplFactory(&CreateDeviceImpl)) {
   ZCLScopeTracer trace("CDeviceManager::CDeviceManager");
 }
 
@@ -135,11 +123,6 @@ CDeviceManager::~CDeviceManager() {
 void CDeviceManager::SetDeviceManagement(Trelk::CDeviceManagement* deviceManagement) {
   ZCLScopeTracer trace("CDeviceManager::SetDeviceManagement");
   m_deviceManagement = deviceManagement;
-}
-
-void CDeviceManager::SetDeviceImplFactoryForTests(DeviceImplFactory factory) {
-  CLockGuard guard(&FactoryLock());
-  TestFactory() = std::move(factory);
 }
 
 void CDeviceManager::QueueDeviceOffline(const wchar_t* serialNumber) { Queue(new CDeviceOfflineTask(*this, serialNumber)); }
@@ -327,7 +310,7 @@ void CDeviceManager::Tell(CZembraDevice& device, bool isNew) {
 // phone older than its libraries, to be brought up again.
 void CDeviceManager::Attach(CZembraDevice& device, const char* failure) {
   m_upUnder[device.GetSerialNumber()] = CurrentGeneration();
-  bool up = device.SetDeviceImpl(CurrentFactory()(device, m_links));
+  bool up = device.SetDeviceImpl(m_implFactory(device, m_links));
   if (!up) ZCLLogMessage(1, nullptr, "%s", failure);
   device.SetState(up ? DeviceConnected : DeviceDisconnected);
 }

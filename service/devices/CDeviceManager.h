@@ -26,7 +26,8 @@ typedef std::function<CZembraDeviceImpl*(CZembraDevice& device, const CServiceLi
 // the device list.
 class CDeviceManager : public CGlobalQueue, public IRUVONDeviceNotify {
 public:
-  explicit CDeviceManager(const CServiceLinks& links);
+  // An empty factory makes the service's own implementation.
+  CDeviceManager(const CServiceLinks& links, const DeviceImplFactory& implFactory);
   ~CDeviceManager() override;
 
   // Not owned; the main object keeps it for its whole life.
@@ -49,9 +50,6 @@ public:
   // Any thread: the phone's connection was lost; it is taken down in order
   // with the other device events.
   void QueueDeviceOffline(const wchar_t* serialNumber);
-
-  // Process-wide; an empty factory restores the service's own.
-  static void SetDeviceImplFactoryForTests(DeviceImplFactory factory);
 
   void OnThreadStart() override;
   void OnThreadExit(DWORD exitCode) override;
@@ -88,6 +86,7 @@ private:
 
   ZCLObjectTracer<CDeviceManager> m_tracer;
   const CServiceLinks& m_links;
+  const DeviceImplFactory m_implFactory;
   Trelk::CDeviceManagement* m_deviceManagement = nullptr;
   std::shared_ptr<CReloadListener> m_reloadListener;
   // The generation each phone was last brought up under; this thread only.

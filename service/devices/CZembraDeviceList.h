@@ -12,6 +12,8 @@
 // references, so RemoveAll cannot free one that another thread still uses.
 class CZembraDeviceList : public CLockable, public CDeviceCache {
 public:
+  // The cache's folder; empty for the user's.
+  explicit CZembraDeviceList(const std::wstring& cacheFolder) : CDeviceCache(cacheFolder) {}
   ~CZembraDeviceList() override;
 
   void Load();

@@ -1,5 +1,4 @@
 #include <windows.h>
-#include <atomic>
 #include "CZembraGenericDeviceImpl.h"
 #include "CIdList.h"
 #include "ComTL.h"
@@ -19,8 +18,6 @@ bool IsConnectionFailure(int code) {
   unsigned value = static_cast<unsigned>(code);
   return value >= 0x80200000u && value <= 0x8020000Eu;
 }
-
-std::atomic<int> g_failingUninitializeStep{0};
 
 const DWORD kNewMessageReason = 2;
 const DWORD kSentFolder = 2;
@@ -234,16 +231,13 @@ void CZembraGenericDeviceImpl::UnregisterFromCallControl() {
 
 // Every step runs even when one before it failed: a failure to reach call
 // control must not leave the listeners running and the handles open.
-void CZembraGenericDeviceImpl::FailUninitializeStepForTests(int step) { g_failingUninitializeStep = step; }
-
 void CZembraGenericDeviceImpl::Uninitialize() {
   ZCLScopeTracer trace("CZembraGenericDeviceImpl::Uninitialize");
   int number = 0;
-  auto step = [&number](const std::string& position, auto body) {
+  auto step = [&](const std::string& position, auto body) {
     ++number;
     try {
-      int failing = number;
-      if (g_failingUninitializeStep.compare_exchange_strong(failing, 0))
+      if (m_links.faults.TakeUninitializeFault(number))
         ZCLThrowOnFalse(false, position + "Uninitialize step failed for a test.");
       body();
     } catch (...) {

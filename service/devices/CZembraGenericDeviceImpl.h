@@ -43,9 +43,6 @@ public:
   DWORD OnLOGVEXNtf(DWORD dwParam, void* pIndicationData) override;
   DWORD OnLOGVEXConnectionLostNtf() override;
 
-  // Test seam: step `step` (1 to 8) of the next Uninitialize throws.
-  static void FailUninitializeStepForTests(int step);
-
 private:
   CZembraGenericDeviceImpl(const CZembraGenericDeviceImpl&) = delete;
   CZembraGenericDeviceImpl& operator=(const CZembraGenericDeviceImpl&) = delete;

@@ -8,10 +8,6 @@ namespace {
 
 const char kNotReady[] = "Device is not yet ready, please retry after a while";
 
-CLockable g_faultLock;
-LONG g_dataFaults = 0;
-LONG g_dataFaultsAfter = 0;
-
 }  // namespace
 
 void COperationTask::SetIds(const CServiceLinks* links, const std::wstring& clientId,
@@ -26,23 +22,6 @@ CComPtr<IErrorInfo> COperationTask::MakeErrorInfo(const wchar_t* text) {
   HRESULT hr = AtlCreateErrorInfo(text, &info);
   if (hr == E_OUTOFMEMORY) ZCLComThrowOnFail(hr, ZCL_POS);
   return info;
-}
-
-void COperationTask::FailDataObjectsForTests(LONG count, LONG after) {
-  CLockGuard guard(&g_faultLock);
-  g_dataFaults = count;
-  g_dataFaultsAfter = after;
-}
-
-bool COperationTask::TakeDataFault() {
-  CLockGuard guard(&g_faultLock);
-  if (g_dataFaults == 0) return false;
-  if (g_dataFaultsAfter > 0) {
-    --g_dataFaultsAfter;
-    return false;
-  }
-  --g_dataFaults;
-  return true;
 }
 
 void COperationTask::Queued() {

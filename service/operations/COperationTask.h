@@ -38,10 +38,6 @@ public:
   // The error-information object of OperationFailed: a description only.
   static CComPtr<IErrorInfo> MakeErrorInfo(const wchar_t* text);
 
-  // Test seam: of the data objects that runs create from now on, the first
-  // `after` are made and the next `count` fail to be.
-  static void FailDataObjectsForTests(LONG count, LONG after = 0);
-
 protected:
   // The run itself; the skeleton unless an operation has steps of its own.
   virtual void Run();
@@ -76,7 +72,7 @@ protected:
   // A new data object for the result, or null.
   template <class T>
   CComPtr<CComObject<T>> NewData() {
-    if (TakeDataFault()) return CComPtr<CComObject<T>>();
+    if (Links().faults.TakeDataFault()) return CComPtr<CComObject<T>>();
     return NewComObject<T>();
   }
 
@@ -95,8 +91,6 @@ protected:
   void LogClientNotFound();
 
 private:
-  static bool TakeDataFault();
-
   const CServiceLinks* m_links = nullptr;
   std::wstring m_operationId;
   std::atomic<EOperationState> m_state{OperationNotStarted};

@@ -14,3 +14,20 @@ CComPtr<IMessageComposer> CServiceLinks::MessageComposer() const {
     composer.Release();
   return composer;
 }
+
+void CInjectedFaults::FailDataObjects(LONG count, LONG after) {
+  CLockGuard guard(&m_lock);
+  m_dataFaults = count;
+  m_dataFaultsAfter = after;
+}
+
+bool CInjectedFaults::TakeDataFault() {
+  CLockGuard guard(&m_lock);
+  if (m_dataFaults == 0) return false;
+  if (m_dataFaultsAfter > 0) {
+    --m_dataFaultsAfter;
+    return false;
+  }
+  --m_dataFaults;
+  return true;
+}

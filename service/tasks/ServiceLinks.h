@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
+#include <atomic>
 #include "CClientManager.h"
+#include "CLockable.h"
 #include "CTaskBase.h"
 #include "CZembraDeviceList.h"
 #include "ComPtr.h"
@@ -19,6 +21,26 @@ protected:
   ~ITaskSink() = default;
 };
 
+// Failures tests inject into a running service; the product injects none.
+// Any thread.
+class CInjectedFaults {
+public:
+  // Of the data objects that runs create from now on, the first `after` are
+  // made and the next `count` fail to be.
+  void FailDataObjects(LONG count, LONG after = 0);
+  bool TakeDataFault();
+  // Step `step` (1 to 8) of the next Uninitialize of a phone's own
+  // implementation throws.
+  void FailUninitializeStep(int step) { m_uninitializeStep = step; }
+  bool TakeUninitializeFault(int step) { return m_uninitializeStep.compare_exchange_strong(step, 0); }
+
+private:
+  CLockable m_lock;
+  LONG m_dataFaults = 0;
+  LONG m_dataFaultsAfter = 0;
+  std::atomic<int> m_uninitializeStep{0};
+};
+
 // What the phones' connections, their tasks and the operations reach of the
 // rest of the service, handed to each when it is built. Made by the main
 // object, which keeps every part of it longer than anything holding it; any
@@ -29,6 +51,7 @@ struct CServiceLinks {
   CZembraDeviceList& devices;
   // Call control's registration in the GIT.
   const CGitCookie& callControl;
+  CInjectedFaults& faults;
 
   // Call control for the calling thread's apartment; null when unreachable.
   CComPtr<ICallControl> CallControl() const;

@@ -4,7 +4,6 @@
 #include <memory>
 #include <string>
 #include "CCallUIRecorder.h"
-#include "CDeviceCache.h"
 #include "CZembra.h"
 #include "PhoneWorld.h"
 #include "StoreTestSupport.h"
@@ -29,20 +28,22 @@ protected:
     // Wine hands out process ids again: a run that was killed may have left
     // a cache under this one's name.
     PhoneSim::DeleteFolderTree(m_cache.Path() + L"\\data");
-    CDeviceCache::SetCacheFolderForTests(m_cache.Path() + L"\\data");
+    m_settings.cacheFolder = m_cache.Path() + L"\\data";
     m_world.reset(new PhoneSim::CPhoneWorld(m_scratch.Folder()));
   }
   void TearDown() override {
     m_gate.Set();
     Stop();
     m_callUIRecorder.Revoke();
-    CDeviceCache::SetCacheFolderForTests(L"");
+    CZembra::UseSettings(CServiceSettings());
     ::CoUninitialize();
     LogFileTest::TearDown();
   }
 
-  // Starts the service side and waits until its device manager runs.
+  // Starts the service side with the settings and waits until its device
+  // manager runs.
   void Start() {
+    CZembra::UseSettings(m_settings);
     ASSERT_EQ(S_OK, CZembra::_ClassFactoryCreatorClass::CreateInstance(
                         reinterpret_cast<void*>(CZembra::_CreatorClass::CreateInstance),
                         IID_IClassFactory, reinterpret_cast<void**>(&m_factory)));
@@ -106,6 +107,8 @@ protected:
   PhoneSim::Testing::CScratchWorld m_scratch;
   std::unique_ptr<PhoneSim::CPhoneWorld> m_world;
   storetest::TempFolder m_cache{L"service"};
+  // The cache folder is the test's own; a test may set the rest before Start.
+  CServiceSettings m_settings;
   CTestModule m_module;
   CCallUIRecorder m_callUIRecorder;
   CComPtr<IClassFactory> m_factory;

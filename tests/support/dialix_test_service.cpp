@@ -62,9 +62,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int nShowCmd) {
     ApplyLogLevelSetting();
     // The call tests' phones: registered with call control as they come and go.
     wchar_t calling[8] = L"";
-    if (::GetEnvironmentVariableW(L"DIALIX_TEST_CALLING_PHONES", calling, 8) > 0 && calling[0] == L'1')
-      CDeviceManager::SetDeviceImplFactoryForTests(
-          [](CZembraDevice& device, const CServiceLinks& links) { return new CCallingDeviceImpl(device, links); });
+    if (::GetEnvironmentVariableW(L"DIALIX_TEST_CALLING_PHONES", calling, 8) > 0 && calling[0] == L'1') {
+      CServiceSettings settings;
+      settings.deviceImpls = [](CZembraDevice& device, const CServiceLinks& links) {
+        return new CCallingDeviceImpl(device, links);
+      };
+      CZembra::UseSettings(settings);
+    }
     CHandle hook(::CreateThread(nullptr, 0, FanOutThread, nullptr, 0, nullptr));
     // The recorder is registered on the main thread, where call control
     // creates CallUI.

@@ -315,19 +315,18 @@ protected:
     m_callUIRecorder.Revoke();  // these tests' own window object serves CallUI
     ASSERT_EQ(S_OK, ::CoRegisterClassObject(CLSID_CallUI, &g_callUIFactory, CLSCTX_INPROC_SERVER,
                                             REGCLS_MULTIPLEUSE, &m_factoryCookie));
-    CDeviceManager::SetDeviceImplFactoryForTests([](CZembraDevice& device, const CServiceLinks& links) -> CZembraDeviceImpl* {
+    m_settings.deviceImpls = [](CZembraDevice& device, const CServiceLinks& links) -> CZembraDeviceImpl* {
       std::string serial = ZCLWideToUtf8(device.GetSerialNumber());
       if (serial.compare(0, 4, kNoCallControl) == 0) return new CCallingDeviceImpl(device, links, false);
       if (serial.compare(0, 6, kThrowsOnSend) == 0) return new CThrowingSendImpl(device, links);
       if (serial.compare(0, 4, kOwnImplementation) == 0) return CreateDeviceImpl(device, links);
       return new CCallingDeviceImpl(device, links);
-    });
+    };
   }
   void TearDown() override {
     m_world->ClearFaults();
     ServiceFixture::TearDown();
     ::CoRevokeClassObject(m_factoryCookie);
-    CDeviceManager::SetDeviceImplFactoryForTests(DeviceImplFactory());
   }
 
   void StartSubscribed() {

@@ -33,7 +33,6 @@ class DeviceImplTest : public ServiceFixture {
 protected:
   void TearDown() override {
     m_world->ClearFaults();
-    CZembraGenericDeviceImpl::FailUninitializeStepForTests(0);
     ServiceFixture::TearDown();
   }
   void PlugWithContent(const wchar_t* serial) {
@@ -203,7 +202,7 @@ TEST_F(DeviceImplTest, UninitializeRunsEveryStepWhenOneThrows) {
   PlugWithContent(L"IMPL-5");
   CZembraDevicePtr phone = StartWith(L"IMPL-5", DeviceConnected);
   ASSERT_TRUE(phone);
-  CZembraGenericDeviceImpl::FailUninitializeStepForTests(1);
+  Main()->Links().faults.FailUninitializeStep(1);
   size_t before = NewText().size();
   ASSERT_TRUE(m_world->UnplugPhone(L"IMPL-5"));
   ASSERT_TRUE(ZCLWaitUntil([&] { return !phone->HasDeviceImpl(); }, 20000));

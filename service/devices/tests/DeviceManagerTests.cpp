@@ -35,12 +35,7 @@ class DeviceManagerTest : public ServiceFixture {
 protected:
   void SetUp() override {
     ServiceFixture::SetUp();
-    CDeviceManager::SetDeviceImplFactoryForTests(
-        [this](CZembraDevice&, const CServiceLinks&) { return new CCountingImpl(m_counts); });
-  }
-  void TearDown() override {
-    ServiceFixture::TearDown();
-    CDeviceManager::SetDeviceImplFactoryForTests(DeviceImplFactory());
+    m_settings.deviceImpls = [this](CZembraDevice&, const CServiceLinks&) { return new CCountingImpl(m_counts); };
   }
   bool Plug(const wchar_t* serial, const wchar_t* model = L"Model") {
     PhoneSim::CPhone phone;
@@ -88,7 +83,7 @@ typedef std::vector<std::pair<std::string, int>> ChangeList;
 
 TEST_F(DeviceManagerTest, ACachedPhoneConnectedAtStartIsInitialisedDuringStartUpAndOnlyOnce) {
   {
-    CZembraDeviceList cache;
+    CZembraDeviceList cache(m_settings.cacheFolder);
     CZembraDevicePtr known = std::make_shared<CZembraDevice>();
     known->SetSerialNumber(L"CACHED-1");
     known->SetModelName(L"Old model");

@@ -249,10 +249,8 @@ protected:
   // multithreaded apartment.
   void SetUp() override {
     m_joined = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
-    CDeviceCache::SetCacheFolderForTests(m_root.Path() + L"\\data");
   }
   void TearDown() override {
-    CDeviceCache::SetCacheFolderForTests(L"");
     if (m_joined) CoUninitialize();
   }
   bool m_joined = false;
@@ -273,7 +271,7 @@ protected:
 };
 
 TEST_F(DeviceCacheTest, AMissingCacheIsCreatedAndListsEmpty) {
-  CZembraDeviceList list;
+  CZembraDeviceList list(Cache());
   list.Load();
   EXPECT_EQ(list.Count(), 0);
   EXPECT_NE(GetFileAttributesW(Cache().c_str()), INVALID_FILE_ATTRIBUTES);
@@ -283,7 +281,7 @@ TEST_F(DeviceCacheTest, AMissingCacheIsCreatedAndListsEmpty) {
 
 TEST_F(DeviceCacheTest, SavedDevicesLoadBackAndBrokenFoldersAreSkipped) {
   {
-    CZembraDeviceList list;
+    CZembraDeviceList list(Cache());
     list.Add(NewDevice(L"P1", L""), true);  // an empty model name
     list.Add(NewDevice(L"P2"), true);
   }
@@ -294,7 +292,7 @@ TEST_F(DeviceCacheTest, SavedDevicesLoadBackAndBrokenFoldersAreSkipped) {
             "<FriendlyName>F</FriendlyName></DeviceInfo>\n");
   WriteInfo(Cache() + L"\\garbage", "not xml at all");
 
-  CZembraDeviceList list;
+  CZembraDeviceList list(Cache());
   list.Load();
   ASSERT_EQ(list.Count(), 2);
   CZembraDevicePtr p1 = list.Find(L"P1");
@@ -327,7 +325,7 @@ TEST_F(DeviceCacheTest, TwoFoldersOfOneSerialGiveOneDevice) {
   CreateDirectoryW(Cache().c_str(), nullptr);
   WriteInfo(Cache() + L"\\one", a);
   WriteInfo(Cache() + L"\\two", b);
-  CZembraDeviceList list;
+  CZembraDeviceList list(Cache());
   list.Load();
   ASSERT_EQ(list.Count(), 1);
   EXPECT_EQ(list.GetAt(0), list.Find(L"SAME"));
@@ -336,12 +334,12 @@ TEST_F(DeviceCacheTest, TwoFoldersOfOneSerialGiveOneDevice) {
 TEST_F(DeviceCacheTest, HostileSerialsStayInsideTheCacheAndLoadBackExactly) {
   const std::wstring serials[] = {L"..\\x", L"NUL", L"COM1", L"a:b", L"P1", L"P1.", std::wstring(300, L'9')};
   {
-    CZembraDeviceList list;
+    CZembraDeviceList list(Cache());
     for (const std::wstring& serial : serials) list.Add(NewDevice(serial.c_str()), true);
   }
   EXPECT_EQ(GetFileAttributesW((m_root.Path() + L"\\x").c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(ListDirectory(Cache()).size(), sizeof(serials) / sizeof(serials[0]));
-  CZembraDeviceList list;
+  CZembraDeviceList list(Cache());
   list.Load();
   EXPECT_EQ(list.Count(), static_cast<int>(sizeof(serials) / sizeof(serials[0])));
   for (const std::wstring& serial : serials) EXPECT_NE(list.Find(serial.c_str()), nullptr) << serial.size();
@@ -350,7 +348,7 @@ TEST_F(DeviceCacheTest, HostileSerialsStayInsideTheCacheAndLoadBackExactly) {
 // The call window looks callers up from its own thread while the device
 // manager's thread ends and empties the list.
 TEST_F(DeviceCacheTest, AFoundDeviceStaysValidWhileTheListIsEmptied) {
-  CZembraDeviceList list;
+  CZembraDeviceList list(Cache());
   list.Add(NewDevice(L"P1"), false);
   CZembraDevicePtr found = list.Find(L"P1");
   std::thread emptier([&] { list.RemoveAll(); });

@@ -35,10 +35,6 @@ protected:
     ServiceFixture::SetUp();
     StartAndConnect();
   }
-  void TearDown() override {
-    COperationTask::FailDataObjectsForTests(0);
-    ServiceFixture::TearDown();
-  }
   // A listed phone whose implementation records what reaches the phone.
   CZembraDevicePtr Phone(const wchar_t* serial, int state) {
     CZembraDevicePtr device = AddDevice(serial, DeviceDisconnected);
@@ -150,7 +146,7 @@ TEST_F(ContactSmsOperationTest, ListsThatCannotBeMadeFailWithOutOfMemoryInsteadO
   Phone(L"C-2", DeviceDisconnected);
   ASSERT_EQ(0, Count(GetContacts(L"C-2").p));
   ASSERT_EQ(0, Count(GetSms(L"C-2").p));
-  COperationTask::FailDataObjectsForTests(2);
+  Main()->Links().faults.FailDataObjects(2);
   EXPECT_EQ(nullptr, GetContacts(L"C-2").p) << "the earlier run's list is not handed out again";
   EXPECT_EQ(E_OUTOFMEMORY, m_recorder->Last("OperationFailed").hr);
   EXPECT_EQ(nullptr, GetSms(L"C-2").p);

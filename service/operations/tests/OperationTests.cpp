@@ -74,10 +74,6 @@ protected:
     ServiceFixture::SetUp();
     StartAndConnect();
   }
-  void TearDown() override {
-    COperationTask::FailDataObjectsForTests(0);
-    ServiceFixture::TearDown();
-  }
   CComPtr<IGetEventsOperation> CallLog(const wchar_t* serial) {
     CComPtr<IGetEventsOperation> op = Create<IGetEventsOperation>(IID_IGetEventsOperation);
     EXPECT_EQ(S_OK, op->put_SerialNumber(CComBSTR(serial)));
@@ -176,7 +172,7 @@ TEST_F(OperationFrameTest, ACallLogWhoseListCannotBeMadeFailsInsteadOfCompleting
   CComPtr<IGetEventsOperation> op = CallLog(L"PHONE-2");
   Run(op);
   ASSERT_EQ(0, CountOf(op));
-  COperationTask::FailDataObjectsForTests(1);
+  Main()->Links().faults.FailDataObjects(1);
   Run(op);
   EXPECT_EQ(OperationFailed, State(op));
   EXPECT_EQ(E_OUTOFMEMORY, m_recorder->Last("OperationFailed").hr);
@@ -255,7 +251,7 @@ TEST_F(OperationFrameTest, GetDevicesListsEveryKnownPhoneWithItsState) {
 
   // One device object that cannot be made costs one OperationFailed; the
   // list is still completed without it.
-  COperationTask::FailDataObjectsForTests(1, 1);
+  Main()->Links().faults.FailDataObjects(1, 1);
   int failedBefore = m_recorder->Count("OperationFailed");
   Run(op);
   ASSERT_TRUE(m_recorder->WaitFor("OperationCompleted", 3));
