@@ -18,7 +18,7 @@ std::wstring IdText(const nsIID& id);
 
 struct CallRecord {
   std::string method;
-  std::wstring clientId, operationId;
+  std::wstring clientId, operationId, detail;
 };
 
 // The page script's callback: prints each call as it arrives, with its
@@ -96,6 +96,16 @@ public:
     for (const CallRecord& r : m_calls) n += r.method == method;
     return n;
   }
+  // Announcements of a phone (NewDevice, DeviceStateChanged) in one state.
+  size_t CountDeviceState(int state) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    std::wstring wanted = L" state=" + std::to_wstring(state);
+    size_t n = 0;
+    for (const CallRecord& r : m_calls)
+      n += (r.method == "NewDevice" || r.method == "DeviceStateChanged") &&
+           (L" " + r.detail + L" ").find(wanted + L" ") != std::wstring::npos;
+    return n;
+  }
   bool Find(const std::string& method, const std::wstring& operationId, CallRecord* found) {
     std::lock_guard<std::mutex> lock(m_lock);
     for (const CallRecord& r : m_calls)
@@ -111,7 +121,7 @@ private:
   nsresult Record(const char* method, const nsAString& clientId, const std::wstring& operationId,
                   const std::wstring& detail) {
     std::lock_guard<std::mutex> lock(m_lock);
-    m_calls.push_back({method, Text(clientId), operationId});
+    m_calls.push_back({method, Text(clientId), operationId, detail});
     std::printf("callback: %s cb=%d client=%ls%ls%ls %ls thread=%s\n", method, m_number, Text(clientId).c_str(),
                 operationId.empty() ? L"" : L" operation=", operationId.c_str(), detail.c_str(), ThreadName());
     std::fflush(stdout);

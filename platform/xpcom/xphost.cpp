@@ -16,6 +16,7 @@
 //                             OperationData.Item(1).SerialNumber (a failed read is printed)
 //   subscribe <kind>          call, message or events notifications of the last connection
 //   wait-calls <method> <n> <ms>  waits until n callbacks of the method arrived
+//   wait-state <state> <ms>   waits until a phone was announced in that state (2: connected)
 //   disconnect                disconnects the last connection
 //   wait-disconnected <ms>    waits for its DisconnectCompleted
 //   signal <name>, wait-event <name> <ms>  named manual-reset events, for the test script
@@ -110,6 +111,9 @@ public:
       } else if (command == L"wait-calls" && argument(3)) {
         status = WaitCalls(argument(1), _wtoi(argument(2)), _wtoi(argument(3)));
         i += 3;
+      } else if (command == L"wait-state" && argument(2)) {
+        status = WaitDeviceState(_wtoi(argument(1)), _wtoi(argument(2)));
+        i += 2;
       } else if (command == L"disconnect") {
         status = Disconnect();
       } else if (command == L"wait-disconnected" && argument(1)) {
@@ -303,6 +307,15 @@ private:
       return 2;
     }
     std::printf("wait-calls: %s %d\n", method.c_str(), count);
+    return 0;
+  }
+
+  int WaitDeviceState(int state, int ms) {
+    if (!m_callback || !ZCLWaitUntil([&] { return m_callback->CountDeviceState(state) > 0; }, ms)) {
+      std::printf("wait-state: %d timeout\n", state);
+      return 2;
+    }
+    std::printf("wait-state: %d\n", state);
     return 0;
   }
 

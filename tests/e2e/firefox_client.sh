@@ -48,7 +48,7 @@ run_mode() {  # name [--no-com]
   local name=$1 out=$out_dir/$1.txt witness=$out_dir/$1-witness.txt
   shift
   xphost "$@" "$dll" create connect wait-connected 30000 subscribe call subscribe message \
-    wait-calls DeviceStateChanged 1 90000 \
+    wait-state 2 90000 \
     operation devices wait-operation 20000 read OperationData.Count \
     read 'OperationData.Item(1).SerialNumber' read 'OperationData.Item(2).SerialNumber' \
     read 'OperationData.Item(3).SerialNumber' \
