@@ -46,7 +46,7 @@ void CGlobalQueue::DiscardRemainingTasks() {
 void CGlobalQueue::DisposeTask(CTaskBase* task) {
   // Tasks are always objects of this module, so the cross-cast is safe.
   if (IUnknown* unknown = dynamic_cast<IUnknown*>(task))
-    unknown->Release();
+    unknown->Release();  // the queue's reference: others may still hold the task
   else
     delete task;
 }

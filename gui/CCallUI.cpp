@@ -10,6 +10,17 @@ namespace {
 
 std::wstring FromBSTR(BSTR text) { return std::wstring(ZCLNullToEmpty(text)); }
 
+// What the service reports about one call; a null text is empty.
+CallEvent MakeCallEvent(LONG code, BSTR serial, BSTR number, BSTR name, LONG callId) {
+  CallEvent event;
+  event.serial = FromBSTR(serial);
+  event.number = FromBSTR(number);
+  event.name = FromBSTR(name);
+  event.callId = callId;
+  event.event = code;
+  return event;
+}
+
 // A failed query, a null object included, gives a null handler.
 CComPtr<ICallHandler> QueryHandler(IUnknown* unknown) {
   CComPtr<ICallHandler> handler;
@@ -86,11 +97,7 @@ HRESULT CCallUI::ShowCallWindow(const CallEvent& event, LONG newCallId, ICallHan
 
 STDMETHODIMP CCallUI::Call(BSTR bstrSerial, BSTR bstrNumber, IUnknown* pUnk) {
   return ZCLComMethod("CCallUI::Call", ZCL_SITE, [&]() -> HRESULT {
-    CallEvent event;
-    event.serial = FromBSTR(bstrSerial);
-    event.number = FromBSTR(bstrNumber);
-    event.callId = -1;
-    event.event = CallOutgoing;
+    CallEvent event = MakeCallEvent(CallOutgoing, bstrSerial, bstrNumber, nullptr, -1);
     CComPtr<ICallHandler> handler = QueryHandler(pUnk);
     return ShowCallWindow(event, -1, handler);
   });
@@ -99,12 +106,7 @@ STDMETHODIMP CCallUI::Call(BSTR bstrSerial, BSTR bstrNumber, IUnknown* pUnk) {
 STDMETHODIMP CCallUI::OnIncoming(BSTR bstrSerial, BSTR bstrNumber, BSTR bstrName, LONG callId,
                                  ICallHandler* pHandler) {
   return ZCLComMethod("CCallUI::OnIncoming", ZCL_SITE, [&]() -> HRESULT {
-    CallEvent event;
-    event.serial = FromBSTR(bstrSerial);
-    event.number = FromBSTR(bstrNumber);
-    event.name = FromBSTR(bstrName);
-    event.callId = callId;
-    event.event = CallIncoming;
+    CallEvent event = MakeCallEvent(CallIncoming, bstrSerial, bstrNumber, bstrName, callId);
     return ShowCallWindow(event, callId, pHandler);
   });
 }
@@ -178,11 +180,8 @@ STDMETHODIMP CCallUI::NewMessageReceived(IUnknown* pIMsgNotification, IUnknown* 
 }
 
 void CCallUI::SendToCallWindow(BSTR serial, LONG callId, LONG code, LONG reason) {
-  CallEvent event;
-  event.serial = FromBSTR(serial);
-  event.callId = callId;
+  CallEvent event = MakeCallEvent(code, serial, nullptr, nullptr, callId);
   event.reason = reason;
-  event.event = code;
   SendCallEvent(FindCallWindow(event.serial, callId), event);
 }
 
@@ -202,12 +201,7 @@ STDMETHODIMP CCallUI::OnTerminated(BSTR bstrSerial, LONG callId, LONG cause) {
 
 STDMETHODIMP CCallUI::OnCreated(BSTR bstrSerial, BSTR bstrNumber, BSTR bstrName, LONG callId) {
   return ZCLComMethod("CCallUI::OnCreated", ZCL_SITE, [&]() -> HRESULT {
-    CallEvent event;
-    event.serial = FromBSTR(bstrSerial);
-    event.number = FromBSTR(bstrNumber);
-    event.name = FromBSTR(bstrName);
-    event.callId = callId;
-    event.event = CallCreated;
+    CallEvent event = MakeCallEvent(CallCreated, bstrSerial, bstrNumber, bstrName, callId);
     HWND window = FindCallWindow(event.serial, callId);
     // The phone may report dialling before the window has stored the id that
     // its Call returned: the window is then still the unplaced outgoing one,

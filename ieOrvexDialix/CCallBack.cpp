@@ -26,23 +26,6 @@ std::wstring CodeMessage(HRESULT hr) {
 
 }  // namespace
 
-STDMETHODIMP CCallBack::QueryInterface(REFIID iid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  *ppv = nullptr;
-  if (!::IsEqualIID(iid, IID_IUnknown) && !::IsEqualIID(iid, IID_IZembraCallback)) return E_NOINTERFACE;
-  *ppv = static_cast<IZembraCallback*>(this);
-  AddRef();
-  return S_OK;
-}
-
-STDMETHODIMP_(ULONG) CCallBack::AddRef() { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
-
-STDMETHODIMP_(ULONG) CCallBack::Release() {
-  LONG count = ::InterlockedDecrement(&m_refs);
-  if (count == 0) delete this;
-  return static_cast<ULONG>(count);
-}
-
 STDMETHODIMP CCallBack::ConnectCompleted(BSTR clientId) {
   return ZCLComMethod("CCallBack::ConnectCompleted", ZCL_SITE, [&]() -> HRESULT {
     m_clientId = BstrText(clientId);

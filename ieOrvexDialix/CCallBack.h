@@ -1,19 +1,16 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include "ComHeapObject.h"
 #include "ieOrvexDialix.h"
 
 // The helper object's service callback: remembers the client id and the
 // serial number of the last phone seen connected. Made and used on the
 // browser's thread (the service's calls arrive there through COM); only the
 // count may change from elsewhere.
-class CCallBack : public IZembraCallback {
+class CCallBack : public CComHeapObject<IZembraCallback> {
 public:
-  CCallBack() = default;
-
-  STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override;
-  STDMETHOD_(ULONG, AddRef)() override;
-  STDMETHOD_(ULONG, Release)() override;
+  CCallBack() : CComHeapObject(1) {}
 
   STDMETHOD(ConnectCompleted)(BSTR clientId) override;
   STDMETHOD(DisconnectCompleted)(BSTR clientId) override;
@@ -34,7 +31,6 @@ private:
   // Keeps the device's serial number when it reports the connected state.
   bool TakeIfConnected(IDevice* device);
 
-  volatile LONG m_refs = 1;
   std::wstring m_clientId;
   std::wstring m_serial;
 };

@@ -63,11 +63,7 @@ HRESULT COrvexDialix::FinalConstruct() {
 
 void COrvexDialix::FinalRelease() {
   m_service.Release();
-  if (m_callback) {
-    COrvexDialixCallBack* callback = m_callback;
-    m_callback = nullptr;
-    callback->Release();  // lives on while the service holds it
-  }
+  m_callback.Release();  // lives on while the service holds it
 }
 
 HRESULT COrvexDialix::ReportError(LPCOLESTR text, HRESULT hr) {
@@ -127,9 +123,7 @@ STDMETHODIMP COrvexDialix::Connect(IDispatch* script) {
     if (!script) return ReportError(L"Argument pDispCallback is NULL", E_POINTER);
     HRESULT hr = NeedService();
     if (FAILED(hr)) return hr;
-    COrvexDialixCallBack* callback = new COrvexDialixCallBack(script);
-    if (m_callback) m_callback->Release();
-    m_callback = callback;
+    m_callback.Attach(new COrvexDialixCallBack(script));
     return m_service->Connect(m_callback);
   });
 }

@@ -6,10 +6,9 @@
 #include "ComError.h"
 #include "ComFactory.h"
 #include "ComObject.h"
+#include "COrvexDialixCallBack.h"
 #include "ieOrvexDialix.h"
 #include "resource.h"
-
-class COrvexDialixCallBack;
 
 // The page script's face of the service. Lives on the browser's apartment
 // thread; the service reaches it only through its callback object.
@@ -88,5 +87,5 @@ private:
 
   CComPtr<IZembra> m_service;
   HRESULT m_serviceCreation = E_UNEXPECTED;
-  COrvexDialixCallBack* m_callback = nullptr;  // one reference while set
+  CComPtr<COrvexDialixCallBack> m_callback;
 };

@@ -3,7 +3,6 @@
 #include <exdispid.h>
 #include <shlguid.h>
 #include "COrvexDialixBHO.h"
-#include "CCallBack.h"
 #include "ComBSTR.h"
 #include "ComVariant.h"
 #include "NumberFinder.h"
@@ -48,7 +47,7 @@ HRESULT WINAPI COrvexDialixBHO::UpdateRegistry(BOOL bRegister) {
 }
 
 HRESULT COrvexDialixBHO::FinalConstruct() {
-  m_callback = new CCallBack();
+  m_callback.Attach(new CCallBack());
   HRESULT hr = ::CoCreateInstance(CLSID_Zembra, nullptr, CLSCTX_LOCAL_SERVER, IID_IZembra,
                                   reinterpret_cast<void**>(&m_service));
   if (FAILED(hr)) return hr;
@@ -69,11 +68,7 @@ void COrvexDialixBHO::FinalRelease() {
     m_service->Disconnect(client);
   }
   m_service.Release();
-  if (m_callback) {
-    CCallBack* callback = m_callback;
-    m_callback = nullptr;
-    callback->Release();  // lives on while the service holds it
-  }
+  m_callback.Release();  // lives on while the service holds it
 }
 
 // --- Browser events.

@@ -4,6 +4,7 @@
 #include <mshtml.h>
 #include <shlobj.h>
 #include <string>
+#include "CCallBack.h"
 #include "ComBSTR.h"
 #include "ComFactory.h"
 #include "ComObject.h"
@@ -13,9 +14,6 @@
 #include "WindowImpl.h"
 #include "ieOrvexDialix.h"
 #include "resource.h"
-
-class CCallBack;
-
 
 // The browser helper object and toolbar band of one browser window. Lives on
 // that window's thread: the browser, the service's callbacks (through COM)
@@ -126,7 +124,7 @@ private:
   CImageListHandle m_images;
   DWORD m_bandId = 0;
   DWORD m_viewMode = 0;
-  CCallBack* m_callback = nullptr;  // one reference
+  CComPtr<CCallBack> m_callback;
   CComPtr<IZembra> m_service;
   CComPtr<CEventHandler> m_clickHandler;
   bool m_devicesRequested = false;

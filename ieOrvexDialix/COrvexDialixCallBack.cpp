@@ -20,28 +20,9 @@ CComVariant TextArg(BSTR text) {
 
 }  // namespace
 
-COrvexDialixCallBack::COrvexDialixCallBack(IDispatch* script) : m_script(script) {}
+COrvexDialixCallBack::COrvexDialixCallBack(IDispatch* script) : CComHeapObject(1), m_script(script) {}
 
 COrvexDialixCallBack::~COrvexDialixCallBack() {}
-
-STDMETHODIMP COrvexDialixCallBack::QueryInterface(REFIID iid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  if (::InlineIsEqualGUID(iid, IID_IUnknown) || ::InlineIsEqualGUID(iid, IID_IZembraCallback)) {
-    *ppv = static_cast<IZembraCallback*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) COrvexDialixCallBack::AddRef() { return ::InterlockedIncrement(&m_refs); }
-
-STDMETHODIMP_(ULONG) COrvexDialixCallBack::Release() {
-  ULONG count = ::InterlockedDecrement(&m_refs);
-  if (count == 0) delete this;
-  return count;
-}
 
 HRESULT COrvexDialixCallBack::CallScript(LPCOLESTR method, VARIANT* args, UINT count) {
   if (!m_script) return E_POINTER;

@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 #include <oaidl.h>
+#include "ComHeapObject.h"
 #include "ComPtr.h"
 #include "ieOrvexDialix.h"
 
@@ -8,13 +9,9 @@
 // the script method of the same name. Made on the page's thread; the service
 // calls it through COM, so every script call happens on that thread. The
 // count alone may change from any thread.
-class COrvexDialixCallBack : public IZembraCallback {
+class COrvexDialixCallBack : public CComHeapObject<IZembraCallback> {
 public:
   explicit COrvexDialixCallBack(IDispatch* script);
-
-  STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override;
-  STDMETHOD_(ULONG, AddRef)() override;
-  STDMETHOD_(ULONG, Release)() override;
 
   STDMETHOD(ConnectCompleted)(BSTR clientId) override;
   STDMETHOD(DisconnectCompleted)(BSTR clientId) override;
@@ -33,6 +30,5 @@ private:
   // Calls the script's method by name with args in call order.
   HRESULT CallScript(LPCOLESTR method, VARIANT* args, UINT count);
 
-  volatile LONG m_refs = 1;
   CComPtr<IDispatch> m_script;
 };

@@ -96,23 +96,6 @@ bool LocalPagePath(std::wstring* page) {
   return true;
 }
 
-STDMETHODIMP CEventHandler::QueryInterface(REFIID iid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  *ppv = nullptr;
-  if (!::IsEqualIID(iid, IID_IUnknown) && !::IsEqualIID(iid, IID_IDispatch)) return E_NOINTERFACE;
-  *ppv = static_cast<IDispatch*>(this);
-  AddRef();
-  return S_OK;
-}
-
-STDMETHODIMP_(ULONG) CEventHandler::AddRef() { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
-
-STDMETHODIMP_(ULONG) CEventHandler::Release() {
-  LONG count = ::InterlockedDecrement(&m_refs);
-  if (count == 0) delete this;
-  return static_cast<ULONG>(count);
-}
-
 STDMETHODIMP CEventHandler::GetTypeInfoCount(UINT* count) {
   if (count) *count = 0;
   return S_OK;

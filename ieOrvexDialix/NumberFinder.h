@@ -3,6 +3,7 @@
 #include <oaidl.h>
 #include <string>
 #include <vector>
+#include "ComHeapObject.h"
 
 // Finding phone numbers in page text and turning a clicked one into digits.
 // The patterns are compiled once, when the library loads; everything here is
@@ -38,14 +39,12 @@ bool LocalPagePath(std::wstring* page);
 
 // The document's click handler: dispatch id 0 calls the callback with the
 // user data. Reference-counted, lives on the browser's thread.
-class CEventHandler : public IDispatch {
+class CEventHandler : public CComHeapObject<IDispatch> {
 public:
   typedef void (*Callback)(void* userData);
-  CEventHandler(Callback callback, void* userData) : m_callback(callback), m_userData(userData) {}
+  CEventHandler(Callback callback, void* userData)
+      : CComHeapObject(0), m_callback(callback), m_userData(userData) {}
 
-  STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override;
-  STDMETHOD_(ULONG, AddRef)() override;
-  STDMETHOD_(ULONG, Release)() override;
   STDMETHOD(GetTypeInfoCount)(UINT* count) override;
   STDMETHOD(GetTypeInfo)(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   STDMETHOD(GetIDsOfNames)(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return S_OK; }
@@ -55,8 +54,7 @@ public:
   void Detach() { m_callback = nullptr; }
 
 private:
-  virtual ~CEventHandler() = default;
-  volatile LONG m_refs = 0;
+  ~CEventHandler() override = default;
   Callback m_callback;
   void* m_userData;
 };

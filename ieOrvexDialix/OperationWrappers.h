@@ -199,7 +199,8 @@ public:
   // Sending has no result: the service is not asked.
   STDMETHOD(get_OperationData)(IDispatch**) override { return E_FAIL; }
   static HRESULT WrapResult(IUnknown* data, IDispatch**) {
-    if (data) data->Release();
+    CComPtr<IUnknown> discarded;
+    discarded.Attach(data);
     return E_FAIL;
   }
   IE_FORWARD_PROP(SerialNumber, BSTR)

@@ -74,8 +74,12 @@ sqlite3_stmt* CZembraDb::Stmt(Statement which) {
   return m_statements[which].Get();
 }
 
+// Each run of a statement ends in a reset, so a failed finalize means
+// something else went badly wrong, and is logged.
 void CZembraDb::FinalizeStatements() {
-  for (CZembraDbStatement& s : m_statements) s.Reset();
+  for (CSqliteStatement& s : m_statements)
+    if (s && sqlite3_finalize(s.Detach()) != SQLITE_OK)
+      ZCLLogMessage(5, nullptr).Print("Statement finalization failed, something horrid is going on!");
 }
 
 void CZembraDb::CloseConnection() {

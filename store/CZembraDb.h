@@ -267,7 +267,7 @@ private:
 
   std::string m_path;
   CSqliteConnection m_db;
-  CZembraDbStatement m_statements[StatementCount];
+  CSqliteStatement m_statements[StatementCount];
   int m_batchDepth = 0;
   DWORD m_batchThread = 0;
   bool m_batchOpen = false;    // a transaction begun for the batch is open

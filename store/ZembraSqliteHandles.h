@@ -21,12 +21,5 @@ struct ZembraSqliteStatementTraits {
   static void Free(Type s);
 };
 
-// CZembraDb's own statements: each run ends in a reset, so a failed
-// finalize means something else went badly wrong, and is logged.
-struct ZembraDbStatementTraits : ZembraSqliteStatementTraits {
-  static void Free(Type s);
-};
-
 typedef CUniqueHandle<ZembraSqliteConnectionTraits> CSqliteConnection;
 typedef CUniqueHandle<ZembraSqliteStatementTraits> CSqliteStatement;
-typedef CUniqueHandle<ZembraDbStatementTraits> CZembraDbStatement;

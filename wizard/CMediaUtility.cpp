@@ -47,7 +47,6 @@ std::wstring Text(const WCHAR* text) { return text ? text : L""; }
 }  // namespace
 
 CMediaUtility::CMediaUtility(bool registerCallback) : m_registers(registerCallback) {
-  InitializeCriticalSection(&m_listLock);
   for (DWORD medium = 0; medium < 4; ++medium) {
     m_mediumMask[medium] = kMediumMasks[medium];
     m_mediumEnabled[medium] = false;
@@ -68,7 +67,6 @@ CMediaUtility::~CMediaUtility() {
   }
   m_manager.Release();
   if (m_handleOpen) LNYXCloseDM(m_handle);
-  DeleteCriticalSection(&m_listLock);
 }
 
 bool CMediaUtility::Initialize() {
@@ -161,7 +159,7 @@ bool CMediaUtility::QueryDeviceList() {
       for (DWORD i = 0; i < count && i < structures.size(); ++i) devices.push_back(MakeRecord(structures[i]));
       LNYXFreeDeviceStructure(count, structures.data());
     }
-    CCriticalSectionGuard lock(m_listLock);
+    CLockGuard lock(&m_listLock);
     m_devices.swap(devices);
     ok = true;
   });
@@ -170,7 +168,7 @@ bool CMediaUtility::QueryDeviceList() {
 
 void CMediaUtility::CopyDeviceList(std::vector<CMediaDevice>* devices) {
   QueryDeviceList();
-  CCriticalSectionGuard lock(m_listLock);
+  CLockGuard lock(&m_listLock);
   devices->assign(m_devices.rbegin(), m_devices.rend());
 }
 
@@ -237,7 +235,7 @@ void CMediaUtility::HandleNotification(DWORD status, const std::wstring& serial)
     // A phone without a serial number: its first connection not listed yet.
     std::vector<CMediaDevice> known;
     {
-      CCriticalSectionGuard lock(m_listLock);
+      CLockGuard lock(&m_listLock);
       known = m_devices;
     }
     DWORD count = 0;
@@ -290,11 +288,10 @@ bool CMediaUtility::ListElements(std::vector<CComPtr<IQorsalConnection>>* elemen
   SafeArrayGetLBound(array, 1, &lower);
   SafeArrayGetUBound(array, 1, &upper);
   for (LONG i = lower; i <= upper; ++i) {
-    IUnknown* unknown = nullptr;
+    CComPtr<IUnknown> unknown;
     if (FAILED(SafeArrayGetElement(array, &i, &unknown)) || !unknown) continue;
     CComPtr<IQorsalConnection> element;
     unknown->QueryInterface(IID_IQorsalConnection, reinterpret_cast<void**>(&element));
-    unknown->Release();
     if (element) elements->push_back(element);
   }
   SafeArrayDestroy(array);

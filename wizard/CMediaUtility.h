@@ -5,6 +5,7 @@
 #include <vector>
 #include "CComPortDetector.h"
 #include "CDeviceSearch.h"
+#include "CLockable.h"
 #include "ComPtr.h"
 #include "QorsalConnectionManager.h"
 #include "TrelkApi.h"
@@ -102,7 +103,7 @@ private:
 
   DWORD m_availableMask = 0;
   std::vector<CMediaDevice> m_devices;  // guarded by m_listLock
-  CRITICAL_SECTION m_listLock;
+  CLockable m_listLock;
   std::map<DWORD, DWORD> m_mediumMask;
   std::map<DWORD, bool> m_mediumEnabled;
   CComPortDetector m_cableDetector;

@@ -22,9 +22,9 @@ HWND volatile g_mainWindow = nullptr;
 // Runs for the life of the process on its own copy of the event: an
 // auto-reset event, so each set by a second start gives one wake.
 DWORD WINAPI ActivationWatcher(LPVOID param) {
-  HANDLE event = static_cast<HANDLE>(param);
+  CHandle event(static_cast<HANDLE>(param));
   ZCLGuarded(1, ZCL_SITE, [&] {
-    while (WaitForSingleObject(event, INFINITE) == WAIT_OBJECT_0) {
+    while (WaitForSingleObject(event.Get(), INFINITE) == WAIT_OBJECT_0) {
       HWND window = g_mainWindow;
       if (!window || !IsWindow(window)) continue;
       SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
@@ -34,7 +34,6 @@ DWORD WINAPI ActivationWatcher(LPVOID param) {
       PostMessageW(window, WM_RAISE_TROUBLESHOOT, 0, 0);
     }
   });
-  CloseHandle(event);
   return 0;
 }
 
@@ -123,11 +122,12 @@ bool CPairwellApp::TakeSingleInstance(bool bluetoothMode) {
     SetEvent(m_activation.Get());
     return false;
   }
-  HANDLE copy = nullptr;
-  if (!DuplicateHandle(GetCurrentProcess(), m_activation.Get(), GetCurrentProcess(), &copy, SYNCHRONIZE, FALSE, 0))
+  CHandle copy;
+  if (!DuplicateHandle(GetCurrentProcess(), m_activation.Get(), GetCurrentProcess(), copy.Put(), SYNCHRONIZE, FALSE,
+                       0))
     return true;
-  m_watcher.Reset(CreateThread(nullptr, 0, ActivationWatcher, copy, 0, nullptr));
-  if (!m_watcher) CloseHandle(copy);
+  m_watcher.Reset(CreateThread(nullptr, 0, ActivationWatcher, copy.Get(), 0, nullptr));
+  if (m_watcher) copy.Detach();  // the watcher owns it now
   return true;
 }
 

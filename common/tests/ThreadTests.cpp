@@ -5,7 +5,7 @@
 #include "ZCLException.h"
 #include "CThread.h"
 #include "ZCLThreadName.h"
-#include "../../platform/comtl/ComPtr.h"
+#include "ComPtr.h"
 
 namespace {
 

@@ -112,5 +112,30 @@ void AtlReleaseClassFactories(_ATL_OBJMAP_ENTRY* map);
 HRESULT AtlRegisterTypeLib(HINSTANCE module);
 HRESULT AtlUnRegisterTypeLib(REFGUID libid, WORD major, WORD minor);
 
+// A server module's registration, for the exe and the DLL module alike (M
+// gives UpdateRegistryAppId and GetLibID): the application id's script first,
+// then the classes, then the type library.
+template <class M>
+HRESULT AtlRegisterServer(M& module, _ATL_OBJMAP_ENTRY* map, BOOL bRegTypeLib) {
+  HRESULT hr = module.UpdateRegistryAppId(TRUE);
+  if (SUCCEEDED(hr)) hr = AtlRegisterObjects(map, TRUE);
+  if (SUCCEEDED(hr) && bRegTypeLib) hr = AtlRegisterTypeLib(module.GetResourceInstance());
+  return hr;
+}
+// The reverse: the classes and the type library first, then the application
+// id's script. With libMayBeAbsent, a type library that was never registered
+// is not a failure of unregistration.
+template <class M>
+HRESULT AtlUnregisterServer(M& module, _ATL_OBJMAP_ENTRY* map, BOOL bUnRegTypeLib, bool libMayBeAbsent) {
+  HRESULT hr = AtlRegisterObjects(map, FALSE);
+  if (SUCCEEDED(hr) && bUnRegTypeLib) {
+    HRESULT unreg = AtlUnRegisterTypeLib(module.GetLibID(), 1, 0);
+    bool neverRegistered = unreg == TYPE_E_REGISTRYACCESS || unreg == TYPE_E_CANTLOADLIBRARY;
+    if (!(libMayBeAbsent && (SUCCEEDED(unreg) || neverRegistered))) hr = unreg;
+  }
+  if (SUCCEEDED(hr)) hr = module.UpdateRegistryAppId(FALSE);
+  return hr;
+}
+
 // Type information loaded by IDispatchImpl, released at the module's end.
 void AtlReleaseTypeInfos();

@@ -42,23 +42,10 @@ HRESULT CAtlDllModule::DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv
   });
 }
 
-HRESULT CAtlDllModule::DllRegisterServer(BOOL bRegTypeLib) {
-  HRESULT hr = UpdateRegistryAppId(TRUE);
-  if (SUCCEEDED(hr)) hr = AtlRegisterObjects(m_pObjMap, TRUE);
-  if (SUCCEEDED(hr) && bRegTypeLib) hr = AtlRegisterTypeLib(m_hInstResource);
-  return hr;
-}
+HRESULT CAtlDllModule::DllRegisterServer(BOOL bRegTypeLib) { return AtlRegisterServer(*this, m_pObjMap, bRegTypeLib); }
 
 HRESULT CAtlDllModule::DllUnregisterServer(BOOL bUnRegTypeLib) {
-  HRESULT hr = AtlRegisterObjects(m_pObjMap, FALSE);
-  if (SUCCEEDED(hr) && bUnRegTypeLib) {
-    // A library that was never registered is not a failure of unregistration.
-    HRESULT unreg = AtlUnRegisterTypeLib(GetLibID(), 1, 0);
-    if (FAILED(unreg) && unreg != TYPE_E_REGISTRYACCESS && unreg != TYPE_E_CANTLOADLIBRARY)
-      hr = unreg;
-  }
-  if (SUCCEEDED(hr)) hr = UpdateRegistryAppId(FALSE);
-  return hr;
+  return AtlUnregisterServer(*this, m_pObjMap, bUnRegTypeLib, true);
 }
 
 HRESULT CAtlDllModule::RegisterWithSystemLocale(bool registering) {

@@ -63,18 +63,10 @@ bool CAtlExeModule::ParseCommandLine(LPCWSTR commandLine, HRESULT* pnRetCode) {
   return true;
 }
 
-HRESULT CAtlExeModule::RegisterServer(BOOL bRegTypeLib) {
-  HRESULT hr = UpdateRegistryAppId(TRUE);
-  if (SUCCEEDED(hr)) hr = AtlRegisterObjects(m_pObjMap, TRUE);
-  if (SUCCEEDED(hr) && bRegTypeLib) hr = AtlRegisterTypeLib(m_hInstResource);
-  return hr;
-}
+HRESULT CAtlExeModule::RegisterServer(BOOL bRegTypeLib) { return AtlRegisterServer(*this, m_pObjMap, bRegTypeLib); }
 
 HRESULT CAtlExeModule::UnregisterServer(BOOL bUnRegTypeLib) {
-  HRESULT hr = AtlRegisterObjects(m_pObjMap, FALSE);
-  if (SUCCEEDED(hr) && bUnRegTypeLib) hr = AtlUnRegisterTypeLib(GetLibID(), 1, 0);
-  if (SUCCEEDED(hr)) hr = UpdateRegistryAppId(FALSE);
-  return hr;
+  return AtlUnregisterServer(*this, m_pObjMap, bUnRegTypeLib, false);
 }
 
 int CAtlExeModule::WinMain(int nShowCmd) {
