@@ -10,9 +10,17 @@
 #include <string>
 #include "CRecordingCallback.h"
 #include "FakeBrowser.h"
+#include "Watchdog.h"
 #include "ieOrvexDialix.h"
 
 namespace {
+
+// Each step that waits on the service or on the menu is bounded by the
+// watchdog, which names the step that did not end; leaving COM, which Wine
+// has been seen never to finish after the work was done, ends the process
+// with the run's own result.
+const DWORD kStepBoundMs = 60000;
+const DWORD kLeaveComBoundMs = 5000;
 
 int g_menuTicks = 0;
 bool g_picked = false;
@@ -79,12 +87,17 @@ int Run(const std::wstring& number) {
     std::wprintf(L"page after:  %ls\n", FakeDom::Serialize(p).c_str());
     if (!wrap) return Fail("the number was not wrapped");
     ::SetTimer(nullptr, 0, 100, &PickCall);
+    CWatchdog::Instance().Arm(L"the number's menu and call", kStepBoundMs);
     FakeDom::Click(page, wrap);
     if (!g_picked) rc = Fail("the number menu did not show");
     std::printf("call picked\n");
+    std::fflush(stdout);
+    CWatchdog::Instance().Arm(L"disconnecting", kStepBoundMs);
     service->Disconnect(CComBSTR(recorder->Last("ConnectCompleted").clientId.c_str()));
     recorder->WaitFor("DisconnectCompleted", 1, 20000);
+    CWatchdog::Instance().Arm(L"leaving the site", kStepBoundMs);
     bho->SetSite(nullptr);
+    CWatchdog::Instance().Disarm();
   }
   FakeBrowser::Release(browser);
   FakeDom::Release(page);
@@ -98,7 +111,9 @@ int wmain(int argc, wchar_t** argv) {
   if (argc < 2) return Fail("usage: bho_e2e_host <number>");
   if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return Fail("COM");
   int rc = Run(argv[1]);
-  ::CoUninitialize();
   std::fflush(stdout);
+  CWatchdog::Instance().Arm(L"leaving COM", kLeaveComBoundMs, "abandoned", static_cast<UINT>(rc));
+  ::CoUninitialize();
+  CWatchdog::Instance().Disarm();
   return rc;
 }
