@@ -216,9 +216,13 @@ private:
   void* m_address = nullptr;
 };
 
+// A window that never answers fails the step; a busy machine has been seen
+// keeping a call window's button handler (which dials the phone) past 30 s.
+const UINT kSendBoundMs = 90000;
+
 bool SendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR* result = nullptr) {
   DWORD_PTR ignored = 0;
-  return ::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, 30000,
+  return ::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, kSendBoundMs,
                                result ? result : &ignored) != 0;
 }
 
