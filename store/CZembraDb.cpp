@@ -57,11 +57,10 @@ void CZembraDb::OpenLocked(const std::string& path) {
   }
 }
 
-bool CZembraDb::CheckDatabase() {
-  if (sqlite3_exec(m_db.Get(), "SELECT id FROM contacts_local", nullptr, nullptr, nullptr) == SQLITE_OK) return true;
+void CZembraDb::CheckDatabase() {
+  if (sqlite3_exec(m_db.Get(), "SELECT id FROM contacts_local", nullptr, nullptr, nullptr) == SQLITE_OK) return;
   ZCLLogMessage(4, nullptr).Print("Database check failed, trying to create tables");
   CreateTables();
-  return false;
 }
 
 void CZembraDb::Prepare(const char* sql, Statement which) {

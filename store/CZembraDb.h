@@ -31,13 +31,15 @@ public:
   bool IsOpen();
 
   // Contacts.
-  int InsertContact(CZembraContact& contact);  // the new id, or -1; never throws
+  // The new id, or -1 with the SQL failure logged: never throws, and the
+  // contact keeps the id it had. Its callers raise where a contact must be stored.
+  int InsertContact(CZembraContact& contact);
   int InsertLocalContact(const CZembraContact& contact);
   int InsertPhoneContact(const CZembraContact& contact);
   int UpdateContact(const CZembraContact& contact);  // an edit on the PC
   int UpdateLocalContact(const CZembraContact& contact, bool updated);
   int UpdatePhoneContactVCard(const CZembraContact& contact);
-  bool MarkPhoneContactExisting(const CZembraContact& contact);
+  bool MarkPhoneContactExisting(const CZembraContact& contact);  // false: no phone copy of that uid
   int UpdatePhoneId(const CZembraContact& contact);
   void DeleteContact(int dbId);
   void DeleteLocalContactRow(int dbId);
@@ -53,16 +55,19 @@ public:
 
   // Text messages.
   int InsertSms(CZembraSMS& sms);
-  bool UpdateSms(const CZembraSMS& sms);
+  bool UpdateSms(const CZembraSMS& sms);  // false: no stored message of that uid and time
   void SetSmsDeleted(int dbId, int state);
   void DeleteSms(int dbId);
   int DeleteNonExistingSms();
-  bool SmsExists(const Trelk::CUid& uid);
+  bool SmsExists(const Trelk::CUid& uid);  // false: absent
   void SelectSms(IZembraDbCB* callback);
   void SelectDeletedSms(IZembraDbCB* callback);
 
   // Call log.
+  // The entry's id. An entry stored under another row throws a
+  // ZCLSqlException that IsEntryNotStored recognises: the call-log read stops there.
   int InsertEvent(const CZembraEventLog& entry);
+  static bool IsEntryNotStored(const ZCLSqlException& e);
   void SelectEvents(IZembraDbCB* callback);
 
   // What the sync engine and the message-received task need
@@ -73,9 +78,10 @@ public:
   // as it is (PhoneEditKeptPcEdit): the edit goes to the phone next. Throws
   // when the phone copy changed but no local row of that phone id exists.
   int UpdatePhoneAndLocalContact(const CZembraContact& contact);
-  // Marks the stored message of that uid as still on the phone.
+  // Marks the stored message of that uid as still on the phone; false when absent.
   bool MarkSmsExisting(const Trelk::CUid& uid);
-  // Inserts the message unless one of its uid is stored: the new id, or -1.
+  // Inserts the message unless one of its uid is stored: the new id, or -1
+  // for one already present (not a failure: failures throw).
   int InsertSmsIfAbsent(CZembraSMS& sms);
   // The same for many, under one lock and one look at the stored uids; the
   // number inserted. Each message that was stored gets its id.
@@ -92,7 +98,7 @@ public:
   void RememberContactWrite(const CZembraContact& contact);
   // Those whose local contact still has no phone id.
   std::vector<ContactWrite> SelectContactWrites();
-  bool HasContactWrite(int dbId);
+  bool HasContactWrite(int dbId);  // false: none remembered
   // The phone holds the remembered card under `uid`: the contact takes that
   // phone id, unless it got one meanwhile (false).
   bool AdoptContactWrite(int dbId, const Trelk::CUid& uid);
@@ -235,9 +241,9 @@ private:
   // transaction is rolled back (only the batch's rows are ever in it).
   void CommitTransaction();
 
-  bool CheckDatabase();
+  void CheckDatabase();  // makes the tables when the contacts table is missing
   void EnsurePendingTables();
-  bool CreateTables();
+  void CreateTables();
   void PrepareStatements();
   void Prepare(const char* sql, Statement which);
   void FinalizeStatements();

@@ -13,9 +13,12 @@ int CZembraDb::InsertEvent(const CZembraEventLog& e) {
     run.Int64(8, e.GetBytesSent()).Int64(9, e.GetBytesReceived());
     INT64 row = run.Insert();
     run.Done();
-    return row == e.GetId() ? e.GetId() : -1;
+    if (row != e.GetId()) ThrowEntryNotStored(e.GetId(), row);
+    return e.GetId();
   });
 }
+
+bool CZembraDb::IsEntryNotStored(const ZCLSqlException& e) { return e.GetResultCode() == SQLITE_MISMATCH; }
 
 void CZembraDb::SelectEvents(IZembraDbCB* callback) {
   std::vector<CZembraEventLog> rows = Guarded([&] {

@@ -29,9 +29,10 @@ PhoneIdText ColumnPhoneId(sqlite3_stmt* s, int column) {
 
 Trelk::CUid ParsePhoneId(const PhoneIdText& id) { return Trelk::CUid::Parse(id.null ? nullptr : id.text.c_str()); }
 
-void ThrowClosed() {
-  ZCLLogMessage(5, nullptr).Print("[ZCLSqlException %i: %s]", SQLITE_MISUSE, "database is not open");
-  throw ZCLSqlException("database is not open", SQLITE_MISUSE);
+void ThrowClosed() { ZCLSqlThrow(SQLITE_MISUSE, "database is not open"); }
+
+void ThrowEntryNotStored(int id, INT64 row) {
+  ZCLSqlThrow(SQLITE_MISMATCH, "call-log entry " + std::to_string(id) + " was stored as row " + std::to_string(row));
 }
 
 }  // namespace ZembraDb

@@ -27,6 +27,8 @@ Trelk::CUid ParsePhoneId(const PhoneIdText& id);
 
 // An operation on a closed database fails as SQLite would on a finalized statement.
 [[noreturn]] void ThrowClosed();
+// A call-log entry stored under another row than its id (SQLITE_MISMATCH).
+[[noreturn]] void ThrowEntryNotStored(int id, INT64 row);
 
 }  // namespace ZembraDb
 

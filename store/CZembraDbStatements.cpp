@@ -98,7 +98,7 @@ const char* CZembraDb::GetStatementText(int number) {
   return s ? sqlite3_sql(s) : nullptr;
 }
 
-bool CZembraDb::CreateTables() {
+void CZembraDb::CreateTables() {
   // One transaction: a failure halfway leaves no partial schema that the
   // next check would take for a whole one.
   ZCLSqlThrowOnFail(sqlite3_exec(m_db.Get(), "BEGIN", nullptr, nullptr, nullptr), m_db.Get());
@@ -109,7 +109,6 @@ bool CZembraDb::CreateTables() {
     sqlite3_exec(m_db.Get(), "ROLLBACK", nullptr, nullptr, nullptr);
     throw;
   }
-  return true;
 }
 
 void CZembraDb::PrepareStatements() {

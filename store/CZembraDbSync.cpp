@@ -308,8 +308,7 @@ void CZembraDb::CommitTransaction() {
     }
     std::string text = sqlite3_errmsg(m_db.Get());
     if (open) sqlite3_exec(m_db.Get(), "ROLLBACK", nullptr, nullptr, nullptr);
-    ZCLLogMessage(5, nullptr).Print("[ZCLSqlException %i: %s]", rc, text.c_str());
-    throw ZCLSqlException(text, rc);
+    ZCLSqlThrow(rc, text);
   }
 }
 

@@ -16,5 +16,7 @@ private:
   int m_result;
 };
 
+// Logs the failure at level 5 and throws it.
+[[noreturn]] void ZCLSqlThrow(int result, const std::string& message);
 // Passes SQLITE_OK, SQLITE_ROW and SQLITE_DONE; throws with the connection's text otherwise.
 void ZCLSqlThrowOnFail(int result, sqlite3* db);

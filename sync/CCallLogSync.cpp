@@ -20,16 +20,19 @@ void CCallLogSync::FromPhone() {
   int count = 0;
   CZembraDbBatch batch(m_db);
   for (;;) {
-    int stored = 0;
-    bool more = read.Next([&](const LOGVEX_LOG_ITEM& item) {
-      CZembraEventLog entry(&item);
-      stored = m_db ? m_db->StoreEvent(entry) : entry.GetId();
-    });
-    if (!more) break;
-    if (stored == -1) {
+    bool more;
+    try {
+      more = read.Next([&](const LOGVEX_LOG_ITEM& item) {
+        if (m_db) m_db->StoreEvent(CZembraEventLog(&item));
+      });
+    } catch (const ZCLSqlException& e) {
+      // Any other failure of the store ends the sync; an entry the table
+      // would not keep under its id ends only this read.
+      if (!CZembraDb::IsEntryNotStored(e)) throw;
       Progress("Insert returned -1, breaking loop");
       break;
     }
+    if (!more) break;
     ++count;
     batch.RowDone();
   }

@@ -35,10 +35,9 @@ CCallControl::CCallControl() {}
 
 CCallControl::~CCallControl() {}
 
-HRESULT CCallControl::Initialize(CClientManager* clients, CDeviceManager* deviceManager) {
+void CCallControl::Initialize(CClientManager* clients, CDeviceManager* deviceManager) {
   m_clients = clients;
   m_deviceManager = deviceManager;
-  return S_OK;
 }
 
 CCallControl* CCallControl::FromUnknown(IUnknown* unknown) {
@@ -158,40 +157,43 @@ CDeviceCallControl* CCallControl::NewDeviceCallControl(const wchar_t* serial) {
 
 // ---------------------------------------------------------------- ICallControl
 
-HRESULT CCallControl::StartDevice(const std::wstring& serial) {
+// Whatever the start threw, the phone's answer is E_FAIL.
+void CCallControl::StartDevice(const std::wstring& serial) {
   DevicePtr device;
+  bool started = false;
   try {
     device.reset(NewDeviceCallControl(serial.c_str()));
     m_trelk.OpenCallControl(serial.c_str(), *device);
     device->Start(*device);
+    started = true;
   } catch (...) {
     ZCLLogMessage(4, nullptr, "Failed to start CallControl with device %ls\n", serial.c_str());
     ZCLGuarded(3, ZCL_SITE, [&] { device.reset(); });
-    return E_FAIL;
   }
+  ZCLComThrowOnFalse(started, E_FAIL, ZCL_POS + " CallControl did not start.");
   if (m_phones.Insert(serial, device)) device.reset();
   if (device) {
     // Shut down meanwhile: the new phone goes again.
     ZCLGuarded(3, ZCL_SITE, [&] { device.reset(); });
-    return E_FAIL;
+    ZCLComThrowOnFalse(false, E_FAIL, ZCL_POS + " CallControl shut down while the device started.");
   }
   ZCLLogMessage(4, nullptr, "CCallControl started for device %ls\n", serial.c_str());
-  return S_OK;
 }
 
-HRESULT CCallControl::RestartDevice(const std::wstring& serial, const DevicePtr& device) {
+void CCallControl::RestartDevice(const std::wstring& serial, const DevicePtr& device) {
+  bool restarted = false;
   try {
     device->Stop();
     device->Close();
     m_trelk.OpenCallControl(serial.c_str(), *device);
     device->ConnectionRestarted();
     device->Start(*device);
+    restarted = true;
   } catch (...) {
     ZCLLogMessage(4, nullptr, "Failed to restart CallControl with device %ls\n", serial.c_str());
-    return E_FAIL;
   }
+  ZCLComThrowOnFalse(restarted, E_FAIL, ZCL_POS + " CallControl did not restart.");
   ZCLLogMessage(4, nullptr, "CCallControl restarted for device %ls\n", serial.c_str());
-  return S_OK;
 }
 
 STDMETHODIMP CCallControl::AddDevice(BSTR bstrSerial) {
@@ -203,9 +205,13 @@ STDMETHODIMP CCallControl::AddDevice(BSTR bstrSerial) {
     DevicePtr device;
     if (!m_phones.ClaimForStart(serial, &known, &device)) return E_FAIL;
     CCallPhoneTable::CClaim claim(m_phones, serial);
-    if (!known) return StartDevice(serial);
+    if (!known) {
+      StartDevice(serial);
+      return S_OK;
+    }
     if (!device) return E_UNEXPECTED;
-    return RestartDevice(serial, device);
+    RestartDevice(serial, device);
+    return S_OK;
   });
 }
 
@@ -283,89 +289,87 @@ std::wstring CCallControl::NumberOf(const wchar_t* serial, long callId) {
 
 // The window is reached through the GIT from this (the library's) thread:
 // it lives in the apartment that made it, never called on a raw pointer.
-template <class Tell>
-HRESULT CCallControl::Relay(const wchar_t* serial, const wchar_t* number, long state, Tell tell) {
+CComPtr<ICallHandlerNotify> CCallControl::Relay(const wchar_t* serial, const wchar_t* number, long state) {
   if (state != CallStateIdle) NotifyClients(serial, number, state);
   CComPtr<ICallUI> ui = GetCallUI();
   CComPtr<ICallHandlerNotify> window;
-  if (!ui || FAILED(ui->QueryInterface(IID_ICallHandlerNotify, reinterpret_cast<void**>(&window)))) return E_FAIL;
-  return tell(window.p);
+  bool reached = ui && SUCCEEDED(ui->QueryInterface(IID_ICallHandlerNotify, reinterpret_cast<void**>(&window)));
+  ZCLComThrowOnFalse(reached, E_FAIL, ZCL_POS + " The call window is unreachable.");
+  return window;
 }
 
 STDMETHODIMP CCallControl::OnCreated(BSTR bstrSerial, BSTR bstrNumber, BSTR bstrName, long callId) {
   return ZCLComMethod("CCallControl::OnCreated", ZCL_SITE, [&]() -> HRESULT {
-    return Relay(bstrSerial, ZCLNullToEmpty(bstrNumber), CallStateCalling, [&](ICallHandlerNotify* window) {
-      return window->OnCreated(bstrSerial, bstrNumber, bstrName, callId);
-    });
+    return Relay(bstrSerial, ZCLNullToEmpty(bstrNumber), CallStateCalling)
+        ->OnCreated(bstrSerial, bstrNumber, bstrName, callId);
   });
 }
 
 STDMETHODIMP CCallControl::OnIncoming(BSTR bstrSerial, BSTR bstrNumber, BSTR bstrName, long callId, ICallHandler*) {
   return ZCLComMethod("CCallControl::OnIncoming", ZCL_SITE, [&]() -> HRESULT {
-    return Relay(bstrSerial, ZCLNullToEmpty(bstrNumber), CallStateIncoming, [&](ICallHandlerNotify* window) {
-      return window->OnIncoming(bstrSerial, bstrNumber, bstrName, callId, static_cast<ICallHandler*>(this));
-    });
+    return Relay(bstrSerial, ZCLNullToEmpty(bstrNumber), CallStateIncoming)
+        ->OnIncoming(bstrSerial, bstrNumber, bstrName, callId, static_cast<ICallHandler*>(this));
   });
 }
 
 STDMETHODIMP CCallControl::OnActivated(BSTR bstrSerial, long callId) {
   return ZCLComMethod("CCallControl::OnActivated", ZCL_SITE, [&]() -> HRESULT {
     std::wstring number = NumberOf(bstrSerial, callId);
-    return Relay(bstrSerial, number.c_str(), CallStateActive,
-                 [&](ICallHandlerNotify* window) { return window->OnActivated(bstrSerial, callId); });
+    return Relay(bstrSerial, number.c_str(), CallStateActive)->OnActivated(bstrSerial, callId);
   });
 }
 
 STDMETHODIMP CCallControl::OnTerminated(BSTR bstrSerial, long callId, long cause) {
   return ZCLComMethod("CCallControl::OnTerminated", ZCL_SITE, [&]() -> HRESULT {
     std::wstring number = NumberOf(bstrSerial, callId);
-    return Relay(bstrSerial, number.c_str(), CallStateTerminated,
-                 [&](ICallHandlerNotify* window) { return window->OnTerminated(bstrSerial, callId, cause); });
+    return Relay(bstrSerial, number.c_str(), CallStateTerminated)->OnTerminated(bstrSerial, callId, cause);
   });
 }
 
 STDMETHODIMP CCallControl::OnWaiting(BSTR bstrSerial, long callId) {
   return ZCLComMethod("CCallControl::OnWaiting", ZCL_SITE, [&]() -> HRESULT {
-    return Relay(bstrSerial, nullptr, CallStateIdle,
-                 [&](ICallHandlerNotify* window) { return window->OnWaiting(bstrSerial, callId); });
+    return Relay(bstrSerial, nullptr, CallStateIdle)->OnWaiting(bstrSerial, callId);
   });
 }
 
 STDMETHODIMP CCallControl::OnConnectionLost(BSTR bstrSerial) {
   return ZCLComMethod("CCallControl::OnConnectionLost", ZCL_SITE, [&]() -> HRESULT {
-    return Relay(bstrSerial, nullptr, CallStateIdle,
-                 [&](ICallHandlerNotify* window) { return window->OnConnectionLost(bstrSerial); });
+    return Relay(bstrSerial, nullptr, CallStateIdle)->OnConnectionLost(bstrSerial);
   });
 }
 
 // ---------------------------------------------------------------- ICallHandler
 
 template <class Act>
-HRESULT CCallControl::OnCall(BSTR serial, const char* failure, long callId, Act act) {
+bool CCallControl::OnCall(BSTR serial, const char* failure, long callId, Act act) {
   bool known = false;
   DevicePtr device = m_phones.Find(Text(serial), &known);
-  if (!known) return S_FALSE;
-  if (!device) return S_OK;
+  if (!known) return false;
+  if (!device) return true;
+  bool done = false;
   try {
     act(*device);
+    done = true;
   } catch (const ZCLException&) {
     ZCLLogMessage(4, nullptr, failure, ZCLNullToEmpty(serial), static_cast<int>(callId));
-    return E_FAIL;
   }
-  return S_OK;
+  ZCLComThrowOnFalse(done, E_FAIL, ZCL_POS + " The call action failed.");
+  return true;
 }
 
 STDMETHODIMP CCallControl::Activate(BSTR bstrSerial, long callId) {
   return ZCLComMethod("CCallControl::Activate", ZCL_SITE, [&]() -> HRESULT {
-    return OnCall(bstrSerial, "Failed to activate call with device %ls and callId %d\n", callId,
-                  [&](CDeviceCallControl& device) { device.Activate(static_cast<BYTE>(callId)); });
+    bool known = OnCall(bstrSerial, "Failed to activate call with device %ls and callId %d\n", callId,
+                        [&](CDeviceCallControl& device) { device.Activate(static_cast<BYTE>(callId)); });
+    return known ? S_OK : S_FALSE;
   });
 }
 
 STDMETHODIMP CCallControl::Reject(BSTR bstrSerial, long callId) {
   return ZCLComMethod("CCallControl::Reject", ZCL_SITE, [&]() -> HRESULT {
-    return OnCall(bstrSerial, "Failed to reject call with device %ls and callId %d\n", callId,
-                  [&](CDeviceCallControl& device) { device.Reject(static_cast<BYTE>(callId)); });
+    bool known = OnCall(bstrSerial, "Failed to reject call with device %ls and callId %d\n", callId,
+                        [&](CDeviceCallControl& device) { device.Reject(static_cast<BYTE>(callId)); });
+    return known ? S_OK : S_FALSE;
   });
 }
 

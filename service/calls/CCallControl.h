@@ -56,7 +56,7 @@ public:
   CCallControl();
   virtual ~CCallControl();
   // The main object's client and device managers; both outlive call control.
-  virtual HRESULT Initialize(CClientManager* clients, CDeviceManager* deviceManager);
+  virtual void Initialize(CClientManager* clients, CDeviceManager* deviceManager);
 
   HRESULT FinalConstruct();
   void FinalRelease();
@@ -115,17 +115,19 @@ private:
   static DWORD WINAPI StopDevicesThread(void* param);
   // Until shut down: nothing reaches the managers afterwards.
   bool Serving();
-  HRESULT StartDevice(const std::wstring& serial);
-  HRESULT RestartDevice(const std::wstring& serial, const DevicePtr& device);
-  // The client notification, then the window's notify interface; its result.
-  template <class Tell>
-  HRESULT Relay(const wchar_t* serial, const wchar_t* number, long state, Tell tell);
+  // Each throws E_FAIL once the failure is logged.
+  void StartDevice(const std::wstring& serial);
+  void RestartDevice(const std::wstring& serial, const DevicePtr& device);
+  // The client notification, then the window's notify interface; throws
+  // E_FAIL when the window is unreachable.
+  CComPtr<ICallHandlerNotify> Relay(const wchar_t* serial, const wchar_t* number, long state);
   void NotifyClients(const wchar_t* serial, const wchar_t* number, long state);
   std::wstring NumberOf(const wchar_t* serial, long callId);
-  // Runs a call action on the phone's state machine: S_FALSE for an unknown
-  // serial, S_OK for an entry without one.
+  // Runs a call action on the phone's state machine: false for an unknown
+  // serial, true for an entry without one; a failed action is logged and
+  // throws E_FAIL.
   template <class Act>
-  HRESULT OnCall(BSTR serial, const char* failure, long callId, Act act);
+  bool OnCall(BSTR serial, const char* failure, long callId, Act act);
 
   static const DWORD kStopWaitMs = 30000;
   std::atomic<DWORD> m_stopWaitMs{kStopWaitMs};

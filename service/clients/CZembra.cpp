@@ -26,18 +26,18 @@ const wchar_t kClientDisconnecting[] = L"Client has requested disconnection";
 const wchar_t kNullOperation[] = L"Argument pIOperation is NULL";
 
 // A new operation object of kind T, its task side and its IUnknown, which
-// holds the one reference until the caller hands it on.
+// holds the one reference until the caller hands it on. Whatever the
+// creation answered, the client is told E_FAIL.
 template <class T>
-HRESULT CreateOperationObject(CComPtr<IUnknown>& object, COperationTask*& task) {
+void CreateOperationObject(CComPtr<IUnknown>& object, COperationTask*& task) {
   CComObject<T>* p = nullptr;
   HRESULT hr = CComObject<T>::CreateInstance(&p);
-  if (FAILED(hr) || !p) return FAILED(hr) ? hr : E_FAIL;
+  ZCLComThrowOnFalse(SUCCEEDED(hr) && p, E_FAIL, "Failed to create operation.");
   object = p->GetUnknown();
   task = p;
-  return S_OK;
 }
 
-typedef HRESULT (*OperationCreator)(CComPtr<IUnknown>&, COperationTask*&);
+typedef void (*OperationCreator)(CComPtr<IUnknown>&, COperationTask*&);
 
 struct OperationKind {
   const IID* iid;
@@ -113,8 +113,7 @@ void CZembra::CreateCallControl() {
                     ZCL_POS + " Creation of CallControl failed!");
   // Owned from here: a failure below lets the new object go.
   CComPtr<ICallControl> callControl(raw);
-  HRESULT hr = raw->Initialize(&m_data->clientManager, &m_data->deviceManager);
-  if (FAILED(hr)) throw ZCLComException(hr, ZCL_POS + " Failed to initialize CallControl.");
+  raw->Initialize(&m_data->clientManager, &m_data->deviceManager);
   ZCLComQIThrowOnFail(callControl->QueryInterface(IID_IUnknown,
                                                   reinterpret_cast<void**>(&m_data->callControl)),
                       IID_IUnknown, ZCL_POS);
@@ -217,11 +216,11 @@ void CZembra::InitializeTrelk() {
 
 HRESULT CZembra::Refuse(const wchar_t* text, HRESULT hr) { return Error(text, GUID_NULL, hr); }
 
-HRESULT CZembra::CheckClient(const wchar_t* clientId, bool enabledToo) {
+void CZembra::CheckClient(const wchar_t* clientId, bool enabledToo) {
   CClientManager& clients = m_data->clientManager;
-  if (!clients.IsValidClientId(clientId)) return Refuse(kInvalidClientId, E_INVALIDARG);
-  if (enabledToo && !clients.IsClientEnabled(clientId)) return Refuse(kClientDisconnecting, E_FAIL);
-  return S_OK;
+  ZCLComThrowOnFalse(clients.IsValidClientId(clientId), E_INVALIDARG, ZCLWideToUtf8(kInvalidClientId));
+  if (enabledToo)
+    ZCLComThrowOnFalse(clients.IsClientEnabled(clientId), E_FAIL, ZCLWideToUtf8(kClientDisconnecting));
 }
 
 STDMETHODIMP CZembra::Connect(IZembraCallback* pICallback) {
@@ -245,8 +244,7 @@ STDMETHODIMP CZembra::Connect(IZembraCallback* pICallback) {
 STDMETHODIMP CZembra::Disconnect(BSTR bstrClientId) {
   return ZCLComMethod("CZembra::Disconnect", ZCL_SITE, [&]() -> HRESULT {
     const wchar_t* clientId = ZCLNullToEmpty(bstrClientId);
-    HRESULT hr = CheckClient(clientId, true);
-    if (hr != S_OK) return hr;
+    CheckClient(clientId, true);
     std::unique_ptr<CDisconnectTask> task(new CDisconnectTask(m_data->clientManager, clientId));
     m_data->clientManager.EnableClient(clientId, false);
     try {
@@ -272,13 +270,12 @@ STDMETHODIMP CZembra::CreateOperation(BSTR bstrClientId, REFIID riid, IOperation
     }
     std::wstring operationId = MakeZembraId(number);
     const wchar_t* clientId = ZCLNullToEmpty(bstrClientId);
-    HRESULT hr = CheckClient(clientId, true);
-    if (hr != S_OK) return hr;
+    CheckClient(clientId, true);
     for (const OperationKind& kind : kOperationKinds) {
       if (!::InlineIsEqualGUID(riid, *kind.iid)) continue;
       CComPtr<IUnknown> object;
       COperationTask* task = nullptr;
-      if (FAILED(kind.create(object, task))) return Refuse(L"Failed to create operation.", E_FAIL);
+      kind.create(object, task);
       task->SetIds(&m_data->links, clientId, operationId);
       return object->QueryInterface(IID_IOperation, reinterpret_cast<void**>(ppOperation));
     }
@@ -286,21 +283,17 @@ STDMETHODIMP CZembra::CreateOperation(BSTR bstrClientId, REFIID riid, IOperation
   });
 }
 
-HRESULT CZembra::ReadOperationIds(IOperation* operation, CComBSTR& clientId,
-                                  CComBSTR& operationId) {
-  HRESULT hr = operation->get_ClientId(&clientId);
-  if (FAILED(hr)) return hr;
-  return operation->get_OperationId(&operationId);
+void CZembra::ReadOperationIds(IOperation* operation, CComBSTR& clientId, CComBSTR& operationId) {
+  ZCLComThrowOnFail(operation->get_ClientId(&clientId), ZCL_POS + " Failed to read the operation's client id.");
+  ZCLComThrowOnFail(operation->get_OperationId(&operationId), ZCL_POS + " Failed to read the operation's id.");
 }
 
 STDMETHODIMP CZembra::BeginOperation(IOperation* pIOperation) {
   return ZCLComMethod("CZembra::BeginOperation", ZCL_SITE, [&]() -> HRESULT {
     if (!pIOperation) return Refuse(kNullOperation, E_POINTER);
     CComBSTR clientId, operationId;
-    HRESULT hr = ReadOperationIds(pIOperation, clientId, operationId);
-    if (FAILED(hr)) return hr;
-    hr = CheckClient(ZCLNullToEmpty(clientId.m_str), true);
-    if (hr != S_OK) return hr;
+    ReadOperationIds(pIOperation, clientId, operationId);
+    CheckClient(ZCLNullToEmpty(clientId.m_str), true);
     COperationRegistry::CLiveRef operation = COperationRegistry::Find(pIOperation);
     if (!operation) return Refuse(L"Task Query failed", E_UNEXPECTED);
     operation->Queued();  // puts are refused from here to the end of its run
@@ -319,8 +312,7 @@ STDMETHODIMP CZembra::CancelOperation(IOperation* pIOperation) {
   return ZCLComMethod("CZembra::CancelOperation", ZCL_SITE, [&]() -> HRESULT {
     if (!pIOperation) return Refuse(kNullOperation, E_POINTER);
     CComBSTR clientId, operationId;
-    HRESULT hr = ReadOperationIds(pIOperation, clientId, operationId);
-    if (FAILED(hr)) return hr;
+    ReadOperationIds(pIOperation, clientId, operationId);
     COperationRegistry::CLiveRef operation = COperationRegistry::Find(pIOperation);
     if (!m_data->clientManager.IsValidClientId(ZCLNullToEmpty(clientId.m_str)) || !operation)
       return Refuse(kInvalidClientId, E_INVALIDARG);
@@ -332,8 +324,7 @@ STDMETHODIMP CZembra::CancelOperation(IOperation* pIOperation) {
 STDMETHODIMP CZembra::SubscribeNotification(BSTR bstrClientId, REFIID riid) {
   return ZCLComMethod("CZembra::SubscribeNotification", ZCL_SITE, [&]() -> HRESULT {
     const wchar_t* clientId = ZCLNullToEmpty(bstrClientId);
-    HRESULT hr = CheckClient(clientId, true);
-    if (hr != S_OK) return hr;
+    CheckClient(clientId, true);
     if (!m_data->clientManager.AddNotificationSubscriber(clientId, riid))
       return Refuse(L"Subscription failed!", E_FAIL);
     return S_OK;
@@ -343,8 +334,7 @@ STDMETHODIMP CZembra::SubscribeNotification(BSTR bstrClientId, REFIID riid) {
 STDMETHODIMP CZembra::UnsubscribeNotification(BSTR bstrClientId, REFIID riid) {
   return ZCLComMethod("CZembra::UnsubscribeNotification", ZCL_SITE, [&]() -> HRESULT {
     const wchar_t* clientId = ZCLNullToEmpty(bstrClientId);
-    HRESULT hr = CheckClient(clientId, false);
-    if (hr != S_OK) return hr;
+    CheckClient(clientId, false);
     if (!m_data->clientManager.RemoveNotificationSubscriber(clientId, riid))
       return Refuse(L"Unsubscription failed!", E_FAIL);
     return S_OK;

@@ -108,9 +108,9 @@ private:
   void CreateCallControl();
   void QueueDisconnect(const std::wstring& clientId);
   HRESULT Refuse(const wchar_t* text, HRESULT hr);
-  // Invalid client id, then a disabled client: the refusal, or S_OK.
-  HRESULT CheckClient(const wchar_t* clientId, bool enabledToo);
-  HRESULT ReadOperationIds(IOperation* operation, CComBSTR& clientId, CComBSTR& operationId);
+  // Invalid client id, then a disabled client: each throws its refusal.
+  void CheckClient(const wchar_t* clientId, bool enabledToo);
+  void ReadOperationIds(IOperation* operation, CComBSTR& clientId, CComBSTR& operationId);
 
   ZCLObjectTracer<CZembra> m_tracer;
   // Made by FinalConstruct: its queues' events can fail to be created, and a
