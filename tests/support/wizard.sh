@@ -94,8 +94,18 @@ wizard_page() {  # string-id [screenshot]
   return 0
 }
 
-wizard_next() { wintest Pairwell.exe command "$wizard_window" 1002 >/dev/null || fail "Next could not be sent"; }
-wizard_button() { wintest Pairwell.exe command "$wizard_window" "$1" >/dev/null || fail "button $1 could not be sent"; }
+# A command that could not be posted says the probe's exit code (its own
+# words go to Wine's message log) and which wizards were running, to tell a
+# vanished window from a probe that failed.
+wizard_post() {  # id what
+  local status
+  wintest Pairwell.exe command "$wizard_window" "$1" >/dev/null
+  status=$?
+  [ $status -eq 0 ] && return 0
+  fail "$2 could not be sent (probe exit $status; wizards running: $(wintest Pairwell.exe pids | tr '\n' ' '))"
+}
+wizard_next() { wizard_post 1002 "Next"; }
+wizard_button() { wizard_post "$1" "button $1"; }
 
 # A message box's text once it is filled in (the box may be found while it
 # is made).
