@@ -51,7 +51,8 @@ rounds=$(sed -n 's/^fanout-until: rounds=\([0-9]*\)$/\1/p' "$work/fanouts")
 rounds=${rounds:-0}
 echo "fan-outs: $rounds"
 [ "$rounds" -ge 1 ] || fail "no fan-out completed"
-dialix_client signal $phase >/dev/null
+dialix_release_clients $phase $(for i in $(seq 1 $steady); do echo "$work/steady$i"; done) ||
+  fail "not every steady client got past its wait"
 # Each client's own commands are bounded; a client still running after that
 # hangs in a call into the service.
 bound=150000

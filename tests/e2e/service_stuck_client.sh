@@ -61,7 +61,8 @@ done
 for r in $(seq 1 $rounds); do
   out=$(dialix_client fanout 30000) || { echo "$out"; fail "fan-out $r did not complete"; break; }
 done
-dialix_client signal $phase >/dev/null
+dialix_release_clients $phase $(for i in $(seq 1 $others); do echo "$work/other$i"; done) ||
+  fail "not every client got past its wait for the fan-outs"
 dialix_wait_for_exit 120000 "${pids[@]}" || fail "clients still run"
 
 # A phone comes, brings a message and goes while one more client listens:

@@ -207,6 +207,15 @@ dialix_release_client() {  # event-name output-file
   return 1
 }
 
+# The same for several clients waiting on one event: a single signal sent
+# before a slow client reached its wait would be lost for it.
+dialix_release_clients() {  # event-name output-file...
+  local event=$1 file status=0
+  shift
+  for file in "$@"; do dialix_release_client "$event" "$file" || status=1; done
+  return $status
+}
+
 # How many lines of a file match a pattern.
 dialix_count() { grep -cE "$2" "$1" 2>/dev/null || true; }
 
