@@ -502,9 +502,10 @@ int wmain(int argc, wchar_t** argv) {
   }
   int id = static_cast<int>(wcstol(arg(4).c_str(), nullptr, 0));
   if (command == L"command") {
-    return ::PostMessageW(found, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(FindControl(found, id)))
-               ? 0
-               : 1;
+    if (::PostMessageW(found, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(FindControl(found, id))))
+      return 0;
+    std::fprintf(stderr, "command %d could not be posted (error %lu)\n", id, ::GetLastError());
+    return 1;
   }
   if (command == L"close") return ::PostMessageW(found, WM_CLOSE, 0, 0) ? 0 : 1;
   HWND control = FindControl(found, id);
