@@ -103,12 +103,32 @@ dialix_run_wine() {  # command...
     return $status
   done
 }
-dialix_wine() { dialix_run_wine "$DIALIX_WINE" "$@"; }
+# A program named bare (reg, regsvr32, winepath, cmd) goes through Wine's
+# start.exe, whose ShellExecuteEx has been seen failing under load ("Internal
+# error"), printing that instead of the program's output: the prefix's own
+# copy is run by its path, which Wine starts directly.
+dialix_wine_program() {  # program
+  case $1 in
+    */* | *\\* | *:*) echo "$1" ;;
+    *) if [ -f "$WINEPREFIX/drive_c/windows/system32/$1.exe" ]; then
+         echo "$WINEPREFIX/drive_c/windows/system32/$1.exe"
+       else
+         echo "$1"
+       fi ;;
+  esac
+}
+dialix_wine() {  # program args...
+  local program
+  program=$(dialix_wine_program "$1")
+  shift
+  dialix_run_wine "$DIALIX_WINE" "$program" "$@"
+}
 # The same, with the whole run bounded by timeout(1).
 dialix_wine_bounded() {  # seconds program args...
-  local seconds=$1
-  shift
-  dialix_run_wine timeout "$seconds" "$DIALIX_WINE" "$@"
+  local seconds=$1 program
+  program=$(dialix_wine_program "$2")
+  shift 2
+  dialix_run_wine timeout "$seconds" "$DIALIX_WINE" "$program" "$@"
 }
 dialix_winpath() { dialix_wine winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 dialix_service() { dialix_wine "$DIALIX_BIN/OrvexDialixService.exe" "$@"; }
@@ -134,7 +154,7 @@ dialix_thrice() {
 
 # The Internet Explorer plug-in, after the service and its proxy/stub library.
 dialix_register_plugin() {
-  dialix_wine regsvr32 /s "$(dialix_winpath "$DIALIX_BIN/ieOrvexDialix.dll")"
+  dialix_thrice dialix_wine regsvr32 /s "$(dialix_winpath "$DIALIX_BIN/ieOrvexDialix.dll")"
 }
 dialix_unregister_plugin() {
   dialix_wine regsvr32 /s /u "$(dialix_winpath "$DIALIX_BIN/ieOrvexDialix.dll")"
