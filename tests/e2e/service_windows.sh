@@ -40,6 +40,15 @@ wait_text() {  # title id text ms
     sleep 0.1
   done
 }
+# Waits until a control of a window is enabled (1) or not (0): a window
+# shows its new title a moment before its buttons follow.
+wait_enabled() {  # title id want ms
+  local end=$(( $(date +%s%N) / 1000000 + $4 ))
+  until [ "$(wintest enabled "$1" "$2" 2>/dev/null)" == "$3" ]; do
+    [ $(( $(date +%s%N) / 1000000 )) -ge $end ] && return 1
+    sleep 0.1
+  done
+}
 # Waits until the phone lists a call (phonectl calls) matching a pattern.
 wait_phone_call() {  # pattern ms
   local end=$(( $(date +%s%N) / 1000000 + $2 ))
@@ -94,13 +103,13 @@ wintest click "Orvex Dialix - Incoming call" 2000 || fail "the answer button cou
 wait_phone_call "^1	active	in	$caller" 30000 || fail "the phone does not show the call active"
 wintest wait "Orvex Dialix - Call in action" 30000 || fail "the window is not in action"
 wait_text "Orvex Dialix - Call in action" 1000 "Call in Action: $caller" 10000 || fail "the window does not say in action"
-[ "$(wintest enabled "Orvex Dialix - Call in action" 2000)" == 0 ] || fail "answer still enabled in action"
+wait_enabled "Orvex Dialix - Call in action" 2000 0 10000 || fail "answer still enabled in action"
 wintest dump "Orvex Dialix - Call in action"
 snap e2e-call-in-action
 wintest click "Orvex Dialix - Call in action" 2001 || fail "the hang-up button could not be pressed"
 wintest wait " Orvex Dialix - Call ended" 30000 || fail "the window does not show the call ended"
 wait_phone_call "^1	ended	in	$caller" 30000 || fail "the phone does not show the call ended"
-[ "$(wintest enabled " Orvex Dialix - Call ended" 2001)" == 0 ] || fail "hang-up still enabled after the end"
+wait_enabled " Orvex Dialix - Call ended" 2001 0 10000 || fail "hang-up still enabled after the end"
 wintest dump " Orvex Dialix - Call ended"
 snap e2e-call-ended
 dialix_wait_for_line "$out_file" "^calls: Notification=3$" 30000 || fail "the client did not hear the call's three states"
@@ -115,7 +124,7 @@ wintest wait "$received" 30000 || fail "no received-message window"
 [ "$(wintest text "$received" 1004)" == "Dinner at 8?" ] || fail "the received window does not hold the text"
 snap e2e-sms-received
 wintest click "$received" 1006 || fail "reveal could not be pressed"
-[ "$(wintest enabled "$received" 1005)" == 1 ] || fail "reply is not enabled once revealed"
+wait_enabled "$received" 1005 1 10000 || fail "reply is not enabled once revealed"
 wintest dump "$received"
 snap e2e-sms-revealed
 compose="Orvex Dialix - Send text message"
@@ -125,7 +134,7 @@ wintest wait "$compose" 30000 || fail "no reply window"
 [ "$(wintest enabled "$compose" 1005)" == 0 ] || fail "send enabled with nothing typed"
 wintest type "$compose" 1004 "Yes, see you there" || fail "the reply could not be typed"
 [ "$(wintest text "$compose" 1001)" == "18 characters, 1 message" ] || fail "the counter reads \"$(wintest text "$compose" 1001)\""
-[ "$(wintest enabled "$compose" 1005)" == 1 ] || fail "send not enabled once typed"
+wait_enabled "$compose" 1005 1 10000 || fail "send not enabled once typed"
 wintest dump "$compose"
 snap e2e-sms-reply-typed
 wintest push "$compose" 1005 || fail "send could not be pressed"

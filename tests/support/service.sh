@@ -103,18 +103,20 @@ dialix_run_wine() {  # command...
     return $status
   done
 }
-# A program named bare (reg, regsvr32, winepath, cmd) goes through Wine's
-# start.exe, whose ShellExecuteEx has been seen failing under load ("Internal
-# error"), printing that instead of the program's output: the prefix's own
-# copy is run by its path, which Wine starts directly.
+# Wine's console tools named bare go through its start.exe, whose
+# ShellExecuteEx has been seen failing under load ("Internal error"),
+# printing that instead of the tool's output: the prefix's own copy is run by
+# its path, which Wine starts directly. Anything else (explorer, which hands
+# its program a desktop) is started as named.
 dialix_wine_program() {  # program
   case $1 in
-    */* | *\\* | *:*) echo "$1" ;;
-    *) if [ -f "$WINEPREFIX/drive_c/windows/system32/$1.exe" ]; then
-         echo "$WINEPREFIX/drive_c/windows/system32/$1.exe"
-       else
-         echo "$1"
-       fi ;;
+    reg | regsvr32 | winepath | cmd | taskkill)
+      if [ -f "$WINEPREFIX/drive_c/windows/system32/$1.exe" ]; then
+        echo "$WINEPREFIX/drive_c/windows/system32/$1.exe"
+      else
+        echo "$1"
+      fi ;;
+    *) echo "$1" ;;
   esac
 }
 dialix_wine() {  # program args...
