@@ -106,8 +106,9 @@ dialix_run_wine() {  # command...
 # Wine's console tools named bare go through its start.exe, whose
 # ShellExecuteEx has been seen failing under load ("Internal error"),
 # printing that instead of the tool's output: the prefix's own copy is run by
-# its path, which Wine starts directly. Anything else (explorer, which hands
-# its program a desktop) is started as named.
+# its path, which Wine starts directly; so is a program named by its path on
+# the prefix's C: drive (a wizard start once never came). Anything else
+# (explorer, which hands its program a desktop) is started as named.
 dialix_wine_program() {  # program
   case $1 in
     reg | regsvr32 | winepath | cmd | taskkill)
@@ -116,6 +117,11 @@ dialix_wine_program() {  # program
       else
         echo "$1"
       fi ;;
+    [Cc]:\\*)
+      # A program of the prefix's own drive, named by its Windows path.
+      local unix=${1:3}
+      unix=$WINEPREFIX/drive_c/${unix//\\//}
+      if [ -f "$unix" ]; then echo "$unix"; else echo "$1"; fi ;;
     *) echo "$1" ;;
   esac
 }
