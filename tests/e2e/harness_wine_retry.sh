@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The harness's Wine runs: a run that lost its link to the wineserver is
 # tried again, any other failure is not, and a run that keeps losing it
-# fails after three tries. A stand-in for the Wine loader plays each case.
+# fails after three tries; a run's messages, and those a program it started
+# writes after it ended, reach the shared log and the test's own messages,
+# which a failed test shows. A stand-in for the Wine loader plays each case.
 set -uo pipefail
 scratch=$(mktemp -d)
 export DIALIX_WINE=$scratch/wine DIALIX_WINE_LOG=$scratch/messages.log
@@ -13,6 +15,7 @@ echo $runs >"$1.count"
 case $2 in
   lose) [ $runs -le $3 ] && { echo "wine client error:0024: sendmsg: Socket operation on non-socket" >&2; exit 1; } ;;
   fail) echo "phonectl: no phone" >&2; exit 1 ;;
+  late) ( sleep 0.3; echo "written after the run ended" >&2 ) & ;;
 esac
 echo "done after $runs"
 FAKE
@@ -38,5 +41,15 @@ check "a run that keeps losing its link fails after three tries" "1 3" "$status 
 out=$(dialix_wine_bounded 30 "$scratch/bounded" lose 1); status=$?
 check "a bounded run is tried again the same way" "0 done after 2" "$status $out"
 
-echo "$((6 - failures)) passed, $failures failed"
+out=$(dialix_wine "$scratch/late" late); status=$?
+sleep 0.6
+dialix_collect_late_messages
+check "what a started program writes later reaches the shared log" 1 "$(grep -c 'written after the run ended' "$DIALIX_WINE_LOG")"
+dialix_collect_late_messages
+check "and is copied once" 1 "$(grep -c 'written after the run ended' "$DIALIX_WINE_LOG")"
+check "the test's own messages hold every run's" "1 1" \
+  "$(grep -c 'phonectl: no phone' "$DIALIX_WINE_ERRS/messages") $(grep -c 'written after' "$DIALIX_WINE_ERRS/messages")"
+check "a failed test shows its own messages" 1 "$(dialix_show_messages | grep -c '^  | phonectl: no phone$')"
+
+echo "$((10 - failures)) passed, $failures failed"
 [ $failures -eq 0 ]

@@ -118,9 +118,8 @@ release dialix-replug || fail "the client did not go on to the replug"
 dialix_wait_for_line "$out_file" "^device-change: DeviceStateChanged serial=$serial state=3" 60000 ||
   fail "the unplug was not seen"
 phonectl plug "$serial" >/dev/null || fail "phonectl could not plug again"
-end=$(( $(date +%s) + 120 ))
-until [ "$(on_phone 'N:Demo;Pending')" == 1 ] || [ "$(date +%s)" -ge "$end" ]; do sleep 1; done
-[ "$(on_phone 'N:Demo;Pending')" == 1 ] || fail "the pending contact did not reach the phone after the plug-in"
+pending_on_phone() { [ "$(on_phone 'N:Demo;Pending')" == 1 ]; }
+dialix_wait_until 120000 pending_on_phone || fail "the pending contact did not reach the phone after the plug-in"
 release dialix-done || fail "the client did not go on to its end"
 dialix_wait_for_exit 500000 "$client" && wait "$client" || fail "the client did not run to its end"
 

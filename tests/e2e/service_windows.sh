@@ -34,29 +34,20 @@ snap() {
 }
 # Waits until a control of a window reads a text.
 wait_text() {  # title id text ms
-  local end=$(( $(date +%s%N) / 1000000 + $4 ))
-  until [ "$(wintest text "$1" "$2" 2>/dev/null)" == "$3" ]; do
-    [ $(( $(date +%s%N) / 1000000 )) -ge $end ] && return 1
-    sleep 0.1
-  done
+  dialix_wait_until "$4" has_text "$1" "$2" "$3"
 }
+has_text() { [ "$(wintest text "$1" "$2" 2>/dev/null)" == "$3" ]; }
 # Waits until a control of a window is enabled (1) or not (0): a window
 # shows its new title a moment before its buttons follow.
 wait_enabled() {  # title id want ms
-  local end=$(( $(date +%s%N) / 1000000 + $4 ))
-  until [ "$(wintest enabled "$1" "$2" 2>/dev/null)" == "$3" ]; do
-    [ $(( $(date +%s%N) / 1000000 )) -ge $end ] && return 1
-    sleep 0.1
-  done
+  dialix_wait_until "$4" is_enabled "$1" "$2" "$3"
 }
+is_enabled() { [ "$(wintest enabled "$1" "$2" 2>/dev/null)" == "$3" ]; }
 # Waits until the phone lists a call (phonectl calls) matching a pattern.
 wait_phone_call() {  # pattern ms
-  local end=$(( $(date +%s%N) / 1000000 + $2 ))
-  until phonectl calls "$serial" | dialix_has -E "$1"; do
-    [ $(( $(date +%s%N) / 1000000 )) -ge $end ] && return 1
-    sleep 0.1
-  done
+  dialix_wait_until "$2" phone_has_call "$1"
 }
+phone_has_call() { phonectl calls "$serial" | dialix_has -E "$1"; }
 out_file=$(mktemp)
 cleanup() {
   rm -f "$out_file"

@@ -41,9 +41,24 @@ dialix_exit() {
   trap - EXIT
   for action in "${DIALIX_EXIT_ACTIONS[@]}"; do eval "$action" || true; done
   dialix_end_children 20000
-  [ $status -eq 0 ] || { dialix_end_services; echo "(Wine's own messages: $DIALIX_WINE_LOG)"; dialix_keep_service_log; }
+  [ $status -eq 0 ] || dialix_end_services
+  dialix_collect_late_messages
+  [ $status -eq 0 ] || { dialix_show_messages; dialix_keep_service_log; }
   [ -n "${DIALIX_WINE_ERRS:-}" ] && rm -rf "$DIALIX_WINE_ERRS"
   exit $status
+}
+
+# After a failure the test's own Wine messages (its programs' stderr, a
+# phonectl's refusal, a crash's backtrace) are shown with the test's output:
+# the shared log is not kept where the tests run on a fresh machine.
+dialix_show_messages() {
+  local own=${DIALIX_WINE_ERRS:-}/messages lines
+  echo "(Wine's own messages of all tests: $DIALIX_WINE_LOG)"
+  [ -s "$own" ] || return 0
+  lines=$(wc -l <"$own")
+  echo "(this test's Wine messages, ${lines} lines$([ "$lines" -gt 60 ] && echo ', the last 60'):"
+  tail -n 60 "$own" | sed 's/^/  | /'
+  echo ")"
 }
 
 # After a failure, a service log the test wrote (it set a LogLevel) is kept
@@ -82,26 +97,47 @@ dialix_has() { grep "$@" >/dev/null; }
 # to the wineserver: it prints "wine client error:...: sendmsg: Socket
 # operation on non-socket" and exits with 1 before it has done its work. Such
 # a run is tried again, at most three times in all, and each retry is said in
-# the log ("lost its link"), so that a stress run can count them. Each run's
-# own messages are told apart from the other tests' in a file of its own,
-# then appended to the shared log.
+# the log ("lost its link"), so that a stress run can count them.
+# Each run's own messages go to a file of their own, copied when it ends to
+# the shared log and to the test's messages. The file is kept until the test
+# ends: a program the run started (a service COM started for a client) keeps
+# writing to it, and what it wrote later is collected then.
 DIALIX_WINE_ERRS=$(mktemp -d "${TMPDIR:-/tmp}/dialix-wine.XXXXXX")
-DIALIX_TEST_STARTED=$DIALIX_WINE_ERRS
+# Made once: the folder's own time changes with every run file.
+DIALIX_TEST_STARTED=$DIALIX_WINE_ERRS/started
+: >"$DIALIX_TEST_STARTED"
 dialix_run_wine() {  # command...
   local err status try
   for try in 1 2 3; do
     err=$(mktemp "$DIALIX_WINE_ERRS/run.XXXXXX" 2>/dev/null) || { "$@" 2>>"$DIALIX_WINE_LOG"; return; }
     "$@" 2>>"$err"
     status=$?
-    cat "$err" >>"$DIALIX_WINE_LOG"
+    dialix_copy_messages "$err"
     if [ $status -ne 0 ] && dialix_has 'wine client error' "$err" && [ $try -lt 3 ]; then
       echo "dialix: $* lost its link to the wineserver (exit $status); tried again" >>"$DIALIX_WINE_LOG"
-      rm -f "$err"
       continue
     fi
-    rm -f "$err"
     return $status
   done
+}
+# Copies what a run file gained since its last copy; the size copied so far
+# is kept beside it.
+dialix_copy_messages() {  # run-file
+  local copied size
+  copied=$(cat "$1.copied" 2>/dev/null || echo 0)
+  size=$(stat -c %s "$1" 2>/dev/null || echo 0)
+  [ "$size" -gt "$copied" ] || return 0
+  tail -c +$((copied + 1)) "$1" | head -c $((size - copied)) | tee -a "$DIALIX_WINE_ERRS/messages" >>"$DIALIX_WINE_LOG"
+  echo "$size" >"$1.copied"
+}
+dialix_collect_late_messages() {
+  local err
+  [ -n "${DIALIX_WINE_ERRS:-}" ] || return 0
+  for err in "$DIALIX_WINE_ERRS"/run.*; do
+    case $err in *.copied) continue ;; esac
+    [ -f "$err" ] && dialix_copy_messages "$err"
+  done
+  return 0
 }
 # Wine's console tools named bare go through its start.exe, whose
 # ShellExecuteEx has been seen failing under load ("Internal error"),
@@ -191,13 +227,20 @@ dialix_register_test_service() {
   dialix_register_proxy
 }
 
-# Polls a file for a line matching a pattern (grep -E), at most ms milliseconds.
-dialix_wait_for_line() {  # file pattern ms
-  local end=$(( $(date +%s%N) / 1000000 + $3 ))
-  until grep -qE "$2" "$1" 2>/dev/null; do
+# Runs a command every tenth of a second until it succeeds, at most ms
+# milliseconds; false when it never did.
+dialix_wait_until() {  # ms command...
+  local end=$(( $(date +%s%N) / 1000000 + $1 ))
+  shift
+  until "$@"; do
     [ $(( $(date +%s%N) / 1000000 )) -ge $end ] && return 1
     sleep 0.1
   done
+}
+
+# Polls a file for a line matching a pattern (grep -E), at most ms milliseconds.
+dialix_wait_for_line() {  # file pattern ms
+  dialix_wait_until "$3" grep -qE "$2" "$1" 2>/dev/null
 }
 
 # Waits at most ms milliseconds, in all, for the script's own background
@@ -215,12 +258,13 @@ dialix_wait_for_exit() {  # ms pid...
 
 # Polls a file until at least n lines match a pattern (grep -E), at most ms
 # milliseconds: for a line that an earlier step may have written once already.
+dialix_at_least() {  # file pattern n
+  local n
+  n=$(grep -cE "$2" "$1" 2>/dev/null)
+  [ "${n:-0}" -ge "$3" ]
+}
 dialix_wait_for_count() {  # file pattern n ms
-  local end=$(( $(date +%s%N) / 1000000 + $4 )) n
-  until n=$(grep -cE "$2" "$1" 2>/dev/null); [ "${n:-0}" -ge "$3" ]; do
-    [ $(( $(date +%s%N) / 1000000 )) -ge $end ] && return 1
-    sleep 0.1
-  done
+  dialix_wait_until "$4" dialix_at_least "$1" "$2" "$3"
 }
 
 # Lets a client past its next wait-event: the event exists only while the
