@@ -21,8 +21,8 @@ source "$top/tests/support/service.sh"
 # Wine's virtual desktop for every process of the prefix (read when the
 # wineserver starts): the service's windows get a desktop to show on, and
 # exit codes are kept.
-dialix_wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
-dialix_wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null
+dialix_reg_add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default
+dialix_reg_add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768
 $wineserver -k 2>/dev/null
 $wineserver -w 2>/dev/null
 

@@ -14,8 +14,6 @@ bho_key="HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser H
 toolbar_key='HKLM\SOFTWARE\Microsoft\Internet Explorer\Toolbar'
 phonectl() { dialix_wine "$DIALIX_BIN/phonectl.exe" "$@" | tr -d '\r'; }
 wintest() { dialix_wine "$DIALIX_BIN/dialix_wintest.exe" OrvexDialixService.exe "$@" | tr -d '\r'; }
-shots=$(cd "$DIALIX_BIN/.." && pwd)/screenshots
-mkdir -p "$shots"
 install="$WINEPREFIX/drive_c/bho e2e/Orvex Dialix"
 cleanup() {
   wintest close "Orvex Dialix - Outgoing call" >/dev/null 2>&1
@@ -40,7 +38,8 @@ server=$(dialix_reg_query "HKCR\\CLSID\\$clsid\\InprocServer32" /ve)
 echo "$server" | grep -qi 'ieOrvexDialix.dll' || fail "the helper object's server: $server"
 
 mkdir -p "$install"
-dialix_wine reg add 'HKLM\SOFTWARE\Orvex Dialix\Sutrel' /v ApplicationPath1 /d "$(dialix_winpath "$install")" /f >/dev/null
+dialix_reg_add 'HKLM\SOFTWARE\Orvex Dialix\Sutrel' /v ApplicationPath1 /d "$(dialix_winpath "$install")" ||
+  fail "the installation folder could not be set"
 phonectl plug "$serial" --model "E2E Model" --manufacturer Maker --name "Band Phone" >/dev/null || fail "no phone"
 
 out=$(dialix_wine_bounded 180 "$DIALIX_BIN/bho_e2e_host.exe" "$number" | tr -d '\r')
@@ -50,7 +49,7 @@ echo "$out"
 wintest wait "Orvex Dialix - Outgoing call" 30000 || fail "no outgoing-call window"
 got=$(wintest text "Orvex Dialix - Outgoing call" 201)
 [ "$got" == "0407654321" ] || fail "the call window holds '$got', not the number"
-dialix_wine "$DIALIX_BIN/dialix_wintest.exe" snap "$(dialix_winpath "$shots")\\ie-bho-call.png" >/dev/null
+dialix_snap ie-bho-call >/dev/null
 wintest close "Orvex Dialix - Outgoing call" >/dev/null
 
 dialix_unregister_plugin || fail "plug-in unregistration failed"

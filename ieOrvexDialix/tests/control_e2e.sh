@@ -71,7 +71,8 @@ out=$(script_host 120 "$(dialix_winpath "$work/progids.js")")
 mkdir -p "$install"
 cp "$DIALIX_BIN/launch_recorder.exe" "$install/Pairwell.exe"
 printf 'page text' > "$install/page.txt"
-dialix_wine reg add 'HKLM\SOFTWARE\Orvex Dialix\Sutrel' /v ApplicationPath1 /d "$(dialix_winpath "$install")" /f >/dev/null
+dialix_reg_add 'HKLM\SOFTWARE\Orvex Dialix\Sutrel' /v ApplicationPath1 /d "$(dialix_winpath "$install")" ||
+  fail "the installation folder could not be set"
 phonectl plug "$serial" --model "E2E Model" --manufacturer Maker --name "IE Phone" >/dev/null || fail "no phone"
 phonectl add-contact "$serial" --vcard 'BEGIN:VCARD\r\nVERSION:2.1\r\nN:Plug;In\r\nTEL:+358401234\r\nEND:VCARD\r\n' \
   >/dev/null || fail "no contact on the phone"

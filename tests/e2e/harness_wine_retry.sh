@@ -3,7 +3,8 @@
 # tried again, any other failure is not, and a run that keeps losing it
 # fails after three tries; a run's messages, and those a program it started
 # writes after it ended, reach the shared log and the test's own messages,
-# which a failed test shows. A stand-in for the Wine loader plays each case.
+# which a failed test shows with its failed runs' exit codes. A stand-in for
+# the Wine loader plays each case.
 set -uo pipefail
 scratch=$(mktemp -d)
 export DIALIX_WINE=$scratch/wine DIALIX_WINE_LOG=$scratch/messages.log
@@ -50,6 +51,7 @@ check "and is copied once" 1 "$(grep -c 'written after the run ended' "$DIALIX_W
 check "the test's own messages hold every run's" "1 1" \
   "$(grep -c 'phonectl: no phone' "$DIALIX_WINE_ERRS/messages") $(grep -c 'written after' "$DIALIX_WINE_ERRS/messages")"
 check "a failed test shows its own messages" 1 "$(dialix_show_messages | grep -c '^  | phonectl: no phone$')"
+check "and its failed runs with their exit codes" 1 "$(dialix_show_messages | grep -cE '^  \| +1 exit 1: .*/fails fail$')"
 
-echo "$((10 - failures)) passed, $failures failed"
+echo "$((11 - failures)) passed, $failures failed"
 [ $failures -eq 0 ]

@@ -25,13 +25,7 @@ callee=0405550101
 phonectl() { dialix_wine "$DIALIX_BIN/phonectl.exe" "$@" | tr -d '\r'; }
 export DIALIX_DESKTOP=dialix
 wintest() { dialix_wine "$DIALIX_BIN/dialix_wintest.exe" OrvexDialixService.exe "$@" | tr -d '\r'; }
-shots=$(cd "$DIALIX_BIN/.." && pwd)/screenshots
-mkdir -p "$shots"
-snap() {
-  dialix_wine "$DIALIX_BIN/dialix_wintest.exe" snap "$(dialix_winpath "$shots")\\$1.png" >/dev/null ||
-    fail "no screenshot $1"
-  echo "screenshot: $shots/$1.png"
-}
+snap() { dialix_snap "$1" || fail "no screenshot $1"; }
 # Waits until a control of a window reads a text.
 wait_text() {  # title id text ms
   dialix_wait_until "$4" has_text "$1" "$2" "$3"

@@ -19,14 +19,12 @@ tray_out=$(mktemp)
 dialix_on_exit 'rm -f "$tray_out"'
 phonectl() { dialix_wine "$DIALIX_BIN/phonectl.exe" "$@" | tr -d '\r'; }
 wintest() { dialix_wine "$DIALIX_BIN/dialix_wintest.exe" "$@" | tr -d '\r'; }
-shots=$(cd "$DIALIX_BIN/.." && pwd)/screenshots
-mkdir -p "$shots"
-snap() { wintest snap "$(dialix_winpath "$shots")\\$1.png" >/dev/null || fail "no screenshot $1"; echo "screenshot: $shots/$1.png"; }
+snap() { dialix_snap "$1" || fail "no screenshot $1"; }
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 
 # The desktop is read when the wineserver starts: set it, then end the server.
-dialix_wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
-dialix_wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null
+dialix_reg_add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default
+dialix_reg_add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768
 /usr/lib/wine/wineserver -k 2>/dev/null
 /usr/lib/wine/wineserver -w 2>/dev/null
 
@@ -39,8 +37,8 @@ cp "$DIALIX_BIN/launch_recorder.exe" "$folder_unix/browser.exe"
 cp "$DIALIX_BIN/launch_recorder.exe" "$folder_unix/Pairwell.exe"
 printf '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n<Configuration>\n\t<OrvexDialixTray>\n\t\t<Firefox>\n\t\t\t<Path>.\\browser.exe</Path>\n\t\t</Firefox>\n\t</OrvexDialixTray>\n</Configuration>\n' \
   >"$folder_unix/OrvexDialixTray.cfg"
-dialix_wine reg add 'HKLM\SOFTWARE\Trelk' /v TrelkVersion /d 4.5.6 /f >/dev/null
-dialix_wine reg add 'HKLM\SOFTWARE\Trelk' /v PlatformPath /d 'C:\TrelkPlatform' /f >/dev/null
+dialix_reg_add 'HKLM\SOFTWARE\Trelk' /v TrelkVersion /d 4.5.6
+dialix_reg_add 'HKLM\SOFTWARE\Trelk' /v PlatformPath /d 'C:\TrelkPlatform'
 tray() { (cd "$folder_unix" && dialix_wine "$folder\\OrvexDialixTray.exe" "$@"); }
 # A box's text once it is filled in (the box may be found while it is made).
 box_text() {

@@ -16,9 +16,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 export WINEPREFIX=$WINEPREFIX-wizard
 source "$DIALIX_SOURCE/tests/support/wizard.sh"
 dialix_make_prefix fresh
-shots=$(cd "$DIALIX_BIN/.." && pwd)/screenshots
-mkdir -p "$shots"
-snap() { wintest snap "$(dialix_winpath "$shots")\\$1.png" >/dev/null || fail "no screenshot $1"; echo "screenshot: $shots/$1.png"; }
+snap() { dialix_snap "$1" || fail "no screenshot $1"; }
 # How long a start may take to show its window: bounds a start that never
 # shows, and leaves room for a machine busy with the rest of the suite.
 show_ms=90000
@@ -43,8 +41,8 @@ dismiss_and_wait() {  # pid
 dialix_wine "$DIALIX_BIN/QorsalConnectionManager.exe" /RegServer || fail "the connection manager did not register"
 dialix_wine regsvr32 /s "$(dialix_winpath "$DIALIX_BIN/QorsalConnectionManagerPS.dll")" ||
   fail "the connection manager's proxy did not register"
-dialix_wine reg add 'HKLM\SOFTWARE\Orvex\Sutrel' /v 'Current Language' /d ENG /f >/dev/null
-dialix_wine reg add 'HKLM\SOFTWARE\Orvex\Sutrel' /v 'Current resource' /d Default /f >/dev/null
+dialix_reg_add 'HKLM\SOFTWARE\Orvex\Sutrel' /v 'Current Language' /d ENG
+dialix_reg_add 'HKLM\SOFTWARE\Orvex\Sutrel' /v 'Current resource' /d Default
 
 # --- Imports: the connectivity library by ordinal 400 and nothing else.
 imports=$(x86_64-w64-mingw32-objdump -p "$DIALIX_BIN/Pairwell.exe")

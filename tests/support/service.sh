@@ -54,10 +54,16 @@ dialix_exit() {
 dialix_show_messages() {
   local own=${DIALIX_WINE_ERRS:-}/messages lines
   echo "(Wine's own messages of all tests: $DIALIX_WINE_LOG)"
-  [ -s "$own" ] || return 0
-  lines=$(wc -l <"$own")
-  echo "(this test's Wine messages, ${lines} lines$([ "$lines" -gt 60 ] && echo ', the last 60'):"
-  tail -n 60 "$own" | sed 's/^/  | /'
+  if [ -s "$own" ]; then
+    lines=$(wc -l <"$own")
+    echo "(this test's Wine messages, ${lines} lines$([ "$lines" -gt 60 ] && echo ', the last 60'):"
+    tail -n 60 "$own" | sed 's/^/  | /'
+    echo ")"
+  fi
+  # Polls fail many times over: a run of the same failure is one line.
+  [ -s "${DIALIX_WINE_ERRS:-}/exits" ] || return 0
+  echo "(this test's failed Wine runs, the last 40, repeats counted:"
+  sed -E 's/ after [0-9]+ ms:/:/' "$DIALIX_WINE_ERRS/exits" | uniq -c | tail -n 40 | sed 's/^/  | /'
   echo ")"
 }
 
@@ -106,12 +112,20 @@ DIALIX_WINE_ERRS=$(mktemp -d "${TMPDIR:-/tmp}/dialix-wine.XXXXXX")
 # Made once: the folder's own time changes with every run file.
 DIALIX_TEST_STARTED=$DIALIX_WINE_ERRS/started
 : >"$DIALIX_TEST_STARTED"
+# Wine's own error lines are kept in those files (WINEDEBUG=-all alone hides
+# why a program failed to load or start), its other debug output is not.
+DIALIX_RUN_WINEDEBUG=${DIALIX_RUN_WINEDEBUG:--all,err+all}
 dialix_run_wine() {  # command...
-  local err status try
+  local err status try started
   for try in 1 2 3; do
     err=$(mktemp "$DIALIX_WINE_ERRS/run.XXXXXX" 2>/dev/null) || { "$@" 2>>"$DIALIX_WINE_LOG"; return; }
-    "$@" 2>>"$err"
+    started=$(date +%s%N)
+    WINEDEBUG=$DIALIX_RUN_WINEDEBUG "$@" 2>>"$err"
     status=$?
+    # A failed run is listed with its exit code, which a program that died
+    # without a word leaves as its only trace.
+    [ $status -eq 0 ] || echo "exit $status after $(( ($(date +%s%N) - started) / 1000000 )) ms: ${*:1:6}" |
+      cut -c 1-200 >>"$DIALIX_WINE_ERRS/exits"
     dialix_copy_messages "$err"
     if [ $status -ne 0 ] && dialix_has 'wine client error' "$err" && [ $try -lt 3 ]; then
       echo "dialix: $* lost its link to the wineserver (exit $status); tried again" >>"$DIALIX_WINE_LOG"
@@ -213,8 +227,19 @@ dialix_unregister_service() {
 dialix_reg_query() { dialix_wine reg query "$@" 2>/dev/null | tr -d '\r' | sed '/./,$!d'; }
 dialix_key_exists() { dialix_wine reg query "$1" >/dev/null 2>&1; }
 
+# Adds a registry value (reg add ... /f, so a second try is harmless), tried
+# up to three times like a registration; when it never took, what reg said
+# (on its standard output) is shown.
+dialix_reg_add() {  # reg-add-arguments...
+  local out try
+  for try in 1 2 3; do
+    out=$(dialix_wine reg add "$@" /f 2>&1) && return 0
+  done
+  echo "reg add $1 did not take: $(echo "$out" | tr -d '\r')"
+  return 1
+}
 dialix_set_loglevel() {  # type data
-  dialix_wine reg add 'HKLM\SOFTWARE\Orvex Dialix' /v LogLevel /t "$1" /d "$2" /f >/dev/null
+  dialix_reg_add 'HKLM\SOFTWARE\Orvex Dialix' /v LogLevel /t "$1" /d "$2"
 }
 dialix_clear_loglevel() {
   dialix_wine reg delete 'HKLM\SOFTWARE\Orvex Dialix' /v LogLevel /f >/dev/null 2>&1 || true
@@ -286,6 +311,20 @@ dialix_release_clients() {  # event-name output-file...
   shift
   for file in "$@"; do dialix_release_client "$event" "$file" || status=1; done
   return $status
+}
+
+# A screenshot of the screen into the build tree's screenshots folder,
+# saying where. It is a record: a run that could not take it is tried again,
+# up to three times.
+DIALIX_SHOTS=$(cd "$DIALIX_BIN/.." && pwd)/screenshots
+dialix_snap_once() {  # name
+  local folder
+  folder=$(dialix_winpath "$DIALIX_SHOTS") && [ -n "$folder" ] &&
+    dialix_wine "$DIALIX_BIN/dialix_wintest.exe" snap "$folder\\$1.png" >/dev/null
+}
+dialix_snap() {  # name
+  mkdir -p "$DIALIX_SHOTS"
+  dialix_thrice dialix_snap_once "$1" && echo "screenshot: $DIALIX_SHOTS/$1.png"
 }
 
 # How many lines of a file match a pattern.

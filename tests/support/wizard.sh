@@ -7,10 +7,11 @@
 wizard_now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 wintest() { dialix_wine "$DIALIX_BIN/dialix_wintest.exe" "$@" | tr -d '\r'; }
 phonectl() { dialix_wine "$DIALIX_BIN/phonectl.exe" "$@" | tr -d '\r'; }
-wizard_shots=$(cd "$DIALIX_BIN/.." && pwd)/screenshots
+wizard_shots=$DIALIX_SHOTS
 wizard_snap() {
-  wintest snap "$(dialix_winpath "$wizard_shots")\\$1.png" >/dev/null || fail "no screenshot $1"
-  echo "   screenshot: $wizard_shots/$1.png"
+  local said
+  said=$(dialix_snap "$1") || { fail "no screenshot $1"; return; }
+  echo "   $said"
 }
 # The wizard dialog is the one with the page area, the troubleshoot window
 # the one with its heading: both may carry the wizard's caption.
@@ -32,15 +33,15 @@ wizard_pids=()
 # the language, skin and help files.
 wizard_prefix() {
   "$DIALIX_SOURCE/tools/wine-prefix" "$WINEPREFIX" fresh || { fail "the prefix could not be made"; return 1; }
-  dialix_wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
-  dialix_wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null
+  dialix_reg_add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default
+  dialix_reg_add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768
   /usr/lib/wine/wineserver -k 2>/dev/null
   /usr/lib/wine/wineserver -w 2>/dev/null
   dialix_wine "$DIALIX_BIN/QorsalConnectionManager.exe" /RegServer || fail "the connection manager did not register"
   dialix_wine regsvr32 /s "$(dialix_winpath "$DIALIX_BIN/QorsalConnectionManagerPS.dll")" ||
     fail "the connection manager's proxy did not register"
   wizard_language ENG
-  dialix_wine reg add 'HKLM\SOFTWARE\Orvex\Sutrel' /v 'Current resource' /d Default /f >/dev/null
+  dialix_reg_add 'HKLM\SOFTWARE\Orvex\Sutrel' /v 'Current resource' /d Default
   rm -rf "$wizard_folder_unix"
   mkdir -p "$wizard_folder_unix"
   local file
@@ -52,7 +53,7 @@ wizard_prefix() {
   return 0
 }
 
-wizard_language() { dialix_wine reg add 'HKLM\SOFTWARE\Orvex\Sutrel' /v 'Current Language' /d "$1" /f >/dev/null; }
+wizard_language() { dialix_reg_add 'HKLM\SOFTWARE\Orvex\Sutrel' /v 'Current Language' /d "$1"; }
 # A text of the language module, to compare with what the wizard shows.
 wizard_string() { wintest string "$(dialix_winpath "$wizard_folder_unix/Pairwell/Lang_ENG.OLR")" "$1"; }
 
