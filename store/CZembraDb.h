@@ -31,8 +31,8 @@ public:
   bool IsOpen();
 
   // Contacts.
-  // The new id, or -1 with the SQL failure logged: never throws, and the
-  // contact keeps the id it had. Its callers raise where a contact must be stored.
+  // The new id; on an SQL failure neither row is written, the contact keeps
+  // the id it had and the failure is raised.
   int InsertContact(CZembraContact& contact);
   int InsertLocalContact(const CZembraContact& contact);
   int InsertPhoneContact(const CZembraContact& contact);

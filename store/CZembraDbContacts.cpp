@@ -65,11 +65,10 @@ int CZembraDb::InsertContact(CZembraContact& c) {
       change.Release();
       return id;
     });
-  } catch (const ZCLSqlException& e) {
+  } catch (const ZCLSqlException&) {
     // Both rows or neither: the record must not claim a row that is gone.
     c.SetDbId(before);
-    ZCLLogMessage(2, nullptr).Print("%s", e.GetMessageText().c_str());
-    return -1;
+    throw;
   }
 }
 

@@ -106,7 +106,7 @@ void CContactSync::SyncContactFromPhone(CZembraContact& contact, KnownCopy known
       Progress("  Contact vCard was updated -> updating local contact too");
     } else {
       Progress("  Contact wasn't found. Inserting new contact");
-      ZCLThrowOnFalse(m_db->InsertContact(contact) >= 0, ZCL_POS + " The contact could not be stored");
+      m_db->InsertContact(contact);
     }
     // After the rows: a picture that cannot be written must not keep the
     // contact's change out of the database.

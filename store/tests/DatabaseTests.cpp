@@ -104,7 +104,7 @@ TEST_F(DatabaseTest, MissingFolderRaisesMisuseThenRecoversOnceTheFolderExists) {
   CountingCB cb;
   EXPECT_EQ(SqlCode([&] { db.SelectContacts(&cb); }), SQLITE_MISUSE);
   CZembraContact c = Contact("N:Lee\r\n");
-  EXPECT_EQ(db.InsertContact(c), -1);  // logged, not raised
+  EXPECT_EQ(SqlCode([&] { db.InsertContact(c); }), SQLITE_MISUSE);
   EXPECT_EQ(c.GetDbId(), -1);
 
   ASSERT_TRUE(CreateDirectoryW(sub.c_str(), nullptr));

@@ -230,7 +230,7 @@ TEST_F(NumberTableTest, AFailedWriteLeavesContactsAndNumbersAsTheyWere) {
             SQLITE_OK);
 
   CZembraContact bad = Contact("N:Bad\r\nTEL:0409999999\r\n");
-  EXPECT_EQ(db.InsertContact(bad), -1);
+  EXPECT_THROW(db.InsertContact(bad), ZCLSqlException);
   EXPECT_EQ(bad.GetDbId(), -1);
   EXPECT_EQ(side.Value("SELECT count(*) FROM contacts_local"), "1");
   EXPECT_EQ(side.Value("SELECT count(*) FROM contacts_phone"), "1");

@@ -182,7 +182,7 @@ TEST_F(QueryTest, MultiStatementChangesAreAllOrNothing) {
   // The phone row's id is taken: the second insert fails.
   ASSERT_EQ(side.Exec("INSERT INTO contacts_phone (id) VALUES (1)"), SQLITE_OK);
   CZembraContact c = Contact("N:Orphan\r\n");
-  EXPECT_EQ(db.InsertContact(c), -1);
+  EXPECT_THROW(db.InsertContact(c), ZCLSqlException);
   EXPECT_EQ(c.GetDbId(), -1);
   EXPECT_EQ(side.Value("SELECT count(*) FROM contacts_local"), "0");
 
