@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The harness's Wine runs: a run that lost its link to the wineserver is
-# tried again, any other failure is not, and a run that keeps losing it
+# The harness's Wine runs: a run that lost its link to the wineserver, or
+# whose process could not start, is tried again, any other failure is not, and a run that keeps losing it
 # fails after three tries; a run's messages, and those a program it started
 # writes after it ended, reach the shared log and the test's own messages,
 # which a failed test shows with its failed runs' exit codes. A stand-in for
@@ -15,6 +15,7 @@ runs=$(( $(cat "$1.count" 2>/dev/null || echo 0) + 1 ))
 echo $runs >"$1.count"
 case $2 in
   lose) [ $runs -le $3 ] && { echo "wine client error:0024: sendmsg: Socket operation on non-socket" >&2; exit 1; } ;;
+  unborn) [ $runs -le $3 ] && { echo "err:virtual:virtual_alloc_first_teb wine: failed to map the shared user data: c0000018" >&2; exit 1; } ;;
   fail) echo "phonectl: no phone" >&2; exit 1 ;;
   late) ( sleep 0.3; echo "written after the run ended" >&2 ) & ;;
 esac
@@ -32,6 +33,9 @@ out=$(dialix_wine "$scratch/once" lose 1); status=$?
 check "a run that lost its link once is tried again and succeeds" "0 done after 2" "$status $out"
 check "the retry is said in the log" 1 "$(grep -c 'lost its link' "$DIALIX_WINE_LOG")"
 check "the lost run's own message reaches the log" 1 "$(grep -c 'wine client error' "$DIALIX_WINE_LOG")"
+
+out=$(dialix_wine "$scratch/unborn" unborn 1); status=$?
+check "a run whose process could not start is tried again and succeeds" "0 done after 2" "$status $out"
 
 out=$(dialix_wine "$scratch/fails" fail); status=$?
 check "any other failure is not tried again" "1 1" "$status $(cat "$scratch/fails.count")"
@@ -53,5 +57,5 @@ check "the test's own messages hold every run's" "1 1" \
 check "a failed test shows its own messages" 1 "$(dialix_show_messages | grep -c '^  | phonectl: no phone$')"
 check "and its failed runs with their exit codes" 1 "$(dialix_show_messages | grep -cE '^  \| +1 exit 1: .*/fails fail$')"
 
-echo "$((11 - failures)) passed, $failures failed"
+echo "$((12 - failures)) passed, $failures failed"
 [ $failures -eq 0 ]

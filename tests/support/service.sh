@@ -101,9 +101,14 @@ DIALIX_WINE_LOG=${DIALIX_WINE_LOG:-$(cd "$DIALIX_BIN/.." && pwd)/wine-messages.l
 dialix_has() { grep "$@" >/dev/null; }
 # On a busy machine about one Wine process in several thousand loses its link
 # to the wineserver: it prints "wine client error:...: sendmsg: Socket
-# operation on non-socket" and exits with 1 before it has done its work. Such
-# a run is tried again, at most three times in all, and each retry is said in
-# the log ("lost its link"), so that a stress run can count them.
+# operation on non-socket" and exits with 1 before it has done its work.
+# Rarer still, one cannot even start: its loader finds the address of the
+# shared user data taken ("failed to map the shared user data: c0000018")
+# before any of the program has run. Such a run is tried again, at most three
+# times in all, and each retry is said in the log ("lost its link"), so that
+# a stress run can count them.
+DIALIX_WINE_LOST='wine client error|failed to map the shared user data'
+
 # Each run's own messages go to a file of their own, copied when it ends to
 # the shared log and to the test's messages. The file is kept until the test
 # ends: a program the run started (a service COM started for a client) keeps
@@ -127,7 +132,7 @@ dialix_run_wine() {  # command...
     [ $status -eq 0 ] || echo "exit $status after $(( ($(date +%s%N) - started) / 1000000 )) ms: ${*:1:6}" |
       cut -c 1-200 >>"$DIALIX_WINE_ERRS/exits"
     dialix_copy_messages "$err"
-    if [ $status -ne 0 ] && dialix_has 'wine client error' "$err" && [ $try -lt 3 ]; then
+    if [ $status -ne 0 ] && dialix_has -E "$DIALIX_WINE_LOST" "$err" && [ $try -lt 3 ]; then
       echo "dialix: $* lost its link to the wineserver (exit $status); tried again" >>"$DIALIX_WINE_LOG"
       continue
     fi
