@@ -7,7 +7,14 @@ import os, re, subprocess, sys
 LAYERS = [("common",), ("platform",), ("trelkwrap",), ("store",), ("sync",), ("service",),
           ("gui", "tray", "ieOrvexDialix", "firefox", "supportsetup", "wizard")]
 
+# The browser stand-in plays the browser and its page: it loads the Firefox
+# component and calls it through the component's own interfaces, as a
+# browser's page does, so it stands on top, whatever folder holds it.
+PROGRAMS_ELSEWHERE = ("platform/xpcom/xphost", "platform/xpcom/XpHost")
+
 def layer_of(path):
+    if path.startswith(PROGRAMS_ELSEWHERE):
+        return len(LAYERS) - 1
     top = path.split("/", 1)[0]
     for n, names in enumerate(LAYERS):
         if top in names:
