@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Counts #include lines of product code that reach a folder of a higher layer
-than their own file's (the base library at the bottom, the programs on top).
+than their own file's (the base library at the bottom, the programs on top;
+within the service, its rooms in their order).
 Prints each one, then the count. Usage: tools/layer-includes.py [folder]"""
 import os, re, subprocess, sys
 
@@ -12,12 +13,21 @@ LAYERS = [("common",), ("platform",), ("trelkwrap",), ("store",), ("sync",), ("s
 # browser's page does, so it stands on top, whatever folder holds it.
 PROGRAMS_ELSEWHERE = ("platform/xpcom/xphost", "platform/xpcom/XpHost")
 
+# The service's own rooms, bottom first: the data objects and the clients
+# know nothing of the rest; tasks reach the clients; the phones post tasks;
+# operations and call control work on the phones; the module and its main
+# object build them all.
+SERVICE_ROOMS = ["data", "clients", "tasks", "devices", "operations", "calls", "module"]
+
 def layer_of(path):
     if path.startswith(PROGRAMS_ELSEWHERE):
         return len(LAYERS) - 1
-    top = path.split("/", 1)[0]
+    parts = path.split("/")
     for n, names in enumerate(LAYERS):
-        if top in names:
+        if parts[0] in names:
+            if parts[0] == "service" and len(parts) > 2 and parts[1] in SERVICE_ROOMS:
+                # data and clients share the bottom: neither includes the other.
+                return n + max(1, SERVICE_ROOMS.index(parts[1])) / 10
             return n
     return None
 

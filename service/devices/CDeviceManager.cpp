@@ -2,6 +2,7 @@
 #include <memory>
 #include <vector>
 #include "CDeviceManager.h"
+#include "CClientManager.h"
 #include "CDevice.h"
 #include "CZembraGenericDeviceImpl.h"
 #include "CTaskBase.h"

@@ -2,11 +2,13 @@
 #include <windows.h>
 #include <atomic>
 #include <string>
+#include "CClientManager.h"
 #include "CLiveObjectRegistry.h"
 #include "CLockable.h"
 #include "ComText.h"
 #include "ComTL.h"
 #include "CZembraDevice.h"
+#include "CZembraDeviceList.h"
 #include "ServiceLinks.h"
 #include "ServiceTasks.h"
 #include "SZembra.h"

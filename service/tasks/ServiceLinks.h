@@ -1,13 +1,14 @@
 #pragma once
 #include <windows.h>
 #include <atomic>
-#include "CClientManager.h"
 #include "CLockable.h"
 #include "CTaskBase.h"
-#include "CZembraDeviceList.h"
 #include "ComPtr.h"
 #include "GitCookie.h"
 #include "SZembra.h"
+
+class CClientManager;
+class CZembraDeviceList;
 
 // Where work for the main task queue ("TaskQueue") is handed in, from any
 // thread. A failure throws and leaves the task with the caller.

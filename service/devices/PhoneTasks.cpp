@@ -4,6 +4,8 @@
 #include "CEventsUpdatedNotification.h"
 #include "CMessageReceivedNotification.h"
 #include "CSms.h"
+#include "CClientManager.h"
+#include "CZembraDeviceList.h"
 #include "ServiceLinks.h"
 #include "ComText.h"
 #include "ZCLException.h"
