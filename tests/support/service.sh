@@ -105,8 +105,8 @@ dialix_has() { grep "$@" >/dev/null; }
 # Rarer still, one cannot even start: its loader finds the address of the
 # shared user data taken ("failed to map the shared user data: c0000018")
 # before any of the program has run. Such a run is tried again, at most three
-# times in all, and each retry is said in the log ("lost its link"), so that
-# a stress run can count them.
+# times in all, and each retry is said in the log ("Wine run tried again"),
+# so that a stress run can count them.
 DIALIX_WINE_LOST='wine client error|failed to map the shared user data'
 
 # Each run's own messages go to a file of their own, copied when it ends to
@@ -133,7 +133,8 @@ dialix_run_wine() {  # command...
       cut -c 1-200 >>"$DIALIX_WINE_ERRS/exits"
     dialix_copy_messages "$err"
     if [ $status -ne 0 ] && dialix_has -E "$DIALIX_WINE_LOST" "$err" && [ $try -lt 3 ]; then
-      echo "dialix: $* lost its link to the wineserver (exit $status); tried again" >>"$DIALIX_WINE_LOG"
+      echo "dialix: $* did not start or lost its wineserver link (exit $status); Wine run tried again" \
+        >>"$DIALIX_WINE_LOG"
       continue
     fi
     return $status
