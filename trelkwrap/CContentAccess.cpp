@@ -108,11 +108,11 @@ void CItemId::Link() {
   m_id.pbUid = m_bytes.empty() ? nullptr : m_bytes.data();
 }
 
-CContentConnection::CContentConnection(DWORD contentType, const char* mark, DWORD handle)
-    : CFamilyConnection<kTessimFamily>(handle), m_contentType(contentType), m_mark(mark) {}
+CContentConnection::CContentConnection(const char* name, DWORD contentType, const char* mark, DWORD handle)
+    : CFamilyConnection<kTessimFamily>(name, handle), m_contentType(contentType), m_mark(mark) {}
 
 void CContentConnection::BeginOperation(COperation& operation) {
-  ZCLScopeTracer trace("Trelk::CContentConnection::BeginOperation");
+  ZCLScopeTracer trace(Traced("::BeginOperation").c_str());
   // An operation still open is ended rather than lost.
   operation.End();
   DWORD handle = Family().Handle();
@@ -121,7 +121,7 @@ void CContentConnection::BeginOperation(COperation& operation) {
 }
 
 void CContentConnection::GetIdList(CIdList& list, DWORD folderId) {
-  ZCLScopeTracer trace("Trelk::CContentConnection::GetIdList");
+  ZCLScopeTracer trace(Traced("::GetIdList").c_str());
   TESSIM_ID_LIST record = EmptyIdList();
   DWORD handle = Family().Handle();
   TrelkThrowOnFail(LoggedCall(CallText("TessimGetIDList").c_str(),
@@ -131,7 +131,7 @@ void CContentConnection::GetIdList(CIdList& list, DWORD folderId) {
 }
 
 void CContentConnection::GetFolderInfo(CFolderInfo& folder) {
-  ZCLScopeTracer trace("Trelk::CContentConnection::GetFolderInfo");
+  ZCLScopeTracer trace(Traced("::GetFolderInfo").c_str());
   TESSIM_FOLDER_INFO record;
   ZeroMemory(&record, sizeof(record));
   record.dwSize = sizeof(TESSIM_FOLDER_INFO);
@@ -146,7 +146,7 @@ void CContentConnection::GetFolderInfo(CFolderInfo& folder) {
 }
 
 void CContentConnection::DeleteItem(COperation& operation, CItemId& itemId) {
-  ZCLScopeTracer trace("Trelk::CContentConnection::DeleteItem");
+  ZCLScopeTracer trace(Traced("::DeleteItem").c_str());
   DWORD handle = operation.Current();
   TrelkThrowOnFail(
       LoggedCall(CallText("TessimDeleteItem").c_str(), [&] { return TessimDeleteItem(handle, itemId.Get(), 0); }));
@@ -175,7 +175,7 @@ void CContentConnection::ReadRecord(COperation& operation, TESSIM_ITEM_ID* itemI
   use(item);
 }
 
-CContactConnection::CContactConnection(DWORD handle) : CContentConnection(TESSIM_CONTENT_CONTACTS, "", handle) {}
+CContactConnection::CContactConnection(DWORD handle) : CContentConnection("Trelk::CContactConnection", TESSIM_CONTENT_CONTACTS, "", handle) {}
 
 std::vector<BYTE> CContactConnection::ReadVCard(COperation& operation, CItemId& itemId) {
   ZCLScopeTracer trace("Trelk::CContactConnection::ReadVCard");
@@ -202,7 +202,7 @@ void CContactConnection::WriteVCard(COperation& operation, CItemId& itemId, cons
   TrelkThrowOnFail(itemId.GetStatus());
 }
 
-CSMSConnection::CSMSConnection(DWORD handle) : CContentConnection(TESSIM_CONTENT_SMS, "(SMS)", handle) {}
+CSMSConnection::CSMSConnection(DWORD handle) : CContentConnection("Trelk::CSMSConnection", TESSIM_CONTENT_SMS, "(SMS)", handle) {}
 
 void CSMSConnection::WriteItem(COperation& operation, DWORD folderId, SMSMessage& message) {
   ZCLScopeTracer trace("Trelk::CSMSConnection::WriteItem");

@@ -68,7 +68,8 @@ private:
 // copy is read on the library's notification thread.
 class CContentConnection : public CFamilyConnection<kTessimFamily> {
 public:
-  CContentConnection(DWORD contentType, const char* mark, DWORD handle = 0);
+  // `name` is the connection class's, for its traces.
+  CContentConnection(const char* name, DWORD contentType, const char* mark, DWORD handle = 0);
 
   DWORD GetContentType() const { return m_contentType; }
   void BeginOperation(COperation& operation);

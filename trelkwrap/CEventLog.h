@@ -13,7 +13,8 @@ extern const CLibraryFamily kLOGVEXFamily;
 // copy is read on the library's notification thread.
 class CEventLogConnection : public CFamilyConnection<kLOGVEXFamily> {
 public:
-  using CFamilyConnection<kLOGVEXFamily>::CFamilyConnection;
+  explicit CEventLogConnection(DWORD handle = 0, bool owner = true)
+      : CFamilyConnection<kLOGVEXFamily>("Trelk::CEventLogConnection", handle, owner) {}
 };
 
 // The event-log library's lifetime and the opening of a phone's log. Used by

@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <string.h>
 #include <functional>
 #include <memory>
 #include <string>
@@ -26,16 +27,22 @@ struct CLibraryFamily {
 // A phone's handle of one family. An owning connection closes its handle when
 // destroyed; a copy shares the handle without owning it, and sees it opened
 // again after a reload of the library. The owner's thread opens and closes.
+// Each connection class traces under its own name ("Trelk::CSMSConnection"),
+// so the log tells a message connection from the phone's other handles.
 template <const CLibraryFamily& Library>
 class CFamilyConnection {
 public:
   // Opens one phone's handle: (serial number, media, out handle).
   typedef std::function<DWORD(const wchar_t* serial, DWORD* media, DWORD* handle)> PhoneOpen;
 
-  explicit CFamilyConnection(DWORD handle = 0, bool owner = true) : m_handle(NewHandle()), m_owner(owner) {
+  explicit CFamilyConnection(const char* name, DWORD handle = 0, bool owner = true)
+      : m_name(name), m_handle(NewHandle()), m_owner(owner) {
+    ZCLScopeTracer trace(Traced("::", ClassName()).c_str());
     if (handle) m_handle->Adopt(handle);
   }
-  CFamilyConnection(const CFamilyConnection& other) : m_handle(other.m_handle), m_owner(false) {}
+  CFamilyConnection(const CFamilyConnection& other) : m_name(other.m_name), m_handle(other.m_handle), m_owner(false) {
+    ZCLScopeTracer trace(Traced("::", ClassName()).c_str());
+  }
   CFamilyConnection& operator=(const CFamilyConnection& other) {
     if (this == &other) return *this;
     if (m_owner) Close();
@@ -44,6 +51,7 @@ public:
     return *this;
   }
   virtual ~CFamilyConnection() {
+    ZCLScopeTracer trace(Traced("::~", ClassName()).c_str());
     if (m_owner) Close();
   }
 
@@ -51,7 +59,10 @@ public:
   DWORD GetHandle() const { return m_handle->Peek(); }
   bool IsOwner() const { return m_owner; }
   CFamilyHandle& Family() const { return *m_handle; }
-  void Close() { m_handle->Close(); }
+  void Close() {
+    ZCLScopeTracer trace(Traced("::Close").c_str());
+    m_handle->Close();
+  }
 
   // Opens the phone's handle, which this connection then owns: a handle it
   // owned before is closed first; a copy gets one of its own.
@@ -64,13 +75,26 @@ public:
     m_owner = true;
   }
 
+protected:
+  // The trace of one of this connection's members: its class's name, then the member.
+  std::string Traced(const char* member, const char* more = "") const {
+    return std::string(m_name) + member + more;
+  }
+
 private:
+  // The name's last part: "CSMSConnection" of "Trelk::CSMSConnection".
+  const char* ClassName() const {
+    const char* last = strrchr(m_name, ':');
+    return last ? last + 1 : m_name;
+  }
+
   static std::shared_ptr<CFamilyHandle> NewHandle() {
     return CFamilyHandle::Create(Library.binding(), [](DWORD handle) {
       return LoggedCall(Library.closeCall, [&] { return Library.close(handle); });
     });
   }
 
+  const char* m_name;
   std::shared_ptr<CFamilyHandle> m_handle;
   bool m_owner;
 };

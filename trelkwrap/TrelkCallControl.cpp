@@ -27,12 +27,14 @@ const CLibraryFamily kWEXELFamily = {
     "WEXEL_Terminate", [] { return WEXEL_Terminate(0); },
     "WEXEL_CloseHandle", [](DWORD handle) { return WEXEL_CloseHandle(handle); }};
 
-CCallConnection::CCallConnection(DWORD handle, bool owner) : CFamilyConnection<kWEXELFamily>(handle, owner) {
-  ZCLScopeTracer trace("Trelk::CCallConnection::CCallConnection");
-}
+CCallConnection::CCallConnection(DWORD handle, bool owner)
+    : CFamilyConnection<kWEXELFamily>("Trelk::CCallConnection", handle, owner) {}
 
-CCallConnection::CCallConnection(const CCallConnection& other) : CFamilyConnection<kWEXELFamily>(other) {
-  ZCLScopeTracer trace("Trelk::CCallConnection::CCallConnection");
+CCallConnection::CCallConnection(const CCallConnection& other) : CFamilyConnection<kWEXELFamily>(other) {}
+
+DWORD CCallConnection::CallHandle() const {
+  ZCLScopeTracer trace(Traced("::operator void *").c_str());
+  return Family().Handle();
 }
 
 BYTE CCallConnection::Call(const wchar_t* number) {
@@ -55,7 +57,7 @@ BYTE CCallConnection::Call(const wchar_t* number) {
   address.bFlag2 = 4;
   BYTE callId = 0;
   DWORD status = 0;
-  DWORD handle = Family().Handle();
+  DWORD handle = CallHandle();
   DWORD result;
   try {
     result = WEXEL_CreateCall(handle, 0, kVoiceCall, &address, &callId, &status);
@@ -71,14 +73,14 @@ BYTE CCallConnection::Call(const wchar_t* number) {
 DWORD CCallConnection::Reject(BYTE callId) {
   ZCLScopeTracer trace("Trelk::CCallConnection::Reject");
   DWORD status = 0;
-  DWORD result = WEXEL_ReleaseCall(Family().Handle(), 0, callId, &status);
+  DWORD result = WEXEL_ReleaseCall(CallHandle(), 0, callId, &status);
   return ActOnCall("WEXEL_ReleaseCall", result, status);
 }
 
 DWORD CCallConnection::Activate(BYTE callId) {
   ZCLScopeTracer trace("Trelk::CCallConnection::Activate");
   DWORD status = 0;
-  DWORD result = WEXEL_AnswerCall(Family().Handle(), 0, callId, &status);
+  DWORD result = WEXEL_AnswerCall(CallHandle(), 0, callId, &status);
   return ActOnCall("WEXEL_AnswerCall", result, status);
 }
 

@@ -26,6 +26,9 @@ public:
   DWORD Activate(BYTE callId);
 
 private:
+  // The handle for a call on it.
+  DWORD CallHandle() const;
+
   ZCLObjectTracer<CCallConnection> m_tracer;
 };
 

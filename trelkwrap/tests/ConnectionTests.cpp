@@ -132,6 +132,51 @@ TEST_F(ConnectionTest, TheCallLogIsReadInOrderToItsEndAndAFailedReadThrows) {
   EXPECT_THROW(read.Next([](const LOGVEX_LOG_ITEM&) {}), Trelk::CTrelkException);
 }
 
+// Each connection traces under its own class, not under what the families share.
+TEST_F(ConnectionTest, EachConnectionTracesUnderItsOwnClassName) {
+  Trelk::CContentAccess access;
+  access.Initialize();
+  {
+    Trelk::CSMSConnection messages;
+    access.OpenSMS(kSerial, messages);
+    Trelk::CFolderInfo folder;
+    messages.GetFolderInfo(folder);
+    Trelk::CIdList list;
+    messages.GetIdList(list, TESSIM_FOLDER_INBOX);
+    Trelk::COperation op;
+    messages.BeginOperation(op);
+    op.End();
+    messages.Close();
+  }
+  Trelk::CEventLog log;
+  log.Initialize();
+  {
+    Trelk::CEventLogConnection connection;
+    log.Open(kSerial, connection);
+    connection.Close();
+  }
+  Trelk::CCallControl calls;
+  calls.Initialize();
+  {
+    Trelk::CCallConnection connection;
+    calls.OpenCallControl(kSerial, connection);
+    try {
+      connection.Reject(77);  // no such call: only the handle's trace matters
+    } catch (const Trelk::CTrelkException&) {
+    }
+    connection.Close();
+  }
+  std::string text = NewText();
+  for (const char* name :
+       {"Trelk::CSMSConnection::CSMSConnection", "Trelk::CSMSConnection::GetFolderInfo",
+        "Trelk::CSMSConnection::GetIdList", "Trelk::CSMSConnection::BeginOperation", "Trelk::CSMSConnection::Close",
+        "Trelk::CSMSConnection::~CSMSConnection", "Trelk::CEventLogConnection::CEventLogConnection",
+        "Trelk::CEventLogConnection::Close", "Trelk::CCallConnection::CCallConnection",
+        "Trelk::CCallConnection::operator void *", "Trelk::CCallConnection::Close"})
+    EXPECT_NE(text.find(name), std::string::npos) << name;
+  EXPECT_EQ(text.find("CContentConnection"), std::string::npos);
+}
+
 // Both libraries' records give their date and both zone parts alike.
 TEST(PhoneTimeTest, MessageAndCallLogRecordsGiveTheSameTime) {
   TESSIM_SMS_ITEM sms = {};
