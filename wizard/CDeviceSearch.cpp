@@ -221,6 +221,9 @@ void CDeviceSearchWorker::CState::Run() {
   for (;;) {
     // The quit request ends this wait; Stop raises it.
     DWORD wait = WaitForMultipleObjects(ARRAYSIZE(requests), requests, FALSE, INFINITE);
+    // Quitting goes before the requests raised with it: a pairing left behind
+    // by a closing wizard is not started, and cannot be cancelled once it is.
+    if (wait == WAIT_FAILED || IsSignalled(events.Get(CWizardEvents::SearchThreadQuit))) return;
     switch (wait) {
       case WAIT_OBJECT_0:
         ServeSearch(*utility);
@@ -243,7 +246,8 @@ void CDeviceSearchWorker::CState::Run() {
 CDeviceSearchWorker::CDeviceSearchWorker(CWizardEvents& events, CSearchResults& results, UtilityFactory factory)
     : m_state(std::make_shared<CState>(events, results, std::move(factory))) {}
 
-CDeviceSearchWorker::~CDeviceSearchWorker() { Stop(); }
+// The events and the results go right after the worker.
+CDeviceSearchWorker::~CDeviceSearchWorker() { StopOrEndProcess(); }
 
 DWORD WINAPI CDeviceSearchWorker::ThreadProc(LPVOID param) {
   std::unique_ptr<std::shared_ptr<CState>> state(static_cast<std::shared_ptr<CState>*>(param));
@@ -269,14 +273,22 @@ bool CDeviceSearchWorker::Stop(DWORD milliseconds) {
   if (!m_thread) return true;
   SetEvent(m_state->events.Get(CWizardEvents::SearchThreadQuit));
   SetEvent(m_state->events.Get(CWizardEvents::SearchCancel));
-  bool ended = WaitForSingleObject(m_thread.Get(), milliseconds) == WAIT_OBJECT_0;
-  m_thread.Reset();
-  if (!ended) {
-    ZCLLogMessage(2, nullptr, "The search worker did not end in %lu ms; it is left to finish", milliseconds);
+  if (WaitForSingleObject(m_thread.Get(), milliseconds) != WAIT_OBJECT_0) {
+    ZCLLogMessage(2, nullptr, "The search worker did not end in %lu ms", milliseconds);
     return false;
   }
+  m_thread.Reset();
   CSearchProgress::SetCancelEvent(nullptr);
   return true;
+}
+
+// Ending the process is the one safe way out: the thread is inside the
+// library, which must not be terminated or unloaded under it, and uses
+// events and results whose owner is going.
+void CDeviceSearchWorker::StopOrEndProcess(DWORD milliseconds) {
+  if (Stop(milliseconds)) return;
+  ZCLLogMessage(1, nullptr, "The search worker is still inside the library; the process ends");
+  TerminateProcess(GetCurrentProcess(), kWorkerStuckExitCode);
 }
 
 bool CDeviceSearchWorker::IsSearchPending() const {

@@ -101,8 +101,17 @@ public:
   // Once; false when it runs already or cannot be started.
   bool Start();
   // Raises the quit request (and cancels a running search), then joins the
-  // thread for at most the given time; false when it did not end by then.
-  bool Stop(DWORD milliseconds = 60000);
+  // thread for at most the given time; false when it still runs (a trust
+  // change cannot be cancelled), and then it still uses the events and the
+  // results.
+  bool Stop(DWORD milliseconds = kStopMilliseconds);
+  // Stop; a thread still running after it ends the process here, so that
+  // nothing it uses is freed or terminated under it.
+  void StopOrEndProcess(DWORD milliseconds = kStopMilliseconds);
+
+  static const DWORD kStopMilliseconds = 10000;
+  // The exit code of a process ended under a worker that did not stop.
+  static const UINT kWorkerStuckExitCode = ERROR_TIMEOUT;
 
   bool IsSearchPending() const;
   bool IsPairPending() const;
@@ -114,7 +123,7 @@ private:
   CDeviceSearchWorker& operator=(const CDeviceSearchWorker&) = delete;
   static DWORD WINAPI ThreadProc(LPVOID param);
 
-  std::shared_ptr<CState> m_state;  // shared with the thread, which may outlive a timed-out Stop
-  CHandle m_thread;
+  std::shared_ptr<CState> m_state;  // shared with the thread
+  CHandle m_thread;                 // kept while the thread runs
   bool m_started = false;
 };

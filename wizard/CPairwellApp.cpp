@@ -19,12 +19,24 @@ const DWORD kRuvonApiVersion = 30;
 // the main thread.
 HWND volatile g_mainWindow = nullptr;
 
-// Runs for the life of the process on its own copy of the event: an
-// auto-reset event, so each set by a second start gives one wake.
+// How long the activation watcher may take to end once told: it only waits,
+// and the window it moves is gone by then.
+const DWORD kWatcherJoin = 5000;
+
+// The watcher's own copies of the single-instance event and of its stop
+// event, so that neither is closed under it.
+struct CActivationWatch {
+  CHandle activation;
+  CHandle stop;
+};
+
+// Runs until the program gives the single-instance event up: an auto-reset
+// event, so each set by a second start gives one wake.
 DWORD WINAPI ActivationWatcher(LPVOID param) {
-  CHandle event(static_cast<HANDLE>(param));
+  std::unique_ptr<CActivationWatch> watch(static_cast<CActivationWatch*>(param));
   ZCLGuarded(1, ZCL_SITE, [&] {
-    while (WaitForSingleObject(event.Get(), INFINITE) == WAIT_OBJECT_0) {
+    const HANDLE waits[] = {watch->stop.Get(), watch->activation.Get()};
+    while (WaitForMultipleObjects(ARRAYSIZE(waits), waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
       HWND window = g_mainWindow;
       if (!window || !IsWindow(window)) continue;
       SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
@@ -122,13 +134,31 @@ bool CPairwellApp::TakeSingleInstance(bool bluetoothMode) {
     SetEvent(m_activation.Get());
     return false;
   }
-  CHandle copy;
-  if (!DuplicateHandle(GetCurrentProcess(), m_activation.Get(), GetCurrentProcess(), copy.Put(), SYNCHRONIZE, FALSE,
-                       0))
+  std::unique_ptr<CActivationWatch> watch(new CActivationWatch);
+  m_watcherStop.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!m_watcherStop ||
+      !DuplicateHandle(GetCurrentProcess(), m_activation.Get(), GetCurrentProcess(), watch->activation.Put(),
+                       SYNCHRONIZE, FALSE, 0) ||
+      !DuplicateHandle(GetCurrentProcess(), m_watcherStop.Get(), GetCurrentProcess(), watch->stop.Put(),
+                       SYNCHRONIZE, FALSE, 0))
     return true;
-  m_watcher.Reset(CreateThread(nullptr, 0, ActivationWatcher, copy.Get(), 0, nullptr));
-  if (m_watcher) copy.Detach();  // the watcher owns it now
+  m_watcher.Reset(CreateThread(nullptr, 0, ActivationWatcher, watch.get(), 0, nullptr));
+  if (m_watcher) watch.release();  // the watcher owns it now
   return true;
+}
+
+// The name goes with the last handle of the event, the watcher's own copy
+// among them.
+void CPairwellApp::ReleaseSingleInstance() {
+  g_mainWindow = nullptr;
+  if (m_watcher) {
+    SetEvent(m_watcherStop.Get());
+    if (WaitForSingleObject(m_watcher.Get(), kWatcherJoin) != WAIT_OBJECT_0)
+      ZCLLogMessage(2, nullptr, "Pairwell: the activation watcher did not end; a new start may not show");
+    m_watcher.Reset();
+  }
+  m_watcherStop.Reset();
+  m_activation.Reset();
 }
 
 void CPairwellApp::CreateFonts() {
@@ -209,8 +239,14 @@ bool CPairwellApp::Prepare() {
   return m_events.Create();
 }
 
+// The ending, in this order: a new start gets a window of its own from the
+// moment this one's has gone; the search worker leaves the library (or the
+// process ends under it) before the library's handles close and it is
+// terminated.
 void CPairwellApp::Finish() {
+  ReleaseSingleInstance();
   SetMainWindow(nullptr);
+  m_searchWorker.StopOrEndProcess();
   DeleteFonts();
   m_media.reset();
   if (m_bound) RUVON_Terminate(0);
@@ -235,6 +271,7 @@ BOOL CPairwellApp::InitInstance() {
       else if (!m_commandLine.deviceId.empty())
         dialog.SetSupportDevice(m_commandLine.deviceId);
       dialog.DoModal();
+      ReleaseSingleInstance();  // the window has gone, whatever the dialog's destruction takes
     }
     Finish();
   });

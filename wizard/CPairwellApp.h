@@ -68,8 +68,11 @@ public:
   // Steps 1 to 11 of the run (everything the dialog needs); false when the
   // program is to end at once. Tests call it to build the dialog themselves.
   bool Prepare();
-  // What Prepare started, stopped in reverse order.
+  // What Prepare started, stopped.
   void Finish();
+  // Gives the single-instance event up, so that a new start shows a window
+  // of its own while this process ends.
+  void ReleaseSingleInstance();
 
   // The single-instance event's name for this program path and mode.
   static std::wstring ActivationEventName(const std::wstring& programPath, bool bluetoothMode);
@@ -115,6 +118,7 @@ private:
   CSearchResults m_searchResults;
   CDeviceSearchWorker m_searchWorker{m_events, m_searchResults};  // stopped before the events go
   CHandle m_activation;
+  CHandle m_watcherStop;
   CHandle m_watcher;
   CPairwellCommandLine m_commandLine;
   CPairwellSkins m_skins;

@@ -112,6 +112,9 @@ void CPairwellDlg::StopPairingWatcher() {
 }
 
 LRESULT CPairwellDlg::OnPairingDone(UINT, WPARAM, LPARAM, BOOL&) {
+  // The page changes when the phone arrives; Back leads out should it never
+  // come (unless it came already and the support check has begun).
+  if (m_state == kAuthenticate && !m_checkingSupport) SetButtons(1, 0);
   std::wstring serial;
   if (FindDeviceByAddress(CPairwellApp::Get()->Events().SelectedDeviceAddress(), &serial)) {
     // Every operation's data is given back, not only the last one's.

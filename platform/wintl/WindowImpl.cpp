@@ -52,3 +52,7 @@ bool WtlRunModalLoop(HWND dialog, HWND owner, const bool* ended, WtlModalFilter 
   if (ownerWasEnabled) ::EnableWindow(owner, TRUE);
   return !quit;
 }
+
+void WtlWakeModalLoop(HWND dialog) {
+  if (dialog) ::PostMessageW(dialog, WM_NULL, 0, 0);
+}

@@ -140,3 +140,8 @@ BOOL WtlReflectNotification(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& res
 // again for the outer loop).
 typedef BOOL (*WtlModalFilter)(HWND dialog, MSG* msg);
 bool WtlRunModalLoop(HWND dialog, HWND owner, const bool* ended, WtlModalFilter filter = nullptr);
+// Wakes the dialog's modal loop after *ended was set. The loop reads the flag
+// only when a message is posted: one ended inside a sent message (a button
+// clicked by another thread or program) would otherwise stay on screen until
+// something else is posted.
+void WtlWakeModalLoop(HWND dialog);

@@ -40,14 +40,19 @@ struct CScripted {
 class CScriptedUtility : public ISearchUtility {
 public:
   CScriptedUtility() : entered(CreateEventW(nullptr, TRUE, FALSE, nullptr)), release(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+  ~CScriptedUtility() override {
+    if (gone) SetEvent(gone);
+  }
 
   std::map<DWORD, CScripted> script;
   std::vector<DWORD> searches;
   std::vector<std::wstring> trustChanges;
   DWORD trustResult = 0;
   bool hold = false;
+  bool holdTrust = false;  // a trust change, which nothing cancels, waits for release
   int pluginLoads = 0;
   CHandle entered, release;
+  HANDLE gone = nullptr;  // the test's, set when the worker's thread has let the utility go
 
   bool Initialize() override { return true; }
   bool HasPluginList() const override { return pluginLoads > 0; }
@@ -67,6 +72,8 @@ public:
   }
   DWORD ChangeDeviceTrustedState(DWORD options, const wchar_t* device, const wchar_t* passcode) override {
     trustChanges.push_back(std::to_wstring(options) + L"|" + device + L"|" + passcode);
+    SetEvent(entered.Get());
+    if (holdTrust) WaitForSingleObject(release.Get(), 20000);
     return trustResult;
   }
 };
@@ -245,6 +252,32 @@ TEST_F(SearchWorkerTest, PairingAndUnpairingUseTheSelectedAddressAndPasscode) {
   ASSERT_TRUE(ZCLWaitUntil([&] { return !m_worker->IsUnpairPending(); }, 20000));
   EXPECT_EQ(m_utility->trustChanges,
             (std::vector<std::wstring>{L"1280|00:11:22:33:44:55|1234", L"2560|00:11:22:33:44:55|1234"}));
+}
+
+TEST_F(SearchWorkerTest, QuittingGoesBeforeAPairingRaisedWithIt) {
+  m_utility->hold = true;
+  SetEvent(Event(CWizardEvents::SearchRequest));
+  ASSERT_EQ(WaitForSingleObject(m_utility->entered.Get(), 20000), WAIT_OBJECT_0);
+  // The wizard closes with a pairing requested behind the running search.
+  SetEvent(Event(CWizardEvents::PairRequest));
+  EXPECT_TRUE(m_worker->Stop(20000));
+  EXPECT_TRUE(IsSet(CWizardEvents::PairRequest));
+  EXPECT_FALSE(IsSet(CWizardEvents::PairDone));
+  EXPECT_FALSE(IsSet(CWizardEvents::PairFailed));
+}
+
+TEST_F(SearchWorkerTest, AWorkerHeldInTheLibraryIsStillRunningUntilItHasEnded) {
+  CHandle gone(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  m_utility->gone = gone.Get();
+  m_utility->holdTrust = true;
+  SetEvent(Event(CWizardEvents::PairRequest));
+  ASSERT_EQ(WaitForSingleObject(m_utility->entered.Get(), 20000), WAIT_OBJECT_0);
+  // A pairing is not cancelled: every bounded stop meanwhile says so.
+  EXPECT_FALSE(m_worker->Stop(50));
+  EXPECT_FALSE(m_worker->Stop(50));
+  SetEvent(m_utility->release.Get());
+  EXPECT_TRUE(m_worker->Stop(20000));
+  EXPECT_EQ(WaitForSingleObject(gone.Get(), 0), WAIT_OBJECT_0);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <vector>
 #include "AppFxApp.h"
+#include "ZCLHandle.h"
 
 // The framework's pump, modal loop and window map, on dialogs made from
 // templates in memory.
@@ -9,10 +10,13 @@
 namespace {
 
 // A dialog template in memory: no menu, the system class, an empty title,
-// and optionally one edit control.
+// and optionally one edit control (id 100) or one OK button.
 class CMemoryTemplate {
 public:
-  CMemoryTemplate(DWORD style, bool withEdit) {
+  enum Control { kNone, kEdit, kOkButton };
+  CMemoryTemplate(DWORD style, bool withEdit) : CMemoryTemplate(style, withEdit ? kEdit : kNone) {}
+  CMemoryTemplate(DWORD style, Control control) {
+    bool withEdit = control != kNone;
     DLGTEMPLATE head = {};
     head.style = style;
     head.cdit = withEdit ? 1 : 0;
@@ -25,15 +29,15 @@ public:
     if (withEdit) {
       Align();
       DLGITEMTEMPLATE item = {};
-      item.style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL;
+      item.style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | (control == kEdit ? ES_AUTOHSCROLL : BS_PUSHBUTTON);
       item.x = 10;
       item.y = 10;
       item.cx = 100;
       item.cy = 14;
-      item.id = 100;
+      item.id = control == kEdit ? 100 : IDOK;
       Append(&item, sizeof(item));
       Word(0xFFFF);
-      Word(0x0081);  // edit
+      Word(control == kEdit ? 0x0081 : 0x0080);  // edit or button
       Word(0);       // text
       Word(0);       // creation data
     }
@@ -71,6 +75,64 @@ TEST(Framework, MemoryTemplateModalDialogEndsOnAPostedCommand) {
   CEndsOnCommand dialog(memory.Get());
   EXPECT_EQ(dialog.DoModal(), IDOK);
   EXPECT_FALSE(dialog.IsWindow());
+}
+
+// Another program's click: a BM_CLICK sent to the OK button once the dialog
+// is on screen with nothing left to paint. When the dialog has not ended
+// within the bound it is nudged with a posted message, which a loop that
+// missed the end would need.
+struct CSentClick {
+  HWND dialog = nullptr;
+  CHandle returned{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  bool clicked = false;
+  bool nudged = false;
+  static DWORD WINAPI Run(LPVOID parameter) {
+    auto* self = static_cast<CSentClick*>(parameter);
+    HWND button = GetDlgItem(self->dialog, IDOK);
+    ULONGLONG deadline = GetTickCount64() + 20000;
+    while (!(IsWindowVisible(self->dialog) && !GetUpdateRect(self->dialog, nullptr, FALSE) &&
+             !GetUpdateRect(button, nullptr, FALSE)) &&
+           GetTickCount64() < deadline)
+      WaitForSingleObject(self->returned.Get(), 10);
+    DWORD_PTR answer = 0;
+    self->clicked = SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 20000, &answer) != 0;
+    if (WaitForSingleObject(self->returned.Get(), 20000) != WAIT_OBJECT_0) {
+      self->nudged = true;
+      PostMessageW(self->dialog, WM_NULL, 0, 0);
+    }
+    return 0;
+  }
+};
+
+class CClickedFromOutside : public CAppFxDialog<CClickedFromOutside> {
+public:
+  enum { IDD = 0 };
+  CClickedFromOutside(const DLGTEMPLATE* t, CSentClick* click) : CAppFxDialog<CClickedFromOutside>(t), m_click(click) {}
+  BEGIN_MSG_MAP(CClickedFromOutside)
+    MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
+    CHAIN_MSG_MAP(CAppFxDialog<CClickedFromOutside>)
+  END_MSG_MAP()
+  LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
+    m_click->dialog = m_hWnd;
+    thread.Reset(CreateThread(nullptr, 0, &CSentClick::Run, m_click, 0, nullptr));
+    return TRUE;
+  }
+  CHandle thread;
+
+private:
+  CSentClick* m_click;
+};
+
+TEST(Framework, AModalDialogEndedByASentClickEndsWithoutWaitingForAnotherMessage) {
+  CMemoryTemplate memory(WS_POPUP | WS_CAPTION | DS_MODALFRAME | WS_VISIBLE, CMemoryTemplate::kOkButton);
+  CSentClick click;
+  CClickedFromOutside dialog(memory.Get(), &click);
+  EXPECT_EQ(dialog.DoModal(), IDOK);
+  SetEvent(click.returned.Get());
+  ASSERT_TRUE(dialog.thread);
+  ASSERT_EQ(WaitForSingleObject(dialog.thread.Get(), 30000), WAIT_OBJECT_0);
+  EXPECT_TRUE(click.clicked);
+  EXPECT_FALSE(click.nudged);
 }
 
 class CChildPage : public CAppFxDialog<CChildPage> {

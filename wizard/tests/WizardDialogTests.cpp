@@ -206,4 +206,19 @@ TEST_F(WizardDialog, APairingAnswerComesBackAsAPostedMessage) {
   EXPECT_FALSE(m_wizard.m_hWnd);
 }
 
+TEST_F(WizardDialog, APairingDoneWhosePhoneNeverArrivesCanBeLeftByBack) {
+  Open();
+  m_wizard.ShowAuthenticatePage();
+  // As the pairing leaves the buttons while the search worker pairs.
+  WtlEnableItem(m_wizard.m_hWnd, IDC_BACK, false);
+  WtlEnableItem(m_wizard.m_hWnd, IDC_NEXT, false);
+  App().Events().SetSelectedDeviceAddress(L"00:DE:AD:00:00:01");  // no connected phone has it
+  SendMessageW(m_wizard.m_hWnd, WM_PAIRING_DONE, 0, 0);
+  EXPECT_EQ(m_wizard.GetState(), CPairwellDlg::kAuthenticate);
+  EXPECT_TRUE(Enabled(IDC_BACK));
+  EXPECT_FALSE(Enabled(IDC_NEXT));
+  Press(IDC_BACK);
+  EXPECT_EQ(m_wizard.GetState(), CPairwellDlg::kSearch);
+}
+
 }  // namespace

@@ -101,7 +101,10 @@ public:
   void EndDialog(INT_PTR result) {
     m_result = result;
     m_ended = true;
-    if (!m_modal && this->m_hWnd) this->DestroyWindow();
+    if (m_modal)
+      WtlWakeModalLoop(this->m_hWnd);
+    else if (this->m_hWnd)
+      this->DestroyWindow();
   }
   BOOL PreTranslateMessage(MSG* msg) override {
     return this->m_hWnd && ::IsDialogMessageW(this->m_hWnd, msg);

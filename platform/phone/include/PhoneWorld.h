@@ -11,6 +11,7 @@
 //   <world>\generation           counter, raised by every write
 //   <world>\faults.txt           "<entry>[@after|@delay] <code|ms> <count> [<skip>]" lines
 //   <world>\notices.txt          device notifications asked for as such (the last 100)
+//   <world>\latecalls.txt        "<entry>\t<process id>" lines: calls after their family's terminate
 //   <world>\phones\<folder>\phone.txt       identity (the serial number itself), connections, device information
 //   <world>\phones\<folder>\contacts\<uid>.vcf     (one vCard per uid, its bytes)
 //   <world>\phones\<folder>\messages\<folder>\<uid>.txt  (one message per file)
@@ -196,6 +197,12 @@ public:
   bool TakeFault(const char* entry, DWORD* code);
   bool TakeAfterFault(const char* entry, DWORD* code);
   bool TakeDelay(const char* entry, DWORD* milliseconds);
+
+  // Entries called after their family was terminated (or that resumed from a
+  // delay to find it terminated), by any process, oldest first: a user of the
+  // library must never make such a call.
+  void RecordLateCall(const std::string& entry);
+  std::vector<std::string> LateCalls();
 
   // A uid is lower-case hexadecimal text of whole bytes, at most 64 bytes.
   static bool IsValidUid(const std::wstring& uid);

@@ -34,6 +34,7 @@ int Usage() {
            L"  delay <entry> <ms> [count] [skip]  the next <count> calls (default: every call) of <entry>\n"
            L"                                   wait <ms> before they act\n"
            L"  clear-faults                     drop every pending failure and delay\n"
+           L"  late-calls                       the library entries called after their terminate: entry, pid\n"
            L"  world                            print the world folder\n"
            L"  add-contact <serial> --vcard TEXT|--file F [--uid U]   put a contact on the phone; prints its uid\n"
            L"  contacts <serial>                the contacts: uid, then the vCard escaped\n"
@@ -362,6 +363,10 @@ int Run(int argc, wchar_t** argv) {
   }
   if (command == L"clear-faults") {
     world.ClearFaults();
+    return 0;
+  }
+  if (command == L"late-calls") {
+    for (const std::string& line : world.LateCalls()) wprintf(L"%hs\n", line.c_str());
     return 0;
   }
   if (command == L"fault" || command == L"fault-after") {

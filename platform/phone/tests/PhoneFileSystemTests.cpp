@@ -8,6 +8,7 @@
 #include "SimTestSupport.h"
 #include "TrelkApi.h"
 #include "ZCLHandle.h"
+#include "ZCLWait.h"
 
 // The connectivity library's export table (names and ordinals), its
 // file-system family and application installer, and phonectl's commands on
@@ -107,6 +108,45 @@ TEST_F(PhoneFileSystemTest, TheSuiteOrdinalsInitialiseAndTerminateBothFamilies) 
   m_world->InjectFault("FSKOR_Initialize", ELNYX_INIT_FAILED, 1);
   EXPECT_EQ(initialize(api), ELNYX_INIT_FAILED);
   EXPECT_EQ(openDM(&dm), ELNYX_NOT_INITIALIZED);
+}
+
+// The record the wizard's ending is checked against: a call after its
+// family's terminate, or one that a delay held across it, is noted in the world.
+TEST_F(PhoneFileSystemTest, CallsAfterTheirFamilysTerminateAreRecorded) {
+  auto initialize = Named<decltype(RUVON_Initialize)>("RUVON_Initialize");
+  auto terminate = Named<decltype(RUVON_Terminate)>("RUVON_Terminate");
+  struct CHeldOpen {
+    decltype(&LNYXOpenDM) open;
+    DWORD handle = 0;
+    DWORD result = 0;
+    static DWORD WINAPI Run(LPVOID parameter) {
+      auto* self = static_cast<CHeldOpen*>(parameter);
+      self->result = self->open(&self->handle);
+      return 0;
+    }
+  } held{Named<decltype(LNYXOpenDM)>("LNYXOpenDM")};
+  DWORD dm = 0;
+  ASSERT_EQ(initialize(30, 0), 0u);
+  EXPECT_EQ(held.open(&dm), 0u);
+  m_world->InjectDelay("LNYXOpenDM", 60000, 1);
+  CHandle thread(CreateThread(nullptr, 0, &CHeldOpen::Run, &held, 0, nullptr));
+  ASSERT_TRUE(thread);
+  std::string faults;
+  ASSERT_TRUE(ZCLWaitUntil([&] { return m_world->ReadFileText(L"faults.txt", &faults) && faults.empty(); }, 20000));
+  EXPECT_TRUE(m_world->LateCalls().empty());
+  EXPECT_EQ(terminate(0), 0u);
+  m_world->ClearFaults();  // ends the delay
+  ASSERT_EQ(WaitForSingleObject(thread.Get(), 20000), WAIT_OBJECT_0);
+  EXPECT_EQ(held.result, ELNYX_NOT_INITIALIZED);
+  EXPECT_EQ(held.open(&dm), ELNYX_NOT_INITIALIZED);
+  std::vector<std::string> late = m_world->LateCalls();
+  std::string self = "LNYXOpenDM\t" + std::to_string(GetCurrentProcessId());
+  EXPECT_EQ(late, (std::vector<std::string>{self, self}));
+  // Initialised again, the family's calls are its own business once more.
+  ASSERT_EQ(initialize(30, 0), 0u);
+  EXPECT_EQ(held.open(&dm), 0u);
+  EXPECT_EQ(terminate(0), 0u);
+  EXPECT_EQ(m_world->LateCalls().size(), 2u);
 }
 
 TEST_F(PhoneFileSystemTest, TheFileSystemOpensOnlyForAConnectedPhone) {

@@ -17,6 +17,7 @@ using namespace WorldStore;
 namespace {
 
 const wchar_t kFaultsFile[] = L"faults.txt";
+const wchar_t kLateCallsFile[] = L"latecalls.txt";
 
 }  // namespace
 
@@ -116,6 +117,19 @@ bool CPhoneWorld::TakeFault(const char* entry, DWORD* code) {
   }
   if (changed) WriteUnlocked(path, out.str());
   return taken;
+}
+
+void CPhoneWorld::RecordLateCall(const std::string& entry) {
+  CLock lock(*this);
+  std::string text;
+  ReadFileText(kLateCallsFile, &text);
+  WriteFileText(kLateCallsFile, text + entry + "\t" + std::to_string(GetCurrentProcessId()) + "\n");
+}
+
+std::vector<std::string> CPhoneWorld::LateCalls() {
+  std::string text;
+  if (!ReadFileText(kLateCallsFile, &text)) return std::vector<std::string>();
+  return Lines(text);
 }
 
 DWORD LibraryResultOf(const ZCLException& failure) {

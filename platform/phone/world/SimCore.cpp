@@ -231,6 +231,7 @@ DWORD CSimFamily::Initialize(const char* entry) {
     CSimCore::Instance().Start();
     OnStarted();
   }
+  InterlockedExchange(&m_terminated, 0);
   InterlockedIncrement(&m_count);
   return 0;
 }
@@ -240,6 +241,7 @@ DWORD CSimFamily::Terminate(const char* entry) {
   CCriticalSectionGuard lock(m_lock);
   if (m_count == 0) return ELNYX_NOT_INITIALIZED;
   bool last = InterlockedDecrement(&m_count) == 0;
+  if (last) InterlockedExchange(&m_terminated, 1);
   if (last) OnStopping();
   lock.Release();
   if (last) CSimCore::Instance().Stop();
@@ -247,6 +249,15 @@ DWORD CSimFamily::Terminate(const char* entry) {
 }
 
 bool CSimFamily::IsInitialized() { return InterlockedCompareExchange(&m_count, 0, 0) > 0; }
+
+DWORD CSimFamily::Uninitialized(const char* entry) {
+  if (InterlockedCompareExchange(&m_terminated, 0, 0))
+    Quietly([&] {
+      CPhoneWorld world;  // the core's has stopped with the family
+      world.RecordLateCall(entry);
+    });
+  return ELNYX_NOT_INITIALIZED;
+}
 
 CSinkRegistry::CSinkRegistry() {
   InitializeCriticalSection(&m_lock);

@@ -75,6 +75,9 @@ public:
   DWORD Initialize(const char* entry);
   DWORD Terminate(const char* entry);
   bool IsInitialized();
+  // The answer to an entry called while the family is not initialised; a call
+  // after its terminate is recorded in the world as well.
+  DWORD Uninitialized(const char* entry);
 
 protected:
   virtual void OnStarted() {}
@@ -83,6 +86,7 @@ protected:
 private:
   CRITICAL_SECTION m_lock;  // orders initialise and terminate
   volatile LONG m_count = 0;  // read without the lock by every entry
+  volatile LONG m_terminated = 0;  // by its last terminate, until the next initialise
 };
 
 // Notification sinks by handle. Delivery runs on the core's thread and skips a
@@ -258,11 +262,13 @@ CPhoneTime PhoneTimeOf(const Record& record) {
   } while (0)
 
 // The common head of every simulated entry: the family must be initialised and
-// a pending injected failure is answered first.
+// a pending injected failure is answered first. A call delayed meanwhile looks
+// again: its family may have been terminated while it waited.
 #define SIM_ENTRY(family, name)                                            \
   do {                                                                     \
-    if (!(family).IsInitialized()) return ELNYX_NOT_INITIALIZED;           \
+    if (!(family).IsInitialized()) return (family).Uninitialized(name);    \
     SIM_FAULT(name);                                                       \
+    if (!(family).IsInitialized()) return (family).Uninitialized(name);    \
   } while (0)
 
 // Every entry answers a code; nothing thrown crosses into the caller.
