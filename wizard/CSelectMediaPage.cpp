@@ -57,9 +57,12 @@ void CSelectMediaPage::Reset() {
   bool cable = IsVisibleItem(m_hWnd, IDC_MEDIA_CABLE);
   bool bluetooth = IsVisibleItem(m_hWnd, IDC_MEDIA_BLUETOOTH);
   if (bluetooth) {
+    // The page is reset as it comes into view, before it has painted: the
+    // screen at the button's old place still holds the previous page, and
+    // carried along it would stand for the button at its new place.
     const RECT& place = cable ? m_infraredPlace : m_cablePlace;
     ::SetWindowPos(GetDlgItem(IDC_MEDIA_BLUETOOTH), nullptr, place.left, place.top, 0, 0,
-                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
   }
   if (GetSelectedMedia() == 0) {
     if (cable)

@@ -70,8 +70,17 @@ phonectl radio add 00:1A:2B:3C:4D:02 "Headset" >/dev/null
 launches=$(wizard_launches)
 wizard_start /guid "$phone_address"
 wizard_page 5126
-# What the short search lists first makes way for a full search.
-wizard_rows 1042 2 >/dev/null
+# The first list, from the short search, offers the phone not yet paired as
+# a phone: chosen, it enables Next and shows the pairing hint.
+rows=$(wizard_rows 1042 2)
+echo "   first list: $(echo "$rows" | paste -sd '|')"
+[ "$rows" = $'Blue phone\nHeadset' ] || fail "the first list reads \"$(echo "$rows" | paste -sd '|')\""
+wintest Pairwell.exe select "$wizard_window" 1042 0 >/dev/null || fail "the phone could not be selected in the first list"
+[ "$(wintest Pairwell.exe enabled "$wizard_window" 1002)" = 1 ] || fail "Next is not enabled for the phone in the first list"
+hint=$(wintest Pairwell.exe text "$wizard_window" 1076)
+[ "$hint" = "$(wizard_string 5518)"$'\n\n'"$(wizard_string 5122)" ] || fail "the first list's hint reads \"$hint\""
+wizard_snap wizard-search-first
+# Search again lists them anew.
 wintest Pairwell.exe click "$wizard_window" 1046 >/dev/null || fail "Search again could not be pressed"
 end=$(( $(wizard_now_ms) + wizard_page_ms ))
 until [ "$(wintest Pairwell.exe enabled "$wizard_window" 1046)" = 1 ] || [ "$(wizard_now_ms)" -ge $end ]; do sleep 0.2; done

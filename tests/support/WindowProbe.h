@@ -132,6 +132,48 @@ inline bool SaveScreenOnce(const std::wstring& path) {
   return SUCCEEDED(hr) || failed("saving the PNG", hr);
 }
 
+// The screen's pixels inside a rectangle, as 32-bit rows top-down; empty
+// when they cannot be read. What the screen shows, not what a window would
+// paint if asked: nothing is redrawn first.
+inline std::vector<BYTE> ScreenPixels(const RECT& rect) {
+  int width = rect.right - rect.left, height = rect.bottom - rect.top;
+  if (width <= 0 || height <= 0) return {};
+  CScreenDC screen(::GetDC(nullptr));
+  CMemoryDC memory(::CreateCompatibleDC(screen.Get()));
+  BITMAPINFO info = {};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
+  void* bits = nullptr;
+  CGdiObject bitmap(::CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!memory || !bitmap.IsValid() || !bits) return {};
+  {
+    CSelectObject select(memory.Get(), bitmap.Get());
+    if (!::BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), rect.left, rect.top, SRCCOPY)) return {};
+  }
+  ::GdiFlush();
+  const BYTE* first = static_cast<const BYTE*>(bits);
+  return std::vector<BYTE>(first, first + static_cast<size_t>(width) * height * 4);
+}
+
+// A left click of the mouse at the middle of a window, as the user's hand
+// would give it: whatever window lies on top there gets it.
+inline bool MouseClick(HWND window) {
+  RECT rect = {};
+  if (!::GetWindowRect(window, &rect)) return false;
+  int width = ::GetSystemMetrics(SM_CXSCREEN), height = ::GetSystemMetrics(SM_CYSCREEN);
+  if (width <= 1 || height <= 1) return false;
+  LONG x = (rect.left + rect.right) / 2, y = (rect.top + rect.bottom) / 2;
+  INPUT inputs[3] = {};
+  for (INPUT& input : inputs) {
+    input.type = INPUT_MOUSE;
+    input.mi.dx = x * 65535 / (width - 1);
+    input.mi.dy = y * 65535 / (height - 1);
+  }
+  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+  return ::SendInput(3, inputs, sizeof(INPUT)) == 3;
+}
+
 // A screenshot is a record, not a check of the system: a busy machine has
 // been seen failing one now and then, so it is tried three times.
 inline bool SaveScreen(const std::wstring& path) {

@@ -332,22 +332,11 @@ int AreaHash() {
     std::fputs("no taskbar\n", stderr);
     return 1;
   }
-  int width = 24, height = area.bottom - area.top;
-  CScreenDC screen(::GetDC(nullptr));
-  CMemoryDC memory(::CreateCompatibleDC(screen.Get()));
-  BITMAPINFO info = {};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
-  void* bits = nullptr;
-  CGdiObject bitmap(::CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!memory || !bitmap.IsValid() || !bits) return 1;
-  {
-    CSelectObject select(memory.Get(), bitmap.Get());
-    ::BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), area.right - width, area.top, SRCCOPY);
-  }
-  ::GdiFlush();
+  area.left = area.right - 24;
+  std::vector<BYTE> pixels = WindowProbe::ScreenPixels(area);
+  if (pixels.empty()) return 1;
   unsigned long long hash = 1469598103934665603ull;
-  const unsigned char* p = static_cast<const unsigned char*>(bits);
-  for (int i = 0; i < width * height * 4; ++i) hash = (hash ^ p[i]) * 1099511628211ull;
+  for (BYTE p : pixels) hash = (hash ^ p) * 1099511628211ull;
   std::printf("%016llx\n", hash);
   return 0;
 }

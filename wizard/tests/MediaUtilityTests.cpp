@@ -186,11 +186,12 @@ TEST_F(MediaUtilityTest, EachSearchOptionFindsItsDevicesInRangePairedFirst) {
   auto steps = std::make_shared<CProgressSteps>();
   CSearchProgress::SetCancelEvent(cancel.Get());
   CSearchProgress::SetSink(steps);
-  CSearchList paired, phones, all;
-  EXPECT_EQ(utility.SearchAvailableDevices(kSearchPairedPhones, kSearchTimeout, &paired, &CSearchProgress::Callback), 0u);
+  CSearchList seen, phones, all;
+  EXPECT_EQ(utility.SearchAvailableDevices(kSearchPairedPhones, kSearchTimeout, &seen, &CSearchProgress::Callback), 0u);
   EXPECT_EQ(utility.SearchAvailableDevices(kSearchPhones, kSearchTimeout, &phones, &CSearchProgress::Callback), 0u);
   EXPECT_EQ(utility.SearchAvailableDevices(kSearchAllDevices, kSearchTimeout, &all, &CSearchProgress::Callback), 0u);
-  EXPECT_EQ(NamesOf(paired), L"Mine/11");
+  // The quick search sees the phones not yet paired too.
+  EXPECT_EQ(NamesOf(seen), L"Mine/11 Other/00");
   EXPECT_EQ(NamesOf(phones), L"Mine/11 Other/00");
   EXPECT_EQ(NamesOf(all), L"Mine/11 Headset/00 Other/00");
   EXPECT_EQ(steps->reports, (std::vector<DWORD>{25, 50, 75, 100, 25, 50, 75, 100, 25, 50, 75, 100}));
@@ -205,6 +206,21 @@ TEST_F(MediaUtilityTest, EachSearchOptionFindsItsDevicesInRangePairedFirst) {
   EXPECT_TRUE(none.empty());
   CSearchProgress::SetSink(nullptr);
   CSearchProgress::SetCancelEvent(nullptr);
+}
+
+// The list the search page shows first, as a first-time user meets it: the
+// phones are not paired yet, and a keyboard is in range too.
+TEST_F(MediaUtilityTest, TheShortSearchListsPhonesNotYetPairedAsPhonesBeforeTheOtherDevices) {
+  ASSERT_EQ(RunPhonectl(L"radio add AA:11 \"First phone\" --phone --passcode 1234"), 0u);
+  ASSERT_EQ(RunPhonectl(L"radio add AA:12 Keyboard"), 0u);
+  ASSERT_EQ(RunPhonectl(L"radio add AA:13 \"Second phone\" --phone --passcode 5678"), 0u);
+  CMediaUtility utility(false);
+  ASSERT_TRUE(utility.Initialize());
+  CSearchResults results;
+  EXPECT_EQ(SearchDevicesProc(utility, kSearchShort, results), 0u);
+  std::wstring listed;
+  for (const CSearchEntry& e : results.Copy()) listed += e.name + L"/" + std::to_wstring(e.isPhone) + L" ";
+  EXPECT_EQ(listed, L"Second phone/1 First phone/1 Keyboard/0 ");
 }
 
 TEST_F(MediaUtilityTest, PairingTakesThePasscodeAndConnectsThePhoneOverBluetoothUntilUnpaired) {

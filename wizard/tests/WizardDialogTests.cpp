@@ -5,15 +5,18 @@
 #include <vector>
 #include "CAuthenticatePage.h"
 #include "CPairwellDlg.h"
+#include "CSearchPhonePage.h"
 #include "CSupportInstallPage.h"
 #include "CWizardSettings.h"
+#include "PhoneWorldMedia.h"
 #include "WindowProbe.h"
 #include "ZCLHandle.h"
 #include "WizardDialogFixture.h"
 
 // The wizard's main dialog in this process, driven by its buttons: the
 // support installation hand-over, Back from a pending search, when the
-// launcher starts, help, and the pairing watcher's answers.
+// launcher starts, help, the pairing watcher's answers, and the media page
+// as the screen shows it.
 
 namespace {
 
@@ -219,6 +222,82 @@ TEST_F(WizardDialog, APairingDoneWhosePhoneNeverArrivesCanBeLeftByBack) {
   EXPECT_FALSE(Enabled(IDC_NEXT));
   Press(IDC_BACK);
   EXPECT_EQ(m_wizard.GetState(), CPairwellDlg::kSearch);
+}
+
+// The suite's media in the prefix's default world, which the connection
+// manager's server reads; none again afterwards, as the world starts.
+class CWorldMedia {
+public:
+  explicit CWorldMedia(bool bluetooth) {
+    std::vector<PhoneSim::CMediumElement> media = {{L"{23399C73-7D90-4EA6-BA20-5435E850F79E}", 1, true, L"USB"}};
+    if (bluetooth) media.push_back({L"{5C2E6F0A-8B1D-4E3A-9F47-2D61A0C3B7E8}", 2, true, L"Bluetooth"});
+    PhoneSim::WriteMediumElements(m_world, media);
+  }
+  ~CWorldMedia() { PhoneSim::WriteMediumElements(m_world, {}); }
+
+private:
+  PhoneSim::CPhoneWorld m_world;
+};
+
+HWND VisiblePageItem(HWND wizard, int id) {
+  for (HWND page = GetWindow(GetDlgItem(wizard, IDC_PAGE_AREA), GW_CHILD); page; page = GetWindow(page, GW_HWNDNEXT))
+    if (IsWindowVisible(page) && GetDlgItem(page, id)) return GetDlgItem(page, id);
+  return nullptr;
+}
+
+RECT ScreenRect(HWND window) {
+  RECT rect = {};
+  GetWindowRect(window, &rect);
+  return rect;
+}
+
+// Every message and every paint of this thread handled, and the idle wait
+// that puts the window's picture on the screen.
+void Settle() {
+  PumpUntil([] { return HIWORD(GetQueueStatus(QS_ALLINPUT)) == 0; }, 10000);
+}
+
+// The media page as a first-time user meets it: the welcome page, then Next.
+// With Cable and Bluetooth, the Bluetooth choice must be on the screen where
+// the Cable-only page shows nothing, and the mouse chooses it.
+TEST_F(WizardDialog, TheMediaPageDrawsTheBluetoothChoiceBesideCableAndTheMouseChoosesIt) {
+  StoreShowWelcome(true);
+  std::vector<BYTE> cableOnly;
+  RECT secondPlace = {};
+  {
+    CWorldMedia media(false);
+    Open();
+    Press(IDC_NEXT);
+    ASSERT_EQ(m_wizard.GetState(), CPairwellDlg::kSelectMedia) << "the connection manager offers no media";
+    Settle();
+    HWND infrared = VisiblePageItem(m_wizard.m_hWnd, IDC_MEDIA_INFRARED);
+    ASSERT_TRUE(infrared);
+    secondPlace = ScreenRect(infrared);
+    cableOnly = WindowProbe::ScreenPixels(secondPlace);
+    ASSERT_FALSE(cableOnly.empty());
+    WindowProbe::SaveScreen(ScreenshotFolder() + L"\\wizard-dialog-media-cable.png");
+    m_wizard.DestroyWindow();
+  }
+  CWorldMedia media(true);
+  Open();
+  Press(IDC_NEXT);
+  ASSERT_EQ(m_wizard.GetState(), CPairwellDlg::kSelectMedia);
+  Settle();
+  HWND bluetooth = VisiblePageItem(m_wizard.m_hWnd, IDC_MEDIA_BLUETOOTH);
+  ASSERT_TRUE(bluetooth);
+  ASSERT_TRUE(IsWindowVisible(bluetooth));
+  RECT place = ScreenRect(bluetooth);
+  ASSERT_TRUE(EqualRect(&place, &secondPlace)) << "Bluetooth is not in the second place";
+  EXPECT_TRUE(WindowProbe::ScreenPixels(place) != cableOnly) << "the Bluetooth choice is not on the screen";
+  WindowProbe::SaveScreen(ScreenshotFolder() + L"\\wizard-dialog-media-both.png");
+
+  ASSERT_TRUE(WindowProbe::MouseClick(bluetooth));
+  ASSERT_TRUE(PumpUntil([&] { return SendMessageW(bluetooth, BM_GETCHECK, 0, 0) == BST_CHECKED; }));
+  ASSERT_TRUE(WindowProbe::MouseClick(GetDlgItem(m_wizard.m_hWnd, IDC_NEXT)));
+  ASSERT_TRUE(PumpUntil([&] { return m_wizard.GetState() == CPairwellDlg::kSearch; }));
+  EXPECT_TRUE(IsWindowVisible(m_wizard.SearchPage().m_hWnd));
+  Settle();
+  WindowProbe::SaveScreen(ScreenshotFolder() + L"\\wizard-dialog-media-to-search.png");
 }
 
 }  // namespace

@@ -12,7 +12,11 @@ using namespace PhoneSim;
 
 namespace {
 
-const DWORD kSearchPairedPhones = 0x3008;
+// 0x8 is the Bluetooth medium; 0x2000 asks for phones, 0x4000 for devices of
+// every kind; 0x1000 asks for what the radio already sees instead of a fresh
+// inquiry. Every device in the world's range has been seen, paired or not: a
+// phone the user has yet to pair is what the wizard's quick list is for.
+const DWORD kSearchSeenPhones = 0x3008;
 const DWORD kSearchPhones = 0x2008;
 const DWORD kSearchAll = 0x4008;
 const DWORD kSearchSteps = 4;
@@ -28,9 +32,7 @@ const DWORD kStatePaired = 0x2;
 const DWORD kStateTrusted = 0x4;
 
 bool Matches(const CRadioDevice& device, DWORD options) {
-  if (options == kSearchAll) return true;
-  if (options == kSearchPhones) return device.isPhone;
-  return device.isPhone && device.paired;
+  return options == kSearchAll || device.isPhone;
 }
 
 DWORD ConnectionState(const CRadioDevice& device) {
@@ -102,9 +104,10 @@ LNYX_CONNECTION_INFO* HandOutConnections(const std::vector<CRadioDevice>& device
   if (!world) return ELNYX_NOT_INITIALIZED;                            \
   if (!IsDeviceManagementHandle(hDM)) return ELNYX_INVALID_HANDLE
 
-// 0x3008 finds the paired phones, 0x2008 every phone, 0x4008 every device, in
-// order of discovery. The progress callback may answer 0x80100020 to cancel.
-// The simulated search ends after its steps, well inside any time-out.
+// 0x3008 and 0x2008 find every phone in range, 0x4008 every device, in order
+// of discovery, each with its pairing state. The progress callback may answer
+// 0x80100020 to cancel. The simulated search ends after its steps, well inside
+// any time-out.
 DWORD WINAPI LNYXSearchDevices(DWORD hDM, DWORD dwOptions, DWORD, LNYX_SEARCH_PROGRESS pfnProgress,
                                DWORD* pdwCount, LNYX_CONNECTION_INFO** ppConnections) {
   try {
@@ -112,7 +115,7 @@ DWORD WINAPI LNYXSearchDevices(DWORD hDM, DWORD dwOptions, DWORD, LNYX_SEARCH_PR
     if (!pdwCount || !ppConnections) return ELNYX_INVALID_POINTER;
     *pdwCount = 0;
     *ppConnections = nullptr;
-    if (dwOptions != kSearchPairedPhones && dwOptions != kSearchPhones && dwOptions != kSearchAll)
+    if (dwOptions != kSearchSeenPhones && dwOptions != kSearchPhones && dwOptions != kSearchAll)
       return ELNYX_INVALID_PARAMETER;
     if (!IsRadioOn(*world)) return ELNYX_MEDIA_IS_NOT_WORKING;
     std::vector<CRadioDevice> found;
