@@ -110,7 +110,7 @@ DWORD SearchDevicesProc(ISearchUtility& utility, DWORD mode, CSearchResults& res
     return utility.SearchAvailableDevices(options, kSearchTimeout, into, &CSearchProgress::Callback);
   };
   if (mode == kSearchShort) {
-    result = search(kSearchPairedPhones, &first);
+    result = search(kSearchSeenPhones, &first);
     cancelled = result == ELNYX_CANCELLED;
   }
   if ((mode == kSearchShort && result != 0 && !cancelled) || mode == kSearchFull) {

@@ -25,7 +25,8 @@ typedef std::vector<CSearchEntry> CSearchList;
 // Search modes of SearchDevicesProc and options of the library's search.
 const DWORD kSearchFull = 0;
 const DWORD kSearchShort = 0x1000;
-const DWORD kSearchPairedPhones = 0x3008;
+// The phones the radio already sees, without a new inquiry.
+const DWORD kSearchSeenPhones = 0x3008;
 const DWORD kSearchPhones = 0x2008;
 const DWORD kSearchAllDevices = 0x4008;
 const DWORD kSearchTimeout = 240;

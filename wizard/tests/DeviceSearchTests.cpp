@@ -93,7 +93,7 @@ TEST(SearchProcedure, PhonesComeGroupedNewestFirstThenTheOtherDevicesInOrderOfDi
 TEST(SearchProcedure, ADeviceFoundByBothSearchesIsOnePhoneWithTheSecondStateInAShortSearch) {
   for (DWORD mode : {kSearchShort, kSearchFull}) {
     CScriptedUtility utility;
-    DWORD first = mode == kSearchShort ? kSearchPairedPhones : kSearchPhones;
+    DWORD first = mode == kSearchShort ? kSearchSeenPhones : kSearchPhones;
     utility.script[first].found = {Entry(L"phone", 1, 0, L"AA")};
     utility.script[kSearchAllDevices].found = {Entry(L"again", 0, 1, L"AA"), Entry(L"headset", 0, 0, L"BB")};
     CSearchResults results;
@@ -113,18 +113,18 @@ TEST(SearchProcedure, WhichSearchesRunAndWhichResultDecides) {
   CSearchResults results;
   {  // a cancelled short search runs no other search
     CScriptedUtility utility;
-    utility.script[kSearchPairedPhones].result = ELNYX_CANCELLED;
+    utility.script[kSearchSeenPhones].result = ELNYX_CANCELLED;
     EXPECT_EQ(SearchDevicesProc(utility, kSearchShort, results), ELNYX_CANCELLED);
-    EXPECT_EQ(utility.searches, std::vector<DWORD>{kSearchPairedPhones});
+    EXPECT_EQ(utility.searches, std::vector<DWORD>{kSearchSeenPhones});
   }
   {  // a failed short search falls back to every phone; its result decides
     CScriptedUtility utility;
-    utility.script[kSearchPairedPhones].result = ELNYX_UNKNOWN_ERROR;
-    utility.script[kSearchPairedPhones].found = {Entry(L"stale", 1, 1)};
+    utility.script[kSearchSeenPhones].result = ELNYX_UNKNOWN_ERROR;
+    utility.script[kSearchSeenPhones].found = {Entry(L"stale", 1, 1)};
     utility.script[kSearchPhones].found = {Entry(L"fresh", 0, 0)};
     utility.script[kSearchAllDevices].result = ELNYX_MEDIA_IS_NOT_ACTIVE;
     EXPECT_EQ(SearchDevicesProc(utility, kSearchShort, results), 0u);
-    EXPECT_EQ(utility.searches, (std::vector<DWORD>{kSearchPairedPhones, kSearchPhones, kSearchAllDevices}));
+    EXPECT_EQ(utility.searches, (std::vector<DWORD>{kSearchSeenPhones, kSearchPhones, kSearchAllDevices}));
     EXPECT_EQ(Names(results.Copy()), L"fresh*");
   }
   {  // a second search that succeeds replaces a failed first one
@@ -217,7 +217,7 @@ TEST_F(SearchWorkerTest, AMissingMediumAnswersSearchFailedAndAFoundPhoneSearchDo
 
   m_utility->script[kSearchPhones] = CScripted();
   m_utility->script[kSearchAllDevices] = CScripted();
-  m_utility->script[kSearchPairedPhones].found = {Entry(L"mine", 1, 1)};
+  m_utility->script[kSearchSeenPhones].found = {Entry(L"mine", 1, 1)};
   SetEvent(Event(CWizardEvents::DeviceListRequest));
   EXPECT_EQ(AnswerOf({CWizardEvents::SearchFailed, CWizardEvents::SearchDone}), 1);
   EXPECT_EQ(Names(m_results.Copy()), L"mine*");
@@ -227,17 +227,17 @@ TEST_F(SearchWorkerTest, AnEmptyShortSearchStartsAFullOneButACancelledOneAnswers
   SetEvent(Event(CWizardEvents::DeviceListRequest));
   EXPECT_EQ(AnswerOf({CWizardEvents::SearchDone}), 0);
   EXPECT_EQ(m_utility->searches,
-            (std::vector<DWORD>{kSearchPairedPhones, kSearchAllDevices, kSearchPhones, kSearchAllDevices}));
+            (std::vector<DWORD>{kSearchSeenPhones, kSearchAllDevices, kSearchPhones, kSearchAllDevices}));
   ResetEvent(Event(CWizardEvents::SearchDone));
   ASSERT_TRUE(ZCLWaitUntil([&] { return !m_worker->IsSearchPending(); }, 20000));
 
   m_utility->searches.clear();
-  m_utility->script[kSearchPairedPhones].result = ELNYX_CANCELLED;
+  m_utility->script[kSearchSeenPhones].result = ELNYX_CANCELLED;
   SetEvent(Event(CWizardEvents::DeviceListRequest));
   ASSERT_TRUE(ZCLWaitUntil([&] { return !m_worker->IsSearchPending(); }, 20000));
   EXPECT_FALSE(IsSet(CWizardEvents::SearchDone));
   EXPECT_FALSE(IsSet(CWizardEvents::SearchRequest));
-  EXPECT_EQ(m_utility->searches, std::vector<DWORD>{kSearchPairedPhones});
+  EXPECT_EQ(m_utility->searches, std::vector<DWORD>{kSearchSeenPhones});
 }
 
 TEST_F(SearchWorkerTest, PairingAndUnpairingUseTheSelectedAddressAndPasscode) {

@@ -187,7 +187,7 @@ TEST_F(MediaUtilityTest, EachSearchOptionFindsItsDevicesInRangePairedFirst) {
   CSearchProgress::SetCancelEvent(cancel.Get());
   CSearchProgress::SetSink(steps);
   CSearchList seen, phones, all;
-  EXPECT_EQ(utility.SearchAvailableDevices(kSearchPairedPhones, kSearchTimeout, &seen, &CSearchProgress::Callback), 0u);
+  EXPECT_EQ(utility.SearchAvailableDevices(kSearchSeenPhones, kSearchTimeout, &seen, &CSearchProgress::Callback), 0u);
   EXPECT_EQ(utility.SearchAvailableDevices(kSearchPhones, kSearchTimeout, &phones, &CSearchProgress::Callback), 0u);
   EXPECT_EQ(utility.SearchAvailableDevices(kSearchAllDevices, kSearchTimeout, &all, &CSearchProgress::Callback), 0u);
   // The quick search sees the phones not yet paired too.
@@ -240,7 +240,7 @@ TEST_F(MediaUtilityTest, PairingTakesThePasscodeAndConnectsThePhoneOverBluetooth
   EXPECT_EQ(phone.connections[0].media, LNYX_MEDIA_BLUETOOTH);
   EXPECT_EQ(phone.connections[0].name, L"Blue Two");
   CSearchList paired;
-  EXPECT_EQ(utility.SearchAvailableDevices(kSearchPairedPhones, kSearchTimeout, &paired, nullptr), 0u);
+  EXPECT_EQ(utility.SearchAvailableDevices(kSearchSeenPhones, kSearchTimeout, &paired, nullptr), 0u);
   EXPECT_EQ(NamesOf(paired), L"Blue Two/11");
 
   EXPECT_EQ(utility.ChangeDeviceTrustedState(kTrustUnpair, L"AA:02", L""), 0u);
