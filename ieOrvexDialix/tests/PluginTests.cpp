@@ -3,8 +3,10 @@
 #include <fstream>
 #include <string>
 #include "COrvexDialix.h"
+#include "CCallBack.h"
 #include "COrvexDialixCallBack.h"
 #include "CieOrvexDialixModule.h"
+#include "NumberFinder.h"
 #include "OperationWrappers.h"
 #include "PageLock.h"
 #include "ScriptFakes.h"
@@ -495,6 +497,28 @@ TEST_F(PluginTest, LibraryStaysLoadedWhileAWrapperLives) {
   contact->Release();
   EXPECT_EQ(S_FALSE, _AtlModule.DllCanUnloadNow());
   wrapper.Release();
+  EXPECT_EQ(S_OK, _AtlModule.DllCanUnloadNow());
+}
+
+// The service keeps the control's and the helper object's callbacks, and the
+// document the click handler, after their owners have gone: each keeps the
+// library loaded until its last release.
+TEST_F(PluginTest, LibraryStaysLoadedWhileACallbackOrClickHandlerLives) {
+  m_control.Release();
+  ASSERT_EQ(S_OK, _AtlModule.DllCanUnloadNow());
+  CFakeScript* script = new CFakeScript({});
+  CComPtr<IDispatch> hold;
+  hold.Attach(script);
+  CComPtr<IZembraCallback> pageCallback, helperCallback;
+  pageCallback.Attach(new COrvexDialixCallBack(script));
+  helperCallback.Attach(new CCallBack());
+  CComPtr<IDispatch> clicks(new CEventHandler([](void*) {}, nullptr));
+  EXPECT_EQ(3, _AtlModule.GetLockCount());
+  pageCallback.Release();
+  EXPECT_EQ(2, _AtlModule.GetLockCount());
+  helperCallback.Release();
+  EXPECT_EQ(S_FALSE, _AtlModule.DllCanUnloadNow());
+  clicks.Release();
   EXPECT_EQ(S_OK, _AtlModule.DllCanUnloadNow());
 }
 
