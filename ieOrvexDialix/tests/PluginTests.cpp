@@ -85,6 +85,9 @@ protected:
     PointServiceProgIdAt(L"{D9077386-C5C7-4BEF-923F-8B41DA44FF5E}");
     m_control.Release();
     ::CoRevokeClassObject(m_cookie);
+    // The service goes, and its clients with it: a callback still waiting
+    // for its client id holds the service.
+    m_service->m_callback.Release();
     m_service.Release();
     ::CoUninitialize();
   }
@@ -217,6 +220,51 @@ TEST_F(PluginTest, ControlWithoutServiceSaysSo) {
   EXPECT_EQ(hr, lonely->Disconnect(CComBSTR(L"c")));
   // What needs no service still works.
   EXPECT_EQ(S_OK, lonely->Trace(CComBSTR(L"x")));
+}
+
+// --- A page that leaves: the service keeps the callback, not the script.
+
+TEST_F(PluginTest, ReleasedControlDisconnectsItsClientsAndLetsTheScriptGo) {
+  CFakeScript* script = new CFakeScript({L"ConnectCompleted", L"DisconnectCompleted"});
+  CComPtr<IDispatch> hold;
+  hold.Attach(script);
+  ASSERT_EQ(S_OK, m_control->Connect(script));
+  CComPtr<IZembraCallback> first = m_service->m_callback;
+  ASSERT_EQ(S_OK, first->ConnectCompleted(CComBSTR(L"c1")));
+  // A second connection replaces the first; the page ends neither.
+  ASSERT_EQ(S_OK, m_control->Connect(script));
+  ASSERT_EQ(S_OK, m_service->m_callback->ConnectCompleted(CComBSTR(L"c2")));
+  m_control.Release();
+  EXPECT_EQ((std::vector<std::wstring>{L"c1", L"c2"}), m_service->m_disconnected);
+  EXPECT_EQ(1u, script->Refs());  // the test's own
+  // What the service still sends calls no script.
+  size_t calls = script->m_calls.size();
+  EXPECT_EQ(S_OK, first->DisconnectCompleted(CComBSTR(L"c1")));
+  EXPECT_EQ(calls, script->m_calls.size());
+}
+
+TEST_F(PluginTest, ControlReleasedBeforeItsClientIdCameDisconnectsWhenItComes) {
+  CFakeScript* script = new CFakeScript({L"ConnectCompleted"});
+  CComPtr<IDispatch> hold;
+  hold.Attach(script);
+  ASSERT_EQ(S_OK, m_control->Connect(script));
+  m_control.Release();
+  EXPECT_EQ(1u, script->Refs());
+  EXPECT_TRUE(m_service->m_disconnected.empty());
+  ASSERT_EQ(S_OK, m_service->m_callback->ConnectCompleted(CComBSTR(L"c3")));
+  EXPECT_EQ(std::vector<std::wstring>{L"c3"}, m_service->m_disconnected);
+  EXPECT_TRUE(script->m_calls.empty());
+}
+
+TEST_F(PluginTest, ClientThePageDisconnectedIsNotDisconnectedAgain) {
+  CFakeScript* script = new CFakeScript({});
+  CComPtr<IDispatch> hold;
+  hold.Attach(script);
+  ASSERT_EQ(S_OK, m_control->Connect(script));
+  ASSERT_EQ(S_OK, m_service->m_callback->ConnectCompleted(CComBSTR(L"c4")));
+  ASSERT_EQ(S_OK, m_control->Disconnect(CComBSTR(L"c4")));
+  m_control.Release();
+  EXPECT_EQ(std::vector<std::wstring>{L"c4"}, m_service->m_disconnected);
 }
 
 // --- Operations by the name of their script interface.
