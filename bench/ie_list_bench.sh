@@ -8,13 +8,12 @@
 set -uo pipefail
 tree=$(cd "${1:-build/x64}" && pwd)
 contacts=${2:-1000}
-rounds=${3:-3}
+rounds=${3:-7}
 top=$(cd "$(dirname "$0")/.." && pwd)
 [ -f "$tree/bin/ie_list_timer.exe" ] || { echo "no ie_list_timer.exe in $tree/bin (build it first)"; exit 1; }
 
 source "$top/bench/bench-prefix.sh"
-# A new prefix each run: runs in a reused one were seen to stop answering
-# (the service and this client both idle) before the list was read.
+# A new prefix each run, so that nothing an earlier run left is in the way.
 bench_prefix "$tree" iebench fresh || exit 1
 source "$top/tests/support/service.sh"
 dialix_on_exit '$wineserver -k 2>/dev/null'

@@ -1,5 +1,6 @@
 #include <windows.h>
 #include <mshtml.h>
+#include <algorithm>
 #include <string>
 #include <vector>
 #include "COrvexDialix.h"
@@ -61,9 +62,11 @@ HRESULT COrvexDialix::FinalConstruct() {
   return S_OK;
 }
 
+// The callbacks live on while the service holds them, without the script.
 void COrvexDialix::FinalRelease() {
+  for (auto& callback : m_callbacks) callback->Leave(m_service);
+  m_callbacks.clear();
   m_service.Release();
-  m_callback.Release();  // lives on while the service holds it
 }
 
 HRESULT COrvexDialix::ReportError(LPCOLESTR text, HRESULT hr) {
@@ -123,15 +126,23 @@ STDMETHODIMP COrvexDialix::Connect(IDispatch* script) {
     if (!script) return ReportError(L"Argument pDispCallback is NULL", E_POINTER);
     HRESULT hr = NeedService();
     if (FAILED(hr)) return hr;
-    m_callback.Attach(new COrvexDialixCallBack(script));
-    return m_service->Connect(m_callback);
+    m_callbacks.erase(std::remove_if(m_callbacks.begin(), m_callbacks.end(),
+                                     [](const CComPtr<COrvexDialixCallBack>& c) { return c->Ended(); }),
+                      m_callbacks.end());
+    CComPtr<COrvexDialixCallBack> callback;
+    callback.Attach(new COrvexDialixCallBack(script));
+    m_callbacks.push_back(callback);
+    return m_service->Connect(callback);
   });
 }
 
 STDMETHODIMP COrvexDialix::Disconnect(BSTR clientId) {
   return Guarded("COrvexDialix::Disconnect", [&]() -> HRESULT {
     HRESULT hr = NeedService();
-    return FAILED(hr) ? hr : m_service->Disconnect(clientId);
+    if (SUCCEEDED(hr)) hr = m_service->Disconnect(clientId);
+    if (SUCCEEDED(hr))
+      for (auto& callback : m_callbacks) callback->DisconnectSent(clientId);
+    return hr;
   });
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <vector>
 #include "ComAggregation.h"
 #include "ComControl.h"
 #include "ComDispatch.h"
@@ -87,5 +88,7 @@ private:
 
   CComPtr<IZembra> m_service;
   HRESULT m_serviceCreation = E_UNEXPECTED;
-  CComPtr<COrvexDialixCallBack> m_callback;
+  // The callback of every Connect whose client may still be connected; the
+  // last is the current one. The page may leave without disconnecting any.
+  std::vector<CComPtr<COrvexDialixCallBack>> m_callbacks;
 };

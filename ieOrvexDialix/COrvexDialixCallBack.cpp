@@ -24,6 +24,22 @@ COrvexDialixCallBack::COrvexDialixCallBack(IDispatch* script) : CComHeapObject(1
 
 COrvexDialixCallBack::~COrvexDialixCallBack() {}
 
+void COrvexDialixCallBack::Leave(IZembra* service) {
+  m_script.Release();
+  if (m_ended || !service) return;
+  if (!m_connected) {
+    m_leftWith = service;
+    return;
+  }
+  m_ended = true;
+  CComBSTR id(m_clientId.c_str());
+  service->Disconnect(id);  // a client the service already dropped is no loss
+}
+
+void COrvexDialixCallBack::DisconnectSent(BSTR clientId) {
+  if (m_connected && BstrText(clientId) == m_clientId) m_ended = true;
+}
+
 HRESULT COrvexDialixCallBack::CallScript(LPCOLESTR method, VARIANT* args, UINT count) {
   if (!m_script) return E_POINTER;
   DISPID id = DISPID_UNKNOWN;
@@ -41,6 +57,13 @@ HRESULT COrvexDialixCallBack::CallScript(LPCOLESTR method, VARIANT* args, UINT c
 
 STDMETHODIMP COrvexDialixCallBack::ConnectCompleted(BSTR clientId) {
   return ZCLComMethod("COrvexDialixCallBack::ConnectCompleted", ZCL_SITE, [&]() -> HRESULT {
+    m_clientId = BstrText(clientId);
+    m_connected = true;
+    if (m_leftWith) {
+      CComPtr<IZembra> service = std::move(m_leftWith);
+      Leave(service);
+      return S_OK;
+    }
     CComVariant args[] = {TextArg(clientId)};
     CallScript(L"ConnectCompleted", args, 1);
     return S_OK;
@@ -49,6 +72,7 @@ STDMETHODIMP COrvexDialixCallBack::ConnectCompleted(BSTR clientId) {
 
 STDMETHODIMP COrvexDialixCallBack::DisconnectCompleted(BSTR clientId) {
   return ZCLComMethod("COrvexDialixCallBack::DisconnectCompleted", ZCL_SITE, [&]() -> HRESULT {
+    m_ended = true;
     CComVariant args[] = {TextArg(clientId)};
     CallScript(L"DisconnectCompleted", args, 1);
     return S_OK;

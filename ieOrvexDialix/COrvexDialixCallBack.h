@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 #include <oaidl.h>
+#include <string>
 #include "ComHeapObject.h"
 #include "ComPtr.h"
 #include "ieOrvexDialix.h"
@@ -26,9 +27,23 @@ public:
 
   virtual ~COrvexDialixCallBack();
 
+  // The control is going with its page: the script is let go, and a client
+  // still connected is disconnected now, or as soon as its id arrives (the
+  // service would otherwise keep it, and keep calling, until the browser
+  // ends).
+  void Leave(IZembra* service);
+  // The page disconnected clientId itself.
+  void DisconnectSent(BSTR clientId);
+  // Whether the service has let the client go or been asked to.
+  bool Ended() const { return m_ended; }
+
 private:
   // Calls the script's method by name with args in call order.
   HRESULT CallScript(LPCOLESTR method, VARIANT* args, UINT count);
 
   CComPtr<IDispatch> m_script;
+  std::wstring m_clientId;  // from ConnectCompleted
+  bool m_connected = false;
+  bool m_ended = false;
+  CComPtr<IZembra> m_leftWith;  // the service, when the control left before the id came
 };

@@ -3,8 +3,10 @@
 #include <fstream>
 #include <string>
 #include "COrvexDialix.h"
+#include "CCallBack.h"
 #include "COrvexDialixCallBack.h"
 #include "CieOrvexDialixModule.h"
+#include "NumberFinder.h"
 #include "OperationWrappers.h"
 #include "PageLock.h"
 #include "ScriptFakes.h"
@@ -83,6 +85,9 @@ protected:
     PointServiceProgIdAt(L"{D9077386-C5C7-4BEF-923F-8B41DA44FF5E}");
     m_control.Release();
     ::CoRevokeClassObject(m_cookie);
+    // The service goes, and its clients with it: a callback still waiting
+    // for its client id holds the service.
+    m_service->m_callback.Release();
     m_service.Release();
     ::CoUninitialize();
   }
@@ -215,6 +220,51 @@ TEST_F(PluginTest, ControlWithoutServiceSaysSo) {
   EXPECT_EQ(hr, lonely->Disconnect(CComBSTR(L"c")));
   // What needs no service still works.
   EXPECT_EQ(S_OK, lonely->Trace(CComBSTR(L"x")));
+}
+
+// --- A page that leaves: the service keeps the callback, not the script.
+
+TEST_F(PluginTest, ReleasedControlDisconnectsItsClientsAndLetsTheScriptGo) {
+  CFakeScript* script = new CFakeScript({L"ConnectCompleted", L"DisconnectCompleted"});
+  CComPtr<IDispatch> hold;
+  hold.Attach(script);
+  ASSERT_EQ(S_OK, m_control->Connect(script));
+  CComPtr<IZembraCallback> first = m_service->m_callback;
+  ASSERT_EQ(S_OK, first->ConnectCompleted(CComBSTR(L"c1")));
+  // A second connection replaces the first; the page ends neither.
+  ASSERT_EQ(S_OK, m_control->Connect(script));
+  ASSERT_EQ(S_OK, m_service->m_callback->ConnectCompleted(CComBSTR(L"c2")));
+  m_control.Release();
+  EXPECT_EQ((std::vector<std::wstring>{L"c1", L"c2"}), m_service->m_disconnected);
+  EXPECT_EQ(1u, script->Refs());  // the test's own
+  // What the service still sends calls no script.
+  size_t calls = script->m_calls.size();
+  EXPECT_EQ(S_OK, first->DisconnectCompleted(CComBSTR(L"c1")));
+  EXPECT_EQ(calls, script->m_calls.size());
+}
+
+TEST_F(PluginTest, ControlReleasedBeforeItsClientIdCameDisconnectsWhenItComes) {
+  CFakeScript* script = new CFakeScript({L"ConnectCompleted"});
+  CComPtr<IDispatch> hold;
+  hold.Attach(script);
+  ASSERT_EQ(S_OK, m_control->Connect(script));
+  m_control.Release();
+  EXPECT_EQ(1u, script->Refs());
+  EXPECT_TRUE(m_service->m_disconnected.empty());
+  ASSERT_EQ(S_OK, m_service->m_callback->ConnectCompleted(CComBSTR(L"c3")));
+  EXPECT_EQ(std::vector<std::wstring>{L"c3"}, m_service->m_disconnected);
+  EXPECT_TRUE(script->m_calls.empty());
+}
+
+TEST_F(PluginTest, ClientThePageDisconnectedIsNotDisconnectedAgain) {
+  CFakeScript* script = new CFakeScript({});
+  CComPtr<IDispatch> hold;
+  hold.Attach(script);
+  ASSERT_EQ(S_OK, m_control->Connect(script));
+  ASSERT_EQ(S_OK, m_service->m_callback->ConnectCompleted(CComBSTR(L"c4")));
+  ASSERT_EQ(S_OK, m_control->Disconnect(CComBSTR(L"c4")));
+  m_control.Release();
+  EXPECT_EQ(std::vector<std::wstring>{L"c4"}, m_service->m_disconnected);
 }
 
 // --- Operations by the name of their script interface.
@@ -495,6 +545,28 @@ TEST_F(PluginTest, LibraryStaysLoadedWhileAWrapperLives) {
   contact->Release();
   EXPECT_EQ(S_FALSE, _AtlModule.DllCanUnloadNow());
   wrapper.Release();
+  EXPECT_EQ(S_OK, _AtlModule.DllCanUnloadNow());
+}
+
+// The service keeps the control's and the helper object's callbacks, and the
+// document the click handler, after their owners have gone: each keeps the
+// library loaded until its last release.
+TEST_F(PluginTest, LibraryStaysLoadedWhileACallbackOrClickHandlerLives) {
+  m_control.Release();
+  ASSERT_EQ(S_OK, _AtlModule.DllCanUnloadNow());
+  CFakeScript* script = new CFakeScript({});
+  CComPtr<IDispatch> hold;
+  hold.Attach(script);
+  CComPtr<IZembraCallback> pageCallback, helperCallback;
+  pageCallback.Attach(new COrvexDialixCallBack(script));
+  helperCallback.Attach(new CCallBack());
+  CComPtr<IDispatch> clicks(new CEventHandler([](void*) {}, nullptr));
+  EXPECT_EQ(3, _AtlModule.GetLockCount());
+  pageCallback.Release();
+  EXPECT_EQ(2, _AtlModule.GetLockCount());
+  helperCallback.Release();
+  EXPECT_EQ(S_FALSE, _AtlModule.DllCanUnloadNow());
+  clicks.Release();
   EXPECT_EQ(S_OK, _AtlModule.DllCanUnloadNow());
 }
 

@@ -153,7 +153,10 @@ public:
     m_callback = callback;
     return S_OK;
   }
-  STDMETHOD(Disconnect)(BSTR) override { return E_INVALIDARG; }
+  STDMETHOD(Disconnect)(BSTR clientId) override {
+    m_disconnected.push_back(BstrText(clientId));
+    return S_OK;
+  }
   STDMETHOD(CreateOperation)(BSTR, REFIID kind, IOperation** out) override {
     m_createdKind = kind;
     CFakeOperation* made = new CFakeOperation(m_answerKind ? kind : IID_IOperation);
@@ -174,7 +177,8 @@ public:
   }
   STDMETHOD(UnsubscribeNotification)(BSTR, REFIID) override { return S_OK; }
 
-  CComPtr<IZembraCallback> m_callback;
+  CComPtr<IZembraCallback> m_callback;  // the last one connected
+  std::vector<std::wstring> m_disconnected;
   bool m_answerKind = true;  // false: operations answer only IOperation
   IID m_createdKind = GUID_NULL;
   IID m_subscribed = GUID_NULL;

@@ -1,6 +1,25 @@
 #pragma once
 #include <windows.h>
 #include <objbase.h>
+#include "ComModule.h"
+
+// One lock of the module for the life of a heap object, where the module
+// counts them (CAtlModule::CountsHeapObjects): a library's callback that a
+// server or a document still holds runs its code after its owner is gone.
+class CComHeapObjectLock {
+public:
+  CComHeapObjectLock() : m_locked(_pAtlModule && _pAtlModule->CountsHeapObjects()) {
+    if (m_locked) _pAtlModule->Lock();
+  }
+  ~CComHeapObjectLock() {
+    if (m_locked && _pAtlModule) _pAtlModule->Unlock();
+  }
+
+private:
+  CComHeapObjectLock(const CComHeapObjectLock&) = delete;
+  CComHeapObjectLock& operator=(const CComHeapObjectLock&) = delete;
+  const bool m_locked;
+};
 
 // A small heap object that answers IUnknown and the one interface Itf: a
 // callback or an event sink that needs neither an object map nor a class
@@ -34,4 +53,6 @@ private:
   CComHeapObject(const CComHeapObject&) = delete;
   CComHeapObject& operator=(const CComHeapObject&) = delete;
   volatile LONG m_refs;
+  // Held until what the derived object owns has been released.
+  CComHeapObjectLock m_moduleLock;
 };

@@ -58,6 +58,12 @@ public:
   virtual LONG Lock();
   virtual LONG Unlock();
   virtual LONG GetLockCount();
+  // Whether objects made without a class factory (callbacks, event sinks)
+  // count in the lock count. In a library the count keeps the code loaded,
+  // so every object it hands out counts; a program ends when its clients
+  // have gone, and the sinks it hands to its own servers must not keep it
+  // running.
+  virtual bool CountsHeapObjects() const { return true; }
   // The process's global interface table, created on first use.
   virtual HRESULT GetGITPtr(IGlobalInterfaceTable** ppGIT);
   // Replacements every script of the module gets (the exe module adds APPID).

@@ -15,6 +15,7 @@ public:
   ~CAtlExeModule() override;
 
   LONG Unlock() override;
+  bool CountsHeapObjects() const override { return false; }
 
   // Handles the registration switches or serves; returns the exit code.
   int WinMain(int nShowCmd);

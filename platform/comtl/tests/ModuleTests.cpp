@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <atomic>
 #include <thread>
+#include "ComHeapObject.h"
+#include "DllModule.h"
 #include "TestModule.h"
 #include "ZCLHandle.h"
 
@@ -214,6 +216,49 @@ TEST(ExeModule, WinMainRefusesToRunWhenInitialisationFailed) {
   EXPECT_EQ(-1, module.WinMain(SW_HIDE));
   CAtlExeModule::m_bInitFailed = false;
   EXPECT_TRUE(module.m_calls.empty());
+}
+
+// --- Objects made without a factory: callbacks and event sinks.
+
+class CHeapSink : public CComHeapObject<IPersist> {
+public:
+  CHeapSink() : CComHeapObject(1) {}
+  STDMETHOD(GetClassID)(CLSID* clsid) override {
+    *clsid = CLSID_NULL;
+    return S_OK;
+  }
+};
+
+class CTestDllModule : public CAtlDllModuleT<CTestDllModule> {
+public:
+  CTestDllModule() : CAtlDllModuleT<CTestDllModule>(nullptr) {}
+  DECLARE_LIBID(GUID_NULL)
+  static HRESULT WINAPI UpdateRegistryAppIdRes(BOOL) { return S_OK; }
+};
+
+// A server or a document may call a library's sink after its owner has gone.
+TEST(HeapObject, ASinkKeepsItsLibraryLoadedUntilItsLastRelease) {
+  CTestDllModule library;
+  CComPtr<IPersist> sink;
+  sink.Attach(new CHeapSink);
+  CComPtr<IPersist> second(sink);
+  EXPECT_EQ(S_FALSE, library.DllCanUnloadNow());
+  sink.Release();
+  EXPECT_EQ(S_FALSE, library.DllCanUnloadNow());
+  second.Release();
+  EXPECT_EQ(S_OK, library.DllCanUnloadNow());
+}
+
+// A program ends when its clients have gone, whatever its own servers hold.
+TEST(HeapObject, ASinkAServerStillHoldsDoesNotKeepItsProgramRunning) {
+  CTestModule module(g_testMap);
+  CDriver driver(module);
+  CComPtr<IPersist> sink;
+  sink.Attach(new CHeapSink);
+  ASSERT_EQ(0, module.GetLockCount());  // a held lock would keep the run below going
+  driver.Post(WM_LOCK_AND_UNLOCK);
+  EXPECT_EQ(S_OK, driver.RunBounded());
+  EXPECT_EQ(0, module.GetLockCount());
 }
 
 // --- Class factories and object creation: whatever the class throws, the
