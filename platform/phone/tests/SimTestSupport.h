@@ -18,15 +18,18 @@ inline std::wstring BinFolder() {
   return folder.substr(0, folder.find_last_of(L'\\'));
 }
 
-// A program of the bin folder, started with the test's environment. Wine
-// now and then refuses a start while many processes come and go in the
-// prefix: that is tried again, a few times, before the test fails on it.
-inline CHandle StartProgram(const std::wstring& program, const std::wstring& args) {
+// A program of the bin folder, started with the test's environment (and, when
+// `si` names them, the handles it passes on). Wine now and then refuses a
+// start while many processes come and go in the prefix: that is tried again,
+// a few times, before the test fails on it.
+inline CHandle StartProgram(const std::wstring& program, const std::wstring& args, STARTUPINFOW* si = nullptr) {
+  STARTUPINFOW plain = {sizeof(plain)};
+  if (!si) si = &plain;
+  BOOL inherit = (si->dwFlags & STARTF_USESTDHANDLES) ? TRUE : FALSE;
   for (int attempt = 0; attempt < 3; ++attempt) {
     std::wstring command = L"\"" + BinFolder() + L"\\" + program + L"\" " + args;
-    STARTUPINFOW si = {sizeof(si)};
     PROCESS_INFORMATION pi = {};
-    if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, inherit, 0, nullptr, nullptr, si, &pi)) {
       CHandle thread(pi.hThread);
       return CHandle(pi.hProcess);
     }
@@ -52,17 +55,14 @@ inline DWORD RunPhonectl(const std::wstring& args, std::string* output) {
   CHandle read, write;
   if (!CreatePipe(read.Put(), write.Put(), &inherit, 0)) return ~0u;
   SetHandleInformation(read.Get(), HANDLE_FLAG_INHERIT, 0);
-  std::wstring command = L"\"" + BinFolder() + L"\\phonectl.exe\" " + args;
   STARTUPINFOW si = {sizeof(si)};
   si.dwFlags = STARTF_USESTDHANDLES;
   si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   si.hStdOutput = write.Get();
   si.hStdError = write.Get();
-  PROCESS_INFORMATION pi = {};
-  BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  CHandle process = StartProgram(L"phonectl.exe", args, &si);
   write.Reset();  // the pipe ends when phonectl does
-  if (!started) return ~0u;
-  CHandle thread(pi.hThread), process(pi.hProcess);
+  if (!process) return ~0u;
   char buffer[512];
   DWORD n = 0;
   while (ReadFile(read.Get(), buffer, sizeof(buffer), &n, nullptr) && n > 0) output->append(buffer, n);
