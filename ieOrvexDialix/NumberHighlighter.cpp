@@ -24,6 +24,20 @@ CComPtr<Q> Query(IUnknown* from, REFIID iid) {
   return to;
 }
 
+// The text of an element whose only child is a text node, as the wrap is
+// made; empty for any other element.
+std::wstring OwnText(IHTMLDOMNode* element) {
+  CComPtr<IHTMLDOMNode> child, after;
+  long type = 0;
+  if (FAILED(element->get_firstChild(&child)) || !child || FAILED(child->get_nodeType(&type)) || type != 3 ||
+      FAILED(child->get_nextSibling(&after)) || after)
+    return std::wstring();
+  CComPtr<IHTMLDOMTextNode> text = Query<IHTMLDOMTextNode>(child, IID_IHTMLDOMTextNode);
+  CComBSTR content;
+  if (!text || FAILED(text->toString(&content))) return std::wstring();
+  return BstrText(content);
+}
+
 }  // namespace
 
 COrvexDialixBHO::PageWalk::PageWalk(CComPtr<IHTMLDocument2> page)
@@ -112,8 +126,8 @@ void COrvexDialixBHO::OnNumberClick() {
     return;
   CComPtr<IHTMLDOMNode> node = Query<IHTMLDOMNode>(source, IID_IHTMLDOMNode);
   if (!node || FAILED(node->get_nodeName(&name)) || BstrText(name) != kWrapTag) return;
-  // The page may plant an element of that name with an id of its choosing.
-  std::wstring number = DiallableNumber(BstrText(id));
+  // Taken before the menu: the page's script runs while it is open.
+  std::wstring number = DiallableNumber(OwnText(node), BstrText(id));
   if (number.empty()) return;
 
   CMenuHandle menu(::LoadMenuW(WtlGetResourceInstance(), MAKEINTRESOURCEW(IDR_NUMBER_MENU)));

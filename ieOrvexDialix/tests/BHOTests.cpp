@@ -412,18 +412,58 @@ TEST_F(ClickTest, ElsewhereAPlantedElementOrNoChoiceDoNothing) {
   EXPECT_TRUE(FakeBrowser::Navigations(m_browser).empty());
 }
 
-// A page may plant an element of the same name with an id of its choosing.
-TEST_F(ClickTest, AnIdThatIsNoNumberIsNeverActedOn) {
-  g_seam.choice = ID_NUMBER_SEND_SMS;
-  for (const wchar_t* id : {L"1234567&action=x", L"javascript:alert(1)", L"+", L"12+34"}) {
-    FakeDom::Node* planted = FakeDom::Append(m_body, FakeDom::Element(m_page, L"ZEMBRAEXTENSION"));
-    FakeDom::SetId(planted, id);
-    FakeDom::Click(m_page, planted);
+// The page's script may plant an element of the wrap's name, or change the
+// id, text or children of a wrapped number after the walk: only the number
+// shown on the element reaches the service or the local page.
+TEST_F(ClickTest, OnlyTheNumberShownOnTheElementIsActedOn) {
+  Paragraph(L"p", L"Fax 040 765 4321");
+  Paragraph(L"p", L"Mobile 050 111 2222");
+  Paragraph(L"p", L"Home 09 876 5432");
+  FakeBrowser::Fire(m_browser, DISPID_DOWNLOADCOMPLETE);
+  FakeDom::Node* rewritten = FakeDom::FindElement(m_page, L"ZEMBRAEXTENSION", 1);
+  FakeDom::Node* stretched = FakeDom::FindElement(m_page, L"ZEMBRAEXTENSION", 2);
+  ASSERT_TRUE(rewritten && stretched);
+  FakeDom::SetId(rewritten, L"+1 900 555 0100");
+  FakeDom::Append(stretched, FakeDom::Text(m_page, L" or +1 900 555 0100"));
+  auto plant = [&](const wchar_t* text, const wchar_t* id) {
+    FakeDom::Node* made = FakeDom::Append(m_body, FakeDom::Element(m_page, L"zembraextension"));
+    FakeDom::Append(made, FakeDom::Text(m_page, text));
+    FakeDom::SetId(made, id);
+    return made;
+  };
+  const std::wstring longDigits = L"+1900" + std::wstring(36, L'5');
+  std::vector<FakeDom::Node*> tampered = {
+      rewritten, stretched,
+      plant(L"555-0100", L"+19005550100"),
+      plant(L"09 555 0100", L"+1 900 555 0100"),
+      plant(L"050 111 2222 / +1 900 555 0100", L"050 111 2222 / +1 900 555 0100"),
+      plant(longDigits.c_str(), longDigits.c_str())};
+  for (UINT choice : {ID_NUMBER_CALL, ID_NUMBER_SEND_SMS, ID_NUMBER_ADD_CONTACT}) {
+    g_seam.choice = choice;
+    for (FakeDom::Node* element : tampered) FakeDom::Click(m_page, element);
   }
   EXPECT_EQ(0, g_seam.menus);
+  EXPECT_EQ(0u, m_service->Created(IID_ICreateCallOperation));
   EXPECT_TRUE(FakeBrowser::Navigations(m_browser).empty());
-  EXPECT_EQ(L"+35891234567", DiallableNumber(L"+358 (9) 123-4567"));
-  EXPECT_EQ(L"1234567", DiallableNumber(L"123&nbsp;4567"));
+
+  g_seam.choice = ID_NUMBER_CALL;
+  FakeDom::Click(m_page, m_number);
+  FakeDom::Click(m_page, FakeDom::FindElement(m_page, L"ZEMBRAEXTENSION", 3));
+  ASSERT_EQ(2u, m_service->m_calls.size());
+  EXPECT_EQ(L"091234567", BstrText(m_service->m_calls[0]->m_number));
+  EXPECT_EQ(L"098765432", BstrText(m_service->m_calls[1]->m_number));
+}
+
+// The longest text the pattern matches still counts; anything longer, or a
+// text that holds more than the one number, never does.
+TEST(ShownNumber, OnlyOneWholeNumberOfAtMostTheLongestMatchCounts) {
+  EXPECT_EQ(L"+358407659876", DiallableNumber(L"+358 40 765 9876", L"+358 40 765 9876"));
+  const std::wstring longest = L"(+ 1234)-123-123456-123456-123456";
+  EXPECT_EQ(L"+1234123123456123456123456", DiallableNumber(longest, longest));
+  EXPECT_EQ(L"", DiallableNumber(longest + L"7", longest + L"7"));
+  EXPECT_EQ(L"", DiallableNumber(L"Tel 040 765 4321", L"Tel 040 765 4321"));
+  EXPECT_EQ(L"", DiallableNumber(L"040 765 4321", L"0407654321"));
+  EXPECT_EQ(L"", DiallableNumber(L"", L""));
 }
 
 // The folder read from the registry is at most 259 characters, but the
