@@ -52,6 +52,8 @@ public:
     return S_OK;
   }
   STDMETHOD(CreateOperation)(BSTR client, REFIID kind, IOperation** out) override {
+    *out = nullptr;
+    if (!::SysStringLen(client)) return E_INVALIDARG;  // as the service: a client it has named
     m_kinds.push_back(kind);
     m_clients.push_back(BstrText(client));
     if (::IsEqualIID(kind, IID_ICreateCallOperation)) {
@@ -65,6 +67,10 @@ public:
   }
   STDMETHOD(BeginOperation)(IOperation* op) override {
     m_begun.push_back(op);
+    if (m_refuseBegin) {
+      --m_refuseBegin;
+      return E_FAIL;
+    }
     return S_OK;
   }
   STDMETHOD(CancelOperation)(IOperation*) override { return S_OK; }
@@ -82,6 +88,7 @@ public:
   std::vector<std::wstring> m_clients, m_disconnected;
   std::vector<CFakeCallOperation*> m_calls;  // kept alive by m_begun or not at all
   std::vector<CComPtr<IOperation>> m_begun;
+  int m_refuseBegin = 0;
 };
 
 class CFakeDevice : public CFakeUnknown<IDevice> {
@@ -601,13 +608,45 @@ TEST_F(BandTest, TheButtonOpensThePlainPage) {
   EXPECT_EQ(std::wstring::npos, url.find(L'?'));
 }
 
-TEST_F(BandTest, TwoDocumentsMakeOneDeviceRequest) {
+TEST_F(BandTest, OneDeviceRequestStartsAndARefusedOneIsTriedAtTheNextDocument) {
   SiteBand();
+  m_service->m_refuseBegin = 1;
   FakeBrowser::FireDocumentComplete(m_browser);
   FakeBrowser::FireDocumentComplete(m_browser);
-  EXPECT_EQ(1u, m_service->Created(IID_IGetDevicesOperation));
-  EXPECT_EQ(1u, m_service->m_begun.size());
+  FakeBrowser::FireDocumentComplete(m_browser);
+  EXPECT_EQ(2u, m_service->Created(IID_IGetDevicesOperation));
+  EXPECT_EQ(2u, m_service->m_begun.size());
+  EXPECT_EQ((std::vector<std::wstring>{L"client-7", L"client-7"}), m_service->m_clients);
+}
+
+// On a cold start the browser may complete its first document before the
+// service has named the client: the request waits for the name, and "Call"
+// then dials with the phone it found.
+TEST_F(BandTest, ADocumentBeforeTheConnectionGetsItsDeviceRequestOnceConnected) {
+  Paragraph(L"p", L"Tel 040 765 4321");
+  m_bho = MakeBand();
+  ASSERT_TRUE(m_bho);
+  ASSERT_EQ(S_OK, m_bho->SetSite(FakeBrowser::Site(m_browser)));
+  FakeBrowser::FireDocumentComplete(m_browser);
+  EXPECT_TRUE(m_service->m_begun.empty());
+  m_service->m_callback->ConnectCompleted(CComBSTR(L"client-7"));
+  ASSERT_EQ(1u, m_service->Created(IID_IGetDevicesOperation));
+  ASSERT_EQ(1u, m_service->m_begun.size());
   EXPECT_EQ(L"client-7", m_service->m_clients[0]);
+
+  CComPtr<CFakeDeviceList> list;
+  list.Attach(new CFakeDeviceList);
+  list->Add(L"SER-9", DeviceConnected);
+  CComPtr<CFakeOperation> answered;
+  answered.Attach(new CFakeOperation(IID_IGetDevicesOperation));
+  answered->m_data = static_cast<IDeviceList*>(list.p);
+  m_service->m_callback->OperationCompleted(CComBSTR(L"client-7"), CComBSTR(L"op-1"), answered);
+  FakeBrowser::Fire(m_browser, DISPID_DOWNLOADCOMPLETE);
+  g_seam.choice = ID_NUMBER_CALL;
+  FakeDom::Click(m_page, FakeDom::FindElement(m_page, L"ZEMBRAEXTENSION"));
+  ASSERT_EQ(1u, m_service->m_calls.size());
+  EXPECT_EQ(L"SER-9", BstrText(m_service->m_calls[0]->m_serial));
+  EXPECT_EQ(L"0407654321", BstrText(m_service->m_calls[0]->m_number));
 }
 
 TEST_F(BandTest, BandInfoComesFromTheButton) {
