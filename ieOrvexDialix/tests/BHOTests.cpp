@@ -334,6 +334,22 @@ TEST_F(BandTest, TenThousandNumbersInOneTextAreAllWrapped) {
   EXPECT_EQ(0u, page.find(L"<P>call <ZEMBRAEXTENSION id=\"040 1000000\">040 1000000</ZEMBRAEXTENSION> now, call "));
 }
 
+// Script can nest elements deeper than the browser thread's stack would
+// take a walk that recursed once per level.
+TEST_F(BandTest, ANumberAtTheBottomOfAHundredThousandNestedElementsIsWrapped) {
+  FakeDom::Node* bottom = m_body;
+  for (int depth = 0; depth < 100000; ++depth) bottom = FakeDom::Append(bottom, FakeDom::Element(m_page, L"div"));
+  FakeDom::Append(bottom, FakeDom::Text(m_page, L"Tel 040 765 4321"));
+  Paragraph(L"p", L"Fax 09 876 5432");
+  SiteBand();
+  LoadPage();
+  ASSERT_EQ(2u, FakeDom::CountElements(m_page, L"ZEMBRAEXTENSION"));
+  EXPECT_EQ(L"<DIV>Tel <ZEMBRAEXTENSION id=\"040 765 4321\">040 765 4321</ZEMBRAEXTENSION></DIV>",
+            FakeDom::Serialize(bottom));
+  EXPECT_EQ(L"<ZEMBRAEXTENSION id=\"09 876 5432\">09 876 5432</ZEMBRAEXTENSION>",
+            FakeDom::Serialize(FakeDom::FindElement(m_page, L"ZEMBRAEXTENSION", 1)));
+}
+
 TEST_F(BandTest, NothingIsWrappedWhenTheOptionIsOffOrBeforeTheFirstDocument) {
   FakeDom::Node* p = Paragraph(L"p", L"Tel 0401234567");
   SiteBand();
