@@ -122,6 +122,9 @@ void COrvexDialixBHO::HighlightTextNode(IHTMLDOMNode* textNode, IHTMLDOMNode* pa
 }
 
 void COrvexDialixBHO::OnNumberClick() {
+  // The menu's loop below runs the thread's messages: the browser may take
+  // the object off its site and release it before the choice comes back.
+  CComPtr<IUnknown> alive(GetUnknown());
   CComPtr<IHTMLDocument2> document = Document();
   CComPtr<IHTMLWindow2> window;
   CComPtr<IHTMLEventObj> event;

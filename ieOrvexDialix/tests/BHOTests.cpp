@@ -2,6 +2,7 @@
 #include <commctrl.h>
 #include <exdispid.h>
 #include <gtest/gtest.h>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -132,6 +133,7 @@ struct SeamRecord {
   std::vector<std::wstring> menuItems;
   std::vector<std::pair<std::wstring, std::wstring>> boxes;  // text, caption
   UINT boxType = 0;
+  std::function<void()> duringMenu;  // what happens while the menu is open, once
 };
 SeamRecord g_seam;
 
@@ -144,6 +146,11 @@ BOOL RecordingMenu(HMENU popup, UINT flags, int, int, HWND owner) {
     g_seam.menuItems.push_back(text);
   }
   g_seam.highlightChecked = (::GetMenuState(popup, ID_HIGHLIGHT_NUMBERS, MF_BYCOMMAND) & MF_CHECKED) != 0;
+  if (g_seam.duringMenu) {
+    std::function<void()> during = std::move(g_seam.duringMenu);
+    g_seam.duringMenu = nullptr;
+    during();
+  }
   if (flags & TPM_RETURNCMD) return static_cast<BOOL>(g_seam.choice);
   if (g_seam.choice) ::SendMessageW(owner, WM_COMMAND, g_seam.choice, 0);
   return TRUE;
@@ -433,6 +440,22 @@ TEST_F(ClickTest, ElsewhereAPlantedElementOrNoChoiceDoNothing) {
   EXPECT_EQ(1, g_seam.menus);
   EXPECT_TRUE(m_service->m_calls.empty());
   EXPECT_TRUE(FakeBrowser::Navigations(m_browser).empty());
+}
+
+// The menu's loop runs the thread's messages: the browser may take the
+// object off its site and release it before the choice comes back.
+TEST_F(ClickTest, AWindowTornDownWhileTheMenuIsOpenLeavesTheObjectAliveUntilTheClickEnds) {
+  g_seam.choice = ID_NUMBER_ADD_CONTACT;
+  g_seam.duringMenu = [this] {
+    m_bho->SetSite(nullptr);
+    m_bho->Release();
+    m_bho = nullptr;
+    EXPECT_TRUE(m_service->m_disconnected.empty());
+  };
+  EXPECT_EQ(S_OK, FakeDom::Click(m_page, m_number));
+  EXPECT_EQ(1, g_seam.menus);
+  EXPECT_EQ((std::vector<std::wstring>{L"client-7"}), m_service->m_disconnected);
+  EXPECT_TRUE(FakeBrowser::Navigations(m_browser).empty());  // no browser left to open the page in
 }
 
 // The page's script may plant an element of the wrap's name, or change the
