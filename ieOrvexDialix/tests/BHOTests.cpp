@@ -483,6 +483,7 @@ TEST_F(ClickTest, OnlyTheNumberShownOnTheElementIsActedOn) {
       plant(L"555-0100", L"+19005550100"),
       plant(L"09 555 0100", L"+1 900 555 0100"),
       plant(L"050 111 2222 / +1 900 555 0100", L"050 111 2222 / +1 900 555 0100"),
+      plant(L"0401234567&action=x", L"0401234567&action=x"),
       plant(longDigits.c_str(), longDigits.c_str())};
   for (UINT choice : {ID_NUMBER_CALL, ID_NUMBER_SEND_SMS, ID_NUMBER_ADD_CONTACT}) {
     g_seam.choice = choice;
