@@ -29,6 +29,8 @@ std::wstring CodeMessage(HRESULT hr) {
 STDMETHODIMP CCallBack::ConnectCompleted(BSTR clientId) {
   return ZCLComMethod("CCallBack::ConnectCompleted", ZCL_SITE, [&]() -> HRESULT {
     m_clientId = BstrText(clientId);
+    std::function<void()> hook = m_connected;  // the hook may replace itself
+    if (hook) hook();
     return S_OK;
   });
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <functional>
 #include <string>
 #include "ComHeapObject.h"
 #include "ieOrvexDialix.h"
@@ -25,6 +26,9 @@ public:
   virtual ~CCallBack() = default;
 
   const std::wstring& ClientId() const { return m_clientId; }
+  // Run by ConnectCompleted once the client id is kept. The owner clears it
+  // before it goes: the service may hold this object longer.
+  void WhenConnected(std::function<void()> hook) { m_connected = std::move(hook); }
   const std::wstring& SerialNumber() const { return m_serial; }
 
 private:
@@ -33,4 +37,5 @@ private:
 
   std::wstring m_clientId;
   std::wstring m_serial;
+  std::function<void()> m_connected;
 };

@@ -48,6 +48,9 @@ HRESULT WINAPI COrvexDialixBHO::UpdateRegistry(BOOL bRegister) {
 
 HRESULT COrvexDialixBHO::FinalConstruct() {
   m_callback.Attach(new CCallBack());
+  // The service refuses operations for a client it has not yet named: a
+  // document that completes before that has its request sent from here.
+  m_callback->WhenConnected([this] { RequestDevices(); });
   HRESULT hr = ::CoCreateInstance(CLSID_Zembra, nullptr, CLSCTX_LOCAL_SERVER, IID_IZembra,
                                   reinterpret_cast<void**>(&m_service));
   if (FAILED(hr)) return hr;
@@ -57,6 +60,7 @@ HRESULT COrvexDialixBHO::FinalConstruct() {
 // Shutdown order: the browser's events, the windows, the page's click
 // handler, then the service and its callback.
 void COrvexDialixBHO::FinalRelease() {
+  if (m_callback) m_callback->WhenConnected(nullptr);
   Unadvise();
   DestroyWindows();
   if (m_clickHandler) m_clickHandler->Detach();
@@ -113,10 +117,19 @@ void COrvexDialixBHO::OnDocumentComplete(VARIANT* frame) {
       FAILED(frameBrowser->get_Document(&document)) || !document ||
       FAILED(document->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&html))))
     return;
-  CComBSTR client(m_callback->ClientId().c_str());
+  m_documentSeen = true;
+  RequestDevices();
+}
+
+void COrvexDialixBHO::RequestDevices() {
+  if (!m_documentSeen || m_devicesRequested || !m_browser || !m_service || !m_callback) return;
+  const std::wstring& clientId = m_callback->ClientId();
+  if (clientId.empty()) return;
+  CComBSTR client(clientId.c_str());
   CComPtr<IOperation> request;
-  m_service->CreateOperation(client, IID_IGetDevicesOperation, &request);
-  if (request) m_service->BeginOperation(request);
+  if (FAILED(m_service->CreateOperation(client, IID_IGetDevicesOperation, &request)) || !request ||
+      FAILED(m_service->BeginOperation(request)))
+    return;
   m_devicesRequested = true;
 }
 

@@ -95,6 +95,9 @@ private:
   LRESULT OnNotify(UINT, WPARAM, LPARAM lParam, BOOL& handled);
 
   void OnDocumentComplete(VARIANT* frame);
+  // Asks the service for its devices once a document has completed and the
+  // client id is known; again after a request that did not start.
+  void RequestDevices();
   void OnDownloadComplete();
   // Ends the browser's event connection, if one is held.
   void Unadvise();
@@ -127,7 +130,8 @@ private:
   CComPtr<CCallBack> m_callback;
   CComPtr<IZembra> m_service;
   CComPtr<CEventHandler> m_clickHandler;
-  bool m_devicesRequested = false;
+  bool m_documentSeen = false;
+  bool m_devicesRequested = false;  // only for a request that started
   enum class Show { Unknown, Yes, No } m_showToolbar = Show::Unknown;
   DWORD m_highlightNumbers = 1;
   bool m_dirty = false;

@@ -13,6 +13,9 @@ namespace {
 const boost::regex kNumberPattern(
     R"(\(?(\+\s?)?(\d{1,4})\)?([\.\-\s]?\d{1,3})?(([\.\-\s]\d{3,6}){2,3}|([\.\-\s]?\d{5,10}))|(\d{3,4})[\.\s]\d{3,6})");
 const boost::regex kSeparatorPattern(R"([\(\)\- \.\s(&nbsp;)])");
+// The longest text the number pattern matches: "(+ 1234)-123" and three
+// "-123456" groups.
+const size_t kLongestNumber = 33;
 
 // Stands for every unit outside Latin-1: a control character that is neither
 // a digit, a blank nor a separator.
@@ -59,13 +62,14 @@ bool IsScannedParent(const wchar_t* name, size_t length) {
   return false;
 }
 
-std::wstring DiallableNumber(const std::wstring& id) {
-  std::string cleaned = boost::regex_replace(NarrowForSearch(id.data(), id.size()), kSeparatorPattern, "");
-  size_t digits = !cleaned.empty() && cleaned[0] == '+' ? 1 : 0;
-  if (digits == cleaned.size()) return std::wstring();
-  for (size_t i = digits; i < cleaned.size(); ++i)
-    if (cleaned[i] < '0' || cleaned[i] > '9') return std::wstring();
-  return std::wstring(cleaned.begin(), cleaned.end());
+std::wstring DiallableNumber(const std::wstring& shown, const std::wstring& id) {
+  if (shown.empty() || shown.size() > kLongestNumber || shown != id) return std::wstring();
+  std::string narrow = NarrowForSearch(shown.data(), shown.size());
+  std::vector<NumberMatch> found = FindNumbers(narrow);
+  if (found.size() != 1 || found[0].position != 0 || found[0].length != narrow.size()) return std::wstring();
+  // What the pattern admits, less the separators, is an optional "+" and digits.
+  std::string digits = boost::regex_replace(narrow, kSeparatorPattern, "");
+  return std::wstring(digits.begin(), digits.end());
 }
 
 // Concatenated, not formatted: the run-time libraries read "%s" differently.

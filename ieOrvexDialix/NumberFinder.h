@@ -24,9 +24,12 @@ std::vector<NumberMatch> FindNumbers(const std::string& narrow);
 // True for the names, in any case, of the elements whose text is scanned.
 bool IsScannedParent(const wchar_t* name, size_t length);
 
-// A clicked number's id without separators, or empty when what is left is
-// not an optional "+" followed by digits (a page may plant its own element).
-std::wstring DiallableNumber(const std::wstring& id);
+// The number on a clicked wrap element without its separators, or empty
+// unless the element's own text is one whole number as the finder finds it
+// and the id is that same text. The page's script may plant an element of
+// that name, or change the id, text or children of one of ours: only what
+// the user sees on the element is ever dialled.
+std::wstring DiallableNumber(const std::wstring& shown, const std::wstring& id);
 
 // "file:///" + page, with "?action=..&name=value" when action is given,
 // escaped in the browser's canonical form and never cut short.

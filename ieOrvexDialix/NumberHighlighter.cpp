@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <shlguid.h>
 #include <optional>
+#include <vector>
 #include "CCallBack.h"
 #include "COrvexDialixBHO.h"
 #include "ComBSTR.h"
@@ -24,6 +25,20 @@ CComPtr<Q> Query(IUnknown* from, REFIID iid) {
   return to;
 }
 
+// The text of an element whose only child is a text node, as the wrap is
+// made; empty for any other element.
+std::wstring OwnText(IHTMLDOMNode* element) {
+  CComPtr<IHTMLDOMNode> child, after;
+  long type = 0;
+  if (FAILED(element->get_firstChild(&child)) || !child || FAILED(child->get_nodeType(&type)) || type != 3 ||
+      FAILED(child->get_nextSibling(&after)) || after)
+    return std::wstring();
+  CComPtr<IHTMLDOMTextNode> text = Query<IHTMLDOMTextNode>(child, IID_IHTMLDOMTextNode);
+  CComBSTR content;
+  if (!text || FAILED(text->toString(&content))) return std::wstring();
+  return BstrText(content);
+}
+
 }  // namespace
 
 COrvexDialixBHO::PageWalk::PageWalk(CComPtr<IHTMLDocument2> page)
@@ -45,27 +60,32 @@ void COrvexDialixBHO::HighlightDocument() {
   VisitNode(node);
 }
 
-// Children are walked by next sibling, taken before each visit: what the
-// visit inserts after a text node is not visited again, and the walk stays
-// as deep as the page, not as the numbers in a text.
-void COrvexDialixBHO::VisitNode(IHTMLDOMNode* node) {
-  long type = 0;
-  if (FAILED(node->get_nodeType(&type))) return;
-  if (type == 3) {
-    CComPtr<IHTMLDOMNode> parent;
+// Depth first, in document order, without recursion: a page built by
+// script may nest elements as deep as it likes, deeper than the browser
+// thread's stack would take. Each node's next sibling is taken before its
+// visit, so what wrapping inserts after a text node is not visited again.
+void COrvexDialixBHO::VisitNode(IHTMLDOMNode* top) {
+  std::vector<CComPtr<IHTMLDOMNode>> resume;  // where each open level goes on
+  CComPtr<IHTMLDOMNode> node(top);
+  for (bool atTop = true; node; atTop = false) {
+    CComPtr<IHTMLDOMNode> next, child, parent;
+    if (!atTop && FAILED(node->get_nextSibling(&next))) next.Release();
+    long type = 0;
     CComBSTR name;
-    if (FAILED(node->get_parentNode(&parent)) || !parent || FAILED(parent->get_nodeName(&name)) || !name)
-      return;
-    if (IsScannedParent(name, name.Length())) HighlightTextNode(node, parent);
-    return;
-  }
-  CComPtr<IHTMLDOMNode> child;
-  if (FAILED(node->get_firstChild(&child))) return;
-  while (child) {
-    CComPtr<IHTMLDOMNode> next;
-    if (FAILED(child->get_nextSibling(&next))) next.Release();
-    VisitNode(child);
-    child = next;
+    bool known = SUCCEEDED(node->get_nodeType(&type));
+    if (known && type == 3) {
+      if (SUCCEEDED(node->get_parentNode(&parent)) && parent && SUCCEEDED(parent->get_nodeName(&name)) && name &&
+          IsScannedParent(name, name.Length()))
+        HighlightTextNode(node, parent);
+    } else if (known && SUCCEEDED(node->get_firstChild(&child)) && child) {
+      if (next) resume.push_back(next);
+      next = child;
+    }
+    node = next;
+    if (!node && !resume.empty()) {
+      node = resume.back();
+      resume.pop_back();
+    }
   }
 }
 
@@ -102,6 +122,9 @@ void COrvexDialixBHO::HighlightTextNode(IHTMLDOMNode* textNode, IHTMLDOMNode* pa
 }
 
 void COrvexDialixBHO::OnNumberClick() {
+  // The menu's loop below runs the thread's messages: the browser may take
+  // the object off its site and release it before the choice comes back.
+  CComPtr<IUnknown> alive(GetUnknown());
   CComPtr<IHTMLDocument2> document = Document();
   CComPtr<IHTMLWindow2> window;
   CComPtr<IHTMLEventObj> event;
@@ -112,8 +135,8 @@ void COrvexDialixBHO::OnNumberClick() {
     return;
   CComPtr<IHTMLDOMNode> node = Query<IHTMLDOMNode>(source, IID_IHTMLDOMNode);
   if (!node || FAILED(node->get_nodeName(&name)) || BstrText(name) != kWrapTag) return;
-  // The page may plant an element of that name with an id of its choosing.
-  std::wstring number = DiallableNumber(BstrText(id));
+  // Taken before the menu: the page's script runs while it is open.
+  std::wstring number = DiallableNumber(OwnText(node), BstrText(id));
   if (number.empty()) return;
 
   CMenuHandle menu(::LoadMenuW(WtlGetResourceInstance(), MAKEINTRESOURCEW(IDR_NUMBER_MENU)));

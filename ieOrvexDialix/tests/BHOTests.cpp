@@ -2,6 +2,7 @@
 #include <commctrl.h>
 #include <exdispid.h>
 #include <gtest/gtest.h>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,6 +53,8 @@ public:
     return S_OK;
   }
   STDMETHOD(CreateOperation)(BSTR client, REFIID kind, IOperation** out) override {
+    *out = nullptr;
+    if (!::SysStringLen(client)) return E_INVALIDARG;  // as the service: a client it has named
     m_kinds.push_back(kind);
     m_clients.push_back(BstrText(client));
     if (::IsEqualIID(kind, IID_ICreateCallOperation)) {
@@ -65,6 +68,10 @@ public:
   }
   STDMETHOD(BeginOperation)(IOperation* op) override {
     m_begun.push_back(op);
+    if (m_refuseBegin) {
+      --m_refuseBegin;
+      return E_FAIL;
+    }
     return S_OK;
   }
   STDMETHOD(CancelOperation)(IOperation*) override { return S_OK; }
@@ -82,6 +89,7 @@ public:
   std::vector<std::wstring> m_clients, m_disconnected;
   std::vector<CFakeCallOperation*> m_calls;  // kept alive by m_begun or not at all
   std::vector<CComPtr<IOperation>> m_begun;
+  int m_refuseBegin = 0;
 };
 
 class CFakeDevice : public CFakeUnknown<IDevice> {
@@ -125,6 +133,7 @@ struct SeamRecord {
   std::vector<std::wstring> menuItems;
   std::vector<std::pair<std::wstring, std::wstring>> boxes;  // text, caption
   UINT boxType = 0;
+  std::function<void()> duringMenu;  // what happens while the menu is open, once
 };
 SeamRecord g_seam;
 
@@ -137,6 +146,11 @@ BOOL RecordingMenu(HMENU popup, UINT flags, int, int, HWND owner) {
     g_seam.menuItems.push_back(text);
   }
   g_seam.highlightChecked = (::GetMenuState(popup, ID_HIGHLIGHT_NUMBERS, MF_BYCOMMAND) & MF_CHECKED) != 0;
+  if (g_seam.duringMenu) {
+    std::function<void()> during = std::move(g_seam.duringMenu);
+    g_seam.duringMenu = nullptr;
+    during();
+  }
   if (flags & TPM_RETURNCMD) return static_cast<BOOL>(g_seam.choice);
   if (g_seam.choice) ::SendMessageW(owner, WM_COMMAND, g_seam.choice, 0);
   return TRUE;
@@ -327,6 +341,22 @@ TEST_F(BandTest, TenThousandNumbersInOneTextAreAllWrapped) {
   EXPECT_EQ(0u, page.find(L"<P>call <ZEMBRAEXTENSION id=\"040 1000000\">040 1000000</ZEMBRAEXTENSION> now, call "));
 }
 
+// Script can nest elements deeper than the browser thread's stack would
+// take a walk that recursed once per level.
+TEST_F(BandTest, ANumberAtTheBottomOfAHundredThousandNestedElementsIsWrapped) {
+  FakeDom::Node* bottom = m_body;
+  for (int depth = 0; depth < 100000; ++depth) bottom = FakeDom::Append(bottom, FakeDom::Element(m_page, L"div"));
+  FakeDom::Append(bottom, FakeDom::Text(m_page, L"Tel 040 765 4321"));
+  Paragraph(L"p", L"Fax 09 876 5432");
+  SiteBand();
+  LoadPage();
+  ASSERT_EQ(2u, FakeDom::CountElements(m_page, L"ZEMBRAEXTENSION"));
+  EXPECT_EQ(L"<DIV>Tel <ZEMBRAEXTENSION id=\"040 765 4321\">040 765 4321</ZEMBRAEXTENSION></DIV>",
+            FakeDom::Serialize(bottom));
+  EXPECT_EQ(L"<ZEMBRAEXTENSION id=\"09 876 5432\">09 876 5432</ZEMBRAEXTENSION>",
+            FakeDom::Serialize(FakeDom::FindElement(m_page, L"ZEMBRAEXTENSION", 1)));
+}
+
 TEST_F(BandTest, NothingIsWrappedWhenTheOptionIsOffOrBeforeTheFirstDocument) {
   FakeDom::Node* p = Paragraph(L"p", L"Tel 0401234567");
   SiteBand();
@@ -412,18 +442,75 @@ TEST_F(ClickTest, ElsewhereAPlantedElementOrNoChoiceDoNothing) {
   EXPECT_TRUE(FakeBrowser::Navigations(m_browser).empty());
 }
 
-// A page may plant an element of the same name with an id of its choosing.
-TEST_F(ClickTest, AnIdThatIsNoNumberIsNeverActedOn) {
-  g_seam.choice = ID_NUMBER_SEND_SMS;
-  for (const wchar_t* id : {L"1234567&action=x", L"javascript:alert(1)", L"+", L"12+34"}) {
-    FakeDom::Node* planted = FakeDom::Append(m_body, FakeDom::Element(m_page, L"ZEMBRAEXTENSION"));
-    FakeDom::SetId(planted, id);
-    FakeDom::Click(m_page, planted);
+// The menu's loop runs the thread's messages: the browser may take the
+// object off its site and release it before the choice comes back.
+TEST_F(ClickTest, AWindowTornDownWhileTheMenuIsOpenLeavesTheObjectAliveUntilTheClickEnds) {
+  g_seam.choice = ID_NUMBER_ADD_CONTACT;
+  g_seam.duringMenu = [this] {
+    m_bho->SetSite(nullptr);
+    m_bho->Release();
+    m_bho = nullptr;
+    EXPECT_TRUE(m_service->m_disconnected.empty());
+  };
+  EXPECT_EQ(S_OK, FakeDom::Click(m_page, m_number));
+  EXPECT_EQ(1, g_seam.menus);
+  EXPECT_EQ((std::vector<std::wstring>{L"client-7"}), m_service->m_disconnected);
+  EXPECT_TRUE(FakeBrowser::Navigations(m_browser).empty());  // no browser left to open the page in
+}
+
+// The page's script may plant an element of the wrap's name, or change the
+// id, text or children of a wrapped number after the walk: only the number
+// shown on the element reaches the service or the local page.
+TEST_F(ClickTest, OnlyTheNumberShownOnTheElementIsActedOn) {
+  Paragraph(L"p", L"Fax 040 765 4321");
+  Paragraph(L"p", L"Mobile 050 111 2222");
+  Paragraph(L"p", L"Home 09 876 5432");
+  FakeBrowser::Fire(m_browser, DISPID_DOWNLOADCOMPLETE);
+  FakeDom::Node* rewritten = FakeDom::FindElement(m_page, L"ZEMBRAEXTENSION", 1);
+  FakeDom::Node* stretched = FakeDom::FindElement(m_page, L"ZEMBRAEXTENSION", 2);
+  ASSERT_TRUE(rewritten && stretched);
+  FakeDom::SetId(rewritten, L"+1 900 555 0100");
+  FakeDom::Append(stretched, FakeDom::Text(m_page, L" or +1 900 555 0100"));
+  auto plant = [&](const wchar_t* text, const wchar_t* id) {
+    FakeDom::Node* made = FakeDom::Append(m_body, FakeDom::Element(m_page, L"zembraextension"));
+    FakeDom::Append(made, FakeDom::Text(m_page, text));
+    FakeDom::SetId(made, id);
+    return made;
+  };
+  const std::wstring longDigits = L"+1900" + std::wstring(36, L'5');
+  std::vector<FakeDom::Node*> tampered = {
+      rewritten, stretched,
+      plant(L"555-0100", L"+19005550100"),
+      plant(L"09 555 0100", L"+1 900 555 0100"),
+      plant(L"050 111 2222 / +1 900 555 0100", L"050 111 2222 / +1 900 555 0100"),
+      plant(L"0401234567&action=x", L"0401234567&action=x"),
+      plant(longDigits.c_str(), longDigits.c_str())};
+  for (UINT choice : {ID_NUMBER_CALL, ID_NUMBER_SEND_SMS, ID_NUMBER_ADD_CONTACT}) {
+    g_seam.choice = choice;
+    for (FakeDom::Node* element : tampered) FakeDom::Click(m_page, element);
   }
   EXPECT_EQ(0, g_seam.menus);
+  EXPECT_EQ(0u, m_service->Created(IID_ICreateCallOperation));
   EXPECT_TRUE(FakeBrowser::Navigations(m_browser).empty());
-  EXPECT_EQ(L"+35891234567", DiallableNumber(L"+358 (9) 123-4567"));
-  EXPECT_EQ(L"1234567", DiallableNumber(L"123&nbsp;4567"));
+
+  g_seam.choice = ID_NUMBER_CALL;
+  FakeDom::Click(m_page, m_number);
+  FakeDom::Click(m_page, FakeDom::FindElement(m_page, L"ZEMBRAEXTENSION", 3));
+  ASSERT_EQ(2u, m_service->m_calls.size());
+  EXPECT_EQ(L"091234567", BstrText(m_service->m_calls[0]->m_number));
+  EXPECT_EQ(L"098765432", BstrText(m_service->m_calls[1]->m_number));
+}
+
+// The longest text the pattern matches still counts; anything longer, or a
+// text that holds more than the one number, never does.
+TEST(ShownNumber, OnlyOneWholeNumberOfAtMostTheLongestMatchCounts) {
+  EXPECT_EQ(L"+358407659876", DiallableNumber(L"+358 40 765 9876", L"+358 40 765 9876"));
+  const std::wstring longest = L"(+ 1234)-123-123456-123456-123456";
+  EXPECT_EQ(L"+1234123123456123456123456", DiallableNumber(longest, longest));
+  EXPECT_EQ(L"", DiallableNumber(longest + L"7", longest + L"7"));
+  EXPECT_EQ(L"", DiallableNumber(L"Tel 040 765 4321", L"Tel 040 765 4321"));
+  EXPECT_EQ(L"", DiallableNumber(L"040 765 4321", L"0407654321"));
+  EXPECT_EQ(L"", DiallableNumber(L"", L""));
 }
 
 // The folder read from the registry is at most 259 characters, but the
@@ -561,13 +648,45 @@ TEST_F(BandTest, TheButtonOpensThePlainPage) {
   EXPECT_EQ(std::wstring::npos, url.find(L'?'));
 }
 
-TEST_F(BandTest, TwoDocumentsMakeOneDeviceRequest) {
+TEST_F(BandTest, OneDeviceRequestStartsAndARefusedOneIsTriedAtTheNextDocument) {
   SiteBand();
+  m_service->m_refuseBegin = 1;
   FakeBrowser::FireDocumentComplete(m_browser);
   FakeBrowser::FireDocumentComplete(m_browser);
-  EXPECT_EQ(1u, m_service->Created(IID_IGetDevicesOperation));
-  EXPECT_EQ(1u, m_service->m_begun.size());
+  FakeBrowser::FireDocumentComplete(m_browser);
+  EXPECT_EQ(2u, m_service->Created(IID_IGetDevicesOperation));
+  EXPECT_EQ(2u, m_service->m_begun.size());
+  EXPECT_EQ((std::vector<std::wstring>{L"client-7", L"client-7"}), m_service->m_clients);
+}
+
+// On a cold start the browser may complete its first document before the
+// service has named the client: the request waits for the name, and "Call"
+// then dials with the phone it found.
+TEST_F(BandTest, ADocumentBeforeTheConnectionGetsItsDeviceRequestOnceConnected) {
+  Paragraph(L"p", L"Tel 040 765 4321");
+  m_bho = MakeBand();
+  ASSERT_TRUE(m_bho);
+  ASSERT_EQ(S_OK, m_bho->SetSite(FakeBrowser::Site(m_browser)));
+  FakeBrowser::FireDocumentComplete(m_browser);
+  EXPECT_TRUE(m_service->m_begun.empty());
+  m_service->m_callback->ConnectCompleted(CComBSTR(L"client-7"));
+  ASSERT_EQ(1u, m_service->Created(IID_IGetDevicesOperation));
+  ASSERT_EQ(1u, m_service->m_begun.size());
   EXPECT_EQ(L"client-7", m_service->m_clients[0]);
+
+  CComPtr<CFakeDeviceList> list;
+  list.Attach(new CFakeDeviceList);
+  list->Add(L"SER-9", DeviceConnected);
+  CComPtr<CFakeOperation> answered;
+  answered.Attach(new CFakeOperation(IID_IGetDevicesOperation));
+  answered->m_data = static_cast<IDeviceList*>(list.p);
+  m_service->m_callback->OperationCompleted(CComBSTR(L"client-7"), CComBSTR(L"op-1"), answered);
+  FakeBrowser::Fire(m_browser, DISPID_DOWNLOADCOMPLETE);
+  g_seam.choice = ID_NUMBER_CALL;
+  FakeDom::Click(m_page, FakeDom::FindElement(m_page, L"ZEMBRAEXTENSION"));
+  ASSERT_EQ(1u, m_service->m_calls.size());
+  EXPECT_EQ(L"SER-9", BstrText(m_service->m_calls[0]->m_serial));
+  EXPECT_EQ(L"0407654321", BstrText(m_service->m_calls[0]->m_number));
 }
 
 TEST_F(BandTest, BandInfoComesFromTheButton) {
