@@ -68,8 +68,20 @@ void COrvexDialixBHO::FinalRelease() {
   m_browser.Release();
   m_site.Release();
   if (m_service && m_callback) {
-    CComBSTR client(m_callback->ClientId().c_str());
-    m_service->Disconnect(client);
+    if (m_callback->ClientId().empty()) {
+      // Released before the service named the client: the client is ended
+      // when its name comes, or it would live on with no page behind it.
+      CComPtr<IZembra> service = m_service;
+      CCallBack* callback = m_callback;  // the hook is the callback's own
+      m_callback->WhenConnected([service, callback] {
+        CComBSTR client(callback->ClientId().c_str());
+        service->Disconnect(client);
+        callback->WhenConnected(nullptr);
+      });
+    } else {
+      CComBSTR client(m_callback->ClientId().c_str());
+      m_service->Disconnect(client);
+    }
   }
   m_service.Release();
   m_callback.Release();  // lives on while the service holds it

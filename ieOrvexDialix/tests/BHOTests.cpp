@@ -595,6 +595,19 @@ TEST_F(BandTest, QuitEndsTheConnectionAndReleaseDisconnectsFromTheService) {
   EXPECT_EQ((std::vector<std::wstring>{L"client-7"}), m_service->m_disconnected);
 }
 
+TEST_F(BandTest, AHelperReleasedBeforeItsClientWasNamedEndsTheClientWhenTheNameComes) {
+  m_bho = MakeBand();
+  ASSERT_TRUE(m_bho);
+  ASSERT_EQ(S_OK, m_bho->SetSite(FakeBrowser::Site(m_browser)));
+  CComPtr<IZembraCallback> callback = m_service->m_callback;  // as the service keeps it
+  m_bho->SetSite(nullptr);
+  m_bho->Release();
+  m_bho = nullptr;
+  EXPECT_TRUE(m_service->m_disconnected.empty());  // no client to name yet
+  callback->ConnectCompleted(CComBSTR(L"client-late"));
+  EXPECT_EQ((std::vector<std::wstring>{L"client-late"}), m_service->m_disconnected);
+}
+
 TEST_F(BandTest, AUserWithoutTheOptionKeyStillGetsABandAndHighlighting) {
   ::RegDeleteKeyW(HKEY_CURRENT_USER, kOptionKey);
   FakeDom::Node* p = Paragraph(L"p", L"Tel 0401234567");
