@@ -2,11 +2,14 @@
 #include <sqlite3.h>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 #include "BenchSupport.h"
 #include "CZembraDb.h"
 #include "PhoneNumber.h"
+#include "ZCLHandle.h"
 #include "ZCLText.h"
 #include "ZembraSqliteHandles.h"
 
@@ -16,8 +19,8 @@
 // the timers start; every result is checked and the rows are counted
 // afterwards on both sides. Then stores of 10,000 to 100,000 contacts filled
 // the same way, each followed by caller lookups, beside bare SQLite with the
-// store's own schema doing the same rows in the same commits: how filling
-// grows with the store. Run by tools/bench.
+// store's own schema doing the same rows in the same commits, each size in a
+// process of its own: how filling grows with the store. Run by tools/bench.
 
 namespace {
 
@@ -163,18 +166,9 @@ std::wstring FillCaller(int k, int contacts, int& contact) {
   return Wide(number);
 }
 
-struct Latencies {
-  std::vector<double> ms;
-  double At(double q) {
-    if (ms.empty()) return 0;
-    std::sort(ms.begin(), ms.end());
-    return ms[std::min(ms.size() - 1, static_cast<size_t>(q * static_cast<double>(ms.size())))];
-  }
-};
-
 struct FillResult {
   double seconds = 0;
-  Latencies lookups;
+  std::vector<double> lookupMs;
 };
 
 // The store's schema as a freshly opened store file holds it, tables and
@@ -220,7 +214,7 @@ FillResult FillStore(const std::wstring& path, std::vector<CZembraContact>& cont
     std::wstring number = FillCaller(k, count, expected);
     start = Now();
     std::vector<CZembraContact> found = db.FindContactsByNumber(number.c_str());
-    result.lookups.ms.push_back((Now() - start) * 1000);
+    result.lookupMs.push_back((Now() - start) * 1000);
     if (expected < 0 ? !found.empty() : found.empty() || found[0].GetDbId() != expected + 1) ++wrong;
   }
   Check(wrong == 0, "store lookups found their contacts");
@@ -299,59 +293,104 @@ FillResult FillBare(const std::wstring& path, const std::vector<std::string>& sc
       (void)sqlite3_column_blob(lookup.Get(), 2);
     }
     sqlite3_reset(lookup.Get());
-    result.lookups.ms.push_back((Now() - start) * 1000);
+    result.lookupMs.push_back((Now() - start) * 1000);
     if (expected >= 0 && firstId != expected + 1) ++missed;
   }
   Check(missed == 0, "bare lookups found their contacts");
   return result;
 }
 
-// Each size from empty files, the store first, then bare SQLite.
-void FillCases(const std::wstring& folder) {
+// One size from empty files, the store first, then bare SQLite; the six
+// figures go to `results` for the parent.
+int RunFillCase(int size, const std::wstring& folder, const std::wstring& results) {
   const std::wstring ours = folder + L"\\fill.db", bare = folder + L"\\fill-bare.db";
   std::vector<std::string> schema = StoreSchema(ours);
+  std::vector<std::string> cards;
+  std::vector<CZembraContact> contacts;
+  std::vector<BareContact> bareRows;
+  cards.reserve(size);
+  contacts.reserve(size);
+  bareRows.reserve(size);
+  for (int i = 0; i < size; ++i) {
+    cards.push_back(SmallCard(i));
+    std::string uid = std::to_string(10000000 + i);
+    contacts.emplace_back(-1, Trelk::CUid::Parse(uid.c_str()), reinterpret_cast<const BYTE*>(cards[i].data()),
+                          cards[i].size());
+    bareRows.push_back(BareContact{contacts.back().GetPhoneId().ToString(),
+                                   PhoneNumbersOfVCard(reinterpret_cast<const BYTE*>(cards[i].data()), cards[i].size())});
+  }
+  DeleteFileW(ours.c_str());
+  FillResult store = FillStore(ours, contacts);
+  DeleteFileW(ours.c_str());
+  FillResult plain = FillBare(bare, schema, cards, bareRows);
+  DeleteFileW(bare.c_str());
+  FILE* out = _wfopen(results.c_str(), L"w");
+  if (!out) return 1;
+  fprintf(out, "%f %f %f %f %f %f\n", store.seconds, Percentile(store.lookupMs, 0.5), Percentile(store.lookupMs, 0.95),
+          plain.seconds, Percentile(plain.lookupMs, 0.5), Percentile(plain.lookupMs, 0.95));
+  fclose(out);
+  return g_failures ? 1 : 0;
+}
+
+// Each size in a process of its own: what one size leaves in the heap must
+// not weigh on the next.
+void FillCases(const std::wstring& folder) {
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::wstring results = folder + L"\\fill-results.txt";
   printf("\nfilling a store: cards of about %u bytes with 2 numbers each, a commit every %d contacts, then %d lookups\n",
          static_cast<unsigned>(SmallCard(0).size()), kRowsPerCommit, kFillLookups);
   printf("%9s | %9s %8s %10s %10s | %9s %8s %10s %10s\n", "contacts", "store s", "x 10k", "lookup med", "lookup p95",
          "bare s", "x 10k", "lookup med", "lookup p95");
+  fflush(stdout);
   double storeFirst = 0, bareFirst = 0, storeRatio = 0;
   for (int size : kFillSizes) {
-    std::vector<std::string> cards;
-    std::vector<CZembraContact> contacts;
-    std::vector<BareContact> bareRows;
-    cards.reserve(size);
-    contacts.reserve(size);
-    bareRows.reserve(size);
-    for (int i = 0; i < size; ++i) {
-      cards.push_back(SmallCard(i));
-      std::string uid = std::to_string(10000000 + i);
-      contacts.emplace_back(-1, Trelk::CUid::Parse(uid.c_str()), reinterpret_cast<const BYTE*>(cards[i].data()),
-                            cards[i].size());
-      bareRows.push_back(BareContact{contacts.back().GetPhoneId().ToString(),
-                                     PhoneNumbersOfVCard(reinterpret_cast<const BYTE*>(cards[i].data()), cards[i].size())});
+    DeleteFileW(results.c_str());
+    std::wstring command = L"\"" + std::wstring(self) + L"\" fill " + std::to_wstring(size);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+      Check(false, "start the fill case");
+      return;
     }
-    DeleteFileW(ours.c_str());
-    FillResult store = FillStore(ours, contacts);
-    DeleteFileW(ours.c_str());
-    FillResult plain = FillBare(bare, schema, cards, bareRows);
-    DeleteFileW(bare.c_str());
-    if (storeFirst == 0) storeFirst = store.seconds, bareFirst = plain.seconds;
-    storeRatio = store.seconds / storeFirst;
-    printf("%9d | %9.2f %8.1f %7.3f ms %7.3f ms | %9.2f %8.1f %7.3f ms %7.3f ms\n", size, store.seconds, storeRatio,
-           store.lookups.At(0.5), store.lookups.At(0.95), plain.seconds, plain.seconds / bareFirst,
-           plain.lookups.At(0.5), plain.lookups.At(0.95));
+    CHandle thread(process.hThread), child(process.hProcess);
+    if (WaitForSingleObject(child.Get(), 1800000) != WAIT_OBJECT_0) {
+      TerminateProcess(child.Get(), 2);
+      WaitForSingleObject(child.Get(), 10000);
+      Check(false, "the fill case ended in time");
+      return;
+    }
+    DWORD code = 1;
+    GetExitCodeProcess(child.Get(), &code);
+    Check(code == 0, "the fill case");
+    double f[6] = {};
+    FILE* in = _wfopen(results.c_str(), L"r");
+    bool read = in && fscanf(in, "%lf %lf %lf %lf %lf %lf", &f[0], &f[1], &f[2], &f[3], &f[4], &f[5]) == 6;
+    if (in) fclose(in);
+    if (!read) {
+      Check(false, "the fill case's figures");
+      return;
+    }
+    if (storeFirst == 0) storeFirst = f[0], bareFirst = f[3];
+    storeRatio = f[0] / storeFirst;
+    printf("%9d | %9.2f %8.1f %7.3f ms %7.3f ms | %9.2f %8.1f %7.3f ms %7.3f ms\n", size, f[0], storeRatio, f[1], f[2],
+           f[3], f[3] / bareFirst, f[4], f[5]);
     fflush(stdout);
   }
+  DeleteFileW(results.c_str());
   printf("store fill of %d contacts / fill of %d: %.1f (goal: at most 15)\n", kFillSizes[3], kFillSizes[0], storeRatio);
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   std::wstring folder = std::wstring(temp) + L"dialix-store-bench";
   CreateDirectoryW(folder.c_str(), nullptr);
+  if (argc == 3 && strcmp(argv[1], "fill") == 0)
+    return RunFillCase(atoi(argv[2]), folder, folder + L"\\fill-results.txt");
   std::wstring ours = folder + L"\\OrvexDialix.db";
   std::wstring bare = folder + L"\\bare.db";
   // Every run starts from empty files, also after an interrupted one.
