@@ -32,6 +32,13 @@ inline double Median(std::vector<double> values) {
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+// The value below which the fraction q of a set of timings lies; 0 for none.
+inline double Percentile(std::vector<double> values, double q) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  return values[std::min(values.size() - 1, static_cast<size_t>(q * static_cast<double>(values.size())))];
+}
+
 // Failed checks of the run; a benchmark with any exits with 1.
 inline int g_failures = 0;
 inline void Check(bool ok, const char* what) {

@@ -1,10 +1,15 @@
 #include <windows.h>
 #include <sqlite3.h>
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 #include "BenchSupport.h"
 #include "CZembraDb.h"
+#include "PhoneNumber.h"
+#include "ZCLHandle.h"
 #include "ZCLText.h"
 #include "ZembraSqliteHandles.h"
 
@@ -12,7 +17,10 @@
 // the same inserts under the same transaction policy (a commit every
 // kRowsPerCommit items, as the sync groups them). Records are built before
 // the timers start; every result is checked and the rows are counted
-// afterwards on both sides. Run by tools/bench.
+// afterwards on both sides. Then stores of 10,000 to 100,000 contacts filled
+// the same way, each followed by caller lookups, beside bare SQLite with the
+// store's own schema doing the same rows in the same commits, each size in a
+// process of its own: how filling grows with the store. Run by tools/bench.
 
 namespace {
 
@@ -20,6 +28,8 @@ const int kContacts = 10000;
 const int kMessages = 50000;
 const int kSearches = 200;
 const int kRowsPerCommit = 256;
+const int kFillSizes[] = {10000, 30000, 60000, 100000};
+const int kFillLookups = 2000;
 
 struct SmsRow {
   std::wstring uid;
@@ -128,13 +138,259 @@ std::vector<long long> RowCounts(const std::wstring& path) {
   return counts;
 }
 
+
+// The fill cases: cards of about 500 bytes with a mobile and a work number.
+
+std::string Subscriber(int i) {
+  char text[16];
+  snprintf(text, sizeof text, "%07d", static_cast<int>((i * 7919LL + 1234567) % 10000000));
+  return text;
+}
+
+std::string SmallCard(int i) {
+  std::string card = "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Family" + std::to_string(i) + ";Given;;;\r\nTEL;CELL:+358 40 " +
+                     Subscriber(i) + "\r\nTEL;WORK:+44 20 " + Subscriber(i + 5000000) + "\r\nEMAIL:given" +
+                     std::to_string(i) + "@example.com\r\nNOTE:";
+  while (card.size() < 480) card += "Met at the trade fair; call after ten. ";
+  return card + "\r\nEND:VCARD\r\n";
+}
+
+// What a caller's phone shows for contact k: one in ten a number nobody has.
+std::wstring FillCaller(int k, int contacts, int& contact) {
+  contact = static_cast<int>((k * 104729LL) % contacts);
+  std::string number = (k % 2 ? "+35840" : "040 ") + Subscriber(contact);
+  if (k % 10 == 9) {
+    contact = -1;
+    number = "+49 170 " + Subscriber(k);
+  }
+  return Wide(number);
+}
+
+struct FillResult {
+  double seconds = 0;
+  std::vector<double> lookupMs;
+};
+
+// The store's schema as a freshly opened store file holds it, tables and
+// indexes alike, so that the bare side never drifts from it.
+std::vector<std::string> StoreSchema(const std::wstring& path) {
+  DeleteFileW(path.c_str());
+  {
+    CZembraDb db;
+    db.Open(path.c_str());
+    Check(db.IsOpen(), "store for the schema");
+  }
+  std::vector<std::string> schema;
+  CSqliteConnection connection;
+  sqlite3_open(ZCLWideToUtf8(path).c_str(), connection.Put());
+  CSqliteStatement s = PrepareBare(connection.Get(),
+                                   "SELECT sql FROM sqlite_master WHERE sql IS NOT NULL AND name NOT LIKE 'sqlite_%' "
+                                   "ORDER BY rowid");
+  while (sqlite3_step(s.Get()) == SQLITE_ROW)
+    schema.push_back(reinterpret_cast<const char*>(sqlite3_column_text(s.Get(), 0)));
+  s.Reset();
+  connection.Reset();
+  DeleteFileW(path.c_str());
+  return schema;
+}
+
+FillResult FillStore(const std::wstring& path, std::vector<CZembraContact>& contacts) {
+  FillResult result;
+  CZembraDb db;
+  db.Open(path.c_str());
+  Check(db.IsOpen(), "open the store to fill");
+  double start = Now();
+  {
+    CZembraDbBatch batch(&db, kRowsPerCommit);
+    for (CZembraContact& c : contacts) {
+      Check(db.InsertContact(c) > 0, "InsertContact");
+      batch.RowDone();
+    }
+    batch.Finish();
+  }
+  result.seconds = Now() - start;
+  int count = static_cast<int>(contacts.size()), expected = 0, wrong = 0;
+  for (int k = 0; k < kFillLookups; ++k) {
+    std::wstring number = FillCaller(k, count, expected);
+    start = Now();
+    std::vector<CZembraContact> found = db.FindContactsByNumber(number.c_str());
+    result.lookupMs.push_back((Now() - start) * 1000);
+    if (expected < 0 ? !found.empty() : found.empty() || found[0].GetDbId() != expected + 1) ++wrong;
+  }
+  Check(wrong == 0, "store lookups found their contacts");
+  return result;
+}
+
+struct BareContact {
+  std::wstring uid;
+  std::vector<CPhoneNumber> numbers;
+};
+
+FillResult FillBare(const std::wstring& path, const std::vector<std::string>& schema,
+                    const std::vector<std::string>& cards, const std::vector<BareContact>& rows) {
+  FillResult result;
+  DeleteFileW(path.c_str());
+  CSqliteConnection connection;
+  Check(sqlite3_open(ZCLWideToUtf8(path).c_str(), connection.Put()) == SQLITE_OK, "open");
+  sqlite3* db = connection.Get();
+  for (const std::string& sql : schema) Check(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK, "schema");
+  CSqliteStatement begin = PrepareBare(db, "SAVEPOINT zembra_change");
+  CSqliteStatement release = PrepareBare(db, "RELEASE zembra_change");
+  CSqliteStatement localInsert = PrepareBare(
+      db, "INSERT INTO contacts_local (phone_id, given_name, family_name, vcard_data, updated, top) VALUES (?,?,?,?,0,0)");
+  CSqliteStatement numberInsert =
+      PrepareBare(db, "INSERT INTO contact_numbers (contact_id, digits, international, tail) VALUES (?,?,?,?)");
+  CSqliteStatement phoneInsert =
+      PrepareBare(db, "INSERT INTO contacts_phone (id, phone_id, vcard_data, existing) VALUES (?,?,?,1)");
+  sqlite3_stmt* local = localInsert.Get();
+  sqlite3_stmt* number = numberInsert.Get();
+  sqlite3_stmt* phone = phoneInsert.Get();
+  double start = Now();
+  Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK, "BEGIN");
+  for (size_t i = 0; i < rows.size(); ++i) {
+    Check(Step(begin.Get()) == SQLITE_DONE, "SAVEPOINT");
+    sqlite3_bind_text16(local, 1, rows[i].uid.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text16(local, 2, L"Given", -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text16(local, 3, L"Family", -1, SQLITE_TRANSIENT);
+    sqlite3_bind_blob(local, 4, cards[i].data(), static_cast<int>(cards[i].size()), SQLITE_STATIC);
+    Check(Step(local) == SQLITE_DONE, "contact insert");
+    int id = static_cast<int>(sqlite3_last_insert_rowid(db));
+    for (const CPhoneNumber& n : rows[i].numbers) {
+      std::string tail = n.Tail();
+      sqlite3_bind_int(number, 1, id);
+      sqlite3_bind_text(number, 2, n.digits.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_int(number, 3, n.international ? 1 : 0);
+      sqlite3_bind_text(number, 4, tail.c_str(), -1, SQLITE_TRANSIENT);
+      Check(Step(number) == SQLITE_DONE, "number insert");
+    }
+    sqlite3_bind_int(phone, 1, id);
+    sqlite3_bind_text16(phone, 2, rows[i].uid.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_blob(phone, 3, cards[i].data(), static_cast<int>(cards[i].size()), SQLITE_STATIC);
+    Check(Step(phone) == SQLITE_DONE, "phone copy insert");
+    Check(Step(release.Get()) == SQLITE_DONE, "RELEASE");
+    if ((i + 1) % kRowsPerCommit == 0)
+      Check(sqlite3_exec(db, "COMMIT; BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK, "COMMIT");
+  }
+  Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK, "COMMIT");
+  result.seconds = Now() - start;
+
+  // The candidates of the caller's last digits, each with its card, as the
+  // store reads them; bare SQLite does no matching beyond the tail.
+  CSqliteStatement lookup = PrepareBare(
+      db, "SELECT c.id, c.phone_id, c.vcard_data FROM contact_numbers n JOIN contacts_local c ON c.id=n.contact_id "
+          "WHERE n.tail=? AND c.deleted=0 ORDER BY c.top<>0 DESC, c.id");
+  int count = static_cast<int>(rows.size()), expected = 0, missed = 0;
+  for (int k = 0; k < kFillLookups; ++k) {
+    std::wstring caller = FillCaller(k, count, expected);
+    CPhoneNumber n;
+    CPhoneNumber::Parse(caller.c_str(), n);
+    std::string tail = n.Tail();
+    start = Now();
+    sqlite3_bind_text(lookup.Get(), 1, tail.c_str(), -1, SQLITE_TRANSIENT);
+    int firstId = -1;
+    while (sqlite3_step(lookup.Get()) == SQLITE_ROW) {
+      if (firstId < 0) firstId = sqlite3_column_int(lookup.Get(), 0);
+      (void)sqlite3_column_blob(lookup.Get(), 2);
+    }
+    sqlite3_reset(lookup.Get());
+    result.lookupMs.push_back((Now() - start) * 1000);
+    if (expected >= 0 && firstId != expected + 1) ++missed;
+  }
+  Check(missed == 0, "bare lookups found their contacts");
+  return result;
+}
+
+// One size from empty files, the store first, then bare SQLite; the six
+// figures go to `results` for the parent.
+int RunFillCase(int size, const std::wstring& folder, const std::wstring& results) {
+  const std::wstring ours = folder + L"\\fill.db", bare = folder + L"\\fill-bare.db";
+  std::vector<std::string> schema = StoreSchema(ours);
+  std::vector<std::string> cards;
+  std::vector<CZembraContact> contacts;
+  std::vector<BareContact> bareRows;
+  cards.reserve(size);
+  contacts.reserve(size);
+  bareRows.reserve(size);
+  for (int i = 0; i < size; ++i) {
+    cards.push_back(SmallCard(i));
+    std::string uid = std::to_string(10000000 + i);
+    contacts.emplace_back(-1, Trelk::CUid::Parse(uid.c_str()), reinterpret_cast<const BYTE*>(cards[i].data()),
+                          cards[i].size());
+    bareRows.push_back(BareContact{contacts.back().GetPhoneId().ToString(),
+                                   PhoneNumbersOfVCard(reinterpret_cast<const BYTE*>(cards[i].data()), cards[i].size())});
+  }
+  DeleteFileW(ours.c_str());
+  FillResult store = FillStore(ours, contacts);
+  DeleteFileW(ours.c_str());
+  FillResult plain = FillBare(bare, schema, cards, bareRows);
+  DeleteFileW(bare.c_str());
+  FILE* out = _wfopen(results.c_str(), L"w");
+  if (!out) return 1;
+  fprintf(out, "%f %f %f %f %f %f\n", store.seconds, Percentile(store.lookupMs, 0.5), Percentile(store.lookupMs, 0.95),
+          plain.seconds, Percentile(plain.lookupMs, 0.5), Percentile(plain.lookupMs, 0.95));
+  fclose(out);
+  return g_failures ? 1 : 0;
+}
+
+// Each size in a process of its own: what one size leaves in the heap must
+// not weigh on the next.
+void FillCases(const std::wstring& folder) {
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::wstring results = folder + L"\\fill-results.txt";
+  printf("\nfilling a store: cards of about %u bytes with 2 numbers each, a commit every %d contacts, then %d lookups\n",
+         static_cast<unsigned>(SmallCard(0).size()), kRowsPerCommit, kFillLookups);
+  printf("%9s | %9s %8s %10s %10s | %9s %8s %10s %10s\n", "contacts", "store s", "x 10k", "lookup med", "lookup p95",
+         "bare s", "x 10k", "lookup med", "lookup p95");
+  fflush(stdout);
+  double storeFirst = 0, bareFirst = 0, storeRatio = 0;
+  for (int size : kFillSizes) {
+    DeleteFileW(results.c_str());
+    std::wstring command = L"\"" + std::wstring(self) + L"\" fill " + std::to_wstring(size);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+      Check(false, "start the fill case");
+      return;
+    }
+    CHandle thread(process.hThread), child(process.hProcess);
+    if (WaitForSingleObject(child.Get(), 1800000) != WAIT_OBJECT_0) {
+      TerminateProcess(child.Get(), 2);
+      WaitForSingleObject(child.Get(), 10000);
+      Check(false, "the fill case ended in time");
+      return;
+    }
+    DWORD code = 1;
+    GetExitCodeProcess(child.Get(), &code);
+    Check(code == 0, "the fill case");
+    double f[6] = {};
+    FILE* in = _wfopen(results.c_str(), L"r");
+    bool read = in && fscanf(in, "%lf %lf %lf %lf %lf %lf", &f[0], &f[1], &f[2], &f[3], &f[4], &f[5]) == 6;
+    if (in) fclose(in);
+    if (!read) {
+      Check(false, "the fill case's figures");
+      return;
+    }
+    if (storeFirst == 0) storeFirst = f[0], bareFirst = f[3];
+    storeRatio = f[0] / storeFirst;
+    printf("%9d | %9.2f %8.1f %7.3f ms %7.3f ms | %9.2f %8.1f %7.3f ms %7.3f ms\n", size, f[0], storeRatio, f[1], f[2],
+           f[3], f[3] / bareFirst, f[4], f[5]);
+    fflush(stdout);
+  }
+  DeleteFileW(results.c_str());
+  printf("store fill of %d contacts / fill of %d: %.1f (goal: at most 15)\n", kFillSizes[3], kFillSizes[0], storeRatio);
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   std::wstring folder = std::wstring(temp) + L"dialix-store-bench";
   CreateDirectoryW(folder.c_str(), nullptr);
+  if (argc == 3 && strcmp(argv[1], "fill") == 0)
+    return RunFillCase(atoi(argv[2]), folder, folder + L"\\fill-results.txt");
   std::wstring ours = folder + L"\\OrvexDialix.db";
   std::wstring bare = folder + L"\\bare.db";
   // Every run starts from empty files, also after an interrupted one.
@@ -232,6 +488,7 @@ int main() {
 
   DeleteFileW(ours.c_str());
   DeleteFileW(bare.c_str());
+  FillCases(folder);
   RemoveDirectoryW(folder.c_str());
   if (g_failures) printf("%d checks failed\n", g_failures);
   return g_failures ? 1 : 0;
