@@ -40,6 +40,7 @@ void CZembraDb::OpenLocked(const std::string& path) {
       // SQLite would open a private temporary file and lose everything at close.
       throw ZCLSqlException("no database path", SQLITE_CANTOPEN);
     }
+    ZembraSqliteHeap();  // before SQLite's first use, wherever a program opens its first store
     // A failed open still hands out a connection to close.
     int rc = sqlite3_open(m_path.c_str(), m_db.Put());
     ZCLSqlThrowOnFail(rc, m_db.Get());

@@ -23,3 +23,8 @@ struct ZembraSqliteStatementTraits {
 
 typedef CUniqueHandle<ZembraSqliteConnectionTraits> CSqliteConnection;
 typedef CUniqueHandle<ZembraSqliteStatementTraits> CSqliteStatement;
+
+// The heap SQLite allocates from in a process of the store: one of its own,
+// set before SQLite's first use. Null when SQLite had been started already
+// and keeps the runtime's heap.
+HANDLE ZembraSqliteHeap();

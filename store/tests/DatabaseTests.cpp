@@ -4,6 +4,8 @@
 #include <fstream>
 #include <thread>
 #include "CZembraDb.h"
+#include <sqlite3.h>
+#include "ZembraSqliteHandles.h"
 #include "LogFileTest.h"
 #include "StoreTestSupport.h"
 
@@ -89,6 +91,19 @@ TEST_F(DatabaseTest, WritesFileForSchemaScript) {
   CZembraDb db;
   db.Open(target);
   EXPECT_TRUE(db.IsOpen());
+}
+
+// SQLite's buffers among the store's records slowed every allocation in a
+// large fill; each program of the store gives SQLite a heap of its own, set
+// before the first connection, also one opened outside the store.
+TEST(StoreHeap, SqliteAllocatesFromAHeapOfItsOwn) {
+  HANDLE heap = ZembraSqliteHeap();
+  ASSERT_NE(heap, nullptr);
+  void* block = sqlite3_malloc(4300);
+  ASSERT_NE(block, nullptr);
+  EXPECT_TRUE(HeapValidate(heap, 0, block));
+  sqlite3_free(block);
+  EXPECT_EQ(heap, ZembraSqliteHeap());
 }
 
 TEST_F(DatabaseTest, MissingFolderRaisesMisuseThenRecoversOnceTheFolderExists) {
