@@ -1,10 +1,10 @@
 #include <windows.h>
 #include <sqlite3.h>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
+#include "BenchSupport.h"
 #include "CZembraDb.h"
 #include "ZCLText.h"
 #include "ZembraSqliteHandles.h"
@@ -20,11 +20,6 @@ const int kContacts = 10000;
 const int kLookups = 1000;
 const int kScanLookups = 40;
 const int kInsertChunk = 500;
-
-double Now() {
-  using Clock = std::chrono::steady_clock;
-  return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
-}
 
 // Seven subscriber digits, distinct for every contact (7919 is prime to 10^7).
 std::string Subscriber(int i) {
@@ -72,10 +67,7 @@ struct Times {
   std::vector<double> ms;
   double Median() { return At(0.5); }
   double P95() { return At(0.95); }
-  double At(double q) {
-    std::sort(ms.begin(), ms.end());
-    return ms[std::min(ms.size() - 1, static_cast<size_t>(q * static_cast<double>(ms.size())))];
-  }
+  double At(double q) { return Percentile(ms, q); }
 };
 
 CSqliteStatement Prepare(sqlite3* db, const char* sql) {
