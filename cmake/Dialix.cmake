@@ -8,14 +8,14 @@ endif()
 set(DIALIX_DEPS ${CMAKE_SOURCE_DIR}/build/deps)
 
 # --- SQLite: sqlite3.dll built from Debian's source, cached under build/deps.
+# The script is quick when its cached DLL was built as it builds one now; a
+# change to the script configures again, so that a tree picks up new flags.
 set(DIALIX_SQLITE_DIR ${DIALIX_DEPS}/sqlite-${DIALIX_TRIPLE})
-if(NOT EXISTS ${DIALIX_SQLITE_DIR}/sqlite3.dll)
-  message(STATUS "Building sqlite3.dll for ${DIALIX_TRIPLE}")
-  execute_process(COMMAND ${CMAKE_SOURCE_DIR}/tools/build-sqlite ${DIALIX_TRIPLE}
-                  RESULT_VARIABLE rc)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "sqlite3.dll could not be built (run tools/setup)")
-  endif()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/build-sqlite)
+execute_process(COMMAND ${CMAKE_SOURCE_DIR}/tools/build-sqlite ${DIALIX_TRIPLE}
+                RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "sqlite3.dll could not be built (run tools/setup)")
 endif()
 add_library(SQLite::SQLite SHARED IMPORTED GLOBAL)
 set_target_properties(SQLite::SQLite PROPERTIES

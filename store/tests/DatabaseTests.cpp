@@ -106,6 +106,54 @@ TEST(StoreHeap, SqliteAllocatesFromAHeapOfItsOwn) {
   EXPECT_EQ(heap, ZembraSqliteHeap());
 }
 
+// Under Wine a read or write that names its offset by an OVERLAPPED costs a
+// round trip to the server for a completion nobody waits for, one per page
+// once a store outgrows SQLite's cache: the store's reads and writes seek.
+namespace {
+typedef BOOL(WINAPI* FileCall)(HANDLE, void*, DWORD, DWORD*, OVERLAPPED*);
+FileCall g_read = nullptr, g_write = nullptr;
+LONG g_calls = 0, g_overlapped = 0;
+BOOL WINAPI CountingRead(HANDLE file, void* buffer, DWORD bytes, DWORD* done, OVERLAPPED* overlapped) {
+  InterlockedIncrement(&g_calls);
+  if (overlapped) InterlockedIncrement(&g_overlapped);
+  return g_read(file, buffer, bytes, done, overlapped);
+}
+BOOL WINAPI CountingWrite(HANDLE file, void* buffer, DWORD bytes, DWORD* done, OVERLAPPED* overlapped) {
+  InterlockedIncrement(&g_calls);
+  if (overlapped) InterlockedIncrement(&g_overlapped);
+  return g_write(file, buffer, bytes, done, overlapped);
+}
+}  // namespace
+
+TEST(StoreFiles, ReadsAndWritesCarryNoOverlapped) {
+  sqlite3_vfs* vfs = sqlite3_vfs_find(nullptr);
+  ASSERT_NE(vfs, nullptr);
+  g_read = reinterpret_cast<FileCall>(vfs->xGetSystemCall(vfs, "ReadFile"));
+  g_write = reinterpret_cast<FileCall>(vfs->xGetSystemCall(vfs, "WriteFile"));
+  ASSERT_TRUE(g_read && g_write);
+  g_calls = g_overlapped = 0;
+  ASSERT_EQ(vfs->xSetSystemCall(vfs, "ReadFile", reinterpret_cast<sqlite3_syscall_ptr>(CountingRead)), SQLITE_OK);
+  ASSERT_EQ(vfs->xSetSystemCall(vfs, "WriteFile", reinterpret_cast<sqlite3_syscall_ptr>(CountingWrite)), SQLITE_OK);
+  TempFolder folder;
+  std::vector<std::wstring> names;
+  {
+    CZembraDb db;
+    db.Open(folder.Db().c_str());
+    CZembraContact c = Contact("N:Lee\r\n");
+    EXPECT_GT(db.InsertContact(c), 0);
+    db.Close();
+    db.Open(folder.Db().c_str());
+    CountingCB cb;
+    db.SelectContacts(&cb);
+    names = cb.names;
+  }
+  vfs->xSetSystemCall(vfs, "ReadFile", nullptr);
+  vfs->xSetSystemCall(vfs, "WriteFile", nullptr);
+  EXPECT_EQ(names, std::vector<std::wstring>{L"Lee"});
+  EXPECT_GT(g_calls, 0);
+  EXPECT_EQ(g_overlapped, 0) << "of " << g_calls << " reads and writes";
+}
+
 TEST_F(DatabaseTest, MissingFolderRaisesMisuseThenRecoversOnceTheFolderExists) {
   TempFolder folder;
   std::wstring sub = folder.Path() + L"\\later";
