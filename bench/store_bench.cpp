@@ -198,7 +198,6 @@ std::vector<std::string> StoreSchema(const std::wstring& path) {
   return schema;
 }
 
-// Contacts first to first+count of a fill, as the store and bare SQLite take them.
 struct BareContact {
   std::wstring uid;
   std::vector<CPhoneNumber> numbers;
@@ -210,6 +209,7 @@ struct FillChunk {
   std::vector<BareContact> bare;
 };
 
+// Contacts first to first+count of a fill, as the store and bare SQLite take them.
 void MakeChunk(int first, int count, FillChunk& chunk) {
   chunk = FillChunk();
   chunk.cards.reserve(count);
@@ -226,6 +226,25 @@ void MakeChunk(int first, int count, FillChunk& chunk) {
   }
 }
 
+// Seconds spent writing a fill of `size` contacts, one commit's chunk at a
+// time, each chunk made and freed with the clock stopped; `finish` runs last,
+// timed, once the last chunk is gone.
+template <class Write, class Finish>
+double TimedFill(int size, Write write, Finish finish) {
+  double seconds = 0;
+  FillChunk chunk;
+  for (int first = 0; first < size; first += kRowsPerCommit) {
+    MakeChunk(first, std::min(kRowsPerCommit, size - first), chunk);
+    double start = Now();
+    write(chunk, first + kRowsPerCommit >= size);
+    seconds += Now() - start;
+  }
+  chunk = FillChunk();
+  double start = Now();
+  finish();
+  return seconds + Now() - start;
+}
+
 FillResult FillStore(const std::wstring& path, int size) {
   FillResult result;
   CZembraDb db;
@@ -233,20 +252,15 @@ FillResult FillStore(const std::wstring& path, int size) {
   Check(db.IsOpen(), "open the store to fill");
   {
     CZembraDbBatch batch(&db, kRowsPerCommit);
-    FillChunk chunk;
-    for (int first = 0; first < size; first += kRowsPerCommit) {
-      MakeChunk(first, std::min(kRowsPerCommit, size - first), chunk);
-      double start = Now();
-      for (CZembraContact& c : chunk.contacts) {
-        Check(db.InsertContact(c) > 0, "InsertContact");
-        batch.RowDone();
-      }
-      result.seconds += Now() - start;
-    }
-    chunk = FillChunk();
-    double start = Now();
-    batch.Finish();
-    result.seconds += Now() - start;
+    result.seconds = TimedFill(
+        size,
+        [&](FillChunk& chunk, bool) {
+          for (CZembraContact& c : chunk.contacts) {
+            Check(db.InsertContact(c) > 0, "InsertContact");
+            batch.RowDone();
+          }
+        },
+        [&] { batch.Finish(); });
   }
   int expected = 0, wrong = 0;
   for (int k = 0; k < kFillLookups; ++k) {
@@ -279,10 +293,7 @@ FillResult FillBare(const std::wstring& path, const std::vector<std::string>& sc
   sqlite3_stmt* number = numberInsert.Get();
   sqlite3_stmt* phone = phoneInsert.Get();
   Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK, "BEGIN");
-  FillChunk chunk;
-  for (int first = 0; first < size; first += kRowsPerCommit) {
-    MakeChunk(first, std::min(kRowsPerCommit, size - first), chunk);
-    double start = Now();
+  auto write = [&](FillChunk& chunk, bool last) {
     for (size_t i = 0; i < chunk.bare.size(); ++i) {
       const BareContact& row = chunk.bare[i];
       const std::string& card = chunk.cards[i];
@@ -307,14 +318,11 @@ FillResult FillBare(const std::wstring& path, const std::vector<std::string>& sc
       Check(Step(phone) == SQLITE_DONE, "phone copy insert");
       Check(Step(release.Get()) == SQLITE_DONE, "RELEASE");
     }
-    if (first + kRowsPerCommit < size)
-      Check(sqlite3_exec(db, "COMMIT; BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK, "COMMIT");
-    result.seconds += Now() - start;
-  }
-  chunk = FillChunk();
-  double start = Now();
-  Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK, "COMMIT");
-  result.seconds += Now() - start;
+    if (!last) Check(sqlite3_exec(db, "COMMIT; BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK, "COMMIT");
+  };
+  result.seconds = TimedFill(size, write, [&] {
+    Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK, "COMMIT");
+  });
 
   // The candidates of the caller's last digits, each with its card, as the
   // store reads them; bare SQLite does no matching beyond the tail.
@@ -327,7 +335,7 @@ FillResult FillBare(const std::wstring& path, const std::vector<std::string>& sc
     CPhoneNumber n;
     CPhoneNumber::Parse(caller.c_str(), n);
     std::string tail = n.Tail();
-    start = Now();
+    double start = Now();
     sqlite3_bind_text(lookup.Get(), 1, tail.c_str(), -1, SQLITE_TRANSIENT);
     int firstId = -1;
     while (sqlite3_step(lookup.Get()) == SQLITE_ROW) {
