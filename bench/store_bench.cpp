@@ -14,15 +14,14 @@
 #include "ZembraSqliteHandles.h"
 
 // Rows per second of the local store against a bare SQLite loop that does
-// the same inserts under the same transaction policy (a commit every
-// kRowsPerCommit items, as the sync groups them). Records are built before
-// the timers start; every result is checked and the rows are counted
-// afterwards on both sides. Then stores of 10,000 to 100,000 contacts filled
+// the same inserts under the same transaction policy (commits where the
+// sync's batch makes them). Records are built before the timers start; every
+// result is checked and the rows are counted afterwards on both sides. Then stores of 10,000 to 100,000 contacts filled
 // the same way, each followed by caller lookups, beside bare SQLite with the
 // store's own schema doing the same rows in the same commits, each size in a
-// process of its own: how filling grows with the store. There each commit's
-// contacts are made just before they are written, as the sync makes them one
-// by one, with the clock stopped: a hundred thousand records made ahead left
+// process of its own: how filling grows with the store. There the contacts
+// are made a few hundred at a time just before they are written, as the sync
+// makes them one by one, with the clock stopped: records made ahead left
 // thousands of free blocks in the runtime's heap, whose walk then weighed on
 // every allocation of the fill. Run by tools/bench.
 
@@ -66,7 +65,25 @@ struct Counter : IZembraDbCB {
   size_t contacts = 0, messages = 0, addresses = 0;
 };
 
-// The same rows through SQLite alone: one transaction, prepared statements.
+// Where the store's batch commits in one pass: after each group CZembraDbBatch makes.
+class CommitPoints {
+public:
+  // True when the rows just done end a group.
+  bool RowsDone(int rows) {
+    m_done += rows;
+    if (m_done < m_next) return false;
+    m_next = m_done + CZembraDbBatch::GroupSize(kRowsPerCommit, m_done);
+    return true;
+  }
+  int Next() const { return m_next; }
+
+private:
+  int m_done = 0;
+  int m_next = CZembraDbBatch::GroupSize(kRowsPerCommit, 0);
+};
+
+// The same rows through SQLite alone: prepared statements, committed where
+// the store's two batches commit.
 
 double BareInserts(const std::wstring& path, const std::vector<std::string>& cards,
                    const std::vector<std::wstring>& contactUids, const std::vector<SmsRow>& messages) {
@@ -74,10 +91,9 @@ double BareInserts(const std::wstring& path, const std::vector<std::string>& car
   OpenBareDatabase(path, &connection);
   sqlite3* db = connection.Get();
   auto prepare = [db](const char* sql) { return PrepareBare(db, sql); };
-  int items = 0;
+  CommitPoints points;
   auto itemDone = [&] {
-    if (++items % kRowsPerCommit == 0)
-      Check(sqlite3_exec(db, "COMMIT; BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK, "COMMIT");
+    if (points.RowsDone(1)) Check(sqlite3_exec(db, "COMMIT; BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK, "COMMIT");
   };
   CSqliteStatement localInsert = prepare(
       "INSERT INTO contacts_local (phone_id, given_name, family_name, vcard_data, updated, top) VALUES (?,?,?,?,0,0)");
@@ -105,6 +121,8 @@ double BareInserts(const std::wstring& path, const std::vector<std::string>& car
     Check(Step(phone) == SQLITE_DONE, "phone copy insert");
     itemDone();
   }
+  Check(sqlite3_exec(db, "COMMIT; BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK, "COMMIT");
+  points = CommitPoints();
   for (int i = 0; i < kMessages; ++i) {
     sqlite3_bind_text16(sms, 1, messages[i].uid.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_text16(sms, 2, L"A message of a typical length, a line or two of text.", -1, SQLITE_TRANSIENT);
@@ -226,17 +244,21 @@ void MakeChunk(int first, int count, FillChunk& chunk) {
   }
 }
 
-// Seconds spent writing a fill of `size` contacts, one commit's chunk at a
-// time, each chunk made and freed with the clock stopped; `finish` runs last,
-// timed, once the last chunk is gone.
+// Seconds spent writing a fill of `size` contacts a chunk of at most
+// kRowsPerCommit at a time, each chunk made and freed with the clock stopped;
+// write(chunk, commit) commits after the chunk when the store's batch would.
+// `finish` runs last, timed, once the last chunk is gone.
 template <class Write, class Finish>
 double TimedFill(int size, Write write, Finish finish) {
   double seconds = 0;
   FillChunk chunk;
-  for (int first = 0; first < size; first += kRowsPerCommit) {
-    MakeChunk(first, std::min(kRowsPerCommit, size - first), chunk);
+  CommitPoints points;
+  for (int first = 0, count = 0; first < size; first += count) {
+    count = std::min({kRowsPerCommit, size - first, points.Next() - first});
+    MakeChunk(first, count, chunk);
+    bool commit = points.RowsDone(count);
     double start = Now();
-    write(chunk, first + kRowsPerCommit >= size);
+    write(chunk, commit && first + count < size);
     seconds += Now() - start;
   }
   chunk = FillChunk();
@@ -293,7 +315,7 @@ FillResult FillBare(const std::wstring& path, const std::vector<std::string>& sc
   sqlite3_stmt* number = numberInsert.Get();
   sqlite3_stmt* phone = phoneInsert.Get();
   Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK, "BEGIN");
-  auto write = [&](FillChunk& chunk, bool last) {
+  auto write = [&](FillChunk& chunk, bool commit) {
     for (size_t i = 0; i < chunk.bare.size(); ++i) {
       const BareContact& row = chunk.bare[i];
       const std::string& card = chunk.cards[i];
@@ -318,7 +340,7 @@ FillResult FillBare(const std::wstring& path, const std::vector<std::string>& sc
       Check(Step(phone) == SQLITE_DONE, "phone copy insert");
       Check(Step(release.Get()) == SQLITE_DONE, "RELEASE");
     }
-    if (!last) Check(sqlite3_exec(db, "COMMIT; BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK, "COMMIT");
+    if (commit) Check(sqlite3_exec(db, "COMMIT; BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK, "COMMIT");
   };
   result.seconds = TimedFill(size, write, [&] {
     Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK, "COMMIT");
@@ -374,8 +396,9 @@ void FillCases(const std::wstring& folder) {
   wchar_t self[MAX_PATH];
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   const std::wstring results = folder + L"\\fill-results.txt";
-  printf("\nfilling a store: cards of about %u bytes with 2 numbers each, a commit every %d contacts, then %d lookups\n",
-         static_cast<unsigned>(SmallCard(0).size()), kRowsPerCommit, kFillLookups);
+  printf("\nfilling a store: cards of about %u bytes with 2 numbers each, commits of %d up to %d contacts, then %d "
+         "lookups\n",
+         static_cast<unsigned>(SmallCard(0).size()), kRowsPerCommit, CZembraDbBatch::kLargestGroup, kFillLookups);
   printf("%9s | %9s %8s %10s %10s | %9s %8s %10s %10s\n", "contacts", "store s", "x 10k", "lookup med", "lookup p95",
          "bare s", "x 10k", "lookup med", "lookup p95");
   fflush(stdout);

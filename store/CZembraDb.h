@@ -287,12 +287,16 @@ private:
   std::set<int> m_writtenToPhone;
 };
 
-// Groups the rows of a sync pass into transactions of a few hundred rows:
-// one commit per row made a first sync many times slower. What was committed
-// before a failure stays. Finish commits the rest and throws when any row of
-// the batch was lost (a pass must not act on marks that are gone); a scope
-// left without Finish commits what it can and logs a failure. Other threads'
-// writes never share the batch's transaction. Null: no database.
+// Groups the rows of a sync pass into transactions: one commit per row made a
+// first sync many times slower. A group holds rowsPerCommit rows at first and
+// grows to an eighth of the rows the pass has done, up to kLargestGroup: each
+// commit rewrites index pages spread over the whole store, so groups of a few
+// hundred made filling 100,000 contacts grow faster than the store did, while
+// a short pass still commits every few hundred rows. What was committed before
+// a failure stays. Finish commits the rest and throws when any row of the
+// batch was lost (a pass must not act on marks that are gone); a scope left
+// without Finish commits what it can and logs a failure. Other threads' writes
+// never share the batch's transaction. Null: no database.
 // Used by the thread that made it; the database it groups is shared as ever.
 class CZembraDbBatch {
 public:
@@ -300,6 +304,9 @@ public:
   ~CZembraDbBatch();
   void RowDone(int rows = 1);
   void Finish();
+  // Rows of the group that begins once rowsDone rows of the pass are done.
+  static int GroupSize(int rowsPerCommit, int rowsDone);
+  static constexpr int kLargestGroup = 2048;
 
 private:
   CZembraDbBatch(const CZembraDbBatch&) = delete;
@@ -307,5 +314,6 @@ private:
   CZembraDb* m_db;
   int m_rowsPerCommit;
   int m_rows = 0;
+  int m_group = 0;  // rows done since the last commit
   bool m_joined = false;
 };

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <windows.h>
 #include "CZembraDb.h"
 #include <sqlite3.h>
@@ -345,10 +346,16 @@ CZembraDbBatch::~CZembraDbBatch() {
   if (m_joined) ZCLGuarded(2, ZCL_SITE, [&] { m_db->EndBatch(); });
 }
 
+int CZembraDbBatch::GroupSize(int rowsPerCommit, int rowsDone) {
+  return std::min(std::max(rowsPerCommit, rowsDone / 8), std::max(rowsPerCommit, kLargestGroup));
+}
+
 void CZembraDbBatch::RowDone(int rows) {
-  int before = m_rows / m_rowsPerCommit;
   m_rows += rows;
-  if (m_joined && m_rows / m_rowsPerCommit != before) m_db->CommitBatch();
+  m_group += rows;
+  if (m_group < GroupSize(m_rowsPerCommit, m_rows - m_group)) return;
+  m_group = 0;
+  if (m_joined) m_db->CommitBatch();
 }
 
 void CZembraDbBatch::Finish() {

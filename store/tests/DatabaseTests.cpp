@@ -1,5 +1,6 @@
 #include <windows.h>
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <thread>
@@ -262,6 +263,43 @@ TEST_F(DatabaseTest, CallbacksMayResetTheDatabaseOrThrow) {
   SideConnection side(folder.Db());
   EXPECT_EQ(side.Exec("BEGIN EXCLUSIVE"), SQLITE_OK);  // no read left open
   side.Exec("COMMIT");
+}
+
+// What another connection sees of a long pass: a short pass commits every
+// few hundred rows, and however long it runs, no more than an eighth of its
+// rows (and never more than one largest group) wait for a commit.
+TEST(StoreBatch, ALongPassCommitsInGroupsThatGrowButLeaveLittleUncommitted) {
+  TempFolder folder;
+  CZembraDb db;
+  db.Open(folder.Db().c_str());
+  SideConnection reader(folder.Db());
+  auto committed = [&] { return atoi(reader.Value("SELECT COALESCE(MAX(id), 0) FROM contacts_local").c_str()); };
+  const int rows = 20000;
+  int largestWait = 0;
+  {
+    CZembraDbBatch batch(&db);
+    for (int i = 1; i <= rows; ++i) {
+      CZembraContact c = Contact("N:Row" + std::to_string(i) + "\r\nTEL:040" + std::to_string(1000000 + i) + "\r\n");
+      ASSERT_GT(db.InsertContact(c), 0);
+      batch.RowDone();
+      if (i == 255) {
+        EXPECT_EQ(committed(), 0);
+      }
+      if (i == 256 || i == 512) {
+        EXPECT_EQ(committed(), i);
+      }
+      if (i % 97 == 0) {
+        int waiting = i - committed();
+        ASSERT_LE(waiting, std::max(256, i / 8)) << "after " << i << " rows";
+        ASSERT_LE(waiting, CZembraDbBatch::kLargestGroup) << "after " << i << " rows";
+        largestWait = std::max(largestWait, waiting);
+      }
+    }
+    EXPECT_GT(largestWait, 1024);  // the groups grew: far fewer commits than one per 256 rows
+    batch.Finish();
+  }
+  EXPECT_EQ(committed(), rows);
+  EXPECT_EQ(db.FindContactsByNumber(L"0401019999").size(), 1u);
 }
 
 TEST_F(DatabaseTest, ThreadsShareOneDatabase) {
