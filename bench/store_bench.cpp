@@ -16,8 +16,9 @@
 // Rows per second of the local store against a bare SQLite loop that does
 // the same inserts under the same transaction policy (commits where the
 // sync's batch makes them). Records are built before the timers start; every
-// result is checked and the rows are counted afterwards on both sides. Then stores of 10,000 to 100,000 contacts filled
-// the same way, each followed by caller lookups, beside bare SQLite with the
+// result is checked and the rows are counted afterwards on both sides. Then
+// stores of 10,000 to 100,000 contacts filled the same way, each followed by
+// caller lookups, beside bare SQLite with the
 // store's own schema doing the same rows in the same commits, each size in a
 // process of its own: how filling grows with the store. There the contacts
 // are made a few hundred at a time just before they are written, as the sync
@@ -65,22 +66,8 @@ struct Counter : IZembraDbCB {
   size_t contacts = 0, messages = 0, addresses = 0;
 };
 
-// Where the store's batch commits in one pass: after each group CZembraDbBatch makes.
-class CommitPoints {
-public:
-  // True when the rows just done end a group.
-  bool RowsDone(int rows) {
-    m_done += rows;
-    if (m_done < m_next) return false;
-    m_next = m_done + CZembraDbBatch::GroupSize(kRowsPerCommit, m_done);
-    return true;
-  }
-  int Next() const { return m_next; }
-
-private:
-  int m_done = 0;
-  int m_next = CZembraDbBatch::GroupSize(kRowsPerCommit, 0);
-};
+// Where the store's batch commits in one pass.
+using CommitPoints = CZembraDbBatch::CommitPoints;
 
 // The same rows through SQLite alone: prepared statements, committed where
 // the store's two batches commit.
@@ -91,7 +78,7 @@ double BareInserts(const std::wstring& path, const std::vector<std::string>& car
   OpenBareDatabase(path, &connection);
   sqlite3* db = connection.Get();
   auto prepare = [db](const char* sql) { return PrepareBare(db, sql); };
-  CommitPoints points;
+  CommitPoints points(kRowsPerCommit);
   auto itemDone = [&] {
     if (points.RowsDone(1)) Check(sqlite3_exec(db, "COMMIT; BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK, "COMMIT");
   };
@@ -122,7 +109,7 @@ double BareInserts(const std::wstring& path, const std::vector<std::string>& car
     itemDone();
   }
   Check(sqlite3_exec(db, "COMMIT; BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK, "COMMIT");
-  points = CommitPoints();
+  points = CommitPoints(kRowsPerCommit);
   for (int i = 0; i < kMessages; ++i) {
     sqlite3_bind_text16(sms, 1, messages[i].uid.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_text16(sms, 2, L"A message of a typical length, a line or two of text.", -1, SQLITE_TRANSIENT);
@@ -252,7 +239,7 @@ template <class Write, class Finish>
 double TimedFill(int size, Write write, Finish finish) {
   double seconds = 0;
   FillChunk chunk;
-  CommitPoints points;
+  CommitPoints points(kRowsPerCommit);
   for (int first = 0, count = 0; first < size; first += count) {
     count = std::min({kRowsPerCommit, size - first, points.Next() - first});
     MakeChunk(first, count, chunk);

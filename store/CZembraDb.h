@@ -304,16 +304,27 @@ public:
   ~CZembraDbBatch();
   void RowDone(int rows = 1);
   void Finish();
-  // Rows of the group that begins once rowsDone rows of the pass are done.
-  static int GroupSize(int rowsPerCommit, int rowsDone);
   static constexpr int kLargestGroup = 2048;
+
+  // Where a pass of rows done one by one, or a few at a time, is committed.
+  class CommitPoints {
+  public:
+    explicit CommitPoints(int rowsPerCommit) : m_rowsPerCommit(rowsPerCommit), m_next(GroupSize(0)) {}
+    // True when the rows just done end a group.
+    bool RowsDone(int rows);
+    int Next() const { return m_next; }  // the row count at which the open group ends
+
+  private:
+    int GroupSize(int rowsDone) const;
+    int m_rowsPerCommit;
+    int m_done = 0;
+    int m_next;
+  };
 
 private:
   CZembraDbBatch(const CZembraDbBatch&) = delete;
   CZembraDbBatch& operator=(const CZembraDbBatch&) = delete;
   CZembraDb* m_db;
-  int m_rowsPerCommit;
-  int m_rows = 0;
-  int m_group = 0;  // rows done since the last commit
+  CommitPoints m_points;
   bool m_joined = false;
 };

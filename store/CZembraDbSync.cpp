@@ -1,5 +1,5 @@
-#include <algorithm>
 #include <windows.h>
+#include <algorithm>
 #include "CZembraDb.h"
 #include <sqlite3.h>
 #include "CZembraDbRun.h"
@@ -338,7 +338,7 @@ void CZembraDb::EndBatch() {
   });
 }
 
-CZembraDbBatch::CZembraDbBatch(CZembraDb* db, int rowsPerCommit) : m_db(db), m_rowsPerCommit(rowsPerCommit) {
+CZembraDbBatch::CZembraDbBatch(CZembraDb* db, int rowsPerCommit) : m_db(db), m_points(rowsPerCommit) {
   m_joined = m_db && m_db->BeginBatch();
 }
 
@@ -346,16 +346,19 @@ CZembraDbBatch::~CZembraDbBatch() {
   if (m_joined) ZCLGuarded(2, ZCL_SITE, [&] { m_db->EndBatch(); });
 }
 
-int CZembraDbBatch::GroupSize(int rowsPerCommit, int rowsDone) {
-  return std::min(std::max(rowsPerCommit, rowsDone / 8), std::max(rowsPerCommit, kLargestGroup));
+int CZembraDbBatch::CommitPoints::GroupSize(int rowsDone) const {
+  return std::min(std::max(m_rowsPerCommit, rowsDone / 8), std::max(m_rowsPerCommit, kLargestGroup));
+}
+
+bool CZembraDbBatch::CommitPoints::RowsDone(int rows) {
+  m_done += rows;
+  if (m_done < m_next) return false;
+  m_next = m_done + GroupSize(m_done);
+  return true;
 }
 
 void CZembraDbBatch::RowDone(int rows) {
-  m_rows += rows;
-  m_group += rows;
-  if (m_group < GroupSize(m_rowsPerCommit, m_rows - m_group)) return;
-  m_group = 0;
-  if (m_joined) m_db->CommitBatch();
+  if (m_points.RowsDone(rows) && m_joined) m_db->CommitBatch();
 }
 
 void CZembraDbBatch::Finish() {
